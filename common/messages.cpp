@@ -1,0 +1,52 @@
+#include "common/messages.h"
+
+#include <cstdio>
+
+namespace Messages {
+
+namespace {
+
+class StandardErrorSink final : public Sink {
+public:
+    void show(const Message &message) override
+    {
+        const QByteArray line = message.text.toUtf8();
+        std::fprintf(stderr, "%s\n", line.constData());
+        std::fflush(stderr);
+    }
+};
+
+StandardErrorSink g_defaultSink;
+Sink *g_sink = &g_defaultSink;
+
+} // namespace
+
+QString programTitle() { return QStringLiteral(u"ミヌクル君super"); }
+QString errorTitle() { return QStringLiteral(u"えらー"); }
+QString optionsTitle() { return QStringLiteral(u"オプション設定"); }
+
+QString formatMismatchText() { return QStringLiteral(u"ファイル形式が違います。"); }
+QString readFailedText() { return QStringLiteral(u"ファイルの読み込みに失敗しました。"); }
+QString saveFailedText() { return QStringLiteral(u"ファイルの保存に失敗しました。"); }
+
+Sink *setSink(Sink *sink)
+{
+    Sink *previous = g_sink;
+    g_sink = sink ? sink : &g_defaultSink;
+    return previous == &g_defaultSink ? nullptr : previous;
+}
+
+void show(Kind kind, const QString &text)
+{
+    Message message;
+    message.kind = kind;
+    message.text = text;
+    switch (kind) {
+    case Kind::Notice: message.title = programTitle(); break;
+    case Kind::Error: message.title = errorTitle(); break;
+    case Kind::Warning: message.title = optionsTitle(); break;
+    }
+    g_sink->show(message);
+}
+
+} // namespace Messages

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+
+// The core never opens a window: whatever the user must be told goes through
+// the sink the program installs (message boxes, standard error, a recorder).
+namespace Messages {
+
+enum class Kind {
+    Notice,  // plain OK box titled with the program's title
+    Error,   // error icon, OK, titled "えらー"
+    Warning, // warning icon, OK, titled "オプション設定"
+};
+
+struct Message {
+    Kind kind = Kind::Notice;
+    QString text;
+    QString title;
+};
+
+class Sink {
+public:
+    virtual ~Sink() = default;
+    virtual void show(const Message &message) = 0;
+};
+
+// The program's title, also the settings store's application name.
+QString programTitle();
+QString errorTitle();
+QString optionsTitle();
+
+// Common texts.
+QString formatMismatchText();
+QString readFailedText();
+QString saveFailedText();
+
+// Installs a sink for the whole program; nullptr restores the default, which
+// writes to standard error.  Returns the sink it replaced.
+Sink *setSink(Sink *sink);
+
+void show(Kind kind, const QString &text);
+inline void notice(const QString &text) { show(Kind::Notice, text); }
+inline void error(const QString &text) { show(Kind::Error, text); }
+inline void warning(const QString &text) { show(Kind::Warning, text); }
+
+// Installs a sink for the life of the scope.
+class ScopedSink {
+public:
+    explicit ScopedSink(Sink *sink) : m_previous(setSink(sink)) {}
+    ~ScopedSink() { setSink(m_previous); }
+    ScopedSink(const ScopedSink &) = delete;
+    ScopedSink &operator=(const ScopedSink &) = delete;
+
+private:
+    Sink *m_previous;
+};
+
+} // namespace Messages

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+// Conversions between the texts the program shows and stores and the numbers
+// behind them.  A number text is: optional spaces, an optional sign, digits
+// with an optional decimal point (".5" and "5." included), an optional
+// exponent ("1e3"), optional spaces.  A period is the only decimal separator.
+namespace CommonFunc {
+
+// The number a whole text denotes; nullopt when the text is not a number.
+std::optional<double> ParseNumber(QStringView text);
+
+// The single-precision number nearest to the decimal text (no detour through
+// double); nullopt when the text is not a number or lies outside float range.
+std::optional<float> ParseSingle(QStringView text);
+
+// The leading number of a text: spaces are skipped, the longest number at the
+// start is taken, and a text without one gives 0 ("ﾄﾘｹｼ" gives 0, " 9" gives 9).
+double NumericValue(QStringView text);
+
+// Rounds to the nearest integer, ties to even; nullopt outside the range.
+std::optional<qint16> RoundToInt16(double value);
+std::optional<qint32> RoundToInt32(double value);
+
+// A text's single-precision number, 0 when it is not a number.  Never fails.
+float OddsTextToValue(QStringView text);
+
+// A text's 16-bit integer, 0 when it is not a number or out of range.
+qint16 TextToInteger(QStringView text);
+
+// " 1- 2" for (1, 2) and (2, 1); "10-18" for (10, 18).
+QString MakePairLabel(int a, int b);
+
+// The shortest plain decimal text (never exponent form) with at most seven
+// significant digits that reads back as the same float: 0.04f gives "0.04",
+// 1000 gives "1000".  Negative zero gives "0"; NaN and infinities give "0".
+QString FormatSingle(float value);
+
+} // namespace CommonFunc

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+// Windows code page 932 (Shift-JIS with the NEC and IBM extensions).
+namespace Cp932 {
+
+// Decodes bytes on their own, with no state carried over from a previous
+// call.  Bytes that are not valid code page 932 (a lead byte without its
+// trail byte, an unassigned code, a lone 0x80, 0xA0 or 0xFD-0xFF) become
+// U+FFFD, one per byte, and decoding goes on.  Never yields more characters
+// than there are bytes.
+QString decode(QByteArrayView bytes);
+
+} // namespace Cp932

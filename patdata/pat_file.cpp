@@ -1,0 +1,80 @@
+#include "patdata/pat_files.h"
+
+#include "common/messages.h"
+#include "common/text_convert.h"
+#include "patdata/cp932.h"
+#include "patdata/pat_layout.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+
+namespace CommonFunc {
+
+bool PatFile::open(const QString &path, qint64 maxBytes)
+{
+    m_data.clear();
+    m_position = 0;
+    if (path.isEmpty())
+        return false;
+    // Only regular files: a folder or a pipe given the name of a race file
+    // must neither be read nor block the program.
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    m_data = file.read(maxBytes);
+    return file.error() == QFileDevice::NoError;
+}
+
+bool PatFile::take(int n, QByteArray &bytes)
+{
+    if (n < 0 || remaining() < n)
+        return false;
+    bytes = m_data.mid(m_position, n);
+    m_position += n;
+    return true;
+}
+
+bool ReadPatField(PatFile &file, int width, QString &slot)
+{
+    QByteArray bytes;
+    if (!file.take(width, bytes))
+        return false;
+    slot = Cp932::decode(bytes);
+    if (slot.size() < width)
+        slot.append(QString(width - slot.size(), u' '));
+    return true;
+}
+
+bool ReadPatHeader(PatFile &file, PatFileHeader &header)
+{
+    if (!Layout::readRecord(file, header, Layout::patHeader))
+        return false;
+    if (header.FormatCode != u" " && header.FormatCode != u"2" && header.FormatCode != u"3") {
+        Messages::notice(Messages::formatMismatchText());
+        return false;
+    }
+    return true;
+}
+
+bool ReadPatFileHeader(const QString &path, PatFileHeader &header)
+{
+    PatFile file;
+    if (!file.open(path, Layout::patHeaderSize))
+        return false;
+    return ReadPatHeader(file, header);
+}
+
+int PatCount(const QString &text)
+{
+    // Counts above 18 fail in the readers; the clamp only keeps the integer sane.
+    const double value = std::trunc(NumericValue(text));
+    return int(std::clamp(value, -1.0, 999.0));
+}
+
+} // namespace CommonFunc

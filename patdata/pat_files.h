@@ -1,0 +1,212 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+
+// The PAT terminal's race files: fixed-width Shift-JIS fields with no
+// separators.  A field of n bytes becomes a text slot of exactly n characters,
+// the decoded text padded with spaces.  The readers never write the files,
+// read only a bounded prefix of them, and show no message but
+// "ファイル形式が違います。".
+namespace CommonFunc {
+
+constexpr int MaxHorses = 18;
+
+// A fixed array with indices 1 to N.
+template <typename T, int N>
+class Slots {
+public:
+    static constexpr int size() { return N; }
+    T &operator[](int index) { return m_items.at(std::size_t(index - 1)); }
+    const T &operator[](int index) const { return m_items.at(std::size_t(index - 1)); }
+    auto begin() { return m_items.begin(); }
+    auto end() { return m_items.end(); }
+    auto begin() const { return m_items.begin(); }
+    auto end() const { return m_items.end(); }
+
+private:
+    std::array<T, N> m_items {};
+};
+
+// 142 bytes at the start of the win/place and the pair odds files.
+struct PatFileHeader {
+    QString Reserved1;  // 8
+    QString Reserved2;  // 8
+    QString Reserved3;  // 2
+    QString Reserved4;  // 8
+    QString Reserved5;  // 2
+    QString Course;     // 4
+    QString Reserved6;  // 4
+    QString Kai;        // 2
+    QString Nichi;      // 2
+    QString RaceNo;     // 2
+    QString Reserved7;  // 1
+    QString FormatCode; // 1: " ", "2" or "3"
+    QString Reserved8;  // 4
+    QString RaceName;   // 28
+    QString Conditions; // 64
+    QString HorseCount; // 2
+};
+
+struct TanFukuOddsRecord {
+    QString Reserved1;   // 1
+    QString Reserved2;   // 2
+    QString TanOdds;     // 5, "ﾄﾘｹｼ" when scratched
+    QString FukuOddsMin; // 5
+    QString FukuOddsMax; // 5
+};
+
+struct TanFukuOddsData {
+    PatFileHeader Header;
+    Slots<TanFukuOddsRecord, MaxHorses> Odds; // slots above the horse count stay ""
+};
+
+struct PairOddsRecord {
+    QString Reserved1;   // 2
+    QString Reserved2;   // 5
+    QString UmaRenOdds;  // 6
+    QString WideOddsMin; // 6
+    QString WideOddsMax; // 6
+};
+
+// The umaren and wide odds of every pair; element (i, j) with i < j is the
+// pair of horses i and j.  Elements never read hold spaces in every field.
+class PairOddsTable {
+public:
+    PairOddsTable();
+
+    PatFileHeader Header;
+    QString Reserved; // 2 bytes after the header
+
+    PairOddsRecord &at(int i, int j) { return m_pairs[index(i, j)]; }
+    const PairOddsRecord &at(int i, int j) const { return m_pairs[index(i, j)]; }
+
+    void blank();
+
+private:
+    static std::size_t index(int i, int j) { return std::size_t(i - 1) * MaxHorses + std::size_t(j - 1); }
+    std::array<PairOddsRecord, MaxHorses * MaxHorses> m_pairs;
+};
+
+struct EntryHeader {
+    QString Reserved1;  // 8
+    QString Reserved2;  // 4
+    QString Reserved3;  // 4
+    QString Reserved4;  // 2
+    QString Reserved5;  // 2
+    QString Reserved6;  // 2
+    QString StartTime;  // 4: hhmm
+    QString Reserved7;  // 8
+    QString Reserved8;  // 28
+    QString Reserved9;  // 28
+    QString HorseCount; // 2
+};
+
+struct EntryRecord {
+    QString Reserved1; // 1
+    QString Reserved2; // 1
+    QString Reserved3; // 2
+    QString Reserved4; // 1
+    QString Reserved5; // 1
+    QString HorseName; // 18
+    QString Reserved6; // 18
+    QString Reserved7; // 2
+    QString Reserved8; // 4
+};
+
+struct EntryData {
+    EntryHeader Header;
+    Slots<EntryRecord, MaxHorses> Horses;
+};
+
+struct ResultHeader {
+    QString Reserved1;  // 8
+    QString Reserved2;  // 4
+    QString Reserved3;  // 4
+    QString Reserved4;  // 2
+    QString Reserved5;  // 2
+    QString Reserved6;  // 2
+    QString Reserved7;  // 1
+    QString Reserved8;  // 10
+    QString Reserved9;  // 1
+    QString Reserved10; // 28
+    QString Reserved11; // 28
+};
+
+struct ResultFinisher {
+    QString Field1;    // 2
+    QString Field2;    // 2
+    QString HorseName; // 18
+    QString Field4;    // 6
+    QString Reserved;  // 12, not shown
+};
+
+struct ResultPayout {
+    QString Combination; // 2, 4 or 6 bytes by bet type
+    QString Amount;      // 8
+};
+
+struct ResultData {
+    ResultHeader Header;
+    Slots<ResultFinisher, 7> Finishers;
+    QString Reserved; // 5
+    Slots<ResultPayout, 3> Tan;
+    Slots<ResultPayout, 5> Fuku;
+    Slots<ResultPayout, 3> WakuRen;
+    Slots<ResultPayout, 3> UmaRen;
+    Slots<ResultPayout, 11> Wide;
+};
+
+// An open PAT file: the first bytes of a regular file, read at once and the
+// file closed again, and a read position in them.
+class PatFile {
+public:
+    // Reads at most maxBytes of the file.  False when it is not a regular
+    // file or cannot be read.
+    bool open(const QString &path, qint64 maxBytes);
+
+    qint64 remaining() const { return m_data.size() - m_position; }
+
+    // The next n bytes, or false when fewer remain.
+    bool take(int n, QByteArray &bytes);
+
+private:
+    QByteArray m_data;
+    qint64 m_position = 0;
+};
+
+// Reads the next field of width bytes into its slot: decoded text padded
+// with spaces to width characters.  False when the file ends first.
+bool ReadPatField(PatFile &file, int width, QString &slot);
+
+// The 16 header fields; false when the file is too short, or (after the
+// format message) when the format code is not " ", "2" or "3".
+bool ReadPatHeader(PatFile &file, PatFileHeader &header);
+bool ReadPatFileHeader(const QString &path, PatFileHeader &header);
+
+bool ReadTanFukuOddsFile(const QString &path, TanFukuOddsData &data);
+bool ReadPairOddsFile(const QString &path, PairOddsTable &table);
+bool ReadEntryFile(const QString &path, EntryData &data);
+bool ReadResultFile(const QString &path, ResultData &data);
+
+// The numeric value of a count field: its leading number, blank gives 0.
+int PatCount(const QString &text);
+
+// Sibling files, found from the "zo-" in the win/place odds file's name
+// (the folder's name plays no part).  Where the derived file does not exist
+// but one whose name differs only in case does, that one is returned.
+QString GetEntryFileName(const QString &oddsPath);
+QString GetPairOddsFileName(const QString &oddsPath);
+// The result file "Ks-" + c + "??" + rest for "Zo-" + c + rest; the first
+// match in ordinal name order, ignoring case; "" when there is none.
+QString FindResultFile(const QString &oddsPath);
+
+QString GetOddsFileFilter(); // "単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra"
+QString GetOddsFilePattern(); // "Zo-*.jra"
+
+// "*" any run of characters, "?" any one character; letter case ignored.
+bool MatchesWildcard(const QString &name, const QString &pattern);
+
+} // namespace CommonFunc

@@ -1,0 +1,390 @@
+#include "settings/settings_store.h"
+
+#include "common/text_convert.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <memory>
+
+namespace CommonFunc {
+
+namespace Section {
+QString option() { return QStringLiteral("Option"); }
+QString horseNoColor() { return QStringLiteral("Option\\HorseNoColor"); }
+QString autoJudge() { return QStringLiteral("Option\\AutoJudge"); }
+QString mainWindow() { return QStringLiteral("MainWindow"); }
+QString optionWindow() { return QStringLiteral("OptionWindow"); }
+QString selectFileWindow() { return QStringLiteral("SelectFileWindow"); }
+} // namespace Section
+
+namespace {
+
+struct Store {
+    QString overridePath;
+    std::unique_ptr<QSettings> settings;
+};
+
+Store &store()
+{
+    static Store instance;
+    return instance;
+}
+
+QSettings &settings()
+{
+    Store &s = store();
+    if (!s.settings)
+        s.settings = std::make_unique<QSettings>(SettingsFilePath(), QSettings::IniFormat);
+    return *s.settings;
+}
+
+// "Option\AutoJudge" + "1DetectMinUma" -> "Option/AutoJudge/1DetectMinUma":
+// the INI file then holds [Option] AutoJudge\1DetectMinUma=...
+QString settingsKey(const QString &section, const QString &key)
+{
+    QString path = section;
+    path.replace(u'\\', u'/');
+    return path + u'/' + key;
+}
+
+QString betSuffix(BetType type)
+{
+    return type == BetType::Umaren ? QStringLiteral("Uma") : QStringLiteral("Wide");
+}
+
+QString fixedKey(const char16_t *base, BetType type)
+{
+    return QString::fromUtf16(base) + betSuffix(type);
+}
+
+QString levelKey(int level, const char16_t *base, BetType type)
+{
+    return QString::number(level) + fixedKey(base, type);
+}
+
+bool validLevel(int level) { return level >= 1 && level <= 5; }
+
+// Reads a key and converts it; absent keys convert the default text.
+template <typename T, typename Convert>
+std::optional<T> readTyped(const QString &section, const QString &key, const QString &defaultText, Convert convert)
+{
+    const std::optional<QString> stored = ReadSettingText(section, key);
+    return convert(stored ? *stored : defaultText);
+}
+
+template <typename T, typename Convert>
+std::optional<T> readTypedNoDefault(const QString &section, const QString &key, Convert convert)
+{
+    const std::optional<QString> stored = ReadSettingText(section, key);
+    if (!stored)
+        return std::nullopt;
+    return convert(*stored);
+}
+
+QString trimmedBlanks(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && (text[begin] == u' ' || text[begin] == u'\t'))
+        ++begin;
+    while (end > begin && (text[end - 1] == u' ' || text[end - 1] == u'\t'))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+constexpr qint16 kDetectMinUma[5] = {500, 300, 200, 100, 50};
+constexpr qint16 kDetectMaxUma[5] = {1000, 500, 300, 200, 100};
+constexpr qint16 kDetectMinWide[5] = {300, 200, 100, 50, 30};
+constexpr qint16 kDetectMaxWide[5] = {1000, 300, 200, 100, 50};
+constexpr const char16_t *kMarks[5] = {u"◎", u"○", u"▲", u"△", u"×"};
+
+constexpr qint32 kWhite = 16777215;
+
+} // namespace
+
+// ---- Store ------------------------------------------------------------------
+
+QString SettingsFilePath()
+{
+    const Store &s = store();
+    if (!s.overridePath.isEmpty())
+        return s.overridePath;
+    const QString fromEnvironment = qEnvironmentVariable("MINUKURU_SETTINGS");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    const QString title = QStringLiteral(u"ミヌクル君super");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' + title + u'/' + title
+        + QStringLiteral(".ini");
+}
+
+void SetSettingsFile(const QString &path)
+{
+    Store &s = store();
+    s.settings.reset();
+    s.overridePath = path;
+}
+
+void RefreshSettings()
+{
+    settings().sync();
+}
+
+std::optional<QString> ReadSettingText(const QString &section, const QString &key)
+{
+    const QVariant value = settings().value(settingsKey(section, key));
+    if (!value.isValid())
+        return std::nullopt;
+    // An unquoted comma in a hand-edited file makes the INI reader split the
+    // value into a list; put it back together.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QStringLiteral(", "));
+    return value.toString();
+}
+
+void WriteSettingText(const QString &section, const QString &key, const QString &text)
+{
+    QSettings &s = settings();
+    s.setValue(settingsKey(section, key), text);
+    // Written at once so that a crash or a second copy of the program cannot
+    // lose it; a store that cannot be written is not reported.
+    s.sync();
+}
+
+std::optional<float> TryGetPlacement(const QString &section, const QString &key, int defaultTwips)
+{
+    return readTyped<float>(section, key, QString::number(defaultTwips), RealFromText);
+}
+
+float GetPlacement(const QString &section, const QString &key, int defaultTwips)
+{
+    return TryGetPlacement(section, key, defaultTwips).value_or(float(defaultTwips));
+}
+
+void SetPlacement(const QString &section, const QString &key, float twips)
+{
+    WriteSettingText(section, key, RealText(twips));
+}
+
+// ---- Text forms -------------------------------------------------------------
+
+std::optional<qint16> IntegerFromText(const QString &text)
+{
+    const std::optional<double> value = ParseNumber(text);
+    return value ? RoundToInt16(*value) : std::nullopt;
+}
+
+std::optional<qint32> ColourFromText(const QString &text)
+{
+    const std::optional<double> value = ParseNumber(text);
+    return value ? RoundToInt32(*value) : std::nullopt;
+}
+
+std::optional<bool> FlagFromText(const QString &text)
+{
+    const QString word = trimmedBlanks(text);
+    if (word.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (word.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0)
+        return false;
+    const std::optional<double> value = ParseNumber(word);
+    if (!value)
+        return std::nullopt;
+    return *value != 0.0;
+}
+
+std::optional<float> RealFromText(const QString &text)
+{
+    return ParseSingle(text);
+}
+
+QString IntegerText(qint16 value) { return QString::number(value); }
+QString ColourText(qint32 value) { return QString::number(value); }
+QString FlagText(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
+QString RealText(float value) { return FormatSingle(value); }
+
+// ---- Options ----------------------------------------------------------------
+
+QString DefaultPatFolder()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:\\Program Files\\Pat98");
+#else
+    QString prefix = qEnvironmentVariable("WINEPREFIX");
+    if (prefix.isEmpty())
+        prefix = QDir::homePath() + QStringLiteral("/.wine");
+    while (prefix.size() > 1 && prefix.endsWith(u'/'))
+        prefix.chop(1);
+    return prefix + QStringLiteral("/drive_c/Program Files/Pat98");
+#endif
+}
+
+QString GetPatFolder()
+{
+    QString folder = ReadSettingText(Section::option(), QStringLiteral("PatFolder")).value_or(DefaultPatFolder());
+    const QChar separator = QDir::separator();
+    if (!folder.endsWith(separator))
+        folder += separator;
+    return folder;
+}
+
+void SetPatFolder(const QString &folder)
+{
+    WriteSettingText(Section::option(), QStringLiteral("PatFolder"), folder);
+}
+
+QString GetPatFilePath(const QString &fileName)
+{
+    return GetPatFolder() + fileName;
+}
+
+std::optional<qint32> TryGetHorseNoColor(int horse)
+{
+    return readTyped<qint32>(Section::horseNoColor(), QString::number(horse), ColourText(kWhite), ColourFromText);
+}
+
+qint32 GetHorseNoColor(int horse) { return TryGetHorseNoColor(horse).value_or(kWhite); }
+
+void SetHorseNoColor(int horse, qint32 colour)
+{
+    WriteSettingText(Section::horseNoColor(), QString::number(horse), ColourText(colour));
+}
+
+std::optional<qint16> TryGetDetectVal()
+{
+    return readTyped<qint16>(Section::autoJudge(), QStringLiteral("DetectVal"), QStringLiteral("5"), IntegerFromText);
+}
+
+qint16 GetDetectVal() { return TryGetDetectVal().value_or(5); }
+
+void SetDetectVal(qint16 value)
+{
+    WriteSettingText(Section::autoJudge(), QStringLiteral("DetectVal"), IntegerText(value));
+}
+
+// Level options --------------------------------------------------------------
+
+namespace {
+
+qint16 defaultDetectMin(BetType type, int level)
+{
+    if (!validLevel(level))
+        return 0;
+    return type == BetType::Umaren ? kDetectMinUma[level - 1] : kDetectMinWide[level - 1];
+}
+
+qint16 defaultDetectMax(BetType type, int level)
+{
+    if (!validLevel(level))
+        return 0;
+    return type == BetType::Umaren ? kDetectMaxUma[level - 1] : kDetectMaxWide[level - 1];
+}
+
+QString defaultDispChar(int level)
+{
+    return validLevel(level) ? QString::fromUtf16(kMarks[level - 1]) : QString();
+}
+
+template <typename T, typename Convert>
+std::optional<T> readLevel(BetType type, int level, const char16_t *base, const QString &defaultText, Convert convert)
+{
+    const QString key = levelKey(level, base, type);
+    if (!validLevel(level))
+        return readTypedNoDefault<T>(Section::autoJudge(), key, convert);
+    return readTyped<T>(Section::autoJudge(), key, defaultText, convert);
+}
+
+std::optional<QString> textAsIs(const QString &text) { return text; }
+
+} // namespace
+
+std::optional<qint16> TryGetDetectMin(BetType type, int level)
+{
+    return readLevel<qint16>(type, level, u"DetectMin", IntegerText(defaultDetectMin(type, level)), IntegerFromText);
+}
+
+qint16 GetDetectMin(BetType type, int level)
+{
+    return TryGetDetectMin(type, level).value_or(defaultDetectMin(type, level));
+}
+
+void SetDetectMin(BetType type, int level, qint16 value)
+{
+    WriteSettingText(Section::autoJudge(), levelKey(level, u"DetectMin", type), IntegerText(value));
+}
+
+std::optional<qint16> TryGetDetectMax(BetType type, int level)
+{
+    return readLevel<qint16>(type, level, u"DetectMax", IntegerText(defaultDetectMax(type, level)), IntegerFromText);
+}
+
+qint16 GetDetectMax(BetType type, int level)
+{
+    return TryGetDetectMax(type, level).value_or(defaultDetectMax(type, level));
+}
+
+void SetDetectMax(BetType type, int level, qint16 value)
+{
+    WriteSettingText(Section::autoJudge(), levelKey(level, u"DetectMax", type), IntegerText(value));
+}
+
+std::optional<QString> TryGetDispChar(BetType type, int level)
+{
+    return readLevel<QString>(type, level, u"DispChar", defaultDispChar(level), textAsIs);
+}
+
+QString GetDispChar(BetType type, int level)
+{
+    return TryGetDispChar(type, level).value_or(defaultDispChar(level));
+}
+
+void SetDispChar(BetType type, int level, const QString &mark)
+{
+    WriteSettingText(Section::autoJudge(), levelKey(level, u"DispChar", type), mark);
+}
+
+// Fixed-name twins -------------------------------------------------------------
+
+#define MINUKURU_FIXED_OPTION(Name, Type, FromText, ToText, Default)                                       \
+    std::optional<Type> TryGet##Name(BetType type)                                                         \
+    {                                                                                                      \
+        return readTyped<Type>(Section::autoJudge(), fixedKey(u## #Name, type), ToText(Default), FromText); \
+    }                                                                                                      \
+    Type Get##Name(BetType type) { return TryGet##Name(type).value_or(Default); }                         \
+    void Set##Name(BetType type, Type value)                                                               \
+    {                                                                                                      \
+        WriteSettingText(Section::autoJudge(), fixedKey(u## #Name, type), ToText(value));                  \
+    }
+
+MINUKURU_FIXED_OPTION(DispSign, qint16, IntegerFromText, IntegerText, qint16(0))
+MINUKURU_FIXED_OPTION(PlusColor, qint32, ColourFromText, ColourText, qint32(0))
+MINUKURU_FIXED_OPTION(MinusColor, qint32, ColourFromText, ColourText, qint32(255))
+MINUKURU_FIXED_OPTION(IsIdealLimit, bool, FlagFromText, FlagText, true)
+MINUKURU_FIXED_OPTION(IdealLimit, float, RealFromText, RealText, 1000.0f)
+MINUKURU_FIXED_OPTION(IsRealLimit, bool, FlagFromText, FlagText, true)
+MINUKURU_FIXED_OPTION(IsTanRatioLimit, bool, FlagFromText, FlagText, true)
+MINUKURU_FIXED_OPTION(TanRatioLimit, float, RealFromText, RealText, 0.04f)
+MINUKURU_FIXED_OPTION(IsFukuRatioLimit, bool, FlagFromText, FlagText, true)
+MINUKURU_FIXED_OPTION(FukuRatioLimit, float, RealFromText, RealText, 0.05f)
+#undef MINUKURU_FIXED_OPTION
+
+// The actual-price limit is the one option whose twins differ in default.
+std::optional<float> TryGetRealLimit(BetType type)
+{
+    const float fallback = type == BetType::Umaren ? 300.0f : 100.0f;
+    return readTyped<float>(Section::autoJudge(), fixedKey(u"RealLimit", type), RealText(fallback), RealFromText);
+}
+
+float GetRealLimit(BetType type)
+{
+    return TryGetRealLimit(type).value_or(type == BetType::Umaren ? 300.0f : 100.0f);
+}
+
+void SetRealLimit(BetType type, float limit)
+{
+    WriteSettingText(Section::autoJudge(), fixedKey(u"RealLimit", type), RealText(limit));
+}
+
+} // namespace CommonFunc

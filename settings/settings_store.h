@@ -1,0 +1,157 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// The per-user settings store: an INI file addressed by section and key, with
+// one typed getter and setter per option.  Getters read the store afresh and
+// never write; a key that is absent yields its default.  For each option there
+// is a TryGet* that reports a stored text that does not convert (nullopt) and
+// a Get* that falls back to the default then.
+namespace CommonFunc {
+
+enum class BetType { Umaren, Wide };
+
+// Section names as the store addresses them ("Option\AutoJudge" nests
+// "AutoJudge" under "Option").
+namespace Section {
+QString option();
+QString horseNoColor();
+QString autoJudge();
+QString mainWindow();
+QString optionWindow();
+QString selectFileWindow();
+} // namespace Section
+
+// ---- The store itself -------------------------------------------------------
+
+// The file behind the store: MINUKURU_SETTINGS when set, else
+// <user config folder>/ミヌクル君super/ミヌクル君super.ini.
+QString SettingsFilePath();
+
+// Redirects the store to another file for the rest of the run (or back to
+// the default with an empty path).
+void SetSettingsFile(const QString &path);
+
+// Re-reads the file when another process has changed it.  The program calls
+// this before each race load and when the options dialog opens.
+void RefreshSettings();
+
+// Raw access: the stored text, nullopt when the key is absent.
+std::optional<QString> ReadSettingText(const QString &section, const QString &key);
+void WriteSettingText(const QString &section, const QString &key, const QString &text);
+
+// Window placement, in twips.  Stored as reals; a text that is not a number
+// reads as the default.
+std::optional<float> TryGetPlacement(const QString &section, const QString &key, int defaultTwips);
+float GetPlacement(const QString &section, const QString &key, int defaultTwips);
+void SetPlacement(const QString &section, const QString &key, float twips);
+
+// ---- Text forms -------------------------------------------------------------
+
+std::optional<qint16> IntegerFromText(const QString &text);
+std::optional<qint32> ColourFromText(const QString &text);
+std::optional<bool> FlagFromText(const QString &text);
+std::optional<float> RealFromText(const QString &text);
+QString IntegerText(qint16 value);
+QString ColourText(qint32 value);
+QString FlagText(bool value);
+QString RealText(float value);
+
+// ---- Options ----------------------------------------------------------------
+
+QString DefaultPatFolder();
+QString GetPatFolder(); // always ends in the platform's separator
+void SetPatFolder(const QString &folder);
+QString GetPatFilePath(const QString &fileName);
+
+std::optional<qint32> TryGetHorseNoColor(int horse);
+qint32 GetHorseNoColor(int horse);
+void SetHorseNoColor(int horse, qint32 colour);
+
+std::optional<qint16> TryGetDetectVal();
+qint16 GetDetectVal();
+void SetDetectVal(qint16 value);
+
+// The judgement options by bet type; levels run 1 to 5.  A level outside that
+// range has no default: TryGet gives nullopt unless a value is stored.
+std::optional<qint16> TryGetDetectMin(BetType type, int level);
+qint16 GetDetectMin(BetType type, int level);
+void SetDetectMin(BetType type, int level, qint16 value);
+std::optional<qint16> TryGetDetectMax(BetType type, int level);
+qint16 GetDetectMax(BetType type, int level);
+void SetDetectMax(BetType type, int level, qint16 value);
+std::optional<QString> TryGetDispChar(BetType type, int level);
+QString GetDispChar(BetType type, int level);
+void SetDispChar(BetType type, int level, const QString &mark);
+
+std::optional<qint16> TryGetDispSign(BetType type);
+qint16 GetDispSign(BetType type);
+void SetDispSign(BetType type, qint16 value);
+std::optional<qint32> TryGetPlusColor(BetType type);
+qint32 GetPlusColor(BetType type);
+void SetPlusColor(BetType type, qint32 colour);
+std::optional<qint32> TryGetMinusColor(BetType type);
+qint32 GetMinusColor(BetType type);
+void SetMinusColor(BetType type, qint32 colour);
+
+std::optional<bool> TryGetIsIdealLimit(BetType type);
+bool GetIsIdealLimit(BetType type);
+void SetIsIdealLimit(BetType type, bool on);
+std::optional<float> TryGetIdealLimit(BetType type);
+float GetIdealLimit(BetType type);
+void SetIdealLimit(BetType type, float limit);
+
+std::optional<bool> TryGetIsRealLimit(BetType type);
+bool GetIsRealLimit(BetType type);
+void SetIsRealLimit(BetType type, bool on);
+std::optional<float> TryGetRealLimit(BetType type);
+float GetRealLimit(BetType type);
+void SetRealLimit(BetType type, float limit);
+
+std::optional<bool> TryGetIsTanRatioLimit(BetType type);
+bool GetIsTanRatioLimit(BetType type);
+void SetIsTanRatioLimit(BetType type, bool on);
+std::optional<float> TryGetTanRatioLimit(BetType type);
+float GetTanRatioLimit(BetType type);
+void SetTanRatioLimit(BetType type, float limit);
+
+std::optional<bool> TryGetIsFukuRatioLimit(BetType type);
+bool GetIsFukuRatioLimit(BetType type);
+void SetIsFukuRatioLimit(BetType type, bool on);
+std::optional<float> TryGetFukuRatioLimit(BetType type);
+float GetFukuRatioLimit(BetType type);
+void SetFukuRatioLimit(BetType type, float limit);
+
+// The same options under their own names, one function per key.
+#define MINUKURU_TWIN_ACCESSORS(Name, Type, Suffix, BT)                                   \
+    inline std::optional<Type> TryGet##Name##Suffix() { return TryGet##Name(BT); }        \
+    inline Type Get##Name##Suffix() { return Get##Name(BT); }                             \
+    inline void Set##Name##Suffix(Type value) { Set##Name(BT, value); }
+#define MINUKURU_TWIN_LEVEL_ACCESSORS(Name, Type, Suffix, BT)                                        \
+    inline std::optional<Type> TryGet##Name##Suffix(int level) { return TryGet##Name(BT, level); }   \
+    inline Type Get##Name##Suffix(int level) { return Get##Name(BT, level); }                        \
+    inline void Set##Name##Suffix(int level, const Type &value) { Set##Name(BT, level, value); }
+#define MINUKURU_TWINS(Suffix, BT)                                   \
+    MINUKURU_TWIN_LEVEL_ACCESSORS(DetectMin, qint16, Suffix, BT)     \
+    MINUKURU_TWIN_LEVEL_ACCESSORS(DetectMax, qint16, Suffix, BT)     \
+    MINUKURU_TWIN_LEVEL_ACCESSORS(DispChar, QString, Suffix, BT)     \
+    MINUKURU_TWIN_ACCESSORS(DispSign, qint16, Suffix, BT)            \
+    MINUKURU_TWIN_ACCESSORS(PlusColor, qint32, Suffix, BT)           \
+    MINUKURU_TWIN_ACCESSORS(MinusColor, qint32, Suffix, BT)          \
+    MINUKURU_TWIN_ACCESSORS(IsIdealLimit, bool, Suffix, BT)          \
+    MINUKURU_TWIN_ACCESSORS(IdealLimit, float, Suffix, BT)           \
+    MINUKURU_TWIN_ACCESSORS(IsRealLimit, bool, Suffix, BT)           \
+    MINUKURU_TWIN_ACCESSORS(RealLimit, float, Suffix, BT)            \
+    MINUKURU_TWIN_ACCESSORS(IsTanRatioLimit, bool, Suffix, BT)       \
+    MINUKURU_TWIN_ACCESSORS(TanRatioLimit, float, Suffix, BT)        \
+    MINUKURU_TWIN_ACCESSORS(IsFukuRatioLimit, bool, Suffix, BT)      \
+    MINUKURU_TWIN_ACCESSORS(FukuRatioLimit, float, Suffix, BT)
+MINUKURU_TWINS(Uma, BetType::Umaren)
+MINUKURU_TWINS(Wide, BetType::Wide)
+#undef MINUKURU_TWINS
+#undef MINUKURU_TWIN_LEVEL_ACCESSORS
+#undef MINUKURU_TWIN_ACCESSORS
+
+} // namespace CommonFunc
