@@ -1,0 +1,154 @@
+#include "patdata/pat_files.h"
+#include "settings/settings_store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace CommonFunc;
+
+class TestPatNames : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString folder() const { return m_dir.path() + u'/'; }
+    void touch(const QString &name)
+    {
+        QFile file(folder() + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+
+private slots:
+    void siblings_data();
+    void siblings();
+    void siblingFoundIgnoringCase();
+    void resultFile_data();
+    void resultFile();
+    void resultFileFirstInOrdinalOrder();
+    void filterAndPattern();
+    void wildcard_data();
+    void wildcard();
+};
+
+void TestPatNames::siblings_data()
+{
+    QTest::addColumn<QString>("odds");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("pairs");
+    QTest::newRow("plain") << QStringLiteral("/pat/Zo-0315A.jra") << QStringLiteral("/pat/De-0315A.jra")
+                           << QStringLiteral("/pat/Uo-0315A.jra");
+    QTest::newRow("lower case marker") << QStringLiteral("/pat/zo-0315a.JRA") << QStringLiteral("/pat/De-0315a.JRA")
+                                       << QStringLiteral("/pat/Uo-0315a.JRA");
+    QTest::newRow("upper case marker") << QStringLiteral("/pat/ZO-1.jra") << QStringLiteral("/pat/De-1.jra")
+                                       << QStringLiteral("/pat/Uo-1.jra");
+    // The folder's name plays no part, even when it holds the marker.
+    QTest::newRow("folder named zo-") << QStringLiteral("/zo-data/Zo-1.jra") << QStringLiteral("/zo-data/De-1.jra")
+                                      << QStringLiteral("/zo-data/Uo-1.jra");
+    QTest::newRow("marker inside the name") << QStringLiteral("/p/xZo-zo-1") << QStringLiteral("/p/xDe-zo-1")
+                                            << QStringLiteral("/p/xUo-zo-1");
+    QTest::newRow("no marker in the name") << QStringLiteral("/zo-data/race.jra") << QString() << QString();
+    QTest::newRow("empty") << QString() << QString() << QString();
+    QTest::newRow("relative") << QStringLiteral("Zo-9.jra") << QStringLiteral("De-9.jra") << QStringLiteral("Uo-9.jra");
+}
+
+void TestPatNames::siblings()
+{
+    QFETCH(QString, odds);
+    QFETCH(QString, entry);
+    QFETCH(QString, pairs);
+    QCOMPARE(GetEntryFileName(odds), entry);
+    QCOMPARE(GetPairOddsFileName(odds), pairs);
+}
+
+void TestPatNames::siblingFoundIgnoringCase()
+{
+    touch(QStringLiteral("zo-0401b.JRA"));
+    touch(QStringLiteral("de-0401b.jra"));
+    touch(QStringLiteral("UO-0401B.JRA"));
+    const QString odds = folder() + QStringLiteral("zo-0401b.JRA");
+    QCOMPARE(GetEntryFileName(odds), folder() + QStringLiteral("de-0401b.jra"));
+    QCOMPARE(GetPairOddsFileName(odds), folder() + QStringLiteral("UO-0401B.JRA"));
+
+    // The exact name wins over a case variant.
+    touch(QStringLiteral("De-0401b.JRA"));
+    QCOMPARE(GetEntryFileName(odds), folder() + QStringLiteral("De-0401b.JRA"));
+}
+
+void TestPatNames::resultFile_data()
+{
+    QTest::addColumn<QString>("existing");
+    QTest::addColumn<QString>("odds");
+    QTest::addColumn<QString>("found");
+    QTest::newRow("two characters after the first") << QStringLiteral("Ks-012315A.jra") << QStringLiteral("Zo-0315A.jra")
+                                                    << QStringLiteral("Ks-012315A.jra");
+    QTest::newRow("case ignored") << QStringLiteral("ks-0AB315a.JRA") << QStringLiteral("Zo-0315A.jra")
+                                  << QStringLiteral("ks-0AB315a.JRA");
+    QTest::newRow("one character short") << QStringLiteral("Ks-01315A.jra") << QStringLiteral("Zo-0315A.jra") << QString();
+    QTest::newRow("one character long") << QStringLiteral("Ks-0123315A.jra") << QStringLiteral("Zo-0315A.jra")
+                                        << QString();
+    QTest::newRow("first character differs") << QStringLiteral("Ks-112315A.jra") << QStringLiteral("Zo-0315A.jra")
+                                             << QString();
+    QTest::newRow("nothing after the marker") << QStringLiteral("Ks-xx") << QStringLiteral("Zo-") << QString();
+    QTest::newRow("no marker") << QStringLiteral("Ks-012315A.jra") << QStringLiteral("0315A.jra") << QString();
+}
+
+void TestPatNames::resultFile()
+{
+    QFETCH(QString, existing);
+    QFETCH(QString, odds);
+    QFETCH(QString, found);
+    QTemporaryDir dir;
+    const QString base = dir.path() + u'/';
+    QFile file(base + existing);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QCOMPARE(FindResultFile(base + odds), found.isEmpty() ? QString() : base + found);
+}
+
+void TestPatNames::resultFileFirstInOrdinalOrder()
+{
+    QTemporaryDir dir;
+    const QString base = dir.path() + u'/';
+    QDir(dir.path()).mkdir(QStringLiteral("Ks-000001.jra")); // a folder never counts
+    for (const char *name : {"Ks-0zz1.jra", "Ks-0aa1.jra", "Ks-0AB1.jra"}) {
+        QFile file(base + QString::fromLatin1(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QCOMPARE(FindResultFile(base + QStringLiteral("Zo-01.jra")), base + QStringLiteral("Ks-0AB1.jra"));
+    QCOMPARE(FindResultFile(base + QStringLiteral("Zo-0001.jra")), QString());
+}
+
+void TestPatNames::filterAndPattern()
+{
+    QCOMPARE(GetOddsFileFilter(), QString::fromUtf16(u"単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra"));
+    QCOMPARE(GetOddsFilePattern(), QStringLiteral("Zo-*.jra"));
+}
+
+void TestPatNames::wildcard_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<bool>("matches");
+    QTest::newRow("star") << QStringLiteral("Zo-0315A.jra") << QStringLiteral("Zo-*.jra") << true;
+    QTest::newRow("star empty") << QStringLiteral("Zo-.jra") << QStringLiteral("Zo-*.jra") << true;
+    QTest::newRow("case") << QStringLiteral("zo-1.JRA") << QStringLiteral("Zo-*.jra") << true;
+    QTest::newRow("wrong ending") << QStringLiteral("Zo-1.jrb") << QStringLiteral("Zo-*.jra") << false;
+    QTest::newRow("suffix after ending") << QStringLiteral("Zo-1.jra.bak") << QStringLiteral("Zo-*.jra") << false;
+    QTest::newRow("backtracking") << QStringLiteral("Zo-a.jra.jra") << QStringLiteral("Zo-*.jra") << true;
+    QTest::newRow("question") << QStringLiteral("Ks-0AB1") << QStringLiteral("Ks-0??1") << true;
+    QTest::newRow("question needs one") << QStringLiteral("Ks-0A1") << QStringLiteral("Ks-0??1") << false;
+    QTest::newRow("japanese") << QString::fromUtf16(u"Zo-東京.jra") << QStringLiteral("Zo-??.jra") << true;
+}
+
+void TestPatNames::wildcard()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, pattern);
+    QFETCH(bool, matches);
+    QCOMPARE(MatchesWildcard(name, pattern), matches);
+}
+
+QTEST_GUILESS_MAIN(TestPatNames)
+#include "test_pat_names.moc"
