@@ -36,6 +36,8 @@ Sink *setSink(Sink *sink)
     return previous == &g_defaultSink ? nullptr : previous;
 }
 
+Sink *currentSink() { return g_sink; }
+
 void show(Kind kind, const QString &text)
 {
     Message message;

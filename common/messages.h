@@ -38,6 +38,10 @@ QString saveFailedText();
 // writes to standard error.  Returns the sink it replaced.
 Sink *setSink(Sink *sink);
 
+// The sink in force, the default one included; never null.  Lets a sink that
+// filters messages pass the rest on.
+Sink *currentSink();
+
 void show(Kind kind, const QString &text);
 inline void notice(const QString &text) { show(Kind::Notice, text); }
 inline void error(const QString &text) { show(Kind::Error, text); }
