@@ -1,9 +1,245 @@
+#include "app/race_sheet.h"
+#include "cli/text_table.h"
 #include "common/messages.h"
+#include "export/csv_export.h"
+#include "patdata/file_list.h"
+#include "patdata/race_loader.h"
+#include "settings/settings_store.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+
+using namespace CommonFunc;
+
+namespace {
+
+void out(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
+}
+
+void err(const QString &text)
+{
+    const QByteArray bytes = (text + u'\n').toUtf8();
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stderr);
+}
+
+const char *const kUsage =
+    "usage: minukuru-cli [--settings FILE] COMMAND [ARGS]\n"
+    "\n"
+    "Commands:\n"
+    "  export ZO_FILE [-o OUT.csv]  analyse a race and save it as CSV\n"
+    "  show ZO_FILE                 print the analysis of a race\n"
+    "  list [FOLDER]                list the races of a PAT folder\n"
+    "\n"
+    "The settings file is MINUKURU_SETTINGS when set, else the user's own.\n"
+    "Run 'minukuru-cli COMMAND --help' for a command's options.\n";
+
+const char *const kExportUsage =
+    "usage: minukuru-cli export ZO_FILE [-o OUT.csv]\n"
+    "Loads the race as the program does and writes its CSV file (default: the\n"
+    "race file's base name with .csv in the current folder).\n"
+    "Exit status 0 when the file was written, 1 otherwise.\n";
+
+const char *const kShowUsage =
+    "usage: minukuru-cli show ZO_FILE\n"
+    "Prints the race header, the popularity tables, both pair grids, the\n"
+    "recommended bets and the result.\n";
+
+const char *const kListUsage =
+    "usage: minukuru-cli list [FOLDER]\n"
+    "Prints the races of FOLDER (default: the PAT folder of the settings),\n"
+    "tab-separated, with a heading row.\n";
+
+int usageError(const QString &message, const char *usage)
+{
+    err(message);
+    std::fputs(usage, stderr);
+    return 2;
+}
+
+bool wantsHelp(const QStringList &args)
+{
+    return args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"));
+}
+
+// Loads a race; false (with the reason on standard error) when it cannot be read.
+bool load(RaceSheet &sheet, const QString &path)
+{
+    if (!QFileInfo(path).isFile()) {
+        err(QStringLiteral("minukuru-cli: no such file: ") + path);
+        return false;
+    }
+    return LoadRace(sheet, QFileInfo(path).absoluteFilePath());
+}
+
+int runExport(const QStringList &args)
+{
+    if (wantsHelp(args)) {
+        std::fputs(kExportUsage, stdout);
+        return 0;
+    }
+    QString input;
+    QString output;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == u"-o" || args[i] == u"--output") {
+            if (i + 1 >= args.size())
+                return usageError(QStringLiteral("minukuru-cli export: -o needs a file name"), kExportUsage);
+            output = args[++i];
+        } else if (args[i].startsWith(u'-') && args[i].size() > 1) {
+            return usageError(QStringLiteral("minukuru-cli export: unknown option ") + args[i], kExportUsage);
+        } else if (input.isEmpty()) {
+            input = args[i];
+        } else {
+            return usageError(QStringLiteral("minukuru-cli export: one race file only"), kExportUsage);
+        }
+    }
+    if (input.isEmpty())
+        return usageError(QStringLiteral("minukuru-cli export: which race file?"), kExportUsage);
+
+    RaceSheet sheet;
+    if (!load(sheet, input))
+        return 1;
+    if (output.isEmpty())
+        output = SuggestedCsvName(sheet);
+    if (!WriteCsvFile(sheet, output)) {
+        Messages::error(Messages::saveFailedText());
+        return 1;
+    }
+    return 0;
+}
+
+QString listText(const QStringList &lines)
+{
+    QString text;
+    for (const QString &line : lines)
+        text += QStringLiteral("  ") + line + u'\n';
+    return text;
+}
+
+QString gridText(const PairGrid &grid)
+{
+    TextTable table;
+    using A = TextTable::Align;
+    table.setAlignments({A::Left, A::Right, A::Right, A::Right, A::Right, A::Left, A::Right, A::Right});
+    for (int r = 0; r < grid.rows(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < grid.columns(); ++c)
+            cells.append(grid.cell(r, c));
+        table.addRow(cells);
+    }
+    return table.render(QStringLiteral("  "));
+}
+
+int runShow(const QStringList &args)
+{
+    if (wantsHelp(args)) {
+        std::fputs(kShowUsage, stdout);
+        return 0;
+    }
+    if (args.size() != 1 || args[0].startsWith(u'-'))
+        return usageError(QStringLiteral("minukuru-cli show: give one race file"), kShowUsage);
+    RaceSheet sheet;
+    if (!load(sheet, args[0]))
+        return 1;
+
+    const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
+    out(QStringLiteral(u"開催 %1\nﾚｰｽ %2\n頭数 %3\n発走時刻 %4\n\n")
+            .arg(sheet.lblKaisai, sheet.lblRaceName.trimmed(), sheet.lblHorseNum, sheet.lblRaceTime));
+
+    using A = TextTable::Align;
+    TextTable win;
+    win.setAlignments({A::Right, A::Left, A::Right, A::Left, A::Right, A::Right, A::Right});
+    win.addRow({QStringLiteral(u"人気"), QStringLiteral(u"判定"), QStringLiteral(u"単馬番"),
+                QStringLiteral(u"単勝人気順　馬名"), QStringLiteral(u"単ｵｯｽﾞ"), QStringLiteral(u"支持率"),
+                QStringLiteral(u"単：複")});
+    for (int k = 1; k <= count; ++k)
+        win.addRow({sheet.lblPopular[k], sheet.lblAutoJudge[k], sheet.lblTanHorseNo[k],
+                    sheet.lblTanHorseName[k].trimmed(), sheet.lblTanPopOdds[k], sheet.lblTanPopRatio[k],
+                    sheet.lblTanFukuRatio[k]});
+    out(win.render(QStringLiteral("  ")) + u'\n');
+
+    TextTable place;
+    place.setAlignments({A::Right, A::Right, A::Left, A::Right, A::Right, A::Right, A::Right});
+    place.addRow({QStringLiteral(u"人気"), QStringLiteral(u"複馬番"), QStringLiteral(u"複勝人気順　馬名"),
+                  QStringLiteral("Min"), QStringLiteral("Max"), QStringLiteral(u"平均"), QStringLiteral(u"支持率")});
+    for (int k = 1; k <= count; ++k)
+        place.addRow({sheet.lblPopular[k], sheet.lblFukuHorseNo[k], sheet.lblFukuHorseName[k].trimmed(),
+                      sheet.lblFukuPopOddsMin[k], sheet.lblFukuPopOddsMax[k], sheet.lblFukuPopOdds[k],
+                      sheet.lblFukuPopRatio[k]});
+    out(place.render(QStringLiteral("  ")) + u'\n');
+
+    out(gridText(sheet.grdUmaRen) + u'\n');
+    out(gridText(sheet.grdWide) + u'\n');
+    out(QStringLiteral(u"推奨買い目\n") + listText(sheet.lstKaime) + u'\n');
+    out(QStringLiteral(u"競争結果\n") + listText(sheet.lstRaceResult));
+    return 0;
+}
+
+int runList(const QStringList &args)
+{
+    if (wantsHelp(args)) {
+        std::fputs(kListUsage, stdout);
+        return 0;
+    }
+    if (args.size() > 1 || (!args.isEmpty() && args[0].startsWith(u'-')))
+        return usageError(QStringLiteral("minukuru-cli list: give at most one folder"), kListUsage);
+    const QString folder = args.isEmpty() ? GetPatFolder() : args[0];
+    if (!QFileInfo(folder).isDir()) {
+        err(QStringLiteral("minukuru-cli: no such folder: ") + folder);
+        return 1;
+    }
+    QStringList heading;
+    for (const FileListColumn &column : FileListColumns())
+        heading.append(column.heading);
+    out(heading.join(u'\t') + u'\n');
+    for (const FileListRow &row : BuildFileList(folder)) {
+        QStringList cells(row.cells.begin(), row.cells.end());
+        out(cells.join(u'\t') + u'\n');
+    }
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    return 0;
+    QStringList args = app.arguments().mid(1);
+
+    while (!args.isEmpty() && args.first().startsWith(u'-')) {
+        const QString option = args.takeFirst();
+        if (option == u"--help" || option == u"-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (option == u"--settings") {
+            if (args.isEmpty())
+                return usageError(QStringLiteral("minukuru-cli: --settings needs a file name"), kUsage);
+            SetSettingsFile(args.takeFirst());
+        } else if (option.startsWith(QStringLiteral("--settings="))) {
+            SetSettingsFile(option.mid(11));
+        } else {
+            return usageError(QStringLiteral("minukuru-cli: unknown option ") + option, kUsage);
+        }
+    }
+    if (args.isEmpty())
+        return usageError(QStringLiteral("minukuru-cli: which command?"), kUsage);
+
+    const QString command = args.takeFirst();
+    if (command == u"export")
+        return runExport(args);
+    if (command == u"show")
+        return runShow(args);
+    if (command == u"list")
+        return runList(args);
+    if (command == u"help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    return usageError(QStringLiteral("minukuru-cli: unknown command ") + command, kUsage);
 }

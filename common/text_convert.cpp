@@ -125,6 +125,17 @@ double NumericValue(QStringView text)
     return fromChars<double>(s).value_or(0.0);
 }
 
+float NumericValueSingle(QStringView text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
+    std::string s;
+    if (scanNumber(text, i, s) == 0)
+        return 0.0f;
+    return fromChars<float>(s).value_or(0.0f);
+}
+
 std::optional<qint16> RoundToInt16(double value)
 {
     if (!std::isfinite(value))

@@ -22,6 +22,9 @@ std::optional<float> ParseSingle(QStringView text);
 // start is taken, and a text without one gives 0 ("ﾄﾘｹｼ" gives 0, " 9" gives 9).
 double NumericValue(QStringView text);
 
+// The same leading number as the nearest single-precision value.
+float NumericValueSingle(QStringView text);
+
 // Rounds to the nearest integer, ties to even; nullopt outside the range.
 std::optional<qint16> RoundToInt16(double value);
 std::optional<qint32> RoundToInt32(double value);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "settings/settings_store.h"
+
+#include <optional>
+
+class RaceSheet;
+
+namespace CommonFunc {
+
+// The numbers of one pair; a number that cannot be computed (a support rate
+// that is not a number, a division by zero) is absent.
+struct PairPrices {
+    std::optional<float> theoretical; // T
+    std::optional<float> actual;      // A
+    std::optional<float> deviation;   // D, percent of A
+    std::optional<double> support;    // S
+};
+
+// Price of a pair with a scratched horse.
+constexpr float ScratchedPairPrice = 99999.9f;
+
+// T, A, D and S of the pair of horses i < j for one bet type, from the
+// support rates shown on the sheet and the pair odds table.
+PairPrices ComputePairPrices(const RaceSheet &sheet, BetType type, int i, int j);
+
+} // namespace CommonFunc

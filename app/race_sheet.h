@@ -1,0 +1,106 @@
+#pragma once
+
+#include "grids/pair_grid.h"
+#include "patdata/pat_files.h"
+
+#include <QObject>
+#include <QStringList>
+
+// The race on show: every value as the text of a cell, the two lists, the
+// path of the race file, the pair odds and the two pair grids.  Cells are
+// indexed 1 to 18, by horse number in the by-horse block and by popularity
+// rank in the by-rank block.  Later stages read the texts back, so a value is
+// always seen at its display precision.
+class RaceSheet : public QObject {
+    Q_OBJECT
+
+public:
+    using Column = CommonFunc::Slots<QString, CommonFunc::MaxHorses>;
+
+    // Text and background colour of a horse-number cell and its name cell.
+    struct CellColours {
+        qint32 text = 0;
+        qint32 back = 16777215;
+    };
+    using ColourColumn = CommonFunc::Slots<CellColours, CommonFunc::MaxHorses>;
+
+    explicit RaceSheet(QObject *parent = nullptr);
+
+    // Race header.
+    QString lblKaisai;
+    QString lblRaceName;
+    QString lblHorseNum;
+    QString lblRaceTime;
+
+    // By horse number.
+    Column lblHorseName;
+    Column lblTanOdds;
+    Column lblTanPopular;
+    Column lblTanRatio;
+    Column lblFukuOddsMin;
+    Column lblFukuOddsMax;
+    Column lblFukuOdds;
+    Column lblFukuPopular;
+    Column lblFukuRatio;
+
+    // By popularity rank.
+    Column lblPopular;
+    Column lblAutoJudge;
+    Column lblTanHorseNo;
+    Column lblFukuHorseNo;
+    Column lblTanHorseName;
+    Column lblTanPopOdds;
+    Column lblTanPopRatio;
+    Column lblTanFukuRatio;
+    Column lblFukuHorseName;
+    Column lblFukuPopOddsMin;
+    Column lblFukuPopOddsMax;
+    Column lblFukuPopOdds;
+    Column lblFukuPopRatio;
+
+    // Colours of lblTanHorseNo/lblTanHorseName and lblFukuHorseNo/lblFukuHorseName.
+    ColourColumn tanHorseColours;
+    ColourColumn fukuHorseColours;
+
+    QStringList lstKaime;
+    QStringList lstRaceResult;
+
+    QString sRaceFile;
+    CommonFunc::PairOddsTable PairOddsTable;
+
+    PairGrid grdUmaRen;
+    PairGrid grdWide;
+
+    static constexpr int MaxHorses() { return CommonFunc::MaxHorses; }
+    int HorseCount() const;
+    bool IsScratched(int horse) const;
+    int ScratchedCount() const;
+    int RunnerCount() const;
+    float TanOddsValue(int horse) const;
+    float FukuOddsMinValue(int horse) const;
+    float FukuOddsMaxValue(int horse) const;
+    float FukuOddsValue(int horse) const;
+    int HorseByTanRank(int rank) const;
+    int HorseByFukuRank(int rank) const;
+
+    // Tells views that cells have changed; the operations of the race call it
+    // once when they are done.
+    void notifyChanged();
+    quint64 changeCount() const { return m_changes; }
+
+signals:
+    void changed();
+
+private:
+    quint64 m_changes = 0;
+};
+
+namespace CommonFunc {
+
+// Empties the sheet: no race on show.
+void ClearRaceSheet(RaceSheet &sheet);
+
+// The scratched marker of the odds texts.
+QString ScratchedText();
+
+} // namespace CommonFunc

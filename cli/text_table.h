@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Columns of text aligned for a terminal, where CJK and full-width
+// characters take two cells and half-width katakana one.
+class TextTable {
+public:
+    enum class Align { Left, Right };
+
+    void setAlignments(QList<Align> alignments) { m_alignments = std::move(alignments); }
+    void addRow(const QStringList &cells) { m_rows.append(cells); }
+    QString render(const QString &indent = QString()) const;
+
+    static int displayWidth(const QString &text);
+
+private:
+    QList<Align> m_alignments;
+    QList<QStringList> m_rows;
+};

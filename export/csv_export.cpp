@@ -1,0 +1,142 @@
+#include "export/csv_export.h"
+
+#include "app/race_sheet.h"
+#include "common/messages.h"
+#include "common/text_convert.h"
+#include "export/csv_file.h"
+
+#include <QFileInfo>
+
+namespace CommonFunc {
+
+namespace {
+
+void addGridRow(CsvLine &line, const PairGrid &grid, int row)
+{
+    line.addText(grid.cell(row, 0));
+    for (int c = 1; c <= 4; ++c)
+        line.addNumber(OddsTextToValue(grid.cell(row, c)));
+    for (int c = 5; c <= 7; ++c)
+        line.addText(grid.cell(row, c));
+}
+
+QString gridLabel(const PairGrid &grid, int row)
+{
+    return row < grid.rows() ? grid.cell(row, 0) : QString();
+}
+
+} // namespace
+
+bool WriteCsvFile(const RaceSheet &sheet, const QString &path)
+{
+    CsvFile file;
+    const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
+
+    CsvLine title;
+    title.addText(QStringLiteral(u"ミヌクル君Super"));
+    title.addText(QStringLiteral("v0.10"));
+    title.addText(QStringLiteral(u"CSV出力ファイル"));
+    file.addLine(title);
+    file.addEmptyLine();
+
+    CsvLine kaisai;
+    kaisai.addText(QStringLiteral(u"開催"));
+    kaisai.addText(sheet.lblKaisai);
+    file.addLine(kaisai);
+    CsvLine race;
+    race.addText(QStringLiteral(u"ﾚｰｽ"));
+    race.addText(sheet.lblRaceName);
+    file.addLine(race);
+    CsvLine horses;
+    horses.addText(QStringLiteral(u"頭数"));
+    horses.addInteger(qint16(sheet.HorseCount()));
+    file.addLine(horses);
+    file.addEmptyLine();
+
+    CsvLine horseHead;
+    for (const char16_t *head : {u"人気", u"判定", u"単馬番", u"複馬番", u"単勝人気順\u3000馬番", u"単ｵｯｽﾞ", u"支持率",
+                                 u"単：複比", u"複勝人気順\u3000馬番", u"複ｵｯｽﾞMin", u"Max", u"平均", u"支持率"})
+        horseHead.addText(QString::fromUtf16(head));
+    file.addLine(horseHead);
+    for (int k = 1; k <= count; ++k) {
+        CsvLine line;
+        line.addInteger(qint16(k));
+        line.addText(sheet.lblAutoJudge[k]);
+        line.addInteger(TextToInteger(sheet.lblTanHorseNo[k]));
+        line.addInteger(TextToInteger(sheet.lblFukuHorseNo[k]));
+        line.addText(sheet.lblTanHorseName[k]);
+        line.addNumber(OddsTextToValue(sheet.lblTanPopOdds[k]));
+        line.addNumber(OddsTextToValue(sheet.lblTanPopRatio[k]));
+        line.addNumber(OddsTextToValue(sheet.lblTanFukuRatio[k]));
+        line.addText(sheet.lblFukuHorseName[k]);
+        line.addNumber(OddsTextToValue(sheet.lblFukuPopOddsMin[k]));
+        line.addNumber(OddsTextToValue(sheet.lblFukuPopOddsMax[k]));
+        line.addNumber(OddsTextToValue(sheet.lblFukuPopOdds[k]));
+        line.addNumber(OddsTextToValue(sheet.lblFukuPopRatio[k]));
+        file.addLine(line);
+    }
+    file.addEmptyLine();
+    file.addEmptyLine();
+
+    CsvLine pairHead;
+    for (const char16_t *head : {u"馬連", u"理論値", u"実際値", u"乖離％", u"支持率", u"判定", u"人気", u"人気差",
+                                 u"ﾜｲﾄﾞ", u"理論値", u"実際値", u"乖離％", u"支持率", u"判定", u"人気", u"人気差"})
+        pairHead.addText(QString::fromUtf16(head));
+    file.addLine(pairHead);
+
+    // Rows in their current order; a grid without pair data has no rows.
+    const PairGrid &umaren = sheet.grdUmaRen;
+    const PairGrid &wide = sheet.grdWide;
+    const int pairs = count * (count - 1) / 2;
+    for (int r = 1; r <= pairs; ++r) {
+        if (r >= umaren.rows() && r >= wide.rows())
+            break;
+        const bool umarenPart = !gridLabel(umaren, r).isEmpty();
+        const bool widePart = !gridLabel(wide, r).isEmpty();
+        if (!umarenPart) {
+            file.addEmptyLine();
+            if (widePart) {
+                CsvLine line;
+                addGridRow(line, wide, r);
+                file.addLine(line);
+            }
+            continue;
+        }
+        CsvLine line;
+        addGridRow(line, umaren, r);
+        if (r < wide.rows())
+            addGridRow(line, wide, r);
+        file.addLine(line);
+    }
+
+    file.addEmptyLine();
+    file.addRawLine(QStringLiteral(u"推奨買い目"));
+    for (const QString &item : sheet.lstKaime) {
+        CsvLine line;
+        line.addText(item);
+        file.addLine(line);
+    }
+    file.addEmptyLine();
+    file.addEmptyLine();
+    for (const QString &item : sheet.lstRaceResult) {
+        CsvLine line;
+        line.addText(item);
+        file.addLine(line);
+    }
+
+    QString error;
+    if (!file.save(path, &error)) {
+        Messages::notice(error);
+        return false;
+    }
+    return true;
+}
+
+QString SuggestedCsvName(const RaceSheet &sheet)
+{
+    if (sheet.sRaceFile.isEmpty())
+        return QString();
+    return QFileInfo(sheet.sRaceFile).completeBaseName() + QStringLiteral(".csv");
+}
+
+} // namespace CommonFunc

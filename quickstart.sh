@@ -1,0 +1,53 @@
+#!/bin/sh
+# Quick start on Debian 12: installs what is missing, builds, then either
+# starts the program on the bundled sample races (demo) or runs every test
+# under AddressSanitizer and UBSan (test).  Safe to run again.
+set -eu
+
+usage() {
+    echo "usage: $0 demo|test" >&2
+    exit 2
+}
+[ $# -eq 1 ] || usage
+mode=$1
+case "$mode" in demo|test) ;; *) usage ;; esac
+
+here=$(cd "$(dirname "$0")" && pwd)
+cd "$here"
+
+packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-ipafont-gothic libbenchmark-dev"
+
+missing=""
+for p in $packages; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+if [ -n "$missing" ]; then
+    echo "Installing:$missing"
+    if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    # shellcheck disable=SC2086
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q $missing
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+if [ "$mode" = test ]; then
+    cmake --preset debug
+    cmake --build --preset debug -j "$jobs"
+    QT_QPA_PLATFORM=offscreen ctest --preset debug -j "$jobs"
+    exit 0
+fi
+
+cmake --preset release
+cmake --build --preset release -j "$jobs"
+
+# The demo keeps its own settings file, so the user's own settings are never
+# touched; it points the program at the bundled races.
+demo_settings="$here/build/demo/minukuru-demo.ini"
+if [ ! -f "$demo_settings" ]; then
+    mkdir -p "$(dirname "$demo_settings")"
+    printf '[Option]\nPatFolder="%s/samples/pat/"\n' "$here" > "$demo_settings"
+fi
+MINUKURU_SETTINGS="$demo_settings" exec "$here/build/release/minukuru"
