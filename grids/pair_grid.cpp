@@ -1,0 +1,380 @@
+#include "grids/pair_grid.h"
+
+#include "common/text_convert.h"
+
+#include <numeric>
+
+namespace {
+
+struct SortKey {
+    QString text;
+    std::optional<double> number;
+};
+
+int sign(int value) { return (value > 0) - (value < 0); }
+
+int compareNumbers(double a, double b) { return (a > b) - (a < b); }
+
+int compareText(const QString &a, const QString &b, Qt::CaseSensitivity cs)
+{
+    return sign(QString::compare(a, b, cs));
+}
+
+// Two numbers compare as numbers, anything else as text ignoring case.  Not
+// transitive across mixed keys ("2" < "10" < "1a" < "2"), which is why the
+// sort below must not rely on a strict weak order.
+int compareGeneric(const SortKey &a, const SortKey &b)
+{
+    if (a.number && b.number)
+        return compareNumbers(*a.number, *b.number);
+    return compareText(a.text, b.text, Qt::CaseInsensitive);
+}
+
+} // namespace
+
+PairGrid::PairGrid(int columns, QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_alignments(qMax(columns, 1), Alignment::Left)
+    , m_columns(qMax(columns, 1))
+{
+    m_rows.append(Row(m_columns));
+}
+
+void PairGrid::setRows(int rows)
+{
+    rows = qMax(rows, 1);
+    const int old = this->rows();
+    if (rows == old)
+        return;
+    if (rows > old) {
+        if (m_redraw)
+            beginInsertRows(QModelIndex(), old - 1, rows - 2);
+        while (m_rows.size() < rows)
+            m_rows.append(Row(m_columns));
+        if (m_redraw)
+            endInsertRows();
+    } else {
+        if (m_redraw)
+            beginRemoveRows(QModelIndex(), rows - 1, old - 2);
+        m_rows.resize(rows);
+        if (m_redraw)
+            endRemoveRows();
+    }
+    clampPositions();
+}
+
+bool PairGrid::isCell(int row, int column) const
+{
+    return row >= 0 && row < rows() && column >= 0 && column < m_columns;
+}
+
+PairGrid::Cell *PairGrid::cellAt(int row, int column)
+{
+    return isCell(row, column) ? &m_rows[row][column] : nullptr;
+}
+
+void PairGrid::cellChanged(int row, int column, const QList<int> &roles)
+{
+    if (!m_redraw)
+        return;
+    if (row == 0) {
+        emit headerDataChanged(Qt::Horizontal, column, column);
+        return;
+    }
+    const QModelIndex i = index(row - 1, column);
+    emit dataChanged(i, i, roles);
+}
+
+QString PairGrid::cell(int row, int column) const
+{
+    return isCell(row, column) ? m_rows[row][column].text : QString();
+}
+
+void PairGrid::setCell(int row, int column, const QString &text)
+{
+    Cell *c = cellAt(row, column);
+    if (!c || c->text == text)
+        return;
+    c->text = text;
+    cellChanged(row, column, {Qt::DisplayRole});
+}
+
+std::optional<qint32> PairGrid::textColor(int row, int column) const
+{
+    return isCell(row, column) ? m_rows[row][column].textColor : std::nullopt;
+}
+
+void PairGrid::setTextColor(int row, int column, std::optional<qint32> color)
+{
+    Cell *c = cellAt(row, column);
+    if (!c || c->textColor == color)
+        return;
+    c->textColor = color;
+    cellChanged(row, column, {TextColorRole});
+}
+
+std::optional<qint32> PairGrid::backColor(int row, int column) const
+{
+    return isCell(row, column) ? m_rows[row][column].backColor : std::nullopt;
+}
+
+void PairGrid::setBackColor(int row, int column, std::optional<qint32> color)
+{
+    Cell *c = cellAt(row, column);
+    if (!c || c->backColor == color)
+        return;
+    c->backColor = color;
+    cellChanged(row, column, {BackColorRole});
+}
+
+PairGrid::Alignment PairGrid::columnAlignment(int column) const
+{
+    return column >= 0 && column < m_columns ? m_alignments[column] : Alignment::Left;
+}
+
+void PairGrid::setColumnAlignment(int column, Alignment alignment)
+{
+    if (column < 0 || column >= m_columns || m_alignments[column] == alignment)
+        return;
+    m_alignments[column] = alignment;
+    if (m_redraw && rows() > 1)
+        emit dataChanged(index(0, column), index(rows() - 2, column), {Qt::TextAlignmentRole});
+}
+
+void PairGrid::clear()
+{
+    for (Row &row : m_rows)
+        row.fill(Cell());
+    if (!m_redraw)
+        return;
+    emit headerDataChanged(Qt::Horizontal, 0, m_columns - 1);
+    if (rows() > 1)
+        emit dataChanged(index(0, 0), index(rows() - 2, m_columns - 1));
+}
+
+void PairGrid::setCurrentCell(int row, int column)
+{
+    row = qBound(0, row, rows() - 1);
+    column = qBound(0, column, m_columns - 1);
+    if (row == m_currentRow && column == m_currentColumn)
+        return;
+    m_currentRow = row;
+    m_currentColumn = column;
+    if (m_redraw)
+        emit currentCellChanged(m_currentRow, m_currentColumn);
+}
+
+void PairGrid::setTopRow(int row)
+{
+    row = rows() > 1 ? qBound(1, row, rows() - 1) : 0;
+    if (row == m_topRow)
+        return;
+    m_topRow = row;
+    if (m_redraw)
+        emit topRowChanged(m_topRow);
+}
+
+void PairGrid::clampPositions()
+{
+    setCurrentCell(m_currentRow, m_currentColumn);
+    setTopRow(m_topRow);
+}
+
+void PairGrid::setRedraw(bool on)
+{
+    if (on == m_redraw)
+        return;
+    // The reset brackets the whole suspended stretch, so that nothing sees
+    // the model change under it without having been told.
+    if (!on) {
+        beginResetModel();
+        m_redraw = false;
+        return;
+    }
+    m_redraw = true;
+    endResetModel();
+    emit currentCellChanged(m_currentRow, m_currentColumn);
+    emit topRowChanged(m_topRow);
+}
+
+// Insertion sort of the data rows by grid row number: stable, quadratic
+// (a grid holds at most a few hundred rows) and always in bounds, whatever
+// the comparison answers.
+template<typename Less>
+void PairGrid::sortDataRows(Less less)
+{
+    const int n = rows() - 1;
+    QList<int> order(n);
+    std::iota(order.begin(), order.end(), 1);
+    for (int i = 1; i < n; ++i) {
+        const int row = order[i];
+        int j = i;
+        while (j > 0 && less(row, order[j - 1])) {
+            order[j] = order[j - 1];
+            --j;
+        }
+        order[j] = row;
+    }
+    bool moved = false;
+    for (int k = 0; k < n && !moved; ++k)
+        moved = order[k] != k + 1;
+    if (!moved)
+        return;
+
+    if (m_redraw)
+        emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    QList<Row> sorted;
+    sorted.reserve(rows());
+    sorted.append(m_rows[0]);
+    for (int row : order)
+        sorted.append(std::move(m_rows[row]));
+    m_rows = std::move(sorted);
+    if (!m_redraw)
+        return;
+
+    QList<int> newRow(n + 1, 0);
+    for (int k = 0; k < n; ++k)
+        newRow[order[k]] = k + 1;
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex &i : from) {
+        const int gridRow = i.row() + 1;
+        to.append(gridRow >= 1 && gridRow <= n ? index(newRow[gridRow] - 1, i.column()) : QModelIndex());
+    }
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void PairGrid::sortNumericAscending(int column)
+{
+    if (column < 0 || column >= m_columns)
+        return;
+    QList<double> values(rows());
+    for (int r = 1; r < rows(); ++r)
+        values[r] = CommonFunc::ParseNumber(m_rows[r][column].text).value_or(0.0);
+    sortDataRows([&](int a, int b) { return values[a] < values[b]; });
+}
+
+void PairGrid::sortTextAscending(int column, Qt::CaseSensitivity cs)
+{
+    if (column < 0 || column >= m_columns)
+        return;
+    sortDataRows([&](int a, int b) { return compareText(m_rows[a][column].text, m_rows[b][column].text, cs) < 0; });
+}
+
+void PairGrid::sortByHeadClick(int column, Qt::MouseButton button)
+{
+    if (column < 0 || column >= m_columns)
+        return;
+    if (button != Qt::LeftButton && button != Qt::RightButton && button != Qt::MiddleButton)
+        return;
+    setCurrentCell(m_currentRow, column);
+
+    if (column == 0) {
+        const auto text = [&](int r) -> const QString & { return m_rows[r][0].text; };
+        if (button == Qt::LeftButton)
+            sortDataRows([&](int a, int b) { return compareText(text(a), text(b), Qt::CaseInsensitive) < 0; });
+        else if (button == Qt::RightButton)
+            sortDataRows([&](int a, int b) { return compareText(text(a), text(b), Qt::CaseInsensitive) > 0; });
+        else
+            sortDataRows([&](int a, int b) { return compareText(text(a), text(b), Qt::CaseSensitive) > 0; });
+        return;
+    }
+
+    if (button == Qt::MiddleButton) {
+        QList<double> values(rows());
+        for (int r = 1; r < rows(); ++r)
+            values[r] = CommonFunc::ParseNumber(m_rows[r][column].text).value_or(0.0);
+        sortDataRows([&](int a, int b) { return values[a] > values[b]; });
+        return;
+    }
+
+    QList<SortKey> keys(rows());
+    for (int r = 1; r < rows(); ++r)
+        keys[r] = {m_rows[r][column].text, CommonFunc::ParseNumber(m_rows[r][column].text)};
+    const int direction = button == Qt::LeftButton ? 1 : -1;
+    sortDataRows([&](int a, int b) { return direction * compareGeneric(keys[a], keys[b]) < 0; });
+}
+
+void PairGrid::sortByKeys(const QList<int> &columns)
+{
+    QList<QList<SortKey>> keys;
+    for (int column : columns) {
+        if (column < 0 || column >= m_columns)
+            continue;
+        QList<SortKey> key(rows());
+        for (int r = 1; r < rows(); ++r)
+            key[r] = {m_rows[r][column].text, CommonFunc::ParseNumber(m_rows[r][column].text)};
+        keys.append(std::move(key));
+    }
+    if (keys.isEmpty())
+        return;
+    sortDataRows([&](int a, int b) {
+        for (const QList<SortKey> &key : keys) {
+            if (const int c = compareGeneric(key[a], key[b]))
+                return c < 0;
+        }
+        return false;
+    });
+}
+
+int PairGrid::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : rows() - 1;
+}
+
+int PairGrid::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_columns;
+}
+
+QVariant PairGrid::cellData(const Cell &cell, int role) const
+{
+    switch (role) {
+    case Qt::DisplayRole:
+        return cell.text;
+    case TextColorRole:
+        return cell.textColor ? QVariant(*cell.textColor) : QVariant();
+    case BackColorRole:
+        return cell.backColor ? QVariant(*cell.backColor) : QVariant();
+    default:
+        return QVariant();
+    }
+}
+
+QVariant PairGrid::data(const QModelIndex &index, int role) const
+{
+    // Bounds are checked against the rows as they are now: a view may still
+    // hold indexes from before a suspended stretch.
+    if (!index.isValid() || index.model() != this)
+        return QVariant();
+    const int row = index.row() + 1;
+    if (!isCell(row, index.column()))
+        return QVariant();
+    if (role == Qt::TextAlignmentRole) {
+        Qt::Alignment horizontal = Qt::AlignLeft;
+        switch (m_alignments[index.column()]) {
+        case Alignment::Left:
+            horizontal = Qt::AlignLeft;
+            break;
+        case Alignment::Right:
+            horizontal = Qt::AlignRight;
+            break;
+        case Alignment::Center:
+            horizontal = Qt::AlignHCenter;
+            break;
+        }
+        return int(horizontal | Qt::AlignVCenter);
+    }
+    return cellData(m_rows[row][index.column()], role);
+}
+
+QVariant PairGrid::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    if (section < 0 || section >= m_columns)
+        return QVariant();
+    return cellData(m_rows[0][section], role);
+}

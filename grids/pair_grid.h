@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// The text grid behind the pair grids and the PAT file list: rows of text
+// cells with optional colours, a fixed head row (row 0), per-column
+// alignment, a current cell, a top visible row and the grid's sorts.
+//
+// Grid rows count from 0, the head row included.  As a table model it shows
+// the data rows only: model row i is grid row i + 1, and the head row's texts
+// are the horizontal header.
+//
+// Colours are ints red + 256 * green + 65536 * blue; nullopt stands for the
+// grid's default colour.
+class PairGrid : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    enum class Alignment { Left, Right, Center };
+
+    // Roles carrying a cell's colour as an int, or an invalid QVariant for the
+    // default colour.
+    enum Role { TextColorRole = Qt::UserRole + 1, BackColorRole };
+
+    explicit PairGrid(int columns = 8, QObject *parent = nullptr);
+
+    int rows() const { return int(m_rows.size()); }
+    // Never below 1: the head row stays.  New rows are empty.
+    void setRows(int rows);
+    int columns() const { return m_columns; }
+
+    // Out-of-range cells read as empty and ignore writes.
+    QString cell(int row, int column) const;
+    void setCell(int row, int column, const QString &text);
+    std::optional<qint32> textColor(int row, int column) const;
+    void setTextColor(int row, int column, std::optional<qint32> color);
+    std::optional<qint32> backColor(int row, int column) const;
+    void setBackColor(int row, int column, std::optional<qint32> color);
+
+    // Applies to the data rows; cells are always centred vertically.
+    Alignment columnAlignment(int column) const;
+    void setColumnAlignment(int column, Alignment alignment);
+
+    // Empties every cell's text and colours; row and column counts, column
+    // alignments, the current cell and the top row stay.
+    void clear();
+
+    // The current cell may be on the head row.  Values are clamped to the grid.
+    int currentRow() const { return m_currentRow; }
+    int currentColumn() const { return m_currentColumn; }
+    void setCurrentCell(int row, int column);
+
+    // First data row on screen; 0 only while the grid has no data rows.
+    int topRow() const { return m_topRow; }
+    void setTopRow(int row);
+
+    // While off, changes emit no signals at all; switching it back on resets
+    // the model once (and re-announces the current cell and top row, which
+    // views lose in a reset).
+    bool redraw() const { return m_redraw; }
+    void setRedraw(bool on);
+
+    // Sorts of the data rows.  Rows move whole, with their colours; rows that
+    // compare equal keep their order.  Out-of-range columns leave the grid as
+    // it is.
+    //
+    // Every text read as a number, a text that is not one counting as 0.
+    void sortNumericAscending(int column);
+    void sortTextAscending(int column, Qt::CaseSensitivity cs);
+    // A press on a head cell.  Left: ascending, two numbers compared as
+    // numbers and anything else as text ignoring case (the pair label column
+    // always as text).  Right: the same, descending.  Middle: descending,
+    // every text as a number; the pair label column as text with case
+    // significant.  Other buttons do nothing.  Makes `column` current.
+    void sortByHeadClick(int column, Qt::MouseButton button);
+    // Ascending by several keys, the first deciding first; each key compares
+    // like the left head press on a data column.
+    void sortByKeys(const QList<int> &columns);
+
+    // QAbstractItemModel
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+signals:
+    void currentCellChanged(int row, int column);
+    void topRowChanged(int row);
+
+private:
+    struct Cell {
+        QString text;
+        std::optional<qint32> textColor;
+        std::optional<qint32> backColor;
+    };
+    using Row = QList<Cell>;
+
+    bool isCell(int row, int column) const;
+    Cell *cellAt(int row, int column);
+    void cellChanged(int row, int column, const QList<int> &roles);
+    QVariant cellData(const Cell &cell, int role) const;
+    void clampPositions();
+    template<typename Less>
+    void sortDataRows(Less less);
+
+    QList<Row> m_rows;
+    QList<Alignment> m_alignments;
+    int m_columns;
+    int m_currentRow = 0;
+    int m_currentColumn = 0;
+    int m_topRow = 0;
+    bool m_redraw = true;
+};
