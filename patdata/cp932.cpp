@@ -1,6 +1,7 @@
 #include "patdata/cp932.h"
 
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <array>
 #include <memory>
@@ -50,6 +51,63 @@ const DoubleByteTable &table()
     return instance;
 }
 
+constexpr quint16 kUnmapped = 0xFFFF; // no code page 932 code is 0xFFFF
+constexpr char kDefaultChar = '?';
+
+// The code of every UTF-16 unit, built from the decoding table so that what
+// the encoder writes always decodes back to the same character.
+class EncodeTable {
+public:
+    EncodeTable()
+    {
+        m_codes.fill(kUnmapped);
+        for (char16_t c = 0; c < 0x80; ++c)
+            m_codes[c] = c;
+        for (int b = 0xA1; b <= 0xDF; ++b)
+            m_codes[std::size_t(0xFF61 + (b - 0xA1))] = quint16(b);
+
+        // Where several codes decode to one character (the NEC-selected IBM
+        // extensions, the IBM extensions and NEC row 13 share characters),
+        // Windows writes one of them; ICU's converter knows which.
+        QStringEncoder encoder("windows-31j", QStringConverter::Flag::Stateless);
+        const DoubleByteTable &decoded = table();
+        for (int lead = 0x81; lead <= 0xFC; ++lead) {
+            if (!isLeadByte(static_cast<unsigned char>(lead)))
+                continue;
+            for (int trail = 0x40; trail <= 0xFC; ++trail) {
+                if (!isTrailByte(static_cast<unsigned char>(trail)))
+                    continue;
+                const char16_t c = decoded.at(static_cast<unsigned char>(lead), static_cast<unsigned char>(trail));
+                if (c == kReplacement || m_codes[c] != kUnmapped)
+                    continue;
+                quint16 code = quint16(lead << 8 | trail);
+                if (encoder.isValid()) {
+                    const QByteArray bytes = encoder.encode(QStringView(&c, 1));
+                    if (bytes.size() == 2) {
+                        const auto hi = static_cast<unsigned char>(bytes[0]);
+                        const auto lo = static_cast<unsigned char>(bytes[1]);
+                        // ICU writes 0xFCFC for a character it cannot map.
+                        if (isLeadByte(hi) && isTrailByte(lo) && decoded.at(hi, lo) == c)
+                            code = quint16(hi << 8 | lo);
+                    }
+                }
+                m_codes[c] = code;
+            }
+        }
+    }
+
+    quint16 at(char16_t c) const { return m_codes[c]; }
+
+private:
+    std::array<quint16, 0x10000> m_codes {};
+};
+
+const EncodeTable &encodeTable()
+{
+    static const EncodeTable instance;
+    return instance;
+}
+
 } // namespace
 
 QString decode(QByteArrayView bytes)
@@ -70,6 +128,32 @@ QString decode(QByteArrayView bytes)
             // A lead byte whose trail is missing or invalid: the next byte is
             // taken as a character of its own.
             out += QChar(kReplacement);
+        }
+    }
+    return out;
+}
+
+QByteArray encode(QStringView text)
+{
+    const EncodeTable &codes = encodeTable();
+    QByteArray out;
+    out.reserve(text.size() * 2);
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            out += kDefaultChar; // nothing outside the BMP has a code
+            ++i;
+            continue;
+        }
+        const quint16 code = codes.at(c);
+        if (code == kUnmapped) {
+            out += kDefaultChar;
+        } else if (code < 0x100) {
+            out += char(code);
+        } else {
+            out += char(code >> 8);
+            out += char(code & 0xFF);
         }
     }
     return out;

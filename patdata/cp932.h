@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 // Windows code page 932 (Shift-JIS with the NEC and IBM extensions).
 namespace Cp932 {
@@ -12,5 +14,11 @@ namespace Cp932 {
 // U+FFFD, one per byte, and decoding goes on.  Never yields more characters
 // than there are bytes.
 QString decode(QByteArrayView bytes);
+
+// Encodes as Windows writes code page 932.  A character without a code
+// (one UTF-16 surrogate pair counts as one character, a lone surrogate too)
+// becomes "?", Windows' default character.  Whatever it writes decodes back
+// to the text, "?" aside.
+QByteArray encode(QStringView text);
 
 } // namespace Cp932

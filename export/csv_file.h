@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// One line of a comma-separated file.  Text fields are quoted, number fields
+// are not.
+class CsvLine {
+public:
+    // The text between double quotes as it is, spaces kept; a double quote
+    // inside is doubled so that the field reads back as written.
+    void addText(const QString &text);
+    // Plain decimal, at most seven significant digits, no exponent, whole
+    // numbers without a point, a leading zero below 1 ("0.32").
+    void addNumber(float value);
+    void addInteger(qint16 value);
+
+    QString text() const { return m_fields.join(QLatin1Char(',')); }
+    bool isEmpty() const { return m_fields.isEmpty(); }
+
+private:
+    QStringList m_fields;
+};
+
+// The lines of a file, written in one go in code page 932 with CR LF ends.
+class CsvFile {
+public:
+    void addLine(const CsvLine &line) { m_lines.append(line.text()); }
+    void addEmptyLine() { m_lines.append(QString()); }
+    // A line written as it is, without quotes.
+    void addRawLine(const QString &text) { m_lines.append(text); }
+
+    const QStringList &lines() const { return m_lines; }
+
+    // Replaces the file at path as a whole: on failure *errorText (when given)
+    // receives the system's description of the error, and a file already
+    // there keeps its content.  Only in a folder where no temporary file can
+    // be made beside it is a writable file overwritten in place, and a
+    // failure part-way then leaves it cut short.
+    bool save(const QString &path, QString *errorText = nullptr) const;
+
+private:
+    QStringList m_lines;
+};

@@ -1,0 +1,296 @@
+#include "export/csv_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+CsvFile sampleFile()
+{
+    CsvFile file;
+    CsvLine line;
+    line.addText(QStringLiteral(u"ミヌクル君Super"));
+    line.addNumber(0.32f);
+    file.addLine(line);
+    return file;
+}
+
+// Outcome of a save made in a child process, as its exit code.
+enum ChildResult { SavedWithoutError = 0, FailedWithError = 1, Inconsistent = 2, CannotDropRoot = 3 };
+
+int saveResult(const CsvFile &file, const QString &path)
+{
+    QString error;
+    const bool saved = file.save(path, &error);
+    if (saved)
+        return error.isEmpty() ? SavedWithoutError : Inconsistent;
+    return error.isEmpty() ? Inconsistent : FailedWithError;
+}
+
+// Runs body in a child process and returns its exit code (-1 when it did not
+// exit).  With unprivileged set, a child running as root gives up root first,
+// since root passes every permission check.
+int runInChild(bool unprivileged, const std::function<int()> &body)
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t pid = fork();
+    if (pid < 0)
+        return -1;
+    if (pid == 0) {
+        if (unprivileged && geteuid() == 0) {
+            [[maybe_unused]] const int ignored = setgid(65534); // may be refused; the modes below deny the group too
+            if (setuid(65534) != 0)
+                _exit(CannotDropRoot);
+        }
+        _exit(body());
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(CsvLine)
+
+class TestCsvFile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fields_data();
+    void fields();
+    void savesExactBytes();
+    void replacesExistingFile();
+    void failsWithoutCreatingAnything_data();
+    void failsWithoutCreatingAnything();
+    void permissions_data();
+    void permissions();
+    void fileSizeLimitKeepsOldFile();
+};
+
+void TestCsvFile::fields_data()
+{
+    QTest::addColumn<CsvLine>("line");
+    QTest::addColumn<QString>("text");
+
+    auto texts = [](std::initializer_list<QString> fields) {
+        CsvLine line;
+        for (const QString &f : fields)
+            line.addText(f);
+        return line;
+    };
+    auto numbers = [](std::initializer_list<float> values) {
+        CsvLine line;
+        for (float v : values)
+            line.addNumber(v);
+        return line;
+    };
+
+    QTest::newRow("no field") << CsvLine() << QString();
+    QTest::newRow("text keeps spaces") << texts({QStringLiteral(" 1- 2"), QStringLiteral(u"馬名　  ")})
+                                       << QStringLiteral(u"\" 1- 2\",\"馬名　  \"");
+    QTest::newRow("empty text") << texts({QString(), QString()}) << QStringLiteral("\"\",\"\"");
+    QTest::newRow("quote doubled") << texts({QStringLiteral("a\"b\""), QStringLiteral(",")})
+                                   << QStringLiteral("\"a\"\"b\"\"\",\",\"");
+    QTest::newRow("numbers") << numbers({13.9f, 1.684f, 0.0f, -0.0f}) << QStringLiteral("13.9,1.684,0,0");
+
+    CsvLine mixed;
+    mixed.addInteger(1);
+    mixed.addText(QStringLiteral(u"★"));
+    mixed.addInteger(-18);
+    mixed.addInteger(32767);
+    mixed.addNumber(2.5f);
+    QTest::newRow("mixed") << mixed << QStringLiteral(u"1,\"★\",-18,32767,2.5");
+}
+
+void TestCsvFile::fields()
+{
+    QFETCH(CsvLine, line);
+    QFETCH(QString, text);
+    QCOMPARE(line.text(), text);
+}
+
+void TestCsvFile::savesExactBytes()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    CsvFile file;
+    CsvLine title;
+    title.addText(QStringLiteral(u"ミヌクル君Super"));
+    title.addText(QStringLiteral("v0.10"));
+    file.addLine(title);
+    file.addEmptyLine();
+    CsvLine row;
+    row.addText(QStringLiteral(" 1- 2"));
+    row.addText(QStringLiteral("say \"hi\""));
+    for (float v : {0.32f, 5.0f, -29.9f, 99999.9f, 0.0000075f})
+        row.addNumber(v);
+    row.addInteger(18);
+    file.addLine(row);
+    file.addRawLine(QStringLiteral(u"推奨買い目"));
+    CsvLine unmappable;
+    unmappable.addText(QStringLiteral(u"¢😀"));
+    file.addLine(unmappable);
+
+    const QString path = dir.filePath(QStringLiteral("out.csv"));
+    QString error;
+    QVERIFY(file.save(path, &error));
+    QVERIFY(error.isEmpty());
+
+    const QByteArray expected = "\"" + QByteArray::fromHex("837e836b834e838b8c4e5375706572") + "\",\"v0.10\"\r\n"
+        "\r\n"
+        "\" 1- 2\",\"say \"\"hi\"\"\",0.32,5,-29.9,99999.9,0.0000075,18\r\n"
+        + QByteArray::fromHex("90848fa7948382a296da") + "\r\n"
+        "\"??\"\r\n";
+    QCOMPARE(readAll(path), expected);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList {QStringLiteral("out.csv")});
+}
+
+void TestCsvFile::replacesExistingFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("out.csv"));
+    QVERIFY(writeAll(path, QByteArray(5000, 'x')));
+
+    CsvFile file;
+    file.addRawLine(QStringLiteral("short"));
+    QVERIFY(file.save(path));
+    QCOMPARE(readAll(path), QByteArray("short\r\n"));
+    QVERIFY(file.save(path));
+    QCOMPARE(readAll(path), QByteArray("short\r\n"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList {QStringLiteral("out.csv")});
+}
+
+void TestCsvFile::failsWithoutCreatingAnything_data()
+{
+    QTest::addColumn<QString>("relativePath");
+    QTest::newRow("path is a folder") << QStringLiteral("folder");
+    QTest::newRow("missing folder") << QStringLiteral("missing/out.csv");
+    QTest::newRow("folder path with a file in its place") << QStringLiteral("plain/out.csv");
+}
+
+void TestCsvFile::failsWithoutCreatingAnything()
+{
+    QFETCH(QString, relativePath);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    QVERIFY(writeAll(dir.filePath(QStringLiteral("plain")), "keep"));
+
+    QString error;
+    QVERIFY(!sampleFile().save(dir.filePath(relativePath), &error));
+    QVERIFY(!error.isEmpty());
+
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             (QStringList {QStringLiteral("folder"), QStringLiteral("plain")}));
+    QVERIFY(QDir(dir.filePath(QStringLiteral("folder"))).isEmpty());
+    QCOMPARE(readAll(dir.filePath(QStringLiteral("plain"))), QByteArray("keep"));
+}
+
+void TestCsvFile::permissions_data()
+{
+    QTest::addColumn<bool>("folderWritable");
+    QTest::addColumn<int>("existingMode"); // 0: no file there
+    QTest::addColumn<bool>("saved");
+
+    // Where no temporary file can be made, a writable file is written in place.
+    QTest::newRow("read-only folder, writable file") << false << 0666 << true;
+    QTest::newRow("read-only folder, no file") << false << 0 << false;
+    QTest::newRow("read-only folder, read-only file") << false << 0444 << false;
+    QTest::newRow("writable folder, read-only file") << true << 0444 << false;
+    QTest::newRow("writable folder, writable file") << true << 0666 << true;
+}
+
+void TestCsvFile::permissions()
+{
+    QFETCH(bool, folderWritable);
+    QFETCH(int, existingMode);
+    QFETCH(bool, saved);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // Open to the unprivileged child; the folder under test is "target".
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0777) == 0);
+    const QString folder = dir.filePath(QStringLiteral("target"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("target")));
+    const QString path = folder + QStringLiteral("/out.csv");
+    const QByteArray old("old content that is longer than the new one\r\n");
+    if (existingMode != 0) {
+        QVERIFY(writeAll(path, old));
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(existingMode)) == 0);
+    }
+    const QByteArray folderName = QFile::encodeName(folder);
+    QVERIFY(::chmod(folderName.constData(), folderWritable ? 0777 : 0555) == 0);
+
+    CsvFile file;
+    file.addRawLine(QStringLiteral("new"));
+    const int result = runInChild(true, [&] { return saveResult(file, path); });
+    QVERIFY(::chmod(folderName.constData(), 0755) == 0); // lets the folder be removed
+    if (result == CannotDropRoot)
+        QSKIP("running as root and cannot switch to an unprivileged user");
+
+    QCOMPARE(result, int(saved ? SavedWithoutError : FailedWithError));
+    if (saved)
+        QCOMPARE(readAll(path), QByteArray("new\r\n"));
+    else if (existingMode != 0)
+        QCOMPARE(readAll(path), old);
+    const QStringList expectedEntries = (saved || existingMode != 0) ? QStringList {QStringLiteral("out.csv")}
+                                                                      : QStringList();
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), expectedEntries);
+}
+
+// A write that fails part-way (here the process' file size limit, standing in
+// for a full disk) leaves the old file whole and no temporary file behind.
+void TestCsvFile::fileSizeLimitKeepsOldFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("out.csv"));
+    QVERIFY(writeAll(path, "old\r\n"));
+
+    CsvFile file;
+    for (int i = 0; i < 2000; ++i) {
+        CsvLine line;
+        line.addText(QStringLiteral(u"馬名"));
+        line.addNumber(float(i) / 7);
+        file.addLine(line);
+    }
+    const int result = runInChild(false, [&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit {1000, 1000};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return int(Inconsistent);
+        return saveResult(file, path);
+    });
+    QCOMPARE(result, int(FailedWithError));
+    QCOMPARE(readAll(path), QByteArray("old\r\n"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList {QStringLiteral("out.csv")});
+}
+
+QTEST_GUILESS_MAIN(TestCsvFile)
+#include "test_csv_file.moc"
