@@ -1,5 +1,6 @@
 #include "common/text_convert.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -85,12 +86,41 @@ bool wholeNumber(QStringView text, std::string &out)
     return scanNumber(text, begin, out) == end - begin;
 }
 
+// Whether a number string that from_chars finds out of range lies below the
+// smallest subnormal rather than above the largest finite value: the decimal
+// order of its first significant digit, exponent included, is negative.
+bool belowRange(const std::string &s)
+{
+    const std::size_t end = std::min(s.find('e'), s.size());
+    const std::size_t point = std::min(s.find('.'), end);
+    const std::size_t first = s.find_first_of("123456789");
+    if (first >= end)
+        return true;
+    long long order = first < point ? (long long)(point - first) : -(long long)(first - point - 1);
+    long long exponent = 0;
+    bool negative = false;
+    for (std::size_t k = end + 1; k < s.size(); ++k) {
+        if (s[k] == '-')
+            negative = true;
+        else if (exponent < 1000000)
+            exponent = exponent * 10 + (s[k] - '0');
+    }
+    order += negative ? -exponent : exponent;
+    return order < 0;
+}
+
 template <typename T>
 std::optional<T> fromChars(const std::string &s)
 {
     T value {};
     const auto result = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (result.ec != std::errc() || result.ptr != s.data() + s.size())
+    if (result.ptr != s.data() + s.size())
+        return std::nullopt;
+    // from_chars reports underflow as out of range too, but the nearest value
+    // of a number too close to zero is zero.
+    if (result.ec == std::errc::result_out_of_range && belowRange(s))
+        return s.front() == '-' ? -T(0) : T(0);
+    if (result.ec != std::errc())
         return std::nullopt;
     return value;
 }
@@ -121,7 +151,7 @@ double NumericValue(QStringView text)
     std::string s;
     if (scanNumber(text, i, s) == 0)
         return 0.0;
-    // Out of range: a huge exponent, which no PAT text holds.
+    // Beyond double range: a huge exponent, which no PAT text holds.
     return fromChars<double>(s).value_or(0.0);
 }
 

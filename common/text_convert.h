@@ -11,11 +11,13 @@
 // exponent ("1e3"), optional spaces.  A period is the only decimal separator.
 namespace CommonFunc {
 
-// The number a whole text denotes; nullopt when the text is not a number.
+// The number a whole text denotes; nullopt when the text is not a number or
+// beyond double range.  A number too close to zero gives zero.
 std::optional<double> ParseNumber(QStringView text);
 
 // The single-precision number nearest to the decimal text (no detour through
-// double); nullopt when the text is not a number or lies outside float range.
+// double); nullopt when the text is not a number or beyond float range.  A
+// number too close to zero gives zero, its nearest float.
 std::optional<float> ParseSingle(QStringView text);
 
 // The leading number of a text: spaces are skipped, the longest number at the
