@@ -1,0 +1,616 @@
+#include "settings/settings_store.h"
+
+#include "common/text_convert.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <vector>
+
+using namespace CommonFunc;
+
+namespace {
+
+QString u16(const char16_t *text) { return QString::fromUtf16(text); }
+
+template <typename T>
+QVariant variantOf(const T &value)
+{
+    if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, float> || std::is_same_v<T, QString>)
+        return QVariant::fromValue(value);
+    else
+        return QVariant(int(value));
+}
+
+// One stored setting: where it lives, its default and its accessors, with the
+// values folded into QVariant so that one table covers every type.
+struct Setting {
+    QString section;
+    QString key;
+    QVariant fallback;
+    std::function<QVariant()> get;
+    std::function<std::optional<QVariant>()> tryGet;
+
+    bool isText() const { return fallback.typeId() == QMetaType::QString; }
+    QString name() const { return section + u'/' + key; }
+};
+
+template <typename Get, typename TryGet>
+void add(std::vector<Setting> &list, const QString &section, const QString &key, const QVariant &fallback, Get get,
+         TryGet tryGet)
+{
+    list.push_back({section, key, fallback, [get] { return variantOf(get()); },
+                    [tryGet]() -> std::optional<QVariant> {
+                        const auto value = tryGet();
+                        if (!value)
+                            return std::nullopt;
+                        return variantOf(*value);
+                    }});
+}
+
+#define FIXED(Name, Suffix, Default)                                                                   \
+    add(list, Section::autoJudge(), QStringLiteral(#Name #Suffix), variantOf(Default),                \
+        [] { return Get##Name##Suffix(); }, [] { return TryGet##Name##Suffix(); })
+#define LEVELS(Name, Suffix, ...)                                                                      \
+    for (int level = 1; level <= 5; ++level)                                                           \
+    add(list, Section::autoJudge(), QString::number(level) + QStringLiteral(#Name #Suffix),           \
+        variantOf(std::array {__VA_ARGS__}[level - 1]), [level] { return Get##Name##Suffix(level); }, \
+        [level] { return TryGet##Name##Suffix(level); })
+#define TWINS(Suffix, MinDefaults, MaxDefaults, RealLimitDefault)                                      \
+    LEVELS(DetectMin, Suffix, MinDefaults);                                                            \
+    LEVELS(DetectMax, Suffix, MaxDefaults);                                                            \
+    LEVELS(DispChar, Suffix, u16(u"◎"), u16(u"○"), u16(u"▲"), u16(u"△"), u16(u"×"));                   \
+    FIXED(DispSign, Suffix, 0);                                                                        \
+    FIXED(PlusColor, Suffix, 0);                                                                       \
+    FIXED(MinusColor, Suffix, 255);                                                                    \
+    FIXED(IsIdealLimit, Suffix, true);                                                                 \
+    FIXED(IdealLimit, Suffix, 1000.0f);                                                                \
+    FIXED(IsRealLimit, Suffix, true);                                                                  \
+    FIXED(RealLimit, Suffix, RealLimitDefault);                                                        \
+    FIXED(IsTanRatioLimit, Suffix, true);                                                              \
+    FIXED(TanRatioLimit, Suffix, 0.04f);                                                               \
+    FIXED(IsFukuRatioLimit, Suffix, true);                                                             \
+    FIXED(FukuRatioLimit, Suffix, 0.05f)
+#define ARGS(...) __VA_ARGS__
+
+// Every key of the store except the PAT folder, whose default depends on the
+// environment.
+std::vector<Setting> allSettings()
+{
+    std::vector<Setting> list;
+    for (int horse = 1; horse <= 18; ++horse)
+        add(list, Section::horseNoColor(), QString::number(horse), variantOf(16777215),
+            [horse] { return GetHorseNoColor(horse); }, [horse] { return TryGetHorseNoColor(horse); });
+    add(list, Section::autoJudge(), QStringLiteral("DetectVal"), variantOf(5), GetDetectVal, TryGetDetectVal);
+    TWINS(Uma, ARGS(500, 300, 200, 100, 50), ARGS(1000, 500, 300, 200, 100), 300.0f);
+    TWINS(Wide, ARGS(300, 200, 100, 50, 30), ARGS(1000, 300, 200, 100, 50), 100.0f);
+
+    const struct {
+        QString section;
+        const char16_t *key;
+        int twips;
+    } placements[] = {
+        {Section::mainWindow(), u"Left", 1000},       {Section::mainWindow(), u"Top", 1000},
+        {Section::mainWindow(), u"Width", 2880},      {Section::optionWindow(), u"Left", 1500},
+        {Section::optionWindow(), u"Top", 1000},      {Section::selectFileWindow(), u"Left", 1500},
+        {Section::selectFileWindow(), u"Top", 1000},  {Section::selectFileWindow(), u"Height", 6180},
+        {Section::selectFileWindow(), u"Width", 7635},
+    };
+    for (const auto &p : placements) {
+        const QString section = p.section;
+        const QString key = QString::fromUtf16(p.key);
+        const int twips = p.twips;
+        add(list, section, key, variantOf(float(twips)), [=] { return GetPlacement(section, key, twips); },
+            [=] { return TryGetPlacement(section, key, twips); });
+    }
+    return list;
+}
+
+#undef ARGS
+#undef TWINS
+#undef LEVELS
+#undef FIXED
+
+int significantDigits(QStringView text)
+{
+    const qsizetype first = text.indexOf(QRegularExpression(QStringLiteral("[1-9]")));
+    if (first < 0)
+        return 0;
+    qsizetype last = text.size() - 1;
+    while (text[last] == u'0' || text[last] == u'.')
+        --last;
+    return int(text.mid(first, last - first + 1).count(QRegularExpression(QStringLiteral("[0-9]"))));
+}
+
+// Digits of the shortest decimal that reads back as the same float.
+int shortestDigits(float value)
+{
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    const QString text = QString::fromLatin1(buffer, result.ptr - buffer);
+    return significantDigits(QStringView(text).left(text.indexOf(u'e')));
+}
+
+} // namespace
+
+class TestSettingsStore : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+
+    QString filePath() const { return dir->filePath(QStringLiteral("settings.ini")); }
+
+    QString fileText() const
+    {
+        QFile file(filePath());
+        if (!file.open(QIODevice::ReadOnly))
+            return QString();
+        return QString::fromUtf8(file.readAll());
+    }
+
+    // Writes the file as a person or another program would, bypassing the store.
+    void writeFile(const QString &text) const
+    {
+        QFile file(filePath());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text.toUtf8());
+    }
+
+    // An INI file that holds the given text under every key of the table.
+    static QString iniWithEveryKey(const std::vector<Setting> &settings, const QString &value)
+    {
+        QMap<QString, QStringList> groups;
+        for (const Setting &s : settings) {
+            const qsizetype slash = s.section.indexOf(u'\\');
+            const QString group = slash < 0 ? s.section : s.section.left(slash);
+            const QString prefix = slash < 0 ? QString() : s.section.mid(slash + 1) + u'\\';
+            groups[group] << prefix + s.key + u'=' + value;
+        }
+        QString text;
+        for (auto it = groups.cbegin(); it != groups.cend(); ++it)
+            text += u'[' + it.key() + QStringLiteral("]\n") + it.value().join(u'\n') + u'\n';
+        return text;
+    }
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void freshStoreHasEveryDefaultAndWritesNothing();
+    void iniLayoutNestsSections();
+    void settersWriteTextForms();
+    void storedTextsConvert_data();
+    void storedTextsConvert();
+    void typedValuesReadBack();
+    void realTextReadsBack();
+    void marksSurviveExactly_data();
+    void marksSurviveExactly();
+    void patFolderEndsInSeparator_data();
+    void patFolderEndsInSeparator();
+    void patFolderDefaultFollowsWinePrefix();
+    void environmentRedirectsStore();
+    void refreshSeesOtherWriters();
+    void unwritableStoreIsSilent();
+    void unquotedCommaReadsAsOneText();
+    void garbageFallsBackToDefaults_data();
+    void garbageFallsBackToDefaults();
+    void levelsOutsideRangeHaveNoDefault();
+};
+
+void TestSettingsStore::initTestCase()
+{
+    qunsetenv("MINUKURU_SETTINGS");
+    qputenv("WINEPREFIX", "/opt/wine-minukuru");
+}
+
+void TestSettingsStore::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    SetSettingsFile(filePath());
+}
+
+void TestSettingsStore::cleanup()
+{
+    // Drop the store before its folder goes, so nothing outlives the test.
+    SetSettingsFile(QString());
+    dir.reset();
+}
+
+void TestSettingsStore::freshStoreHasEveryDefaultAndWritesNothing()
+{
+    const std::vector<Setting> settings = allSettings();
+    QCOMPARE(settings.size(), std::size_t(18 + 1 + 2 * (3 * 5 + 11) + 9));
+    for (const Setting &s : settings) {
+        const QByteArray name = s.name().toUtf8();
+        QVERIFY2(s.get() == s.fallback, name.constData());
+        QVERIFY2(s.tryGet() == s.fallback, name.constData());
+    }
+    RefreshSettings();
+    QVERIFY(!QFile::exists(filePath()));
+    QVERIFY(QDir(dir->path()).isEmpty());
+}
+
+void TestSettingsStore::iniLayoutNestsSections()
+{
+    SetDetectMinUma(1, 500);
+    QCOMPARE(fileText(), QStringLiteral("[Option]\nAutoJudge\\1DetectMinUma=500\n"));
+
+    SetHorseNoColor(7, 255);
+    SetPlacement(Section::mainWindow(), QStringLiteral("Left"), 1000);
+    const QString text = fileText();
+    QVERIFY(text.contains(QStringLiteral("[MainWindow]\nLeft=1000\n")));
+    QVERIFY(text.contains(QStringLiteral("[Option]\nAutoJudge\\1DetectMinUma=500\nHorseNoColor\\7=255\n")));
+}
+
+void TestSettingsStore::settersWriteTextForms()
+{
+    SetIsIdealLimitUma(false);
+    SetIsRealLimitWide(true);
+    SetTanRatioLimitUma(0.04f);
+    SetIdealLimitWide(1000.0f);
+    SetRealLimitUma(9999.9f);
+    SetFukuRatioLimitWide(1.0f / 3.0f);
+    SetPlusColorUma(65280);
+    SetMinusColorWide(16777215);
+    SetHorseNoColor(18, 0);
+    SetDetectVal(-3);
+    SetDispSignWide(2);
+    SetDetectMaxWide(5, 32767);
+    SetPatFolder(QStringLiteral("/pat"));
+    SetPlacement(Section::selectFileWindow(), QStringLiteral("Width"), 7635.5f);
+
+    const QStringList lines = fileText().split(u'\n');
+    const QStringList expected = {
+        QStringLiteral("AutoJudge\\IsIdealLimitUma=False"),   QStringLiteral("AutoJudge\\IsRealLimitWide=True"),
+        QStringLiteral("AutoJudge\\TanRatioLimitUma=0.04"),   QStringLiteral("AutoJudge\\IdealLimitWide=1000"),
+        QStringLiteral("AutoJudge\\RealLimitUma=9999.9"),     QStringLiteral("AutoJudge\\FukuRatioLimitWide=0.3333333"),
+        QStringLiteral("AutoJudge\\PlusColorUma=65280"),      QStringLiteral("AutoJudge\\MinusColorWide=16777215"),
+        QStringLiteral("HorseNoColor\\18=0"),                 QStringLiteral("AutoJudge\\DetectVal=-3"),
+        QStringLiteral("AutoJudge\\DispSignWide=2"),          QStringLiteral("AutoJudge\\5DetectMaxWide=32767"),
+        QStringLiteral("PatFolder=/pat"),                     QStringLiteral("Width=7635.5"),
+    };
+    for (const QString &line : expected)
+        QVERIFY2(lines.contains(line), qPrintable(line));
+}
+
+void TestSettingsStore::storedTextsConvert_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QVariant>("value"); // invalid: the read fails
+
+    const QVariant fails;
+    const auto row = [](const char *name, const char *kind, const QString &stored, const QVariant &value) {
+        QTest::newRow(name) << QString::fromLatin1(kind) << stored << value;
+    };
+    row("integer", "integer", QStringLiteral("12"), 12);
+    row("integer tie down", "integer", QStringLiteral("2.5"), 2);
+    row("integer tie up", "integer", QStringLiteral("3.5"), 4);
+    row("integer negative tie", "integer", QStringLiteral("-2.5"), -2);
+    row("integer top", "integer", QStringLiteral("32767"), 32767);
+    row("integer over top", "integer", QStringLiteral("32768"), fails);
+    row("integer rounds over top", "integer", QStringLiteral("32767.5"), fails);
+    row("integer bottom tie", "integer", QStringLiteral("-32768.5"), -32768);
+    row("integer letters", "integer", QStringLiteral("12abc"), fails);
+    row("integer empty", "integer", QString(), fails);
+
+    row("colour green", "colour", QStringLiteral("65280"), 65280);
+    row("colour negative", "colour", QStringLiteral("-1"), -1);
+    row("colour over 32 bits", "colour", QStringLiteral("2147483648"), fails);
+    row("colour hex", "colour", QStringLiteral("&HFF"), fails);
+
+    row("flag True", "flag", QStringLiteral("True"), true);
+    row("flag TRUE", "flag", QStringLiteral("TRUE"), true);
+    row("flag false", "flag", QStringLiteral("false"), false);
+    row("flag 0", "flag", QStringLiteral("0"), false);
+    row("flag 0.0", "flag", QStringLiteral("0.0"), false);
+    row("flag 2", "flag", QStringLiteral("2"), true);
+    row("flag -1", "flag", QStringLiteral("-1"), true);
+    row("flag yes", "flag", QStringLiteral("yes"), fails);
+    row("flag empty", "flag", QString(), fails);
+
+    row("real", "real", QStringLiteral("0.04"), 0.04f);
+    row("real exponent", "real", QStringLiteral("1e3"), 1000.0f);
+    row("real beyond range", "real", QStringLiteral("1e39"), fails);
+    row("real comma", "real", QStringLiteral("0,04"), fails);
+}
+
+void TestSettingsStore::storedTextsConvert()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, stored);
+    QFETCH(QVariant, value);
+
+    QVariant fallback;
+    std::function<QVariant()> get;
+    std::function<std::optional<QVariant>()> tryGet;
+    for (const Setting &s : allSettings()) {
+        const bool match = (kind == u"integer" && s.key == u"DetectVal") || (kind == u"colour" && s.key == u"PlusColorWide")
+            || (kind == u"flag" && s.key == u"IsRealLimitUma") || (kind == u"real" && s.key == u"TanRatioLimitWide");
+        if (!match)
+            continue;
+        WriteSettingText(s.section, s.key, stored);
+        fallback = s.fallback;
+        get = s.get;
+        tryGet = s.tryGet;
+    }
+    QVERIFY(get);
+
+    if (value.isValid()) {
+        QCOMPARE(tryGet(), std::optional<QVariant>(value));
+        QCOMPARE(get(), value);
+    } else {
+        QCOMPARE(tryGet(), std::nullopt);
+        QCOMPARE(get(), fallback);
+    }
+}
+
+void TestSettingsStore::typedValuesReadBack()
+{
+    SetIsIdealLimitUma(false);
+    SetPlusColorWide(65280);
+    SetHorseNoColor(1, 0);
+    SetTanRatioLimitUma(0.04f);
+    SetDetectMinWide(4, -32768);
+    SetPlacement(Section::optionWindow(), QStringLiteral("Top"), 1234.5f);
+
+    QCOMPARE(GetIsIdealLimitUma(), false);
+    QCOMPARE(GetIsIdealLimitWide(), true);
+    QCOMPARE(GetPlusColorWide(), 65280);
+    QCOMPARE(GetPlusColorUma(), 0);
+    QCOMPARE(GetHorseNoColor(1), 0);
+    QCOMPARE(GetHorseNoColor(2), 16777215);
+    QCOMPARE(GetTanRatioLimitUma(), 0.04f);
+    QCOMPARE(GetDetectMinWide(4), qint16(-32768));
+    QCOMPARE(GetDetectMinUma(4), qint16(100));
+    QCOMPARE(GetPlacement(Section::optionWindow(), QStringLiteral("Top"), 1000), 1234.5f);
+}
+
+// Reals are written as the shortest plain decimal of at most seven digits,
+// and read back unchanged whenever such a text exists.
+void TestSettingsStore::realTextReadsBack()
+{
+    QRandomGenerator random(5150);
+    const QRegularExpression plain(QStringLiteral("^-?(0|[1-9][0-9]*)(\\.[0-9]*[1-9])?$"));
+    int checked = 0;
+    for (int n = 0; n < 4000; ++n) {
+        float value;
+        if (n % 2 == 0) {
+            const double mantissa = 1.0 + double(random.bounded(1 << 23)) / double(1 << 23);
+            value = float(std::ldexp(mantissa, int(random.bounded(-30, 40))));
+        } else {
+            const int digits = 1 + int(random.bounded(7));
+            const QString text = QString::number(random.bounded(int(std::pow(10, digits)))) + u'e'
+                + QString::number(random.bounded(-12, 12));
+            value = *RealFromText(text);
+        }
+        if (random.bounded(2))
+            value = -value;
+        const QString text = RealText(value);
+        const int shortest = shortestDigits(value);
+        QVERIFY2(plain.match(text).hasMatch(), qPrintable(text));
+        if (shortest <= 7) {
+            ++checked;
+            QVERIFY2(significantDigits(text) == shortest, qPrintable(text));
+            QVERIFY2(RealFromText(text) == value, qPrintable(text));
+        } else {
+            QVERIFY2(significantDigits(text) <= 7, qPrintable(text));
+        }
+    }
+    QVERIFY(checked > 2000);
+}
+
+void TestSettingsStore::marksSurviveExactly_data()
+{
+    QTest::addColumn<QString>("mark");
+
+    QTest::newRow("default mark") << u16(u"◎");
+    QTest::newRow("spaces around") << u16(u"  ◎ ");
+    QTest::newRow("inner spaces") << QStringLiteral(" a b ");
+    QTest::newRow("half-width kana") << u16(u"ﾄﾘｹｼ");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("at sign") << QStringLiteral("@");
+    QTest::newRow("looks typed") << QStringLiteral("@Invalid()");
+    QTest::newRow("comma") << QStringLiteral("a,b");
+    QTest::newRow("semicolon") << QStringLiteral("a;b");
+    QTest::newRow("hash") << QStringLiteral("#x");
+    QTest::newRow("quotes") << QStringLiteral("\"q\"");
+    QTest::newRow("backslash") << QStringLiteral("a\\b");
+    QTest::newRow("tab") << QStringLiteral("\tx");
+    QTest::newRow("line break") << QStringLiteral("a\nb");
+}
+
+void TestSettingsStore::marksSurviveExactly()
+{
+    QFETCH(QString, mark);
+    SetDispCharWide(3, mark);
+    QCOMPARE(GetDispCharWide(3), mark);
+    QCOMPARE(GetDispCharUma(3), u16(u"▲"));
+
+    // And as read by a later run of the program.
+    SetSettingsFile(dir->filePath(QStringLiteral("elsewhere.ini")));
+    SetSettingsFile(filePath());
+    QCOMPARE(TryGetDispCharWide(3), std::optional<QString>(mark));
+}
+
+void TestSettingsStore::patFolderEndsInSeparator_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("folder");
+
+    QTest::newRow("no separator") << QStringLiteral("/pat") << QStringLiteral("/pat/");
+    QTest::newRow("separator") << QStringLiteral("/pat/") << QStringLiteral("/pat/");
+    QTest::newRow("empty") << QString() << QStringLiteral("/");
+    QTest::newRow("spaces and kana") << u16(u"/a b/ミヌ") << u16(u"/a b/ミヌ/");
+    QTest::newRow("two separators kept") << QStringLiteral("/pat//") << QStringLiteral("/pat//");
+}
+
+void TestSettingsStore::patFolderEndsInSeparator()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, folder);
+
+    SetPatFolder(stored);
+    QCOMPARE(ReadSettingText(Section::option(), QStringLiteral("PatFolder")), std::optional<QString>(stored));
+    QCOMPARE(GetPatFolder(), folder);
+    QCOMPARE(GetPatFilePath(QStringLiteral("Zo-0101.jra")), folder + QStringLiteral("Zo-0101.jra"));
+}
+
+void TestSettingsStore::patFolderDefaultFollowsWinePrefix()
+{
+    const QString pat = QStringLiteral("/drive_c/Program Files/Pat98/");
+    QCOMPARE(GetPatFolder(), QStringLiteral("/opt/wine-minukuru") + pat);
+    QCOMPARE(GetPatFilePath(QStringLiteral("Uo-1.jra")), QStringLiteral("/opt/wine-minukuru") + pat + QStringLiteral("Uo-1.jra"));
+
+    qputenv("WINEPREFIX", "/opt/other/");
+    QCOMPARE(GetPatFolder(), QStringLiteral("/opt/other") + pat);
+
+    qunsetenv("WINEPREFIX");
+    QCOMPARE(GetPatFolder(), QDir::homePath() + QStringLiteral("/.wine") + pat);
+    qputenv("WINEPREFIX", "/opt/wine-minukuru");
+
+    QVERIFY(!QFile::exists(filePath()));
+}
+
+void TestSettingsStore::environmentRedirectsStore()
+{
+    SetSettingsFile(QString());
+    QVERIFY(SettingsFilePath().endsWith(u16(u"/ミヌクル君super/ミヌクル君super.ini")));
+
+    const QString redirected = dir->filePath(QStringLiteral("from-environment.ini"));
+    qputenv("MINUKURU_SETTINGS", redirected.toLocal8Bit());
+    SetSettingsFile(QString());
+    QCOMPARE(SettingsFilePath(), redirected);
+    SetDetectVal(9);
+    qunsetenv("MINUKURU_SETTINGS");
+
+    QCOMPARE(GetDetectVal(), qint16(9));
+    QFile file(redirected);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("AutoJudge\\DetectVal=9"));
+
+    // An explicit file wins over the environment.
+    qputenv("MINUKURU_SETTINGS", redirected.toLocal8Bit());
+    SetSettingsFile(filePath());
+    QCOMPARE(GetDetectVal(), qint16(5));
+    qunsetenv("MINUKURU_SETTINGS");
+}
+
+void TestSettingsStore::refreshSeesOtherWriters()
+{
+    SetDetectVal(5);
+    SetDetectMinUma(2, 77);
+
+    {
+        QSettings other(filePath(), QSettings::IniFormat);
+        other.setValue(QStringLiteral("Option/AutoJudge/DetectVal"), QStringLiteral("12"));
+    }
+    RefreshSettings();
+    QCOMPARE(GetDetectVal(), qint16(12));
+
+    // A second copy of the program rewrites the whole file.
+    writeFile(QStringLiteral("[Option]\nAutoJudge\\DetectVal=1234\nAutoJudge\\1DispCharUma=") + u16(u"★")
+              + QStringLiteral("\nHorseNoColor\\4=65280\n"));
+    RefreshSettings();
+    QCOMPARE(GetDetectVal(), qint16(1234));
+    QCOMPARE(GetDispCharUma(1), u16(u"★"));
+    QCOMPARE(GetHorseNoColor(4), 65280);
+    QCOMPARE(GetDetectMinUma(2), qint16(300));
+}
+
+void TestSettingsStore::unwritableStoreIsSilent()
+{
+    // A path below a plain file cannot be created, even by root.
+    writeFile(QStringLiteral("not a folder"));
+    const QString path = filePath() + QStringLiteral("/settings.ini");
+    SetSettingsFile(path);
+
+    QCOMPARE(GetDetectVal(), qint16(5));
+    SetDetectVal(9);
+    SetDispCharUma(1, u16(u"○"));
+    SetPatFolder(QStringLiteral("/elsewhere"));
+    SetPlacement(Section::mainWindow(), QStringLiteral("Left"), 10.0f);
+    RefreshSettings();
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(fileText(), QStringLiteral("not a folder"));
+
+    // Nothing reached the store, so the next run sees the defaults.
+    SetSettingsFile(filePath() + QStringLiteral("/other.ini"));
+    SetSettingsFile(path);
+    QCOMPARE(GetDetectVal(), qint16(5));
+    QCOMPARE(GetDispCharUma(1), u16(u"◎"));
+}
+
+void TestSettingsStore::unquotedCommaReadsAsOneText()
+{
+    writeFile(QStringLiteral("[Option]\nAutoJudge\\1DispCharUma=a, b\nAutoJudge\\DetectVal=1,000\n"
+                             "PatFolder=/mnt/c/Pat98,old\n"));
+    QCOMPARE(GetDispCharUma(1), QStringLiteral("a, b"));
+    QCOMPARE(TryGetDetectVal(), std::nullopt);
+    QCOMPARE(GetDetectVal(), qint16(5));
+    QVERIFY(GetPatFolder().startsWith(QStringLiteral("/mnt/c/Pat98,")));
+}
+
+void TestSettingsStore::garbageFallsBackToDefaults_data()
+{
+    QTest::addColumn<QString>("garbage");
+
+    QTest::newRow("letters") << QStringLiteral("xyz");
+    QTest::newRow("scratched") << u16(u"ﾄﾘｹｼ");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("list") << QStringLiteral("1,2,3");
+    QTest::newRow("huge") << QStringLiteral("1e999");
+    QTest::newRow("unterminated quote") << QStringLiteral("\"12");
+    QTest::newRow("rect") << QStringLiteral("@Rect(1 2 3 4)");
+    QTest::newRow("invalid") << QStringLiteral("@Invalid()");
+    QTest::newRow("bad escape") << QStringLiteral("\\x");
+}
+
+void TestSettingsStore::garbageFallsBackToDefaults()
+{
+    QFETCH(QString, garbage);
+
+    const std::vector<Setting> settings = allSettings();
+    writeFile(iniWithEveryKey(settings, garbage));
+    for (const Setting &s : settings) {
+        if (s.isText())
+            continue;
+        const QByteArray name = s.name().toUtf8();
+        QVERIFY2(s.get() == s.fallback, name.constData());
+        const std::optional<QVariant> tried = s.tryGet();
+        QVERIFY2(!tried || *tried == s.fallback, name.constData());
+    }
+}
+
+void TestSettingsStore::levelsOutsideRangeHaveNoDefault()
+{
+    QCOMPARE(TryGetDetectMinUma(0), std::nullopt);
+    QCOMPARE(TryGetDetectMaxWide(6), std::nullopt);
+    QCOMPARE(TryGetDispCharWide(-1), std::nullopt);
+    QCOMPARE(TryGetDetectMinWide(10), std::nullopt);
+    QCOMPARE(GetDetectMaxUma(0), qint16(0));
+    QCOMPARE(GetDispCharUma(6), QString());
+
+    SetDetectMinUma(6, 42);
+    SetDetectMinUma(10, 43);
+    QCOMPARE(TryGetDetectMinUma(6), std::optional<qint16>(42));
+    QCOMPARE(TryGetDetectMinUma(10), std::optional<qint16>(43));
+    QCOMPARE(GetDetectMinUma(1), qint16(500));
+    QVERIFY(fileText().contains(QStringLiteral("AutoJudge\\6DetectMinUma=42\n")));
+}
+
+QTEST_GUILESS_MAIN(TestSettingsStore)
+#include "test_settings_store.moc"
