@@ -1,0 +1,306 @@
+#include "patdata/select_file_window.h"
+
+#include "app/twips.h"
+#include "common/messages.h"
+#include "patdata/file_list.h"
+#include "settings/settings_store.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScopedValueRollback>
+#include <QShowEvent>
+#include <QTableView>
+
+namespace {
+
+constexpr int fileNameColumn = 7;
+
+// Places in twips.
+constexpr int gridWidth = 7455;
+constexpr int gridBottomMargin = 1125; // window height - grid height
+constexpr int buttonBottomMargin = 900; // window height - button top
+constexpr int buttonWidth = 1335;
+constexpr int buttonHeight = 375;
+constexpr int updateLeft = 360;
+constexpr int selectLeft = 3720;
+constexpr int closeLeft = 5400;
+constexpr int gap = 120;
+
+constexpr int defaultLeft = 1500;
+constexpr int defaultTop = 1000;
+constexpr int defaultHeight = 6180;
+constexpr int defaultWidth = 7635;
+
+// Holds back what the listing wants to tell the user until the busy cursor
+// is gone, so a message box does not come up under an hourglass.
+class DeferredSink final : public Messages::Sink {
+public:
+    void show(const Messages::Message &message) override { m_messages.append(message); }
+    void flush()
+    {
+        Messages::Sink *sink = Messages::currentSink();
+        for (const Messages::Message &message : std::as_const(m_messages))
+            sink->show(message);
+        m_messages.clear();
+    }
+
+private:
+    QList<Messages::Message> m_messages;
+};
+
+} // namespace
+
+SelectFileWindow::SelectFileWindow(SelectHandler onSelect, QWidget *owner)
+    : QWidget(owner, Qt::Tool)
+    , m_onSelect(std::move(onSelect))
+    , m_grid(CommonFunc::FileListColumnCount)
+{
+    setObjectName(QStringLiteral("frmSelectFile"));
+    setWindowTitle(QStringLiteral(u"PATﾌｧｲﾙの選択"));
+
+    m_view = new QTableView(this);
+    m_view->setObjectName(QStringLiteral("grdFileList"));
+    m_view->setModel(&m_grid);
+    m_view->verticalHeader()->hide();
+    m_view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_view->horizontalHeader()->setSectionsClickable(false);
+    m_view->horizontalHeader()->setHighlightSections(false);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setWordWrap(false);
+    m_view->setSortingEnabled(false);
+
+    const auto button = [this](const char *name, const char16_t *caption) {
+        auto *b = new QPushButton(QString::fromUtf16(caption), this);
+        b->setObjectName(QString::fromLatin1(name));
+        return b;
+    };
+    m_update = button("btnUpdate", u"最新を反映");
+    m_select = button("btnSelect", u"決定");
+    m_close = button("btnClose", u"閉じる");
+
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("prgListing"));
+    m_progress->setRange(0, 0);
+    m_progress->setTextVisible(false);
+    m_progress->hide();
+
+    connect(m_update, &QPushButton::clicked, this, &SelectFileWindow::UpdateList);
+    connect(m_select, &QPushButton::clicked, this, &SelectFileWindow::selectFile);
+    connect(m_close, &QPushButton::clicked, this, &QWidget::hide);
+    connect(m_view, &QAbstractItemView::doubleClicked, this, &SelectFileWindow::selectFile);
+    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &SelectFileWindow::syncGridFromView);
+    connect(&m_grid, &PairGrid::currentCellChanged, this,
+            [this](int row, int) { syncViewFromGrid(row); });
+
+    const auto columns = CommonFunc::FileListColumns();
+    for (int c = 0; c < CommonFunc::FileListColumnCount; ++c) {
+        m_grid.setCell(0, c, columns[std::size_t(c)].heading);
+        m_view->setColumnWidth(c, Twips::toPixelsX(columns[std::size_t(c)].widthTwips, this));
+    }
+}
+
+SelectFileWindow::~SelectFileWindow()
+{
+    storePlacement();
+    // The view goes before the grid it shows.
+    delete m_view;
+    m_view = nullptr;
+}
+
+void SelectFileWindow::open()
+{
+    // A window behind the main one comes to the front; a newly shown one
+    // is there already.
+    if (isVisible() && !isMinimized())
+        raise();
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    activateWindow();
+    buildPendingList();
+}
+
+void SelectFileWindow::showEvent(QShowEvent *event)
+{
+    if (!m_opened && !event->spontaneous()) {
+        m_opened = true;
+        restorePlacement();
+        m_listPending = true;
+        // open() builds the list straight after showing; a plain show()
+        // gets it on the next turn of the event loop, with the window and
+        // its busy bar already on screen.
+        QMetaObject::invokeMethod(this, &SelectFileWindow::buildPendingList, Qt::QueuedConnection);
+    }
+    QWidget::showEvent(event);
+}
+
+void SelectFileWindow::buildPendingList()
+{
+    if (!m_listPending)
+        return;
+    m_listPending = false;
+    UpdateList();
+}
+
+void SelectFileWindow::setBusy(bool busy)
+{
+    m_busy = busy;
+    m_update->setEnabled(!busy);
+    m_select->setEnabled(!busy);
+    m_close->setEnabled(!busy);
+    m_progress->setVisible(busy);
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        // Let the cursor, the bar and the greyed buttons reach the screen
+        // before the listing holds the thread; clicks wait until it is done.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void SelectFileWindow::UpdateList()
+{
+    if (m_busy)
+        return;
+
+    DeferredSink deferred;
+    {
+        setBusy(true);
+        struct Done {
+            SelectFileWindow *window;
+            ~Done() { window->setBusy(false); }
+        } done {this};
+
+        QList<CommonFunc::FileListRow> rows;
+        {
+            const Messages::ScopedSink scope(&deferred);
+            rows = CommonFunc::BuildFileList(CommonFunc::GetPatFolder());
+        }
+
+        const auto columns = CommonFunc::FileListColumns();
+        m_grid.setRedraw(false);
+        m_grid.clear();
+        m_grid.setRows(int(rows.size()) + 1);
+        for (int c = 0; c < CommonFunc::FileListColumnCount; ++c) {
+            m_grid.setCell(0, c, columns[std::size_t(c)].heading);
+            m_grid.setColumnAlignment(c, PairGrid::Alignment::Left);
+        }
+        for (int r = 0; r < int(rows.size()); ++r) {
+            for (int c = 0; c < CommonFunc::FileListColumnCount; ++c)
+                m_grid.setCell(r + 1, c, rows[r].cells[std::size_t(c)]);
+        }
+        m_grid.setCurrentCell(0, 0);
+        m_grid.setTopRow(1);
+        m_grid.setRedraw(true);
+        for (int c = 0; c < CommonFunc::FileListColumnCount; ++c)
+            m_view->setColumnWidth(c, Twips::toPixelsX(columns[std::size_t(c)].widthTwips, this));
+        m_view->scrollToTop();
+    }
+    deferred.flush();
+}
+
+void SelectFileWindow::selectFile()
+{
+    if (m_busy)
+        return;
+    const int row = m_grid.currentRow();
+    if (row < 1) {
+        Messages::notice(QStringLiteral(u"行を選んでちょ"));
+        return;
+    }
+    const QString path = CommonFunc::GetPatFilePath(m_grid.cell(row, fileNameColumn));
+    if (m_onSelect)
+        m_onSelect(path);
+}
+
+// The grid's current row is the selected file row; with none selected it is
+// the heading row.  A view that only gained focus has a current index but no
+// selection, and must not count as a pick.
+void SelectFileWindow::syncGridFromView()
+{
+    if (m_syncing)
+        return;
+    const QScopedValueRollback guard(m_syncing, true);
+    const QModelIndexList selected = m_view->selectionModel()->selectedRows();
+    const int row = selected.isEmpty() ? 0 : selected.first().row() + 1;
+    const QModelIndex current = m_view->currentIndex();
+    m_grid.setCurrentCell(row, current.isValid() ? current.column() : 0);
+}
+
+void SelectFileWindow::syncViewFromGrid(int row)
+{
+    if (m_syncing)
+        return;
+    const QScopedValueRollback guard(m_syncing, true);
+    QItemSelectionModel *selection = m_view->selectionModel();
+    if (row < 1) {
+        selection->clear();
+        return;
+    }
+    selection->setCurrentIndex(m_grid.index(row - 1, m_grid.currentColumn()),
+                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void SelectFileWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    applyLayout();
+}
+
+void SelectFileWindow::applyLayout()
+{
+    if (isMinimized())
+        return;
+    const double height = Twips::fromPixelsY(this->height(), this);
+    const double gridHeight = height - gridBottomMargin;
+    const double buttonTop = height - buttonBottomMargin;
+    if (gridHeight < 0 || buttonTop < 0)
+        return;
+
+    m_view->setGeometry(0, 0, Twips::toPixelsX(gridWidth, this), Twips::toPixelsY(gridHeight, this));
+    const int top = Twips::toPixelsY(buttonTop, this);
+    const int w = Twips::toPixelsX(buttonWidth, this);
+    const int h = Twips::toPixelsY(buttonHeight, this);
+    m_update->setGeometry(Twips::toPixelsX(updateLeft, this), top, w, h);
+    m_select->setGeometry(Twips::toPixelsX(selectLeft, this), top, w, h);
+    m_close->setGeometry(Twips::toPixelsX(closeLeft, this), top, w, h);
+    // The bar sits in the gap between "最新を反映" and "決定".
+    const int barLeft = updateLeft + buttonWidth + gap;
+    m_progress->setGeometry(Twips::toPixelsX(barLeft, this), top,
+                            Twips::toPixelsX(selectLeft - gap - barLeft, this), h);
+}
+
+// Left and Top are the frame's corner, Width and Height the inside of the
+// window, so that a stored placement comes back without growing by the frame.
+void SelectFileWindow::restorePlacement()
+{
+    using namespace CommonFunc;
+    const QString section = Section::selectFileWindow();
+    const float left = GetPlacement(section, QStringLiteral("Left"), defaultLeft);
+    const float top = GetPlacement(section, QStringLiteral("Top"), defaultTop);
+    const float height = GetPlacement(section, QStringLiteral("Height"), defaultHeight);
+    const float width = GetPlacement(section, QStringLiteral("Width"), defaultWidth);
+    move(Twips::toPixelsX(left, this), Twips::toPixelsY(top, this));
+    resize(Twips::toPixelsX(width, this), Twips::toPixelsY(height, this));
+    applyLayout();
+}
+
+void SelectFileWindow::storePlacement() const
+{
+    if (!m_opened || isMinimized())
+        return;
+    using namespace CommonFunc;
+    const QString section = Section::selectFileWindow();
+    SetPlacement(section, QStringLiteral("Left"), float(Twips::fromPixelsX(pos().x(), this)));
+    SetPlacement(section, QStringLiteral("Top"), float(Twips::fromPixelsY(pos().y(), this)));
+    SetPlacement(section, QStringLiteral("Height"), float(Twips::fromPixelsY(height(), this)));
+    SetPlacement(section, QStringLiteral("Width"), float(Twips::fromPixelsX(width(), this)));
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "grids/pair_grid.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class QProgressBar;
+class QPushButton;
+class QTableView;
+
+// frmSelectFile: every win/place odds file of the PAT folder with its race,
+// for picking a race without the file dialog.  A tool window owned by the
+// main window; created once, then only shown and hidden, so the list and its
+// selected row survive "閉じる".
+class SelectFileWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // Receives the full path of the picked win/place odds file.
+    using SelectHandler = std::function<void(const QString &oddsPath)>;
+
+    explicit SelectFileWindow(SelectHandler onSelect, QWidget *owner = nullptr);
+    // Unloading stores the placement, unless the window is minimised.
+    ~SelectFileWindow() override;
+
+    // Shows the window, restoring a minimised one.  The first showing puts
+    // it at its stored placement and builds the list; open() builds it at
+    // once, a plain show() on the next turn of the event loop.  Later
+    // showings bring it back as it was left.
+    void open();
+
+    // Rebuilds the list from the PAT folder; no file row is selected after.
+    void UpdateList();
+
+    // The grid behind grdFileList; grid row 0 is the heading row.
+    const PairGrid &grid() const { return m_grid; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildPendingList();
+    void selectFile();
+    void applyLayout();
+    void restorePlacement();
+    void storePlacement() const;
+    void syncViewFromGrid(int row);
+    void syncGridFromView();
+    void setBusy(bool busy);
+
+    SelectHandler m_onSelect;
+    PairGrid m_grid;
+    QTableView *m_view = nullptr;
+    QPushButton *m_update = nullptr;
+    QPushButton *m_select = nullptr;
+    QPushButton *m_close = nullptr;
+    QProgressBar *m_progress = nullptr;
+    bool m_opened = false;
+    bool m_listPending = false;
+    bool m_busy = false;
+    bool m_syncing = false;
+};
