@@ -1,13 +1,16 @@
-#include "common/messages.h"
+#include "app/gui_support.h"
+#include "app/main_window.h"
 
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(Messages::programTitle());
+    Gui::registerFontSubstitutes();
+    Gui::MessageBoxSink messageBoxes;
+    const Messages::ScopedSink sink(&messageBoxes);
+
+    MainWindow window;
     window.show();
     return app.exec();
 }

@@ -1,0 +1,538 @@
+#include "app/main_window.h"
+
+#include "about/about_dialog.h"
+#include "analysis/race_analysis.h"
+#include "app/gui_support.h"
+#include "app/twips.h"
+#include "common/messages.h"
+#include "export/csv_export.h"
+#include "grids/pair_grid_view.h"
+#include "patdata/pat_files.h"
+#include "patdata/race_loader.h"
+#include "patdata/select_file_window.h"
+#include "settings/options_dialog.h"
+#include "settings/settings_store.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QToolBar>
+
+using namespace CommonFunc;
+
+namespace {
+
+// The layout's tops are given from the top of the window's client area, in
+// which the toolbar takes the first band.
+constexpr int kToolbarBand = 420;
+constexpr int kRowHeight = 240;
+constexpr int kRankTop = 2100;
+constexpr int kFrameTop = 6660;
+
+QString qtFilter(const QString &filter)
+{
+    // "text (pattern)|pattern" -> "text (pattern)"
+    return filter.section(u'|', 0, 0);
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setWindowTitle(Messages::programTitle());
+    setWindowIcon(AboutDialog::programIcon());
+    m_lastSaveFolder = QDir::currentPath();
+
+    openFileDialog = [this](const QString &folder) {
+        return QFileDialog::getOpenFileName(this, QStringLiteral(u"開く"), folder, qtFilter(GetOddsFileFilter()));
+    };
+    saveFileDialog = [this](const QString &suggested) {
+        return QFileDialog::getSaveFileName(this, QStringLiteral(u"名前を付けて保存"), suggested,
+                                            QStringLiteral(u"CSV(カンマ区切り) (*.csv)"));
+    };
+    runOptionsDialog = [](QWidget *owner) {
+        OptionsDialog dialog(owner);
+        dialog.exec();
+    };
+    runAboutDialog = [](QWidget *owner) {
+        AboutDialog dialog(owner);
+        dialog.exec();
+    };
+
+    buildMenus();
+    auto *area = new QWidget(this);
+    area->setObjectName(QStringLiteral("clientArea"));
+    setCentralWidget(area);
+    buildSheet(area);
+    buildRightBand(area);
+
+    connect(&m_sheet, &RaceSheet::changed, this, &MainWindow::refresh);
+    restorePlacement();
+    ClearRaceSheet(m_sheet);
+}
+
+MainWindow::~MainWindow() = default;
+
+// ---- Building ---------------------------------------------------------------
+
+void MainWindow::buildMenus()
+{
+    const auto add = [this](QMenu *menu, const QString &key, const QString &text, void (MainWindow::*slot)()) {
+        QAction *action = menu->addAction(text);
+        m_actions.insert(key, action);
+        if (slot)
+            connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+
+    QMenu *file = menuBar()->addMenu(QStringLiteral(u"ﾌｧｲﾙ(&F)"));
+    add(file, QStringLiteral("mnuFileOpen"), QStringLiteral(u"PATﾃﾞｰﾀを開く(&O)..."), &MainWindow::mnuFileOpen);
+    add(file, QStringLiteral("mnuFileList"), QStringLiteral(u"PATﾃﾞｰﾀ一覧(&L)..."), &MainWindow::mnuFileList);
+    add(file, QStringLiteral("mnuFileCSV"), QStringLiteral(u"CSV保存(&S)..."), &MainWindow::mnuFileCSV);
+    file->addSeparator();
+    add(file, QStringLiteral("mnuFileExit"), QStringLiteral(u"終了(&X)"), &MainWindow::mnuFileExit);
+
+    // The Excel entry carries no command: it is shown disabled.
+    QMenu *tool = menuBar()->addMenu(QStringLiteral(u"ﾂｰﾙ(&T)"));
+    add(tool, QStringLiteral("mnuToolExcel"), QStringLiteral(u"Excel に貼付(&E)..."), nullptr)->setEnabled(false);
+    QAction *bar = tool->addSeparator();
+    bar->setEnabled(false);
+    add(tool, QStringLiteral("mnuToolOption"), QStringLiteral(u"ｵﾌﾟｼｮﾝ(&O)..."), &MainWindow::mnuToolOption);
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral(u"ﾍﾙﾌﾟ(&H)"));
+    add(help, QStringLiteral("mnuHelpAbout"), QStringLiteral(u"ﾊﾞｰｼﾞｮﾝ情報(&A).."), &MainWindow::mnuHelpAbout);
+
+    m_toolbar = addToolBar(QStringLiteral("Toolbar1"));
+    m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolbar->setMovable(false);
+    m_toolbar->setIconSize(QSize(20, 20));
+    struct Button {
+        const char *key;
+        const char16_t *tip;
+        QStyle::StandardPixmap icon;
+    };
+    const Button buttons[] = {
+        {"Open", u"PATﾃﾞｰﾀを開く", QStyle::SP_DialogOpenButton},
+        {"List", u"PATﾃﾞｰﾀ一覧", QStyle::SP_FileDialogDetailedView},
+        {"Save", u"CSV保存", QStyle::SP_DialogSaveButton},
+        {"Excel", u"Excel に貼付", QStyle::SP_FileDialogListView},
+        {"Option", u"ｵﾌﾟｼｮﾝ設定", QStyle::SP_FileDialogContentsView},
+        {"About", u"ﾊﾞｰｼﾞｮﾝ情報", QStyle::SP_MessageBoxInformation},
+    };
+    for (const Button &b : buttons) {
+        const QString key = QString::fromLatin1(b.key);
+        QAction *action = m_toolbar->addAction(style()->standardIcon(b.icon), QString::fromUtf16(b.tip));
+        action->setToolTip(QString::fromUtf16(b.tip));
+        action->setData(key);
+        action->setObjectName(QStringLiteral("Toolbar1_") + key);
+        if (key == u"Excel")
+            action->setEnabled(false);
+        connect(action, &QAction::triggered, this, [this, key] { toolbarButtonClick(key); });
+        if (key == u"Save" || key == u"Excel")
+            m_toolbar->addSeparator();
+    }
+}
+
+void MainWindow::place(QWidget *widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(Twips::toPixelsX(left, this), Twips::toPixelsY(top, this), Twips::toPixelsX(width, this),
+                        Twips::toPixelsY(height, this));
+}
+
+QLabel *MainWindow::cell(QWidget *parent, int left, int top, int width, Qt::Alignment alignment)
+{
+    auto *label = new QLabel(parent);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setAlignment(alignment | Qt::AlignVCenter);
+    label->setAutoFillBackground(true);
+    label->setFont(QFont(QStringLiteral(u"ＭＳ ゴシック"), 9));
+    label->setTextFormat(Qt::PlainText);
+    place(label, left, top, width, kRowHeight);
+    return label;
+}
+
+QLabel *MainWindow::heading(QWidget *parent, const QString &text, int left, int top, int width)
+{
+    auto *label = new QLabel(text, parent);
+    label->setFont(QFont(QStringLiteral(u"ＭＳ Ｐゴシック"), 9));
+    label->setAlignment(Qt::AlignCenter);
+    place(label, left, top, width, kRowHeight);
+    return label;
+}
+
+MainWindow::LabelColumn MainWindow::column(QWidget *parent, const QString &name, int left, int top, int width,
+                                           Qt::Alignment alignment)
+{
+    LabelColumn labels {};
+    for (int k = 1; k <= MaxHorses; ++k) {
+        labels[std::size_t(k)] = cell(parent, left, top + kRowHeight * (k - 1), width, alignment);
+        labels[std::size_t(k)]->setObjectName(name + u'_' + QString::number(k));
+    }
+    m_columns.insert(name, labels);
+    return labels;
+}
+
+void MainWindow::buildSheet(QWidget *area)
+{
+    const int shift = -kToolbarBand;
+    heading(area, QStringLiteral(u"開催"), 60, 480 + shift, 480);
+    heading(area, QStringLiteral(u"ﾚｰｽ"), 60, 720 + shift, 480);
+    heading(area, QStringLiteral(u"頭数"), 60, 960 + shift, 480);
+    heading(area, QStringLiteral(u"発走時刻"), 2940, 480 + shift, 840);
+    m_lblKaisai = cell(area, 540, 480 + shift, 2340, Qt::AlignLeft);
+    m_lblRaceName = cell(area, 540, 720 + shift, 3960, Qt::AlignLeft);
+    m_lblHorseNum = cell(area, 540, 960 + shift, 480, Qt::AlignRight);
+    m_lblRaceTime = cell(area, 3780, 480 + shift, 720, Qt::AlignCenter);
+    for (QLabel *label : {m_lblKaisai, m_lblRaceName, m_lblHorseNum, m_lblRaceTime})
+        label->setFrameStyle(QFrame::NoFrame);
+
+    const auto texts = [](const char16_t *text) { return QString::fromUtf16(text); };
+    const Qt::Alignment right = Qt::AlignRight;
+    const Qt::Alignment left = Qt::AlignLeft;
+    const Qt::Alignment centre = Qt::AlignHCenter;
+
+    struct Column {
+        const char *name;
+        int left;
+        int width;
+        const char16_t *head;
+        Qt::Alignment alignment;
+    };
+    const Column byRank[] = {
+        {"lblPopular", 420, 480, u"人気", right},
+        {"lblAutoJudge", 900, 495, u"判定", centre},
+        {"lblTanHorseNo", 1380, 675, u"単馬番", right},
+        {"lblFukuHorseNo", 2040, 675, u"複馬番", right},
+        {"lblTanHorseName", 2820, 1515, u"単勝人気順　馬名", left},
+        {"lblTanPopOdds", 4320, 675, u"単ｵｯｽﾞ", right},
+        {"lblTanPopRatio", 4980, 675, u"支持率", right},
+        {"lblTanFukuRatio", 5640, 675, u"単：複", right},
+        {"lblFukuHorseName", 6420, 1515, u"複勝人気順　馬名", left},
+        {"lblFukuPopOddsMin", 7920, 675, nullptr, right},
+        {"lblFukuPopOddsMax", 8580, 675, nullptr, right},
+        {"lblFukuPopOdds", 9240, 675, nullptr, right},
+        {"lblFukuPopRatio", 9900, 675, u"支持率", right},
+    };
+    const int headTop = kRankTop - kRowHeight + shift;
+    for (const Column &c : byRank) {
+        column(area, QString::fromLatin1(c.name), c.left, kRankTop + shift, c.width, c.alignment);
+        if (c.head)
+            heading(area, texts(c.head), c.left, headTop, c.width);
+    }
+    heading(area, texts(u"複ｵｯｽﾞMin～Max    平均"), 7920, headTop, 1995);
+
+    // The by-horse block lies below the window's opening height: the working
+    // store of the raw and derived values, seen when the window is enlarged.
+    auto *frame = new QGroupBox(texts(u"元データ"), area);
+    frame->setObjectName(QStringLiteral("frameSource"));
+    place(frame, 120, kFrameTop + shift, 7920, 720 + MaxHorses * kRowHeight + 120);
+    const Column byHorse[] = {
+        {"lblHorseName", 240, 1755, u"馬名", left},
+        {"lblTanOdds", 2040, 735, u"単ｵｯｽﾞ", right},
+        {"lblTanPopular", 2820, 495, u"人気", right},
+        {"lblTanRatio", 3360, 675, u"支持率", right},
+        {"lblFukuOddsMin", 4260, 675, nullptr, right},
+        {"lblFukuOddsMax", 4980, 735, nullptr, right},
+        {"lblFukuOdds", 5760, 735, nullptr, right},
+        {"lblFukuPopular", 6540, 495, u"人気", right},
+        {"lblFukuRatio", 7080, 675, u"支持率", right},
+    };
+    for (const Column &c : byHorse) {
+        column(frame, QString::fromLatin1(c.name), c.left, 720, c.width, c.alignment);
+        if (c.head)
+            heading(frame, texts(c.head), c.left, 480, c.width);
+    }
+    heading(frame, texts(u"複ｵｯｽﾞMin～Max    平均"), 4260, 480, 2235);
+
+    const auto button = [this, area](const char16_t *text, int leftTwips, int width) {
+        auto *b = new QPushButton(QString::fromUtf16(text), area);
+        place(b, leftTwips, 1260 - kToolbarBand, width, 375);
+        return b;
+    };
+    m_btnDetail[0] = button(u"詳細情報 >>", 1500, 1215);
+    m_btnSummary[0] = button(u"<< 概要", 2820, 1215);
+    m_btnDetail[1] = button(u"さらにドン！>>", 9180, 1395);
+    m_btnSummary[1] = button(u"<< 戻る", 10740, 1215);
+    for (int i = 0; i < 2; ++i) {
+        connect(m_btnDetail[std::size_t(i)], &QPushButton::clicked, this, [this, i] { btnDetailClick(i); });
+        connect(m_btnSummary[std::size_t(i)], &QPushButton::clicked, this, [this, i] { btnSummaryClick(i); });
+    }
+}
+
+void MainWindow::buildRightBand(QWidget *area)
+{
+    const int shift = -kToolbarBand;
+    auto *betFrame = new QGroupBox(QStringLiteral(u"表示オッズ"), area);
+    place(betFrame, 12120, 960 + shift, 2235, 735);
+    m_optBetType[0] = new QRadioButton(QStringLiteral(u"馬連"), betFrame);
+    m_optBetType[1] = new QRadioButton(QStringLiteral(u"ﾜｲﾄﾞ"), betFrame);
+    place(m_optBetType[0], 240, 240, 795, 315);
+    place(m_optBetType[1], 1200, 240, 795, 315);
+    m_optBetType[0]->setChecked(true);
+
+    // The list choice stands where the full view can reach it.
+    auto *resultFrame = new QGroupBox(area);
+    place(resultFrame, 10620, 960 + shift, 1440, 735);
+    m_optResult[0] = new QRadioButton(QStringLiteral(u"買い目表示"), resultFrame);
+    m_optResult[1] = new QRadioButton(QStringLiteral(u"競争結果表示"), resultFrame);
+    place(m_optResult[0], 90, 120, 1335, 255);
+    place(m_optResult[1], 90, 390, 1335, 255);
+    m_optResult[0]->setChecked(true);
+    for (int i = 0; i < 2; ++i) {
+        connect(m_optBetType[std::size_t(i)], &QRadioButton::clicked, this, [this, i] { optBetTypeClick(i); });
+        connect(m_optResult[std::size_t(i)], &QRadioButton::clicked, this, [this, i] { optResultClick(i); });
+    }
+
+    m_umarenView = new PairGridView(m_sheet.grdUmaRen, area);
+    m_umarenView->setObjectName(QStringLiteral("grdUmaRen"));
+    m_wideView = new PairGridView(m_sheet.grdWide, area);
+    m_wideView->setObjectName(QStringLiteral("grdWide"));
+    place(m_umarenView, 10620, 1740 + shift, 4635, 2835);
+    place(m_wideView, 10620, 1740 + shift, 4635, 2835);
+    m_wideView->hide();
+
+    const QFont listFont(QStringLiteral(u"ＭＳ ゴシック"), 9);
+    heading(area, QStringLiteral(u"推奨買い目"), 10740, 4860 + shift, 1755)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    heading(area, QStringLiteral(u"競争結果"), 12960, 4860 + shift, 975)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_kaime = new QListWidget(area);
+    m_kaime->setObjectName(QStringLiteral("lstKaime"));
+    m_kaime->setFont(listFont);
+    place(m_kaime, 10680, 5160 + shift, 2175, 1320);
+    m_result = new QListWidget(area);
+    m_result->setObjectName(QStringLiteral("lstRaceResult"));
+    m_result->setFont(listFont);
+    place(m_result, 12900, 5160 + shift, 2295, 1320);
+}
+
+// ---- Placement ----------------------------------------------------------------
+
+double MainWindow::widthTwips() const
+{
+    return Twips::fromPixelsX(width(), this);
+}
+
+void MainWindow::setWidthTwips(double twips)
+{
+    resize(Twips::toPixelsX(twips, this), height());
+}
+
+void MainWindow::restorePlacement()
+{
+    const float left = GetPlacement(Section::mainWindow(), QStringLiteral("Left"), 1000);
+    const float top = GetPlacement(Section::mainWindow(), QStringLiteral("Top"), 1000);
+    move(Twips::toPixelsX(left, this), Twips::toPixelsY(top, this));
+    float width = GetPlacement(Section::mainWindow(), QStringLiteral("Width"), SummaryWidth);
+    if (!(width > 0.0f))
+        width = SummaryWidth;
+    // The height is never remembered.
+    resize(Twips::toPixelsX(width, this), Twips::toPixelsY(Height, this));
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // The other windows go first, so that they store their placement.
+    if (m_selectFile) {
+        m_selectFile->close();
+        delete m_selectFile;
+        m_selectFile = nullptr;
+    }
+    if (!isMinimized()) {
+        SetPlacement(Section::mainWindow(), QStringLiteral("Left"), float(Twips::fromPixelsX(x(), this)));
+        SetPlacement(Section::mainWindow(), QStringLiteral("Top"), float(Twips::fromPixelsY(y(), this)));
+        SetPlacement(Section::mainWindow(), QStringLiteral("Width"), float(widthTwips()));
+    }
+    event->accept();
+}
+
+// ---- Commands -----------------------------------------------------------------
+
+void MainWindow::UpdateFormFromSelection(const QString &sFileName)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    LoadRace(m_sheet, sFileName);
+    QApplication::restoreOverrideCursor();
+}
+
+void MainWindow::mnuFileOpen()
+{
+    const QString path = openFileDialog(GetPatFolder());
+    if (path.isEmpty())
+        return;
+    UpdateFormFromSelection(path);
+}
+
+void MainWindow::mnuFileList()
+{
+    if (!m_selectFile) {
+        m_selectFile = new SelectFileWindow([this](const QString &path) { UpdateFormFromSelection(path); }, this);
+    }
+    m_selectFile->open();
+}
+
+void MainWindow::mnuFileCSV()
+{
+    QString name = SuggestedCsvName(m_sheet);
+    if (name.isEmpty())
+        name = QStringLiteral("minukuru.csv");
+    const QString path = saveFileDialog(QDir(m_lastSaveFolder).filePath(name));
+    if (path.isEmpty())
+        return;
+    m_lastSaveFolder = QFileInfo(path).absolutePath();
+    if (!WriteCsvFile(m_sheet, path))
+        Messages::error(Messages::saveFailedText());
+}
+
+void MainWindow::mnuFileExit()
+{
+    close();
+}
+
+void MainWindow::mnuToolOption()
+{
+    runOptionsDialog(this);
+    ColorHorseNumbers(m_sheet);
+    m_sheet.notifyChanged();
+}
+
+void MainWindow::mnuHelpAbout()
+{
+    runAboutDialog(this);
+}
+
+void MainWindow::toolbarButtonClick(const QString &key)
+{
+    if (key == u"Open")
+        mnuFileOpen();
+    else if (key == u"List")
+        mnuFileList();
+    else if (key == u"Save")
+        mnuFileCSV();
+    else if (key == u"Option")
+        mnuToolOption();
+    else if (key == u"About")
+        mnuHelpAbout();
+}
+
+QAction *MainWindow::action(const QString &key) const
+{
+    if (QAction *menu = m_actions.value(key))
+        return menu;
+    return findChild<QAction *>(QStringLiteral("Toolbar1_") + key);
+}
+
+// ---- View switching ---------------------------------------------------------
+
+void MainWindow::btnDetailClick(int index)
+{
+    if (index == 0) {
+        if (widthTwips() < DetailWidth - 0.5)
+            setWidthTwips(DetailWidth);
+    } else {
+        setWidthTwips(FullWidth);
+    }
+}
+
+void MainWindow::btnSummaryClick(int index)
+{
+    setWidthTwips(index == 1 ? DetailWidth : SummaryWidth);
+}
+
+void MainWindow::optBetTypeClick(int index)
+{
+    PairGridView *chosen = index == 1 ? m_wideView : m_umarenView;
+    PairGridView *other = index == 1 ? m_umarenView : m_wideView;
+    m_optBetType[std::size_t(index)]->setChecked(true);
+    if (!chosen->isHidden())
+        return;
+    chosen->grid().setTopRow(other->grid().topRow());
+    chosen->show();
+    other->hide();
+}
+
+void MainWindow::optResultClick(int index)
+{
+    QListWidget *chosen = index == 1 ? m_result : m_kaime;
+    QListWidget *other = index == 1 ? m_kaime : m_result;
+    m_optResult[std::size_t(index)]->setChecked(true);
+    if (!chosen->isHidden())
+        return;
+    chosen->show();
+    other->hide();
+}
+
+// ---- Showing the sheet ------------------------------------------------------------
+
+QString MainWindow::cellText(const QString &name, int index) const
+{
+    if (name == u"lblKaisai")
+        return m_lblKaisai->text();
+    if (name == u"lblRaceName")
+        return m_lblRaceName->text();
+    if (name == u"lblHorseNum")
+        return m_lblHorseNum->text();
+    if (name == u"lblRaceTime")
+        return m_lblRaceTime->text();
+    const auto it = m_columns.find(name);
+    if (it == m_columns.end() || index < 1 || index > MaxHorses)
+        return QString();
+    return (*it)[std::size_t(index)]->text();
+}
+
+void MainWindow::refresh()
+{
+    const RaceSheet &s = m_sheet;
+    m_lblKaisai->setText(s.lblKaisai);
+    m_lblRaceName->setText(s.lblRaceName);
+    m_lblHorseNum->setText(s.lblHorseNum);
+    m_lblRaceTime->setText(s.lblRaceTime);
+
+    const std::pair<const char *, const RaceSheet::Column *> columns[] = {
+        {"lblHorseName", &s.lblHorseName},         {"lblTanOdds", &s.lblTanOdds},
+        {"lblTanPopular", &s.lblTanPopular},       {"lblTanRatio", &s.lblTanRatio},
+        {"lblFukuOddsMin", &s.lblFukuOddsMin},     {"lblFukuOddsMax", &s.lblFukuOddsMax},
+        {"lblFukuOdds", &s.lblFukuOdds},           {"lblFukuPopular", &s.lblFukuPopular},
+        {"lblFukuRatio", &s.lblFukuRatio},         {"lblPopular", &s.lblPopular},
+        {"lblAutoJudge", &s.lblAutoJudge},         {"lblTanHorseNo", &s.lblTanHorseNo},
+        {"lblFukuHorseNo", &s.lblFukuHorseNo},     {"lblTanHorseName", &s.lblTanHorseName},
+        {"lblTanPopOdds", &s.lblTanPopOdds},       {"lblTanPopRatio", &s.lblTanPopRatio},
+        {"lblTanFukuRatio", &s.lblTanFukuRatio},   {"lblFukuHorseName", &s.lblFukuHorseName},
+        {"lblFukuPopOddsMin", &s.lblFukuPopOddsMin}, {"lblFukuPopOddsMax", &s.lblFukuPopOddsMax},
+        {"lblFukuPopOdds", &s.lblFukuPopOdds},     {"lblFukuPopRatio", &s.lblFukuPopRatio},
+    };
+    for (const auto &[name, values] : columns) {
+        const LabelColumn &labels = m_columns[QString::fromLatin1(name)];
+        for (int k = 1; k <= MaxHorses; ++k)
+            labels[std::size_t(k)]->setText((*values)[k]);
+    }
+
+    const QPalette base = QApplication::palette();
+    const auto paint = [&base](QLabel *label, const RaceSheet::CellColours &colours) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::Window, Gui::toQColor(colours.back, base));
+        palette.setColor(QPalette::WindowText, Gui::toQColor(colours.text, base));
+        label->setPalette(palette);
+    };
+    for (int k = 1; k <= MaxHorses; ++k) {
+        const auto i = std::size_t(k);
+        paint(m_columns[QStringLiteral("lblTanHorseNo")][i], s.tanHorseColours[k]);
+        paint(m_columns[QStringLiteral("lblTanHorseName")][i], s.tanHorseColours[k]);
+        paint(m_columns[QStringLiteral("lblFukuHorseNo")][i], s.fukuHorseColours[k]);
+        paint(m_columns[QStringLiteral("lblFukuHorseName")][i], s.fukuHorseColours[k]);
+    }
+
+    m_kaime->clear();
+    m_kaime->addItems(s.lstKaime);
+    m_result->clear();
+    m_result->addItems(s.lstRaceResult);
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "app/race_sheet.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <functional>
+
+class PairGridView;
+class QAction;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QToolBar;
+class SelectFileWindow;
+
+// frmMain: the race on show, its pair grids and lists, the menus and the
+// toolbar.  All values come from the core's race sheet.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr int SummaryWidth = 2880; // twips
+    static constexpr int DetailWidth = 10740;
+    static constexpr int FullWidth = 15360;
+    static constexpr int Height = 7200;
+
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    RaceSheet &sheet() { return m_sheet; }
+
+    // Loads a win/place odds file as the race on show.
+    void UpdateFormFromSelection(const QString &sFileName);
+
+    // Menu and toolbar commands.
+    void mnuFileOpen();
+    void mnuFileList();
+    void mnuFileCSV();
+    void mnuFileExit();
+    void mnuToolOption();
+    void mnuHelpAbout();
+    void toolbarButtonClick(const QString &key);
+
+    // View switches; the index is the element of the control pressed.
+    void btnDetailClick(int index);
+    void btnSummaryClick(int index);
+    void optBetTypeClick(int index);
+    void optResultClick(int index);
+
+    // Dialogs, replaceable so that tests need no real dialog.  Each returns
+    // the chosen path, or "" when the user cancels.
+    std::function<QString(const QString &folder)> openFileDialog;
+    std::function<QString(const QString &suggestedPath)> saveFileDialog;
+    std::function<void(QWidget *owner)> runOptionsDialog;
+    std::function<void(QWidget *owner)> runAboutDialog;
+
+    // Width in twips, as stored.
+    double widthTwips() const;
+    void setWidthTwips(double twips);
+
+    PairGridView *umarenView() const { return m_umarenView; }
+    PairGridView *wideView() const { return m_wideView; }
+    QListWidget *kaimeList() const { return m_kaime; }
+    QListWidget *resultList() const { return m_result; }
+    QAction *action(const QString &key) const;
+    QToolBar *toolbar() const { return m_toolbar; }
+    SelectFileWindow *selectFileWindow() const { return m_selectFile; }
+    QPushButton *detailButton(int index) const { return m_btnDetail[std::size_t(index)]; }
+    QPushButton *summaryButton(int index) const { return m_btnSummary[std::size_t(index)]; }
+    QRadioButton *betTypeOption(int index) const { return m_optBetType[std::size_t(index)]; }
+    QRadioButton *resultOption(int index) const { return m_optResult[std::size_t(index)]; }
+    QString cellText(const QString &column, int index) const;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    using LabelColumn = std::array<QLabel *, CommonFunc::MaxHorses + 1>;
+
+    void buildMenus();
+    void buildSheet(QWidget *area);
+    void buildRightBand(QWidget *area);
+    void restorePlacement();
+    void refresh();
+    QLabel *cell(QWidget *parent, int left, int top, int width, Qt::Alignment alignment);
+    QLabel *heading(QWidget *parent, const QString &text, int left, int top, int width);
+    void place(QWidget *widget, int left, int top, int width, int height);
+    LabelColumn column(QWidget *parent, const QString &name, int left, int top, int width, Qt::Alignment alignment);
+
+    RaceSheet m_sheet;
+    QString m_lastSaveFolder;
+
+    QToolBar *m_toolbar = nullptr;
+    QMap<QString, QAction *> m_actions;
+
+    QLabel *m_lblKaisai = nullptr;
+    QLabel *m_lblRaceName = nullptr;
+    QLabel *m_lblHorseNum = nullptr;
+    QLabel *m_lblRaceTime = nullptr;
+    QMap<QString, LabelColumn> m_columns;
+
+    std::array<QPushButton *, 2> m_btnDetail {};
+    std::array<QPushButton *, 2> m_btnSummary {};
+    std::array<QRadioButton *, 2> m_optBetType {};
+    std::array<QRadioButton *, 2> m_optResult {};
+    PairGridView *m_umarenView = nullptr;
+    PairGridView *m_wideView = nullptr;
+    QListWidget *m_kaime = nullptr;
+    QListWidget *m_result = nullptr;
+
+    SelectFileWindow *m_selectFile = nullptr;
+};

@@ -1,0 +1,115 @@
+#include "grids/pair_grid_view.h"
+
+#include "app/gui_support.h"
+#include "grids/pair_grid.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QMouseEvent>
+#include <QScrollBar>
+
+namespace {
+
+// Maps the stored colours to brushes; the pair column looks fixed.
+class ColourProxy final : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role == Qt::ForegroundRole || role == Qt::BackgroundRole) {
+            const int source = role == Qt::ForegroundRole ? PairGrid::TextColorRole : PairGrid::BackColorRole;
+            const QVariant colour = QIdentityProxyModel::data(index, source);
+            const QPalette palette = QApplication::palette();
+            if (colour.isValid())
+                return QBrush(Gui::toQColor(colour.toInt(), palette));
+            if (role == Qt::BackgroundRole && index.column() == 0)
+                return QBrush(palette.color(QPalette::Button));
+            return QVariant();
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+};
+
+} // namespace
+
+PairGridView::PairGridView(PairGrid &grid, QWidget *parent)
+    : QTableView(parent)
+    , m_grid(grid)
+    , m_proxy(new ColourProxy(this))
+{
+    m_proxy->setSourceModel(&grid);
+    setModel(m_proxy);
+    setFont(QFont(QStringLiteral(u"ＭＳ ゴシック"), 9));
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->viewport()->installEventFilter(this);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+
+    connect(&grid, &PairGrid::topRowChanged, this, &PairGridView::showTopRow);
+    connect(&grid, &PairGrid::currentCellChanged, this, &PairGridView::showCurrentCell);
+    connect(&grid, &QAbstractItemModel::headerDataChanged, this, &PairGridView::fitColumnsToHeads);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (m_syncing)
+            return;
+        const int row = rowAt(0);
+        if (row >= 0)
+            m_grid.setTopRow(row + 1);
+    });
+    fitColumnsToHeads();
+}
+
+void PairGridView::fitColumnsToHeads()
+{
+    const QFontMetrics metrics(horizontalHeader()->font());
+    for (int c = 0; c < m_grid.columns(); ++c) {
+        // Wide enough for the head or a price such as "99999.9".
+        const int head = metrics.horizontalAdvance(m_grid.cell(0, c));
+        const int value = fontMetrics().horizontalAdvance(c == 0 ? QStringLiteral("18-18") : QStringLiteral("-9999.9"));
+        setColumnWidth(c, std::max(head, c >= 5 ? value / 2 : value) + 12);
+    }
+}
+
+bool PairGridView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const auto *press = static_cast<QMouseEvent *>(event);
+        const int column = horizontalHeader()->logicalIndexAt(press->position().toPoint());
+        if (column >= 0) {
+            m_grid.sortByHeadClick(column, press->button());
+            return true;
+        }
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+void PairGridView::showTopRow(int row)
+{
+    if (row < 1 || row >= m_grid.rows())
+        return;
+    m_syncing = true;
+    verticalScrollBar()->setValue(row - 1);
+    scrollTo(model()->index(row - 1, 0), QAbstractItemView::PositionAtTop);
+    m_syncing = false;
+}
+
+void PairGridView::showCurrentCell(int row, int column)
+{
+    if (row < 1 || row >= m_grid.rows())
+        return;
+    // Moving the current cell does not scroll: the grid keeps its top row.
+    m_syncing = true;
+    const int scrolled = verticalScrollBar()->value();
+    setCurrentIndex(model()->index(row - 1, column));
+    verticalScrollBar()->setValue(scrolled);
+    m_syncing = false;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QTableView>
+
+class PairGrid;
+class QIdentityProxyModel;
+
+// A pair grid on screen: the core's grid model with its colours, a fixed
+// look for the pair column, and sorting by a mouse press on a column head
+// (left, right or middle button).  The model's top row and current cell
+// drive the view and follow the user's scrolling.
+class PairGridView : public QTableView {
+    Q_OBJECT
+
+public:
+    explicit PairGridView(PairGrid &grid, QWidget *parent = nullptr);
+
+    PairGrid &grid() const { return m_grid; }
+
+    // Fits the columns to their heads, as the grid was designed.
+    void fitColumnsToHeads();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void showTopRow(int row);
+    void showCurrentCell(int row, int column);
+
+    PairGrid &m_grid;
+    QIdentityProxyModel *m_proxy;
+    bool m_syncing = false;
+};

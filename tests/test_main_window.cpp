@@ -1,0 +1,392 @@
+#include "app/main_window.h"
+#include "app/twips.h"
+#include "common/text_convert.h"
+#include "grids/pair_grid.h"
+#include "grids/pair_grid_view.h"
+#include "settings/settings_store.h"
+#include "support/message_recorder.h"
+#include "support/race_files.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+using namespace CommonFunc;
+
+namespace {
+
+QString u16(const char16_t *text) { return QString::fromUtf16(text); }
+
+// An 18-horse race with pair odds near what the win odds imply.
+RaceFiles bigRace()
+{
+    RaceFiles race;
+    for (int k = 1; k <= 18; ++k) {
+        const double tan = 1.5 + k * 1.7;
+        race.horses.append({QString::number(tan, 'f', 1), QString::number(1.0 + k * 0.3, 'f', 1),
+                            QString::number(1.5 + k * 0.5, 'f', 1), QStringLiteral("Horse") + QString::number(k)});
+    }
+    for (int i = 1; i <= 18; ++i)
+        for (int j = i + 1; j <= 18; ++j)
+            race.pairs.append({QString::number(i * j * 1.3 + 3, 'f', 1), QString::number(i + j * 0.4, 'f', 1),
+                               QString::number(i + j * 0.6 + 1, 'f', 1)});
+    return race;
+}
+
+QStringList columnTexts(const PairGrid &grid, int column)
+{
+    QStringList texts;
+    for (int r = 1; r < grid.rows(); ++r)
+        texts.append(grid.cell(r, column));
+    return texts;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_racePath;
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase() { SetSettingsFile(QString()); }
+
+    void menusAndToolbar();
+    void firstStartPlacement();
+    void placementRoundTrip();
+    void minimisedCloseStoresNothing();
+    void openCommand();
+    void openFailureKeepsTheRace();
+    void saveCommand();
+    void saveFailure();
+    void viewWidths();
+    void gridSwitchKeepsTopRow();
+    void listSwitch();
+    void headSortByMouseButton_data();
+    void headSortByMouseButton();
+    void pressInDataRowDoesNotSort();
+    void coloursReappliedAfterOptions();
+};
+
+void TestMainWindow::initTestCase()
+{
+    QDir().mkpath(m_dir.filePath(QStringLiteral("pat")));
+    m_racePath = bigRace().write(m_dir.filePath(QStringLiteral("pat")));
+}
+
+void TestMainWindow::init()
+{
+    const QString ini = m_dir.filePath(QStringLiteral("settings.ini"));
+    QFile::remove(ini);
+    SetSettingsFile(ini);
+    SetPatFolder(m_dir.filePath(QStringLiteral("pat")));
+}
+
+void TestMainWindow::menusAndToolbar()
+{
+    MainWindow window;
+    QCOMPARE(window.windowTitle(), u16(u"ミヌクル君super"));
+    const QList<QAction *> menus = window.menuBar()->actions();
+    QCOMPARE(menus.size(), 3);
+    QCOMPARE(menus[0]->text(), u16(u"ﾌｧｲﾙ(&F)"));
+    QCOMPARE(menus[1]->text(), u16(u"ﾂｰﾙ(&T)"));
+    QCOMPARE(menus[2]->text(), u16(u"ﾍﾙﾌﾟ(&H)"));
+    QStringList file;
+    for (QAction *a : menus[0]->menu()->actions())
+        file.append(a->isSeparator() ? QStringLiteral("-") : a->text());
+    QCOMPARE(file, QStringList({u16(u"PATﾃﾞｰﾀを開く(&O)..."), u16(u"PATﾃﾞｰﾀ一覧(&L)..."), u16(u"CSV保存(&S)..."),
+                                QStringLiteral("-"), u16(u"終了(&X)")}));
+    const QList<QAction *> tool = menus[1]->menu()->actions();
+    QCOMPARE(tool.size(), 3);
+    QVERIFY(!tool[0]->isEnabled());
+    QVERIFY(tool[1]->isSeparator());
+    QCOMPARE(tool[2]->text(), u16(u"ｵﾌﾟｼｮﾝ(&O)..."));
+    QCOMPARE(menus[2]->menu()->actions().first()->text(), u16(u"ﾊﾞｰｼﾞｮﾝ情報(&A).."));
+
+    QStringList keys;
+    QStringList tips;
+    for (QAction *a : window.toolbar()->actions()) {
+        if (a->isSeparator())
+            continue;
+        keys.append(a->data().toString());
+        tips.append(a->toolTip());
+    }
+    QCOMPARE(keys, QStringList({QStringLiteral("Open"), QStringLiteral("List"), QStringLiteral("Save"),
+                                QStringLiteral("Excel"), QStringLiteral("Option"), QStringLiteral("About")}));
+    QCOMPARE(tips[3], u16(u"Excel に貼付"));
+    QCOMPARE(tips[4], u16(u"ｵﾌﾟｼｮﾝ設定"));
+    QVERIFY(!window.action(QStringLiteral("Excel"))->isEnabled());
+
+    // Each key runs its menu command; an unknown key does nothing.
+    int opened = 0;
+    int options = 0;
+    int about = 0;
+    window.openFileDialog = [&](const QString &) {
+        ++opened;
+        return QString();
+    };
+    window.runOptionsDialog = [&](QWidget *) { ++options; };
+    window.runAboutDialog = [&](QWidget *) { ++about; };
+    window.action(QStringLiteral("Open"))->trigger();
+    window.action(QStringLiteral("Option"))->trigger();
+    window.action(QStringLiteral("About"))->trigger();
+    window.toolbarButtonClick(QStringLiteral("Excel"));
+    window.toolbarButtonClick(QStringLiteral("Nothing"));
+    QCOMPARE(opened, 1);
+    QCOMPARE(options, 1);
+    QCOMPARE(about, 1);
+}
+
+void TestMainWindow::firstStartPlacement()
+{
+    MainWindow window;
+    QCOMPARE(window.pos(), QPoint(Twips::toPixelsX(1000), Twips::toPixelsY(1000)));
+    QCOMPARE(window.width(), Twips::toPixelsX(2880));
+    QCOMPARE(window.height(), Twips::toPixelsY(7200));
+    QVERIFY(window.sheet().sRaceFile.isEmpty());
+    QCOMPARE(window.cellText(QStringLiteral("lblPopular"), 18), QStringLiteral("18"));
+    QCOMPARE(window.cellText(QStringLiteral("lblTanOdds"), 1), QString());
+}
+
+void TestMainWindow::placementRoundTrip()
+{
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.move(Twips::toPixelsX(3000), Twips::toPixelsY(2000));
+        window.resize(Twips::toPixelsX(15360), Twips::toPixelsY(9000));
+        window.close();
+    }
+    QCOMPARE(TextToInteger(ReadSettingText(Section::mainWindow(), QStringLiteral("Width")).value_or(QString())),
+             qint16(std::lround(Twips::fromPixelsX(Twips::toPixelsX(15360)))));
+    MainWindow again;
+    QCOMPARE(again.width(), Twips::toPixelsX(15360));
+    QCOMPARE(again.height(), Twips::toPixelsY(7200)); // the height is never remembered
+}
+
+void TestMainWindow::minimisedCloseStoresNothing()
+{
+    SetPlacement(Section::mainWindow(), QStringLiteral("Width"), 10740);
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.resize(Twips::toPixelsX(2880), window.height());
+    window.setWindowState(Qt::WindowMinimized);
+    window.close();
+    QCOMPARE(ReadSettingText(Section::mainWindow(), QStringLiteral("Width")), std::optional<QString>(QStringLiteral("10740")));
+}
+
+void TestMainWindow::openCommand()
+{
+    MainWindow window;
+    QString startFolder;
+    window.openFileDialog = [&](const QString &folder) {
+        startFolder = folder;
+        return m_racePath;
+    };
+    window.mnuFileOpen();
+    QCOMPARE(startFolder, GetPatFolder());
+    QCOMPARE(window.sheet().sRaceFile, m_racePath);
+    QCOMPARE(window.cellText(QStringLiteral("lblHorseNum"), 0), QStringLiteral("18"));
+    QCOMPARE(window.cellText(QStringLiteral("lblTanHorseNo"), 1), QStringLiteral("1"));
+    QCOMPARE(window.sheet().grdUmaRen.rows(), 154);
+    QCOMPARE(window.umarenView()->model()->rowCount(), 153);
+
+    // Cancelling keeps the race on show.
+    window.openFileDialog = [](const QString &) { return QString(); };
+    window.mnuFileOpen();
+    QCOMPARE(window.sheet().sRaceFile, m_racePath);
+}
+
+void TestMainWindow::openFailureKeepsTheRace()
+{
+    MainWindow window;
+    window.UpdateFormFromSelection(m_racePath);
+    MessageRecorder recorder;
+    window.openFileDialog = [this](const QString &) { return m_dir.filePath(QStringLiteral("Zo-none.jra")); };
+    window.mnuFileOpen();
+    QCOMPARE(recorder.texts(), QStringList(u16(u"ファイルの読み込みに失敗しました。")));
+    QCOMPARE(recorder.messages.first().title, u16(u"えらー"));
+    QCOMPARE(window.sheet().sRaceFile, m_racePath);
+}
+
+void TestMainWindow::saveCommand()
+{
+    MainWindow window;
+    window.UpdateFormFromSelection(m_racePath);
+    QString offered;
+    const QString target = m_dir.filePath(QStringLiteral("out/saved.csv"));
+    QDir().mkpath(m_dir.filePath(QStringLiteral("out")));
+    window.saveFileDialog = [&](const QString &suggested) {
+        offered = suggested;
+        return target;
+    };
+    window.mnuFileCSV();
+    QVERIFY(offered.endsWith(QStringLiteral("/Zo-0101A.csv")));
+    QVERIFY(QFile::exists(target));
+    // The next save starts in the folder of the last one.
+    window.mnuFileCSV();
+    QCOMPARE(offered, m_dir.filePath(QStringLiteral("out/Zo-0101A.csv")));
+
+    // Cancelling writes nothing.
+    QFile::remove(target);
+    window.saveFileDialog = [](const QString &) { return QString(); };
+    window.mnuFileCSV();
+    QVERIFY(!QFile::exists(target));
+}
+
+void TestMainWindow::saveFailure()
+{
+    MainWindow window;
+    window.UpdateFormFromSelection(m_racePath);
+    MessageRecorder recorder;
+    window.saveFileDialog = [this](const QString &) { return m_dir.path(); }; // a folder
+    window.mnuFileCSV();
+    QVERIFY(recorder.texts().size() >= 2);
+    QCOMPARE(recorder.texts().last(), u16(u"ファイルの保存に失敗しました。"));
+    QCOMPARE(recorder.messages.last().kind, Messages::Kind::Error);
+}
+
+void TestMainWindow::viewWidths()
+{
+    MainWindow window;
+    const auto twips = [&] { return std::lround(window.widthTwips() / 10.0) * 10; };
+    window.detailButton(0)->click();
+    QCOMPARE(twips(), 10740);
+    window.detailButton(1)->click();
+    QCOMPARE(twips(), 15360);
+    window.detailButton(0)->click(); // already wider: nothing changes
+    QCOMPARE(twips(), 15360);
+    window.summaryButton(1)->click();
+    QCOMPARE(twips(), 10740);
+    window.summaryButton(0)->click();
+    QCOMPARE(twips(), 2880);
+}
+
+void TestMainWindow::gridSwitchKeepsTopRow()
+{
+    MainWindow window;
+    window.UpdateFormFromSelection(m_racePath);
+    QVERIFY(!window.umarenView()->isHidden());
+    QVERIFY(window.wideView()->isHidden());
+    window.sheet().grdUmaRen.setTopRow(40);
+    window.betTypeOption(1)->click();
+    QVERIFY(!window.wideView()->isHidden());
+    QVERIFY(window.umarenView()->isHidden());
+    QCOMPARE(window.sheet().grdWide.topRow(), 40);
+    // Choosing it again changes nothing.
+    window.sheet().grdUmaRen.setTopRow(10);
+    window.optBetTypeClick(1);
+    QCOMPARE(window.sheet().grdWide.topRow(), 40);
+    window.betTypeOption(0)->click();
+    QVERIFY(!window.umarenView()->isHidden());
+    QCOMPARE(window.sheet().grdUmaRen.topRow(), 40);
+}
+
+void TestMainWindow::listSwitch()
+{
+    // Both lists start shown, and a choice only acts when its list is
+    // hidden: the two lists stay side by side.
+    MainWindow window;
+    QVERIFY(!window.kaimeList()->isHidden());
+    QVERIFY(!window.resultList()->isHidden());
+    window.resultOption(1)->click();
+    QVERIFY(window.resultOption(1)->isChecked());
+    QVERIFY(!window.resultList()->isHidden());
+    QVERIFY(!window.kaimeList()->isHidden());
+    window.resultOption(0)->click();
+    QVERIFY(!window.kaimeList()->isHidden());
+    QVERIFY(!window.resultList()->isHidden());
+}
+
+void TestMainWindow::headSortByMouseButton_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("ascending");
+    QTest::newRow("left on price") << int(Qt::LeftButton) << 2 << true;
+    QTest::newRow("right on price") << int(Qt::RightButton) << 2 << false;
+    QTest::newRow("middle on price") << int(Qt::MiddleButton) << 2 << false;
+    QTest::newRow("left on label") << int(Qt::LeftButton) << 0 << true;
+}
+
+void TestMainWindow::headSortByMouseButton()
+{
+    QFETCH(int, button);
+    QFETCH(int, column);
+    QFETCH(bool, ascending);
+    MainWindow window;
+    window.resize(Twips::toPixelsX(15360), window.height());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.UpdateFormFromSelection(m_racePath);
+    PairGridView *view = window.umarenView();
+    QHeaderView *header = view->horizontalHeader();
+    if (column == 0) // start from another order, then restore pair order
+        window.sheet().grdUmaRen.sortByHeadClick(2, Qt::RightButton);
+    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+    QTest::mousePress(header->viewport(), Qt::MouseButton(button), Qt::NoModifier, at);
+    QTest::mouseRelease(header->viewport(), Qt::MouseButton(button), Qt::NoModifier, at);
+
+    const QStringList texts = columnTexts(window.sheet().grdUmaRen, column);
+    for (qsizetype r = 1; r < texts.size(); ++r) {
+        if (column == 0) {
+            QVERIFY(texts[r - 1] < texts[r]);
+        } else {
+            const double a = texts[r - 1].toDouble();
+            const double b = texts[r].toDouble();
+            QVERIFY2(ascending ? a <= b : a >= b, qPrintable(texts[r - 1] + u' ' + texts[r]));
+        }
+    }
+    // The other grid keeps pair order.
+    QCOMPARE(window.sheet().grdWide.cell(1, 0), QStringLiteral(" 1- 2"));
+}
+
+void TestMainWindow::pressInDataRowDoesNotSort()
+{
+    MainWindow window;
+    window.resize(Twips::toPixelsX(15360), window.height());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.UpdateFormFromSelection(m_racePath);
+    PairGridView *view = window.umarenView();
+    const QStringList before = columnTexts(window.sheet().grdUmaRen, 0);
+    const QRect cell = view->visualRect(view->model()->index(2, 2));
+    QTest::mousePress(view->viewport(), Qt::RightButton, Qt::NoModifier, cell.center());
+    QTest::mouseRelease(view->viewport(), Qt::RightButton, Qt::NoModifier, cell.center());
+    QCOMPARE(columnTexts(window.sheet().grdUmaRen, 0), before);
+}
+
+void TestMainWindow::coloursReappliedAfterOptions()
+{
+    MainWindow window;
+    window.UpdateFormFromSelection(m_racePath);
+    const QString favourite = window.cellText(QStringLiteral("lblTanHorseNo"), 1);
+    window.runOptionsDialog = [&](QWidget *) { SetHorseNoColor(favourite.toInt(), 255); };
+    const QString umarenFirst = window.sheet().grdUmaRen.cell(1, 3);
+    window.mnuToolOption();
+    QCOMPARE(window.sheet().tanHorseColours[1].back, 255);
+    auto *label = window.findChild<QLabel *>(QStringLiteral("lblTanHorseNo_1"));
+    QVERIFY(label);
+    QCOMPARE(label->palette().color(QPalette::Window), QColor(255, 0, 0));
+    QCOMPARE(label->palette().color(QPalette::WindowText), QColor(0, 255, 255));
+    // The grids keep their state until the next load.
+    QCOMPARE(window.sheet().grdUmaRen.cell(1, 3), umarenFirst);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"
