@@ -73,6 +73,7 @@ MainWindow::MainWindow(QWidget *parent)
     buildMenus();
     auto *area = new QWidget(this);
     area->setObjectName(QStringLiteral("clientArea"));
+    area->setFont(QFont(QStringLiteral(u"ＭＳ Ｐゴシック"), 9));
     setCentralWidget(area);
     buildSheet(area);
     buildRightBand(area);
@@ -281,13 +282,14 @@ void MainWindow::buildRightBand(QWidget *area)
     place(m_optBetType[1], 1200, 240, 795, 315);
     m_optBetType[0]->setChecked(true);
 
-    // The list choice stands where the full view can reach it.
+    // The list choice stands where the full view can reach it: in the free
+    // band above the bet-type choice, at its designed size.
     auto *resultFrame = new QGroupBox(area);
-    place(resultFrame, 10620, 960 + shift, 1440, 735);
+    place(resultFrame, 10620, 450 + shift, 3375, 495);
     m_optResult[0] = new QRadioButton(QStringLiteral(u"買い目表示"), resultFrame);
     m_optResult[1] = new QRadioButton(QStringLiteral(u"競争結果表示"), resultFrame);
-    place(m_optResult[0], 90, 120, 1335, 255);
-    place(m_optResult[1], 90, 390, 1335, 255);
+    place(m_optResult[0], 240, 120, 1335, 255);
+    place(m_optResult[1], 1620, 120, 1455, 255);
     m_optResult[0]->setChecked(true);
     for (int i = 0; i < 2; ++i) {
         connect(m_optBetType[std::size_t(i)], &QRadioButton::clicked, this, [this, i] { optBetTypeClick(i); });
@@ -298,8 +300,9 @@ void MainWindow::buildRightBand(QWidget *area)
     m_umarenView->setObjectName(QStringLiteral("grdUmaRen"));
     m_wideView = new PairGridView(m_sheet.grdWide, area);
     m_wideView->setObjectName(QStringLiteral("grdWide"));
-    place(m_umarenView, 10620, 1740 + shift, 4635, 2835);
-    place(m_wideView, 10620, 1740 + shift, 4635, 2835);
+    // A little wider than designed, so that all eight columns show whole.
+    place(m_umarenView, 10620, 1740 + shift, 4740, 2835);
+    place(m_wideView, 10620, 1740 + shift, 4740, 2835);
     m_wideView->hide();
 
     const QFont listFont(QStringLiteral(u"ＭＳ ゴシック"), 9);

@@ -47,17 +47,22 @@ PairGridView::PairGridView(PairGrid &grid, QWidget *parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setMinimumSectionSize(8);
+    horizontalHeader()->setFont(font());
     horizontalHeader()->viewport()->installEventFilter(this);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setWordWrap(false);
+    setTextElideMode(Qt::ElideNone);
     setCornerButtonEnabled(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 
     connect(&grid, &PairGrid::topRowChanged, this, &PairGridView::showTopRow);
     connect(&grid, &PairGrid::currentCellChanged, this, &PairGridView::showCurrentCell);
     connect(&grid, &QAbstractItemModel::headerDataChanged, this, &PairGridView::fitColumnsToHeads);
+    // After the view has taken in a reset, which rebuilds the head.
+    connect(m_proxy, &QAbstractItemModel::modelReset, this, &PairGridView::fitColumnsToHeads);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
         if (m_syncing)
             return;
@@ -70,12 +75,14 @@ PairGridView::PairGridView(PairGrid &grid, QWidget *parent)
 
 void PairGridView::fitColumnsToHeads()
 {
-    const QFontMetrics metrics(horizontalHeader()->font());
+    // Each column just wide enough for its head or its widest usual value.
+    static const char *const samples[] = {"18-18", "99999.9", "99999.9", "+999.9", "0.000", "", "153", "-99"};
+    const QFontMetrics head(horizontalHeader()->font());
+    const QFontMetrics cells(font());
     for (int c = 0; c < m_grid.columns(); ++c) {
-        // Wide enough for the head or a price such as "99999.9".
-        const int head = metrics.horizontalAdvance(m_grid.cell(0, c));
-        const int value = fontMetrics().horizontalAdvance(c == 0 ? QStringLiteral("18-18") : QStringLiteral("-9999.9"));
-        setColumnWidth(c, std::max(head, c >= 5 ? value / 2 : value) + 12);
+        const QString sample = c < 8 ? QString::fromLatin1(samples[c]) : QString();
+        const int width = std::max(head.horizontalAdvance(m_grid.cell(0, c)), cells.horizontalAdvance(sample));
+        setColumnWidth(c, width + 5);
     }
 }
 
@@ -109,7 +116,8 @@ void PairGridView::showCurrentCell(int row, int column)
     // Moving the current cell does not scroll: the grid keeps its top row.
     m_syncing = true;
     const int scrolled = verticalScrollBar()->value();
-    setCurrentIndex(model()->index(row - 1, column));
+    // Current, not selected: a hit's colour must stay visible.
+    selectionModel()->setCurrentIndex(model()->index(row - 1, column), QItemSelectionModel::NoUpdate);
     verticalScrollBar()->setValue(scrolled);
     m_syncing = false;
 }

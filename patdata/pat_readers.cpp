@@ -44,9 +44,11 @@ bool ReadPairOddsFile(const QString &path, PairOddsTable &table)
     PatFileHeader header;
     if (!ReadPatHeader(file, header))
         return false;
-    table.Header = header;
-    if (!ReadPatField(file, Layout::pairOddsGap, table.Reserved))
+    QString gap;
+    if (!ReadPatField(file, Layout::pairOddsGap, gap))
         return false;
+    table.Header = header;
+    table.Reserved = gap;
     const int count = PatCount(header.HorseCount);
     table.blank();
     for (int i = 1; i <= count; ++i) {
