@@ -157,7 +157,7 @@ QString FormatKaisai(const QString &kai, const QString &nichi)
     return u'第' + formatWholeNumber(kai) + QStringLiteral(u"回 ") + formatWholeNumber(nichi) + u'日';
 }
 
-QList<FileListRow> BuildFileList(const QString &folder)
+QList<FileListRow> BuildFileList(const QString &folder, const std::function<void(int)> &progress)
 {
     QList<FileListRow> rows;
     if (folder.isEmpty())
@@ -169,8 +169,11 @@ QList<FileListRow> BuildFileList(const QString &folder)
     const QString pattern = GetOddsFilePattern();
     // Files only: a folder or a device named like a race file is not listed.
     QDirIterator entries(folder, QDir::Files);
+    int seen = 0;
     while (entries.hasNext()) {
         const QString path = entries.next();
+        if (progress && ++seen % 64 == 0)
+            progress(seen);
         const QString name = entries.fileName();
         if (!MatchesWildcard(name, pattern))
             continue;

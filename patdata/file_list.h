@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 
 // The rows of the PAT file list: one per win/place odds file in a folder,
 // identified by its race header.
@@ -34,6 +35,8 @@ QString FormatKaisai(const QString &kai, const QString &nichi);
 // whose header cannot be read is left out and the listing goes on; the
 // format message is shown at most once per call.  A missing or empty folder,
 // or an empty folder name, gives no rows.
-QList<FileListRow> BuildFileList(const QString &folder);
+// progress, when given, is called now and then with the number of folder
+// entries looked at so far, so that a window can keep itself drawn.
+QList<FileListRow> BuildFileList(const QString &folder, const std::function<void(int)> &progress = {});
 
 } // namespace CommonFunc

@@ -182,7 +182,10 @@ void SelectFileWindow::UpdateList()
         QList<CommonFunc::FileListRow> rows;
         {
             const Messages::ScopedSink scope(&deferred);
-            rows = CommonFunc::BuildFileList(CommonFunc::GetPatFolder());
+            // Repaint between files of a large folder; clicks wait until the end.
+            rows = CommonFunc::BuildFileList(CommonFunc::GetPatFolder(), [](int) {
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            });
         }
 
         const auto columns = CommonFunc::FileListColumns();

@@ -215,7 +215,7 @@ QString DefaultPatFolder()
     QString prefix = qEnvironmentVariable("WINEPREFIX");
     if (prefix.isEmpty())
         prefix = QDir::homePath() + QStringLiteral("/.wine");
-    while (prefix.size() > 1 && prefix.endsWith(u'/'))
+    while (prefix.endsWith(u'/'))
         prefix.chop(1);
     return prefix + QStringLiteral("/drive_c/Program Files/Pat98");
 #endif

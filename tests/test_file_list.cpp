@@ -65,6 +65,7 @@ private slots:
     void sortOrder();
     void numericKeysCompareByValue();
     void numberedAfterSorting();
+    void progressReported();
     void whichNamesAreListed();
     void unreadableFilesAreSkipped();
     void formatMessageOncePerListing();
@@ -210,6 +211,17 @@ void TestFileList::numberedAfterSorting()
         QCOMPARE(rows[i].cells[0], QString::number(i + 1));
     QCOMPARE(rows.first().cells[3], QStringLiteral("10R"));
     QCOMPARE(rows.last().cells[3], QStringLiteral("9R"));
+}
+
+void TestFileList::progressReported()
+{
+    for (int i = 1; i <= 150; ++i)
+        QVERIFY(writeRace(QStringLiteral("Zo-%1.jra").arg(i), race(QStringLiteral(u"東京"), QStringLiteral(" 5"),
+                                                                   QStringLiteral(" 1"), QString::number(i % 12 + 1))));
+    QList<int> calls;
+    const QList<FileListRow> rows = BuildFileList(m_folder, [&](int seen) { calls.append(seen); });
+    QCOMPARE(rows.size(), 150);
+    QCOMPARE(calls, QList<int>({64, 128}));
 }
 
 void TestFileList::whichNamesAreListed()
