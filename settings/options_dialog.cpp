@@ -1,0 +1,454 @@
+#include "settings/options_dialog.h"
+
+#include "app/gui_support.h"
+#include "app/twips.h"
+#include "common/messages.h"
+#include "settings/option_controls.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+using CommonFunc::BetType;
+
+namespace {
+
+constexpr int kClientWidth = 14535;
+constexpr int kClientHeight = 6825;
+constexpr int kBoxHeight = 315;
+
+QString notNumberText() { return QStringLiteral(u"数値を正しく入力して下さい。"); }
+QString boundOrderText() { return QStringLiteral(u"数値の大小関係を正しく入力して下さい。"); }
+
+// Twips inside the parent, as the form is designed.
+void place(QWidget *widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(Twips::toPixelsX(left, widget), Twips::toPixelsY(top, widget),
+                        Twips::toPixelsX(width, widget), Twips::toPixelsY(height, widget));
+}
+
+QLabel *addLabel(QWidget *parent, const QString &text, int left, int top, int width,
+                 Qt::Alignment align = Qt::AlignLeft)
+{
+    auto *label = new QLabel(text, parent);
+    label->setAlignment(align | Qt::AlignVCenter);
+    place(label, left, top, width, kBoxHeight);
+    return label;
+}
+
+QGroupBox *addFrame(QWidget *parent, const QString &title, int left, int top, int width, int height)
+{
+    auto *frame = new QGroupBox(title, parent);
+    place(frame, left, top, width, height);
+    return frame;
+}
+
+// A text field with a list to pick from; what is typed stays as typed.
+QComboBox *addEditableCombo(QWidget *parent, const QStringList &entries, int left, int top, int width)
+{
+    auto *combo = new QComboBox(parent);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setCompleter(nullptr);
+    combo->addItems(entries);
+    combo->setCurrentIndex(-1);
+    place(combo, left, top, width, kBoxHeight);
+    return combo;
+}
+
+QStringList boundEntries()
+{
+    return {QStringLiteral("50"),  QStringLiteral("100"), QStringLiteral("150"),
+            QStringLiteral("200"), QStringLiteral("250"), QStringLiteral("300"),
+            QStringLiteral("400"), QStringLiteral("500"), QStringLiteral("1000")};
+}
+
+QStringList markEntries()
+{
+    return {QStringLiteral(u"\u3000"), QStringLiteral(u"◎"), QStringLiteral(u"○"), QStringLiteral(u"▲"),
+            QStringLiteral(u"△"),      QStringLiteral(u"×"), QStringLiteral(u"注"), QStringLiteral(u"※"),
+            QStringLiteral(u"★"),      QStringLiteral(u"☆"), QStringLiteral(u"！"), QStringLiteral(u"？")};
+}
+
+QStringList limitEntries()
+{
+    QStringList entries;
+    for (int hundreds = 1; hundreds <= 9; ++hundreds)
+        entries.append(QString::number(hundreds * 100));
+    for (int thousands = 1; thousands <= 9; ++thousands)
+        entries.append(QString::number(thousands * 1000));
+    entries.append(QStringLiteral("9999.9"));
+    return entries;
+}
+
+// Loading skips an option whose stored text does not convert.
+template <typename T, typename Apply>
+void assign(const std::optional<T> &value, Apply apply)
+{
+    if (value)
+        apply(*value);
+}
+
+} // namespace
+
+OptionsDialog::OptionsDialog(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_colourPicker(&OptionsDialog::runColourDialog)
+{
+    setWindowTitle(QStringLiteral(u"ｵﾌﾟｼｮﾝ"));
+    setFont(QFont(QStringLiteral(u"ＭＳ Ｐゴシック"), 9));
+    setFixedSize(Twips::toPixelsX(kClientWidth, this), Twips::toPixelsY(kClientHeight, this));
+    buildControls();
+
+    connect(dirList, &FolderList::pathChanged, txtPatFolder, &QLineEdit::setText);
+    connect(drvList, &DriveList::driveChanged, this, &OptionsDialog::drvList_Change);
+    connect(btnOk, &QPushButton::clicked, this, &OptionsDialog::btnOk_Click);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto connectColour = [this](ColourButton *button) {
+        connect(button, &QPushButton::clicked, this, [this, button] { pickColour(button); });
+    };
+    for (ColourButton *button : btnColor)
+        connectColour(button);
+    for (JudgeBlock *b : {&blockUma, &blockWide}) {
+        for (ColourButton *button : b->btnDispColor)
+            connectColour(button);
+    }
+
+    load();
+}
+
+void OptionsDialog::setColourPicker(ColourPicker picker) { m_colourPicker = std::move(picker); }
+
+std::optional<QColor> OptionsDialog::runColourDialog(QWidget *parent, const QString &title, const QColor &initial)
+{
+    QColorDialog dialog(initial, parent);
+    dialog.setWindowTitle(title);
+    if (dialog.exec() != QDialog::Accepted || !dialog.selectedColor().isValid())
+        return std::nullopt;
+    return dialog.selectedColor();
+}
+
+// ---- Building ---------------------------------------------------------------
+
+void OptionsDialog::buildControls()
+{
+    // Left column: the PAT folder and the horse-number colours.
+    QGroupBox *frame1 = addFrame(this, QStringLiteral(u"PAT ﾌｫﾙﾀﾞ"), 120, 120, 4875, 3000);
+    txtPatFolder = new QLineEdit(frame1);
+    txtPatFolder->setObjectName(QStringLiteral("txtPatFolder"));
+    place(txtPatFolder, 120, 300, 4635, 300);
+    drvList = new DriveList(frame1);
+    drvList->setObjectName(QStringLiteral("drvList"));
+    place(drvList, 120, 690, 4635, kBoxHeight);
+    dirList = new FolderList(frame1);
+    dirList->setObjectName(QStringLiteral("dirList"));
+    place(dirList, 120, 1095, 4635, 1785);
+    // As the form starts: the process's current folder.
+    dirList->setPath(QDir::currentPath());
+    drvList->setDriveOf(dirList->path());
+
+    QGroupBox *frame2 = addFrame(this, QStringLiteral(u"馬番別色分け"), 120, 3240, 4875, 3465);
+    for (int i = 0; i < 18; ++i) {
+        const int left = 120 + (i / 6) * 1545;
+        const int top = 330 + (i % 6) * 510;
+        addLabel(frame2, QString::number(i + 1) + QStringLiteral(u"番"), left, top, 510, Qt::AlignRight);
+        btnColor[size_t(i)] = new ColourButton(frame2);
+        btnColor[size_t(i)]->setObjectName(QStringLiteral("btnColor_") + QString::number(i));
+        place(btnColor[size_t(i)], left + 570, top - 8, 855, 330);
+    }
+
+    // Middle column: the win/place threshold above the umaren block.
+    QGroupBox *frame3 = addFrame(this, QStringLiteral(u"単複自動判定"), 5115, 120, 4590, 735);
+    addLabel(frame3, QStringLiteral(u"単勝と複勝の人気の差が"), 120, 300, 2100);
+    cmbPopularDiff = new QComboBox(frame3);
+    cmbPopularDiff->setObjectName(QStringLiteral("cmbPopularDiff"));
+    for (int n = 1; n <= 17; ++n)
+        cmbPopularDiff->addItem(QString::number(n));
+    // As the form starts: the store's default.
+    cmbPopularDiff->setCurrentIndex(4);
+    place(cmbPopularDiff, 2250, 300, 735, kBoxHeight);
+    addLabel(frame3, QStringLiteral(u"以上を判定する"), 3060, 300, 1410);
+
+    buildJudgeBlock(blockUma, BetType::Umaren, 5115, 975);
+
+    // Right column: the buttons above the wide block.
+    btnOk = new QPushButton(QStringLiteral("OK"), this);
+    place(btnOk, 11865, 360, 1215, 390);
+    btnOk->setDefault(true);
+    btnOk->setObjectName(QStringLiteral("btnOk"));
+    btnCancel = new QPushButton(QStringLiteral(u"ｷｬﾝｾﾙ"), this);
+    place(btnCancel, 13200, 360, 1215, 390);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+
+    buildJudgeBlock(blockWide, BetType::Wide, 9825, 975);
+}
+
+void OptionsDialog::buildJudgeBlock(JudgeBlock &b, BetType type, int left, int top)
+{
+    const bool uma = type == BetType::Umaren;
+    b.frame = addFrame(this, uma ? QStringLiteral(u"馬連自動判定") : QStringLiteral(u"ワイド自動判定"), left, top,
+                       4590, 5730);
+    QGroupBox *frame = b.frame;
+    const QString suffix = uma ? QStringLiteral("Uma_") : QStringLiteral("Wide_");
+    auto name = [&suffix](QWidget *widget, const char16_t *base, int item) {
+        widget->setObjectName(QString::fromUtf16(base) + suffix + QString::number(item));
+    };
+    addLabel(frame, QStringLiteral(u"理論値と実際値の乖離％の絶対値が"), 120, 240, 4350);
+
+    for (int i = 0; i < 5; ++i) {
+        const int rowTop = 570 + i * 405;
+        const auto n = size_t(i);
+        b.cmbDetectMin[n] = addEditableCombo(frame, boundEntries(), 120, rowTop, 870);
+        addLabel(frame, QStringLiteral(u"以上"), 1035, rowTop, 390);
+        b.cmbDetectMax[n] = addEditableCombo(frame, boundEntries(), 1455, rowTop, 870);
+        addLabel(frame, QStringLiteral(u"未満を"), 2370, rowTop, 585);
+        b.cmbDispChar[n] = addEditableCombo(frame, markEntries(), 2970, rowTop, 660);
+        addLabel(frame, QStringLiteral(u"で表示"), 3675, rowTop, 600);
+        name(b.cmbDetectMin[n], u"cmbDetectMin", i);
+        name(b.cmbDetectMax[n], u"cmbDetectMax", i);
+        name(b.cmbDispChar[n], u"cmbDispChar", i);
+    }
+
+    QGroupBox *frame5 = addFrame(frame, QStringLiteral(u"表示値の符号"), 120, 2640, 4350, 630);
+    const int signLeft[3] = {150, 1290, 2850};
+    const int signWidth[3] = {1095, 1515, 1440};
+    const QString signText[3] = {QStringLiteral(u"±値表示"), QStringLiteral(u"＋値のみ表示"),
+                                 QStringLiteral(u"－値のみ表示")};
+    for (int i = 0; i < 3; ++i) {
+        auto *option = new QRadioButton(signText[i], frame5);
+        place(option, signLeft[i], 270, signWidth[i], 300);
+        b.optDispSign[size_t(i)] = option;
+        name(option, u"optDispSign", i);
+    }
+    b.optDispSign[0]->setChecked(true);
+
+    QGroupBox *frame6 = addFrame(frame, QStringLiteral(u"表示色"), 120, 3375, 4350, 690);
+    addLabel(frame6, QStringLiteral(u"＋値"), 150, 285, 420);
+    b.btnDispColor[0] = new ColourButton(frame6);
+    place(b.btnDispColor[0], 600, 270, 1200, 330);
+    addLabel(frame6, QStringLiteral(u"－値"), 2250, 285, 420);
+    b.btnDispColor[1] = new ColourButton(frame6);
+    place(b.btnDispColor[1], 2700, 270, 1200, 330);
+    name(b.btnDispColor[0], u"btnDispColor", 0);
+    name(b.btnDispColor[1], u"btnDispColor", 1);
+
+    const QString checkText[4] = {QStringLiteral(u"理論値"), QStringLiteral(u"実際値"),
+                                  uma ? QStringLiteral(u"単指示率") : QStringLiteral(u"単支持率"),
+                                  uma ? QStringLiteral(u"複指示率") : QStringLiteral(u"複支持率")};
+    for (int j = 0; j < 4; ++j) {
+        const int rowTop = 4170 + j * 375;
+        const auto n = size_t(j);
+        b.chkDispOption[n] = new QCheckBox(checkText[j], frame);
+        place(b.chkDispOption[n], 120, rowTop, 1170, kBoxHeight);
+        b.cmbDispLimit[n] = addEditableCombo(frame, limitEntries(), 1335, rowTop, 900);
+        addLabel(frame, j < 2 ? QStringLiteral(u"以上は判定から除外") : QStringLiteral(u"未満絡みは判定から除外"), 2280,
+                 rowTop, 2190);
+        name(b.chkDispOption[n], u"chkDispOption", j);
+        name(b.cmbDispLimit[n], u"cmbDispLimit", j);
+    }
+}
+
+// ---- Loading ----------------------------------------------------------------
+
+void OptionsDialog::load()
+{
+    namespace CF = CommonFunc;
+    CF::RefreshSettings();
+
+    QPoint at = pos();
+    const std::optional<float> left = CF::TryGetPlacement(CF::Section::optionWindow(), QStringLiteral("Left"), 1500);
+    const std::optional<float> top = CF::TryGetPlacement(CF::Section::optionWindow(), QStringLiteral("Top"), 1000);
+    if (left)
+        at.setX(Twips::toPixelsX(*left, this));
+    if (top)
+        at.setY(Twips::toPixelsY(*top, this));
+    if (left || top)
+        move(at);
+
+    // The directory list writes its folder back into the text box, so the
+    // box ends up showing it without the trailing separator.
+    txtPatFolder->setText(CF::GetPatFolder());
+    dirList->setPath(txtPatFolder->text());
+    drvList->setDriveOf(txtPatFolder->text());
+
+    for (int n = 1; n <= 18; ++n)
+        assign(CF::TryGetHorseNoColor(n), [&](qint32 c) { btnColor[size_t(n - 1)]->setColour(c); });
+
+    assign(CF::TryGetDetectVal(), [&](qint16 v) {
+        if (v >= 1 && v <= cmbPopularDiff->count())
+            cmbPopularDiff->setCurrentIndex(v - 1);
+    });
+
+    for (int level = 1; level <= 5; ++level) {
+        const auto i = size_t(level - 1);
+        for (BetType type : {BetType::Umaren, BetType::Wide}) {
+            JudgeBlock &b = block(type);
+            assign(CF::TryGetDetectMin(type, level), [&](qint16 v) { b.cmbDetectMin[i]->setEditText(QString::number(v)); });
+            assign(CF::TryGetDetectMax(type, level), [&](qint16 v) { b.cmbDetectMax[i]->setEditText(QString::number(v)); });
+            assign(CF::TryGetDispChar(type, level), [&](const QString &m) { b.cmbDispChar[i]->setEditText(m); });
+        }
+    }
+
+    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+        JudgeBlock &b = block(type);
+        assign(CF::TryGetDispSign(type), [&](qint16 v) {
+            if (v >= 0 && v <= 2)
+                b.optDispSign[size_t(v)]->setChecked(true);
+        });
+    }
+
+    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+        JudgeBlock &b = block(type);
+        assign(CF::TryGetPlusColor(type), [&](qint32 c) { b.btnDispColor[0]->setColour(c); });
+        assign(CF::TryGetMinusColor(type), [&](qint32 c) { b.btnDispColor[1]->setColour(c); });
+    }
+
+    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+        JudgeBlock &b = block(type);
+        const std::optional<bool> flags[4] = {CF::TryGetIsIdealLimit(type), CF::TryGetIsRealLimit(type),
+                                              CF::TryGetIsTanRatioLimit(type), CF::TryGetIsFukuRatioLimit(type)};
+        for (size_t j = 0; j < 4; ++j)
+            assign(flags[j], [&](bool on) { b.chkDispOption[j]->setChecked(on); });
+    }
+
+    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+        JudgeBlock &b = block(type);
+        const std::optional<float> limits[4] = {CF::TryGetIdealLimit(type), CF::TryGetRealLimit(type),
+                                                CF::TryGetTanRatioLimit(type), CF::TryGetFukuRatioLimit(type)};
+        for (size_t j = 0; j < 4; ++j)
+            assign(limits[j], [&](float v) { b.cmbDispLimit[j]->setEditText(CF::RealText(v)); });
+    }
+}
+
+// ---- OK ---------------------------------------------------------------------
+
+bool OptionsDialog::validateOptions()
+{
+    auto fail = [](QComboBox *box, const QString &text) {
+        Messages::warning(text);
+        box->setFocus(Qt::OtherFocusReason);
+        return false;
+    };
+    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+        const JudgeBlock &b = block(type);
+        for (size_t i = 0; i < 5; ++i) {
+            // A bound must fit the store's 16-bit integer, not just be a number.
+            const std::optional<qint16> lower = CommonFunc::IntegerFromText(b.cmbDetectMin[i]->currentText());
+            if (!lower)
+                return fail(b.cmbDetectMin[i], notNumberText());
+            const std::optional<qint16> upper = CommonFunc::IntegerFromText(b.cmbDetectMax[i]->currentText());
+            if (!upper)
+                return fail(b.cmbDetectMax[i], notNumberText());
+            if (*lower >= *upper)
+                return fail(b.cmbDetectMin[i], boundOrderText());
+        }
+        for (size_t j = 0; j < 4; ++j) {
+            if (b.chkDispOption[j]->isChecked() && !CommonFunc::RealFromText(b.cmbDispLimit[j]->currentText()))
+                return fail(b.cmbDispLimit[j], notNumberText());
+        }
+    }
+    return true;
+}
+
+void OptionsDialog::save()
+{
+    namespace CF = CommonFunc;
+    CF::SetPatFolder(txtPatFolder->text());
+    for (int n = 1; n <= 18; ++n)
+        CF::SetHorseNoColor(n, btnColor[size_t(n - 1)]->colour());
+    CF::SetDetectVal(qint16(cmbPopularDiff->currentIndex() + 1));
+
+    for (int level = 1; level <= 5; ++level) {
+        const auto i = size_t(level - 1);
+        for (BetType type : {BetType::Umaren, BetType::Wide}) {
+            const JudgeBlock &b = block(type);
+            // Validation has made sure both convert.
+            CF::SetDetectMin(type, level, CF::IntegerFromText(b.cmbDetectMin[i]->currentText()).value_or(0));
+            CF::SetDetectMax(type, level, CF::IntegerFromText(b.cmbDetectMax[i]->currentText()).value_or(0));
+            CF::SetDispChar(type, level, b.cmbDispChar[i]->currentText());
+        }
+    }
+
+    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+        const JudgeBlock &b = block(type);
+        for (qint16 i = 0; i < 3; ++i) {
+            if (b.optDispSign[size_t(i)]->isChecked())
+                CF::SetDispSign(type, i);
+        }
+    }
+
+    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+        const JudgeBlock &b = block(type);
+        CF::SetPlusColor(type, b.btnDispColor[0]->colour());
+        CF::SetMinusColor(type, b.btnDispColor[1]->colour());
+    }
+
+    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+        const JudgeBlock &b = block(type);
+        CF::SetIsIdealLimit(type, b.chkDispOption[0]->isChecked());
+        CF::SetIsRealLimit(type, b.chkDispOption[1]->isChecked());
+        CF::SetIsTanRatioLimit(type, b.chkDispOption[2]->isChecked());
+        CF::SetIsFukuRatioLimit(type, b.chkDispOption[3]->isChecked());
+    }
+
+    using LimitSetter = void (*)(BetType, float);
+    const LimitSetter setLimit[4] = {&CF::SetIdealLimit, &CF::SetRealLimit, &CF::SetTanRatioLimit,
+                                     &CF::SetFukuRatioLimit};
+    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+        const JudgeBlock &b = block(type);
+        for (size_t j = 0; j < 4; ++j) {
+            // An unticked limit is not validated; one that is no number keeps
+            // the value stored before.
+            const std::optional<float> limit = CF::RealFromText(b.cmbDispLimit[j]->currentText());
+            if (limit)
+                setLimit[j](type, *limit);
+        }
+    }
+}
+
+void OptionsDialog::btnOk_Click()
+{
+    if (!validateOptions())
+        return;
+    save();
+    accept();
+}
+
+// ---- Colours and folders ----------------------------------------------------
+
+void OptionsDialog::pickColour(ColourButton *button)
+{
+    if (!m_colourPicker)
+        return;
+    const QColor initial = button->shownColour();
+    const std::optional<QColor> chosen = m_colourPicker(this, QStringLiteral(u"色の設定"), initial);
+    // A system colour stays one unless a different colour was chosen.
+    if (!chosen || !chosen->isValid() || chosen->rgb() == initial.rgb())
+        return;
+    button->setColour(Gui::fromQColor(*chosen));
+}
+
+void OptionsDialog::drvList_Change(const QString &root)
+{
+    if (!dirList->setPath(root))
+        drvList->setDriveOf(dirList->path());
+}
+
+// ---- Closing ----------------------------------------------------------------
+
+void OptionsDialog::done(int result)
+{
+    if (!isMinimized()) {
+        namespace CF = CommonFunc;
+        CF::SetPlacement(CF::Section::optionWindow(), QStringLiteral("Left"), float(Twips::fromPixelsX(x(), this)));
+        CF::SetPlacement(CF::Section::optionWindow(), QStringLiteral("Top"), float(Twips::fromPixelsY(y(), this)));
+    }
+    QDialog::done(result);
+}
