@@ -239,9 +239,9 @@ void OptionsDialog::buildJudgeBlock(JudgeBlock &b, BetType type, int left, int t
     name(b.btnDispColor[0], u"btnDispColor", 0);
     name(b.btnDispColor[1], u"btnDispColor", 1);
 
-    const QString checkText[4] = {QStringLiteral(u"理論値"), QStringLiteral(u"実際値"),
-                                  uma ? QStringLiteral(u"単指示率") : QStringLiteral(u"単支持率"),
-                                  uma ? QStringLiteral(u"複指示率") : QStringLiteral(u"複支持率")};
+    // Both blocks read 支持率 (support rate).
+    const QString checkText[4] = {QStringLiteral(u"理論値"), QStringLiteral(u"実際値"), QStringLiteral(u"単支持率"),
+                                  QStringLiteral(u"複支持率")};
     for (int j = 0; j < 4; ++j) {
         const int rowTop = 4170 + j * 375;
         const auto n = size_t(j);
@@ -360,6 +360,7 @@ bool OptionsDialog::validateOptions()
 void OptionsDialog::save()
 {
     namespace CF = CommonFunc;
+    const CF::SettingsBatch batch; // one write of the file for every option
     CF::SetPatFolder(txtPatFolder->text());
     for (int n = 1; n <= 18; ++n)
         CF::SetHorseNoColor(n, btnColor[size_t(n - 1)]->colour());

@@ -25,6 +25,7 @@ namespace {
 struct Store {
     QString overridePath;
     std::unique_ptr<QSettings> settings;
+    int batches = 0;
 };
 
 Store &store()
@@ -150,7 +151,19 @@ void WriteSettingText(const QString &section, const QString &key, const QString 
     s.setValue(settingsKey(section, key), text);
     // Written at once so that a crash or a second copy of the program cannot
     // lose it; a store that cannot be written is not reported.
-    s.sync();
+    if (store().batches == 0)
+        s.sync();
+}
+
+SettingsBatch::SettingsBatch()
+{
+    ++store().batches;
+}
+
+SettingsBatch::~SettingsBatch()
+{
+    if (--store().batches == 0)
+        settings().sync();
 }
 
 std::optional<float> TryGetPlacement(const QString &section, const QString &key, int defaultTwips)

@@ -38,6 +38,16 @@ void SetSettingsFile(const QString &path);
 // this before each race load and when the options dialog opens.
 void RefreshSettings();
 
+// Holds back the writing of the file while it lives, so that saving many
+// options writes the file once; the last batch to end writes it.
+class SettingsBatch {
+public:
+    SettingsBatch();
+    ~SettingsBatch();
+    SettingsBatch(const SettingsBatch &) = delete;
+    SettingsBatch &operator=(const SettingsBatch &) = delete;
+};
+
 // Raw access: the stored text, nullopt when the key is absent.
 std::optional<QString> ReadSettingText(const QString &section, const QString &key);
 void WriteSettingText(const QString &section, const QString &key, const QString &text);

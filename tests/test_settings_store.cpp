@@ -184,6 +184,7 @@ class TestSettingsStore : public QObject {
     }
 
 private slots:
+    void batchWritesTheFileOnceAtItsEnd();
     void initTestCase();
     void init();
     void cleanup();
@@ -213,6 +214,24 @@ void TestSettingsStore::initTestCase()
 {
     qunsetenv("MINUKURU_SETTINGS");
     qputenv("WINEPREFIX", "/opt/wine-minukuru");
+}
+
+void TestSettingsStore::batchWritesTheFileOnceAtItsEnd()
+{
+    {
+        const SettingsBatch outer;
+        SetDetectVal(9);
+        {
+            const SettingsBatch inner;
+            SetDispSign(BetType::Wide, 2);
+        }
+        QVERIFY(!QFile::exists(filePath())); // an inner batch does not write
+        QCOMPARE(GetDetectVal(), qint16(9)); // but the values read back at once
+    }
+    QVERIFY(fileText().contains(QStringLiteral("DetectVal=9")));
+    QVERIFY(fileText().contains(QStringLiteral("DispSignWide=2")));
+    SetDetectVal(4); // outside a batch every write reaches the file
+    QVERIFY(fileText().contains(QStringLiteral("DetectVal=4")));
 }
 
 void TestSettingsStore::init()
