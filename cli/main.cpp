@@ -67,13 +67,13 @@ bool wantsHelp(const QStringList &args)
     return args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"));
 }
 
-// Loads a race; false (with the reason on standard error) when it cannot be read.
+// Loads a race; false (with the reason on standard error) when it cannot be
+// read.  A missing file gets the program's read failure message too, as in
+// the window.
 bool load(RaceSheet &sheet, const QString &path)
 {
-    if (!QFileInfo(path).isFile()) {
+    if (!QFileInfo(path).isFile())
         err(QStringLiteral("minukuru-cli: no such file: ") + path);
-        return false;
-    }
     return LoadRace(sheet, QFileInfo(path).absoluteFilePath());
 }
 

@@ -1,0 +1,439 @@
+#include "app/race_sheet.h"
+#include "export/csv_export.h"
+#include "patdata/race_loader.h"
+#include "settings/settings_store.h"
+#include "support/message_recorder.h"
+#include "support/race_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace CommonFunc;
+
+namespace {
+
+QString u16(const char16_t *text) { return QString::fromUtf16(text); }
+
+RaceFiles::Horse horse(const char *tan, const char *fukuMin, const char *fukuMax, const QString &name)
+{
+    return {QString::fromLatin1(tan), QString::fromLatin1(fukuMin), QString::fromLatin1(fukuMax), name};
+}
+
+RaceFiles::Pair pair(const char *umaren, const char *wideMin, const char *wideMax)
+{
+    return {QString::fromLatin1(umaren), QString::fromLatin1(wideMin), QString::fromLatin1(wideMax)};
+}
+
+// Horses 1 and 3 are 1st and 3rd in win popularity but 3rd and 1st in place
+// popularity: a "★" with DetectVal 2, none with the default 5.
+RaceFiles sampleRace()
+{
+    RaceFiles race;
+    race.horses = {horse("2.5", "1.8", "3.0", u16(u"アルファ")), horse("5.0", "1.5", "2.5", QStringLiteral("Bravo")),
+                   horse("8.0", "1.2", "1.6", u16(u"ﾁｬｰﾘｰ")), horse("12.0", "2.5", "4.0", QStringLiteral("Delta"))};
+    race.pairs = {pair("12.0", "5.0", "9.0"),  pair("25.0", "2.0", "4.0"), pair("40.0", "6.0", "9.0"),
+                  pair("10.0", "3.0", "4.5"), pair("30.0", "6.0", "8.0"), pair("60.0", "9.0", "14.0")};
+    race.wideResults = {QStringLiteral(" 1- 3"), QStringLiteral(" 1- 2"), QStringLiteral(" 2- 3")};
+    return race;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_settings;      // defaults: nothing stored
+    QString m_detect2;       // DetectVal 2
+    QString m_race;          // the sample race's odds file
+    QByteArray m_inProcess;  // its CSV as WriteCsvFile writes it with the defaults
+    int m_folders = 0;
+
+    QString newFolder()
+    {
+        const QString folder = m_dir.filePath(QStringLiteral("run%1").arg(++m_folders));
+        QDir().mkpath(folder);
+        return folder;
+    }
+
+    Run run(const QStringList &args, const QString &workDir = QString(), const QString &settings = QString())
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("MINUKURU_SETTINGS"), settings.isEmpty() ? m_settings : settings);
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(workDir.isEmpty() ? m_dir.path() : workDir);
+        process.start(QStringLiteral(MINUKURU_CLI_PATH), args);
+        Run result;
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+            return result;
+        result.exitCode = process.exitCode();
+        result.out = QString::fromUtf8(process.readAllStandardOutput());
+        result.err = QString::fromUtf8(process.readAllStandardError());
+        return result;
+    }
+
+    static QByteArray exportInProcess(const QString &race)
+    {
+        RaceSheet sheet;
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("in.csv"));
+        if (!LoadRace(sheet, race) || !WriteCsvFile(sheet, out))
+            return {};
+        return readAll(out);
+    }
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase() { SetSettingsFile(QString()); }
+
+    void exportWritesWhatTheProgramWrites();
+    void exportDefaultName();
+    void failures_data();
+    void failures();
+    void show();
+    void list();
+    void usage_data();
+    void usage();
+    void settingsFile_data();
+    void settingsFile();
+};
+
+void TestCli::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(QFileInfo(QStringLiteral(MINUKURU_CLI_PATH)).isExecutable());
+    m_settings = m_dir.filePath(QStringLiteral("defaults.ini"));
+    m_detect2 = m_dir.filePath(QStringLiteral("detect2.ini"));
+    SetSettingsFile(m_detect2);
+    SetDetectVal(2);
+    SetSettingsFile(m_settings);
+
+    const QString races = m_dir.filePath(QStringLiteral("races"));
+    QVERIFY(QDir().mkpath(races));
+    m_race = sampleRace().write(races);
+    MessageRecorder quiet;
+    m_inProcess = exportInProcess(m_race);
+    QVERIFY(!m_inProcess.isEmpty());
+    QVERIFY(quiet.messages.isEmpty());
+    QVERIFY(!QFile::exists(m_settings)); // reading never writes the store
+}
+
+void TestCli::exportWritesWhatTheProgramWrites()
+{
+    const QString out = newFolder() + QStringLiteral("/out.csv");
+    const Run r = run({QStringLiteral("export"), m_race, QStringLiteral("-o"), out});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.out, QString());
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(readAll(out), m_inProcess);
+}
+
+// Without -o the file is named after the race file and lands in the working
+// directory, not beside the race.
+void TestCli::exportDefaultName()
+{
+    const QString work = newFolder();
+    const QString relativeRace = QDir(work).relativeFilePath(m_race);
+    const Run r = run({QStringLiteral("export"), relativeRace}, work);
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(QDir(work).entryList(QDir::Files), QStringList {QStringLiteral("Zo-0101A.csv")});
+    QCOMPARE(readAll(work + QStringLiteral("/Zo-0101A.csv")), m_inProcess);
+    QVERIFY(!QFile::exists(QFileInfo(m_race).absolutePath() + QStringLiteral("/Zo-0101A.csv")));
+
+    const Run named = run({QStringLiteral("export"), m_race, QStringLiteral("--output"), QStringLiteral("x.csv")}, work);
+    QCOMPARE(named.exitCode, 0);
+    QCOMPARE(readAll(work + QStringLiteral("/x.csv")), m_inProcess);
+}
+
+void TestCli::failures_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("raceBytes"); // "" writes no race; "race" the sample race
+    QTest::addColumn<bool>("outputIsFolder");
+    QTest::addColumn<QStringList>("messages");
+
+    const QString readFailed = u16(u"ファイルの読み込みに失敗しました。");
+    const QString exportCmd = QStringLiteral("export");
+    const QString show = QStringLiteral("show");
+    QTest::newRow("export, missing file") << exportCmd << QString() << false << QStringList {readFailed};
+    QTest::newRow("show, missing file") << show << QString() << false << QStringList {readFailed};
+    QTest::newRow("export, short file") << exportCmd << QStringLiteral("short") << false << QStringList {readFailed};
+    QTest::newRow("export, foreign format") << exportCmd << QStringLiteral("format") << false
+                                            << QStringList {u16(u"ファイル形式が違います。"), readFailed};
+    QTest::newRow("export, save fails") << exportCmd << QStringLiteral("race") << true
+                                        << QStringList {u16(u"ファイルの保存に失敗しました。")};
+}
+
+// Exit status 1, the program's own message last on standard error, and no
+// CSV file left behind.
+void TestCli::failures()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, raceBytes);
+    QFETCH(bool, outputIsFolder);
+    QFETCH(QStringList, messages);
+
+    const QString folder = newFolder();
+    QString race = folder + QStringLiteral("/Zo-0101A.jra");
+    if (raceBytes == u"short") {
+        QVERIFY(writeAll(race, "20261129"));
+    } else if (raceBytes == u"format") {
+        RaceFiles bad = sampleRace();
+        bad.header.formatCode = QStringLiteral("9");
+        race = bad.write(folder);
+    } else if (raceBytes == u"race") {
+        race = m_race;
+    }
+    const QString out = folder + QStringLiteral("/out.csv");
+    if (outputIsFolder)
+        QVERIFY(QDir(folder).mkdir(QStringLiteral("out.csv")));
+
+    QStringList args {command, race};
+    if (command == u"export")
+        args << QStringLiteral("-o") << out;
+    const Run r = run(args, folder);
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.out, QString());
+    const QStringList errLines = r.err.split(u'\n', Qt::SkipEmptyParts);
+    for (const QString &message : messages)
+        QVERIFY2(errLines.contains(message), qPrintable(r.err));
+    QCOMPARE(errLines.last(), messages.last());
+    QCOMPARE(QFileInfo(out).isDir(), outputIsFolder);
+    QVERIFY(outputIsFolder || !QFile::exists(out));
+    QVERIFY(QDir(folder).entryList({QStringLiteral("*.csv")}, QDir::Files).isEmpty());
+}
+
+void TestCli::show()
+{
+    const Run r = run({QStringLiteral("show"), m_race});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.exitCode, 0);
+    const QStringList lines = r.out.split(u'\n');
+    QCOMPARE(lines.mid(0, 5), (QStringList {u16(u"開催 東京   第 3回  5日"), u16(u"ﾚｰｽ 11R ジャパンカップ"),
+                                            u16(u"頭数 4"), u16(u"発走時刻 15:35"), QString()}));
+
+    // A table's row, its cells separated by runs of spaces.
+    auto row = [&lines](const QString &first, int skip = 0) {
+        for (const QString &line : lines) {
+            const QStringList cells = line.split(u' ', Qt::SkipEmptyParts);
+            if (!cells.isEmpty() && cells[0] == first && skip-- == 0)
+                return cells;
+        }
+        return QStringList();
+    };
+    QCOMPARE(row(u16(u"人気")), (QStringList {u16(u"人気"), u16(u"判定"), u16(u"単馬番"), u16(u"単勝人気順　馬名"),
+                                              u16(u"単ｵｯｽﾞ"), u16(u"支持率"), u16(u"単：複")}));
+    QCOMPARE(row(QStringLiteral("1")), (QStringList {QStringLiteral("1"), QStringLiteral("1"), u16(u"アルファ"),
+                                                      QStringLiteral("2.5"), QStringLiteral("0.320"),
+                                                      QStringLiteral("2.883")}));
+    QCOMPARE(row(QStringLiteral("1"), 1), (QStringList {QStringLiteral("1"), QStringLiteral("3"), u16(u"ﾁｬｰﾘｰ"),
+                                                         QStringLiteral("1.2"), QStringLiteral("1.6"),
+                                                         QStringLiteral("1.40"), QStringLiteral("0.190")}));
+    QCOMPARE(row(u16(u"馬連")), (QStringList {u16(u"馬連"), u16(u"理論値"), u16(u"実際値"), u16(u"乖離％"),
+                                              u16(u"支持率"), u16(u"判定"), u16(u"人気"), u16(u"差")}));
+
+    // Both grids, head row first, in the rows' order.
+    RaceSheet sheet;
+    QVERIFY(LoadRace(sheet, m_race));
+    for (const PairGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
+        const QString headFirst = grid->cell(0, 0).trimmed();
+        qsizetype at = 0;
+        while (at < lines.size() && !lines[at].trimmed().startsWith(headFirst))
+            ++at;
+        QVERIFY2(at < lines.size(), qPrintable(headFirst));
+        QCOMPARE(grid->rows(), 7);
+        for (int r = 0; r < grid->rows(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < 8; ++c)
+                cells << grid->cell(r, c);
+            QCOMPARE(lines.value(at + r).split(u' ', Qt::SkipEmptyParts),
+                     cells.join(u' ').split(u' ', Qt::SkipEmptyParts));
+        }
+        QCOMPARE(lines.value(at + 7), QString());
+    }
+    QCOMPARE(row(QStringLiteral("1-")).mid(0, 3),
+             (QStringList {QStringLiteral("1-"), QStringLiteral("2"), QStringLiteral("5.5")}));
+
+    const qsizetype kaime = lines.indexOf(u16(u"推奨買い目"));
+    QVERIFY(kaime > 0);
+    for (qsizetype k = 0; k < sheet.lstKaime.size(); ++k)
+        QCOMPARE(lines.value(kaime + 1 + k), QStringLiteral("  ") + sheet.lstKaime[k]);
+    const qsizetype result = lines.indexOf(u16(u"競争結果"));
+    QCOMPARE(result, kaime + sheet.lstKaime.size() + 2);
+    QCOMPARE(lines.size(), result + 1 + 38 + 1); // the output ends with a line end
+    QCOMPARE(lines.value(result + 1), u16(u"  競争成績"));
+    QCOMPARE(lines.value(result + 28), QStringLiteral("   1- 3      300"));
+}
+
+void TestCli::list()
+{
+    const QString folder = newFolder();
+    RaceFiles later = sampleRace();
+    later.header.raceNo = QStringLiteral(" 9");
+    later.header.raceName = QStringLiteral("Later");
+    later.write(folder, QStringLiteral("0101A.jra"));
+    RaceFiles earlier = sampleRace();
+    earlier.header.raceNo = QStringLiteral(" 2");
+    earlier.write(folder, QStringLiteral("0101B.jra"));
+    QVERIFY(writeAll(folder + QStringLiteral("/notes.txt"), "not a race"));
+
+    const QString heading = u16(u"No\t場名\t開催\tﾚｰｽ\tﾚｰｽ名\t頭数\t条件\tﾌｧｲﾙ名");
+    const Run r = run({QStringLiteral("list"), folder});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.exitCode, 0);
+    const QStringList lines = r.out.split(u'\n');
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines[0], heading);
+    QCOMPARE(lines[3], QString());
+    const QStringList first = lines[1].split(u'\t');
+    const QStringList second = lines[2].split(u'\t');
+    QCOMPARE(first.size(), 8);
+    QCOMPARE(second.size(), 8);
+    QCOMPARE(first[0], QStringLiteral("1"));
+    QCOMPARE(first[2], u16(u"第3回 5日"));
+    QCOMPARE(first[3], QStringLiteral("2R"));
+    QCOMPARE(first[7], QStringLiteral("Zo-0101B.jra"));
+    QCOMPARE(second[0], QStringLiteral("2"));
+    QCOMPARE(second[3], QStringLiteral("9R"));
+    QCOMPARE(second[4].trimmed(), QStringLiteral("Later"));
+    QCOMPARE(second[7], QStringLiteral("Zo-0101A.jra"));
+
+    // Without a folder: the PAT folder of the settings.
+    const QString ini = m_dir.filePath(QStringLiteral("patfolder.ini"));
+    SetSettingsFile(ini);
+    SetPatFolder(folder);
+    SetSettingsFile(m_settings);
+    const Run fromSettings = run({QStringLiteral("list")}, QString(), ini);
+    QCOMPARE(fromSettings.exitCode, 0);
+    QCOMPARE(fromSettings.out, r.out);
+
+    const Run missing = run({QStringLiteral("list"), folder + QStringLiteral("/nowhere")});
+    QCOMPARE(missing.exitCode, 1);
+    QVERIFY(missing.out.isEmpty());
+}
+
+void TestCli::usage_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stdoutStart");
+    QTest::addColumn<QString>("stderrStart");
+
+    const QString usage = QStringLiteral("usage: minukuru-cli [--settings FILE] COMMAND");
+    QTest::newRow("--help") << QStringList {QStringLiteral("--help")} << 0 << usage << QString();
+    QTest::newRow("-h") << QStringList {QStringLiteral("-h")} << 0 << usage << QString();
+    QTest::newRow("help") << QStringList {QStringLiteral("help")} << 0 << usage << QString();
+    QTest::newRow("export --help") << QStringList {QStringLiteral("export"), QStringLiteral("--help")} << 0
+                                   << QStringLiteral("usage: minukuru-cli export ZO_FILE") << QString();
+    QTest::newRow("show --help") << QStringList {QStringLiteral("show"), QStringLiteral("--help")} << 0
+                                 << QStringLiteral("usage: minukuru-cli show ZO_FILE") << QString();
+    QTest::newRow("list --help") << QStringList {QStringLiteral("list"), QStringLiteral("--help")} << 0
+                                 << QStringLiteral("usage: minukuru-cli list [FOLDER]") << QString();
+    QTest::newRow("no command") << QStringList() << 2 << QString() << QStringLiteral("minukuru-cli: which command?");
+    QTest::newRow("unknown command") << QStringList {QStringLiteral("print")} << 2 << QString()
+                                     << QStringLiteral("minukuru-cli: unknown command print");
+    QTest::newRow("unknown option") << QStringList {QStringLiteral("--verbose"), QStringLiteral("list")} << 2
+                                    << QString() << QStringLiteral("minukuru-cli: unknown option --verbose");
+    QTest::newRow("--settings without file") << QStringList {QStringLiteral("--settings")} << 2 << QString()
+                                             << QStringLiteral("minukuru-cli: --settings needs a file name");
+    QTest::newRow("export without race") << QStringList {QStringLiteral("export")} << 2 << QString()
+                                         << QStringLiteral("minukuru-cli export: which race file?");
+    QTest::newRow("export -o without file") << QStringList {QStringLiteral("export"), QStringLiteral("x"),
+                                                            QStringLiteral("-o")}
+                                            << 2 << QString() << QStringLiteral("minukuru-cli export: -o needs");
+    QTest::newRow("show two races") << QStringList {QStringLiteral("show"), QStringLiteral("a"), QStringLiteral("b")}
+                                    << 2 << QString() << QStringLiteral("minukuru-cli show: give one race file");
+}
+
+void TestCli::usage()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stdoutStart);
+    QFETCH(QString, stderrStart);
+    const Run r = run(args);
+    QCOMPARE(r.exitCode, exitCode);
+    if (stdoutStart.isEmpty())
+        QCOMPARE(r.out, QString());
+    else
+        QVERIFY2(r.out.startsWith(stdoutStart), qPrintable(r.out));
+    if (stderrStart.isEmpty()) {
+        QCOMPARE(r.err, QString());
+    } else {
+        QVERIFY2(r.err.startsWith(stderrStart), qPrintable(r.err));
+        QVERIFY(r.err.contains(QStringLiteral("usage: minukuru-cli")));
+    }
+}
+
+void TestCli::settingsFile_data()
+{
+    QTest::addColumn<QString>("option"); // "" for none; "=" for the --settings=FILE form
+    QTest::addColumn<bool>("environmentDetect2");
+    QTest::addColumn<bool>("marked");
+
+    QTest::newRow("defaults") << QString() << false << false;
+    QTest::newRow("MINUKURU_SETTINGS") << QString() << true << true;
+    QTest::newRow("--settings FILE") << QStringLiteral(" ") << false << true;
+    QTest::newRow("--settings=FILE") << QStringLiteral("=") << false << true;
+    QTest::newRow("--settings over MINUKURU_SETTINGS") << QStringLiteral("defaults") << true << false;
+}
+
+// DetectVal 2 puts "★" against horses 1 and 3 (win ranks 1 and 3).
+void TestCli::settingsFile()
+{
+    QFETCH(QString, option);
+    QFETCH(bool, environmentDetect2);
+    QFETCH(bool, marked);
+
+    const QString out = newFolder() + QStringLiteral("/out.csv");
+    QStringList args;
+    if (option == u" ")
+        args << QStringLiteral("--settings") << m_detect2;
+    else if (option == u"=")
+        args << QStringLiteral("--settings=") + m_detect2;
+    else if (option == u"defaults")
+        args << QStringLiteral("--settings") << m_settings;
+    args << QStringLiteral("export") << m_race << QStringLiteral("-o") << out;
+    const Run r = run(args, QString(), environmentDetect2 ? m_detect2 : m_settings);
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.exitCode, 0);
+
+    const QByteArray bytes = readAll(out);
+    const QByteArray star = QByteArray::fromHex("819a"); // "★" in Shift-JIS
+    QCOMPARE(bytes.count(star), marked ? 2 : 0);
+    if (marked) {
+        SetSettingsFile(m_detect2);
+        const QByteArray expected = exportInProcess(m_race);
+        SetSettingsFile(m_settings);
+        QCOMPARE(bytes, expected);
+    } else {
+        QCOMPARE(bytes, m_inProcess);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "test_cli.moc"
