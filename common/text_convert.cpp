@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 namespace CommonFunc {
 
@@ -125,6 +126,53 @@ std::optional<T> fromChars(const std::string &s)
     return value;
 }
 
+// Renders d.ddde±x, the scientific text of a float, as plain decimal with
+// the trailing zeros of its digits dropped.
+QString plainDecimal(std::string_view scientific)
+{
+    const std::size_t ePos = scientific.find('e');
+    int exponent = 0;
+    for (std::size_t k = ePos + 2; k < scientific.size(); ++k)
+        exponent = exponent * 10 + (scientific[k] - '0');
+    if (scientific[ePos + 1] == '-')
+        exponent = -exponent;
+    char digits[16];
+    int count = 0;
+    bool negative = false;
+    for (std::size_t k = 0; k < ePos && count < int(sizeof digits); ++k) {
+        if (scientific[k] == '-')
+            negative = true;
+        else if (scientific[k] != '.')
+            digits[count++] = scientific[k];
+    }
+    while (count > 1 && digits[count - 1] == '0')
+        --count;
+    if (count == 1 && digits[0] == '0')
+        return QStringLiteral("0");
+
+    // A float has at most 39 integer digits and 44 zeros after the point
+    // before its first digit.
+    const int pointAfter = std::clamp(exponent + 1, -50, 50); // digits before the decimal point
+    char plain[128];
+    char *p = plain;
+    if (negative)
+        *p++ = '-';
+    if (pointAfter <= 0) {
+        *p++ = '0';
+        *p++ = '.';
+        p = std::fill_n(p, -pointAfter, '0');
+        p = std::copy_n(digits, count, p);
+    } else if (pointAfter >= count) {
+        p = std::copy_n(digits, count, p);
+        p = std::fill_n(p, pointAfter - count, '0');
+    } else {
+        p = std::copy_n(digits, pointAfter, p);
+        *p++ = '.';
+        p = std::copy_n(digits + pointAfter, count - pointAfter, p);
+    }
+    return QString::fromLatin1(plain, qsizetype(p - plain));
+}
+
 } // namespace
 
 std::optional<double> ParseNumber(QStringView text)
@@ -203,6 +251,13 @@ QString MakePairLabel(int a, int b)
 {
     const int smaller = std::min(a, b);
     const int larger = std::max(a, b);
+    if (smaller >= 0 && larger <= 99) {
+        // Without QString::arg, which made this a hot spot of the grid fill.
+        const auto tens = [](int n) { return n < 10 ? u' ' : char16_t(u'0' + n / 10); };
+        const auto ones = [](int n) { return char16_t(u'0' + n % 10); };
+        const char16_t label[5] = {tens(smaller), ones(smaller), u'-', tens(larger), ones(larger)};
+        return QString::fromUtf16(label, 5);
+    }
     return QStringLiteral("%1-%2").arg(smaller, 2).arg(larger, 2);
 }
 
@@ -210,6 +265,23 @@ QString FormatSingle(float value)
 {
     if (!std::isfinite(value) || value == 0.0f)
         return QStringLiteral("0");
+
+    // The search below takes the fewest digits whose rounded text reads back
+    // as the value.  to_chars' shortest text has that many digits; when it is
+    // also the rounded text of its length it is the search's answer, found
+    // without the search (a CSV file formats over a thousand numbers).
+    char shortest[64];
+    const auto end = std::to_chars(shortest, shortest + sizeof shortest, value, std::chars_format::scientific).ptr;
+    const std::string_view text(shortest, std::size_t(end - shortest));
+    const auto digitCount = std::count_if(text.begin(), text.begin() + text.find('e'),
+                                          [](char c) { return c >= '0' && c <= '9'; });
+    if (digitCount <= 7) {
+        char rounded[64];
+        const auto roundedEnd = std::to_chars(rounded, rounded + sizeof rounded, value,
+                                              std::chars_format::scientific, int(digitCount) - 1).ptr;
+        if (std::string_view(rounded, std::size_t(roundedEnd - rounded)) == text)
+            return plainDecimal(text);
+    }
 
     char buffer[64];
     for (int digits = 1; digits <= 7; ++digits) {
@@ -219,35 +291,7 @@ QString FormatSingle(float value)
         const std::optional<float> back = fromChars<float>(scientific);
         if (digits < 7 && (!back || *back != value))
             continue;
-
-        // Render d.ddde±x as plain decimal.
-        const std::size_t ePos = scientific.find('e');
-        const int exponent = std::atoi(scientific.c_str() + ePos + 1);
-        std::string mantissa;
-        bool negative = false;
-        for (std::size_t k = 0; k < ePos; ++k) {
-            if (scientific[k] == '-')
-                negative = true;
-            else if (scientific[k] != '.')
-                mantissa += scientific[k];
-        }
-        while (mantissa.size() > 1 && mantissa.back() == '0')
-            mantissa.pop_back();
-        if (mantissa == "0")
-            return QStringLiteral("0");
-
-        std::string plain;
-        const int pointAfter = exponent + 1; // digits before the decimal point
-        if (pointAfter <= 0) {
-            plain = "0." + std::string(std::size_t(-pointAfter), '0') + mantissa;
-        } else if (std::size_t(pointAfter) >= mantissa.size()) {
-            plain = mantissa + std::string(std::size_t(pointAfter) - mantissa.size(), '0');
-        } else {
-            plain = mantissa.substr(0, std::size_t(pointAfter)) + '.' + mantissa.substr(std::size_t(pointAfter));
-        }
-        if (negative)
-            plain.insert(plain.begin(), '-');
-        return QString::fromLatin1(plain.data(), qsizetype(plain.size()));
+        return plainDecimal(scientific);
     }
     return QStringLiteral("0");
 }

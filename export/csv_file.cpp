@@ -5,28 +5,45 @@
 
 #include <QSaveFile>
 
+void CsvLine::startField()
+{
+    if (m_fields++ > 0)
+        m_text += QLatin1Char(',');
+}
+
 void CsvLine::addText(const QString &text)
 {
-    QString field = text;
-    field.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    field.prepend(QLatin1Char('"'));
-    field.append(QLatin1Char('"'));
-    m_fields.append(field);
+    startField();
+    m_text += QLatin1Char('"');
+    if (text.contains(QLatin1Char('"'))) {
+        QString doubled = text;
+        doubled.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        m_text += doubled;
+    } else {
+        m_text += text;
+    }
+    m_text += QLatin1Char('"');
 }
 
 void CsvLine::addNumber(float value)
 {
-    m_fields.append(CommonFunc::FormatSingle(value));
+    startField();
+    m_text += CommonFunc::FormatSingle(value);
 }
 
 void CsvLine::addInteger(qint16 value)
 {
-    m_fields.append(QString::number(value));
+    startField();
+    m_text += QString::number(value);
 }
 
 bool CsvFile::save(const QString &path, QString *errorText) const
 {
+    qsizetype size = 0;
+    for (const QString &line : m_lines)
+        size += line.size() + 2;
     QString text;
+    text.reserve(size);
     for (const QString &line : m_lines) {
         text += line;
         text += QLatin1String("\r\n");

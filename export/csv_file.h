@@ -15,11 +15,15 @@ public:
     void addNumber(float value);
     void addInteger(qint16 value);
 
-    QString text() const { return m_fields.join(QLatin1Char(',')); }
-    bool isEmpty() const { return m_fields.isEmpty(); }
+    const QString &text() const { return m_text; }
+    bool isEmpty() const { return m_fields == 0; }
 
 private:
-    QStringList m_fields;
+    void startField();
+
+    // Built as it goes: a save writes some two thousand fields.
+    QString m_text;
+    int m_fields = 0;
 };
 
 // The lines of a file, written in one go in code page 932 with CR LF ends.

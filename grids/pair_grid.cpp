@@ -2,7 +2,9 @@
 
 #include "common/text_convert.h"
 
+#include <algorithm>
 #include <numeric>
+#include <vector>
 
 namespace {
 
@@ -197,23 +199,33 @@ void PairGrid::setRedraw(bool on)
     emit topRowChanged(m_topRow);
 }
 
-// Insertion sort of the data rows by grid row number: stable, quadratic
-// (a grid holds at most a few hundred rows) and always in bounds, whatever
-// the comparison answers.
+// Bottom-up merge sort of the data rows by grid row number: stable, and
+// always in bounds whatever the comparison answers, since each merge only
+// picks the next row of one of two runs.  Not a quadratic sort: every load
+// sorts both grids twice, and 153 rows sorted that way cost a tenth of it.
 template<typename Less>
 void PairGrid::sortDataRows(Less less)
 {
-    const int n = rows() - 1;
-    QList<int> order(n);
+    const int n = qMax(rows() - 1, 0);
+    std::vector<int> order(std::size_t(n), 0);
+    std::vector<int> merged(std::size_t(n), 0);
     std::iota(order.begin(), order.end(), 1);
-    for (int i = 1; i < n; ++i) {
-        const int row = order[i];
-        int j = i;
-        while (j > 0 && less(row, order[j - 1])) {
-            order[j] = order[j - 1];
-            --j;
+    for (int width = 1; width < n; width *= 2) {
+        for (int left = 0; left < n; left += 2 * width) {
+            const int mid = std::min(left + width, n);
+            const int right = std::min(left + 2 * width, n);
+            int a = left;
+            int b = mid;
+            int out = left;
+            // A row of the right run goes first only when strictly less.
+            while (a < mid && b < right)
+                merged[out++] = less(order[b], order[a]) ? order[b++] : order[a++];
+            while (a < mid)
+                merged[out++] = order[a++];
+            while (b < right)
+                merged[out++] = order[b++];
         }
-        order[j] = row;
+        order.swap(merged);
     }
     bool moved = false;
     for (int k = 0; k < n && !moved; ++k)

@@ -112,50 +112,57 @@ const EncodeTable &encodeTable()
 
 QString decode(QByteArrayView bytes)
 {
+    // Never more characters than bytes: written through a pointer, since
+    // every field of every PAT file passes here.
     QString out;
-    out.reserve(bytes.size());
+    out.resize(bytes.size());
+    char16_t *p = reinterpret_cast<char16_t *>(out.data());
     const qsizetype n = bytes.size();
     for (qsizetype i = 0; i < n; ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         if (b < 0x80) {
-            out += QChar(char16_t(b));
+            *p++ = char16_t(b);
         } else if (b >= 0xA1 && b <= 0xDF) {
-            out += QChar(char16_t(0xFF61 + (b - 0xA1))); // half-width katakana
+            *p++ = char16_t(0xFF61 + (b - 0xA1)); // half-width katakana
         } else if (isLeadByte(b) && i + 1 < n && isTrailByte(static_cast<unsigned char>(bytes[i + 1]))) {
-            out += QChar(table().at(b, static_cast<unsigned char>(bytes[i + 1])));
+            *p++ = table().at(b, static_cast<unsigned char>(bytes[i + 1]));
             ++i;
         } else {
             // A lead byte whose trail is missing or invalid: the next byte is
             // taken as a character of its own.
-            out += QChar(kReplacement);
+            *p++ = kReplacement;
         }
     }
+    out.truncate(p - reinterpret_cast<const char16_t *>(out.constData()));
     return out;
 }
 
 QByteArray encode(QStringView text)
 {
     const EncodeTable &codes = encodeTable();
-    QByteArray out;
-    out.reserve(text.size() * 2);
+    // Written through a pointer into a buffer of the largest size: a CSV
+    // file is tens of thousands of characters.
+    QByteArray out(text.size() * 2, Qt::Uninitialized);
+    char *p = out.data();
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = text[i].unicode();
         if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
-            out += kDefaultChar; // nothing outside the BMP has a code
+            *p++ = kDefaultChar; // nothing outside the BMP has a code
             ++i;
             continue;
         }
         const quint16 code = codes.at(c);
         if (code == kUnmapped) {
-            out += kDefaultChar;
+            *p++ = kDefaultChar;
         } else if (code < 0x100) {
-            out += char(code);
+            *p++ = char(code);
         } else {
-            out += char(code >> 8);
-            out += char(code & 0xFF);
+            *p++ = char(code >> 8);
+            *p++ = char(code & 0xFF);
         }
     }
+    out.truncate(p - out.constData());
     return out;
 }
 
