@@ -14,13 +14,12 @@ std::optional<float> finite(float value)
     return std::isfinite(value) ? std::optional<float>(value) : std::nullopt;
 }
 
-std::optional<float> theoretical(const RaceSheet &sheet, BetType type, int i, int j)
+std::optional<float> theoretical(BetType type, const HorseForPrices &first, const HorseForPrices &second)
 {
-    if (sheet.IsScratched(i) || sheet.IsScratched(j))
+    if (first.scratched || second.scratched)
         return ScratchedPairPrice;
-    const RaceSheet::Column &rates = type == BetType::Umaren ? sheet.lblTanRatio : sheet.lblFukuRatio;
-    const std::optional<double> pi = ParseNumber(rates[i]);
-    const std::optional<double> pj = ParseNumber(rates[j]);
+    const std::optional<double> &pi = first.rate;
+    const std::optional<double> &pj = second.rate;
     if (!pi || !pj)
         return std::nullopt;
     // Harville: i first then j, and j first then i; each kept in single precision.
@@ -51,10 +50,22 @@ std::optional<float> actual(const RaceSheet &sheet, BetType type, int i, int j)
 
 } // namespace
 
+HorseForPrices HorseForPricesOf(const RaceSheet &sheet, BetType type, int horse)
+{
+    const RaceSheet::Column &rates = type == BetType::Umaren ? sheet.lblTanRatio : sheet.lblFukuRatio;
+    return {sheet.IsScratched(horse), ParseNumber(rates[horse])};
+}
+
 PairPrices ComputePairPrices(const RaceSheet &sheet, BetType type, int i, int j)
 {
+    return ComputePairPrices(sheet, type, i, j, HorseForPricesOf(sheet, type, i), HorseForPricesOf(sheet, type, j));
+}
+
+PairPrices ComputePairPrices(const RaceSheet &sheet, BetType type, int i, int j, const HorseForPrices &first,
+                             const HorseForPrices &second)
+{
     PairPrices prices;
-    prices.theoretical = theoretical(sheet, type, i, j);
+    prices.theoretical = theoretical(type, first, second);
     prices.actual = actual(sheet, type, i, j);
     if (prices.actual && *prices.actual != 0.0f) {
         const float a = *prices.actual;

@@ -24,4 +24,14 @@ constexpr float ScratchedPairPrice = 99999.9f;
 // support rates shown on the sheet and the pair odds table.
 PairPrices ComputePairPrices(const RaceSheet &sheet, BetType type, int i, int j);
 
+// What the prices need of one horse, read from the sheet once for a whole
+// grid rather than once per pair.
+struct HorseForPrices {
+    bool scratched = false;
+    std::optional<double> rate; // the support rate of the bet type, as shown
+};
+HorseForPrices HorseForPricesOf(const RaceSheet &sheet, BetType type, int horse);
+PairPrices ComputePairPrices(const RaceSheet &sheet, BetType type, int i, int j, const HorseForPrices &first,
+                             const HorseForPrices &second);
+
 } // namespace CommonFunc

@@ -15,7 +15,8 @@ void markGrid(PairGrid &grid, const QString &combination, bool first)
     if (combination.isEmpty())
         return;
     for (int r = 1; r < grid.rows(); ++r) {
-        if (TrimSpaces(grid.cell(r, 0)) == combination) {
+        const QString label = grid.cell(r, 0);
+        if (TrimSpacesView(label) == combination) {
             grid.setCurrentCell(r, 0);
             grid.setBackColor(r, 0, first ? kRed : kGreen);
         }
@@ -30,7 +31,7 @@ void MarkResultHit(RaceSheet &sheet, const QString &combination, bool first)
     markGrid(sheet.grdUmaRen, c, first);
     markGrid(sheet.grdWide, c, first);
     for (QString &line : sheet.lstKaime) {
-        if (TrimSpaces(line.mid(1, 6)) != c)
+        if (TrimSpacesView(QStringView(line).mid(1, 6)) != c)
             continue;
         const QString kind = TrimSpaces(line.left(1));
         if (kind == u"馬" && first)

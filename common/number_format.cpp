@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace CommonFunc {
 
@@ -51,6 +52,46 @@ void incrementLastDigit(char *begin, char *&end)
     ++end;
 }
 
+// Up to three decimals, a double times 10^decimals is exact in an x87 long
+// double (53 + 7 significant bits of 125 fit in its 64), so the half can be
+// told exactly without printing every digit.  Values of the race are small;
+// anything else takes the general path.
+bool formatFixedQuickly(double value, int decimals, QString &text)
+{
+    if constexpr (std::numeric_limits<long double>::digits < 64) {
+        return false;
+    } else {
+        static constexpr long double scales[] = {1.0L, 10.0L, 100.0L, 1000.0L};
+        const double magnitude = std::fabs(value);
+        if (decimals > 3 || !(magnitude < 1e12))
+            return false;
+        const long double scaled = (long double)magnitude * scales[decimals];
+        const long double whole = std::floor(scaled);
+        auto units = static_cast<unsigned long long>(whole);
+        if (scaled - whole >= 0.5L)
+            ++units; // ties away from zero
+        char digits[32];
+        int count = 0;
+        do {
+            digits[count++] = char('0' + units % 10);
+            units /= 10;
+        } while (units != 0);
+        while (count <= decimals)
+            digits[count++] = '0'; // at least one integer digit
+        char out[40];
+        int n = 0;
+        if (value < 0.0)
+            out[n++] = '-';
+        for (int k = count - 1; k >= 0; --k) {
+            if (k == decimals - 1)
+                out[n++] = '.';
+            out[n++] = digits[k];
+        }
+        text = QString::fromLatin1(out, n);
+        return true;
+    }
+}
+
 } // namespace
 
 QString FormatFixed(double value, int decimals)
@@ -61,6 +102,8 @@ QString FormatFixed(double value, int decimals)
         return {};
     if (value == 0.0)
         value = 0.0; // negative zero is shown unsigned
+    if (QString quick; formatFixedQuickly(value, decimals, quick))
+        return quick;
 
     // The largest double has 309 integer digits.
     char buffer[320 + kMaxDecimals + 8];

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <string_view>
+#include <type_traits>
 
 namespace CommonFunc {
 
@@ -14,67 +15,135 @@ namespace {
 bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
 bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
+// A number's characters in the form std::from_chars accepts, kept on the
+// stack unless the text is unusually long.
+class NumberText {
+public:
+    void clear()
+    {
+        m_size = 0;
+        m_long.clear();
+        negative = false;
+        exponent = false;
+        mantissa = 0;
+        significant = 0;
+        fraction = 0;
+    }
+
+    // Taken while scanning, for the common short decimals: the digits as an
+    // integer, how many of them count, how many stand after the point.
+    bool negative = false;
+    bool exponent = false;
+    quint64 mantissa = 0;
+    int significant = 0;
+    int fraction = 0;
+
+    void digit(char c, bool afterPoint)
+    {
+        push(c);
+        if (significant < 19) {
+            mantissa = mantissa * 10 + quint64(c - '0');
+            if (mantissa != 0)
+                ++significant;
+        } else {
+            significant = 99; // too long for the quick path
+        }
+        if (afterPoint)
+            ++fraction;
+    }
+    void push(char c)
+    {
+        if (m_size < sizeof m_short) {
+            m_short[m_size++] = c;
+            return;
+        }
+        if (m_long.empty())
+            m_long.assign(m_short, m_size);
+        m_long.push_back(c);
+        ++m_size;
+    }
+    std::string_view view() const
+    {
+        return m_long.empty() ? std::string_view(m_short, m_size) : std::string_view(m_long);
+    }
+
+private:
+    char m_short[64];
+    std::size_t m_size = 0;
+    std::string m_long;
+};
+
 // Length of the number that starts at text[pos], or 0 when none does.
-// Writes the number's characters in the form std::from_chars accepts.
-qsizetype scanNumber(QStringView text, qsizetype pos, std::string &out)
+qsizetype scanNumber(QStringView text, qsizetype pos, NumberText &out)
 {
     out.clear();
-    qsizetype i = pos;
     const qsizetype n = text.size();
-    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
-        if (text[i] == u'-')
-            out += '-';
+    qsizetype i = pos;
+    const bool negative = i < n && text[i] == u'-';
+    if (i < n && (text[i] == u'+' || text[i] == u'-'))
         ++i;
-    }
-    qsizetype mantissaDigits = 0;
-    while (i < n && isDigit(text[i])) {
-        out += char(text[i].unicode());
+    const qsizetype intStart = i;
+    while (i < n && isDigit(text[i]))
         ++i;
-        ++mantissaDigits;
-    }
+    const qsizetype intEnd = i;
+    qsizetype fracStart = i;
+    qsizetype fracEnd = i;
     if (i < n && text[i] == u'.') {
         qsizetype j = i + 1;
-        std::string fraction;
-        while (j < n && isDigit(text[j])) {
-            fraction += char(text[j].unicode());
+        while (j < n && isDigit(text[j]))
             ++j;
-        }
-        if (mantissaDigits > 0 || !fraction.empty()) {
-            if (mantissaDigits == 0)
-                out += '0';
-            out += '.';
-            out += fraction;
-            mantissaDigits += qsizetype(fraction.size());
+        if (intEnd > intStart || j > i + 1) {
+            fracStart = i + 1;
+            fracEnd = j;
             i = j;
         }
     }
-    if (mantissaDigits == 0) {
-        out.clear();
+    if (intEnd == intStart && fracEnd == fracStart)
         return 0;
-    }
+    qsizetype expStart = i;
+    qsizetype expEnd = i;
+    bool expNegative = false;
     if (i < n && (text[i] == u'e' || text[i] == u'E')) {
         qsizetype j = i + 1;
-        std::string exponent = "e";
         if (j < n && (text[j] == u'+' || text[j] == u'-')) {
-            if (text[j] == u'-')
-                exponent += '-';
+            expNegative = text[j] == u'-';
             ++j;
         }
-        const qsizetype digitsStart = j;
-        while (j < n && isDigit(text[j])) {
-            exponent += char(text[j].unicode());
+        const qsizetype digits = j;
+        while (j < n && isDigit(text[j]))
             ++j;
-        }
-        if (j > digitsStart) {
-            out += exponent;
+        if (j > digits) {
+            expStart = digits;
+            expEnd = j;
             i = j;
         }
+    }
+
+    if (negative)
+        out.push('-');
+    out.negative = negative;
+    if (intEnd == intStart)
+        out.push('0');
+    for (qsizetype k = intStart; k < intEnd; ++k)
+        out.digit(char(text[k].unicode()), false);
+    if (fracStart != fracEnd || (fracStart > intEnd)) {
+        out.push('.');
+        for (qsizetype k = fracStart; k < fracEnd; ++k)
+            out.digit(char(text[k].unicode()), true);
+    }
+    if (expEnd > expStart) {
+        out.exponent = true;
+        out.push('e');
+        if (expNegative)
+            out.push('-');
+        for (qsizetype k = expStart; k < expEnd; ++k)
+            out.push(char(text[k].unicode()));
     }
     return i - pos;
 }
 
 // The whole text as a number string, or false when it is not one.
-bool wholeNumber(QStringView text, std::string &out)
+bool wholeNumber(QStringView text, NumberText &out)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -90,7 +159,7 @@ bool wholeNumber(QStringView text, std::string &out)
 // Whether a number string that from_chars finds out of range lies below the
 // smallest subnormal rather than above the largest finite value: the decimal
 // order of its first significant digit, exponent included, is negative.
-bool belowRange(const std::string &s)
+bool belowRange(std::string_view s)
 {
     const std::size_t end = std::min(s.find('e'), s.size());
     const std::size_t point = std::min(s.find('.'), end);
@@ -111,7 +180,7 @@ bool belowRange(const std::string &s)
 }
 
 template <typename T>
-std::optional<T> fromChars(const std::string &s)
+std::optional<T> fromChars(std::string_view s)
 {
     T value {};
     const auto result = std::from_chars(s.data(), s.data() + s.size(), value);
@@ -124,6 +193,41 @@ std::optional<T> fromChars(const std::string &s)
     if (result.ec != std::errc())
         return std::nullopt;
     return value;
+}
+
+// A decimal without exponent whose digits fit the type's mantissa and whose
+// power of ten is exact: one correctly rounded division gives the nearest
+// value, as from_chars would.  Most texts of a race are of this kind.
+std::optional<double> quickDouble(const NumberText &s)
+{
+    static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (s.exponent || s.significant > 15 || s.fraction > 22)
+        return std::nullopt;
+    const double value = double(s.mantissa) / powers[s.fraction];
+    return s.negative ? -value : value;
+}
+
+std::optional<float> quickFloat(const NumberText &s)
+{
+    static constexpr float powers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    if (s.exponent || s.significant > 7 || s.fraction > 10)
+        return std::nullopt;
+    const float value = float(s.mantissa) / powers[s.fraction];
+    return s.negative ? -value : value;
+}
+
+template <typename T>
+std::optional<T> valueOf(const NumberText &s)
+{
+    if constexpr (std::is_same_v<T, double>) {
+        if (const std::optional<double> quick = quickDouble(s))
+            return quick;
+    } else {
+        if (const std::optional<float> quick = quickFloat(s))
+            return quick;
+    }
+    return fromChars<T>(s.view());
 }
 
 // Renders d.ddde±x, the scientific text of a float, as plain decimal with
@@ -177,18 +281,18 @@ QString plainDecimal(std::string_view scientific)
 
 std::optional<double> ParseNumber(QStringView text)
 {
-    std::string s;
+    NumberText s;
     if (!wholeNumber(text, s))
         return std::nullopt;
-    return fromChars<double>(s);
+    return valueOf<double>(s);
 }
 
 std::optional<float> ParseSingle(QStringView text)
 {
-    std::string s;
+    NumberText s;
     if (!wholeNumber(text, s))
         return std::nullopt;
-    return fromChars<float>(s);
+    return valueOf<float>(s);
 }
 
 double NumericValue(QStringView text)
@@ -196,11 +300,11 @@ double NumericValue(QStringView text)
     qsizetype i = 0;
     while (i < text.size() && isBlank(text[i]))
         ++i;
-    std::string s;
+    NumberText s;
     if (scanNumber(text, i, s) == 0)
         return 0.0;
     // Beyond double range: a huge exponent, which no PAT text holds.
-    return fromChars<double>(s).value_or(0.0);
+    return valueOf<double>(s).value_or(0.0);
 }
 
 float NumericValueSingle(QStringView text)
@@ -208,10 +312,10 @@ float NumericValueSingle(QStringView text)
     qsizetype i = 0;
     while (i < text.size() && isBlank(text[i]))
         ++i;
-    std::string s;
+    NumberText s;
     if (scanNumber(text, i, s) == 0)
         return 0.0f;
-    return fromChars<float>(s).value_or(0.0f);
+    return valueOf<float>(s).value_or(0.0f);
 }
 
 std::optional<qint16> RoundToInt16(double value)
@@ -294,6 +398,76 @@ QString FormatSingle(float value)
         return plainDecimal(scientific);
     }
     return QStringLiteral("0");
+}
+
+QString FormatSingleOfText(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+
+    // sign? digits [. digits], nothing else
+    qsizetype i = begin;
+    bool negative = false;
+    if (i < end && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    char digits[24];
+    int count = 0;
+    int pointAt = -1; // digits before the point
+    for (; i < end; ++i) {
+        const QChar c = text[i];
+        if (isDigit(c)) {
+            if (count == int(sizeof digits))
+                return FormatSingle(OddsTextToValue(text));
+            digits[count++] = char(c.unicode());
+        } else if (c == u'.' && pointAt < 0) {
+            pointAt = count;
+        } else {
+            return FormatSingle(OddsTextToValue(text));
+        }
+    }
+    if (count == 0)
+        return FormatSingle(OddsTextToValue(text));
+    if (pointAt < 0)
+        pointAt = count;
+
+    int first = 0;
+    while (first < count && digits[first] == '0')
+        ++first;
+    int last = count;
+    while (last > first && digits[last - 1] == '0')
+        --last;
+    if (first == last)
+        return QStringLiteral("0");
+    if (last - first > 6)
+        return FormatSingle(OddsTextToValue(text));
+
+    char out[48];
+    int n = 0;
+    if (negative)
+        out[n++] = '-';
+    if (pointAt <= first) {
+        out[n++] = '0';
+        out[n++] = '.';
+        for (int k = pointAt; k < first; ++k)
+            out[n++] = '0';
+        for (int k = first; k < last; ++k)
+            out[n++] = digits[k];
+    } else {
+        for (int k = first; k < pointAt; ++k)
+            out[n++] = k < last ? digits[k] : '0';
+        if (last > pointAt) {
+            out[n++] = '.';
+            for (int k = pointAt; k < last; ++k)
+                out[n++] = digits[k];
+        }
+    }
+    return QString::fromLatin1(out, n);
 }
 
 } // namespace CommonFunc

@@ -45,4 +45,9 @@ QString MakePairLabel(int a, int b);
 // 1000 gives "1000".  Negative zero gives "0"; NaN and infinities give "0".
 QString FormatSingle(float value);
 
+// FormatSingle(OddsTextToValue(text)): the value of a cell as the CSV writes
+// it.  A plain decimal of at most six significant digits is rewritten
+// directly, since every such decimal reads back from its float unchanged.
+QString FormatSingleOfText(QStringView text);
+
 } // namespace CommonFunc

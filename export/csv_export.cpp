@@ -15,7 +15,7 @@ void addGridRow(CsvLine &line, const PairGrid &grid, int row)
 {
     line.addText(grid.cell(row, 0));
     for (int c = 1; c <= 4; ++c)
-        line.addNumber(OddsTextToValue(grid.cell(row, c)));
+        line.addValueOf(grid.cell(row, c));
     for (int c = 5; c <= 7; ++c)
         line.addText(grid.cell(row, c));
 }
@@ -65,14 +65,14 @@ bool WriteCsvFile(const RaceSheet &sheet, const QString &path)
         line.addInteger(TextToInteger(sheet.lblTanHorseNo[k]));
         line.addInteger(TextToInteger(sheet.lblFukuHorseNo[k]));
         line.addText(sheet.lblTanHorseName[k]);
-        line.addNumber(OddsTextToValue(sheet.lblTanPopOdds[k]));
-        line.addNumber(OddsTextToValue(sheet.lblTanPopRatio[k]));
-        line.addNumber(OddsTextToValue(sheet.lblTanFukuRatio[k]));
+        line.addValueOf(sheet.lblTanPopOdds[k]);
+        line.addValueOf(sheet.lblTanPopRatio[k]);
+        line.addValueOf(sheet.lblTanFukuRatio[k]);
         line.addText(sheet.lblFukuHorseName[k]);
-        line.addNumber(OddsTextToValue(sheet.lblFukuPopOddsMin[k]));
-        line.addNumber(OddsTextToValue(sheet.lblFukuPopOddsMax[k]));
-        line.addNumber(OddsTextToValue(sheet.lblFukuPopOdds[k]));
-        line.addNumber(OddsTextToValue(sheet.lblFukuPopRatio[k]));
+        line.addValueOf(sheet.lblFukuPopOddsMin[k]);
+        line.addValueOf(sheet.lblFukuPopOddsMax[k]);
+        line.addValueOf(sheet.lblFukuPopOdds[k]);
+        line.addValueOf(sheet.lblFukuPopRatio[k]);
         file.addLine(line);
     }
     file.addEmptyLine();

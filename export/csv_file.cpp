@@ -31,6 +31,12 @@ void CsvLine::addNumber(float value)
     m_text += CommonFunc::FormatSingle(value);
 }
 
+void CsvLine::addValueOf(QStringView text)
+{
+    startField();
+    m_text += CommonFunc::FormatSingleOfText(text);
+}
+
 void CsvLine::addInteger(qint16 value)
 {
     startField();

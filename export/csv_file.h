@@ -7,12 +7,17 @@
 // are not.
 class CsvLine {
 public:
+    CsvLine() { m_text.reserve(160); }
+
     // The text between double quotes as it is, spaces kept; a double quote
     // inside is doubled so that the field reads back as written.
     void addText(const QString &text);
     // Plain decimal, at most seven significant digits, no exponent, whole
     // numbers without a point, a leading zero below 1 ("0.32").
     void addNumber(float value);
+    // The single-precision value of a cell's text, as addNumber writes it;
+    // a text that is not a number gives 0.
+    void addValueOf(QStringView text);
     void addInteger(qint16 value);
 
     const QString &text() const { return m_text; }

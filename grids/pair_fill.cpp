@@ -7,6 +7,7 @@
 #include "common/text_util.h"
 #include "grids/pair_grid.h"
 
+#include <array>
 #include <cmath>
 
 namespace CommonFunc {
@@ -32,9 +33,8 @@ void writeHeads(PairGrid &grid, BetType type)
 }
 
 // A support rate limit: a rate that is not a number skips that horse's test.
-bool belowLimit(const QString &rateText, float limit)
+bool belowLimit(const std::optional<float> &rate, float limit)
 {
-    const std::optional<float> rate = ParseSingle(rateText);
     return rate && *rate < limit;
 }
 
@@ -45,12 +45,18 @@ void fillGrid(RaceSheet &sheet, BetType type)
     const int pairs = count * (count - 1) / 2;
     const PairJudgeOptions options = PairJudgeOptions::read(type);
 
+    const SupportRates rates = SupportRates::of(sheet);
+    std::array<HorseForPrices, MaxHorses + 1> horses {};
+    for (int k = 1; k <= count; ++k)
+        horses[std::size_t(k)] = HorseForPricesOf(sheet, type, k);
+
     grid.setRedraw(false);
     grid.setRows(pairs + 1);
     int r = 1;
     for (int i = 1; i < count; ++i) {
         for (int j = i + 1; j <= count; ++j) {
-            const PairPrices prices = ComputePairPrices(sheet, type, i, j);
+            const PairPrices prices =
+                ComputePairPrices(sheet, type, i, j, horses[std::size_t(i)], horses[std::size_t(j)]);
             grid.setCell(r, 0, MakePairLabel(i, j));
             grid.setCell(r, 1, prices.theoretical ? FormatFixed(*prices.theoretical, 1) : QString());
             grid.setCell(r, 2, prices.actual ? FormatFixed(*prices.actual, 1) : QString());
@@ -58,7 +64,7 @@ void fillGrid(RaceSheet &sheet, BetType type)
             grid.setCell(r, 4, prices.support ? FormatFixed(*prices.support, 3) : QString());
             grid.setCurrentCell(r, 5);
             if (prices.deviation)
-                JudgePair(sheet, grid, r, options, i, j, *prices.theoretical, *prices.actual, *prices.deviation);
+                JudgePair(rates, grid, r, options, i, j, *prices.theoretical, *prices.actual, *prices.deviation);
             else
                 grid.setTextColor(r, 5, SystemColor::WindowBackground);
             grid.setTopRow(1);
@@ -152,7 +158,23 @@ void FillWideGrid(RaceSheet &sheet)
     fillGrid(sheet, BetType::Wide);
 }
 
+SupportRates SupportRates::of(const RaceSheet &sheet)
+{
+    SupportRates rates;
+    for (int k = 1; k <= MaxHorses; ++k) {
+        rates.tan[k] = ParseSingle(sheet.lblTanRatio[k]);
+        rates.fuku[k] = ParseSingle(sheet.lblFukuRatio[k]);
+    }
+    return rates;
+}
+
 void JudgePair(const RaceSheet &sheet, PairGrid &grid, int row, const PairJudgeOptions &o, int i, int j,
+               float theoretical, float actual, float deviation)
+{
+    JudgePair(SupportRates::of(sheet), grid, row, o, i, j, theoretical, actual, deviation);
+}
+
+void JudgePair(const SupportRates &rates, PairGrid &grid, int row, const PairJudgeOptions &o, int i, int j,
                float theoretical, float actual, float deviation)
 {
     bool judged = true;
@@ -164,12 +186,10 @@ void JudgePair(const RaceSheet &sheet, PairGrid &grid, int row, const PairJudgeO
         judged = false;
     if (o.isRealLimit && actual >= o.realLimit)
         judged = false;
-    if (o.isTanRatioLimit
-        && (belowLimit(sheet.lblTanRatio[i], o.tanRatioLimit) || belowLimit(sheet.lblTanRatio[j], o.tanRatioLimit)))
+    if (o.isTanRatioLimit && (belowLimit(rates.tan[i], o.tanRatioLimit) || belowLimit(rates.tan[j], o.tanRatioLimit)))
         judged = false;
     if (o.isFukuRatioLimit
-        && (belowLimit(sheet.lblFukuRatio[i], o.fukuRatioLimit)
-            || belowLimit(sheet.lblFukuRatio[j], o.fukuRatioLimit)))
+        && (belowLimit(rates.fuku[i], o.fukuRatioLimit) || belowLimit(rates.fuku[j], o.fukuRatioLimit)))
         judged = false;
 
     if (judged) {
@@ -212,8 +232,9 @@ void JudgeRace(RaceSheet &sheet)
 {
     sheet.lstKaime.clear();
     const int favourite = sheet.HorseByTanRank(1);
-    const std::optional<float> favouriteOdds =
-        favourite > 0 ? std::optional<float>(sheet.TanOddsValue(favourite)) : std::nullopt;
+    // No favourite (an empty sheet): the favourite's rule is not met.
+    const bool haveFavourite = favourite > 0;
+    const float favouriteOdds = haveFavourite ? sheet.TanOddsValue(favourite) : 0.0f;
 
     const PairGrid &umaren = sheet.grdUmaRen;
     const PairGrid &wide = sheet.grdWide;
@@ -225,7 +246,7 @@ void JudgeRace(RaceSheet &sheet)
             continue;
         if (*b >= 30 && *a >= 20 && *a < 30)
             sheet.lstKaime.append(QStringLiteral(u"馬 ") + label);
-        else if (*b >= 25 && *a >= 10 && *a < 30 && favouriteOdds && *favouriteOdds < 2.0f)
+        else if (*b >= 25 && *a >= 10 && *a < 30 && haveFavourite && favouriteOdds < 2.0f)
             sheet.lstKaime.append(QStringLiteral(u"馬 ") + label);
 
         if (r >= wide.rows() || *b < 5)

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "patdata/pat_files.h"
 #include "settings/settings_store.h"
 
 #include <QString>
+
+#include <optional>
 
 class PairGrid;
 class RaceSheet;
@@ -45,8 +48,19 @@ void FillUmarenGrid(RaceSheet &sheet);
 // Also fills the rank difference of both grids.
 void FillWideGrid(RaceSheet &sheet);
 
+// The win and place support rates of the sheet as single-precision numbers,
+// absent where the text is not a number ("-----").
+struct SupportRates {
+    std::optional<float> tan[MaxHorses + 1];
+    std::optional<float> fuku[MaxHorses + 1];
+
+    static SupportRates of(const RaceSheet &sheet);
+};
+
 // Writes the mark of the pair in row `row` of the grid and sets its colour.
 void JudgePair(const RaceSheet &sheet, PairGrid &grid, int row, const PairJudgeOptions &options, int i, int j,
+               float theoretical, float actual, float deviation);
+void JudgePair(const SupportRates &rates, PairGrid &grid, int row, const PairJudgeOptions &options, int i, int j,
                float theoretical, float actual, float deviation);
 
 // Lists the recommended bets in lstKaime, or "該当無し" and "見送りレース".

@@ -272,7 +272,15 @@ void PairGrid::sortTextAscending(int column, Qt::CaseSensitivity cs)
 {
     if (column < 0 || column >= m_columns)
         return;
-    sortDataRows([&](int a, int b) { return compareText(m_rows[a][column].text, m_rows[b][column].text, cs) < 0; });
+    if (cs == Qt::CaseSensitive) {
+        sortDataRows([&](int a, int b) { return compareText(m_rows[a][column].text, m_rows[b][column].text, cs) < 0; });
+        return;
+    }
+    // Folded once per row rather than at every comparison.
+    QList<QString> folded(rows());
+    for (int r = 1; r < rows(); ++r)
+        folded[r] = m_rows[r][column].text.toCaseFolded();
+    sortDataRows([&](int a, int b) { return QString::compare(folded[a], folded[b], Qt::CaseSensitive) < 0; });
 }
 
 void PairGrid::sortByHeadClick(int column, Qt::MouseButton button)

@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 
@@ -110,13 +111,13 @@ const EncodeTable &encodeTable()
 
 } // namespace
 
-QString decode(QByteArrayView bytes)
+namespace {
+
+// Decodes into out, which has room for bytes.size() characters; returns the
+// number of characters written.
+qsizetype decodeTo(QByteArrayView bytes, char16_t *out)
 {
-    // Never more characters than bytes: written through a pointer, since
-    // every field of every PAT file passes here.
-    QString out;
-    out.resize(bytes.size());
-    char16_t *p = reinterpret_cast<char16_t *>(out.data());
+    char16_t *p = out;
     const qsizetype n = bytes.size();
     for (qsizetype i = 0; i < n; ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
@@ -133,7 +134,29 @@ QString decode(QByteArrayView bytes)
             *p++ = kReplacement;
         }
     }
-    out.truncate(p - reinterpret_cast<const char16_t *>(out.constData()));
+    return p - out;
+}
+
+} // namespace
+
+QString decode(QByteArrayView bytes)
+{
+    QString out(bytes.size(), Qt::Uninitialized);
+    out.truncate(decodeTo(bytes, reinterpret_cast<char16_t *>(out.data())));
+    return out;
+}
+
+QString decodePadded(QByteArrayView bytes, qsizetype width)
+{
+    // One allocation per field: every field of every PAT file passes here.
+    QString out(std::max(width, bytes.size()), Qt::Uninitialized);
+    char16_t *data = reinterpret_cast<char16_t *>(out.data());
+    const qsizetype count = decodeTo(bytes, data);
+    std::fill(data + count, data + out.size(), u' ');
+    if (count > width)
+        out.truncate(count);
+    else
+        out.truncate(width);
     return out;
 }
 

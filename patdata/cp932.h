@@ -15,6 +15,9 @@ namespace Cp932 {
 // than there are bytes.
 QString decode(QByteArrayView bytes);
 
+// The same, padded with spaces to width characters.
+QString decodePadded(QByteArrayView bytes, qsizetype width);
+
 // Encodes as Windows writes code page 932.  A character without a code
 // (one UTF-16 surrogate pair counts as one character, a lone surrogate too)
 // becomes "?", Windows' default character.  Whatever it writes decodes back

@@ -31,23 +31,21 @@ bool PatFile::open(const QString &path, qint64 maxBytes)
     return file.error() == QFileDevice::NoError;
 }
 
-bool PatFile::take(int n, QByteArray &bytes)
+bool PatFile::take(int n, QByteArrayView &bytes)
 {
     if (n < 0 || remaining() < n)
         return false;
-    bytes = m_data.mid(m_position, n);
+    bytes = QByteArrayView(m_data).sliced(m_position, n);
     m_position += n;
     return true;
 }
 
 bool ReadPatField(PatFile &file, int width, QString &slot)
 {
-    QByteArray bytes;
+    QByteArrayView bytes;
     if (!file.take(width, bytes))
         return false;
-    slot = Cp932::decode(bytes);
-    if (slot.size() < width)
-        slot.append(QString(width - slot.size(), u' '));
+    slot = Cp932::decodePadded(bytes, width);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <array>
@@ -169,8 +170,8 @@ public:
 
     qint64 remaining() const { return m_data.size() - m_position; }
 
-    // The next n bytes, or false when fewer remain.
-    bool take(int n, QByteArray &bytes);
+    // The next n bytes (valid while the file lives), or false when fewer remain.
+    bool take(int n, QByteArrayView &bytes);
 
 private:
     QByteArray m_data;

@@ -2,6 +2,10 @@
 
 #include <QTest>
 
+#include <charconv>
+#include <cstring>
+#include <string>
+
 #include <cmath>
 #include <limits>
 
@@ -17,6 +21,8 @@ class TestTextConvert : public QObject {
     Q_OBJECT
 
 private slots:
+    void valueOfTextMatchesTheFloatPath();
+    void shortDecimalsReadAsFromChars();
     void parseNumber_data();
     void parseNumber();
     void parseSingleIsNearestFloat_data();
@@ -273,6 +279,67 @@ void TestTextConvert::formatSingle()
     QFETCH(float, value);
     QFETCH(QString, text);
     QCOMPARE(FormatSingle(value), text);
+}
+
+// The shortcut for cell texts must give exactly what the float path gives.
+void TestTextConvert::valueOfTextMatchesTheFloatPath()
+{
+    QStringList texts = {QStringLiteral("+13.9"), QStringLiteral("-29.9"), QStringLiteral("0.000"),
+                         QStringLiteral("99999.9"), QStringLiteral("1.40"), QStringLiteral(".5"), QStringLiteral("5."),
+                         QStringLiteral("007"), QStringLiteral("-0.0"), QStringLiteral(" 12 "), QStringLiteral("1e3"),
+                         QStringLiteral("1234567"), QStringLiteral("9999999"), QStringLiteral("0.0000075"),
+                         QStringLiteral("1000000"), QStringLiteral("123456000000000000000"), QStringLiteral(""),
+                         QStringLiteral("-"), QStringLiteral("."), QStringLiteral("1.2.3"), QStringLiteral("---"),
+                         QStringLiteral("-----"), QString::fromUtf16(u"ﾄﾘｹｼ"), QStringLiteral("0.000000000000000000001"),
+                         QStringLiteral("00000000000000000000000000001")};
+    // Every one- to six-digit mantissa shape, with the point in every place.
+    quint32 seed = 12345;
+    for (int k = 0; k < 20000; ++k) {
+        seed = seed * 1103515245u + 12345u;
+        const int digits = 1 + int((seed >> 16) % 8);
+        QString mantissa = QString::number((seed >> 3) % 100000000u).rightJustified(8, u'0').right(digits);
+        const int point = int((seed >> 8) % quint32(digits + 2));
+        if (point <= digits)
+            mantissa.insert(point, u'.');
+        texts.append(((seed & 1) ? QStringLiteral("-") : QString()) + mantissa);
+    }
+    for (const QString &text : std::as_const(texts))
+        QCOMPARE(FormatSingleOfText(text), FormatSingle(OddsTextToValue(text)));
+}
+
+// Short decimals take a quicker road than from_chars; it must give the same
+// nearest values, bit for bit.
+void TestTextConvert::shortDecimalsReadAsFromChars()
+{
+    quint64 seed = 987654321;
+    const auto next = [&seed] {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return quint32(seed >> 33);
+    };
+    for (int k = 0; k < 50000; ++k) {
+        const int digits = 1 + int(next() % 24);
+        std::string text;
+        if (next() % 3 == 0)
+            text += '-';
+        for (int d = 0; d < digits; ++d)
+            text += char('0' + next() % 10);
+        const int point = int(next() % quint32(digits + 1));
+        if (next() % 4 != 0)
+            text.insert(text.size() - std::size_t(point), 1, '.');
+        if (text.back() == '.' || text.front() == '.' || (text[0] == '-' && text[1] == '.'))
+            continue;
+        const QString q = QString::fromLatin1(text.c_str());
+        double d = 0;
+        float f = 0;
+        std::from_chars(text.data(), text.data() + text.size(), d);
+        std::from_chars(text.data(), text.data() + text.size(), f);
+        const std::optional<double> parsed = ParseNumber(q);
+        const std::optional<float> single = ParseSingle(q);
+        QVERIFY2(parsed && std::memcmp(&*parsed, &d, sizeof d) == 0, text.c_str());
+        QVERIFY2(single && std::memcmp(&*single, &f, sizeof f) == 0, text.c_str());
+        QCOMPARE(NumericValue(q + QStringLiteral("x")), d);
+        QCOMPARE(NumericValueSingle(q + QStringLiteral("x")), f);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTextConvert)
