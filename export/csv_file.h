@@ -44,8 +44,8 @@ public:
     // Replaces the file at path as a whole: on failure *errorText (when given)
     // receives the system's description of the error, and a file already
     // there keeps its content.  Only in a folder where no temporary file can
-    // be made beside it is a writable file overwritten in place, and a
-    // failure part-way then leaves it cut short.
+    // be made beside it is a writable file overwritten in place; a failure
+    // part-way then writes its old content back.
     bool save(const QString &path, QString *errorText = nullptr) const;
 
 private:
