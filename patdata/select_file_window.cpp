@@ -73,6 +73,10 @@ SelectFileWindow::SelectFileWindow(SelectHandler onSelect, QWidget *owner)
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setWordWrap(false);
     m_view->setSortingEnabled(false);
+    // Compact rows as in a grid; long texts are cut at the column edge.
+    m_view->setTextElideMode(Qt::ElideNone);
+    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
 
     const auto button = [this](const char *name, const char16_t *caption) {
         auto *b = new QPushButton(QString::fromUtf16(caption), this);

@@ -1,6 +1,10 @@
-// Renders the main window with a race loaded into a PNG, for the README.
+// Renders the program's windows into PNG files, for the README and for a
+// look at the layout without a desktop.
+#include "about/about_dialog.h"
 #include "app/gui_support.h"
 #include "app/main_window.h"
+#include "patdata/select_file_window.h"
+#include "settings/options_dialog.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -11,20 +15,42 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    if (argc != 3) {
-        std::fputs("usage: minukuru-screenshot ZO_FILE OUT.png\n", stderr);
+    const QStringList args = app.arguments();
+    if (args.size() != 4) {
+        std::fputs("usage: minukuru-screenshot main|options|list|about ZO_FILE OUT.png\n", stderr);
         return 2;
     }
     Gui::registerFontSubstitutes();
+    const QString what = args[1];
+    const QString out = args[3];
+
     MainWindow window;
     window.setWidthTwips(MainWindow::FullWidth);
     window.show();
-    window.UpdateFormFromSelection(QString::fromLocal8Bit(argv[1]));
+    window.UpdateFormFromSelection(args[2]);
+
+    QWidget *shown = &window;
+    OptionsDialog *options = nullptr;
+    AboutDialog *about = nullptr;
+    if (what == u"options") {
+        options = new OptionsDialog(&window);
+        options->show();
+        shown = options;
+    } else if (what == u"about") {
+        about = new AboutDialog(&window);
+        about->show();
+        shown = about;
+    } else if (what == u"list") {
+        window.mnuFileList();
+        shown = window.selectFileWindow();
+    }
     int status = 0;
     QTimer::singleShot(300, [&] {
-        status = window.grab().save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+        status = shown->grab().save(out) ? 0 : 1;
         app.quit();
     });
     app.exec();
+    delete options;
+    delete about;
     return status;
 }
