@@ -15,96 +15,98 @@ namespace {
 bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
 bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
-// A number's characters in the form std::from_chars accepts, kept on the
-// stack unless the text is unusually long.
+// A number found in a text: where its parts stand, and for the common short
+// decimals the digits as an integer.  The characters std::from_chars takes
+// are put together only when a number needs it.
 class NumberText {
 public:
-    void clear()
-    {
-        m_size = 0;
-        m_long.clear();
-        negative = false;
-        exponent = false;
-        mantissa = 0;
-        significant = 0;
-        fraction = 0;
-    }
-
-    // Taken while scanning, for the common short decimals: the digits as an
-    // integer, how many of them count, how many stand after the point.
+    QStringView text;
     bool negative = false;
+    qsizetype intStart = 0, intEnd = 0;   // digits before the point
+    bool point = false;
+    qsizetype fracStart = 0, fracEnd = 0; // digits after it
     bool exponent = false;
-    quint64 mantissa = 0;
-    int significant = 0;
-    int fraction = 0;
+    bool expNegative = false;
+    qsizetype expStart = 0, expEnd = 0;
 
-    void digit(char c, bool afterPoint)
+    quint64 mantissa = 0;
+    int significant = 0; // digits from the first non-zero one
+    int fraction = 0;    // digits after the point
+
+    void takeDigits(qsizetype from, qsizetype to)
     {
-        push(c);
-        if (significant < 19) {
-            mantissa = mantissa * 10 + quint64(c - '0');
+        for (qsizetype k = from; k < to; ++k) {
+            if (significant >= 19) {
+                significant = 99; // too long for the quick path
+                return;
+            }
+            mantissa = mantissa * 10 + quint64(text[k].unicode() - u'0');
             if (mantissa != 0)
                 ++significant;
-        } else {
-            significant = 99; // too long for the quick path
         }
-        if (afterPoint)
-            ++fraction;
     }
-    void push(char c)
+
+    std::string_view view()
     {
-        if (m_size < sizeof m_short) {
-            m_short[m_size++] = c;
-            return;
+        if (m_built.empty()) {
+            if (negative)
+                m_built += '-';
+            if (intEnd == intStart)
+                m_built += '0';
+            append(intStart, intEnd);
+            if (point) {
+                m_built += '.';
+                append(fracStart, fracEnd);
+            }
+            if (exponent) {
+                m_built += expNegative ? "e-" : "e";
+                append(expStart, expEnd);
+            }
         }
-        if (m_long.empty())
-            m_long.assign(m_short, m_size);
-        m_long.push_back(c);
-        ++m_size;
-    }
-    std::string_view view() const
-    {
-        return m_long.empty() ? std::string_view(m_short, m_size) : std::string_view(m_long);
+        return m_built;
     }
 
 private:
-    char m_short[64];
-    std::size_t m_size = 0;
-    std::string m_long;
+    void append(qsizetype from, qsizetype to)
+    {
+        for (qsizetype k = from; k < to; ++k)
+            m_built += char(text[k].unicode());
+    }
+
+    std::string m_built;
 };
 
 // Length of the number that starts at text[pos], or 0 when none does.
 qsizetype scanNumber(QStringView text, qsizetype pos, NumberText &out)
 {
-    out.clear();
+    out = NumberText();
+    out.text = text;
     const qsizetype n = text.size();
     qsizetype i = pos;
-    const bool negative = i < n && text[i] == u'-';
+    out.negative = i < n && text[i] == u'-';
     if (i < n && (text[i] == u'+' || text[i] == u'-'))
         ++i;
-    const qsizetype intStart = i;
+    out.intStart = i;
     while (i < n && isDigit(text[i]))
         ++i;
-    const qsizetype intEnd = i;
-    qsizetype fracStart = i;
-    qsizetype fracEnd = i;
+    out.intEnd = i;
+    out.fracStart = out.fracEnd = i;
     if (i < n && text[i] == u'.') {
         qsizetype j = i + 1;
         while (j < n && isDigit(text[j]))
             ++j;
-        if (intEnd > intStart || j > i + 1) {
-            fracStart = i + 1;
-            fracEnd = j;
+        if (out.intEnd > out.intStart || j > i + 1) {
+            out.point = true;
+            out.fracStart = i + 1;
+            out.fracEnd = j;
             i = j;
         }
     }
-    if (intEnd == intStart && fracEnd == fracStart)
+    if (out.intEnd == out.intStart && out.fracEnd == out.fracStart)
         return 0;
-    qsizetype expStart = i;
-    qsizetype expEnd = i;
-    bool expNegative = false;
     if (i < n && (text[i] == u'e' || text[i] == u'E')) {
         qsizetype j = i + 1;
+        bool expNegative = false;
         if (j < n && (text[j] == u'+' || text[j] == u'-')) {
             expNegative = text[j] == u'-';
             ++j;
@@ -113,32 +115,16 @@ qsizetype scanNumber(QStringView text, qsizetype pos, NumberText &out)
         while (j < n && isDigit(text[j]))
             ++j;
         if (j > digits) {
-            expStart = digits;
-            expEnd = j;
+            out.exponent = true;
+            out.expNegative = expNegative;
+            out.expStart = digits;
+            out.expEnd = j;
             i = j;
         }
     }
-
-    if (negative)
-        out.push('-');
-    out.negative = negative;
-    if (intEnd == intStart)
-        out.push('0');
-    for (qsizetype k = intStart; k < intEnd; ++k)
-        out.digit(char(text[k].unicode()), false);
-    if (fracStart != fracEnd || (fracStart > intEnd)) {
-        out.push('.');
-        for (qsizetype k = fracStart; k < fracEnd; ++k)
-            out.digit(char(text[k].unicode()), true);
-    }
-    if (expEnd > expStart) {
-        out.exponent = true;
-        out.push('e');
-        if (expNegative)
-            out.push('-');
-        for (qsizetype k = expStart; k < expEnd; ++k)
-            out.push(char(text[k].unicode()));
-    }
+    out.takeDigits(out.intStart, out.intEnd);
+    out.takeDigits(out.fracStart, out.fracEnd);
+    out.fraction = int(std::min<qsizetype>(out.fracEnd - out.fracStart, 99));
     return i - pos;
 }
 
@@ -218,7 +204,7 @@ std::optional<float> quickFloat(const NumberText &s)
 }
 
 template <typename T>
-std::optional<T> valueOf(const NumberText &s)
+std::optional<T> valueOf(NumberText &s)
 {
     if constexpr (std::is_same_v<T, double>) {
         if (const std::optional<double> quick = quickDouble(s))
