@@ -1,0 +1,109 @@
+// The settings store on a hostile INI file: every getter, then a few writes
+// on top of the file and their read-back after the store is opened again.
+#include "fuzz_support.h"
+
+#include "settings/settings_store.h"
+
+#include <QDir>
+
+using namespace CommonFunc;
+using namespace FuzzSupport;
+
+namespace {
+
+// Whatever the file holds, a Get* is its TryGet* or the default.
+template <typename T>
+void requireFallback(const std::optional<T> &tried, const T &got, const T &fallback, const char *what)
+{
+    require(got == tried.value_or(fallback), what);
+}
+
+void readEverything()
+{
+    const struct {
+        QString section;
+        const char *key;
+        int twips;
+    } placements[] = {
+        {Section::mainWindow(), "Left", 1000},       {Section::mainWindow(), "Top", 1000},
+        {Section::mainWindow(), "Width", 2880},      {Section::optionWindow(), "Left", 1500},
+        {Section::optionWindow(), "Top", 1000},      {Section::selectFileWindow(), "Left", 1500},
+        {Section::selectFileWindow(), "Top", 1000},  {Section::selectFileWindow(), "Height", 6180},
+        {Section::selectFileWindow(), "Width", 7635},
+    };
+    for (const auto &p : placements) {
+        const QString key = QString::fromLatin1(p.key);
+        const std::optional<float> tried = TryGetPlacement(p.section, key, p.twips);
+        const float got = GetPlacement(p.section, key, p.twips);
+        require(tried ? got == *tried || (got != got && *tried != *tried) : got == float(p.twips), "placement");
+    }
+
+    const QString folder = GetPatFolder();
+    require(folder.endsWith(QDir::separator()), "the PAT folder ends in a separator");
+    require(GetPatFilePath(QStringLiteral("Zo-1.jra")) == folder + QStringLiteral("Zo-1.jra"), "PAT file path");
+
+    for (int horse = 0; horse <= 19; ++horse)
+        requireFallback(TryGetHorseNoColor(horse), GetHorseNoColor(horse), qint32(16777215), "horse colour");
+    requireFallback(TryGetDetectVal(), GetDetectVal(), qint16(5), "detect value");
+
+    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+        for (int level = 0; level <= 6; ++level) {
+            (void)TryGetDetectMin(type, level);
+            (void)GetDetectMin(type, level);
+            (void)TryGetDetectMax(type, level);
+            (void)GetDetectMax(type, level);
+            (void)TryGetDispChar(type, level);
+            (void)GetDispChar(type, level);
+        }
+        requireFallback(TryGetDispSign(type), GetDispSign(type), qint16(0), "display sign");
+        requireFallback(TryGetPlusColor(type), GetPlusColor(type), qint32(0), "plus colour");
+        requireFallback(TryGetMinusColor(type), GetMinusColor(type), qint32(255), "minus colour");
+        requireFallback(TryGetIsIdealLimit(type), GetIsIdealLimit(type), true, "ideal limit flag");
+        requireFallback(TryGetIsRealLimit(type), GetIsRealLimit(type), true, "real limit flag");
+        requireFallback(TryGetIsTanRatioLimit(type), GetIsTanRatioLimit(type), true, "win ratio flag");
+        requireFallback(TryGetIsFukuRatioLimit(type), GetIsFukuRatioLimit(type), true, "place ratio flag");
+        (void)GetIdealLimit(type);
+        (void)GetRealLimit(type);
+        (void)GetTanRatioLimit(type);
+        (void)GetFukuRatioLimit(type);
+    }
+    (void)GetDetectMinUma(1);
+    (void)GetDispCharWide(5);
+    (void)GetRealLimitUma();
+    (void)GetFukuRatioLimitWide();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    setUp();
+    // A new name each time: the INI reader caches files by name, size and
+    // time, and a rewrite within the same millisecond would read stale.
+    static quint64 serial = 0;
+    const QString name = QStringLiteral("settings-%1.ini").arg(++serial);
+    const QString path = writeScratchFile(name, bytesOf(data, size));
+
+    SetSettingsFile(path);
+    RefreshSettings();
+    readEverything();
+
+    // Saving options on top of whatever was there keeps them.
+    {
+        SettingsBatch batch;
+        SetDetectVal(7);
+        SetDispChar(BetType::Wide, 3, QStringLiteral(u"▲"));
+        SetPatFolder(QStringLiteral(u"/pat/データ"));
+        SetPlacement(Section::mainWindow(), QStringLiteral("Left"), 1234.5f);
+    }
+    SetSettingsFile(path);
+    require(TryGetDetectVal() == qint16(7), "a saved integer reads back");
+    require(TryGetDispChar(BetType::Wide, 3) == QStringLiteral(u"▲"), "a saved mark reads back");
+    require(GetPatFolder() == QStringLiteral(u"/pat/データ") + QDir::separator(), "a saved folder reads back");
+    require(TryGetPlacement(Section::mainWindow(), QStringLiteral("Left"), 0) == 1234.5f, "a saved placement reads back");
+    readEverything();
+
+    SetSettingsFile(scratchFolder() + QStringLiteral("/unused.ini"));
+    removeScratchFile(name);
+    return 0;
+}
