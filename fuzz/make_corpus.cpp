@@ -14,7 +14,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <functional>
 
 using namespace CommonFunc;
@@ -348,6 +350,27 @@ void settingsFiles()
     save(t, QStringLiteral("empty-folder.ini"), edited("PatFolder=C:\\\\Program Files\\\\Pat98", "PatFolder="));
 }
 
+void numberTexts()
+{
+    const QString t = QStringLiteral("numbers");
+    const char *texts[] = {
+        "12.3", " 9", "\xc4\xd8\xb9\xbc ", "1e38", "3.4028236e38", "1e39", "-0", ".5", "5.", "1e-45", "1e-46",
+        "7e-46", "1.17549435e-38", "0.0005", "2.5", "0.125", "-0.0625", "1.0005", "99999.9", "9999.9", "  +3 ",
+        "1.2.3", "--1", "\t7\t", "0.1234567", "16777217", "340282356779733661637539395458142568448",
+        "1e400", "2.2250738585072014e-308", "4.9e-324", "1e-400", "12345678901234567890.5", "000000000000000000000123",
+        "0.00000000000000000000001", "1e", "1.e5", "-.5e-3", "+", ".", "", "  ", "0.8", "0.0395", "1234.5678",
+    };
+    int n = 0;
+    for (const char *text : texts)
+        save(t, QStringLiteral("text-%1").arg(++n, 2, 10, QLatin1Char('0')), QByteArray(text));
+    // Doubles by their bytes: halves of the pictures, a subnormal, NaN, infinity.
+    for (double value : {0.0005, 2.5, -0.05, 0.0625, 1e300, 5e-324, std::nan(""), -std::numeric_limits<double>::infinity(),
+                         0.1 + 0.2, 1e15 + 0.5}) {
+        QByteArray bytes(reinterpret_cast<const char *>(&value), sizeof value);
+        save(t, QStringLiteral("double-%1").arg(++n, 2, 10, QLatin1Char('0')), bytes);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -377,5 +400,6 @@ int main(int argc, char **argv)
     resultFiles(races);
     raceInputs(races);
     settingsFiles();
+    numberTexts();
     return g_failed ? 1 : 0;
 }

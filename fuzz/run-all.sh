@@ -15,7 +15,7 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 build=${MINUKURU_FUZZ_BUILD:-$root/build/fuzz-clang}
-all="tanfuku_odds pair_odds entry result race settings"
+all="tanfuku_odds pair_odds entry result race settings numbers"
 
 seconds=600
 if [ $# -gt 0 ]; then
@@ -73,6 +73,7 @@ for t in $targets; do
     case "$t" in
     settings) dict="$here/dict/settings.dict"; max_len=8192 ;;
     race) dict="$here/dict/pat.dict"; max_len=16384 ;;
+    numbers) dict="$here/dict/pat.dict"; max_len=64 ;;
     *) dict="$here/dict/pat.dict"; max_len=8192 ;;
     esac
     log="$build/fuzz-logs/$t.log"
