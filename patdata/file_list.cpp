@@ -1,6 +1,7 @@
 #include "patdata/file_list.h"
 
 #include "common/messages.h"
+#include "common/stable_order.h"
 #include "common/text_convert.h"
 #include "patdata/pat_files.h"
 
@@ -86,9 +87,8 @@ int compareKey(const SortKey &a, const SortKey &b)
     return QString::compare(a.text, b.text, Qt::CaseSensitive);
 }
 
-// That mixed rule is not a strict weak order ("2" < "1e1" < "1f" < "2"), so
-// no std:: sort may be given it; a plain merge sort stays stable and safe
-// whatever the comparison says.
+// That mixed rule is not a strict weak order ("2" < "1e1" < "1f" < "2"):
+// StableOrder stays stable and safe whatever the comparison says.
 void sortRows(QList<FileListRow> &rows)
 {
     const std::size_t count = std::size_t(rows.size());
@@ -108,26 +108,7 @@ void sortRows(QList<FileListRow> &rows)
         return false;
     };
 
-    std::vector<std::size_t> order(count);
-    std::vector<std::size_t> merged(count);
-    for (std::size_t i = 0; i < count; ++i)
-        order[i] = i;
-    for (std::size_t width = 1; width < count; width *= 2) {
-        for (std::size_t left = 0; left < count; left += 2 * width) {
-            const std::size_t mid = std::min(left + width, count);
-            const std::size_t right = std::min(left + 2 * width, count);
-            std::size_t a = left;
-            std::size_t b = mid;
-            std::size_t out = left;
-            while (a < mid && b < right)
-                merged[out++] = less(order[b], order[a]) ? order[b++] : order[a++];
-            while (a < mid)
-                merged[out++] = order[a++];
-            while (b < right)
-                merged[out++] = order[b++];
-        }
-        order.swap(merged);
-    }
+    const std::vector<std::size_t> order = StableOrder(count, less);
 
     QList<FileListRow> sorted;
     sorted.reserve(rows.size());

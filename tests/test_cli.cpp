@@ -2,6 +2,7 @@
 #include "export/csv_export.h"
 #include "patdata/race_loader.h"
 #include "settings/settings_store.h"
+#include "support/file_bytes.h"
 #include "support/message_recorder.h"
 #include "support/race_files.h"
 
@@ -38,18 +39,6 @@ RaceFiles sampleRace()
                   pair("10.0", "3.0", "4.5"), pair("30.0", "6.0", "8.0"), pair("60.0", "9.0", "14.0")};
     race.wideResults = {QStringLiteral(" 1- 3"), QStringLiteral(" 1- 2"), QStringLiteral(" 2- 3")};
     return race;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 struct Run {

@@ -2,6 +2,7 @@
 #include "export/csv_export.h"
 #include "patdata/race_loader.h"
 #include "settings/settings_store.h"
+#include "support/file_bytes.h"
 #include "support/message_recorder.h"
 #include "support/race_files.h"
 
@@ -70,18 +71,6 @@ RaceFiles goldenRace()
                   scratchedPair(),            pair("10.0", "6.0", "9.0"), scratchedPair()};
     race.wideResults = {QStringLiteral(" 1- 4"), QStringLiteral(" 1- 2"), QStringLiteral(" 2- 4")};
     return race;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // The lines of a written file: Shift-JIS, every line ended by CR LF.

@@ -1,4 +1,5 @@
 #include "export/csv_file.h"
+#include "support/file_bytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,18 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 CsvFile sampleFile()
 {
