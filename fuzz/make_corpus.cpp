@@ -350,6 +350,58 @@ void settingsFiles()
     save(t, QStringLiteral("empty-folder.ini"), edited("PatFolder=C:\\\\Program Files\\\\Pat98", "PatFolder="));
 }
 
+// The file list's input: each file as a 2-byte little-endian length and its
+// bytes.
+QByteArray fileListInput(const QList<QByteArray> &files)
+{
+    QByteArray out;
+    for (const QByteArray &file : files) {
+        const qsizetype n = std::min<qsizetype>(file.size(), 0xffff);
+        out.append(char(n & 0xff));
+        out.append(char(n >> 8));
+        out.append(file.left(n));
+    }
+    return out;
+}
+
+void fileListInputs(const QList<GeneratedRace> &races)
+{
+    const QString t = QStringLiteral("file_list");
+    QList<QByteArray> headers;
+    for (const GeneratedRace &r : races)
+        headers.append(TanFukuOddsFileBytes(r.tanFuku).left(142));
+    save(t, QStringLiteral("empty"), QByteArray());
+    save(t, QStringLiteral("one-race"), fileListInput({TanFukuOddsFileBytes(races.first().tanFuku)}));
+    save(t, QStringLiteral("meeting"), fileListInput(headers));
+
+    QList<QByteArray> bad = headers.mid(0, 6);
+    bad[1] = withByte(bad[1], kFormatCode, '1');
+    bad[2] = bad[2].left(141);
+    bad[3] = withByte(bad[3], kFormatCode, 'A');
+    bad[4] = QByteArray();
+    save(t, QStringLiteral("bad-files"), fileListInput(bad));
+
+    // Courses, meetings and races that are not numbers, and ones that are
+    // numbers only as texts go ("1e1"), so that the sort keys mix.
+    constexpr qsizetype course = 8 + 8 + 2 + 8 + 2;
+    constexpr qsizetype kai = course + 4 + 4;
+    constexpr qsizetype raceNo = kai + 2 + 2;
+    const char *courses[] = {"  05", "1e1 ", "\x8e\x44\x96\x79", "  2 ", "    ", "-0  ", "05  ", "1f  "};
+    const char *kais[] = {" 3", "-1", "  ", "9.", "\x81\x40", " 3", "1e", "03"};
+    const char *races2[] = {"11", " 1", "  ", "1 ", "99", "-5", "\xff\xff", " 1"};
+    QList<QByteArray> mixed;
+    for (int k = 0; k < 8; ++k) {
+        QByteArray h = headers[k % headers.size()];
+        h = withField(h, course, courses[k], 4);
+        h = withField(h, kai, kais[k], 2);
+        h = withField(h, kai + 2, kais[7 - k], 2);
+        h = withField(h, raceNo, races2[k], 2);
+        mixed.append(h);
+    }
+    save(t, QStringLiteral("mixed-keys"), fileListInput(mixed));
+    save(t, QStringLiteral("same-keys"), fileListInput({headers[0], headers[0], headers[0], headers[1]}));
+}
+
 void numberTexts()
 {
     const QString t = QStringLiteral("numbers");
@@ -401,5 +453,6 @@ int main(int argc, char **argv)
     raceInputs(races);
     settingsFiles();
     numberTexts();
+    fileListInputs(races);
     return g_failed ? 1 : 0;
 }
