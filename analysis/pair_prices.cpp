@@ -56,11 +56,6 @@ HorseForPrices HorseForPricesOf(const RaceSheet &sheet, BetType type, int horse)
     return {sheet.IsScratched(horse), ParseNumber(rates[horse])};
 }
 
-PairPrices ComputePairPrices(const RaceSheet &sheet, BetType type, int i, int j)
-{
-    return ComputePairPrices(sheet, type, i, j, HorseForPricesOf(sheet, type, i), HorseForPricesOf(sheet, type, j));
-}
-
 PairPrices ComputePairPrices(const RaceSheet &sheet, BetType type, int i, int j, const HorseForPrices &first,
                              const HorseForPrices &second)
 {

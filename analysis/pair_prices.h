@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/settings_store.h"
+#include "common/bet_type.h"
 
 #include <optional>
 
@@ -17,13 +17,6 @@ struct PairPrices {
     std::optional<double> support;    // S
 };
 
-// Price of a pair with a scratched horse.
-constexpr float ScratchedPairPrice = 99999.9f;
-
-// T, A, D and S of the pair of horses i < j for one bet type, from the
-// support rates shown on the sheet and the pair odds table.
-PairPrices ComputePairPrices(const RaceSheet &sheet, BetType type, int i, int j);
-
 // What the prices need of one horse, read from the sheet once for a whole
 // grid rather than once per pair.
 struct HorseForPrices {
@@ -31,6 +24,10 @@ struct HorseForPrices {
     std::optional<double> rate; // the support rate of the bet type, as shown
 };
 HorseForPrices HorseForPricesOf(const RaceSheet &sheet, BetType type, int horse);
+
+// T, A, D and S of the pair of horses i < j for one bet type, from the
+// support rates shown on the sheet (first: horse i, second: horse j) and the
+// sheet's pair odds table.
 PairPrices ComputePairPrices(const RaceSheet &sheet, BetType type, int i, int j, const HorseForPrices &first,
                              const HorseForPrices &second);
 

@@ -1,11 +1,9 @@
 #include "analysis/race_analysis.h"
 
 #include "app/race_sheet.h"
+#include "app/sheet_cells.h"
 #include "common/number_format.h"
 #include "common/text_convert.h"
-#include "grids/pair_fill.h"
-#include "patdata/race_loader.h"
-#include "settings/settings_store.h"
 
 #include <array>
 #include <cmath>
@@ -13,9 +11,6 @@
 namespace CommonFunc {
 
 namespace {
-
-constexpr qint32 kWhite = 16777215;
-constexpr qint32 kBlack = 0;
 
 QString noRate() { return QStringLiteral("-----"); }
 QString noValue() { return QStringLiteral("---"); }
@@ -43,47 +38,39 @@ QString supportRate(double odds, double divisor)
 
 } // namespace
 
-void ClearAnalysis(RaceSheet &sheet)
+void ClearAnalysis(RaceSheet &sheet, const RaceOptions &options)
 {
-    for (int k = 1; k <= MaxHorses; ++k) {
-        sheet.lblTanHorseNo[k].clear();
-        sheet.lblFukuHorseNo[k].clear();
-        sheet.lblAutoJudge[k].clear();
-        sheet.lblTanPopular[k].clear();
-        sheet.lblTanRatio[k].clear();
-        sheet.lblFukuOdds[k].clear();
-        sheet.lblFukuPopular[k].clear();
-        sheet.lblFukuRatio[k].clear();
-        sheet.lblTanFukuRatio[k].clear();
-        sheet.lblTanPopRatio[k].clear();
-        sheet.lblFukuPopRatio[k].clear();
-        sheet.lblFukuPopOdds[k].clear();
-    }
+    SheetCells::clear(sheet, SheetCells::Clear::WithAnalysis);
     sheet.lstKaime.clear();
     sheet.lstRaceResult.clear();
-    ColorHorseNumbers(sheet);
+    ColorHorseNumbers(sheet, options);
     ClearPairGrids(sheet);
 }
 
-void ColorHorseNumbers(RaceSheet &sheet)
+void ColorHorseNumbers(RaceSheet &sheet, const RaceOptions &options)
 {
+    const auto colourOf = [&options](const QString &horseNo) {
+        const int n = TextToInteger(horseNo);
+        return n >= 0 && n < int(options.horseNoColor.size()) ? options.horseNoColor[std::size_t(n)]
+                                                               : DefaultRaceOptions().horseNoColor[0];
+    };
     const int count = std::min(sheet.HorseCount(), MaxHorses);
     for (int k = 1; k <= MaxHorses; ++k) {
         if (k <= count) {
-            const qint32 tan = GetHorseNoColor(TextToInteger(sheet.lblTanHorseNo[k]));
-            sheet.tanHorseColours[k] = {tan ^ kWhite, tan};
-            const qint32 fuku = GetHorseNoColor(TextToInteger(sheet.lblFukuHorseNo[k]));
-            sheet.fukuHorseColours[k] = {fuku ^ kWhite, fuku};
+            const qint32 tan = colourOf(sheet.lblTanHorseNo[k]);
+            sheet.tanHorseColours[k] = {tan ^ Colour::White, tan};
+            const qint32 fuku = colourOf(sheet.lblFukuHorseNo[k]);
+            sheet.fukuHorseColours[k] = {fuku ^ Colour::White, fuku};
         } else {
-            sheet.tanHorseColours[k] = {kBlack, kWhite};
-            sheet.fukuHorseColours[k] = {kBlack, kWhite};
+            sheet.tanHorseColours[k] = {Colour::Black, Colour::White};
+            sheet.fukuHorseColours[k] = {Colour::Black, Colour::White};
         }
     }
 }
 
-void AnalyzeRace(RaceSheet &sheet)
+void AnalyzeWinPlace(RaceSheet &sheet, const RaceOptions &options)
 {
-    ClearAnalysis(sheet);
+    ClearAnalysis(sheet, options);
     const int count = std::min(sheet.HorseCount(), MaxHorses);
 
     std::array<float, MaxHorses + 1> values {};
@@ -107,9 +94,7 @@ void AnalyzeRace(RaceSheet &sheet)
     for (int i = 1; i <= count; ++i)
         sheet.lblFukuRatio[i] = supportRate(NumericValue(sheet.lblFukuOdds[i]), 3.0);
 
-    const bool pairsRead = ReadPairOddsFile(GetPairOddsFileName(sheet.sRaceFile), sheet.PairOddsTable);
-
-    const qint16 detect = GetDetectVal();
+    const qint16 detect = options.detectVal;
     for (int k = 1; k <= count; ++k) {
         const int h = sheet.HorseByTanRank(k);
         if (h == 0)
@@ -155,16 +140,7 @@ void AnalyzeRace(RaceSheet &sheet)
         }
     }
 
-    ColorHorseNumbers(sheet);
-
-    if (pairsRead) {
-        FillUmarenGrid(sheet);
-        FillWideGrid(sheet);
-        JudgeRace(sheet);
-    }
-
-    ShowRaceResult(sheet);
-    sheet.notifyChanged();
+    ColorHorseNumbers(sheet, options);
 }
 
 } // namespace CommonFunc

@@ -1,18 +1,20 @@
 #pragma once
 
+#include "settings/race_options.h"
+
 class RaceSheet;
 
 namespace CommonFunc {
 
-// Win and place ranks, support rates, the by-rank tables and their marks,
-// then the pair grids and the judgement when the pair odds can be read, and
-// last the race result.  Works from the sheet's raw odds and sRaceFile.
-void AnalyzeRace(RaceSheet &sheet);
+// Win and place ranks, support rates, the by-rank tables with their "★"
+// marks and the horse-number colours, from the raw odds on the sheet.
+void AnalyzeWinPlace(RaceSheet &sheet, const RaceOptions &options);
 
 // Empties everything the analysis writes.
-void ClearAnalysis(RaceSheet &sheet);
+void ClearAnalysis(RaceSheet &sheet, const RaceOptions &options);
 
-// Paints the by-rank horse-number and name cells in each horse's colour.
-void ColorHorseNumbers(RaceSheet &sheet);
+// Paints the by-rank horse-number and name cells in each horse's colour; an
+// empty horse-number cell takes the colour of number 0.
+void ColorHorseNumbers(RaceSheet &sheet, const RaceOptions &options);
 
 } // namespace CommonFunc

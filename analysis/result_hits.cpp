@@ -7,18 +7,15 @@ namespace CommonFunc {
 
 namespace {
 
-constexpr qint32 kRed = 255;
-constexpr qint32 kGreen = 65280;
-
-void markGrid(PairGrid &grid, const QString &combination, bool first)
+void markGrid(TextGrid &grid, const QString &combination, bool first)
 {
     if (combination.isEmpty())
         return;
     for (int r = 1; r < grid.rows(); ++r) {
-        const QString label = grid.cell(r, 0);
+        const QString label = grid.cell(r, PairLabel);
         if (TrimSpacesView(label) == combination) {
-            grid.setCurrentCell(r, 0);
-            grid.setBackColor(r, 0, first ? kRed : kGreen);
+            grid.setCurrentCell(r, PairLabel);
+            grid.setBackColor(r, PairLabel, first ? Colour::Red : Colour::Green);
         }
     }
 }

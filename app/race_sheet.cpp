@@ -1,6 +1,6 @@
 #include "app/race_sheet.h"
 
-#include "analysis/race_analysis.h"
+#include "app/sheet_cells.h"
 #include "common/text_convert.h"
 #include "common/text_util.h"
 
@@ -8,6 +8,7 @@ using namespace CommonFunc;
 
 namespace {
 
+// Odds of a scratched horse, as the analysis reads them.
 constexpr float kScratchedWinOdds = 9999.9f;
 constexpr float kScratchedPlaceOdds = 999.9f;
 
@@ -24,8 +25,8 @@ int horseByRank(const RaceSheet::Column &ranks, int count, int rank)
 
 RaceSheet::RaceSheet(QObject *parent)
     : QObject(parent)
-    , grdUmaRen(8)
-    , grdWide(8)
+    , grdUmaRen(PairColumnCount)
+    , grdWide(PairColumnCount)
 {
     for (int k = 1; k <= MaxHorses(); ++k)
         lblPopular[k] = QString::number(k);
@@ -99,24 +100,47 @@ QString ScratchedText()
 
 void ClearRaceSheet(RaceSheet &sheet)
 {
-    sheet.lblHorseNum.clear();
-    sheet.lblKaisai.clear();
-    sheet.lblRaceName.clear();
-    sheet.lblRaceTime.clear();
+    SheetCells::clear(sheet, SheetCells::Clear::WithRace);
+    SheetCells::clear(sheet, SheetCells::Clear::WithAnalysis);
+    sheet.lstKaime.clear();
+    sheet.lstRaceResult.clear();
+    // No race: no horse numbers to colour.
     for (int k = 1; k <= MaxHorses; ++k) {
-        sheet.lblHorseName[k].clear();
-        sheet.lblTanHorseName[k].clear();
-        sheet.lblFukuHorseName[k].clear();
-        sheet.lblTanOdds[k].clear();
-        sheet.lblFukuOddsMin[k].clear();
-        sheet.lblFukuOddsMax[k].clear();
-        sheet.lblTanPopOdds[k].clear();
-        sheet.lblFukuPopOddsMin[k].clear();
-        sheet.lblFukuPopOddsMax[k].clear();
+        sheet.tanHorseColours[k] = {};
+        sheet.fukuHorseColours[k] = {};
     }
-    ClearAnalysis(sheet);
+    ClearPairGrids(sheet);
     sheet.sRaceFile.clear();
     sheet.notifyChanged();
+}
+
+QString PairGridHead(BetType type)
+{
+    return type == BetType::Umaren ? QStringLiteral(u"馬連 ") : QStringLiteral(u"ﾜｲﾄﾞ ");
+}
+
+void ClearPairGrids(RaceSheet &sheet)
+{
+    using A = TextGrid::Alignment;
+    constexpr A alignments[PairColumnCount] = {A::Left,  A::Right,  A::Right,  A::Right,
+                                               A::Right, A::Center, A::Center, A::Right};
+    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+        const QString heads[PairColumnCount] = {PairGridHead(type),        QStringLiteral(u"理論値"),
+                                                QStringLiteral(u"実際値"), QStringLiteral(u"乖離％"),
+                                                QStringLiteral(u"支持率"), QStringLiteral(u"判定"),
+                                                QStringLiteral(u"人気"),   QStringLiteral(u" 差")};
+        TextGrid &grid = sheet.pairGrid(type);
+        grid.setRedraw(false);
+        grid.clear();
+        // No stale empty rows of an earlier race: a race without pair odds
+        // shows the heads only.
+        grid.setRows(1);
+        for (int c = 0; c < PairColumnCount; ++c) {
+            grid.setCell(0, c, heads[c]);
+            grid.setColumnAlignment(c, alignments[c]);
+        }
+        grid.setRedraw(true);
+    }
 }
 
 } // namespace CommonFunc

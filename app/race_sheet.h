@@ -1,16 +1,20 @@
 #pragma once
 
-#include "grids/pair_grid.h"
+#include "common/bet_type.h"
+#include "common/colours.h"
+#include "common/text_grid.h"
 #include "patdata/pat_files.h"
 
 #include <QObject>
 #include <QStringList>
 
-// The race on show: every value as the text of a cell, the two lists, the
-// path of the race file, the pair odds and the two pair grids.  Cells are
-// indexed 1 to 18, by horse number in the by-horse block and by popularity
-// rank in the by-rank block.  Later stages read the texts back, so a value is
-// always seen at its display precision.
+// The model of the race on show, in the core: every value as the text of a
+// cell, the two lists, the path of the race file, the pair odds and the two
+// pair grids.  The main window, the command line and the CSV writer all read
+// it.  Cells are indexed 1 to 18, by horse number in the by-horse block and
+// by popularity rank in the by-rank block.  Later stages read the texts back,
+// so a value is always seen at its display precision.  The cells are listed
+// in app/sheet_cells.h.
 class RaceSheet : public QObject {
     Q_OBJECT
 
@@ -19,8 +23,8 @@ public:
 
     // Text and background colour of a horse-number cell and its name cell.
     struct CellColours {
-        qint32 text = 0;
-        qint32 back = 16777215;
+        qint32 text = CommonFunc::Colour::Black;
+        qint32 back = CommonFunc::Colour::White;
     };
     using ColourColumn = CommonFunc::Slots<CellColours, CommonFunc::MaxHorses>;
 
@@ -68,8 +72,13 @@ public:
     QString sRaceFile;
     CommonFunc::PairOddsTable PairOddsTable;
 
-    PairGrid grdUmaRen;
-    PairGrid grdWide;
+    TextGrid grdUmaRen;
+    TextGrid grdWide;
+    TextGrid &pairGrid(CommonFunc::BetType type) { return type == CommonFunc::BetType::Umaren ? grdUmaRen : grdWide; }
+    const TextGrid &pairGrid(CommonFunc::BetType type) const
+    {
+        return type == CommonFunc::BetType::Umaren ? grdUmaRen : grdWide;
+    }
 
     static constexpr int MaxHorses() { return CommonFunc::MaxHorses; }
     int HorseCount() const;
@@ -97,8 +106,29 @@ private:
 
 namespace CommonFunc {
 
+// The columns of a pair grid.
+enum PairColumn : int {
+    PairLabel,       // "馬連 "/"ﾜｲﾄﾞ " head, " 1- 2" rows
+    PairTheoretical, // 理論値
+    PairActual,      // 実際値
+    PairDeviation,   // 乖離％
+    PairSupport,     // 支持率
+    PairMark,        // 判定
+    PairPopularity,  // 人気
+    PairRankDiff,    // 差: umaren rank minus wide rank
+    PairColumnCount
+};
+
+// Theoretical and actual price of a pair with a scratched horse.
+constexpr float ScratchedPairPrice = 99999.9f;
+
 // Empties the sheet: no race on show.
 void ClearRaceSheet(RaceSheet &sheet);
+
+QString PairGridHead(BetType type); // "馬連 " or "ﾜｲﾄﾞ "
+
+// Empties both grids down to their head rows and writes the heads.
+void ClearPairGrids(RaceSheet &sheet);
 
 // The scratched marker of the odds texts.
 QString ScratchedText();

@@ -1,6 +1,6 @@
 #include "app/race_sheet.h"
 #include "export/csv_export.h"
-#include "patdata/race_loader.h"
+#include "race/race_loader.h"
 #include "settings/settings_store.h"
 #include "support/race_files.h"
 

@@ -3,7 +3,7 @@
 #include "common/messages.h"
 #include "export/csv_export.h"
 #include "patdata/file_list.h"
-#include "patdata/race_loader.h"
+#include "race/race_loader.h"
 #include "settings/settings_store.h"
 
 #include <QCoreApplication>
@@ -121,7 +121,7 @@ QString listText(const QStringList &lines)
     return text;
 }
 
-QString gridText(const PairGrid &grid)
+QString gridText(const TextGrid &grid)
 {
     TextTable table;
     using A = TextTable::Align;

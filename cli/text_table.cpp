@@ -1,5 +1,7 @@
 #include "cli/text_table.h"
 
+#include "common/text_util.h"
+
 namespace {
 
 bool isWide(char32_t c)
@@ -42,9 +44,8 @@ QString TextTable::render(const QString &indent) const
                 line += u' ';
             line += right ? padding + row[c] : row[c] + padding;
         }
-        while (line.endsWith(u' '))
-            line.chop(1);
-        out += line + u'\n';
+        out += CommonFunc::TrimTrailingSpacesView(line);
+        out += u'\n';
     }
     return out;
 }

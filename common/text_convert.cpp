@@ -1,5 +1,7 @@
 #include "common/text_convert.h"
 
+#include "common/text_util.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -12,7 +14,6 @@ namespace CommonFunc {
 
 namespace {
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
 bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
 // A number found in a text: where its parts stand, and for the common short
@@ -131,15 +132,10 @@ qsizetype scanNumber(QStringView text, qsizetype pos, NumberText &out)
 // The whole text as a number string, or false when it is not one.
 bool wholeNumber(QStringView text, NumberText &out)
 {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    if (begin == end)
+    text = TrimBlanksView(text);
+    if (text.isEmpty())
         return false;
-    return scanNumber(text, begin, out) == end - begin;
+    return scanNumber(text, 0, out) == text.size();
 }
 
 // Whether a number string that from_chars finds out of range lies below the
@@ -283,11 +279,9 @@ std::optional<float> ParseSingle(QStringView text)
 
 double NumericValue(QStringView text)
 {
-    qsizetype i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
+    text = TrimLeadingBlanksView(text);
     NumberText s;
-    if (scanNumber(text, i, s) == 0)
+    if (scanNumber(text, 0, s) == 0)
         return 0.0;
     // Beyond double range: a huge exponent, which no PAT text holds.
     return valueOf<double>(s).value_or(0.0);
@@ -295,11 +289,9 @@ double NumericValue(QStringView text)
 
 float NumericValueSingle(QStringView text)
 {
-    qsizetype i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
+    text = TrimLeadingBlanksView(text);
     NumberText s;
-    if (scanNumber(text, i, s) == 0)
+    if (scanNumber(text, 0, s) == 0)
         return 0.0f;
     return valueOf<float>(s).value_or(0.0f);
 }
@@ -388,15 +380,11 @@ QString FormatSingle(float value)
 
 QString FormatSingleOfText(QStringView text)
 {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
+    text = TrimBlanksView(text);
+    const qsizetype end = text.size();
 
     // sign? digits [. digits], nothing else
-    qsizetype i = begin;
+    qsizetype i = 0;
     bool negative = false;
     if (i < end && (text[i] == u'+' || text[i] == u'-')) {
         negative = text[i] == u'-';

@@ -22,4 +22,37 @@ inline QString TrimSpaces(const QString &text)
     return TrimSpacesView(text).toString();
 }
 
+inline bool IsBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+// Removes leading blanks (spaces and tabs), as number texts allow.
+inline QStringView TrimLeadingBlanksView(QStringView text)
+{
+    qsizetype begin = 0;
+    while (begin < text.size() && IsBlank(text[begin]))
+        ++begin;
+    return text.mid(begin);
+}
+
+// Removes leading and trailing blanks (spaces and tabs).
+inline QStringView TrimBlanksView(QStringView text)
+{
+    text = TrimLeadingBlanksView(text);
+    qsizetype end = text.size();
+    while (end > 0 && IsBlank(text[end - 1]))
+        --end;
+    return text.first(end);
+}
+
+// Removes trailing spaces.
+inline QStringView TrimTrailingSpacesView(QStringView text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1] == u' ')
+        --end;
+    return text.first(end);
+}
+
 } // namespace CommonFunc

@@ -11,18 +11,18 @@ namespace CommonFunc {
 
 namespace {
 
-void addGridRow(CsvLine &line, const PairGrid &grid, int row)
+void addGridRow(CsvLine &line, const TextGrid &grid, int row)
 {
-    line.addText(grid.cell(row, 0));
-    for (int c = 1; c <= 4; ++c)
+    line.addText(grid.cell(row, PairLabel));
+    for (int c = PairTheoretical; c <= PairSupport; ++c)
         line.addValueOf(grid.cell(row, c));
-    for (int c = 5; c <= 7; ++c)
+    for (int c = PairMark; c <= PairRankDiff; ++c)
         line.addText(grid.cell(row, c));
 }
 
-QString gridLabel(const PairGrid &grid, int row)
+QString gridLabel(const TextGrid &grid, int row)
 {
-    return row < grid.rows() ? grid.cell(row, 0) : QString();
+    return row < grid.rows() ? grid.cell(row, PairLabel) : QString();
 }
 
 } // namespace
@@ -85,8 +85,8 @@ bool WriteCsvFile(const RaceSheet &sheet, const QString &path)
     file.addLine(pairHead);
 
     // Rows in their current order; a grid without pair data has no rows.
-    const PairGrid &umaren = sheet.grdUmaRen;
-    const PairGrid &wide = sheet.grdWide;
+    const TextGrid &umaren = sheet.grdUmaRen;
+    const TextGrid &wide = sheet.grdWide;
     const int pairs = count * (count - 1) / 2;
     for (int r = 1; r <= pairs; ++r) {
         if (r >= umaren.rows() && r >= wide.rows())

@@ -16,7 +16,7 @@
 #include "export/csv_export.h"
 #include "patdata/pat_files.h"
 #include "patdata/cp932.h"
-#include "patdata/race_loader.h"
+#include "race/race_loader.h"
 #include "settings/settings_store.h"
 
 #include <QFile>
@@ -65,7 +65,7 @@ void requirePermutation(const RaceSheet::Column &ranks, int count, const char *w
 }
 
 // Every pair of the race once, in whatever order a sort left them.
-void requireEveryPair(const PairGrid &grid, int count)
+void requireEveryPair(const TextGrid &grid, int count)
 {
     QSet<QString> labels;
     for (int i = 1; i < count; ++i) {
@@ -233,7 +233,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         require(sheet.HorseCount() == PatCount(odds.Header.HorseCount), "horse count on show");
         const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
         const int pairs = count * (count - 1) / 2;
-        for (PairGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide})
+        for (TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide})
             require(grid->rows() == 1 || grid->rows() == pairs + 1, "a grid has a row per pair or none");
         require(sheet.grdUmaRen.rows() == sheet.grdWide.rows(), "both grids or neither");
         requirePermutation(sheet.lblTanPopular, count, "win ranks");

@@ -2,10 +2,11 @@
 
 #include "analysis/pair_prices.h"
 #include "app/race_sheet.h"
+#include "common/colours.h"
 #include "common/number_format.h"
 #include "common/text_convert.h"
+#include "common/text_grid.h"
 #include "common/text_util.h"
-#include "grids/pair_grid.h"
 
 #include <array>
 #include <cmath>
@@ -14,36 +15,17 @@ namespace CommonFunc {
 
 namespace {
 
-PairGrid &gridOf(RaceSheet &sheet, BetType type)
-{
-    return type == BetType::Umaren ? sheet.grdUmaRen : sheet.grdWide;
-}
-
-void writeHeads(PairGrid &grid, BetType type)
-{
-    const QString heads[8] = {PairGridHead(type),         QStringLiteral(u"理論値"), QStringLiteral(u"実際値"),
-                              QStringLiteral(u"乖離％"),  QStringLiteral(u"支持率"), QStringLiteral(u"判定"),
-                              QStringLiteral(u"人気"),    QStringLiteral(u" 差")};
-    for (int c = 0; c < 8; ++c)
-        grid.setCell(0, c, heads[c]);
-    using A = PairGrid::Alignment;
-    const A alignments[8] = {A::Left, A::Right, A::Right, A::Right, A::Right, A::Center, A::Center, A::Right};
-    for (int c = 0; c < 8; ++c)
-        grid.setColumnAlignment(c, alignments[c]);
-}
-
 // A support rate limit: a rate that is not a number skips that horse's test.
 bool belowLimit(const std::optional<float> &rate, float limit)
 {
     return rate && *rate < limit;
 }
 
-void fillGrid(RaceSheet &sheet, BetType type)
+void fillGrid(RaceSheet &sheet, BetType type, const RaceOptions::Judge &options)
 {
-    PairGrid &grid = gridOf(sheet, type);
+    TextGrid &grid = sheet.pairGrid(type);
     const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
     const int pairs = count * (count - 1) / 2;
-    const PairJudgeOptions options = PairJudgeOptions::read(type);
 
     const SupportRates rates = SupportRates::of(sheet);
     std::array<HorseForPrices, MaxHorses + 1> horses {};
@@ -57,49 +39,50 @@ void fillGrid(RaceSheet &sheet, BetType type)
         for (int j = i + 1; j <= count; ++j) {
             const PairPrices prices =
                 ComputePairPrices(sheet, type, i, j, horses[std::size_t(i)], horses[std::size_t(j)]);
-            grid.setCell(r, 0, MakePairLabel(i, j));
-            grid.setCell(r, 1, prices.theoretical ? FormatFixed(*prices.theoretical, 1) : QString());
-            grid.setCell(r, 2, prices.actual ? FormatFixed(*prices.actual, 1) : QString());
-            grid.setCell(r, 3, prices.deviation ? FormatDeviation(*prices.deviation) : QString());
-            grid.setCell(r, 4, prices.support ? FormatFixed(*prices.support, 3) : QString());
-            grid.setCurrentCell(r, 5);
+            grid.setCell(r, PairLabel, MakePairLabel(i, j));
+            grid.setCell(r, PairTheoretical, prices.theoretical ? FormatFixed(*prices.theoretical, 1) : QString());
+            grid.setCell(r, PairActual, prices.actual ? FormatFixed(*prices.actual, 1) : QString());
+            grid.setCell(r, PairDeviation, prices.deviation ? FormatDeviation(*prices.deviation) : QString());
+            grid.setCell(r, PairSupport, prices.support ? FormatFixed(*prices.support, 3) : QString());
+            grid.setCurrentCell(r, PairMark);
             if (prices.deviation)
                 JudgePair(rates, grid, r, options, i, j, *prices.theoretical, *prices.actual, *prices.deviation);
             else
-                grid.setTextColor(r, 5, SystemColor::WindowBackground);
+                grid.setTextColor(r, PairMark, SystemColor::WindowBackground);
             grid.setTopRow(1);
             ++r;
         }
     }
 
     // Popularity by actual price: the rank is the row's position.
-    grid.sortNumericAscending(2);
+    grid.sortNumericAscending(PairActual);
     for (int k = 1; k <= pairs; ++k) {
-        const std::optional<double> theoretical = ParseNumber(grid.cell(k, 1));
-        const bool scratched = theoretical && *theoretical == 99999.9;
-        grid.setCell(k, 6, scratched ? ScratchedText() : QString::number(k));
+        // The theoretical price as read back from its one-decimal text.
+        const std::optional<float> theoretical = ParseSingle(grid.cell(k, PairTheoretical));
+        const bool scratched = theoretical && *theoretical == ScratchedPairPrice;
+        grid.setCell(k, PairPopularity, scratched ? ScratchedText() : QString::number(k));
     }
-    grid.sortTextAscending(0, Qt::CaseInsensitive);
+    grid.sortTextAscending(PairLabel, Qt::CaseInsensitive);
 
     if (type == BetType::Wide) {
-        PairGrid &umaren = sheet.grdUmaRen;
+        TextGrid &umaren = sheet.grdUmaRen;
         for (int row = 1; row < grid.rows(); ++row) {
-            const QString wideRank = grid.cell(row, 6);
+            const QString wideRank = grid.cell(row, PairPopularity);
             if (wideRank == ScratchedText()) {
                 if (row < umaren.rows())
-                    umaren.setCell(row, 7, QStringLiteral("0"));
-                grid.setCell(row, 7, QStringLiteral("0"));
+                    umaren.setCell(row, PairRankDiff, QStringLiteral("0"));
+                grid.setCell(row, PairRankDiff, QStringLiteral("0"));
                 continue;
             }
             if (row >= umaren.rows())
                 continue;
-            const std::optional<double> u = ParseNumber(umaren.cell(row, 6));
+            const std::optional<double> u = ParseNumber(umaren.cell(row, PairPopularity));
             const std::optional<double> w = ParseNumber(wideRank);
             if (!u || !w)
                 continue;
             const QString difference = QString::number(qint64(*u - *w));
-            umaren.setCell(row, 7, difference);
-            grid.setCell(row, 7, difference);
+            umaren.setCell(row, PairRankDiff, difference);
+            grid.setCell(row, PairRankDiff, difference);
         }
     }
     grid.setRedraw(true);
@@ -107,55 +90,14 @@ void fillGrid(RaceSheet &sheet, BetType type)
 
 } // namespace
 
-PairJudgeOptions PairJudgeOptions::read(BetType type)
+void FillUmarenGrid(RaceSheet &sheet, const RaceOptions &options)
 {
-    PairJudgeOptions o;
-    o.dispSign = GetDispSign(type);
-    o.isIdealLimit = GetIsIdealLimit(type);
-    o.idealLimit = GetIdealLimit(type);
-    o.isRealLimit = GetIsRealLimit(type);
-    o.realLimit = GetRealLimit(type);
-    o.isTanRatioLimit = GetIsTanRatioLimit(type);
-    o.tanRatioLimit = GetTanRatioLimit(type);
-    o.isFukuRatioLimit = GetIsFukuRatioLimit(type);
-    o.fukuRatioLimit = GetFukuRatioLimit(type);
-    for (int level = 1; level <= 5; ++level) {
-        o.detectMin[level - 1] = GetDetectMin(type, level);
-        o.detectMax[level - 1] = GetDetectMax(type, level);
-        o.dispChar[level - 1] = GetDispChar(type, level);
-    }
-    o.plusColor = GetPlusColor(type);
-    o.minusColor = GetMinusColor(type);
-    return o;
+    fillGrid(sheet, BetType::Umaren, options.uma);
 }
 
-QString PairGridHead(BetType type)
+void FillWideGrid(RaceSheet &sheet, const RaceOptions &options)
 {
-    return type == BetType::Umaren ? QStringLiteral(u"馬連 ") : QStringLiteral(u"ﾜｲﾄﾞ ");
-}
-
-void ClearPairGrids(RaceSheet &sheet)
-{
-    for (BetType type : {BetType::Umaren, BetType::Wide}) {
-        PairGrid &grid = gridOf(sheet, type);
-        grid.setRedraw(false);
-        grid.clear();
-        // No stale empty rows of an earlier race: a race without pair odds
-        // shows the heads only.
-        grid.setRows(1);
-        writeHeads(grid, type);
-        grid.setRedraw(true);
-    }
-}
-
-void FillUmarenGrid(RaceSheet &sheet)
-{
-    fillGrid(sheet, BetType::Umaren);
-}
-
-void FillWideGrid(RaceSheet &sheet)
-{
-    fillGrid(sheet, BetType::Wide);
+    fillGrid(sheet, BetType::Wide, options.wide);
 }
 
 SupportRates SupportRates::of(const RaceSheet &sheet)
@@ -168,13 +110,7 @@ SupportRates SupportRates::of(const RaceSheet &sheet)
     return rates;
 }
 
-void JudgePair(const RaceSheet &sheet, PairGrid &grid, int row, const PairJudgeOptions &o, int i, int j,
-               float theoretical, float actual, float deviation)
-{
-    JudgePair(SupportRates::of(sheet), grid, row, o, i, j, theoretical, actual, deviation);
-}
-
-void JudgePair(const SupportRates &rates, PairGrid &grid, int row, const PairJudgeOptions &o, int i, int j,
+void JudgePair(const SupportRates &rates, TextGrid &grid, int row, const RaceOptions::Judge &o, int i, int j,
                float theoretical, float actual, float deviation)
 {
     bool judged = true;
@@ -195,22 +131,23 @@ void JudgePair(const SupportRates &rates, PairGrid &grid, int row, const PairJud
     if (judged) {
         const float magnitude = std::fabs(deviation);
         for (int level = 0; level < 5; ++level) {
-            if (float(o.detectMin[level]) <= magnitude && magnitude < float(o.detectMax[level])) {
-                grid.setCell(row, 5, o.dispChar[level]);
+            const auto i = std::size_t(level);
+            if (float(o.detectMin[i]) <= magnitude && magnitude < float(o.detectMax[i])) {
+                grid.setCell(row, PairMark, o.dispChar[i]);
                 break;
             }
         }
     }
 
-    const bool marked = !TrimSpaces(grid.cell(row, 5)).isEmpty();
+    const bool marked = !TrimSpacesView(grid.cell(row, PairMark)).isEmpty();
     if (!marked)
-        grid.setTextColor(row, 5, SystemColor::WindowBackground);
+        grid.setTextColor(row, PairMark, SystemColor::WindowBackground);
     else if (deviation > 0.0f)
-        grid.setTextColor(row, 5, o.plusColor);
+        grid.setTextColor(row, PairMark, o.plusColor);
     else if (deviation < 0.0f)
-        grid.setTextColor(row, 5, o.minusColor);
+        grid.setTextColor(row, PairMark, o.minusColor);
     else
-        grid.setTextColor(row, 5, SystemColor::WindowText); // visible, unlike the background colour
+        grid.setTextColor(row, PairMark, SystemColor::WindowText); // visible, unlike the background colour
 }
 
 namespace {
@@ -236,12 +173,12 @@ void JudgeRace(RaceSheet &sheet)
     const bool haveFavourite = favourite > 0;
     const float favouriteOdds = haveFavourite ? sheet.TanOddsValue(favourite) : 0.0f;
 
-    const PairGrid &umaren = sheet.grdUmaRen;
-    const PairGrid &wide = sheet.grdWide;
+    const TextGrid &umaren = sheet.grdUmaRen;
+    const TextGrid &wide = sheet.grdWide;
     for (int r = 1; r < umaren.rows(); ++r) {
-        const std::optional<double> a = ParseNumber(umaren.cell(r, 2));
-        const std::optional<double> b = ParseNumber(umaren.cell(r, 3));
-        const QString label = umaren.cell(r, 0);
+        const std::optional<double> a = ParseNumber(umaren.cell(r, PairActual));
+        const std::optional<double> b = ParseNumber(umaren.cell(r, PairDeviation));
+        const QString label = umaren.cell(r, PairLabel);
         if (!a || !b)
             continue;
         if (*b >= 30 && *a >= 20 && *a < 30)
@@ -251,7 +188,7 @@ void JudgeRace(RaceSheet &sheet)
 
         if (r >= wide.rows() || *b < 5)
             continue;
-        const std::optional<double> w = ParseNumber(wide.cell(r, 2));
+        const std::optional<double> w = ParseNumber(wide.cell(r, PairActual));
         if (!w)
             continue;
         for (const WideBand &band : kWideBands) {

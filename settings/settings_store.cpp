@@ -1,6 +1,8 @@
 #include "settings/settings_store.h"
 
 #include "common/text_convert.h"
+#include "common/text_util.h"
+#include "settings/race_options.h"
 
 #include <QDir>
 #include <QSettings>
@@ -85,24 +87,10 @@ std::optional<T> readTypedNoDefault(const QString &section, const QString &key, 
     return convert(*stored);
 }
 
-QString trimmedBlanks(const QString &text)
+const RaceOptions &defaults()
 {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && (text[begin] == u' ' || text[begin] == u'\t'))
-        ++begin;
-    while (end > begin && (text[end - 1] == u' ' || text[end - 1] == u'\t'))
-        --end;
-    return text.mid(begin, end - begin);
+    return DefaultRaceOptions();
 }
-
-constexpr qint16 kDetectMinUma[5] = {500, 300, 200, 100, 50};
-constexpr qint16 kDetectMaxUma[5] = {1000, 500, 300, 200, 100};
-constexpr qint16 kDetectMinWide[5] = {300, 200, 100, 50, 30};
-constexpr qint16 kDetectMaxWide[5] = {1000, 300, 200, 100, 50};
-constexpr const char16_t *kMarks[5] = {u"◎", u"○", u"▲", u"△", u"×"};
-
-constexpr qint32 kWhite = 16777215;
 
 } // namespace
 
@@ -197,7 +185,7 @@ std::optional<qint32> ColourFromText(const QString &text)
 
 std::optional<bool> FlagFromText(const QString &text)
 {
-    const QString word = trimmedBlanks(text);
+    const QString word = TrimBlanksView(text).toString();
     if (word.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0)
         return true;
     if (word.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0)
@@ -253,12 +241,20 @@ QString GetPatFilePath(const QString &fileName)
     return GetPatFolder() + fileName;
 }
 
+namespace {
+
+// Every horse number, 0 and numbers beyond 18 included, starts white.
+qint32 defaultHorseNoColor(int) { return defaults().horseNoColor[0]; }
+
+} // namespace
+
 std::optional<qint32> TryGetHorseNoColor(int horse)
 {
-    return readTyped<qint32>(Section::horseNoColor(), QString::number(horse), ColourText(kWhite), ColourFromText);
+    return readTyped<qint32>(Section::horseNoColor(), QString::number(horse), ColourText(defaultHorseNoColor(horse)),
+                             ColourFromText);
 }
 
-qint32 GetHorseNoColor(int horse) { return TryGetHorseNoColor(horse).value_or(kWhite); }
+qint32 GetHorseNoColor(int horse) { return TryGetHorseNoColor(horse).value_or(defaultHorseNoColor(horse)); }
 
 void SetHorseNoColor(int horse, qint32 colour)
 {
@@ -267,10 +263,11 @@ void SetHorseNoColor(int horse, qint32 colour)
 
 std::optional<qint16> TryGetDetectVal()
 {
-    return readTyped<qint16>(Section::autoJudge(), QStringLiteral("DetectVal"), QStringLiteral("5"), IntegerFromText);
+    return readTyped<qint16>(Section::autoJudge(), QStringLiteral("DetectVal"), IntegerText(defaults().detectVal),
+                             IntegerFromText);
 }
 
-qint16 GetDetectVal() { return TryGetDetectVal().value_or(5); }
+qint16 GetDetectVal() { return TryGetDetectVal().value_or(defaults().detectVal); }
 
 void SetDetectVal(qint16 value)
 {
@@ -285,19 +282,19 @@ qint16 defaultDetectMin(BetType type, int level)
 {
     if (!validLevel(level))
         return 0;
-    return type == BetType::Umaren ? kDetectMinUma[level - 1] : kDetectMinWide[level - 1];
+    return defaults().judge(type).detectMin[std::size_t(level - 1)];
 }
 
 qint16 defaultDetectMax(BetType type, int level)
 {
     if (!validLevel(level))
         return 0;
-    return type == BetType::Umaren ? kDetectMaxUma[level - 1] : kDetectMaxWide[level - 1];
+    return defaults().judge(type).detectMax[std::size_t(level - 1)];
 }
 
-QString defaultDispChar(int level)
+QString defaultDispChar(BetType type, int level)
 {
-    return validLevel(level) ? QString::fromUtf16(kMarks[level - 1]) : QString();
+    return validLevel(level) ? defaults().judge(type).dispChar[std::size_t(level - 1)] : QString();
 }
 
 template <typename T, typename Convert>
@@ -345,12 +342,12 @@ void SetDetectMax(BetType type, int level, qint16 value)
 
 std::optional<QString> TryGetDispChar(BetType type, int level)
 {
-    return readLevel<QString>(type, level, u"DispChar", defaultDispChar(level), textAsIs);
+    return readLevel<QString>(type, level, u"DispChar", defaultDispChar(type, level), textAsIs);
 }
 
 QString GetDispChar(BetType type, int level)
 {
-    return TryGetDispChar(type, level).value_or(defaultDispChar(level));
+    return TryGetDispChar(type, level).value_or(defaultDispChar(type, level));
 }
 
 void SetDispChar(BetType type, int level, const QString &mark)
@@ -360,44 +357,29 @@ void SetDispChar(BetType type, int level, const QString &mark)
 
 // Fixed-name twins -------------------------------------------------------------
 
-#define MINUKURU_FIXED_OPTION(Name, Type, FromText, ToText, Default)                                       \
+#define MINUKURU_FIXED_OPTION(Name, Field, Type, FromText, ToText)                                         \
     std::optional<Type> TryGet##Name(BetType type)                                                         \
     {                                                                                                      \
-        return readTyped<Type>(Section::autoJudge(), fixedKey(u## #Name, type), ToText(Default), FromText); \
+        return readTyped<Type>(Section::autoJudge(), fixedKey(u## #Name, type),                             \
+                               ToText(defaults().judge(type).Field), FromText);                            \
     }                                                                                                      \
-    Type Get##Name(BetType type) { return TryGet##Name(type).value_or(Default); }                         \
+    Type Get##Name(BetType type) { return TryGet##Name(type).value_or(defaults().judge(type).Field); }     \
     void Set##Name(BetType type, Type value)                                                               \
     {                                                                                                      \
         WriteSettingText(Section::autoJudge(), fixedKey(u## #Name, type), ToText(value));                  \
     }
 
-MINUKURU_FIXED_OPTION(DispSign, qint16, IntegerFromText, IntegerText, qint16(0))
-MINUKURU_FIXED_OPTION(PlusColor, qint32, ColourFromText, ColourText, qint32(0))
-MINUKURU_FIXED_OPTION(MinusColor, qint32, ColourFromText, ColourText, qint32(255))
-MINUKURU_FIXED_OPTION(IsIdealLimit, bool, FlagFromText, FlagText, true)
-MINUKURU_FIXED_OPTION(IdealLimit, float, RealFromText, RealText, 1000.0f)
-MINUKURU_FIXED_OPTION(IsRealLimit, bool, FlagFromText, FlagText, true)
-MINUKURU_FIXED_OPTION(IsTanRatioLimit, bool, FlagFromText, FlagText, true)
-MINUKURU_FIXED_OPTION(TanRatioLimit, float, RealFromText, RealText, 0.04f)
-MINUKURU_FIXED_OPTION(IsFukuRatioLimit, bool, FlagFromText, FlagText, true)
-MINUKURU_FIXED_OPTION(FukuRatioLimit, float, RealFromText, RealText, 0.05f)
+MINUKURU_FIXED_OPTION(DispSign, dispSign, qint16, IntegerFromText, IntegerText)
+MINUKURU_FIXED_OPTION(PlusColor, plusColor, qint32, ColourFromText, ColourText)
+MINUKURU_FIXED_OPTION(MinusColor, minusColor, qint32, ColourFromText, ColourText)
+MINUKURU_FIXED_OPTION(IsIdealLimit, isIdealLimit, bool, FlagFromText, FlagText)
+MINUKURU_FIXED_OPTION(IdealLimit, idealLimit, float, RealFromText, RealText)
+MINUKURU_FIXED_OPTION(IsRealLimit, isRealLimit, bool, FlagFromText, FlagText)
+MINUKURU_FIXED_OPTION(RealLimit, realLimit, float, RealFromText, RealText)
+MINUKURU_FIXED_OPTION(IsTanRatioLimit, isTanRatioLimit, bool, FlagFromText, FlagText)
+MINUKURU_FIXED_OPTION(TanRatioLimit, tanRatioLimit, float, RealFromText, RealText)
+MINUKURU_FIXED_OPTION(IsFukuRatioLimit, isFukuRatioLimit, bool, FlagFromText, FlagText)
+MINUKURU_FIXED_OPTION(FukuRatioLimit, fukuRatioLimit, float, RealFromText, RealText)
 #undef MINUKURU_FIXED_OPTION
-
-// The actual-price limit is the one option whose twins differ in default.
-std::optional<float> TryGetRealLimit(BetType type)
-{
-    const float fallback = type == BetType::Umaren ? 300.0f : 100.0f;
-    return readTyped<float>(Section::autoJudge(), fixedKey(u"RealLimit", type), RealText(fallback), RealFromText);
-}
-
-float GetRealLimit(BetType type)
-{
-    return TryGetRealLimit(type).value_or(type == BetType::Umaren ? 300.0f : 100.0f);
-}
-
-void SetRealLimit(BetType type, float limit)
-{
-    WriteSettingText(Section::autoJudge(), fixedKey(u"RealLimit", type), RealText(limit));
-}
 
 } // namespace CommonFunc

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/bet_type.h"
+
 #include <QString>
 
 #include <optional>
@@ -10,8 +12,6 @@
 // is a TryGet* that reports a stored text that does not convert (nullopt) and
 // a Get* that falls back to the default then.
 namespace CommonFunc {
-
-enum class BetType { Umaren, Wide };
 
 // Section names as the store addresses them ("Option\AutoJudge" nests
 // "AutoJudge" under "Option").

@@ -1,6 +1,6 @@
-#include "about/about_dialog.h"
+#include "about/ui/about_dialog.h"
 
-#include "app/twips.h"
+#include "app/ui/twips.h"
 
 #include <QLabel>
 #include <QLineEdit>

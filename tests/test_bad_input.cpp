@@ -2,7 +2,7 @@
 #include "common/messages.h"
 #include "export/csv_export.h"
 #include "patdata/pat_files.h"
-#include "patdata/race_loader.h"
+#include "race/race_loader.h"
 #include "settings/settings_store.h"
 #include "support/csv_check.h"
 #include "support/message_recorder.h"
@@ -878,7 +878,7 @@ void TestBadInput::settingsGarbage()
         // The stored marks are the ones shown.
         int marked = 0;
         for (BetType type : {BetType::Umaren, BetType::Wide}) {
-            const PairGrid &grid = type == BetType::Umaren ? sheet.grdUmaRen : sheet.grdWide;
+            const TextGrid &grid = type == BetType::Umaren ? sheet.grdUmaRen : sheet.grdWide;
             for (int r = 1; r < grid.rows(); ++r) {
                 if (grid.cell(r, 5).isEmpty())
                     continue;

@@ -1,6 +1,6 @@
 #include "app/race_sheet.h"
 #include "export/csv_export.h"
-#include "patdata/race_loader.h"
+#include "race/race_loader.h"
 #include "settings/settings_store.h"
 #include "support/file_bytes.h"
 #include "support/message_recorder.h"
@@ -248,7 +248,7 @@ void TestCli::show()
     // Both grids, head row first, in the rows' order.
     RaceSheet sheet;
     QVERIFY(LoadRace(sheet, m_race));
-    for (const PairGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
+    for (const TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
         const QString headFirst = grid->cell(0, 0).trimmed();
         qsizetype at = 0;
         while (at < lines.size() && !lines[at].trimmed().startsWith(headFirst))

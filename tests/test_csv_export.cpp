@@ -1,6 +1,6 @@
 #include "app/race_sheet.h"
 #include "export/csv_export.h"
-#include "patdata/race_loader.h"
+#include "race/race_loader.h"
 #include "settings/settings_store.h"
 #include "support/file_bytes.h"
 #include "support/message_recorder.h"

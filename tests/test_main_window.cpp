@@ -1,8 +1,8 @@
-#include "app/main_window.h"
-#include "app/twips.h"
+#include "app/ui/main_window.h"
+#include "app/ui/twips.h"
 #include "common/text_convert.h"
-#include "grids/pair_grid.h"
-#include "grids/pair_grid_view.h"
+#include "common/text_grid.h"
+#include "grids/ui/pair_grid_view.h"
 #include "settings/settings_store.h"
 #include "support/message_recorder.h"
 #include "support/race_files.h"
@@ -42,7 +42,7 @@ RaceFiles bigRace()
     return race;
 }
 
-QStringList columnTexts(const PairGrid &grid, int column)
+QStringList columnTexts(const TextGrid &grid, int column)
 {
     QStringList texts;
     for (int r = 1; r < grid.rows(); ++r)

@@ -1,9 +1,9 @@
-#include "settings/options_dialog.h"
+#include "settings/ui/options_dialog.h"
 
-#include "app/gui_support.h"
-#include "app/twips.h"
-#include "grids/pair_fill.h"
-#include "settings/option_controls.h"
+#include "app/ui/gui_support.h"
+#include "app/ui/twips.h"
+#include "common/colours.h"
+#include "settings/ui/option_controls.h"
 #include "support/message_recorder.h"
 
 #include <QApplication>

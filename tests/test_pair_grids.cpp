@@ -1,8 +1,8 @@
 #include "analysis/result_hits.h"
 #include "app/race_sheet.h"
 #include "grids/pair_fill.h"
-#include "grids/pair_grid.h"
-#include "patdata/race_loader.h"
+#include "common/text_grid.h"
+#include "race/race_loader.h"
 #include "settings/settings_store.h"
 #include "support/race_files.h"
 
@@ -49,11 +49,11 @@ void scratch(RaceSheet &sheet, int horse)
 
 void fillBoth(RaceSheet &sheet)
 {
-    FillUmarenGrid(sheet);
-    FillWideGrid(sheet);
+    FillUmarenGrid(sheet, ReadRaceOptions());
+    FillWideGrid(sheet, ReadRaceOptions());
 }
 
-QStringList rowTexts(const PairGrid &grid, int row)
+QStringList rowTexts(const TextGrid &grid, int row)
 {
     QStringList texts;
     for (int c = 0; c < grid.columns(); ++c)
@@ -61,7 +61,7 @@ QStringList rowTexts(const PairGrid &grid, int row)
     return texts;
 }
 
-QStringList column(const PairGrid &grid, int col)
+QStringList column(const TextGrid &grid, int col)
 {
     QStringList texts;
     for (int r = 1; r < grid.rows(); ++r)
@@ -192,7 +192,7 @@ void TestPairGrids::cellTexts()
         setPair(sheet, 1, 2, u"1.0"_s, odds[0], odds[1]);
     fillBoth(sheet);
 
-    const PairGrid &grid = type == BetType::Umaren ? sheet.grdUmaRen : sheet.grdWide;
+    const TextGrid &grid = type == BetType::Umaren ? sheet.grdUmaRen : sheet.grdWide;
     QCOMPARE(grid.rows(), 2);
     QCOMPARE(grid.cell(1, 0), u" 1- 2"_s);
     QCOMPARE(rowTexts(grid, 1).mid(1, 4), texts);
@@ -245,7 +245,7 @@ void TestPairGrids::cannotCompute()
         setPair(sheet, 1, 2, u"1.0"_s, odds[0], odds[1]);
     fillBoth(sheet);
 
-    const PairGrid &grid = type == BetType::Umaren ? sheet.grdUmaRen : sheet.grdWide;
+    const TextGrid &grid = type == BetType::Umaren ? sheet.grdUmaRen : sheet.grdWide;
     QCOMPARE(rowTexts(grid, 1).mid(1, 4), texts);
     QCOMPARE(grid.cell(1, 5), QString()); // not judged
     // The fill went on: the pair of two sound horses is complete and judged.
@@ -268,7 +268,7 @@ void TestPairGrids::scratchedPairs()
     fillBoth(sheet);
 
     const QStringList scratchedRow = {u"99999.9"_s, u"99999.9"_s, u"0.0"_s, u"0.000"_s, u""_s, kScratched, u"0"_s};
-    for (const PairGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
+    for (const TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
         QCOMPARE(column(*grid, 0), QStringList({u" 1- 2"_s, u" 1- 3"_s, u" 1- 4"_s, u" 2- 3"_s, u" 2- 4"_s, u" 3- 4"_s}));
         for (int row : {2, 4, 6})
             QCOMPARE(rowTexts(*grid, row).mid(1), scratchedRow);
@@ -317,7 +317,7 @@ void TestPairGrids::eighteenRunners()
     }
     fillBoth(sheet);
 
-    for (const PairGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
+    for (const TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
         QCOMPARE(grid->rows(), 154);
         QCOMPARE(column(*grid, 0), labels);
     }
@@ -341,7 +341,7 @@ void TestPairGrids::twoRunners()
     setRunners(sheet, 2);
     setPair(sheet, 1, 2, u"3.0"_s, u"1.2"_s, u"1.4"_s);
     fillBoth(sheet);
-    for (const PairGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
+    for (const TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
         QCOMPARE(grid->rows(), 2);
         QCOMPARE(grid->cell(1, 0), u" 1- 2"_s);
         QCOMPARE(grid->cell(1, 6), u"1"_s);
@@ -381,13 +381,13 @@ void TestPairGrids::wideFillTouchesOnlyTheDifferenceOfUmaren()
         for (int j = i + 1; j <= 5; ++j, ++r)
             setPair(sheet, i, j, QString::number(20 - r) + u".0"_s, QString::number(r + 1) + u".0"_s,
                     QString::number(r + 2) + u".0"_s);
-    FillUmarenGrid(sheet);
+    FillUmarenGrid(sheet, ReadRaceOptions());
     QList<QStringList> before;
     for (int row = 0; row < sheet.grdUmaRen.rows(); ++row)
         before << rowTexts(sheet.grdUmaRen, row);
     QCOMPARE(sheet.grdUmaRen.cell(1, 7), QString()); // the umaren run alone writes no difference
 
-    FillWideGrid(sheet);
+    FillWideGrid(sheet, ReadRaceOptions());
     QCOMPARE(sheet.grdUmaRen.rows(), before.size());
     for (int row = 0; row < sheet.grdUmaRen.rows(); ++row) {
         QCOMPARE(rowTexts(sheet.grdUmaRen, row).mid(0, 7), before[row].mid(0, 7));
@@ -410,17 +410,17 @@ void TestPairGrids::clearingLeavesTheHeadRowOnly()
     ClearPairGrids(sheet);
     const QStringList umarenHeads = {u"馬連 "_s, u"理論値"_s, u"実際値"_s, u"乖離％"_s,
                                      u"支持率"_s, u"判定"_s,   u"人気"_s,   u" 差"_s};
-    for (const PairGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
+    for (const TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
         QCOMPARE(grid->rows(), 1);
         QStringList heads = umarenHeads;
         if (grid == &sheet.grdWide)
             heads[0] = u"ﾜｲﾄﾞ "_s;
         QCOMPARE(rowTexts(*grid, 0), heads);
-        QCOMPARE(grid->columnAlignment(0), PairGrid::Alignment::Left);
-        QCOMPARE(grid->columnAlignment(3), PairGrid::Alignment::Right);
-        QCOMPARE(grid->columnAlignment(5), PairGrid::Alignment::Center);
-        QCOMPARE(grid->columnAlignment(6), PairGrid::Alignment::Center);
-        QCOMPARE(grid->columnAlignment(7), PairGrid::Alignment::Right);
+        QCOMPARE(grid->columnAlignment(0), TextGrid::Alignment::Left);
+        QCOMPARE(grid->columnAlignment(3), TextGrid::Alignment::Right);
+        QCOMPARE(grid->columnAlignment(5), TextGrid::Alignment::Center);
+        QCOMPARE(grid->columnAlignment(6), TextGrid::Alignment::Center);
+        QCOMPARE(grid->columnAlignment(7), TextGrid::Alignment::Right);
     }
     // A refill starts from clean rows: no colour survives.
     fillBoth(sheet);
@@ -574,10 +574,10 @@ void TestPairGrids::judgePair()
     sheet.lblFukuRatio[1] = rates[2];
     sheet.lblFukuRatio[2] = rates[3];
 
-    PairGrid grid;
+    TextGrid grid;
     grid.setRows(2);
     grid.setCurrentCell(1, 5);
-    JudgePair(sheet, grid, 1, PairJudgeOptions::read(type), 1, 2, theoretical, actual, deviation);
+    JudgePair(SupportRates::of(sheet), grid, 1, ReadRaceOptions().judge(type), 1, 2, theoretical, actual, deviation);
     QTEST(grid.cell(1, 5), "mark");
     QTEST(grid.textColor(1, 5).value_or(-1), "colour");
 }
@@ -719,7 +719,7 @@ void TestPairGrids::judgeRace()
         sheet.lblTanOdds[1] = favourite;
     sheet.lstKaime = QStringList{u"stale"_s};
 
-    for (PairGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
+    for (TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
         grid->setRows(2);
         grid->setCell(1, 0, u" 1- 2"_s);
     }
@@ -741,7 +741,7 @@ void TestPairGrids::judgeRaceKeepsPairOrder()
     const QStringList actual = {u"15.0"_s, u"25.0"_s, u"12.0"_s};
     const QStringList deviation = {u"+6.0"_s, u"+35.0"_s, u"+26.0"_s};
     const QStringList wide = {u"8.0"_s, u"13.0"_s, u"1.0"_s};
-    for (PairGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide})
+    for (TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide})
         grid->setRows(4);
     for (int r = 1; r <= 3; ++r) {
         sheet.grdUmaRen.setCell(r, 0, labels[r - 1]);
@@ -762,7 +762,7 @@ void setUpHits(RaceSheet &sheet)
 {
     setRunners(sheet, 3);
     const QStringList labels = {u" 1- 2"_s, u" 1- 3"_s, u" 2- 3"_s};
-    for (PairGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
+    for (TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
         grid->setRows(4);
         for (int r = 1; r <= 3; ++r)
             grid->setCell(r, 0, labels[r - 1]);
@@ -779,7 +779,7 @@ void TestPairGrids::markResultHit()
 
     // The first wide entry is also the umaren result.
     MarkResultHit(sheet, u" 1- 2 "_s, true);
-    for (const PairGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
+    for (const TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
         QCOMPARE(grid->backColor(1, 0), std::optional<qint32>(255));
         QCOMPARE(grid->backColor(2, 0), std::optional<qint32>());
         QCOMPARE(grid->currentRow(), 1);
@@ -790,7 +790,7 @@ void TestPairGrids::markResultHit()
 
     // A later entry: green, and only the wide line is marked.
     MarkResultHit(sheet, u" 2- 3"_s, false);
-    for (const PairGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
+    for (const TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
         QCOMPARE(grid->backColor(3, 0), std::optional<qint32>(65280));
         QCOMPARE(grid->currentRow(), 3);
     }
@@ -816,7 +816,7 @@ void TestPairGrids::blankOrForeignCombinationMarksNothing()
             sheet.grdWide.setRows(5);
             const QStringList before = sheet.lstKaime;
             MarkResultHit(sheet, combination, first);
-            for (const PairGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide})
+            for (const TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide})
                 for (int r = 1; r <= 4; ++r)
                     QCOMPARE(grid->backColor(r, 0), std::optional<qint32>());
             QCOMPARE(sheet.lstKaime, before);
@@ -855,7 +855,7 @@ void TestPairGrids::loadedRaceEndToEnd()
     const QString other = m_dir.filePath(u"withoutPairs"_s);
     QDir().mkpath(other);
     QVERIFY(LoadRace(sheet, next.write(other)));
-    for (const PairGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
+    for (const TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
         QCOMPARE(grid->rows(), 1);
         QCOMPARE(grid->cell(0, 2), u"実際値"_s);
     }

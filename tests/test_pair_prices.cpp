@@ -13,6 +13,11 @@ namespace {
 // Enough digits to tell every float (9) and double (17) apart, so a value
 // rounded at a different stage shows up as a different text; "" for a value
 // that cannot be computed.  QCOMPARE on floating point would be fuzzy.
+PairPrices pairPrices(const RaceSheet &sheet, BetType type, int i, int j)
+{
+    return ComputePairPrices(sheet, type, i, j, HorseForPricesOf(sheet, type, i), HorseForPricesOf(sheet, type, j));
+}
+
 QString exact(std::optional<float> value)
 {
     return value ? QString::number(double(*value), 'g', 9) : QString();
@@ -144,7 +149,7 @@ void TestPairPrices::prices()
     pair.WideOddsMin = type == BetType::Wide ? wideMin : u"11.1"_s;
     pair.WideOddsMax = type == BetType::Wide ? wideMax : u"22.2"_s;
 
-    const PairPrices prices = ComputePairPrices(sheet, type, kFirst, kSecond);
+    const PairPrices prices = pairPrices(sheet, type, kFirst, kSecond);
     QTEST(exact(prices.theoretical), "theoretical");
     QTEST(exact(prices.actual), "actual");
     QTEST(exact(prices.deviation), "deviation");
@@ -217,7 +222,7 @@ void TestPairPrices::scratched()
     pair.WideOddsMin = wideMin;
     pair.WideOddsMax = wideMax;
 
-    const PairPrices prices = ComputePairPrices(sheet, type, kFirst, kSecond);
+    const PairPrices prices = pairPrices(sheet, type, kFirst, kSecond);
     QTEST(exact(prices.theoretical), "theoretical");
     QTEST(exact(prices.actual), "actual");
     QTEST(exact(prices.deviation), "deviation");
@@ -242,8 +247,8 @@ void TestPairPrices::swappedRatesGiveTheSameTheoreticalPrice()
         fillSheet(forward, type, a, b);
         RaceSheet backward;
         fillSheet(backward, type, b, a);
-        const std::optional<float> t1 = ComputePairPrices(forward, type, kFirst, kSecond).theoretical;
-        const std::optional<float> t2 = ComputePairPrices(backward, type, kFirst, kSecond).theoretical;
+        const std::optional<float> t1 = pairPrices(forward, type, kFirst, kSecond).theoretical;
+        const std::optional<float> t2 = pairPrices(backward, type, kFirst, kSecond).theoretical;
         QVERIFY(t1);
         QCOMPARE(exact(t2), exact(t1));
     }
@@ -255,17 +260,17 @@ void TestPairPrices::eachBetTypeReadsItsOwnRates()
     fillSheet(sheet, BetType::Umaren, u"0.320"_s, u"0.200"_s);
     sheet.lblFukuRatio[kFirst] = u"0.190"_s;
     sheet.lblFukuRatio[kSecond] = u"0.150"_s;
-    QCOMPARE(exact(ComputePairPrices(sheet, BetType::Umaren, kFirst, kSecond).theoretical), u"4.30743217"_s);
-    QCOMPARE(exact(ComputePairPrices(sheet, BetType::Wide, kFirst, kSecond).theoretical), u"3.63823724"_s);
+    QCOMPARE(exact(pairPrices(sheet, BetType::Umaren, kFirst, kSecond).theoretical), u"4.30743217"_s);
+    QCOMPARE(exact(pairPrices(sheet, BetType::Wide, kFirst, kSecond).theoretical), u"3.63823724"_s);
 
     // A changed place rate moves only the wide price, a changed win rate only the umaren one.
     sheet.lblFukuRatio[kSecond] = u"0.100"_s;
-    QCOMPARE(exact(ComputePairPrices(sheet, BetType::Umaren, kFirst, kSecond).theoretical), u"4.30743217"_s);
-    QVERIFY(exact(ComputePairPrices(sheet, BetType::Wide, kFirst, kSecond).theoretical) != u"3.63823724"_s);
+    QCOMPARE(exact(pairPrices(sheet, BetType::Umaren, kFirst, kSecond).theoretical), u"4.30743217"_s);
+    QVERIFY(exact(pairPrices(sheet, BetType::Wide, kFirst, kSecond).theoretical) != u"3.63823724"_s);
     sheet.lblFukuRatio[kSecond] = u"0.150"_s;
     sheet.lblTanRatio[kSecond] = u"0.100"_s;
-    QVERIFY(exact(ComputePairPrices(sheet, BetType::Umaren, kFirst, kSecond).theoretical) != u"4.30743217"_s);
-    QCOMPARE(exact(ComputePairPrices(sheet, BetType::Wide, kFirst, kSecond).theoretical), u"3.63823724"_s);
+    QVERIFY(exact(pairPrices(sheet, BetType::Umaren, kFirst, kSecond).theoretical) != u"4.30743217"_s);
+    QCOMPARE(exact(pairPrices(sheet, BetType::Wide, kFirst, kSecond).theoretical), u"3.63823724"_s);
 }
 
 QTEST_GUILESS_MAIN(TestPairPrices)

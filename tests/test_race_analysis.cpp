@@ -1,6 +1,6 @@
 #include "analysis/race_analysis.h"
 #include "app/race_sheet.h"
-#include "patdata/race_loader.h"
+#include "race/race_loader.h"
 #include "settings/settings_store.h"
 #include "support/message_recorder.h"
 #include "support/race_files.h"
@@ -241,7 +241,7 @@ void TestRaceAnalysis::horseColours()
     QCOMPARE(sheet.tanHorseColours[3].text, 0);
 
     // Empty horse-number cells take the colour stored under number 0.
-    ClearAnalysis(sheet);
+    ClearAnalysis(sheet, ReadRaceOptions());
     QCOMPARE(sheet.tanHorseColours[1].back, 65280);
     SetHorseNoColor(2, 16777215);
     SetHorseNoColor(0, 16777215);
@@ -376,7 +376,9 @@ void TestRaceAnalysis::analysingTwiceGivesTheSameSheet()
     for (int r = 0; r < sheet.grdWide.rows(); ++r)
         for (int c = 0; c < 8; ++c)
             cells << sheet.grdUmaRen.cell(r, c) << sheet.grdWide.cell(r, c);
-    AnalyzeRace(sheet);
+    RaceData data;
+    QVERIFY(ReadRaceData(sheet.sRaceFile, data));
+    AnalyzeRace(sheet, data, ReadRaceOptions());
     QCOMPARE(sheet.lstKaime, kaime);
     QStringList again;
     for (int r = 0; r < sheet.grdWide.rows(); ++r)

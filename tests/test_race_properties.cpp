@@ -1,7 +1,7 @@
 #include "app/race_sheet.h"
 #include "common/text_convert.h"
 #include "export/csv_export.h"
-#include "patdata/race_loader.h"
+#include "race/race_loader.h"
 #include "settings/settings_store.h"
 #include "support/csv_check.h"
 #include "support/message_recorder.h"
@@ -119,10 +119,10 @@ void checkRanks(QStringList &problems, const RaceSheet::Column &ranks, const Rac
 // and the rank difference of both grids.
 void checkGrids(QStringList &problems, const RaceSheet &sheet, int n, bool filled)
 {
-    const PairGrid &umaren = sheet.grdUmaRen;
-    const PairGrid &wide = sheet.grdWide;
+    const TextGrid &umaren = sheet.grdUmaRen;
+    const TextGrid &wide = sheet.grdWide;
     const int pairs = filled ? n * (n - 1) / 2 : 0;
-    for (const PairGrid *grid : {&umaren, &wide}) {
+    for (const TextGrid *grid : {&umaren, &wide}) {
         const QString name = grid == &umaren ? QStringLiteral("umaren") : QStringLiteral("wide");
         if (grid->rows() != pairs + 1) {
             problems << QStringLiteral("%1 grid has %2 rows, expected %3").arg(name).arg(grid->rows()).arg(pairs + 1);
@@ -291,7 +291,7 @@ void TestRaceProperties::generatedRaces()
 
         // Any head press, then a left press on the pair head: pair order,
         // every row as it was.
-        for (PairGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
+        for (TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
             const size_t before = SheetState::fingerprint(*grid);
             const int column = random.below(8);
             const Qt::MouseButton pressed = button(random);

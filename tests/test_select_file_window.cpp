@@ -1,6 +1,6 @@
-#include "patdata/select_file_window.h"
+#include "patdata/ui/select_file_window.h"
 
-#include "app/twips.h"
+#include "app/ui/twips.h"
 #include "patdata/file_list.h"
 #include "settings/settings_store.h"
 #include "support/message_recorder.h"
@@ -31,7 +31,7 @@ PatBytes::Header race(const QString &course, const QString &kai, const QString &
     return h;
 }
 
-QStringList column(const PairGrid &grid, int c)
+QStringList column(const TextGrid &grid, int c)
 {
     QStringList texts;
     for (int r = 1; r < grid.rows(); ++r)
@@ -132,7 +132,7 @@ void TestSelectFileWindow::listsTheFolder()
     QCOMPARE(w.windowTitle(), QStringLiteral(u"PATﾌｧｲﾙの選択"));
     QVERIFY(w.isVisible());
 
-    const PairGrid &grid = w.grid();
+    const TextGrid &grid = w.grid();
     QCOMPARE(grid.rows(), 4);
     const auto columns = FileListColumns();
     for (int c = 0; c < FileListColumnCount; ++c) {

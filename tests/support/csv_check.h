@@ -239,9 +239,9 @@ inline QStringList compare(const QList<Line> &lines, const RaceSheet &sheet)
                  QStringLiteral(u"ﾜｲﾄﾞ"), QStringLiteral(u"理論値"), QStringLiteral(u"実際値"), QStringLiteral(u"乖離％"),
                  QStringLiteral(u"支持率"), QStringLiteral(u"判定"), QStringLiteral(u"人気"), QStringLiteral(u"人気差")});
 
-    const PairGrid &umaren = sheet.grdUmaRen;
-    const PairGrid &wide = sheet.grdWide;
-    const auto checkGridRow = [&](const Line &line, qsizetype from, const PairGrid &grid, int r) {
+    const TextGrid &umaren = sheet.grdUmaRen;
+    const TextGrid &wide = sheet.grdWide;
+    const auto checkGridRow = [&](const Line &line, qsizetype from, const TextGrid &grid, int r) {
         const bool isUmaren = &grid == &umaren;
         checkText(line[from], grid.cell(r, 0), {isUmaren ? "umaren label of row" : "wide label of row", r});
         for (int c = 1; c <= 4; ++c)

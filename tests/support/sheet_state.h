@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/race_sheet.h"
-#include "grids/pair_grid.h"
+#include "common/text_grid.h"
 
 #include <QHashFunctions>
 #include <QString>
@@ -45,7 +45,7 @@ inline void add(State &state, const QString &name, qint64 colour)
         state.colourNames << name;
 }
 
-inline void addGrid(State &state, const PairGrid &g, const QString &name)
+inline void addGrid(State &state, const TextGrid &g, const QString &name)
 {
     add(state, name + QStringLiteral(" rows"), g.rows());
     state.texts.reserve(state.texts.size() + g.rows() * g.columns());
@@ -65,7 +65,7 @@ inline void addGrid(State &state, const PairGrid &g, const QString &name)
 
 // A hash of a grid's texts and colours in row order: cheap enough to take
 // before and after every sort.
-inline size_t fingerprint(const PairGrid &g)
+inline size_t fingerprint(const TextGrid &g)
 {
     size_t seed = qHash(g.rows());
     for (int r = 0; r < g.rows(); ++r) {
@@ -76,7 +76,7 @@ inline size_t fingerprint(const PairGrid &g)
 }
 
 // Cells of a grid with their colours, the head row included.
-inline State grid(const PairGrid &g, bool named = false)
+inline State grid(const TextGrid &g, bool named = false)
 {
     State state;
     state.named = named;

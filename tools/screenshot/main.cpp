@@ -1,10 +1,10 @@
 // Renders the program's windows into PNG files, for the README and for a
 // look at the layout without a desktop.
-#include "about/about_dialog.h"
-#include "app/gui_support.h"
-#include "app/main_window.h"
-#include "patdata/select_file_window.h"
-#include "settings/options_dialog.h"
+#include "about/ui/about_dialog.h"
+#include "app/ui/gui_support.h"
+#include "app/ui/main_window.h"
+#include "patdata/ui/select_file_window.h"
+#include "settings/ui/options_dialog.h"
 
 #include <QApplication>
 #include <QPixmap>

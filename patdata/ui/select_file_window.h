@@ -1,6 +1,6 @@
 #pragma once
 
-#include "grids/pair_grid.h"
+#include "common/text_grid.h"
 
 #include <QString>
 #include <QWidget>
@@ -36,7 +36,7 @@ public:
     void UpdateList();
 
     // The grid behind grdFileList; grid row 0 is the heading row.
-    const PairGrid &grid() const { return m_grid; }
+    const TextGrid &grid() const { return m_grid; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -53,7 +53,7 @@ private:
     void setBusy(bool busy);
 
     SelectHandler m_onSelect;
-    PairGrid m_grid;
+    TextGrid m_grid;
     QTableView *m_view = nullptr;
     QPushButton *m_update = nullptr;
     QPushButton *m_select = nullptr;

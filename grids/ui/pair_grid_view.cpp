@@ -1,7 +1,7 @@
-#include "grids/pair_grid_view.h"
+#include "grids/ui/pair_grid_view.h"
 
-#include "app/gui_support.h"
-#include "grids/pair_grid.h"
+#include "app/ui/gui_support.h"
+#include "common/text_grid.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -19,7 +19,7 @@ public:
     QVariant data(const QModelIndex &index, int role) const override
     {
         if (role == Qt::ForegroundRole || role == Qt::BackgroundRole) {
-            const int source = role == Qt::ForegroundRole ? PairGrid::TextColorRole : PairGrid::BackColorRole;
+            const int source = role == Qt::ForegroundRole ? TextGrid::TextColorRole : TextGrid::BackColorRole;
             const QVariant colour = QIdentityProxyModel::data(index, source);
             const QPalette palette = QApplication::palette();
             if (colour.isValid())
@@ -34,7 +34,7 @@ public:
 
 } // namespace
 
-PairGridView::PairGridView(PairGrid &grid, QWidget *parent)
+PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
     : QTableView(parent)
     , m_grid(grid)
     , m_proxy(new ColourProxy(this))
@@ -58,8 +58,8 @@ PairGridView::PairGridView(PairGrid &grid, QWidget *parent)
     setCornerButtonEnabled(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 
-    connect(&grid, &PairGrid::topRowChanged, this, &PairGridView::showTopRow);
-    connect(&grid, &PairGrid::currentCellChanged, this, &PairGridView::showCurrentCell);
+    connect(&grid, &TextGrid::topRowChanged, this, &PairGridView::showTopRow);
+    connect(&grid, &TextGrid::currentCellChanged, this, &PairGridView::showCurrentCell);
     connect(&grid, &QAbstractItemModel::headerDataChanged, this, &PairGridView::fitColumnsToHeads);
     // After the view has taken in a reset, which rebuilds the head.
     connect(m_proxy, &QAbstractItemModel::modelReset, this, &PairGridView::fitColumnsToHeads);

@@ -1,7 +1,7 @@
-#include "settings/option_controls.h"
+#include "settings/ui/option_controls.h"
 
-#include "app/gui_support.h"
-#include "grids/pair_fill.h"
+#include "app/ui/gui_support.h"
+#include "common/colours.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "patdata/select_file_window.h"
+#include "patdata/ui/select_file_window.h"
 
-#include "app/twips.h"
+#include "app/ui/twips.h"
 #include "common/messages.h"
 #include "patdata/file_list.h"
 #include "settings/settings_store.h"
@@ -99,7 +99,7 @@ SelectFileWindow::SelectFileWindow(SelectHandler onSelect, QWidget *owner)
     connect(m_view, &QAbstractItemView::doubleClicked, this, &SelectFileWindow::selectFile);
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &SelectFileWindow::syncGridFromView);
-    connect(&m_grid, &PairGrid::currentCellChanged, this,
+    connect(&m_grid, &TextGrid::currentCellChanged, this,
             [this](int row, int) { syncViewFromGrid(row); });
 
     const auto columns = CommonFunc::FileListColumns();
@@ -198,7 +198,7 @@ void SelectFileWindow::UpdateList()
         m_grid.setRows(int(rows.size()) + 1);
         for (int c = 0; c < CommonFunc::FileListColumnCount; ++c) {
             m_grid.setCell(0, c, columns[std::size_t(c)].heading);
-            m_grid.setColumnAlignment(c, PairGrid::Alignment::Left);
+            m_grid.setColumnAlignment(c, TextGrid::Alignment::Left);
         }
         for (int r = 0; r < int(rows.size()); ++r) {
             for (int c = 0; c < CommonFunc::FileListColumnCount; ++c)

@@ -1,6 +1,6 @@
-#include "app/gui_support.h"
+#include "app/ui/gui_support.h"
 
-#include "grids/pair_fill.h"
+#include "common/colours.h"
 
 #include <QApplication>
 #include <QFont>

@@ -1,5 +1,5 @@
 #include "common/text_convert.h"
-#include "grids/pair_grid.h"
+#include "common/text_grid.h"
 
 #include <QAbstractItemModelTester>
 #include <QRandomGenerator>
@@ -19,7 +19,7 @@ const QString Scratched = QStringLiteral("ﾄﾘｹｼ");
 
 // Six runners, horse 4 scratched: fifteen pairs with actual prices, the
 // pairs 1-2 and 2-3 sharing the cheapest one.
-void fillRace(PairGrid &grid)
+void fillRace(TextGrid &grid)
 {
     const QList<double> prices = {5.2, 12.5, 0, 8.0, 45.0, 5.2, 0, 31.4, 120.3, 0, 9.9, 210.0, 0, 0, 18.7};
     grid.setRows(16);
@@ -40,7 +40,7 @@ void fillRace(PairGrid &grid)
     grid.sortTextAscending(0, Qt::CaseInsensitive);
 }
 
-QStringList column(const PairGrid &grid, int c)
+QStringList column(const TextGrid &grid, int c)
 {
     QStringList out;
     for (int r = 1; r < grid.rows(); ++r)
@@ -59,9 +59,9 @@ QStringList labels(const QList<std::pair<int, int>> &pairs)
 const QStringList PairOrder = labels({{1, 2}, {1, 3}, {1, 4}, {1, 5}, {1, 6}, {2, 3}, {2, 4}, {2, 5},
                                       {2, 6}, {3, 4}, {3, 5}, {3, 6}, {4, 5}, {4, 6}, {5, 6}});
 
-PairGrid *gridOf(const QStringList &texts)
+TextGrid *gridOf(const QStringList &texts)
 {
-    auto *grid = new PairGrid(8);
+    auto *grid = new TextGrid(8);
     grid->setRows(int(texts.size()) + 1);
     for (int r = 1; r < grid->rows(); ++r) {
         for (int c = 0; c < 8; ++c)
@@ -73,7 +73,7 @@ PairGrid *gridOf(const QStringList &texts)
 
 } // namespace
 
-class TestPairGrid : public QObject {
+class TestTextGrid : public QObject {
     Q_OBJECT
 
 private slots:
@@ -92,9 +92,9 @@ private slots:
     void redrawOffEmitsNothingThenOneReset();
 };
 
-void TestPairGrid::fillRanksAndRestoresPairOrder()
+void TestTextGrid::fillRanksAndRestoresPairOrder()
 {
-    PairGrid grid;
+    TextGrid grid;
     fillRace(grid);
     QCOMPARE(column(grid, 0), PairOrder);
     // Ties keep pair order; "120.3" and "210.0" rank as numbers, not as text.
@@ -103,7 +103,7 @@ void TestPairGrid::fillRanksAndRestoresPairOrder()
                                            u"6"_s}));
 }
 
-void TestPairGrid::headClick_data()
+void TestTextGrid::headClick_data()
 {
     QTest::addColumn<int>("firstColumn"); // pressed with the right button first, or -1
     QTest::addColumn<int>("col");
@@ -130,14 +130,14 @@ void TestPairGrid::headClick_data()
     QTest::newRow("back button") << -1 << 2 << Qt::BackButton << PairOrder;
 }
 
-void TestPairGrid::headClick()
+void TestTextGrid::headClick()
 {
     QFETCH(int, firstColumn);
     QFETCH(int, col);
     QFETCH(Qt::MouseButton, button);
     QFETCH(QStringList, expected);
 
-    PairGrid grid;
+    TextGrid grid;
     fillRace(grid);
     if (firstColumn >= 0)
         grid.sortByHeadClick(firstColumn, Qt::RightButton);
@@ -148,7 +148,7 @@ void TestPairGrid::headClick()
     QCOMPARE(grid.cell(0, 0), QString()); // the head row stays
 }
 
-void TestPairGrid::textModes_data()
+void TestTextGrid::textModes_data()
 {
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<int>("col");
@@ -171,21 +171,21 @@ void TestPairGrid::textModes_data()
                                                 << QStringList{u"3"_s, u"2.5"_s, Scratched, u"0"_s, QString(), u"-1"_s};
 }
 
-void TestPairGrid::textModes()
+void TestTextGrid::textModes()
 {
     QFETCH(QStringList, texts);
     QFETCH(int, col);
     QFETCH(Qt::MouseButton, button);
     QFETCH(QStringList, expected);
 
-    std::unique_ptr<PairGrid> grid(gridOf(texts));
+    std::unique_ptr<TextGrid> grid(gridOf(texts));
     grid->sortByHeadClick(col, button);
     QCOMPARE(column(*grid, col), expected);
 }
 
-void TestPairGrid::sortByKeys()
+void TestTextGrid::sortByKeys()
 {
-    PairGrid grid;
+    TextGrid grid;
     const QList<QStringList> files = {
         {u"東京  "_s, u"第3回 5日"_s, u"2R"_s},  {u"中山"_s, u"第1回 2日"_s, u"9R"_s},
         {u"東京  "_s, u"第3回 5日"_s, u"10R"_s}, {u"東京  "_s, u"第3回 5日"_s, u"1R"_s},
@@ -203,7 +203,7 @@ void TestPairGrid::sortByKeys()
 }
 
 // "2" < "10" as numbers, "10" < "1a" and "1a" < "2" as text: a cycle.
-void TestPairGrid::nonTransitiveKeysKeepEveryRow()
+void TestTextGrid::nonTransitiveKeysKeepEveryRow()
 {
     const QStringList pool{u"2"_s, u"10"_s, u"1a"_s, Scratched, u" 7 "_s, QString(), u"-0.5"_s, u"b"_s, u"B"_s};
     QStringList texts;
@@ -211,7 +211,7 @@ void TestPairGrid::nonTransitiveKeysKeepEveryRow()
     for (int i = 0; i < 153; ++i)
         texts.append(pool[random.bounded(int(pool.size()))]);
     for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
-        std::unique_ptr<PairGrid> grid(gridOf(texts));
+        std::unique_ptr<TextGrid> grid(gridOf(texts));
         grid->sortByHeadClick(5, button);
         grid->sortByKeys({0, 5, 3});
         QStringList rows = column(*grid, 1);
@@ -224,9 +224,9 @@ void TestPairGrid::nonTransitiveKeysKeepEveryRow()
     }
 }
 
-void TestPairGrid::coloursMoveWithRows()
+void TestTextGrid::coloursMoveWithRows()
 {
-    PairGrid grid;
+    TextGrid grid;
     fillRace(grid);
     grid.setBackColor(6, 0, 65280);  // 2-3
     grid.setTextColor(4, 5, 255);    // 1-5
@@ -241,18 +241,18 @@ void TestPairGrid::coloursMoveWithRows()
     QCOMPARE(grid.backColor(0, 2), std::optional<qint32>(123));
 }
 
-void TestPairGrid::clearKeepsCounts()
+void TestTextGrid::clearKeepsCounts()
 {
-    PairGrid grid;
+    TextGrid grid;
     fillRace(grid);
     grid.setCell(0, 3, u"乖離％"_s);
     grid.setBackColor(1, 0, 255);
     grid.setTextColor(0, 0, 0);
-    grid.setColumnAlignment(3, PairGrid::Alignment::Right);
+    grid.setColumnAlignment(3, TextGrid::Alignment::Right);
     grid.clear();
     QCOMPARE(grid.rows(), 16);
     QCOMPARE(grid.columns(), 8);
-    QCOMPARE(grid.columnAlignment(3), PairGrid::Alignment::Right);
+    QCOMPARE(grid.columnAlignment(3), TextGrid::Alignment::Right);
     for (int r = 0; r < grid.rows(); ++r) {
         for (int c = 0; c < grid.columns(); ++c) {
             QVERIFY(grid.cell(r, c).isEmpty());
@@ -261,9 +261,9 @@ void TestPairGrid::clearKeepsCounts()
     }
 }
 
-void TestPairGrid::setRowsGrowsAndShrinks()
+void TestTextGrid::setRowsGrowsAndShrinks()
 {
-    PairGrid grid(8);
+    TextGrid grid(8);
     QCOMPARE(grid.topRow(), 0); // head row only
     grid.setRows(4);
     grid.setCell(2, 1, u"x"_s);
@@ -287,20 +287,20 @@ void TestPairGrid::setRowsGrowsAndShrinks()
     QCOMPARE(grid.topRow(), 0);
 }
 
-void TestPairGrid::modelView()
+void TestTextGrid::modelView()
 {
-    PairGrid grid;
+    TextGrid grid;
     fillRace(grid);
     grid.setCell(0, 2, u"実際値"_s);
-    grid.setColumnAlignment(5, PairGrid::Alignment::Center);
+    grid.setColumnAlignment(5, TextGrid::Alignment::Center);
     grid.setTextColor(1, 5, 255);
     QCOMPARE(grid.rowCount(), 15);
     QCOMPARE(grid.headerData(2, Qt::Horizontal).toString(), u"実際値"_s);
     QCOMPARE(grid.index(0, 0).data().toString(), MakePairLabel(1, 2));
     QCOMPARE(grid.index(0, 0).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignLeft | Qt::AlignVCenter));
     QCOMPARE(grid.index(0, 5).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignHCenter | Qt::AlignVCenter));
-    QCOMPARE(grid.index(0, 5).data(PairGrid::TextColorRole), QVariant(255));
-    QVERIFY(!grid.index(1, 5).data(PairGrid::TextColorRole).isValid());
+    QCOMPARE(grid.index(0, 5).data(TextGrid::TextColorRole), QVariant(255));
+    QVERIFY(!grid.index(1, 5).data(TextGrid::TextColorRole).isValid());
 
     QSignalSpy data(&grid, &QAbstractItemModel::dataChanged);
     QSignalSpy head(&grid, &QAbstractItemModel::headerDataChanged);
@@ -319,13 +319,13 @@ void TestPairGrid::modelView()
     QCOMPARE(pair23.data().toString(), MakePairLabel(2, 3));
 }
 
-void TestPairGrid::modelTester()
+void TestTextGrid::modelTester()
 {
-    PairGrid grid;
+    TextGrid grid;
     QAbstractItemModelTester tester(&grid, QAbstractItemModelTester::FailureReportingMode::QtTest);
     grid.setRows(3);
     fillRace(grid);
-    grid.setColumnAlignment(1, PairGrid::Alignment::Right);
+    grid.setColumnAlignment(1, TextGrid::Alignment::Right);
     grid.setBackColor(2, 0, 255);
     for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
         for (int c = 0; c < 8; ++c)
@@ -341,19 +341,19 @@ void TestPairGrid::modelTester()
     fillRace(grid);
 }
 
-void TestPairGrid::redrawOffEmitsNothingThenOneReset()
+void TestTextGrid::redrawOffEmitsNothingThenOneReset()
 {
-    PairGrid grid;
+    TextGrid grid;
     grid.setRows(3);
     QSignalSpy reset(&grid, &QAbstractItemModel::modelReset);
-    QSignalSpy top(&grid, &PairGrid::topRowChanged);
+    QSignalSpy top(&grid, &TextGrid::topRowChanged);
     std::vector<std::unique_ptr<QSignalSpy>> quiet;
     quiet.emplace_back(new QSignalSpy(&grid, &QAbstractItemModel::dataChanged));
     quiet.emplace_back(new QSignalSpy(&grid, &QAbstractItemModel::headerDataChanged));
     quiet.emplace_back(new QSignalSpy(&grid, &QAbstractItemModel::rowsInserted));
     quiet.emplace_back(new QSignalSpy(&grid, &QAbstractItemModel::rowsRemoved));
     quiet.emplace_back(new QSignalSpy(&grid, &QAbstractItemModel::layoutChanged));
-    quiet.emplace_back(new QSignalSpy(&grid, &PairGrid::currentCellChanged));
+    quiet.emplace_back(new QSignalSpy(&grid, &TextGrid::currentCellChanged));
 
     grid.setRedraw(false);
     fillRace(grid);
@@ -375,5 +375,5 @@ void TestPairGrid::redrawOffEmitsNothingThenOneReset()
     QCOMPARE(grid.rowCount(), 9);
 }
 
-QTEST_APPLESS_MAIN(TestPairGrid)
-#include "test_pair_grid.moc"
+QTEST_APPLESS_MAIN(TestTextGrid)
+#include "test_text_grid.moc"

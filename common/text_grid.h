@@ -16,7 +16,7 @@
 //
 // Colours are ints red + 256 * green + 65536 * blue; nullopt stands for the
 // grid's default colour.
-class PairGrid : public QAbstractTableModel {
+class TextGrid : public QAbstractTableModel {
     Q_OBJECT
 
 public:
@@ -26,7 +26,7 @@ public:
     // default colour.
     enum Role { TextColorRole = Qt::UserRole + 1, BackColorRole };
 
-    explicit PairGrid(int columns = 8, QObject *parent = nullptr);
+    explicit TextGrid(int columns = 8, QObject *parent = nullptr);
 
     int rows() const { return int(m_rows.size()); }
     // Never below 1: the head row stays.  New rows are empty.

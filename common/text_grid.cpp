@@ -1,4 +1,4 @@
-#include "grids/pair_grid.h"
+#include "common/text_grid.h"
 
 #include "common/stable_order.h"
 #include "common/text_convert.h"
@@ -35,7 +35,7 @@ int compareGeneric(const SortKey &a, const SortKey &b)
 
 } // namespace
 
-PairGrid::PairGrid(int columns, QObject *parent)
+TextGrid::TextGrid(int columns, QObject *parent)
     : QAbstractTableModel(parent)
     , m_alignments(qMax(columns, 1), Alignment::Left)
     , m_columns(qMax(columns, 1))
@@ -43,7 +43,7 @@ PairGrid::PairGrid(int columns, QObject *parent)
     m_rows.append(Row(m_columns));
 }
 
-void PairGrid::setRows(int rows)
+void TextGrid::setRows(int rows)
 {
     rows = qMax(rows, 1);
     const int old = this->rows();
@@ -66,17 +66,17 @@ void PairGrid::setRows(int rows)
     clampPositions();
 }
 
-bool PairGrid::isCell(int row, int column) const
+bool TextGrid::isCell(int row, int column) const
 {
     return row >= 0 && row < rows() && column >= 0 && column < m_columns;
 }
 
-PairGrid::Cell *PairGrid::cellAt(int row, int column)
+TextGrid::Cell *TextGrid::cellAt(int row, int column)
 {
     return isCell(row, column) ? &m_rows[row][column] : nullptr;
 }
 
-void PairGrid::cellChanged(int row, int column, const QList<int> &roles)
+void TextGrid::cellChanged(int row, int column, const QList<int> &roles)
 {
     if (!m_redraw)
         return;
@@ -88,12 +88,12 @@ void PairGrid::cellChanged(int row, int column, const QList<int> &roles)
     emit dataChanged(i, i, roles);
 }
 
-QString PairGrid::cell(int row, int column) const
+QString TextGrid::cell(int row, int column) const
 {
     return isCell(row, column) ? m_rows[row][column].text : QString();
 }
 
-void PairGrid::setCell(int row, int column, const QString &text)
+void TextGrid::setCell(int row, int column, const QString &text)
 {
     Cell *c = cellAt(row, column);
     if (!c || c->text == text)
@@ -102,12 +102,12 @@ void PairGrid::setCell(int row, int column, const QString &text)
     cellChanged(row, column, {Qt::DisplayRole});
 }
 
-std::optional<qint32> PairGrid::textColor(int row, int column) const
+std::optional<qint32> TextGrid::textColor(int row, int column) const
 {
     return isCell(row, column) ? m_rows[row][column].textColor : std::nullopt;
 }
 
-void PairGrid::setTextColor(int row, int column, std::optional<qint32> color)
+void TextGrid::setTextColor(int row, int column, std::optional<qint32> color)
 {
     Cell *c = cellAt(row, column);
     if (!c || c->textColor == color)
@@ -116,12 +116,12 @@ void PairGrid::setTextColor(int row, int column, std::optional<qint32> color)
     cellChanged(row, column, {TextColorRole});
 }
 
-std::optional<qint32> PairGrid::backColor(int row, int column) const
+std::optional<qint32> TextGrid::backColor(int row, int column) const
 {
     return isCell(row, column) ? m_rows[row][column].backColor : std::nullopt;
 }
 
-void PairGrid::setBackColor(int row, int column, std::optional<qint32> color)
+void TextGrid::setBackColor(int row, int column, std::optional<qint32> color)
 {
     Cell *c = cellAt(row, column);
     if (!c || c->backColor == color)
@@ -130,12 +130,12 @@ void PairGrid::setBackColor(int row, int column, std::optional<qint32> color)
     cellChanged(row, column, {BackColorRole});
 }
 
-PairGrid::Alignment PairGrid::columnAlignment(int column) const
+TextGrid::Alignment TextGrid::columnAlignment(int column) const
 {
     return column >= 0 && column < m_columns ? m_alignments[column] : Alignment::Left;
 }
 
-void PairGrid::setColumnAlignment(int column, Alignment alignment)
+void TextGrid::setColumnAlignment(int column, Alignment alignment)
 {
     if (column < 0 || column >= m_columns || m_alignments[column] == alignment)
         return;
@@ -144,7 +144,7 @@ void PairGrid::setColumnAlignment(int column, Alignment alignment)
         emit dataChanged(index(0, column), index(rows() - 2, column), {Qt::TextAlignmentRole});
 }
 
-void PairGrid::clear()
+void TextGrid::clear()
 {
     for (Row &row : m_rows)
         row.fill(Cell());
@@ -155,7 +155,7 @@ void PairGrid::clear()
         emit dataChanged(index(0, 0), index(rows() - 2, m_columns - 1));
 }
 
-void PairGrid::setCurrentCell(int row, int column)
+void TextGrid::setCurrentCell(int row, int column)
 {
     row = qBound(0, row, rows() - 1);
     column = qBound(0, column, m_columns - 1);
@@ -167,7 +167,7 @@ void PairGrid::setCurrentCell(int row, int column)
         emit currentCellChanged(m_currentRow, m_currentColumn);
 }
 
-void PairGrid::setTopRow(int row)
+void TextGrid::setTopRow(int row)
 {
     row = rows() > 1 ? qBound(1, row, rows() - 1) : 0;
     if (row == m_topRow)
@@ -177,13 +177,13 @@ void PairGrid::setTopRow(int row)
         emit topRowChanged(m_topRow);
 }
 
-void PairGrid::clampPositions()
+void TextGrid::clampPositions()
 {
     setCurrentCell(m_currentRow, m_currentColumn);
     setTopRow(m_topRow);
 }
 
-void PairGrid::setRedraw(bool on)
+void TextGrid::setRedraw(bool on)
 {
     if (on == m_redraw)
         return;
@@ -203,7 +203,7 @@ void PairGrid::setRedraw(bool on)
 // Sorts the data rows, rows 1 … n, with a stable order that stays safe
 // whatever the comparison answers.
 template<typename Less>
-void PairGrid::sortDataRows(Less less)
+void TextGrid::sortDataRows(Less less)
 {
     const int n = qMax(rows() - 1, 0);
     const std::vector<std::size_t> positions = CommonFunc::StableOrder(
@@ -242,7 +242,7 @@ void PairGrid::sortDataRows(Less less)
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void PairGrid::sortNumericAscending(int column)
+void TextGrid::sortNumericAscending(int column)
 {
     if (column < 0 || column >= m_columns)
         return;
@@ -252,7 +252,7 @@ void PairGrid::sortNumericAscending(int column)
     sortDataRows([&](int a, int b) { return values[a] < values[b]; });
 }
 
-void PairGrid::sortTextAscending(int column, Qt::CaseSensitivity cs)
+void TextGrid::sortTextAscending(int column, Qt::CaseSensitivity cs)
 {
     if (column < 0 || column >= m_columns)
         return;
@@ -267,7 +267,7 @@ void PairGrid::sortTextAscending(int column, Qt::CaseSensitivity cs)
     sortDataRows([&](int a, int b) { return QString::compare(folded[a], folded[b], Qt::CaseSensitive) < 0; });
 }
 
-void PairGrid::sortByHeadClick(int column, Qt::MouseButton button)
+void TextGrid::sortByHeadClick(int column, Qt::MouseButton button)
 {
     if (column < 0 || column >= m_columns)
         return;
@@ -301,7 +301,7 @@ void PairGrid::sortByHeadClick(int column, Qt::MouseButton button)
     sortDataRows([&](int a, int b) { return direction * compareGeneric(keys[a], keys[b]) < 0; });
 }
 
-void PairGrid::sortByKeys(const QList<int> &columns)
+void TextGrid::sortByKeys(const QList<int> &columns)
 {
     QList<QList<SortKey>> keys;
     for (int column : columns) {
@@ -323,17 +323,17 @@ void PairGrid::sortByKeys(const QList<int> &columns)
     });
 }
 
-int PairGrid::rowCount(const QModelIndex &parent) const
+int TextGrid::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : rows() - 1;
 }
 
-int PairGrid::columnCount(const QModelIndex &parent) const
+int TextGrid::columnCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : m_columns;
 }
 
-QVariant PairGrid::cellData(const Cell &cell, int role) const
+QVariant TextGrid::cellData(const Cell &cell, int role) const
 {
     switch (role) {
     case Qt::DisplayRole:
@@ -347,7 +347,7 @@ QVariant PairGrid::cellData(const Cell &cell, int role) const
     }
 }
 
-QVariant PairGrid::data(const QModelIndex &index, int role) const
+QVariant TextGrid::data(const QModelIndex &index, int role) const
 {
     // Bounds are checked against the rows as they are now: a view may still
     // hold indexes from before a suspended stretch.
@@ -374,7 +374,7 @@ QVariant PairGrid::data(const QModelIndex &index, int role) const
     return cellData(m_rows[row][index.column()], role);
 }
 
-QVariant PairGrid::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant TextGrid::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal)
         return QAbstractTableModel::headerData(section, orientation, role);

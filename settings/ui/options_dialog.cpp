@@ -1,9 +1,11 @@
-#include "settings/options_dialog.h"
+#include "settings/ui/options_dialog.h"
 
-#include "app/gui_support.h"
-#include "app/twips.h"
+#include "app/ui/gui_support.h"
+#include "app/ui/twips.h"
 #include "common/messages.h"
-#include "settings/option_controls.h"
+#include "settings/race_options.h"
+#include "settings/settings_store.h"
+#include "settings/ui/option_controls.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -272,58 +274,42 @@ void OptionsDialog::load()
     if (left || top)
         move(at);
 
+    const CF::StoredOptions stored = CF::ReadStoredOptions();
+
     // The directory list writes its folder back into the text box, so the
     // box ends up showing it without the trailing separator.
-    txtPatFolder->setText(CF::GetPatFolder());
+    txtPatFolder->setText(stored.patFolder.value_or(QString()));
     dirList->setPath(txtPatFolder->text());
     drvList->setDriveOf(txtPatFolder->text());
 
     for (int n = 1; n <= 18; ++n)
-        assign(CF::TryGetHorseNoColor(n), [&](qint32 c) { btnColor[size_t(n - 1)]->setColour(c); });
+        assign(stored.horseNoColor[size_t(n)], [&](qint32 c) { btnColor[size_t(n - 1)]->setColour(c); });
 
-    assign(CF::TryGetDetectVal(), [&](qint16 v) {
+    assign(stored.detectVal, [&](qint16 v) {
         if (v >= 1 && v <= cmbPopularDiff->count())
             cmbPopularDiff->setCurrentIndex(v - 1);
     });
 
-    for (int level = 1; level <= 5; ++level) {
-        const auto i = size_t(level - 1);
-        for (BetType type : {BetType::Umaren, BetType::Wide}) {
-            JudgeBlock &b = block(type);
-            assign(CF::TryGetDetectMin(type, level), [&](qint16 v) { b.cmbDetectMin[i]->setEditText(QString::number(v)); });
-            assign(CF::TryGetDetectMax(type, level), [&](qint16 v) { b.cmbDetectMax[i]->setEditText(QString::number(v)); });
-            assign(CF::TryGetDispChar(type, level), [&](const QString &m) { b.cmbDispChar[i]->setEditText(m); });
-        }
-    }
-
     for (BetType type : {BetType::Umaren, BetType::Wide}) {
         JudgeBlock &b = block(type);
-        assign(CF::TryGetDispSign(type), [&](qint16 v) {
+        const CF::StoredOptions::Judge &j = stored.judge(type);
+        for (size_t i = 0; i < 5; ++i) {
+            assign(j.detectMin[i], [&](qint16 v) { b.cmbDetectMin[i]->setEditText(QString::number(v)); });
+            assign(j.detectMax[i], [&](qint16 v) { b.cmbDetectMax[i]->setEditText(QString::number(v)); });
+            assign(j.dispChar[i], [&](const QString &m) { b.cmbDispChar[i]->setEditText(m); });
+        }
+        assign(j.dispSign, [&](qint16 v) {
             if (v >= 0 && v <= 2)
                 b.optDispSign[size_t(v)]->setChecked(true);
         });
-    }
-
-    for (BetType type : {BetType::Umaren, BetType::Wide}) {
-        JudgeBlock &b = block(type);
-        assign(CF::TryGetPlusColor(type), [&](qint32 c) { b.btnDispColor[0]->setColour(c); });
-        assign(CF::TryGetMinusColor(type), [&](qint32 c) { b.btnDispColor[1]->setColour(c); });
-    }
-
-    for (BetType type : {BetType::Umaren, BetType::Wide}) {
-        JudgeBlock &b = block(type);
-        const std::optional<bool> flags[4] = {CF::TryGetIsIdealLimit(type), CF::TryGetIsRealLimit(type),
-                                              CF::TryGetIsTanRatioLimit(type), CF::TryGetIsFukuRatioLimit(type)};
-        for (size_t j = 0; j < 4; ++j)
-            assign(flags[j], [&](bool on) { b.chkDispOption[j]->setChecked(on); });
-    }
-
-    for (BetType type : {BetType::Umaren, BetType::Wide}) {
-        JudgeBlock &b = block(type);
-        const std::optional<float> limits[4] = {CF::TryGetIdealLimit(type), CF::TryGetRealLimit(type),
-                                                CF::TryGetTanRatioLimit(type), CF::TryGetFukuRatioLimit(type)};
-        for (size_t j = 0; j < 4; ++j)
-            assign(limits[j], [&](float v) { b.cmbDispLimit[j]->setEditText(CF::RealText(v)); });
+        assign(j.plusColor, [&](qint32 c) { b.btnDispColor[0]->setColour(c); });
+        assign(j.minusColor, [&](qint32 c) { b.btnDispColor[1]->setColour(c); });
+        const std::optional<bool> flags[4] = {j.isIdealLimit, j.isRealLimit, j.isTanRatioLimit, j.isFukuRatioLimit};
+        const std::optional<float> limits[4] = {j.idealLimit, j.realLimit, j.tanRatioLimit, j.fukuRatioLimit};
+        for (size_t k = 0; k < 4; ++k) {
+            assign(flags[k], [&](bool on) { b.chkDispOption[k]->setChecked(on); });
+            assign(limits[k], [&](float v) { b.cmbDispLimit[k]->setEditText(CF::RealText(v)); });
+        }
     }
 }
 
@@ -360,58 +346,40 @@ bool OptionsDialog::validateOptions()
 void OptionsDialog::save()
 {
     namespace CF = CommonFunc;
-    const CF::SettingsBatch batch; // one write of the file for every option
-    CF::SetPatFolder(txtPatFolder->text());
+    // Fields left absent keep what the store has.
+    CF::StoredOptions o;
+    o.patFolder = txtPatFolder->text();
     for (int n = 1; n <= 18; ++n)
-        CF::SetHorseNoColor(n, btnColor[size_t(n - 1)]->colour());
-    CF::SetDetectVal(qint16(cmbPopularDiff->currentIndex() + 1));
-
-    for (int level = 1; level <= 5; ++level) {
-        const auto i = size_t(level - 1);
-        for (BetType type : {BetType::Umaren, BetType::Wide}) {
-            const JudgeBlock &b = block(type);
-            // Validation has made sure both convert.
-            CF::SetDetectMin(type, level, CF::IntegerFromText(b.cmbDetectMin[i]->currentText()).value_or(0));
-            CF::SetDetectMax(type, level, CF::IntegerFromText(b.cmbDetectMax[i]->currentText()).value_or(0));
-            CF::SetDispChar(type, level, b.cmbDispChar[i]->currentText());
-        }
-    }
+        o.horseNoColor[size_t(n)] = btnColor[size_t(n - 1)]->colour();
+    o.detectVal = qint16(cmbPopularDiff->currentIndex() + 1);
 
     for (BetType type : {BetType::Umaren, BetType::Wide}) {
         const JudgeBlock &b = block(type);
+        CF::StoredOptions::Judge &j = o.judge(type);
+        for (size_t i = 0; i < 5; ++i) {
+            // Validation has made sure both convert.
+            j.detectMin[i] = CF::IntegerFromText(b.cmbDetectMin[i]->currentText()).value_or(0);
+            j.detectMax[i] = CF::IntegerFromText(b.cmbDetectMax[i]->currentText()).value_or(0);
+            j.dispChar[i] = b.cmbDispChar[i]->currentText();
+        }
         for (qint16 i = 0; i < 3; ++i) {
             if (b.optDispSign[size_t(i)]->isChecked())
-                CF::SetDispSign(type, i);
+                j.dispSign = i;
         }
+        j.plusColor = b.btnDispColor[0]->colour();
+        j.minusColor = b.btnDispColor[1]->colour();
+        j.isIdealLimit = b.chkDispOption[0]->isChecked();
+        j.isRealLimit = b.chkDispOption[1]->isChecked();
+        j.isTanRatioLimit = b.chkDispOption[2]->isChecked();
+        j.isFukuRatioLimit = b.chkDispOption[3]->isChecked();
+        // An unticked limit is not validated; one that is no number keeps
+        // the value stored before.
+        j.idealLimit = CF::RealFromText(b.cmbDispLimit[0]->currentText());
+        j.realLimit = CF::RealFromText(b.cmbDispLimit[1]->currentText());
+        j.tanRatioLimit = CF::RealFromText(b.cmbDispLimit[2]->currentText());
+        j.fukuRatioLimit = CF::RealFromText(b.cmbDispLimit[3]->currentText());
     }
-
-    for (BetType type : {BetType::Umaren, BetType::Wide}) {
-        const JudgeBlock &b = block(type);
-        CF::SetPlusColor(type, b.btnDispColor[0]->colour());
-        CF::SetMinusColor(type, b.btnDispColor[1]->colour());
-    }
-
-    for (BetType type : {BetType::Umaren, BetType::Wide}) {
-        const JudgeBlock &b = block(type);
-        CF::SetIsIdealLimit(type, b.chkDispOption[0]->isChecked());
-        CF::SetIsRealLimit(type, b.chkDispOption[1]->isChecked());
-        CF::SetIsTanRatioLimit(type, b.chkDispOption[2]->isChecked());
-        CF::SetIsFukuRatioLimit(type, b.chkDispOption[3]->isChecked());
-    }
-
-    using LimitSetter = void (*)(BetType, float);
-    const LimitSetter setLimit[4] = {&CF::SetIdealLimit, &CF::SetRealLimit, &CF::SetTanRatioLimit,
-                                     &CF::SetFukuRatioLimit};
-    for (BetType type : {BetType::Umaren, BetType::Wide}) {
-        const JudgeBlock &b = block(type);
-        for (size_t j = 0; j < 4; ++j) {
-            // An unticked limit is not validated; one that is no number keeps
-            // the value stored before.
-            const std::optional<float> limit = CF::RealFromText(b.cmbDispLimit[j]->currentText());
-            if (limit)
-                setLimit[j](type, *limit);
-        }
-    }
+    CF::SaveOptions(o);
 }
 
 void OptionsDialog::btnOk_Click()

@@ -1,5 +1,5 @@
-#include "app/gui_support.h"
-#include "app/main_window.h"
+#include "app/ui/gui_support.h"
+#include "app/ui/main_window.h"
 
 #include <QApplication>
 

@@ -1,11 +1,11 @@
-#include "patdata/race_loader.h"
+#include "race/race_loader.h"
 
 #include "analysis/race_analysis.h"
 #include "analysis/result_hits.h"
 #include "app/race_sheet.h"
 #include "common/messages.h"
 #include "common/text_util.h"
-#include "patdata/pat_files.h"
+#include "grids/pair_fill.h"
 #include "settings/settings_store.h"
 
 namespace CommonFunc {
@@ -15,43 +15,56 @@ bool LoadRace(RaceSheet &sheet, const QString &oddsPath)
     // Options saved by another copy of the program apply from this load on.
     RefreshSettings();
 
-    TanFukuOddsData odds;
-    if (!ReadTanFukuOddsFile(oddsPath, odds)) {
+    RaceData data;
+    if (!ReadRaceData(oddsPath, data)) {
         Messages::error(Messages::readFailedText());
         return false;
     }
-
-    ClearRaceSheet(sheet);
-    const int count = PatCount(odds.Header.HorseCount);
-    sheet.lblHorseNum = QString::number(count);
-    sheet.lblKaisai = odds.Header.Course + QStringLiteral(u" 第") + odds.Header.Kai + QStringLiteral(u"回 ")
-        + odds.Header.Nichi + QStringLiteral(u"日");
-    sheet.lblRaceName = odds.Header.RaceNo + QStringLiteral("R ") + odds.Header.RaceName;
-    for (int n = 1; n <= std::min(count, MaxHorses); ++n) {
-        sheet.lblTanOdds[n] = TrimSpaces(odds.Odds[n].TanOdds);
-        sheet.lblFukuOddsMin[n] = TrimSpaces(odds.Odds[n].FukuOddsMin);
-        sheet.lblFukuOddsMax[n] = TrimSpaces(odds.Odds[n].FukuOddsMax);
-    }
-
-    EntryData entry;
-    if (ReadEntryFile(GetEntryFileName(oddsPath), entry)) {
-        const int names = std::min(PatCount(entry.Header.HorseCount), MaxHorses);
-        for (int n = 1; n <= names; ++n)
-            sheet.lblHorseName[n] = entry.Horses[n].HorseName;
-        const QString &time = entry.Header.StartTime;
-        sheet.lblRaceTime = time.left(2) + u':' + time.right(2);
-    } else {
-        for (int n = 1; n <= MaxHorses; ++n) {
-            sheet.lblHorseName[n].clear();
-            sheet.lblTanHorseName[n].clear();
-            sheet.lblFukuHorseName[n].clear();
-        }
-        sheet.lblRaceTime.clear();
-    }
-
-    sheet.sRaceFile = oddsPath;
-    AnalyzeRace(sheet);
+    if (data.resultUnreadable)
+        Messages::error(Messages::readFailedText());
+    PutRaceOnSheet(sheet, data, ReadRaceOptions());
     return true;
+}
+
+void PutRaceOnSheet(RaceSheet &sheet, const RaceData &data, const RaceOptions &options)
+{
+    ClearRaceSheet(sheet);
+    const PatFileHeader &header = data.odds.Header;
+    const int count = PatCount(header.HorseCount);
+    sheet.lblHorseNum = QString::number(count);
+    sheet.lblKaisai = header.Course + QStringLiteral(u" 第") + header.Kai + QStringLiteral(u"回 ") + header.Nichi
+        + QStringLiteral(u"日");
+    sheet.lblRaceName = header.RaceNo + QStringLiteral("R ") + header.RaceName;
+    for (int n = 1; n <= std::min(count, MaxHorses); ++n) {
+        sheet.lblTanOdds[n] = TrimSpaces(data.odds.Odds[n].TanOdds);
+        sheet.lblFukuOddsMin[n] = TrimSpaces(data.odds.Odds[n].FukuOddsMin);
+        sheet.lblFukuOddsMax[n] = TrimSpaces(data.odds.Odds[n].FukuOddsMax);
+    }
+
+    // Without an entry file the names and the start time stay blank.
+    if (data.hasEntry) {
+        const int names = std::min(PatCount(data.entry.Header.HorseCount), MaxHorses);
+        for (int n = 1; n <= names; ++n)
+            sheet.lblHorseName[n] = data.entry.Horses[n].HorseName;
+        const QString &time = data.entry.Header.StartTime;
+        sheet.lblRaceTime = time.left(2) + u':' + time.right(2);
+    }
+
+    sheet.sRaceFile = data.oddsPath;
+    AnalyzeRace(sheet, data, options);
+}
+
+void AnalyzeRace(RaceSheet &sheet, const RaceData &data, const RaceOptions &options)
+{
+    AnalyzeWinPlace(sheet, options);
+    if (data.hasPairs) {
+        sheet.PairOddsTable = data.pairs;
+        FillUmarenGrid(sheet, options);
+        FillWideGrid(sheet, options);
+        JudgeRace(sheet);
+    }
+    ShowRaceResult(sheet, data);
+    sheet.notifyChanged();
 }
 
 namespace {
@@ -66,17 +79,11 @@ void appendPayouts(QStringList &lines, const QString &heading, const Slots<Resul
 
 } // namespace
 
-void ShowRaceResult(RaceSheet &sheet)
+void ShowRaceResult(RaceSheet &sheet, const RaceData &data)
 {
-    const QString path = FindResultFile(sheet.sRaceFile);
-    if (path.isEmpty())
+    if (!data.hasResult)
         return;
-    ResultData result;
-    if (!ReadResultFile(path, result)) {
-        Messages::error(Messages::readFailedText());
-        return;
-    }
-
+    const ResultData &result = data.result;
     QStringList &lines = sheet.lstRaceResult;
     lines.clear();
     lines.append(QStringLiteral(u"競争成績"));

@@ -1,17 +1,19 @@
-#include "app/main_window.h"
+#include "app/ui/main_window.h"
 
-#include "about/about_dialog.h"
+#include "about/ui/about_dialog.h"
 #include "analysis/race_analysis.h"
-#include "app/gui_support.h"
-#include "app/twips.h"
+#include "app/sheet_cells.h"
+#include "app/ui/gui_support.h"
+#include "app/ui/twips.h"
 #include "common/messages.h"
 #include "export/csv_export.h"
-#include "grids/pair_grid_view.h"
+#include "grids/ui/pair_grid_view.h"
 #include "patdata/pat_files.h"
-#include "patdata/race_loader.h"
-#include "patdata/select_file_window.h"
-#include "settings/options_dialog.h"
+#include "patdata/ui/select_file_window.h"
+#include "race/race_loader.h"
+#include "settings/race_options.h"
 #include "settings/settings_store.h"
+#include "settings/ui/options_dialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -38,6 +40,22 @@ constexpr int kToolbarBand = 420;
 constexpr int kRowHeight = 240;
 constexpr int kRankTop = 2100;
 constexpr int kFrameTop = 6660;
+
+// The toolbar's buttons by key, with the command each runs (none for Excel).
+struct ToolbarButton {
+    const char *key;
+    const char16_t *tip;
+    QStyle::StandardPixmap icon;
+    void (MainWindow::*command)();
+};
+const ToolbarButton kToolbarButtons[] = {
+    {"Open", u"PATﾃﾞｰﾀを開く", QStyle::SP_DialogOpenButton, &MainWindow::mnuFileOpen},
+    {"List", u"PATﾃﾞｰﾀ一覧", QStyle::SP_FileDialogDetailedView, &MainWindow::mnuFileList},
+    {"Save", u"CSV保存", QStyle::SP_DialogSaveButton, &MainWindow::mnuFileCSV},
+    {"Excel", u"Excel に貼付", QStyle::SP_FileDialogListView, nullptr},
+    {"Option", u"ｵﾌﾟｼｮﾝ設定", QStyle::SP_FileDialogContentsView, &MainWindow::mnuToolOption},
+    {"About", u"ﾊﾞｰｼﾞｮﾝ情報", QStyle::SP_MessageBoxInformation, &MainWindow::mnuHelpAbout},
+};
 
 QString qtFilter(const QString &filter)
 {
@@ -118,20 +136,7 @@ void MainWindow::buildMenus()
     m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
     m_toolbar->setMovable(false);
     m_toolbar->setIconSize(QSize(20, 20));
-    struct Button {
-        const char *key;
-        const char16_t *tip;
-        QStyle::StandardPixmap icon;
-    };
-    const Button buttons[] = {
-        {"Open", u"PATﾃﾞｰﾀを開く", QStyle::SP_DialogOpenButton},
-        {"List", u"PATﾃﾞｰﾀ一覧", QStyle::SP_FileDialogDetailedView},
-        {"Save", u"CSV保存", QStyle::SP_DialogSaveButton},
-        {"Excel", u"Excel に貼付", QStyle::SP_FileDialogListView},
-        {"Option", u"ｵﾌﾟｼｮﾝ設定", QStyle::SP_FileDialogContentsView},
-        {"About", u"ﾊﾞｰｼﾞｮﾝ情報", QStyle::SP_MessageBoxInformation},
-    };
-    for (const Button &b : buttons) {
+    for (const ToolbarButton &b : kToolbarButtons) {
         const QString key = QString::fromLatin1(b.key);
         QAction *action = m_toolbar->addAction(style()->standardIcon(b.icon), QString::fromUtf16(b.tip));
         action->setToolTip(QString::fromUtf16(b.tip));
@@ -204,30 +209,30 @@ void MainWindow::buildSheet(QWidget *area)
     const Qt::Alignment centre = Qt::AlignHCenter;
 
     struct Column {
-        const char *name;
+        RaceSheet::Column RaceSheet::*cells;
         int left;
         int width;
         const char16_t *head;
         Qt::Alignment alignment;
     };
     const Column byRank[] = {
-        {"lblPopular", 420, 480, u"人気", right},
-        {"lblAutoJudge", 900, 495, u"判定", centre},
-        {"lblTanHorseNo", 1380, 675, u"単馬番", right},
-        {"lblFukuHorseNo", 2040, 675, u"複馬番", right},
-        {"lblTanHorseName", 2820, 1515, u"単勝人気順　馬名", left},
-        {"lblTanPopOdds", 4320, 675, u"単ｵｯｽﾞ", right},
-        {"lblTanPopRatio", 4980, 675, u"支持率", right},
-        {"lblTanFukuRatio", 5640, 675, u"単：複", right},
-        {"lblFukuHorseName", 6420, 1515, u"複勝人気順　馬名", left},
-        {"lblFukuPopOddsMin", 7920, 675, nullptr, right},
-        {"lblFukuPopOddsMax", 8580, 675, nullptr, right},
-        {"lblFukuPopOdds", 9240, 675, nullptr, right},
-        {"lblFukuPopRatio", 9900, 675, u"支持率", right},
+        {&RaceSheet::lblPopular, 420, 480, u"人気", right},
+        {&RaceSheet::lblAutoJudge, 900, 495, u"判定", centre},
+        {&RaceSheet::lblTanHorseNo, 1380, 675, u"単馬番", right},
+        {&RaceSheet::lblFukuHorseNo, 2040, 675, u"複馬番", right},
+        {&RaceSheet::lblTanHorseName, 2820, 1515, u"単勝人気順　馬名", left},
+        {&RaceSheet::lblTanPopOdds, 4320, 675, u"単ｵｯｽﾞ", right},
+        {&RaceSheet::lblTanPopRatio, 4980, 675, u"支持率", right},
+        {&RaceSheet::lblTanFukuRatio, 5640, 675, u"単：複", right},
+        {&RaceSheet::lblFukuHorseName, 6420, 1515, u"複勝人気順　馬名", left},
+        {&RaceSheet::lblFukuPopOddsMin, 7920, 675, nullptr, right},
+        {&RaceSheet::lblFukuPopOddsMax, 8580, 675, nullptr, right},
+        {&RaceSheet::lblFukuPopOdds, 9240, 675, nullptr, right},
+        {&RaceSheet::lblFukuPopRatio, 9900, 675, u"支持率", right},
     };
     const int headTop = kRankTop - kRowHeight + shift;
     for (const Column &c : byRank) {
-        column(area, QString::fromLatin1(c.name), c.left, kRankTop + shift, c.width, c.alignment);
+        column(area, SheetCells::nameOf(c.cells), c.left, kRankTop + shift, c.width, c.alignment);
         if (c.head)
             heading(area, texts(c.head), c.left, headTop, c.width);
     }
@@ -239,18 +244,18 @@ void MainWindow::buildSheet(QWidget *area)
     frame->setObjectName(QStringLiteral("frameSource"));
     place(frame, 120, kFrameTop + shift, 7920, 720 + MaxHorses * kRowHeight + 120);
     const Column byHorse[] = {
-        {"lblHorseName", 240, 1755, u"馬名", left},
-        {"lblTanOdds", 2040, 735, u"単ｵｯｽﾞ", right},
-        {"lblTanPopular", 2820, 495, u"人気", right},
-        {"lblTanRatio", 3360, 675, u"支持率", right},
-        {"lblFukuOddsMin", 4260, 675, nullptr, right},
-        {"lblFukuOddsMax", 4980, 735, nullptr, right},
-        {"lblFukuOdds", 5760, 735, nullptr, right},
-        {"lblFukuPopular", 6540, 495, u"人気", right},
-        {"lblFukuRatio", 7080, 675, u"支持率", right},
+        {&RaceSheet::lblHorseName, 240, 1755, u"馬名", left},
+        {&RaceSheet::lblTanOdds, 2040, 735, u"単ｵｯｽﾞ", right},
+        {&RaceSheet::lblTanPopular, 2820, 495, u"人気", right},
+        {&RaceSheet::lblTanRatio, 3360, 675, u"支持率", right},
+        {&RaceSheet::lblFukuOddsMin, 4260, 675, nullptr, right},
+        {&RaceSheet::lblFukuOddsMax, 4980, 735, nullptr, right},
+        {&RaceSheet::lblFukuOdds, 5760, 735, nullptr, right},
+        {&RaceSheet::lblFukuPopular, 6540, 495, u"人気", right},
+        {&RaceSheet::lblFukuRatio, 7080, 675, u"支持率", right},
     };
     for (const Column &c : byHorse) {
-        column(frame, QString::fromLatin1(c.name), c.left, 720, c.width, c.alignment);
+        column(frame, SheetCells::nameOf(c.cells), c.left, 720, c.width, c.alignment);
         if (c.head)
             heading(frame, texts(c.head), c.left, 480, c.width);
     }
@@ -404,7 +409,7 @@ void MainWindow::mnuFileExit()
 void MainWindow::mnuToolOption()
 {
     runOptionsDialog(this);
-    ColorHorseNumbers(m_sheet);
+    ColorHorseNumbers(m_sheet, ReadRaceOptions());
     m_sheet.notifyChanged();
 }
 
@@ -415,16 +420,10 @@ void MainWindow::mnuHelpAbout()
 
 void MainWindow::toolbarButtonClick(const QString &key)
 {
-    if (key == u"Open")
-        mnuFileOpen();
-    else if (key == u"List")
-        mnuFileList();
-    else if (key == u"Save")
-        mnuFileCSV();
-    else if (key == u"Option")
-        mnuToolOption();
-    else if (key == u"About")
-        mnuHelpAbout();
+    for (const ToolbarButton &b : kToolbarButtons) {
+        if (key == QLatin1StringView(b.key) && b.command)
+            (this->*b.command)();
+    }
 }
 
 QAction *MainWindow::action(const QString &key) const
@@ -500,23 +499,10 @@ void MainWindow::refresh()
     m_lblHorseNum->setText(s.lblHorseNum);
     m_lblRaceTime->setText(s.lblRaceTime);
 
-    const std::pair<const char *, const RaceSheet::Column *> columns[] = {
-        {"lblHorseName", &s.lblHorseName},         {"lblTanOdds", &s.lblTanOdds},
-        {"lblTanPopular", &s.lblTanPopular},       {"lblTanRatio", &s.lblTanRatio},
-        {"lblFukuOddsMin", &s.lblFukuOddsMin},     {"lblFukuOddsMax", &s.lblFukuOddsMax},
-        {"lblFukuOdds", &s.lblFukuOdds},           {"lblFukuPopular", &s.lblFukuPopular},
-        {"lblFukuRatio", &s.lblFukuRatio},         {"lblPopular", &s.lblPopular},
-        {"lblAutoJudge", &s.lblAutoJudge},         {"lblTanHorseNo", &s.lblTanHorseNo},
-        {"lblFukuHorseNo", &s.lblFukuHorseNo},     {"lblTanHorseName", &s.lblTanHorseName},
-        {"lblTanPopOdds", &s.lblTanPopOdds},       {"lblTanPopRatio", &s.lblTanPopRatio},
-        {"lblTanFukuRatio", &s.lblTanFukuRatio},   {"lblFukuHorseName", &s.lblFukuHorseName},
-        {"lblFukuPopOddsMin", &s.lblFukuPopOddsMin}, {"lblFukuPopOddsMax", &s.lblFukuPopOddsMax},
-        {"lblFukuPopOdds", &s.lblFukuPopOdds},     {"lblFukuPopRatio", &s.lblFukuPopRatio},
-    };
-    for (const auto &[name, values] : columns) {
-        const LabelColumn &labels = m_columns[QString::fromLatin1(name)];
+    for (const SheetCells::Column &column : SheetCells::kColumns) {
+        const LabelColumn &labels = m_columns[QLatin1StringView(column.name)];
         for (int k = 1; k <= MaxHorses; ++k)
-            labels[std::size_t(k)]->setText((*values)[k]);
+            labels[std::size_t(k)]->setText((s.*column.member)[k]);
     }
 
     const QPalette base = QApplication::palette();

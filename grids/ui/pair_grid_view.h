@@ -2,7 +2,7 @@
 
 #include <QTableView>
 
-class PairGrid;
+class TextGrid;
 class QIdentityProxyModel;
 
 // A pair grid on screen: the core's grid model with its colours, a fixed
@@ -13,9 +13,9 @@ class PairGridView : public QTableView {
     Q_OBJECT
 
 public:
-    explicit PairGridView(PairGrid &grid, QWidget *parent = nullptr);
+    explicit PairGridView(TextGrid &grid, QWidget *parent = nullptr);
 
-    PairGrid &grid() const { return m_grid; }
+    TextGrid &grid() const { return m_grid; }
 
     // Fits the columns to their heads, as the grid was designed.
     void fitColumnsToHeads();
@@ -27,7 +27,7 @@ private:
     void showTopRow(int row);
     void showCurrentCell(int row, int column);
 
-    PairGrid &m_grid;
+    TextGrid &m_grid;
     QIdentityProxyModel *m_proxy;
     bool m_syncing = false;
 };

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "patdata/pat_files.h"
+
+#include <QString>
+
+namespace CommonFunc {
+
+// What the files of one race hold, each read once: the win/place odds file
+// and the entry, pair odds and result files found beside it.
+struct RaceData {
+    QString oddsPath;
+    TanFukuOddsData odds;
+    bool hasEntry = false;
+    EntryData entry;
+    bool hasPairs = false;
+    PairOddsTable pairs;
+    bool hasResult = false;        // found and read
+    bool resultUnreadable = false; // found, but it could not be read
+    ResultData result;
+};
+
+// Reads the files of the race whose win/place odds file is `oddsPath`, in
+// the order odds, entry, pair odds, result.  False when the win/place odds
+// file cannot be read; nothing else is read then.  The readers show their
+// format message; what else the user sees is the caller's choice.
+bool ReadRaceData(const QString &oddsPath, RaceData &data);
+
+} // namespace CommonFunc

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "common/bet_type.h"
+
+#include <QString>
+
+#include <array>
+#include <optional>
+
+namespace CommonFunc {
+
+// Every option the options dialog edits and a race's analysis reads, as one
+// value.  A race is computed from one snapshot taken when it is loaded, so
+// nothing in the analysis reads the settings store.
+//
+// The one list of fields serves two shapes: RaceOptions holds a value for
+// every option; StoredOptions holds what the store gave, absent where a
+// stored text does not convert (the dialog then leaves its control alone),
+// and, when saving, absent where the store is to keep what it has.
+template <template <typename> class Field>
+struct OptionSet {
+    // The options of one bet type's marks and judgement; levels 1 to 5 are
+    // items 0 to 4.
+    struct Judge {
+        std::array<Field<qint16>, 5> detectMin;
+        std::array<Field<qint16>, 5> detectMax;
+        std::array<Field<QString>, 5> dispChar;
+        Field<qint16> dispSign; // 0 both signs, 1 plus only, 2 minus only
+        Field<qint32> plusColor;
+        Field<qint32> minusColor;
+        Field<bool> isIdealLimit;
+        Field<float> idealLimit;
+        Field<bool> isRealLimit;
+        Field<float> realLimit;
+        Field<bool> isTanRatioLimit;
+        Field<float> tanRatioLimit;
+        Field<bool> isFukuRatioLimit;
+        Field<float> fukuRatioLimit;
+    };
+
+    Field<QString> patFolder; // as GetPatFolder gives it
+    // Item n for horse n; item 0 colours a horse-number cell that is empty.
+    std::array<Field<qint32>, 19> horseNoColor;
+    Field<qint16> detectVal;
+    Judge uma;
+    Judge wide;
+
+    Judge &judge(BetType type) { return type == BetType::Umaren ? uma : wide; }
+    const Judge &judge(BetType type) const { return type == BetType::Umaren ? uma : wide; }
+};
+
+template <typename T>
+using PlainField = T;
+
+using RaceOptions = OptionSet<PlainField>;
+using StoredOptions = OptionSet<std::optional>;
+
+// The defaults of every option: the one place they are written down.
+const RaceOptions &DefaultRaceOptions();
+
+// A snapshot of the settings store; where a stored text does not convert,
+// the default.
+RaceOptions ReadRaceOptions();
+
+// What the store holds, absent where a stored text does not convert.
+StoredOptions ReadStoredOptions();
+
+// Writes every present field into the store in one write of the file;
+// absent fields keep what the store has.
+void SaveOptions(const StoredOptions &options);
+
+// Every field of `stored`, the default where it is absent.
+RaceOptions WithDefaults(const StoredOptions &stored);
+
+} // namespace CommonFunc
