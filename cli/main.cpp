@@ -1,4 +1,5 @@
 #include "app/race_sheet.h"
+#include "app/sheet_cells.h"
 #include "cli/text_table.h"
 #include "common/messages.h"
 #include "export/csv_export.h"
@@ -6,6 +7,7 @@
 #include "race/race_loader.h"
 #include "settings/settings_store.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -36,7 +38,11 @@ const char *const kUsage =
     "  show ZO_FILE                 print the analysis of a race\n"
     "  list [FOLDER]                list the races of a PAT folder\n"
     "\n"
-    "The settings file is MINUKURU_SETTINGS when set, else the user's own.\n"
+    "Options, before or after the command:\n"
+    "  --settings FILE  the settings file (else MINUKURU_SETTINGS when set,\n"
+    "                   else the user's own)\n"
+    "  -h, --help       this text, or a command's with the command\n"
+    "  --version        the program's version\n"
     "Run 'minukuru-cli COMMAND --help' for a command's options.\n";
 
 const char *const kExportUsage =
@@ -62,11 +68,6 @@ int usageError(const QString &message, const char *usage)
     return 2;
 }
 
-bool wantsHelp(const QStringList &args)
-{
-    return args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"));
-}
-
 // Loads a race; false (with the reason on standard error) when it cannot be
 // read.  A missing file gets the program's read failure message too, as in
 // the window.
@@ -77,35 +78,17 @@ bool load(RaceSheet &sheet, const QString &path)
     return LoadRace(sheet, QFileInfo(path).absoluteFilePath());
 }
 
-int runExport(const QStringList &args)
+int runExport(const QStringList &args, const QString &outputOption)
 {
-    if (wantsHelp(args)) {
-        std::fputs(kExportUsage, stdout);
-        return 0;
-    }
-    QString input;
-    QString output;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == u"-o" || args[i] == u"--output") {
-            if (i + 1 >= args.size())
-                return usageError(QStringLiteral("minukuru-cli export: -o needs a file name"), kExportUsage);
-            output = args[++i];
-        } else if (args[i].startsWith(u'-') && args[i].size() > 1) {
-            return usageError(QStringLiteral("minukuru-cli export: unknown option ") + args[i], kExportUsage);
-        } else if (input.isEmpty()) {
-            input = args[i];
-        } else {
-            return usageError(QStringLiteral("minukuru-cli export: one race file only"), kExportUsage);
-        }
-    }
-    if (input.isEmpty())
+    if (args.isEmpty())
         return usageError(QStringLiteral("minukuru-cli export: which race file?"), kExportUsage);
+    if (args.size() > 1)
+        return usageError(QStringLiteral("minukuru-cli export: one race file only"), kExportUsage);
 
     RaceSheet sheet;
-    if (!load(sheet, input))
+    if (!load(sheet, args[0]))
         return 1;
-    if (output.isEmpty())
-        output = SuggestedCsvName(sheet);
+    const QString output = outputOption.isEmpty() ? SuggestedCsvName(sheet) : outputOption;
     if (!WriteCsvFile(sheet, output)) {
         Messages::error(Messages::saveFailedText());
         return 1;
@@ -137,11 +120,7 @@ QString gridText(const TextGrid &grid)
 
 int runShow(const QStringList &args)
 {
-    if (wantsHelp(args)) {
-        std::fputs(kShowUsage, stdout);
-        return 0;
-    }
-    if (args.size() != 1 || args[0].startsWith(u'-'))
+    if (args.size() != 1)
         return usageError(QStringLiteral("minukuru-cli show: give one race file"), kShowUsage);
     RaceSheet sheet;
     if (!load(sheet, args[0]))
@@ -182,11 +161,7 @@ int runShow(const QStringList &args)
 
 int runList(const QStringList &args)
 {
-    if (wantsHelp(args)) {
-        std::fputs(kListUsage, stdout);
-        return 0;
-    }
-    if (args.size() > 1 || (!args.isEmpty() && args[0].startsWith(u'-')))
+    if (args.size() > 1)
         return usageError(QStringLiteral("minukuru-cli list: give at most one folder"), kListUsage);
     const QString folder = args.isEmpty() ? GetPatFolder() : args[0];
     if (!QFileInfo(folder).isDir()) {
@@ -204,42 +179,121 @@ int runList(const QStringList &args)
     return 0;
 }
 
+struct Command {
+    const char *name;
+    const char *usage;
+    bool takesOutput; // -o/--output
+};
+
+const Command kCommands[] = {
+    {"export", kExportUsage, true},
+    {"show", kShowUsage, false},
+    {"list", kListUsage, false},
+};
+
+const Command *commandNamed(const QString &name)
+{
+    for (const Command &command : kCommands) {
+        if (name == QLatin1StringView(command.name))
+            return &command;
+    }
+    return nullptr;
+}
+
+// The first word that is not an option or an option's value: the command.
+qsizetype commandIndex(const QStringList &args)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (arg == u"--")
+            return i + 1 < args.size() ? i + 1 : -1;
+        if (arg == u"--settings" || arg == u"-o" || arg == u"--output")
+            ++i;
+        else if (!arg.startsWith(u'-') || arg == u"-")
+            return i;
+    }
+    return -1;
+}
+
+QString optionSpelling(const QString &name)
+{
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(MINUKURU_VERSION));
     QStringList args = app.arguments().mid(1);
 
-    while (!args.isEmpty() && args.first().startsWith(u'-')) {
-        const QString option = args.takeFirst();
-        if (option == u"--help" || option == u"-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (option == u"--settings") {
-            if (args.isEmpty())
-                return usageError(QStringLiteral("minukuru-cli: --settings needs a file name"), kUsage);
-            SetSettingsFile(args.takeFirst());
-        } else if (option.startsWith(QStringLiteral("--settings="))) {
-            SetSettingsFile(option.mid(11));
-        } else {
-            return usageError(QStringLiteral("minukuru-cli: unknown option ") + option, kUsage);
-        }
-    }
-    if (args.isEmpty())
-        return usageError(QStringLiteral("minukuru-cli: which command?"), kUsage);
+    const qsizetype at = commandIndex(args);
+    const QString word = at >= 0 ? args.takeAt(at) : QString();
+    const Command *command = commandNamed(word);
+    const QString prefix = command ? QStringLiteral("minukuru-cli ") + word : QStringLiteral("minukuru-cli");
+    const char *usage = command ? command->usage : kUsage;
 
-    const QString command = args.takeFirst();
-    if (command == u"export")
-        return runExport(args);
-    if (command == u"show")
-        return runShow(args);
-    if (command == u"list")
-        return runList(args);
-    if (command == u"help") {
-        std::fputs(kUsage, stdout);
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption settingsOption(QStringLiteral("settings"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption helpOption(QStringList {QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption versionOption(QStringLiteral("version"));
+    const QCommandLineOption outputOption(QStringList {QStringLiteral("o"), QStringLiteral("output")}, QString(),
+                                          QStringLiteral("FILE"));
+    parser.addOption(settingsOption);
+    parser.addOption(helpOption);
+    parser.addOption(versionOption);
+    if (command && command->takesOutput)
+        parser.addOption(outputOption);
+
+    // A value option at the very end has no value.
+    if (!args.isEmpty()) {
+        const QString &last = args.last();
+        if (last == u"--settings")
+            return usageError(prefix + QStringLiteral(": --settings needs a file name"), usage);
+        if (command && command->takesOutput && (last == u"-o" || last == u"--output"))
+            return usageError(prefix + QStringLiteral(": ") + last + QStringLiteral(" needs a file name"), usage);
+    }
+    if (!parser.parse(QStringList {QStringLiteral("minukuru-cli")} + args)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (unknown.isEmpty())
+            return usageError(prefix + QStringLiteral(": ") + parser.errorText(), usage);
+        // An unknown option before the command is the program's, after it the command's.
+        const QString spelling = optionSpelling(unknown.first());
+        const qsizetype where = args.indexOf(spelling);
+        const bool beforeCommand = at < 0 || (where >= 0 && where < at);
+        return usageError((beforeCommand ? QStringLiteral("minukuru-cli") : prefix)
+                              + QStringLiteral(": unknown option ") + spelling,
+                          beforeCommand ? kUsage : usage);
+    }
+
+    if (parser.isSet(versionOption)) {
+        out(QStringLiteral("minukuru-cli ") + QCoreApplication::applicationVersion() + u'\n');
         return 0;
     }
-    return usageError(QStringLiteral("minukuru-cli: unknown command ") + command, kUsage);
+    if (parser.isSet(helpOption) || word == u"help") {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (parser.isSet(settingsOption)) {
+        const QString file = parser.value(settingsOption);
+        if (file.isEmpty())
+            return usageError(prefix + QStringLiteral(": --settings needs a file name"), usage);
+        SetSettingsFile(file);
+    }
+    if (word.isEmpty())
+        return usageError(QStringLiteral("minukuru-cli: which command?"), kUsage);
+    if (!command)
+        return usageError(QStringLiteral("minukuru-cli: unknown command ") + word, kUsage);
+
+    const QStringList positional = parser.positionalArguments();
+    if (word == u"export") {
+        if (parser.isSet(outputOption) && parser.value(outputOption).isEmpty())
+            return usageError(prefix + QStringLiteral(": -o needs a file name"), usage);
+        return runExport(positional, parser.value(outputOption));
+    }
+    if (word == u"show")
+        return runShow(positional);
+    return runList(positional);
 }

@@ -342,6 +342,13 @@ void TestCli::usage_data()
                                  << QStringLiteral("usage: minukuru-cli show ZO_FILE") << QString();
     QTest::newRow("list --help") << QStringList {QStringLiteral("list"), QStringLiteral("--help")} << 0
                                  << QStringLiteral("usage: minukuru-cli list [FOLDER]") << QString();
+    QTest::newRow("--version") << QStringList {QStringLiteral("--version")} << 0
+                               << QStringLiteral("minukuru-cli %1\n").arg(QStringLiteral(MINUKURU_VERSION)) << QString();
+    QTest::newRow("--settings ''") << QStringList {QStringLiteral("--settings"), QString(), QStringLiteral("list")}
+                                   << 2 << QString() << QStringLiteral("minukuru-cli list: --settings needs a file name");
+    QTest::newRow("export -o ''") << QStringList {QStringLiteral("export"), QStringLiteral("x"), QStringLiteral("-o"),
+                                                  QString()}
+                                  << 2 << QString() << QStringLiteral("minukuru-cli export: -o needs a file name");
     QTest::newRow("no command") << QStringList() << 2 << QString() << QStringLiteral("minukuru-cli: which command?");
     QTest::newRow("unknown command") << QStringList {QStringLiteral("print")} << 2 << QString()
                                      << QStringLiteral("minukuru-cli: unknown command print");
@@ -389,6 +396,7 @@ void TestCli::settingsFile_data()
     QTest::newRow("--settings FILE") << QStringLiteral(" ") << false << true;
     QTest::newRow("--settings=FILE") << QStringLiteral("=") << false << true;
     QTest::newRow("--settings over MINUKURU_SETTINGS") << QStringLiteral("defaults") << true << false;
+    QTest::newRow("--settings after the command, -- before the race") << QStringLiteral("after") << false << true;
 }
 
 // DetectVal 2 puts "★" against horses 1 and 3 (win ranks 1 and 3).
@@ -406,7 +414,11 @@ void TestCli::settingsFile()
         args << QStringLiteral("--settings=") + m_detect2;
     else if (option == u"defaults")
         args << QStringLiteral("--settings") << m_settings;
-    args << QStringLiteral("export") << m_race << QStringLiteral("-o") << out;
+    if (option == u"after")
+        args << QStringLiteral("export") << QStringLiteral("-o") << out << QStringLiteral("--settings") << m_detect2
+             << QStringLiteral("--") << m_race;
+    else
+        args << QStringLiteral("export") << m_race << QStringLiteral("-o") << out;
     const Run r = run(args, QString(), environmentDetect2 ? m_detect2 : m_settings);
     QCOMPARE(r.err, QString());
     QCOMPARE(r.exitCode, 0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/race_sheet.h"
+#include "app/sheet_cells.h"
 #include "common/text_grid.h"
 
 #include <QHashFunctions>
@@ -90,32 +91,13 @@ inline State sheet(const RaceSheet &s, bool named = false)
 {
     State state;
     state.named = named;
-    add(state, QStringLiteral("lblKaisai"), s.lblKaisai);
-    add(state, QStringLiteral("lblRaceName"), s.lblRaceName);
-    add(state, QStringLiteral("lblHorseNum"), s.lblHorseNum);
-    add(state, QStringLiteral("lblRaceTime"), s.lblRaceTime);
+    for (const SheetCells::Text &text : SheetCells::kTexts)
+        add(state, QLatin1String(text.name), s.*text.member);
     add(state, QStringLiteral("sRaceFile"), s.sRaceFile);
-
-    const struct {
-        const char *name;
-        const RaceSheet::Column &cells;
-    } columns[] = {
-        {"lblHorseName", s.lblHorseName},         {"lblTanOdds", s.lblTanOdds},
-        {"lblTanPopular", s.lblTanPopular},       {"lblTanRatio", s.lblTanRatio},
-        {"lblFukuOddsMin", s.lblFukuOddsMin},     {"lblFukuOddsMax", s.lblFukuOddsMax},
-        {"lblFukuOdds", s.lblFukuOdds},           {"lblFukuPopular", s.lblFukuPopular},
-        {"lblFukuRatio", s.lblFukuRatio},         {"lblPopular", s.lblPopular},
-        {"lblAutoJudge", s.lblAutoJudge},         {"lblTanHorseNo", s.lblTanHorseNo},
-        {"lblFukuHorseNo", s.lblFukuHorseNo},     {"lblTanHorseName", s.lblTanHorseName},
-        {"lblTanPopOdds", s.lblTanPopOdds},       {"lblTanPopRatio", s.lblTanPopRatio},
-        {"lblTanFukuRatio", s.lblTanFukuRatio},   {"lblFukuHorseName", s.lblFukuHorseName},
-        {"lblFukuPopOddsMin", s.lblFukuPopOddsMin}, {"lblFukuPopOddsMax", s.lblFukuPopOddsMax},
-        {"lblFukuPopOdds", s.lblFukuPopOdds},     {"lblFukuPopRatio", s.lblFukuPopRatio},
-    };
-    for (const auto &column : columns) {
+    for (const SheetCells::Column &column : SheetCells::kColumns) {
         for (int k = 1; k <= CommonFunc::MaxHorses; ++k) {
             const QString name = named ? QStringLiteral("%1(%2)").arg(QLatin1String(column.name)).arg(k) : QString();
-            add(state, name, column.cells[k]);
+            add(state, name, (s.*column.member)[k]);
         }
     }
     for (int k = 1; k <= CommonFunc::MaxHorses; ++k) {
