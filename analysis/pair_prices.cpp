@@ -9,10 +9,7 @@ namespace CommonFunc {
 
 namespace {
 
-std::optional<float> finite(float value)
-{
-    return std::isfinite(value) ? std::optional<float>(value) : std::nullopt;
-}
+std::optional<float> finite(float value) { return std::isfinite(value) ? std::optional<float>(value) : std::nullopt; }
 
 std::optional<float> theoretical(BetType type, const HorseForPrices &first, const HorseForPrices &second)
 {

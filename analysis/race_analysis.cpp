@@ -52,7 +52,7 @@ void ColorHorseNumbers(RaceSheet &sheet, const RaceOptions &options)
     const auto colourOf = [&options](const QString &horseNo) {
         const int n = TextToInteger(horseNo);
         return n >= 0 && n < int(options.horseNoColor.size()) ? options.horseNoColor[std::size_t(n)]
-                                                               : DefaultRaceOptions().horseNoColor[0];
+                                                              : DefaultRaceOptions().horseNoColor[0];
     };
     const int count = std::min(sheet.HorseCount(), MaxHorses);
     for (int k = 1; k <= MaxHorses; ++k) {

@@ -32,15 +32,9 @@ RaceSheet::RaceSheet(QObject *parent)
         lblPopular[k] = QString::number(k);
 }
 
-int RaceSheet::HorseCount() const
-{
-    return TextToInteger(lblHorseNum);
-}
+int RaceSheet::HorseCount() const { return TextToInteger(lblHorseNum); }
 
-bool RaceSheet::IsScratched(int horse) const
-{
-    return TrimSpaces(lblTanOdds[horse]) == ScratchedText();
-}
+bool RaceSheet::IsScratched(int horse) const { return TrimSpaces(lblTanOdds[horse]) == ScratchedText(); }
 
 int RaceSheet::ScratchedCount() const
 {
@@ -50,10 +44,7 @@ int RaceSheet::ScratchedCount() const
     return count;
 }
 
-int RaceSheet::RunnerCount() const
-{
-    return HorseCount() - ScratchedCount();
-}
+int RaceSheet::RunnerCount() const { return HorseCount() - ScratchedCount(); }
 
 float RaceSheet::TanOddsValue(int horse) const
 {
@@ -75,15 +66,9 @@ float RaceSheet::FukuOddsValue(int horse) const
     return IsScratched(horse) ? kScratchedPlaceOdds : NumericValueSingle(lblFukuOdds[horse]);
 }
 
-int RaceSheet::HorseByTanRank(int rank) const
-{
-    return horseByRank(lblTanPopular, HorseCount(), rank);
-}
+int RaceSheet::HorseByTanRank(int rank) const { return horseByRank(lblTanPopular, HorseCount(), rank); }
 
-int RaceSheet::HorseByFukuRank(int rank) const
-{
-    return horseByRank(lblFukuPopular, HorseCount(), rank);
-}
+int RaceSheet::HorseByFukuRank(int rank) const { return horseByRank(lblFukuPopular, HorseCount(), rank); }
 
 void RaceSheet::notifyChanged()
 {
@@ -93,10 +78,7 @@ void RaceSheet::notifyChanged()
 
 namespace CommonFunc {
 
-QString ScratchedText()
-{
-    return QStringLiteral(u"ﾄﾘｹｼ");
-}
+QString ScratchedText() { return QStringLiteral(u"ﾄﾘｹｼ"); }
 
 void ClearRaceSheet(RaceSheet &sheet)
 {

@@ -18,20 +18,14 @@ constexpr int scratchedHorse = 11;
 
 // Win odds by horse number: a favourite at 2.8, outsiders past 200, one
 // horse scratched.
-constexpr double winOdds[horseCount] = {6.4, 23.9, 2.8, 48.7, 11.2, 87.5, 4.9, 156.2, 15.8,
-                                        31.4, 0.0,  9.3, 64.1, 19.6, 212.4, 7.7, 38.0, 121.9};
+constexpr double winOdds[horseCount] = {6.4,  23.9, 2.8, 48.7, 11.2, 87.5,  4.9, 156.2, 15.8,
+                                        31.4, 0.0,  9.3, 64.1, 19.6, 212.4, 7.7, 38.0,  121.9};
 
-QString odds(double value)
-{
-    return QString::number(std::min(value, 9999.9), 'f', 1);
-}
+QString odds(double value) { return QString::number(std::min(value, 9999.9), 'f', 1); }
 
 // Theoretical pair price from two support rates, the same model the program
 // prices against, so that deviations come out in a believable range.
-double pairPrice(double p, double q, double k)
-{
-    return k / (p * q * (1.0 / (1.0 - p) + 1.0 / (1.0 - q)));
-}
+double pairPrice(double p, double q, double k) { return k / (p * q * (1.0 / (1.0 - p) + 1.0 / (1.0 - q))); }
 
 RaceFiles race18()
 {

@@ -44,9 +44,15 @@ void show(Kind kind, const QString &text)
     message.kind = kind;
     message.text = text;
     switch (kind) {
-    case Kind::Notice: message.title = programTitle(); break;
-    case Kind::Error: message.title = errorTitle(); break;
-    case Kind::Warning: message.title = optionsTitle(); break;
+    case Kind::Notice:
+        message.title = programTitle();
+        break;
+    case Kind::Error:
+        message.title = errorTitle();
+        break;
+    case Kind::Warning:
+        message.title = optionsTitle();
+        break;
     }
     g_sink->show(message);
 }

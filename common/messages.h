@@ -50,7 +50,10 @@ inline void warning(const QString &text) { show(Kind::Warning, text); }
 // Installs a sink for the life of the scope.
 class ScopedSink {
 public:
-    explicit ScopedSink(Sink *sink) : m_previous(setSink(sink)) {}
+    explicit ScopedSink(Sink *sink)
+        : m_previous(setSink(sink))
+    {
+    }
     ~ScopedSink() { setSink(m_previous); }
     ScopedSink(const ScopedSink &) = delete;
     ScopedSink &operator=(const ScopedSink &) = delete;

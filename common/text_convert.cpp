@@ -23,7 +23,7 @@ class NumberText {
 public:
     QStringView text;
     bool negative = false;
-    qsizetype intStart = 0, intEnd = 0;   // digits before the point
+    qsizetype intStart = 0, intEnd = 0; // digits before the point
     bool point = false;
     qsizetype fracStart = 0, fracEnd = 0; // digits after it
     bool exponent = false;
@@ -316,10 +316,7 @@ std::optional<qint32> RoundToInt32(double value)
     return qint32(r);
 }
 
-float OddsTextToValue(QStringView text)
-{
-    return ParseSingle(text).value_or(0.0f);
-}
+float OddsTextToValue(QStringView text) { return ParseSingle(text).value_or(0.0f); }
 
 qint16 TextToInteger(QStringView text)
 {
@@ -359,16 +356,17 @@ QString FormatSingle(float value)
                                           [](char c) { return c >= '0' && c <= '9'; });
     if (digitCount <= 7) {
         char rounded[64];
-        const auto roundedEnd = std::to_chars(rounded, rounded + sizeof rounded, value,
-                                              std::chars_format::scientific, int(digitCount) - 1).ptr;
+        const auto roundedEnd = std::to_chars(rounded, rounded + sizeof rounded, value, std::chars_format::scientific,
+                                              int(digitCount) - 1)
+                                    .ptr;
         if (std::string_view(rounded, std::size_t(roundedEnd - rounded)) == text)
             return plainDecimal(text);
     }
 
     char buffer[64];
     for (int digits = 1; digits <= 7; ++digits) {
-        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                          std::chars_format::scientific, digits - 1);
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific,
+                                          digits - 1);
         const std::string scientific(buffer, result.ptr);
         const std::optional<float> back = fromChars<float>(scientific);
         if (digits < 7 && (!back || *back != value))

@@ -18,10 +18,7 @@ int sign(int value) { return (value > 0) - (value < 0); }
 
 int compareNumbers(double a, double b) { return (a > b) - (a < b); }
 
-int compareText(const QString &a, const QString &b, Qt::CaseSensitivity cs)
-{
-    return sign(QString::compare(a, b, cs));
-}
+int compareText(const QString &a, const QString &b, Qt::CaseSensitivity cs) { return sign(QString::compare(a, b, cs)); }
 
 // Two numbers compare as numbers, anything else as text ignoring case.  Not
 // transitive across mixed keys ("2" < "10" < "1a" < "2"), which is why the
@@ -71,10 +68,7 @@ bool TextGrid::isCell(int row, int column) const
     return row >= 0 && row < rows() && column >= 0 && column < m_columns;
 }
 
-TextGrid::Cell *TextGrid::cellAt(int row, int column)
-{
-    return isCell(row, column) ? &m_rows[row][column] : nullptr;
-}
+TextGrid::Cell *TextGrid::cellAt(int row, int column) { return isCell(row, column) ? &m_rows[row][column] : nullptr; }
 
 void TextGrid::cellChanged(int row, int column, const QList<int> &roles)
 {
@@ -88,10 +82,7 @@ void TextGrid::cellChanged(int row, int column, const QList<int> &roles)
     emit dataChanged(i, i, roles);
 }
 
-QString TextGrid::cell(int row, int column) const
-{
-    return isCell(row, column) ? m_rows[row][column].text : QString();
-}
+QString TextGrid::cell(int row, int column) const { return isCell(row, column) ? m_rows[row][column].text : QString(); }
 
 void TextGrid::setCell(int row, int column, const QString &text)
 {
@@ -202,12 +193,14 @@ void TextGrid::setRedraw(bool on)
 
 // Sorts the data rows, rows 1 … n, with a stable order that stays safe
 // whatever the comparison answers.
-template<typename Less>
+template <typename Less>
 void TextGrid::sortDataRows(Less less)
 {
     const int n = qMax(rows() - 1, 0);
-    const std::vector<std::size_t> positions = CommonFunc::StableOrder(
-        std::size_t(n), [&less](std::size_t a, std::size_t b) { return less(int(a) + 1, int(b) + 1); });
+    const std::vector<std::size_t> positions = CommonFunc::StableOrder(std::size_t(n),
+                                                                       [&less](std::size_t a, std::size_t b) {
+                                                                           return less(int(a) + 1, int(b) + 1);
+                                                                       });
     std::vector<int> order(static_cast<std::size_t>(n));
     for (std::size_t k = 0; k < positions.size(); ++k)
         order[k] = int(positions[k]) + 1;
@@ -323,15 +316,9 @@ void TextGrid::sortByKeys(const QList<int> &columns)
     });
 }
 
-int TextGrid::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : rows() - 1;
-}
+int TextGrid::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : rows() - 1; }
 
-int TextGrid::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : m_columns;
-}
+int TextGrid::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : m_columns; }
 
 QVariant TextGrid::cellData(const Cell &cell, int role) const
 {

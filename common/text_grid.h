@@ -104,7 +104,7 @@ private:
     void cellChanged(int row, int column, const QList<int> &roles);
     QVariant cellData(const Cell &cell, int role) const;
     void clampPositions();
-    template<typename Less>
+    template <typename Less>
     void sortDataRows(Less less);
 
     QList<Row> m_rows;

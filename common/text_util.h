@@ -17,15 +17,9 @@ inline QStringView TrimSpacesView(QStringView text)
     return text.mid(begin, end - begin);
 }
 
-inline QString TrimSpaces(const QString &text)
-{
-    return TrimSpacesView(text).toString();
-}
+inline QString TrimSpaces(const QString &text) { return TrimSpacesView(text).toString(); }
 
-inline bool IsBlank(QChar c)
-{
-    return c == u' ' || c == u'\t';
-}
+inline bool IsBlank(QChar c) { return c == u' ' || c == u'\t'; }
 
 // Removes leading blanks (spaces and tabs), as number texts allow.
 inline QStringView TrimLeadingBlanksView(QStringView text)

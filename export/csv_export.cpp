@@ -20,10 +20,7 @@ void addGridRow(CsvLine &line, const TextGrid &grid, int row)
         line.addText(grid.cell(row, c));
 }
 
-QString gridLabel(const TextGrid &grid, int row)
-{
-    return row < grid.rows() ? grid.cell(row, PairLabel) : QString();
-}
+QString gridLabel(const TextGrid &grid, int row) { return row < grid.rows() ? grid.cell(row, PairLabel) : QString(); }
 
 } // namespace
 

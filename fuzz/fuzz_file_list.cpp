@@ -80,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const Messages::ScopedSink scope(&sink);
         rows = BuildFileList(folder);
     }
-    require(sink.formatMessages == expectedFormatMessages, "the format message comes once when a file has a wrong code");
+    require(sink.formatMessages == expectedFormatMessages,
+            "the format message comes once when a file has a wrong code");
     require(sink.otherMessages == 0, "no other message");
     require(rows.size() == listed.size(), "a row for every file whose header reads");
     QSet<bool> courseKinds;

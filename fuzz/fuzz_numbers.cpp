@@ -39,7 +39,8 @@ template <typename T>
 std::optional<T> libraryValue(const std::string &number)
 {
     errno = 0;
-    const T value = std::is_same_v<T, float> ? T(std::strtof(number.c_str(), nullptr)) : T(std::strtod(number.c_str(), nullptr));
+    const T value = std::is_same_v<T, float> ? T(std::strtof(number.c_str(), nullptr))
+                                             : T(std::strtod(number.c_str(), nullptr));
     if (errno == ERANGE && std::isinf(value))
         return std::nullopt;
     return value;

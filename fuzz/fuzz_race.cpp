@@ -14,8 +14,8 @@
 #include "app/race_sheet.h"
 #include "common/text_convert.h"
 #include "export/csv_export.h"
-#include "patdata/pat_files.h"
 #include "patdata/cp932.h"
+#include "patdata/pat_files.h"
 #include "race/race_loader.h"
 #include "settings/settings_store.h"
 
@@ -194,10 +194,14 @@ void requireCsvLayout(const RaceSheet &sheet, const QByteArray &bytes)
 Qt::MouseButton buttonOf(int code)
 {
     switch (code) {
-    case 1: return Qt::LeftButton;
-    case 2: return Qt::RightButton;
-    case 3: return Qt::MiddleButton;
-    default: return Qt::NoButton;
+    case 1:
+        return Qt::LeftButton;
+    case 2:
+        return Qt::RightButton;
+    case 3:
+        return Qt::MiddleButton;
+    default:
+        return Qt::NoButton;
     }
 }
 

@@ -25,10 +25,10 @@ void readEverything()
         const char *key;
         int twips;
     } placements[] = {
-        {Section::mainWindow(), "Left", 1000},       {Section::mainWindow(), "Top", 1000},
-        {Section::mainWindow(), "Width", 2880},      {Section::optionWindow(), "Left", 1500},
-        {Section::optionWindow(), "Top", 1000},      {Section::selectFileWindow(), "Left", 1500},
-        {Section::selectFileWindow(), "Top", 1000},  {Section::selectFileWindow(), "Height", 6180},
+        {Section::mainWindow(), "Left", 1000},        {Section::mainWindow(), "Top", 1000},
+        {Section::mainWindow(), "Width", 2880},       {Section::optionWindow(), "Left", 1500},
+        {Section::optionWindow(), "Top", 1000},       {Section::selectFileWindow(), "Left", 1500},
+        {Section::selectFileWindow(), "Top", 1000},   {Section::selectFileWindow(), "Height", 6180},
         {Section::selectFileWindow(), "Width", 7635},
     };
     for (const auto &p : placements) {
@@ -100,7 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     require(TryGetDetectVal() == qint16(7), "a saved integer reads back");
     require(TryGetDispChar(BetType::Wide, 3) == QStringLiteral(u"▲"), "a saved mark reads back");
     require(GetPatFolder() == QStringLiteral(u"/pat/データ") + QDir::separator(), "a saved folder reads back");
-    require(TryGetPlacement(Section::mainWindow(), QStringLiteral("Left"), 0) == 1234.5f, "a saved placement reads back");
+    require(TryGetPlacement(Section::mainWindow(), QStringLiteral("Left"), 0) == 1234.5f,
+            "a saved placement reads back");
     readEverything();
 
     SetSettingsFile(scratchFolder() + QStringLiteral("/unused.ini"));

@@ -57,10 +57,7 @@ QString writeScratchFile(const QString &name, const QByteArray &bytes)
     return path;
 }
 
-void removeScratchFile(const QString &name)
-{
-    QFile::remove(scratchFolder() + u'/' + name);
-}
+void removeScratchFile(const QString &name) { QFile::remove(scratchFolder() + u'/' + name); }
 
 void require(bool condition, const char *what)
 {

@@ -16,8 +16,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <limits>
 #include <functional>
+#include <limits>
 
 using namespace CommonFunc;
 using namespace RaceGen;
@@ -166,7 +166,8 @@ void entryFiles(const QList<GeneratedRace> &races)
     save(t, QStringLiteral("count-minus"), withField(full, kEntryCount, "-1", 2));
     // A name whose last double-byte character is cut by the field's end.
     QByteArray cutName = full;
-    cutName.replace(kEntryName, 18, QByteArray("\x83\x41\x83\x43\x83\x45\x83\x47\x83\x49\x83\x4a\x83\x4c\x83\x4e\x20\x83", 18));
+    cutName.replace(kEntryName, 18,
+                    QByteArray("\x83\x41\x83\x43\x83\x45\x83\x47\x83\x49\x83\x4a\x83\x4c\x83\x4e\x20\x83", 18));
     save(t, QStringLiteral("name-cut-lead-byte"), cutName);
     save(t, QStringLiteral("start-time-odd"), withField(full, 22, "\x81\x40", 4));
 }
@@ -204,10 +205,11 @@ void raceInputs(const QList<GeneratedRace> &races)
         };
         // A missing sibling is an empty part here; the inputs that leave parts
         // out follow below.
-        const QByteArray input = raceInput(char(n % 3 == 0 ? 0 : 8 * (n % 4) + n % 8),
-                                           {TanFukuOddsFileBytes(r.tanFuku), part(r.hasPairOdds, PairOddsFileBytes(r.pairs)),
-                                            part(r.hasEntry, EntryFileBytes(r.entry)),
-                                            r.hasResult ? std::optional<QByteArray>(ResultFileBytes(r.result)) : std::nullopt});
+        const QByteArray input =
+            raceInput(char(n % 3 == 0 ? 0 : 8 * (n % 4) + n % 8),
+                      {TanFukuOddsFileBytes(r.tanFuku), part(r.hasPairOdds, PairOddsFileBytes(r.pairs)),
+                       part(r.hasEntry, EntryFileBytes(r.entry)),
+                       r.hasResult ? std::optional<QByteArray>(ResultFileBytes(r.result)) : std::nullopt});
         save(t, QStringLiteral("race-%1-%2").arg(r.stem).arg(r.horseCount), input);
         ++n;
     }
@@ -261,7 +263,8 @@ void raceInputs(const QList<GeneratedRace> &races)
     save(t, QStringLiteral("hostile-pairs"), raceInput(24 | 7, {zo, pairs, de, ks}));
     // Wide results that are not pairs of this race.
     QByteArray wide = ks;
-    const char *combinations[] = {" 1- 1", "18-19", "99-99", " 0- 0", "-1--2", "1-2", "\x82\xa0-3", "", "  -  ", "18-18", "17-18"};
+    const char *combinations[] = {" 1- 1",      "18-19", "99-99", " 0- 0", "-1--2", "1-2",
+                                  "\x82\xa0-3", "",      "  -  ", "18-18", "17-18"};
     for (int k = 0; k < 11; ++k)
         wide = withField(wide, 533 + 14 * k, combinations[k], 6);
     save(t, QStringLiteral("odd-wide-results"), raceInput(0, {zo, uo, de, wide}));
@@ -327,23 +330,28 @@ void settingsFiles()
          "AutoJudge\\IsRealLimitWide=yes\nAutoJudge\\IsTanRatioLimitUma= 0 \nAutoJudge\\IsFukuRatioLimitWide=0x1\n"
          "HorseNoColor\\4=\nHorseNoColor\\5=\" 255 \"\n");
     save(t, QStringLiteral("commas-and-quotes.ini"),
-         "[Option]\nPatFolder=C:\\\\Pat, 98,\nAutoJudge\\1DispCharUma=\"a,b\"\nAutoJudge\\2DispCharUma=a,\"b\nAutoJudge\\DetectVal=\"5\n");
+         "[Option]\nPatFolder=C:\\\\Pat, "
+         "98,\nAutoJudge\\1DispCharUma=\"a,b\"\nAutoJudge\\2DispCharUma=a,\"b\nAutoJudge\\DetectVal=\"5\n");
     save(t, QStringLiteral("variants.ini"),
          "[Option]\nPatFolder=@ByteArray(/pat)\nAutoJudge\\DetectVal=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n"
          "AutoJudge\\1DispCharWide=@Rect(1 2 3 4)\nAutoJudge\\PlusColorUma=@Size(1 2)\n"
          "AutoJudge\\MinusColorWide=@Point(\nAutoJudge\\IdealLimitWide=@Invalid()\n");
     save(t, QStringLiteral("escaped-keys.ini"),
-         "[Option%5CAutoJudge]\nDetectVal=9\n[%U30DF%U30CC]\nx=1\n[Option]\n%41utoJudge\\DetectVal=3\nAutoJudge/DetectVal=4\n"
+         "[Option%5CAutoJudge]\nDetectVal=9\n[%U30DF%U30CC]\nx=1\n[Option]\n%41utoJudge\\DetectVal=3\nAutoJudge/"
+         "DetectVal=4\n"
          "AutoJudge\\\\DetectVal=6\n");
-    save(t, QStringLiteral("broken-sections.ini"),
-         "[Option\nPatFolder=/a\n[]\n=5\n[MainWindow]]\nLeft=-1e30\n[SelectFileWindow]\nWidth=1e38\nHeight=-0\n\\=\\\n");
+    save(
+        t, QStringLiteral("broken-sections.ini"),
+        "[Option\nPatFolder=/a\n[]\n=5\n[MainWindow]]\nLeft=-1e30\n[SelectFileWindow]\nWidth=1e38\nHeight=-0\n\\=\\\n");
     save(t, QStringLiteral("duplicates.ini"),
-         "[Option]\nPatFolder=/one\nPatFolder=/two\n[Option]\nAutoJudge\\DetectVal=1\n[option]\nAutoJudge\\DetectVal=2\n");
+         "[Option]\nPatFolder=/one\nPatFolder=/"
+         "two\n[Option]\nAutoJudge\\DetectVal=1\n[option]\nAutoJudge\\DetectVal=2\n");
     save(t, QStringLiteral("levels-out-of-range.ini"),
          "[Option]\nAutoJudge\\0DetectMinUma=1\nAutoJudge\\6DetectMaxWide=2\nAutoJudge\\0DispCharUma=x\n"
          "AutoJudge\\6DispCharWide=\nHorseNoColor\\0=1\nHorseNoColor\\19=2\n");
-    static const char sjis[] = "[Option]\nPatFolder=C:\\\\\x83\x70\x83\x62\x83\x67\nAutoJudge\\1DispCharUma=\x81\x9d\n"
-                               "AutoJudge\\2DispCharUma=a\0b\nAutoJudge\\3DispCharUma=\xff\xfe\n";
+    static const char sjis[] =
+        "[Option]\nPatFolder=C:\\\\\x83\x70\x83\x62\x83\x67\nAutoJudge\\1DispCharUma=\x81\x9d\n"
+        "AutoJudge\\2DispCharUma=a\0b\nAutoJudge\\3DispCharUma=\xff\xfe\n";
     save(t, QStringLiteral("shift-jis-and-nul.ini"), QByteArray(sjis, sizeof sjis - 1));
     save(t, QStringLiteral("placements.ini"),
          edited("Left=1000", "Left=1000.000000001\nTop=  12 \nWidth=3.4028236e38"));
@@ -406,18 +414,57 @@ void numberTexts()
 {
     const QString t = QStringLiteral("numbers");
     const char *texts[] = {
-        "12.3", " 9", "\xc4\xd8\xb9\xbc ", "1e38", "3.4028236e38", "1e39", "-0", ".5", "5.", "1e-45", "1e-46",
-        "7e-46", "1.17549435e-38", "0.0005", "2.5", "0.125", "-0.0625", "1.0005", "99999.9", "9999.9", "  +3 ",
-        "1.2.3", "--1", "\t7\t", "0.1234567", "16777217", "340282356779733661637539395458142568448",
-        "1e400", "2.2250738585072014e-308", "4.9e-324", "1e-400", "12345678901234567890.5", "000000000000000000000123",
-        "0.00000000000000000000001", "1e", "1.e5", "-.5e-3", "+", ".", "", "  ", "0.8", "0.0395", "1234.5678",
+        "12.3",
+        " 9",
+        "\xc4\xd8\xb9\xbc ",
+        "1e38",
+        "3.4028236e38",
+        "1e39",
+        "-0",
+        ".5",
+        "5.",
+        "1e-45",
+        "1e-46",
+        "7e-46",
+        "1.17549435e-38",
+        "0.0005",
+        "2.5",
+        "0.125",
+        "-0.0625",
+        "1.0005",
+        "99999.9",
+        "9999.9",
+        "  +3 ",
+        "1.2.3",
+        "--1",
+        "\t7\t",
+        "0.1234567",
+        "16777217",
+        "340282356779733661637539395458142568448",
+        "1e400",
+        "2.2250738585072014e-308",
+        "4.9e-324",
+        "1e-400",
+        "12345678901234567890.5",
+        "000000000000000000000123",
+        "0.00000000000000000000001",
+        "1e",
+        "1.e5",
+        "-.5e-3",
+        "+",
+        ".",
+        "",
+        "  ",
+        "0.8",
+        "0.0395",
+        "1234.5678",
     };
     int n = 0;
     for (const char *text : texts)
         save(t, QStringLiteral("text-%1").arg(++n, 2, 10, QLatin1Char('0')), QByteArray(text));
     // Doubles by their bytes: halves of the pictures, a subnormal, NaN, infinity.
-    for (double value : {0.0005, 2.5, -0.05, 0.0625, 1e300, 5e-324, std::nan(""), -std::numeric_limits<double>::infinity(),
-                         0.1 + 0.2, 1e15 + 0.5}) {
+    for (double value : {0.0005, 2.5, -0.05, 0.0625, 1e300, 5e-324, std::nan(""),
+                         -std::numeric_limits<double>::infinity(), 0.1 + 0.2, 1e15 + 0.5}) {
         QByteArray bytes(reinterpret_cast<const char *>(&value), sizeof value);
         save(t, QStringLiteral("double-%1").arg(++n, 2, 10, QLatin1Char('0')), bytes);
     }

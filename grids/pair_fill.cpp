@@ -16,10 +16,7 @@ namespace CommonFunc {
 namespace {
 
 // A support rate limit: a rate that is not a number skips that horse's test.
-bool belowLimit(const std::optional<float> &rate, float limit)
-{
-    return rate && *rate < limit;
-}
+bool belowLimit(const std::optional<float> &rate, float limit) { return rate && *rate < limit; }
 
 void fillGrid(RaceSheet &sheet, BetType type, const RaceOptions::Judge &options)
 {
@@ -37,8 +34,8 @@ void fillGrid(RaceSheet &sheet, BetType type, const RaceOptions::Judge &options)
     int r = 1;
     for (int i = 1; i < count; ++i) {
         for (int j = i + 1; j <= count; ++j) {
-            const PairPrices prices =
-                ComputePairPrices(sheet, type, i, j, horses[std::size_t(i)], horses[std::size_t(j)]);
+            const PairPrices prices = ComputePairPrices(sheet, type, i, j, horses[std::size_t(i)],
+                                                        horses[std::size_t(j)]);
             grid.setCell(r, PairLabel, MakePairLabel(i, j));
             grid.setCell(r, PairTheoretical, prices.theoretical ? FormatFixed(*prices.theoretical, 1) : QString());
             grid.setCell(r, PairActual, prices.actual ? FormatFixed(*prices.actual, 1) : QString());
@@ -90,15 +87,9 @@ void fillGrid(RaceSheet &sheet, BetType type, const RaceOptions::Judge &options)
 
 } // namespace
 
-void FillUmarenGrid(RaceSheet &sheet, const RaceOptions &options)
-{
-    fillGrid(sheet, BetType::Umaren, options.uma);
-}
+void FillUmarenGrid(RaceSheet &sheet, const RaceOptions &options) { fillGrid(sheet, BetType::Umaren, options.uma); }
 
-void FillWideGrid(RaceSheet &sheet, const RaceOptions &options)
-{
-    fillGrid(sheet, BetType::Wide, options.wide);
-}
+void FillWideGrid(RaceSheet &sheet, const RaceOptions &options) { fillGrid(sheet, BetType::Wide, options.wide); }
 
 SupportRates SupportRates::of(const RaceSheet &sheet)
 {
@@ -159,7 +150,7 @@ struct WideBand {
 };
 
 constexpr WideBand kWideBands[] = {
-    {5, 10, 1.7}, {10, 20, 1.9}, {20, 30, 2.0}, {30, 40, 2.5},
+    {5, 10, 1.7},  {10, 20, 1.9}, {20, 30, 2.0}, {30, 40, 2.5},
     {40, 50, 2.8}, {50, 60, 3.2}, {60, 70, 2.9}, {70, 80, 2.7},
 };
 

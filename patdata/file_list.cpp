@@ -20,7 +20,10 @@ namespace {
 // format must not stack up one box per file.
 class OncePerTextSink final : public Messages::Sink {
 public:
-    explicit OncePerTextSink(Messages::Sink *next) : m_next(next) {}
+    explicit OncePerTextSink(Messages::Sink *next)
+        : m_next(next)
+    {
+    }
 
     void show(const Messages::Message &message) override
     {

@@ -204,7 +204,7 @@ QString GetPairOddsFileName(const QString &oddsPath);
 // match in ordinal name order, ignoring case; "" when there is none.
 QString FindResultFile(const QString &oddsPath);
 
-QString GetOddsFileFilter(); // "単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra"
+QString GetOddsFileFilter();  // "単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra"
 QString GetOddsFilePattern(); // "Zo-*.jra"
 
 // "*" any run of characters, "?" any one character; letter case ignored.

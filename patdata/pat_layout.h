@@ -34,9 +34,9 @@ bool readRecord(PatFile &file, Record &record, const Field<Record> (&fields)[N])
 
 using H = PatFileHeader;
 inline constexpr Field<H> patHeader[] = {
-    {8, &H::Reserved1}, {8, &H::Reserved2}, {2, &H::Reserved3}, {8, &H::Reserved4},
-    {2, &H::Reserved5}, {4, &H::Course}, {4, &H::Reserved6}, {2, &H::Kai},
-    {2, &H::Nichi}, {2, &H::RaceNo}, {1, &H::Reserved7}, {1, &H::FormatCode},
+    {8, &H::Reserved1}, {8, &H::Reserved2}, {2, &H::Reserved3},   {8, &H::Reserved4},
+    {2, &H::Reserved5}, {4, &H::Course},    {4, &H::Reserved6},   {2, &H::Kai},
+    {2, &H::Nichi},     {2, &H::RaceNo},    {1, &H::Reserved7},   {1, &H::FormatCode},
     {4, &H::Reserved8}, {28, &H::RaceName}, {64, &H::Conditions}, {2, &H::HorseCount},
 };
 
@@ -53,21 +53,21 @@ inline constexpr int pairOddsGap = 2; // bytes between the header and the first 
 
 using EH = EntryHeader;
 inline constexpr Field<EH> entryHeader[] = {
-    {8, &EH::Reserved1}, {4, &EH::Reserved2}, {4, &EH::Reserved3}, {2, &EH::Reserved4},
-    {2, &EH::Reserved5}, {2, &EH::Reserved6}, {4, &EH::StartTime}, {8, &EH::Reserved7},
+    {8, &EH::Reserved1},  {4, &EH::Reserved2},  {4, &EH::Reserved3},  {2, &EH::Reserved4},
+    {2, &EH::Reserved5},  {2, &EH::Reserved6},  {4, &EH::StartTime},  {8, &EH::Reserved7},
     {28, &EH::Reserved8}, {28, &EH::Reserved9}, {2, &EH::HorseCount},
 };
 
 using E = EntryRecord;
 inline constexpr Field<E> entry[] = {
-    {1, &E::Reserved1}, {1, &E::Reserved2}, {2, &E::Reserved3}, {1, &E::Reserved4}, {1, &E::Reserved5},
+    {1, &E::Reserved1},  {1, &E::Reserved2},  {2, &E::Reserved3}, {1, &E::Reserved4}, {1, &E::Reserved5},
     {18, &E::HorseName}, {18, &E::Reserved6}, {2, &E::Reserved7}, {4, &E::Reserved8},
 };
 
 using RH = ResultHeader;
 inline constexpr Field<RH> resultHeader[] = {
-    {8, &RH::Reserved1}, {4, &RH::Reserved2}, {4, &RH::Reserved3}, {2, &RH::Reserved4},
-    {2, &RH::Reserved5}, {2, &RH::Reserved6}, {1, &RH::Reserved7}, {10, &RH::Reserved8},
+    {8, &RH::Reserved1}, {4, &RH::Reserved2},   {4, &RH::Reserved3},   {2, &RH::Reserved4},
+    {2, &RH::Reserved5}, {2, &RH::Reserved6},   {1, &RH::Reserved7},   {10, &RH::Reserved8},
     {1, &RH::Reserved9}, {28, &RH::Reserved10}, {28, &RH::Reserved11},
 };
 

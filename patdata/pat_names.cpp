@@ -117,19 +117,10 @@ QString FindResultFile(const QString &oddsPath)
     return QString();
 }
 
-QString GetOddsFileFilter()
-{
-    return QStringLiteral(u"単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra");
-}
+QString GetOddsFileFilter() { return QStringLiteral(u"単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra"); }
 
-QString GetOddsFilePattern()
-{
-    return QStringLiteral("Zo-*.jra");
-}
+QString GetOddsFilePattern() { return QStringLiteral("Zo-*.jra"); }
 
-bool MatchesWildcard(const QString &name, const QString &pattern)
-{
-    return matchFrom(name, pattern);
-}
+bool MatchesWildcard(const QString &name, const QString &pattern) { return matchFrom(name, pattern); }
 
 } // namespace CommonFunc

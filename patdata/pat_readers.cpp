@@ -4,10 +4,7 @@
 
 namespace CommonFunc {
 
-PairOddsTable::PairOddsTable()
-{
-    blank();
-}
+PairOddsTable::PairOddsTable() { blank(); }
 
 void PairOddsTable::blank()
 {
@@ -107,8 +104,7 @@ bool ReadResultFile(const QString &path, ResultData &data)
         if (!Layout::readRecord(file, finisher, Layout::finisher))
             return false;
     }
-    return ReadPatField(file, Layout::resultGap, data.Reserved)
-        && readPayouts(file, data.Tan, Layout::tanCombination)
+    return ReadPatField(file, Layout::resultGap, data.Reserved) && readPayouts(file, data.Tan, Layout::tanCombination)
         && readPayouts(file, data.Fuku, Layout::fukuCombination)
         && readPayouts(file, data.WakuRen, Layout::wakuRenCombination)
         && readPayouts(file, data.UmaRen, Layout::umaRenCombination)

@@ -123,10 +123,7 @@ RaceOptions WithDefaults(const StoredOptions &s)
     return o;
 }
 
-RaceOptions ReadRaceOptions()
-{
-    return WithDefaults(ReadStoredOptions());
-}
+RaceOptions ReadRaceOptions() { return WithDefaults(ReadStoredOptions()); }
 
 void SaveOptions(const StoredOptions &o)
 {

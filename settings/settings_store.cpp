@@ -53,15 +53,9 @@ QString settingsKey(const QString &section, const QString &key)
     return path + u'/' + key;
 }
 
-QString betSuffix(BetType type)
-{
-    return type == BetType::Umaren ? QStringLiteral("Uma") : QStringLiteral("Wide");
-}
+QString betSuffix(BetType type) { return type == BetType::Umaren ? QStringLiteral("Uma") : QStringLiteral("Wide"); }
 
-QString fixedKey(const char16_t *base, BetType type)
-{
-    return QString::fromUtf16(base) + betSuffix(type);
-}
+QString fixedKey(const char16_t *base, BetType type) { return QString::fromUtf16(base) + betSuffix(type); }
 
 QString levelKey(int level, const char16_t *base, BetType type)
 {
@@ -87,10 +81,7 @@ std::optional<T> readTypedNoDefault(const QString &section, const QString &key, 
     return convert(*stored);
 }
 
-const RaceOptions &defaults()
-{
-    return DefaultRaceOptions();
-}
+const RaceOptions &defaults() { return DefaultRaceOptions(); }
 
 } // namespace
 
@@ -116,10 +107,7 @@ void SetSettingsFile(const QString &path)
     s.overridePath = path;
 }
 
-void RefreshSettings()
-{
-    settings().sync();
-}
+void RefreshSettings() { settings().sync(); }
 
 std::optional<QString> ReadSettingText(const QString &section, const QString &key)
 {
@@ -143,10 +131,7 @@ void WriteSettingText(const QString &section, const QString &key, const QString 
         s.sync();
 }
 
-SettingsBatch::SettingsBatch()
-{
-    ++store().batches;
-}
+SettingsBatch::SettingsBatch() { ++store().batches; }
 
 SettingsBatch::~SettingsBatch()
 {
@@ -196,10 +181,7 @@ std::optional<bool> FlagFromText(const QString &text)
     return *value != 0.0;
 }
 
-std::optional<float> RealFromText(const QString &text)
-{
-    return ParseSingle(text);
-}
+std::optional<float> RealFromText(const QString &text) { return ParseSingle(text); }
 
 QString IntegerText(qint16 value) { return QString::number(value); }
 QString ColourText(qint32 value) { return QString::number(value); }
@@ -231,15 +213,9 @@ QString GetPatFolder()
     return folder;
 }
 
-void SetPatFolder(const QString &folder)
-{
-    WriteSettingText(Section::option(), QStringLiteral("PatFolder"), folder);
-}
+void SetPatFolder(const QString &folder) { WriteSettingText(Section::option(), QStringLiteral("PatFolder"), folder); }
 
-QString GetPatFilePath(const QString &fileName)
-{
-    return GetPatFolder() + fileName;
-}
+QString GetPatFilePath(const QString &fileName) { return GetPatFolder() + fileName; }
 
 namespace {
 
@@ -357,16 +333,16 @@ void SetDispChar(BetType type, int level, const QString &mark)
 
 // Fixed-name twins -------------------------------------------------------------
 
-#define MINUKURU_FIXED_OPTION(Name, Field, Type, FromText, ToText)                                         \
-    std::optional<Type> TryGet##Name(BetType type)                                                         \
-    {                                                                                                      \
-        return readTyped<Type>(Section::autoJudge(), fixedKey(u## #Name, type),                             \
-                               ToText(defaults().judge(type).Field), FromText);                            \
-    }                                                                                                      \
-    Type Get##Name(BetType type) { return TryGet##Name(type).value_or(defaults().judge(type).Field); }     \
-    void Set##Name(BetType type, Type value)                                                               \
-    {                                                                                                      \
-        WriteSettingText(Section::autoJudge(), fixedKey(u## #Name, type), ToText(value));                  \
+#define MINUKURU_FIXED_OPTION(Name, Field, Type, FromText, ToText)                                                    \
+    std::optional<Type> TryGet##Name(BetType type)                                                                    \
+    {                                                                                                                 \
+        return readTyped<Type>(Section::autoJudge(), fixedKey(u## #Name, type), ToText(defaults().judge(type).Field), \
+                               FromText);                                                                             \
+    }                                                                                                                 \
+    Type Get##Name(BetType type) { return TryGet##Name(type).value_or(defaults().judge(type).Field); }                \
+    void Set##Name(BetType type, Type value)                                                                          \
+    {                                                                                                                 \
+        WriteSettingText(Section::autoJudge(), fixedKey(u## #Name, type), ToText(value));                             \
     }
 
 MINUKURU_FIXED_OPTION(DispSign, dispSign, qint16, IntegerFromText, IntegerText)

@@ -135,28 +135,28 @@ float GetFukuRatioLimit(BetType type);
 void SetFukuRatioLimit(BetType type, float limit);
 
 // The same options under their own names, one function per key.
-#define MINUKURU_TWIN_ACCESSORS(Name, Type, Suffix, BT)                                   \
-    inline std::optional<Type> TryGet##Name##Suffix() { return TryGet##Name(BT); }        \
-    inline Type Get##Name##Suffix() { return Get##Name(BT); }                             \
+#define MINUKURU_TWIN_ACCESSORS(Name, Type, Suffix, BT)                            \
+    inline std::optional<Type> TryGet##Name##Suffix() { return TryGet##Name(BT); } \
+    inline Type Get##Name##Suffix() { return Get##Name(BT); }                      \
     inline void Set##Name##Suffix(Type value) { Set##Name(BT, value); }
-#define MINUKURU_TWIN_LEVEL_ACCESSORS(Name, Type, Suffix, BT)                                        \
-    inline std::optional<Type> TryGet##Name##Suffix(int level) { return TryGet##Name(BT, level); }   \
-    inline Type Get##Name##Suffix(int level) { return Get##Name(BT, level); }                        \
+#define MINUKURU_TWIN_LEVEL_ACCESSORS(Name, Type, Suffix, BT)                                      \
+    inline std::optional<Type> TryGet##Name##Suffix(int level) { return TryGet##Name(BT, level); } \
+    inline Type Get##Name##Suffix(int level) { return Get##Name(BT, level); }                      \
     inline void Set##Name##Suffix(int level, const Type &value) { Set##Name(BT, level, value); }
-#define MINUKURU_TWINS(Suffix, BT)                                   \
-    MINUKURU_TWIN_LEVEL_ACCESSORS(DetectMin, qint16, Suffix, BT)     \
-    MINUKURU_TWIN_LEVEL_ACCESSORS(DetectMax, qint16, Suffix, BT)     \
-    MINUKURU_TWIN_LEVEL_ACCESSORS(DispChar, QString, Suffix, BT)     \
-    MINUKURU_TWIN_ACCESSORS(DispSign, qint16, Suffix, BT)            \
-    MINUKURU_TWIN_ACCESSORS(PlusColor, qint32, Suffix, BT)           \
-    MINUKURU_TWIN_ACCESSORS(MinusColor, qint32, Suffix, BT)          \
-    MINUKURU_TWIN_ACCESSORS(IsIdealLimit, bool, Suffix, BT)          \
-    MINUKURU_TWIN_ACCESSORS(IdealLimit, float, Suffix, BT)           \
-    MINUKURU_TWIN_ACCESSORS(IsRealLimit, bool, Suffix, BT)           \
-    MINUKURU_TWIN_ACCESSORS(RealLimit, float, Suffix, BT)            \
-    MINUKURU_TWIN_ACCESSORS(IsTanRatioLimit, bool, Suffix, BT)       \
-    MINUKURU_TWIN_ACCESSORS(TanRatioLimit, float, Suffix, BT)        \
-    MINUKURU_TWIN_ACCESSORS(IsFukuRatioLimit, bool, Suffix, BT)      \
+#define MINUKURU_TWINS(Suffix, BT)                               \
+    MINUKURU_TWIN_LEVEL_ACCESSORS(DetectMin, qint16, Suffix, BT) \
+    MINUKURU_TWIN_LEVEL_ACCESSORS(DetectMax, qint16, Suffix, BT) \
+    MINUKURU_TWIN_LEVEL_ACCESSORS(DispChar, QString, Suffix, BT) \
+    MINUKURU_TWIN_ACCESSORS(DispSign, qint16, Suffix, BT)        \
+    MINUKURU_TWIN_ACCESSORS(PlusColor, qint32, Suffix, BT)       \
+    MINUKURU_TWIN_ACCESSORS(MinusColor, qint32, Suffix, BT)      \
+    MINUKURU_TWIN_ACCESSORS(IsIdealLimit, bool, Suffix, BT)      \
+    MINUKURU_TWIN_ACCESSORS(IdealLimit, float, Suffix, BT)       \
+    MINUKURU_TWIN_ACCESSORS(IsRealLimit, bool, Suffix, BT)       \
+    MINUKURU_TWIN_ACCESSORS(RealLimit, float, Suffix, BT)        \
+    MINUKURU_TWIN_ACCESSORS(IsTanRatioLimit, bool, Suffix, BT)   \
+    MINUKURU_TWIN_ACCESSORS(TanRatioLimit, float, Suffix, BT)    \
+    MINUKURU_TWIN_ACCESSORS(IsFukuRatioLimit, bool, Suffix, BT)  \
     MINUKURU_TWIN_ACCESSORS(FukuRatioLimit, float, Suffix, BT)
 MINUKURU_TWINS(Uma, BetType::Umaren)
 MINUKURU_TWINS(Wide, BetType::Wide)

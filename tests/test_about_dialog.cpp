@@ -28,8 +28,10 @@ void TestAboutDialog::texts_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("title") << QStringLiteral("lblTitle") << QStringLiteral(u"ミヌクル君 super");
     QTest::newRow("version") << QStringLiteral("lblVersion") << QStringLiteral("Version 0.1.0");
-    QTest::newRow("description 0") << QStringLiteral("lblDescription_0") << QStringLiteral(u"ミヌクルの馬券を見つけます。");
-    QTest::newRow("description 1") << QStringLiteral("lblDescription_1") << QStringLiteral(u"回収率１００％超えると思います。");
+    QTest::newRow("description 0") << QStringLiteral("lblDescription_0")
+                                   << QStringLiteral(u"ミヌクルの馬券を見つけます。");
+    QTest::newRow("description 1") << QStringLiteral("lblDescription_1")
+                                   << QStringLiteral(u"回収率１００％超えると思います。");
     QTest::newRow("description 2") << QStringLiteral("lblDescription_2")
                                    << QStringLiteral(u"なるべく締め切り直前オッズを使用して下さい。");
     QTest::newRow("mail caption") << QStringLiteral("Text1") << QStringLiteral("E-Mail  :");
@@ -103,8 +105,8 @@ void TestAboutDialog::keysClose_data()
 {
     QTest::addColumn<QString>("focus");
     QTest::addColumn<int>("key");
-    for (const QString &focus : {QStringLiteral("cmdOK"), QStringLiteral("txtMail"), QStringLiteral("Text2"),
-                                 QStringLiteral("frmAbout")}) {
+    for (const QString &focus :
+         {QStringLiteral("cmdOK"), QStringLiteral("txtMail"), QStringLiteral("Text2"), QStringLiteral("frmAbout")}) {
         QTest::addRow("%s Enter", qPrintable(focus)) << focus << int(Qt::Key_Return);
         QTest::addRow("%s keypad Enter", qPrintable(focus)) << focus << int(Qt::Key_Enter);
         QTest::addRow("%s Esc", qPrintable(focus)) << focus << int(Qt::Key_Escape);
@@ -127,9 +129,7 @@ void TestAboutDialog::keysClose()
 void TestAboutDialog::modalRunEndsOnOk()
 {
     AboutDialog dialog;
-    QTimer::singleShot(0, &dialog, [&dialog] {
-        QTest::keyClick(&dialog, Qt::Key_Return);
-    });
+    QTimer::singleShot(0, &dialog, [&dialog] { QTest::keyClick(&dialog, Qt::Key_Return); });
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
 }
 

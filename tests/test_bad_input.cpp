@@ -54,10 +54,7 @@ Field leadByteAtEnd(int width)
     return {QByteArray(width - 1, 'A') + '\x82', QString(width - 1, u'A') + QChar(0xFFFD), false};
 }
 
-Field ffRun(int width)
-{
-    return {QByteArray(width, '\xFF'), QString(width, QChar(0xFFFD)), false};
-}
+Field ffRun(int width) { return {QByteArray(width, '\xFF'), QString(width, QChar(0xFFFD)), false}; }
 
 struct Image {
     QList<Field> fields;
@@ -105,12 +102,14 @@ const char *kindName(int kind)
 // The header of the win/place and pair odds files: 16 fields, 142 bytes.
 QList<Field> patHeader(const QString &count, const QString &formatCode = QStringLiteral(" "))
 {
-    return {text(QStringLiteral("20260315"), 8), text(QStringLiteral("ABCDEFGH"), 8), text(QStringLiteral("01"), 2),
-            text(QStringLiteral("12345678"), 8), text(QStringLiteral("99"), 2), text(u16(u"中山"), 4),
-            text(QStringLiteral("XXXX"), 4), text(QStringLiteral(" 3"), 2), text(QStringLiteral(" 5"), 2),
-            text(QStringLiteral("11"), 2), text(QStringLiteral("Z"), 1), text(formatCode, 1, true),
-            text(QStringLiteral("YYYY"), 4), text(u16(u"スプリングＳ"), 28), text(u16(u"３歳オープン"), 64),
-            text(count, 2, true)};
+    return {text(QStringLiteral("20260315"), 8), text(QStringLiteral("ABCDEFGH"), 8),
+            text(QStringLiteral("01"), 2),       text(QStringLiteral("12345678"), 8),
+            text(QStringLiteral("99"), 2),       text(u16(u"中山"), 4),
+            text(QStringLiteral("XXXX"), 4),     text(QStringLiteral(" 3"), 2),
+            text(QStringLiteral(" 5"), 2),       text(QStringLiteral("11"), 2),
+            text(QStringLiteral("Z"), 1),        text(formatCode, 1, true),
+            text(QStringLiteral("YYYY"), 4),     text(u16(u"スプリングＳ"), 28),
+            text(u16(u"３歳オープン"), 64),      text(count, 2, true)};
 }
 
 // n horses in the count; `records` of them written (horse 3 scratched).
@@ -190,8 +189,8 @@ bool readSlots(int kind, const QString &path, QStringList &filled)
     filled.clear();
     const auto header = [&](const PatFileHeader &h) {
         filled << h.Reserved1 << h.Reserved2 << h.Reserved3 << h.Reserved4 << h.Reserved5 << h.Course << h.Reserved6
-              << h.Kai << h.Nichi << h.RaceNo << h.Reserved7 << h.FormatCode << h.Reserved8 << h.RaceName
-              << h.Conditions << h.HorseCount;
+               << h.Kai << h.Nichi << h.RaceNo << h.Reserved7 << h.FormatCode << h.Reserved8 << h.RaceName
+               << h.Conditions << h.HorseCount;
     };
     switch (kind) {
     case Odds: {
@@ -201,7 +200,7 @@ bool readSlots(int kind, const QString &path, QStringList &filled)
         header(data.Header);
         for (int k = 1; k <= std::min(PatCount(data.Header.HorseCount), MaxHorses); ++k)
             filled << data.Odds[k].Reserved1 << data.Odds[k].Reserved2 << data.Odds[k].TanOdds
-                  << data.Odds[k].FukuOddsMin << data.Odds[k].FukuOddsMax;
+                   << data.Odds[k].FukuOddsMin << data.Odds[k].FukuOddsMax;
         return true;
     }
     case Pair: {
@@ -225,11 +224,11 @@ bool readSlots(int kind, const QString &path, QStringList &filled)
             return false;
         const EntryHeader &h = data.Header;
         filled << h.Reserved1 << h.Reserved2 << h.Reserved3 << h.Reserved4 << h.Reserved5 << h.Reserved6 << h.StartTime
-              << h.Reserved7 << h.Reserved8 << h.Reserved9 << h.HorseCount;
+               << h.Reserved7 << h.Reserved8 << h.Reserved9 << h.HorseCount;
         for (int k = 1; k <= std::min(PatCount(h.HorseCount), MaxHorses); ++k) {
             const EntryRecord &r = data.Horses[k];
             filled << r.Reserved1 << r.Reserved2 << r.Reserved3 << r.Reserved4 << r.Reserved5 << r.HorseName
-                  << r.Reserved6 << r.Reserved7 << r.Reserved8;
+                   << r.Reserved6 << r.Reserved7 << r.Reserved8;
         }
         return true;
     }
@@ -239,7 +238,7 @@ bool readSlots(int kind, const QString &path, QStringList &filled)
             return false;
         const ResultHeader &h = data.Header;
         filled << h.Reserved1 << h.Reserved2 << h.Reserved3 << h.Reserved4 << h.Reserved5 << h.Reserved6 << h.Reserved7
-              << h.Reserved8 << h.Reserved9 << h.Reserved10 << h.Reserved11;
+               << h.Reserved8 << h.Reserved9 << h.Reserved10 << h.Reserved11;
         for (const ResultFinisher &f : data.Finishers)
             filled << f.Field1 << f.Field2 << f.HorseName << f.Field4 << f.Reserved;
         filled << data.Reserved;
@@ -286,10 +285,7 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool chmodPath(const QString &path, mode_t mode)
-{
-    return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
-}
+bool chmodPath(const QString &path, mode_t mode) { return ::chmod(QFile::encodeName(path).constData(), mode) == 0; }
 
 // Writes the family into folder (open to every user); the odds file's path.
 QString writeFamily(const QString &folder, const Family &family)
@@ -324,10 +320,10 @@ QString writeFamily(const QString &folder, const Family &family)
 struct Expect {
     bool loads = true;
     QStringList messages;
-    bool grids = true;     // the pair odds were read
-    bool names = true;     // the entry file was read
+    bool grids = true; // the pair odds were read
+    bool names = true; // the entry file was read
     QString raceTime = QStringLiteral("15:35");
-    int resultLines = 38;  // 0: the results list stays empty
+    int resultLines = 38; // 0: the results list stays empty
 };
 
 // The rule for a family whose file of `kind` cannot be read (absent == no
@@ -386,7 +382,7 @@ QStringList loadAndSave(RaceSheet &sheet, const QString &path, const Expect &exp
         const SheetState::State after = SheetState::sheet(sheet);
         if (!(after == before))
             problems << QStringLiteral("the race on show changed: ")
-                            + SheetState::firstDifference(after, before, SheetState::sheet(sheet, true));
+                    + SheetState::firstDifference(after, before, SheetState::sheet(sheet, true));
         return problems;
     }
 
@@ -591,20 +587,19 @@ void TestBadInput::horseCounts_data()
     const auto pairs = [](int n) { return n * (n - 1) / 2; };
     for (int n : {0, 18, 19}) {
         const bool reads = n <= MaxHorses;
-        QTest::addRow("odds, %d horses", n) << int(Odds) << oddsImage(n, n).bytes() << reads
-                                            << (reads ? Expect() : failureOf(Odds));
+        QTest::addRow("odds, %d horses", n)
+            << int(Odds) << oddsImage(n, n).bytes() << reads << (reads ? Expect() : failureOf(Odds));
         QTest::addRow("pair odds, %d horses", n)
             << int(Pair) << pairImage(n, pairs(n)).bytes() << reads << (reads ? Expect() : failureOf(Pair));
-        QTest::addRow("entry, %d horses", n) << int(Entry) << entryImage(n, n).bytes() << reads
-                                             << (reads ? Expect() : failureOf(Entry));
+        QTest::addRow("entry, %d horses", n)
+            << int(Entry) << entryImage(n, n).bytes() << reads << (reads ? Expect() : failureOf(Entry));
     }
     QTest::newRow("odds, blank count") << int(Odds) << oddsImage(0, 0).bytes().replace(140, 2, "  ") << true
                                        << Expect();
     QTest::newRow("odds, count -1") << int(Odds) << oddsImage(4, 4).bytes().replace(140, 2, "-1") << true << Expect();
     QTest::newRow("pair odds, count -1") << int(Pair) << pairImage(4, 6).bytes().replace(140, 2, "-1") << true
                                          << Expect();
-    QTest::newRow("entry, count -1") << int(Entry) << entryImage(4, 4).bytes().replace(90, 2, "-1") << true
-                                     << Expect();
+    QTest::newRow("entry, count -1") << int(Entry) << entryImage(4, 4).bytes().replace(90, 2, "-1") << true << Expect();
 }
 
 void TestBadInput::horseCounts()
@@ -764,11 +759,13 @@ void TestBadInput::undecodable_data()
     }
     Image names = entryImage(4, 4);
     names.fields[11 + 5] = Field {"a\"b,c\r\nd\"\"        ", QStringLiteral("a\"b,c\r\nd\"\"        "), false};
-    names.fields[11 + 9 + 5] = Field {"\"\"\"\"\"\"\"\"\"\",,,,,,,,", QStringLiteral("\"\"\"\"\"\"\"\"\"\",,,,,,,,"), false};
+    names.fields[11 + 9 + 5] = Field {"\"\"\"\"\"\"\"\"\"\",,,,,,,,", QStringLiteral("\"\"\"\"\"\"\"\"\"\",,,,,,,,"),
+                                      false};
     QTest::newRow("entry, names with quotes, commas and line breaks") << int(Entry) << names;
     QTest::newRow("entry, lead byte after the count digit")
-        << int(Entry) << Image {entryImage(4, 4).fields.mid(0, 10) << Field {"4\x82", u16(u"4\uFFFD"), true}
-                                                                   << entryImage(4, 4).fields.mid(11)};
+        << int(Entry)
+        << Image {entryImage(4, 4).fields.mid(0, 10)
+                  << Field {"4\x82", u16(u"4\uFFFD"), true} << entryImage(4, 4).fields.mid(11)};
 }
 
 void TestBadInput::undecodable()
@@ -860,9 +857,9 @@ void TestBadInput::settingsGarbage()
                 names << QStringLiteral("AutoJudge\\%1DetectMin%2").arg(level).arg(QLatin1String(bet));
                 names << QStringLiteral("AutoJudge\\%1DetectMax%2").arg(level).arg(QLatin1String(bet));
             }
-            for (const char *key : {"DispSign", "PlusColor", "MinusColor", "IsIdealLimit", "IdealLimit", "IsRealLimit",
-                                    "RealLimit", "IsTanRatioLimit", "TanRatioLimit", "IsFukuRatioLimit",
-                                    "FukuRatioLimit"})
+            for (const char *key :
+                 {"DispSign", "PlusColor", "MinusColor", "IsIdealLimit", "IdealLimit", "IsRealLimit", "RealLimit",
+                  "IsTanRatioLimit", "TanRatioLimit", "IsFukuRatioLimit", "FukuRatioLimit"})
                 names << QStringLiteral("AutoJudge\\%1%2").arg(QLatin1String(key), QLatin1String(bet));
         }
     }

@@ -35,7 +35,7 @@ RaceFiles sampleRace()
     RaceFiles race;
     race.horses = {horse("2.5", "1.8", "3.0", u16(u"アルファ")), horse("5.0", "1.5", "2.5", QStringLiteral("Bravo")),
                    horse("8.0", "1.2", "1.6", u16(u"ﾁｬｰﾘｰ")), horse("12.0", "2.5", "4.0", QStringLiteral("Delta"))};
-    race.pairs = {pair("12.0", "5.0", "9.0"),  pair("25.0", "2.0", "4.0"), pair("40.0", "6.0", "9.0"),
+    race.pairs = {pair("12.0", "5.0", "9.0"), pair("25.0", "2.0", "4.0"), pair("40.0", "6.0", "9.0"),
                   pair("10.0", "3.0", "4.5"), pair("30.0", "6.0", "8.0"), pair("60.0", "9.0", "14.0")};
     race.wideResults = {QStringLiteral(" 1- 3"), QStringLiteral(" 1- 2"), QStringLiteral(" 2- 3")};
     return race;
@@ -54,10 +54,10 @@ class TestCli : public QObject {
 
 private:
     QTemporaryDir m_dir;
-    QString m_settings;      // defaults: nothing stored
-    QString m_detect2;       // DetectVal 2
-    QString m_race;          // the sample race's odds file
-    QByteArray m_inProcess;  // its CSV as WriteCsvFile writes it with the defaults
+    QString m_settings;     // defaults: nothing stored
+    QString m_detect2;      // DetectVal 2
+    QString m_race;         // the sample race's odds file
+    QByteArray m_inProcess; // its CSV as WriteCsvFile writes it with the defaults
     int m_folders = 0;
 
     QString newFolder()
@@ -153,7 +153,8 @@ void TestCli::exportDefaultName()
     QCOMPARE(readAll(work + QStringLiteral("/Zo-0101A.csv")), m_inProcess);
     QVERIFY(!QFile::exists(QFileInfo(m_race).absolutePath() + QStringLiteral("/Zo-0101A.csv")));
 
-    const Run named = run({QStringLiteral("export"), m_race, QStringLiteral("--output"), QStringLiteral("x.csv")}, work);
+    const Run named = run({QStringLiteral("export"), m_race, QStringLiteral("--output"), QStringLiteral("x.csv")},
+                          work);
     QCOMPARE(named.exitCode, 0);
     QCOMPARE(readAll(work + QStringLiteral("/x.csv")), m_inProcess);
 }
@@ -171,8 +172,8 @@ void TestCli::failures_data()
     QTest::newRow("export, missing file") << exportCmd << QString() << false << QStringList {readFailed};
     QTest::newRow("show, missing file") << show << QString() << false << QStringList {readFailed};
     QTest::newRow("export, short file") << exportCmd << QStringLiteral("short") << false << QStringList {readFailed};
-    QTest::newRow("export, foreign format") << exportCmd << QStringLiteral("format") << false
-                                            << QStringList {u16(u"ファイル形式が違います。"), readFailed};
+    QTest::newRow("export, foreign format")
+        << exportCmd << QStringLiteral("format") << false << QStringList {u16(u"ファイル形式が違います。"), readFailed};
     QTest::newRow("export, save fails") << exportCmd << QStringLiteral("race") << true
                                         << QStringList {u16(u"ファイルの保存に失敗しました。")};
 }
@@ -222,8 +223,9 @@ void TestCli::show()
     QCOMPARE(r.err, QString());
     QCOMPARE(r.exitCode, 0);
     const QStringList lines = r.out.split(u'\n');
-    QCOMPARE(lines.mid(0, 5), (QStringList {u16(u"開催 東京   第 3回  5日"), u16(u"ﾚｰｽ 11R ジャパンカップ"),
-                                            u16(u"頭数 4"), u16(u"発走時刻 15:35"), QString()}));
+    QCOMPARE(lines.mid(0, 5),
+             (QStringList {u16(u"開催 東京   第 3回  5日"), u16(u"ﾚｰｽ 11R ジャパンカップ"), u16(u"頭数 4"),
+                           u16(u"発走時刻 15:35"), QString()}));
 
     // A table's row, its cells separated by runs of spaces.
     auto row = [&lines](const QString &first, int skip = 0) {
@@ -234,16 +236,18 @@ void TestCli::show()
         }
         return QStringList();
     };
-    QCOMPARE(row(u16(u"人気")), (QStringList {u16(u"人気"), u16(u"判定"), u16(u"単馬番"), u16(u"単勝人気順　馬名"),
-                                              u16(u"単ｵｯｽﾞ"), u16(u"支持率"), u16(u"単：複")}));
-    QCOMPARE(row(QStringLiteral("1")), (QStringList {QStringLiteral("1"), QStringLiteral("1"), u16(u"アルファ"),
-                                                      QStringLiteral("2.5"), QStringLiteral("0.320"),
-                                                      QStringLiteral("2.883")}));
-    QCOMPARE(row(QStringLiteral("1"), 1), (QStringList {QStringLiteral("1"), QStringLiteral("3"), u16(u"ﾁｬｰﾘｰ"),
-                                                         QStringLiteral("1.2"), QStringLiteral("1.6"),
-                                                         QStringLiteral("1.40"), QStringLiteral("0.190")}));
-    QCOMPARE(row(u16(u"馬連")), (QStringList {u16(u"馬連"), u16(u"理論値"), u16(u"実際値"), u16(u"乖離％"),
-                                              u16(u"支持率"), u16(u"判定"), u16(u"人気"), u16(u"差")}));
+    QCOMPARE(row(u16(u"人気")),
+             (QStringList {u16(u"人気"), u16(u"判定"), u16(u"単馬番"), u16(u"単勝人気順　馬名"), u16(u"単ｵｯｽﾞ"),
+                           u16(u"支持率"), u16(u"単：複")}));
+    QCOMPARE(row(QStringLiteral("1")),
+             (QStringList {QStringLiteral("1"), QStringLiteral("1"), u16(u"アルファ"), QStringLiteral("2.5"),
+                           QStringLiteral("0.320"), QStringLiteral("2.883")}));
+    QCOMPARE(row(QStringLiteral("1"), 1),
+             (QStringList {QStringLiteral("1"), QStringLiteral("3"), u16(u"ﾁｬｰﾘｰ"), QStringLiteral("1.2"),
+                           QStringLiteral("1.6"), QStringLiteral("1.40"), QStringLiteral("0.190")}));
+    QCOMPARE(row(u16(u"馬連")),
+             (QStringList {u16(u"馬連"), u16(u"理論値"), u16(u"実際値"), u16(u"乖離％"), u16(u"支持率"), u16(u"判定"),
+                           u16(u"人気"), u16(u"差")}));
 
     // Both grids, head row first, in the rows' order.
     RaceSheet sheet;
@@ -343,9 +347,10 @@ void TestCli::usage_data()
     QTest::newRow("list --help") << QStringList {QStringLiteral("list"), QStringLiteral("--help")} << 0
                                  << QStringLiteral("usage: minukuru-cli list [FOLDER]") << QString();
     QTest::newRow("--version") << QStringList {QStringLiteral("--version")} << 0
-                               << QStringLiteral("minukuru-cli %1\n").arg(QStringLiteral(MINUKURU_VERSION)) << QString();
-    QTest::newRow("--settings ''") << QStringList {QStringLiteral("--settings"), QString(), QStringLiteral("list")}
-                                   << 2 << QString() << QStringLiteral("minukuru-cli list: --settings needs a file name");
+                               << QStringLiteral("minukuru-cli %1\n").arg(QStringLiteral(MINUKURU_VERSION))
+                               << QString();
+    QTest::newRow("--settings ''") << QStringList {QStringLiteral("--settings"), QString(), QStringLiteral("list")} << 2
+                                   << QString() << QStringLiteral("minukuru-cli list: --settings needs a file name");
     QTest::newRow("export -o ''") << QStringList {QStringLiteral("export"), QStringLiteral("x"), QStringLiteral("-o"),
                                                   QString()}
                                   << 2 << QString() << QStringLiteral("minukuru-cli export: -o needs a file name");
@@ -358,9 +363,9 @@ void TestCli::usage_data()
                                              << QStringLiteral("minukuru-cli: --settings needs a file name");
     QTest::newRow("export without race") << QStringList {QStringLiteral("export")} << 2 << QString()
                                          << QStringLiteral("minukuru-cli export: which race file?");
-    QTest::newRow("export -o without file") << QStringList {QStringLiteral("export"), QStringLiteral("x"),
-                                                            QStringLiteral("-o")}
-                                            << 2 << QString() << QStringLiteral("minukuru-cli export: -o needs");
+    QTest::newRow("export -o without file")
+        << QStringList {QStringLiteral("export"), QStringLiteral("x"), QStringLiteral("-o")} << 2 << QString()
+        << QStringLiteral("minukuru-cli export: -o needs");
     QTest::newRow("show two races") << QStringList {QStringLiteral("show"), QStringLiteral("a"), QStringLiteral("b")}
                                     << 2 << QString() << QStringLiteral("minukuru-cli show: give one race file");
 }

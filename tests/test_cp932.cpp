@@ -19,7 +19,8 @@ void TestCp932::encode_data()
     QTest::addColumn<QByteArray>("bytes");
 
     QTest::newRow("empty") << QString() << QByteArray();
-    QTest::newRow("ASCII, backslash and tilde kept") << QStringLiteral("Az09 ,\"\\~\r\n") << QByteArray("Az09 ,\"\\~\r\n");
+    QTest::newRow("ASCII, backslash and tilde kept")
+        << QStringLiteral("Az09 ,\"\\~\r\n") << QByteArray("Az09 ,\"\\~\r\n");
     QTest::newRow("program title") << QStringLiteral(u"ミヌクル君Super")
                                    << QByteArray::fromHex("837e836b834e838b8c4e5375706572");
     QTest::newRow("half-width katakana") << QStringLiteral(u"ﾄﾘｹｼ｡ﾟ") << QByteArray::fromHex("c4d8b9bca1df");

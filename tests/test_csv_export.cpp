@@ -67,8 +67,8 @@ RaceFiles goldenRace()
                    horse(QStringLiteral("5.0"), QStringLiteral("1.5"), QStringLiteral("2.5"), QStringLiteral("Bravo")),
                    horse(scratched, scratched, scratched, u16(u"チャーリー")),
                    horse(QStringLiteral("8.0"), QStringLiteral("1.2"), QStringLiteral("1.6"), u16(u"ﾃﾞﾙﾀ"))};
-    race.pairs = {pair("12.0", "5.0", "9.0"), scratchedPair(), pair("25.0", "2.0", "4.0"),
-                  scratchedPair(),            pair("10.0", "6.0", "9.0"), scratchedPair()};
+    race.pairs = {pair("12.0", "5.0", "9.0"), scratchedPair(), pair("25.0", "2.0", "4.0"), scratchedPair(),
+                  pair("10.0", "6.0", "9.0"), scratchedPair()};
     race.wideResults = {QStringLiteral(" 1- 4"), QStringLiteral(" 1- 2"), QStringLiteral(" 2- 4")};
     return race;
 }
@@ -101,14 +101,16 @@ QByteArray goldenBytes(QStringList *lines)
 
 QString horseHead()
 {
-    return u16(u"\"人気\",\"判定\",\"単馬番\",\"複馬番\",\"単勝人気順　馬番\",\"単ｵｯｽﾞ\",\"支持率\",\"単：複比\","
-               u"\"複勝人気順　馬番\",\"複ｵｯｽﾞMin\",\"Max\",\"平均\",\"支持率\"");
+    return u16(
+        u"\"人気\",\"判定\",\"単馬番\",\"複馬番\",\"単勝人気順　馬番\",\"単ｵｯｽﾞ\",\"支持率\",\"単：複比\","
+        u"\"複勝人気順　馬番\",\"複ｵｯｽﾞMin\",\"Max\",\"平均\",\"支持率\"");
 }
 
 QString pairHead()
 {
-    return u16(u"\"馬連\",\"理論値\",\"実際値\",\"乖離％\",\"支持率\",\"判定\",\"人気\",\"人気差\","
-               u"\"ﾜｲﾄﾞ\",\"理論値\",\"実際値\",\"乖離％\",\"支持率\",\"判定\",\"人気\",\"人気差\"");
+    return u16(
+        u"\"馬連\",\"理論値\",\"実際値\",\"乖離％\",\"支持率\",\"判定\",\"人気\",\"人気差\","
+        u"\"ﾜｲﾄﾞ\",\"理論値\",\"実際値\",\"乖離％\",\"支持率\",\"判定\",\"人気\",\"人気差\"");
 }
 
 QStringList entries(const QString &folder)
@@ -228,11 +230,12 @@ void TestCsvExport::raceWithoutPairOdds()
     const QStringList lines = csvLines(written);
     const qsizetype head = lines.indexOf(pairHead());
     QVERIFY(head > 0);
-    QCOMPARE(lines.mid(head + 1, 5), (QStringList {QString(), u16(u"推奨買い目"), QString(), QString(),
-                                                   u16(u"\"競争成績\"")}));
+    QCOMPARE(lines.mid(head + 1, 5),
+             (QStringList {QString(), u16(u"推奨買い目"), QString(), QString(), u16(u"\"競争成績\"")}));
     QCOMPARE(lines.size(), head + 1 + 4 + 38);
     // The horse table is there all the same.
-    QCOMPARE(lines[7], u16(u"1,\"\",1,4,\"アルファ              \",2.5,0.32,2.883,\"ﾃﾞﾙﾀ              \",1.2,1.6,1.4,0.19"));
+    QCOMPARE(lines[7],
+             u16(u"1,\"\",1,4,\"アルファ              \",2.5,0.32,2.883,\"ﾃﾞﾙﾀ              \",1.2,1.6,1.4,0.19"));
 }
 
 // After a head click has re-sorted the wide grid, line r still joins umaren
@@ -269,9 +272,10 @@ void TestCsvExport::resortedWideGrid()
             + widePart.value(sheet.grdWide.cell(r, 0));
         QCOMPARE(after[head + r], expected);
     }
-    QCOMPARE(after[head + 1], QStringLiteral("\" 1- 2\",5.5,12,54.1,0.063,") + u16(u"\"×\"")
-                                  + QStringLiteral(",\"2\",\"0\",\" 1- 4\",5,3,-67.5,0.083,") + u16(u"\"△\"")
-                                  + QStringLiteral(",\"1\",\"2\""));
+    QCOMPARE(after[head + 1],
+             QStringLiteral("\" 1- 2\",5.5,12,54.1,0.063,") + u16(u"\"×\"")
+                 + QStringLiteral(",\"2\",\"0\",\" 1- 4\",5,3,-67.5,0.083,") + u16(u"\"△\"")
+                 + QStringLiteral(",\"1\",\"2\""));
     // Everything outside the pair lines is unchanged.
     QCOMPARE(after.mid(0, head + 1), before.mid(0, head + 1));
     QCOMPARE(after.mid(head + 7), before.mid(head + 7));
@@ -293,8 +297,9 @@ void TestCsvExport::emptyPairLabels()
     const QString out = newFolder() + QStringLiteral("/labels.csv");
     QVERIFY(WriteCsvFile(sheet, out));
     const QStringList lines = csvLines(readAll(out));
-    QCOMPARE(lines.mid(head + 1, 7), (QStringList {full[head + 1], QString(), widePartOfRow2, full[head + 3],
-                                                   QString(), full[head + 5], full[head + 6]}));
+    QCOMPARE(lines.mid(head + 1, 7),
+             (QStringList {full[head + 1], QString(), widePartOfRow2, full[head + 3], QString(), full[head + 5],
+                           full[head + 6]}));
     QCOMPARE(lines.mid(head + 8), full.mid(head + 7));
 }
 
@@ -307,8 +312,9 @@ void TestCsvExport::doubleQuotesDoubled()
     const QStringList lines = csvLines(loadAndSave(sheet, race));
     QCOMPARE(lines.value(3), u16(u"\"ﾚｰｽ\",\"11R \"\"Q\"\" Stakes") + QString(18, u' ') + u'"');
     const QString name = QStringLiteral("\"Say \"\"Hi\"\"") + QString(10, u' ') + u'"';
-    QCOMPARE(lines.value(8), QStringLiteral("2,\"\",2,2,") + name + QStringLiteral(",5,0.16,1.203,") + name
-                                 + QStringLiteral(",1.5,2.5,2,0.133"));
+    QCOMPARE(lines.value(8),
+             QStringLiteral("2,\"\",2,2,") + name + QStringLiteral(",5,0.16,1.203,") + name
+                 + QStringLiteral(",1.5,2.5,2,0.133"));
 }
 
 // A failed save returns false, shows the system's description once, and

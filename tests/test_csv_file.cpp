@@ -248,7 +248,7 @@ void TestCsvFile::permissions()
     else if (existingMode != 0)
         QCOMPARE(readAll(path), old);
     const QStringList expectedEntries = (saved || existingMode != 0) ? QStringList {QStringLiteral("out.csv")}
-                                                                      : QStringList();
+                                                                     : QStringList();
     QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), expectedEntries);
 }
 

@@ -48,10 +48,7 @@ private:
     QTemporaryDir m_dir;
     QString m_folder;
 
-    bool write(const QString &name, const QByteArray &bytes)
-    {
-        return PatBytes::write(m_folder + u'/' + name, bytes);
-    }
+    bool write(const QString &name, const QByteArray &bytes) { return PatBytes::write(m_folder + u'/' + name, bytes); }
     bool writeRace(const QString &name, const PatBytes::Header &h) { return write(name, PatBytes::patHeader(h)); }
     QStringList listingOrder() const { return QDir(m_folder).entryList(QDir::Files, QDir::Unsorted); }
 
@@ -82,10 +79,7 @@ void TestFileList::init()
     QVERIFY(QDir().mkpath(m_folder));
 }
 
-void TestFileList::cleanup()
-{
-    QDir(m_folder).removeRecursively();
-}
+void TestFileList::cleanup() { QDir(m_folder).removeRecursively(); }
 
 void TestFileList::columns()
 {
@@ -96,9 +90,10 @@ void TestFileList::columns()
         headings.append(c.heading);
         widths.append(c.widthTwips);
     }
-    QCOMPARE(headings, (QStringList {QStringLiteral("No"), QStringLiteral(u"場名"), QStringLiteral(u"開催"),
-                                     QStringLiteral(u"ﾚｰｽ"), QStringLiteral(u"ﾚｰｽ名"), QStringLiteral(u"頭数"),
-                                     QStringLiteral(u"条件"), QStringLiteral(u"ﾌｧｲﾙ名")}));
+    QCOMPARE(headings,
+             (QStringList {QStringLiteral("No"), QStringLiteral(u"場名"), QStringLiteral(u"開催"),
+                           QStringLiteral(u"ﾚｰｽ"), QStringLiteral(u"ﾚｰｽ名"), QStringLiteral(u"頭数"),
+                           QStringLiteral(u"条件"), QStringLiteral(u"ﾌｧｲﾙ名")}));
     QCOMPARE(widths, (QList<int> {400, 700, 1000, 600, 2000, 450, 2200, 1500}));
 }
 
@@ -114,8 +109,8 @@ void TestFileList::kaisai_data()
     QTest::newRow("half rounds up") << QStringLiteral("2.5") << QStringLiteral(".4") << QStringLiteral(u"第3回 0日");
     QTest::newRow("negative") << QStringLiteral("-2") << QStringLiteral("-.2") << QStringLiteral(u"第-2回 0日");
     QTest::newRow("text kept") << QStringLiteral(" A") << QStringLiteral(u"ｱ ") << QStringLiteral(u"第A回 ｱ日");
-    QTest::newRow("full-width digit is text") << QStringLiteral(u"３") << QStringLiteral("1")
-                                              << QStringLiteral(u"第３回 1日");
+    QTest::newRow("full-width digit is text")
+        << QStringLiteral(u"３") << QStringLiteral("1") << QStringLiteral(u"第３回 1日");
 }
 
 void TestFileList::kaisai()
@@ -160,24 +155,34 @@ void TestFileList::sortOrder()
     const QString tokyo = QStringLiteral(u"東京");
     const QString nakayama = QStringLiteral(u"中山");
     const QString kyoto = QStringLiteral(u"京都");
-    QVERIFY(writeRace(QStringLiteral("Zo-01.jra"), race(tokyo, QStringLiteral(" 5"), QStringLiteral(" 2"), QStringLiteral(" 1"))));
-    QVERIFY(writeRace(QStringLiteral("Zo-02.jra"), race(tokyo, QStringLiteral(" 5"), QStringLiteral(" 1"), QStringLiteral(" 2"))));
-    QVERIFY(writeRace(QStringLiteral("Zo-03.jra"), race(tokyo, QStringLiteral(" 5"), QStringLiteral(" 1"), QStringLiteral("12"))));
-    QVERIFY(writeRace(QStringLiteral("Zo-04.jra"), race(kyoto, QStringLiteral(" 4"), QStringLiteral(" 8"), QStringLiteral(" 1"))));
-    QVERIFY(writeRace(QStringLiteral("Zo-05.jra"), race(tokyo, QStringLiteral(" 5"), QStringLiteral(" 1"), QStringLiteral(" 1"))));
-    QVERIFY(writeRace(QStringLiteral("Zo-06.jra"), race(tokyo, QStringLiteral(" 5"), QStringLiteral(" 1"), QStringLiteral("10"))));
-    QVERIFY(writeRace(QStringLiteral("Zo-07.jra"), race(nakayama, QStringLiteral(" 5"), QStringLiteral(" 1"), QStringLiteral(" 3"))));
-    QVERIFY(writeRace(QStringLiteral("Zo-08.jra"), race(tokyo, QStringLiteral(" 5"), QStringLiteral(" 1"), QStringLiteral("11"))));
-    QVERIFY(writeRace(QStringLiteral("Zo-09.jra"), race(tokyo, QStringLiteral(" 4"), QStringLiteral("12"), QStringLiteral(" 1"))));
-    QVERIFY(writeRace(QStringLiteral("Zo-10.jra"), race(tokyo, QStringLiteral(" 4"), QStringLiteral(" 9"), QStringLiteral(" 1"))));
+    QVERIFY(writeRace(QStringLiteral("Zo-01.jra"),
+                      race(tokyo, QStringLiteral(" 5"), QStringLiteral(" 2"), QStringLiteral(" 1"))));
+    QVERIFY(writeRace(QStringLiteral("Zo-02.jra"),
+                      race(tokyo, QStringLiteral(" 5"), QStringLiteral(" 1"), QStringLiteral(" 2"))));
+    QVERIFY(writeRace(QStringLiteral("Zo-03.jra"),
+                      race(tokyo, QStringLiteral(" 5"), QStringLiteral(" 1"), QStringLiteral("12"))));
+    QVERIFY(writeRace(QStringLiteral("Zo-04.jra"),
+                      race(kyoto, QStringLiteral(" 4"), QStringLiteral(" 8"), QStringLiteral(" 1"))));
+    QVERIFY(writeRace(QStringLiteral("Zo-05.jra"),
+                      race(tokyo, QStringLiteral(" 5"), QStringLiteral(" 1"), QStringLiteral(" 1"))));
+    QVERIFY(writeRace(QStringLiteral("Zo-06.jra"),
+                      race(tokyo, QStringLiteral(" 5"), QStringLiteral(" 1"), QStringLiteral("10"))));
+    QVERIFY(writeRace(QStringLiteral("Zo-07.jra"),
+                      race(nakayama, QStringLiteral(" 5"), QStringLiteral(" 1"), QStringLiteral(" 3"))));
+    QVERIFY(writeRace(QStringLiteral("Zo-08.jra"),
+                      race(tokyo, QStringLiteral(" 5"), QStringLiteral(" 1"), QStringLiteral("11"))));
+    QVERIFY(writeRace(QStringLiteral("Zo-09.jra"),
+                      race(tokyo, QStringLiteral(" 4"), QStringLiteral("12"), QStringLiteral(" 1"))));
+    QVERIFY(writeRace(QStringLiteral("Zo-10.jra"),
+                      race(tokyo, QStringLiteral(" 4"), QStringLiteral(" 9"), QStringLiteral(" 1"))));
 
     // Courses and meetings are ordinal text too: 中 < 京 < 東, "12日" < "9日".
     const QStringList expected {
-        QStringLiteral(u"中山|第5回 1日|3R"),   QStringLiteral(u"京都|第4回 8日|1R"),
-        QStringLiteral(u"東京|第4回 12日|1R"),  QStringLiteral(u"東京|第4回 9日|1R"),
-        QStringLiteral(u"東京|第5回 1日|10R"),  QStringLiteral(u"東京|第5回 1日|11R"),
-        QStringLiteral(u"東京|第5回 1日|12R"),  QStringLiteral(u"東京|第5回 1日|1R"),
-        QStringLiteral(u"東京|第5回 1日|2R"),   QStringLiteral(u"東京|第5回 2日|1R"),
+        QStringLiteral(u"中山|第5回 1日|3R"),  QStringLiteral(u"京都|第4回 8日|1R"),
+        QStringLiteral(u"東京|第4回 12日|1R"), QStringLiteral(u"東京|第4回 9日|1R"),
+        QStringLiteral(u"東京|第5回 1日|10R"), QStringLiteral(u"東京|第5回 1日|11R"),
+        QStringLiteral(u"東京|第5回 1日|12R"), QStringLiteral(u"東京|第5回 1日|1R"),
+        QStringLiteral(u"東京|第5回 1日|2R"),  QStringLiteral(u"東京|第5回 2日|1R"),
     };
     QCOMPARE(raceKeys(BuildFileList(m_folder)), expected);
 }
@@ -186,16 +191,21 @@ void TestFileList::numericKeysCompareByValue()
 {
     // Course texts that are numbers sort by value, "9" before "12"; against
     // a name they compare as text.
-    QVERIFY(writeRace(QStringLiteral("Zo-a.jra"), race(QStringLiteral("12"), QStringLiteral(" 1"), QStringLiteral(" 1"), QStringLiteral(" 1"))));
-    QVERIFY(writeRace(QStringLiteral("Zo-b.jra"), race(QStringLiteral("9"), QStringLiteral(" 1"), QStringLiteral(" 1"), QStringLiteral(" 1"))));
-    QVERIFY(writeRace(QStringLiteral("Zo-c.jra"), race(QStringLiteral(u"東京"), QStringLiteral(" 1"), QStringLiteral(" 1"), QStringLiteral(" 1"))));
-    QVERIFY(writeRace(QStringLiteral("Zo-d.jra"), race(QStringLiteral("1.5"), QStringLiteral(" 1"), QStringLiteral(" 1"), QStringLiteral(" 1"))));
+    QVERIFY(writeRace(QStringLiteral("Zo-a.jra"),
+                      race(QStringLiteral("12"), QStringLiteral(" 1"), QStringLiteral(" 1"), QStringLiteral(" 1"))));
+    QVERIFY(writeRace(QStringLiteral("Zo-b.jra"),
+                      race(QStringLiteral("9"), QStringLiteral(" 1"), QStringLiteral(" 1"), QStringLiteral(" 1"))));
+    QVERIFY(writeRace(QStringLiteral("Zo-c.jra"),
+                      race(QStringLiteral(u"東京"), QStringLiteral(" 1"), QStringLiteral(" 1"), QStringLiteral(" 1"))));
+    QVERIFY(writeRace(QStringLiteral("Zo-d.jra"),
+                      race(QStringLiteral("1.5"), QStringLiteral(" 1"), QStringLiteral(" 1"), QStringLiteral(" 1"))));
     const QList<FileListRow> rows = BuildFileList(m_folder);
     QStringList courses;
     for (const FileListRow &row : rows)
         courses.append(row.cells[1]);
-    QCOMPARE(courses, (QStringList {QStringLiteral("1.5 "), QStringLiteral("9   "), QStringLiteral("12  "),
-                                    QStringLiteral(u"東京  ")}));
+    QCOMPARE(courses,
+             (QStringList {QStringLiteral("1.5 "), QStringLiteral("9   "), QStringLiteral("12  "),
+                           QStringLiteral(u"東京  ")}));
 }
 
 void TestFileList::numberedAfterSorting()
@@ -216,8 +226,9 @@ void TestFileList::numberedAfterSorting()
 void TestFileList::progressReported()
 {
     for (int i = 1; i <= 150; ++i)
-        QVERIFY(writeRace(QStringLiteral("Zo-%1.jra").arg(i), race(QStringLiteral(u"東京"), QStringLiteral(" 5"),
-                                                                   QStringLiteral(" 1"), QString::number(i % 12 + 1))));
+        QVERIFY(writeRace(QStringLiteral("Zo-%1.jra").arg(i),
+                          race(QStringLiteral(u"東京"), QStringLiteral(" 5"), QStringLiteral(" 1"),
+                               QString::number(i % 12 + 1))));
     QList<int> calls;
     const QList<FileListRow> rows = BuildFileList(m_folder, [&](int seen) { calls.append(seen); });
     QCOMPARE(rows.size(), 150);

@@ -107,8 +107,9 @@ void TestMainWindow::menusAndToolbar()
     QStringList file;
     for (QAction *a : menus[0]->menu()->actions())
         file.append(a->isSeparator() ? QStringLiteral("-") : a->text());
-    QCOMPARE(file, QStringList({u16(u"PATﾃﾞｰﾀを開く(&O)..."), u16(u"PATﾃﾞｰﾀ一覧(&L)..."), u16(u"CSV保存(&S)..."),
-                                QStringLiteral("-"), u16(u"終了(&X)")}));
+    QCOMPARE(file,
+             QStringList({u16(u"PATﾃﾞｰﾀを開く(&O)..."), u16(u"PATﾃﾞｰﾀ一覧(&L)..."), u16(u"CSV保存(&S)..."),
+                          QStringLiteral("-"), u16(u"終了(&X)")}));
     const QList<QAction *> tool = menus[1]->menu()->actions();
     QCOMPARE(tool.size(), 3);
     QVERIFY(!tool[0]->isEnabled());
@@ -124,8 +125,9 @@ void TestMainWindow::menusAndToolbar()
         keys.append(a->data().toString());
         tips.append(a->toolTip());
     }
-    QCOMPARE(keys, QStringList({QStringLiteral("Open"), QStringLiteral("List"), QStringLiteral("Save"),
-                                QStringLiteral("Excel"), QStringLiteral("Option"), QStringLiteral("About")}));
+    QCOMPARE(keys,
+             QStringList({QStringLiteral("Open"), QStringLiteral("List"), QStringLiteral("Save"),
+                          QStringLiteral("Excel"), QStringLiteral("Option"), QStringLiteral("About")}));
     QCOMPARE(tips[3], u16(u"Excel に貼付"));
     QCOMPARE(tips[4], u16(u"ｵﾌﾟｼｮﾝ設定"));
     QVERIFY(!window.action(QStringLiteral("Excel"))->isEnabled());
@@ -187,7 +189,8 @@ void TestMainWindow::minimisedCloseStoresNothing()
     window.resize(Twips::toPixelsX(2880), window.height());
     window.setWindowState(Qt::WindowMinimized);
     window.close();
-    QCOMPARE(ReadSettingText(Section::mainWindow(), QStringLiteral("Width")), std::optional<QString>(QStringLiteral("10740")));
+    QCOMPARE(ReadSettingText(Section::mainWindow(), QStringLiteral("Width")),
+             std::optional<QString>(QStringLiteral("10740")));
 }
 
 void TestMainWindow::openCommand()

@@ -147,8 +147,8 @@ void TestOptionsDialog::loadShowsDefaults()
     QCOMPARE(d.cmbPopularDiff->currentText(), QStringLiteral("5"));
     QCOMPARE(d.cmbPopularDiff->count(), 17);
     const QList<std::pair<const char *, const char16_t *>> texts = {
-        {"uma.min.4", u"100"}, {"uma.max.4", u"200"}, {"wide.min.4", u"50"}, {"wide.max.4", u"100"},
-        {"uma.char.5", u"×"},  {"wide.char.1", u"◎"}, {"uma.lim.1", u"300"}, {"wide.lim.1", u"100"},
+        {"uma.min.4", u"100"},  {"uma.max.4", u"200"},   {"wide.min.4", u"50"},  {"wide.max.4", u"100"},
+        {"uma.char.5", u"×"},   {"wide.char.1", u"◎"},   {"uma.lim.1", u"300"},  {"wide.lim.1", u"100"},
         {"uma.lim.0", u"1000"}, {"wide.lim.2", u"0.04"}, {"uma.lim.3", u"0.05"},
     };
     for (const auto &[spec, text] : texts)
@@ -244,7 +244,8 @@ void TestOptionsDialog::layoutFits()
             continue;
         QVERIFY2(parent->rect().contains(w->geometry()), qPrintable(w->objectName()));
         if (auto *label = qobject_cast<QLabel *>(w))
-            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), qPrintable(label->text()));
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
+                     qPrintable(label->text()));
     }
     QVERIFY(d.btnOk->x() < d.btnCancel->x());
 }
@@ -307,8 +308,9 @@ void TestOptionsDialog::boundsStoreRoundedIntegers()
     MessageRecorder recorder;
     OptionsDialog d;
     // Ties to even, blanks allowed, overlapping levels accepted.
-    applyEdits(d, QStringLiteral("uma.min.1=150.5;uma.max.1=151;uma.min.2= 2000 ;uma.max.2=2500;"
-                                 "wide.min.3=-1.5;wide.max.3=1e3"));
+    applyEdits(d,
+               QStringLiteral("uma.min.1=150.5;uma.max.1=151;uma.min.2= 2000 ;uma.max.2=2500;"
+                              "wide.min.3=-1.5;wide.max.3=1e3"));
     QTest::mouseClick(d.btnOk, Qt::LeftButton);
     QVERIFY(recorder.messages.isEmpty());
     QCOMPARE(d.result(), int(QDialog::Accepted));
@@ -334,9 +336,9 @@ void TestOptionsDialog::okWritesEveryOption()
              QDir(folder).exists() ? native(folder) : folder + QDir::separator());
     QCOMPARE(stored(CF::Section::horseNoColor(), QStringLiteral("18")), QStringLiteral("16777215"));
     const QList<std::pair<const char *, const char16_t *>> expected = {
-        {"DetectVal", u"5"},          {"5DetectMaxUma", u"100"},       {"4DetectMinWide", u"50"},
-        {"3DispCharUma", u"▲"},       {"DispSignWide", u"0"},          {"MinusColorWide", u"255"},
-        {"IsIdealLimitUma", u"True"}, {"RealLimitUma", u"300"},        {"RealLimitWide", u"100"},
+        {"DetectVal", u"5"},           {"5DetectMaxUma", u"100"},       {"4DetectMinWide", u"50"},
+        {"3DispCharUma", u"▲"},        {"DispSignWide", u"0"},          {"MinusColorWide", u"255"},
+        {"IsIdealLimitUma", u"True"},  {"RealLimitUma", u"300"},        {"RealLimitWide", u"100"},
         {"TanRatioLimitUma", u"0.04"}, {"FukuRatioLimitWide", u"0.05"},
     };
     for (const auto &[key, value] : expected)
@@ -444,8 +446,8 @@ void TestOptionsDialog::colourPicker()
     });
 
     QTest::mouseClick(d.btnColor[4], Qt::LeftButton);
-    QCOMPARE(titles, QStringList{QStringLiteral(u"色の設定")});
-    QCOMPARE(owners, QList<QWidget *>{&d});
+    QCOMPARE(titles, QStringList {QStringLiteral(u"色の設定")});
+    QCOMPARE(owners, QList<QWidget *> {&d});
     QCOMPARE(initials.value(0), QColor(Qt::white));
     QCOMPARE(d.btnColor[4]->colour(), 65280);
 
@@ -492,7 +494,8 @@ void TestOptionsDialog::folderChooser()
 
     // A double click opens a folder and writes its path into the text box.
     const QRect rect = d.dirList->visualItemRect(d.dirList->itemFor(alpha));
-    QTest::mouseClick(d.dirList->viewport(), Qt::LeftButton, {}, rect.center()); // mouseDClick sends only the second click
+    QTest::mouseClick(d.dirList->viewport(), Qt::LeftButton, {},
+                      rect.center()); // mouseDClick sends only the second click
     QTest::mouseDClick(d.dirList->viewport(), Qt::LeftButton, {}, rect.center());
     QCOMPARE(d.txtPatFolder->text(), native(alpha));
     QVERIFY(d.dirList->itemFor(alpha + QStringLiteral("/inner")));

@@ -1,7 +1,7 @@
 #include "analysis/result_hits.h"
 #include "app/race_sheet.h"
-#include "grids/pair_fill.h"
 #include "common/text_grid.h"
+#include "grids/pair_fill.h"
 #include "race/race_loader.h"
 #include "settings/settings_store.h"
 #include "support/race_files.h"
@@ -136,41 +136,41 @@ void TestPairGrids::cellTexts_data()
     QTest::addColumn<BetType>("type");
     QTest::addColumn<QString>("rate1");
     QTest::addColumn<QString>("rate2");
-    QTest::addColumn<QStringList>("odds"); // umaren, or wide lower and upper
+    QTest::addColumn<QStringList>("odds");  // umaren, or wide lower and upper
     QTest::addColumn<QStringList>("texts"); // columns 1 to 4
 
     const auto U = BetType::Umaren;
     const auto W = BetType::Wide;
-    QTest::newRow("umaren example") << U << u"0.320"_s << u"0.200"_s << QStringList{u"5.0"_s}
-                                    << QStringList{u"4.3"_s, u"5.0"_s, u"+13.9"_s, u"0.150"_s};
-    QTest::newRow("wide example") << W << u"0.190"_s << u"0.150"_s << QStringList{u"2.1"_s, u"3.5"_s}
-                                  << QStringList{u"3.6"_s, u"2.8"_s, u"-29.9"_s, u"0.089"_s};
+    QTest::newRow("umaren example") << U << u"0.320"_s << u"0.200"_s << QStringList {u"5.0"_s}
+                                    << QStringList {u"4.3"_s, u"5.0"_s, u"+13.9"_s, u"0.150"_s};
+    QTest::newRow("wide example") << W << u"0.190"_s << u"0.150"_s << QStringList {u"2.1"_s, u"3.5"_s}
+                                  << QStringList {u"3.6"_s, u"2.8"_s, u"-29.9"_s, u"0.089"_s};
     // T is exactly 0.25 (rates adding up to 1); a tie goes away from zero.
     // The wide mean of 1.1 and 2.6 is 1.8499999 in single precision.
-    QTest::newRow("ties and the wide mean") << W << u"0.449"_s << u"0.551"_s << QStringList{u"1.1"_s, u"2.6"_s}
-                                            << QStringList{u"0.3"_s, u"1.8"_s, u"+86.5"_s, u"0.135"_s};
+    QTest::newRow("ties and the wide mean") << W << u"0.449"_s << u"0.551"_s << QStringList {u"1.1"_s, u"2.6"_s}
+                                            << QStringList {u"0.3"_s, u"1.8"_s, u"+86.5"_s, u"0.135"_s};
     // Each shows another last digit when a step is rounded at another stage.
-    QTest::newRow("deviation in single") << U << u"0.297"_s << u"0.049"_s << QStringList{u"116.7"_s}
-                                         << QStringList{u"20.8"_s, u"116.7"_s, u"+82.2"_s, u"0.006"_s};
-    QTest::newRow("theoretical in single") << U << u"0.038"_s << u"0.286"_s << QStringList{u"5.1"_s}
-                                           << QStringList{u"28.3"_s, u"5.1"_s, u"-454.5"_s, u"0.147"_s};
-    QTest::newRow("probabilities in double") << U << u"0.057"_s << u"0.064"_s << QStringList{u"3.7"_s}
-                                             << QStringList{u"96.6"_s, u"3.7"_s, u"-2510.2"_s, u"0.203"_s};
-    QTest::newRow("percent before dividing") << U << u"0.140"_s << u"0.375"_s << QStringList{u"159.1"_s}
-                                             << QStringList{u"5.2"_s, u"159.1"_s, u"+96.7"_s, u"0.005"_s};
+    QTest::newRow("deviation in single") << U << u"0.297"_s << u"0.049"_s << QStringList {u"116.7"_s}
+                                         << QStringList {u"20.8"_s, u"116.7"_s, u"+82.2"_s, u"0.006"_s};
+    QTest::newRow("theoretical in single") << U << u"0.038"_s << u"0.286"_s << QStringList {u"5.1"_s}
+                                           << QStringList {u"28.3"_s, u"5.1"_s, u"-454.5"_s, u"0.147"_s};
+    QTest::newRow("probabilities in double") << U << u"0.057"_s << u"0.064"_s << QStringList {u"3.7"_s}
+                                             << QStringList {u"96.6"_s, u"3.7"_s, u"-2510.2"_s, u"0.203"_s};
+    QTest::newRow("percent before dividing") << U << u"0.140"_s << u"0.375"_s << QStringList {u"159.1"_s}
+                                             << QStringList {u"5.2"_s, u"159.1"_s, u"+96.7"_s, u"0.005"_s};
     // The sign section follows the unrounded deviation.
-    QTest::newRow("small positive deviation") << U << u"0.320"_s << u"0.200"_s << QStringList{u"4.309"_s}
-                                              << QStringList{u"4.3"_s, u"4.3"_s, u"+0.0"_s, u"0.174"_s};
-    QTest::newRow("small negative deviation") << U << u"0.320"_s << u"0.200"_s << QStringList{u"4.306"_s}
-                                              << QStringList{u"4.3"_s, u"4.3"_s, u"-0.0"_s, u"0.174"_s};
-    QTest::newRow("zero deviation") << U << u"0.449"_s << u"0.551"_s << QStringList{u"0.75"_s}
-                                    << QStringList{u"0.8"_s, u"0.8"_s, u"0.0"_s, u"1.000"_s};
-    QTest::newRow("umaren support tie") << U << u"0.320"_s << u"0.200"_s << QStringList{u"12.0"_s}
-                                        << QStringList{u"4.3"_s, u"12.0"_s, u"+64.1"_s, u"0.063"_s};
-    QTest::newRow("wide support tie") << W << u"0.190"_s << u"0.150"_s << QStringList{u"3.0"_s, u"5.0"_s}
-                                      << QStringList{u"3.6"_s, u"4.0"_s, u"+9.0"_s, u"0.063"_s};
-    QTest::newRow("no grouping") << U << u"0.004"_s << u"0.005"_s << QStringList{u"2345.6"_s}
-                                 << QStringList{u"18665.6"_s, u"2345.6"_s, u"-695.8"_s, u"0.000"_s};
+    QTest::newRow("small positive deviation") << U << u"0.320"_s << u"0.200"_s << QStringList {u"4.309"_s}
+                                              << QStringList {u"4.3"_s, u"4.3"_s, u"+0.0"_s, u"0.174"_s};
+    QTest::newRow("small negative deviation") << U << u"0.320"_s << u"0.200"_s << QStringList {u"4.306"_s}
+                                              << QStringList {u"4.3"_s, u"4.3"_s, u"-0.0"_s, u"0.174"_s};
+    QTest::newRow("zero deviation") << U << u"0.449"_s << u"0.551"_s << QStringList {u"0.75"_s}
+                                    << QStringList {u"0.8"_s, u"0.8"_s, u"0.0"_s, u"1.000"_s};
+    QTest::newRow("umaren support tie") << U << u"0.320"_s << u"0.200"_s << QStringList {u"12.0"_s}
+                                        << QStringList {u"4.3"_s, u"12.0"_s, u"+64.1"_s, u"0.063"_s};
+    QTest::newRow("wide support tie") << W << u"0.190"_s << u"0.150"_s << QStringList {u"3.0"_s, u"5.0"_s}
+                                      << QStringList {u"3.6"_s, u"4.0"_s, u"+9.0"_s, u"0.063"_s};
+    QTest::newRow("no grouping") << U << u"0.004"_s << u"0.005"_s << QStringList {u"2345.6"_s}
+                                 << QStringList {u"18665.6"_s, u"2345.6"_s, u"-695.8"_s, u"0.000"_s};
 }
 
 void TestPairGrids::cellTexts()
@@ -210,16 +210,16 @@ void TestPairGrids::cannotCompute_data()
 
     const auto U = BetType::Umaren;
     const auto W = BetType::Wide;
-    QTest::newRow("rate placeholder") << U << u"0.320"_s << u"-----"_s << QStringList{u"5.0"_s}
-                                      << QStringList{u""_s, u"5.0"_s, u""_s, u"0.150"_s};
-    QTest::newRow("rates both zero") << W << u"0.000"_s << u"0.000"_s << QStringList{u"2.1"_s, u"3.5"_s}
-                                     << QStringList{u""_s, u"2.8"_s, u""_s, u"0.089"_s};
-    QTest::newRow("rate of one") << U << u"1.000"_s << u"0.200"_s << QStringList{u"5.0"_s}
-                                 << QStringList{u""_s, u"5.0"_s, u""_s, u"0.150"_s};
-    QTest::newRow("actual price zero") << U << u"0.320"_s << u"0.200"_s << QStringList{u""_s}
-                                       << QStringList{u"4.3"_s, u"0.0"_s, u""_s, u""_s};
-    QTest::newRow("wide upper bound not a number") << W << u"0.190"_s << u"0.150"_s << QStringList{u"2.1"_s, u"abc"_s}
-                                                   << QStringList{u"3.6"_s, u""_s, u""_s, u""_s};
+    QTest::newRow("rate placeholder") << U << u"0.320"_s << u"-----"_s << QStringList {u"5.0"_s}
+                                      << QStringList {u""_s, u"5.0"_s, u""_s, u"0.150"_s};
+    QTest::newRow("rates both zero") << W << u"0.000"_s << u"0.000"_s << QStringList {u"2.1"_s, u"3.5"_s}
+                                     << QStringList {u""_s, u"2.8"_s, u""_s, u"0.089"_s};
+    QTest::newRow("rate of one") << U << u"1.000"_s << u"0.200"_s << QStringList {u"5.0"_s}
+                                 << QStringList {u""_s, u"5.0"_s, u""_s, u"0.150"_s};
+    QTest::newRow("actual price zero") << U << u"0.320"_s << u"0.200"_s << QStringList {u""_s}
+                                       << QStringList {u"4.3"_s, u"0.0"_s, u""_s, u""_s};
+    QTest::newRow("wide upper bound not a number") << W << u"0.190"_s << u"0.150"_s << QStringList {u"2.1"_s, u"abc"_s}
+                                                   << QStringList {u"3.6"_s, u""_s, u""_s, u""_s};
 }
 
 void TestPairGrids::cannotCompute()
@@ -269,13 +269,13 @@ void TestPairGrids::scratchedPairs()
 
     const QStringList scratchedRow = {u"99999.9"_s, u"99999.9"_s, u"0.0"_s, u"0.000"_s, u""_s, kScratched, u"0"_s};
     for (const TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
-        QCOMPARE(column(*grid, 0), QStringList({u" 1- 2"_s, u" 1- 3"_s, u" 1- 4"_s, u" 2- 3"_s, u" 2- 4"_s, u" 3- 4"_s}));
+        QCOMPARE(column(*grid, 0),
+                 QStringList({u" 1- 2"_s, u" 1- 3"_s, u" 1- 4"_s, u" 2- 3"_s, u" 2- 4"_s, u" 3- 4"_s}));
         for (int row : {2, 4, 6})
             QCOMPARE(rowTexts(*grid, row).mid(1), scratchedRow);
     }
     // The scratched pairs take the last positions; the others keep 1 to 3.
-    QCOMPARE(column(sheet.grdUmaRen, 6),
-             QStringList({u"2"_s, kScratched, u"1"_s, kScratched, u"3"_s, kScratched}));
+    QCOMPARE(column(sheet.grdUmaRen, 6), QStringList({u"2"_s, kScratched, u"1"_s, kScratched, u"3"_s, kScratched}));
     QCOMPARE(column(sheet.grdWide, 6), QStringList({u"3"_s, kScratched, u"2"_s, kScratched, u"1"_s, kScratched}));
     const QStringList difference = {u"-1"_s, u"0"_s, u"-1"_s, u"0"_s, u"2"_s, u"0"_s};
     QCOMPARE(column(sheet.grdUmaRen, 7), difference);
@@ -363,8 +363,7 @@ void TestPairGrids::ranksFollowTheShownActualPrice()
     setPair(sheet, 3, 4, u"5.0"_s, u"2.0"_s, u"2.0"_s);
     fillBoth(sheet);
 
-    QCOMPARE(column(sheet.grdUmaRen, 2),
-             QStringList({u"5.0"_s, u"5.0"_s, u"10.0"_s, u"9.5"_s, u"0.0"_s, u"5.0"_s}));
+    QCOMPARE(column(sheet.grdUmaRen, 2), QStringList({u"5.0"_s, u"5.0"_s, u"10.0"_s, u"9.5"_s, u"0.0"_s, u"5.0"_s}));
     // Equal shown prices take their ranks in pair order.
     QCOMPARE(column(sheet.grdUmaRen, 6), QStringList({u"2"_s, u"3"_s, u"6"_s, u"5"_s, u"1"_s, u"4"_s}));
     // Five wide prices tie at 2.0 and keep pair order.
@@ -408,7 +407,7 @@ void TestPairGrids::clearingLeavesTheHeadRowOnly()
     QCOMPARE(sheet.grdUmaRen.rows(), 16);
 
     ClearPairGrids(sheet);
-    const QStringList umarenHeads = {u"馬連 "_s, u"理論値"_s, u"実際値"_s, u"乖離％"_s,
+    const QStringList umarenHeads = {u"馬連 "_s,  u"理論値"_s, u"実際値"_s, u"乖離％"_s,
                                      u"支持率"_s, u"判定"_s,   u"人気"_s,   u" 差"_s};
     for (const TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
         QCOMPARE(grid->rows(), 1);
@@ -469,17 +468,17 @@ void TestPairGrids::judgePair_data()
 
     // Sign filter; a zero deviation is judged under every setting and takes
     // the text colour, not the background colour.
-    QTest::newRow("sign 1, negative") << U << QStringList{u"DispSignUma=1"_s} << 10.0f << 5.0f << -60.0f << rates
+    QTest::newRow("sign 1, negative") << U << QStringList {u"DispSignUma=1"_s} << 10.0f << 5.0f << -60.0f << rates
                                       << u""_s << back;
-    QTest::newRow("sign 1, positive") << U << QStringList{u"DispSignUma=1"_s} << 10.0f << 20.0f << 60.0f << rates
+    QTest::newRow("sign 1, positive") << U << QStringList {u"DispSignUma=1"_s} << 10.0f << 20.0f << 60.0f << rates
                                       << u"×"_s << 0;
-    QTest::newRow("sign 2, positive") << U << QStringList{u"DispSignUma=2"_s} << 10.0f << 20.0f << 60.0f << rates
+    QTest::newRow("sign 2, positive") << U << QStringList {u"DispSignUma=2"_s} << 10.0f << 20.0f << 60.0f << rates
                                       << u""_s << back;
-    QTest::newRow("sign 2, negative") << U << QStringList{u"DispSignUma=2"_s} << 10.0f << 5.0f << -60.0f << rates
+    QTest::newRow("sign 2, negative") << U << QStringList {u"DispSignUma=2"_s} << 10.0f << 5.0f << -60.0f << rates
                                       << u"×"_s << 255;
-    QTest::newRow("sign 1, zero") << U << (zeroLevel + QStringList{u"DispSignUma=1"_s}) << 5.0f << 5.0f << 0.0f
+    QTest::newRow("sign 1, zero") << U << (zeroLevel + QStringList {u"DispSignUma=1"_s}) << 5.0f << 5.0f << 0.0f
                                   << rates << u"◎"_s << text;
-    QTest::newRow("sign 2, zero") << U << (zeroLevel + QStringList{u"DispSignUma=2"_s}) << 5.0f << 5.0f << 0.0f
+    QTest::newRow("sign 2, zero") << U << (zeroLevel + QStringList {u"DispSignUma=2"_s}) << 5.0f << 5.0f << 0.0f
                                   << rates << u"◎"_s << text;
     QTest::newRow("sign 0, zero") << U << zeroLevel << 5.0f << 5.0f << 0.0f << rates << u"◎"_s << text;
     QTest::newRow("zero, no level") << U << none << 5.0f << 5.0f << 0.0f << rates << u""_s << back;
@@ -487,73 +486,73 @@ void TestPairGrids::judgePair_data()
     // Price limits exclude at equality.
     QTest::newRow("actual 300.0") << U << none << 10.0f << 300.0f << 75.0f << rates << u""_s << back;
     QTest::newRow("actual 299.9") << U << none << 10.0f << 299.9f << 75.0f << rates << u"×"_s << 0;
-    QTest::newRow("actual limit off") << U << QStringList{u"IsRealLimitUma=False"_s} << 10.0f << 300.0f << 75.0f
+    QTest::newRow("actual limit off") << U << QStringList {u"IsRealLimitUma=False"_s} << 10.0f << 300.0f << 75.0f
                                       << rates << u"×"_s << 0;
-    QTest::newRow("actual limit 250") << U << QStringList{u"RealLimitUma=250"_s} << 10.0f << 250.0f << 75.0f
-                                      << rates << u""_s << back;
+    QTest::newRow("actual limit 250") << U << QStringList {u"RealLimitUma=250"_s} << 10.0f << 250.0f << 75.0f << rates
+                                      << u""_s << back;
     QTest::newRow("theoretical 1000.0") << U << none << 1000.0f << 200.0f << -400.0f << rates << u""_s << back;
     QTest::newRow("theoretical 999.9") << U << none << 999.9f << 200.0f << -400.0f << rates << u"○"_s << 255;
-    QTest::newRow("theoretical limit off") << U << QStringList{u"IsIdealLimitUma=False"_s} << 1000.0f << 200.0f
-                                           << -400.0f << rates << u"○"_s << 255;
+    QTest::newRow("theoretical limit off")
+        << U << QStringList {u"IsIdealLimitUma=False"_s} << 1000.0f << 200.0f << -400.0f << rates << u"○"_s << 255;
 
     // Support-rate limits keep a rate equal to the limit (0.04 win, 0.05 place).
     QTest::newRow("win rate 0.040") << U << none << 10.0f << 20.0f << 75.0f
-                                    << QStringList{u"0.040"_s, u"0.200"_s, u"0.100"_s, u"0.100"_s} << u"×"_s << 0;
+                                    << QStringList {u"0.040"_s, u"0.200"_s, u"0.100"_s, u"0.100"_s} << u"×"_s << 0;
     QTest::newRow("win rate 0.039") << U << none << 10.0f << 20.0f << 75.0f
-                                    << QStringList{u"0.039"_s, u"0.200"_s, u"0.100"_s, u"0.100"_s} << u""_s << back;
-    QTest::newRow("second win rate 0.039") << U << none << 10.0f << 20.0f << 75.0f
-                                           << QStringList{u"0.200"_s, u"0.039"_s, u"0.100"_s, u"0.100"_s} << u""_s
-                                           << back;
+                                    << QStringList {u"0.039"_s, u"0.200"_s, u"0.100"_s, u"0.100"_s} << u""_s << back;
+    QTest::newRow("second win rate 0.039")
+        << U << none << 10.0f << 20.0f << 75.0f << QStringList {u"0.200"_s, u"0.039"_s, u"0.100"_s, u"0.100"_s} << u""_s
+        << back;
     QTest::newRow("place rate 0.050") << U << none << 10.0f << 20.0f << 75.0f
-                                      << QStringList{u"0.200"_s, u"0.200"_s, u"0.100"_s, u"0.050"_s} << u"×"_s << 0;
+                                      << QStringList {u"0.200"_s, u"0.200"_s, u"0.100"_s, u"0.050"_s} << u"×"_s << 0;
     QTest::newRow("place rate 0.049") << U << none << 10.0f << 20.0f << 75.0f
-                                      << QStringList{u"0.200"_s, u"0.200"_s, u"0.049"_s, u"0.100"_s} << u""_s << back;
-    QTest::newRow("win rate limit off") << U << QStringList{u"IsTanRatioLimitUma=False"_s} << 10.0f << 20.0f << 75.0f
-                                        << QStringList{u"0.039"_s, u"0.200"_s, u"0.100"_s, u"0.100"_s} << u"×"_s << 0;
-    QTest::newRow("win rate placeholder") << U << none << 10.0f << 20.0f << 75.0f
-                                          << QStringList{u"-----"_s, u"0.200"_s, u"0.100"_s, u"0.100"_s} << u"×"_s
-                                          << 0;
-    QTest::newRow("placeholder and 0.039") << U << none << 10.0f << 20.0f << 75.0f
-                                           << QStringList{u"-----"_s, u"0.039"_s, u"0.100"_s, u"0.100"_s} << u""_s
-                                           << back;
-    QTest::newRow("place rate placeholder") << U << none << 10.0f << 20.0f << 75.0f
-                                            << QStringList{u"0.200"_s, u"0.200"_s, u"0.100"_s, u"-----"_s} << u"×"_s
-                                            << 0;
+                                      << QStringList {u"0.200"_s, u"0.200"_s, u"0.049"_s, u"0.100"_s} << u""_s << back;
+    QTest::newRow("win rate limit off") << U << QStringList {u"IsTanRatioLimitUma=False"_s} << 10.0f << 20.0f << 75.0f
+                                        << QStringList {u"0.039"_s, u"0.200"_s, u"0.100"_s, u"0.100"_s} << u"×"_s << 0;
+    QTest::newRow("win rate placeholder")
+        << U << none << 10.0f << 20.0f << 75.0f << QStringList {u"-----"_s, u"0.200"_s, u"0.100"_s, u"0.100"_s}
+        << u"×"_s << 0;
+    QTest::newRow("placeholder and 0.039")
+        << U << none << 10.0f << 20.0f << 75.0f << QStringList {u"-----"_s, u"0.039"_s, u"0.100"_s, u"0.100"_s} << u""_s
+        << back;
+    QTest::newRow("place rate placeholder")
+        << U << none << 10.0f << 20.0f << 75.0f << QStringList {u"0.200"_s, u"0.200"_s, u"0.100"_s, u"-----"_s}
+        << u"×"_s << 0;
 
     // Overlapping levels: the first that matches wins.
-    const QStringList overlap = {u"1DetectMinUma=0"_s, u"1DetectMaxUma=100"_s, u"1DispCharUma=A"_s,
+    const QStringList overlap = {u"1DetectMinUma=0"_s,  u"1DetectMaxUma=100"_s, u"1DispCharUma=A"_s,
                                  u"2DetectMinUma=50"_s, u"2DetectMaxUma=200"_s, u"2DispCharUma=B"_s};
     QTest::newRow("overlap, first") << U << overlap << 10.0f << 20.0f << 75.0f << rates << u"A"_s << 0;
     QTest::newRow("overlap, second") << U << overlap << 10.0f << 20.0f << 150.0f << rates << u"B"_s << 0;
 
-    QTest::newRow("own colours, plus") << U << QStringList{u"PlusColorUma=12345"_s} << 10.0f << 20.0f << 75.0f
-                                       << rates << u"×"_s << 12345;
-    QTest::newRow("own colours, minus") << U << QStringList{u"MinusColorUma=54321"_s} << 10.0f << 5.0f << -75.0f
+    QTest::newRow("own colours, plus") << U << QStringList {u"PlusColorUma=12345"_s} << 10.0f << 20.0f << 75.0f << rates
+                                       << u"×"_s << 12345;
+    QTest::newRow("own colours, minus") << U << QStringList {u"MinusColorUma=54321"_s} << 10.0f << 5.0f << -75.0f
                                         << rates << u"×"_s << 54321;
     // A mark of spaces counts as no mark for the colour.
-    QTest::newRow("blank mark") << U << QStringList{u"5DispCharUma= "_s} << 10.0f << 20.0f << 75.0f << rates
-                                << u" "_s << back;
+    QTest::newRow("blank mark") << U << QStringList {u"5DispCharUma= "_s} << 10.0f << 20.0f << 75.0f << rates << u" "_s
+                                << back;
 
     // Settings that do not convert fall back to their defaults.
-    QTest::newRow("unreadable sign") << U << QStringList{u"DispSignUma=abc"_s} << 10.0f << 5.0f << -60.0f << rates
+    QTest::newRow("unreadable sign") << U << QStringList {u"DispSignUma=abc"_s} << 10.0f << 5.0f << -60.0f << rates
                                      << u"×"_s << 255;
-    QTest::newRow("unreadable level") << U << QStringList{u"1DetectMinUma=x"_s} << 10.0f << 5.0f << -520.0f << rates
+    QTest::newRow("unreadable level") << U << QStringList {u"1DetectMinUma=x"_s} << 10.0f << 5.0f << -520.0f << rates
                                       << u"◎"_s << 255;
-    QTest::newRow("unreadable flag") << U << QStringList{u"IsRealLimitUma=maybe"_s} << 10.0f << 300.0f << 75.0f
+    QTest::newRow("unreadable flag") << U << QStringList {u"IsRealLimitUma=maybe"_s} << 10.0f << 300.0f << 75.0f
                                      << rates << u""_s << back;
 
     // Wide defaults: 300-1000 ◎, 200-300 ○, 100-200 ▲, 50-100 △, 30-50 ×,
     // actual-price limit 100.  Umaren keys play no part.
-    QTest::newRow("wide -35") << W << QStringList{u"5DispCharUma=Z"_s} << 10.0f << 5.0f << -35.0f << rates << u"×"_s
+    QTest::newRow("wide -35") << W << QStringList {u"5DispCharUma=Z"_s} << 10.0f << 5.0f << -35.0f << rates << u"×"_s
                               << 255;
     QTest::newRow("wide +300") << W << none << 10.0f << 50.0f << 300.0f << rates << u"◎"_s << 0;
     QTest::newRow("wide +75") << W << none << 10.0f << 50.0f << 75.0f << rates << u"△"_s << 0;
     QTest::newRow("wide actual 100.0") << W << none << 10.0f << 100.0f << 75.0f << rates << u""_s << back;
-    QTest::newRow("wide actual 99.9") << W << QStringList{u"IsRealLimitUma=False"_s} << 10.0f << 99.9f << 75.0f
+    QTest::newRow("wide actual 99.9") << W << QStringList {u"IsRealLimitUma=False"_s} << 10.0f << 99.9f << 75.0f
                                       << rates << u"△"_s << 0;
-    QTest::newRow("wide own sign") << W << QStringList{u"DispSignWide=1"_s, u"DispSignUma=2"_s} << 10.0f << 5.0f
+    QTest::newRow("wide own sign") << W << QStringList {u"DispSignWide=1"_s, u"DispSignUma=2"_s} << 10.0f << 5.0f
                                    << -75.0f << rates << u""_s << back;
-    QTest::newRow("wide own colour") << W << QStringList{u"PlusColorWide=777"_s, u"PlusColorUma=12345"_s} << 10.0f
+    QTest::newRow("wide own colour") << W << QStringList {u"PlusColorWide=777"_s, u"PlusColorUma=12345"_s} << 10.0f
                                      << 50.0f << 75.0f << rates << u"△"_s << 777;
 }
 
@@ -645,62 +644,65 @@ void TestPairGrids::judgeRace_data()
     const QStringList skip = {u"該当無し"_s, u"見送りレース"_s};
 
     // Umaren rules (the wide price 1.0 keeps the wide rule out).
-    QTest::newRow("A 25.0 B 30.0") << u"25.0"_s << u"+30.0"_s << u"1.0"_s << u"9.9"_s << QStringList{uma};
-    QTest::newRow("A 25.0 B 29.9, favourite 1.9") << u"25.0"_s << u"+29.9"_s << u"1.0"_s << u"1.9"_s << QStringList{uma};
+    QTest::newRow("A 25.0 B 30.0") << u"25.0"_s << u"+30.0"_s << u"1.0"_s << u"9.9"_s << QStringList {uma};
+    QTest::newRow("A 25.0 B 29.9, favourite 1.9")
+        << u"25.0"_s << u"+29.9"_s << u"1.0"_s << u"1.9"_s << QStringList {uma};
     QTest::newRow("A 25.0 B 29.9, favourite 2.0") << u"25.0"_s << u"+29.9"_s << u"1.0"_s << u"2.0"_s << skip;
     QTest::newRow("A 25.0 B 29.9, favourite scratched") << u"25.0"_s << u"+29.9"_s << u"1.0"_s << kScratched << skip;
     QTest::newRow("A 25.0 B 29.9, no favourite") << u"25.0"_s << u"+29.9"_s << u"1.0"_s << u""_s << skip;
-    QTest::newRow("A 25.0 B 30.0, no favourite") << u"25.0"_s << u"+30.0"_s << u"1.0"_s << u""_s << QStringList{uma};
+    QTest::newRow("A 25.0 B 30.0, no favourite") << u"25.0"_s << u"+30.0"_s << u"1.0"_s << u""_s << QStringList {uma};
     QTest::newRow("A 30.0 B 40.0") << u"30.0"_s << u"+40.0"_s << u"1.0"_s << u"1.5"_s << skip;
-    QTest::newRow("A 20.0 B 30.0") << u"20.0"_s << u"+30.0"_s << u"1.0"_s << u"9.9"_s << QStringList{uma};
+    QTest::newRow("A 20.0 B 30.0") << u"20.0"_s << u"+30.0"_s << u"1.0"_s << u"9.9"_s << QStringList {uma};
     QTest::newRow("A 19.9 B 30.0") << u"19.9"_s << u"+30.0"_s << u"1.0"_s << u"9.9"_s << skip;
-    QTest::newRow("A 19.9 B 30.0, favourite 1.9") << u"19.9"_s << u"+30.0"_s << u"1.0"_s << u"1.9"_s << QStringList{uma};
-    QTest::newRow("A 10.0 B 25.0, favourite 1.9") << u"10.0"_s << u"+25.0"_s << u"1.0"_s << u"1.9"_s << QStringList{uma};
+    QTest::newRow("A 19.9 B 30.0, favourite 1.9")
+        << u"19.9"_s << u"+30.0"_s << u"1.0"_s << u"1.9"_s << QStringList {uma};
+    QTest::newRow("A 10.0 B 25.0, favourite 1.9")
+        << u"10.0"_s << u"+25.0"_s << u"1.0"_s << u"1.9"_s << QStringList {uma};
     QTest::newRow("A 9.9 B 25.0, favourite 1.9") << u"9.9"_s << u"+25.0"_s << u"1.0"_s << u"1.9"_s << skip;
     QTest::newRow("A 29.9 B 24.9, favourite 1.9") << u"29.9"_s << u"+24.9"_s << u"1.0"_s << u"1.9"_s << skip;
     QTest::newRow("A 30.0 B 25.0, favourite 1.9") << u"30.0"_s << u"+25.0"_s << u"1.0"_s << u"1.9"_s << skip;
-    QTest::newRow("both items") << u"25.0"_s << u"+30.0"_s << u"13.0"_s << u"9.9"_s << QStringList{uma, wa};
+    QTest::newRow("both items") << u"25.0"_s << u"+30.0"_s << u"13.0"_s << u"9.9"_s << QStringList {uma, wa};
 
     // Wide rule.
-    QTest::newRow("A 15.0 B 6.0 W 8.0") << u"15.0"_s << u"+6.0"_s << u"8.0"_s << u"9.9"_s << QStringList{wa};
+    QTest::newRow("A 15.0 B 6.0 W 8.0") << u"15.0"_s << u"+6.0"_s << u"8.0"_s << u"9.9"_s << QStringList {wa};
     QTest::newRow("A 15.0 B 6.0 W 7.8") << u"15.0"_s << u"+6.0"_s << u"7.8"_s << u"9.9"_s << skip;
     QTest::newRow("B 4.9") << u"15.0"_s << u"+4.9"_s << u"100.0"_s << u"9.9"_s << skip;
-    QTest::newRow("B 5.0") << u"15.0"_s << u"+5.0"_s << u"100.0"_s << u"9.9"_s << QStringList{wa};
+    QTest::newRow("B 5.0") << u"15.0"_s << u"+5.0"_s << u"100.0"_s << u"9.9"_s << QStringList {wa};
     QTest::newRow("B -50.0") << u"15.0"_s << u"-50.0"_s << u"100.0"_s << u"9.9"_s << skip;
     QTest::newRow("A 4.9") << u"4.9"_s << u"+6.0"_s << u"1000.0"_s << u"9.9"_s << skip;
     QTest::newRow("A 80.0") << u"80.0"_s << u"+6.0"_s << u"1000.0"_s << u"9.9"_s << skip;
     // Band edges: each wide price lies between A / k and A / k of the
     // neighbouring band, so only the right divisor gives the answer.
-    QTest::newRow("A 5.0 / 1.7") << u"5.0"_s << u"+6.0"_s << u"3.0"_s << u"9.9"_s << QStringList{wa};
+    QTest::newRow("A 5.0 / 1.7") << u"5.0"_s << u"+6.0"_s << u"3.0"_s << u"9.9"_s << QStringList {wa};
     QTest::newRow("A 9.9 / 1.7") << u"9.9"_s << u"+6.0"_s << u"5.5"_s << u"9.9"_s << skip;
-    QTest::newRow("A 10.0 / 1.9") << u"10.0"_s << u"+6.0"_s << u"5.5"_s << u"9.9"_s << QStringList{wa};
+    QTest::newRow("A 10.0 / 1.9") << u"10.0"_s << u"+6.0"_s << u"5.5"_s << u"9.9"_s << QStringList {wa};
     QTest::newRow("A 19.9 / 1.9") << u"19.9"_s << u"+6.0"_s << u"10.2"_s << u"9.9"_s << skip;
-    QTest::newRow("A 20.0 / 2.0") << u"20.0"_s << u"+6.0"_s << u"10.2"_s << u"9.9"_s << QStringList{wa};
+    QTest::newRow("A 20.0 / 2.0") << u"20.0"_s << u"+6.0"_s << u"10.2"_s << u"9.9"_s << QStringList {wa};
     QTest::newRow("A 29.9 / 2.0") << u"29.9"_s << u"+6.0"_s << u"14.0"_s << u"9.9"_s << skip;
-    QTest::newRow("A 30.0 / 2.5") << u"30.0"_s << u"+6.0"_s << u"13.0"_s << u"9.9"_s << QStringList{wa};
+    QTest::newRow("A 30.0 / 2.5") << u"30.0"_s << u"+6.0"_s << u"13.0"_s << u"9.9"_s << QStringList {wa};
     QTest::newRow("A 39.9 / 2.5") << u"39.9"_s << u"+6.0"_s << u"15.0"_s << u"9.9"_s << skip;
-    QTest::newRow("A 40.0 / 2.8") << u"40.0"_s << u"+6.0"_s << u"15.0"_s << u"9.9"_s << QStringList{wa};
+    QTest::newRow("A 40.0 / 2.8") << u"40.0"_s << u"+6.0"_s << u"15.0"_s << u"9.9"_s << QStringList {wa};
     QTest::newRow("A 49.9 / 2.8") << u"49.9"_s << u"+6.0"_s << u"17.0"_s << u"9.9"_s << skip;
-    QTest::newRow("A 50.0 / 3.2") << u"50.0"_s << u"+6.0"_s << u"16.0"_s << u"9.9"_s << QStringList{wa};
-    QTest::newRow("A 59.9 / 3.2") << u"59.9"_s << u"+6.0"_s << u"19.0"_s << u"9.9"_s << QStringList{wa};
+    QTest::newRow("A 50.0 / 3.2") << u"50.0"_s << u"+6.0"_s << u"16.0"_s << u"9.9"_s << QStringList {wa};
+    QTest::newRow("A 59.9 / 3.2") << u"59.9"_s << u"+6.0"_s << u"19.0"_s << u"9.9"_s << QStringList {wa};
     QTest::newRow("A 60.0 / 2.9") << u"60.0"_s << u"+6.0"_s << u"20.0"_s << u"9.9"_s << skip;
-    QTest::newRow("A 60.0 / 2.9, W 21.0") << u"60.0"_s << u"+6.0"_s << u"21.0"_s << u"9.9"_s << QStringList{wa};
-    QTest::newRow("A 69.9 / 2.9") << u"69.9"_s << u"+6.0"_s << u"25.0"_s << u"9.9"_s << QStringList{wa};
+    QTest::newRow("A 60.0 / 2.9, W 21.0") << u"60.0"_s << u"+6.0"_s << u"21.0"_s << u"9.9"_s << QStringList {wa};
+    QTest::newRow("A 69.9 / 2.9") << u"69.9"_s << u"+6.0"_s << u"25.0"_s << u"9.9"_s << QStringList {wa};
     QTest::newRow("A 70.0 / 2.7") << u"70.0"_s << u"+6.0"_s << u"25.0"_s << u"9.9"_s << skip;
-    QTest::newRow("A 79.9 / 2.7") << u"79.9"_s << u"+6.0"_s << u"30.0"_s << u"9.9"_s << QStringList{wa};
+    QTest::newRow("A 79.9 / 2.7") << u"79.9"_s << u"+6.0"_s << u"30.0"_s << u"9.9"_s << QStringList {wa};
     // q must lie strictly below W.
     QTest::newRow("q equals W") << u"20.0"_s << u"+6.0"_s << u"10.0"_s << u"9.9"_s << skip;
     // q is rounded to single precision before the comparison: 20.4 / 2 is
     // 10.1999998 < 10.2, and 52.8 / 3.2 is exactly 16.5 in single precision
     // while the double quotient lies just below it.
-    QTest::newRow("q in single, below") << u"20.4"_s << u"+6.0"_s << u"10.2"_s << u"9.9"_s << QStringList{wa};
+    QTest::newRow("q in single, below") << u"20.4"_s << u"+6.0"_s << u"10.2"_s << u"9.9"_s << QStringList {wa};
     QTest::newRow("q in single, equal") << u"52.8"_s << u"+6.0"_s << u"16.5"_s << u"9.9"_s << skip;
     QTest::newRow("q in single, 75.6") << u"75.6"_s << u"+6.0"_s << u"28.0"_s << u"9.9"_s << skip;
 
     // Texts that are not numbers add nothing.
     QTest::newRow("A empty") << u""_s << u"+30.0"_s << u"1000.0"_s << u"1.5"_s << skip;
     QTest::newRow("B empty") << u"25.0"_s << u""_s << u"1000.0"_s << u"1.5"_s << skip;
-    QTest::newRow("W empty") << u"25.0"_s << u"+30.0"_s << u""_s << u"9.9"_s << QStringList{uma};
+    QTest::newRow("W empty") << u"25.0"_s << u"+30.0"_s << u""_s << u"9.9"_s << QStringList {uma};
 }
 
 void TestPairGrids::judgeRace()
@@ -717,7 +719,7 @@ void TestPairGrids::judgeRace()
         sheet.lblTanPopular[1] = QString(); // nobody carries rank 1
     else
         sheet.lblTanOdds[1] = favourite;
-    sheet.lstKaime = QStringList{u"stale"_s};
+    sheet.lstKaime = QStringList {u"stale"_s};
 
     for (TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
         grid->setRows(2);
@@ -767,7 +769,7 @@ void setUpHits(RaceSheet &sheet)
         for (int r = 1; r <= 3; ++r)
             grid->setCell(r, 0, labels[r - 1]);
     }
-    sheet.lstKaime = QStringList{u"馬  1- 2"_s, u"ワ  1- 2"_s, u"馬  2- 3"_s, u"ワ  2- 3"_s, u"ワ  1- 3"_s};
+    sheet.lstKaime = QStringList {u"馬  1- 2"_s, u"ワ  1- 2"_s, u"馬  2- 3"_s, u"ワ  2- 3"_s, u"ワ  1- 3"_s};
 }
 
 } // namespace

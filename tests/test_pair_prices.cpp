@@ -18,15 +18,9 @@ PairPrices pairPrices(const RaceSheet &sheet, BetType type, int i, int j)
     return ComputePairPrices(sheet, type, i, j, HorseForPricesOf(sheet, type, i), HorseForPricesOf(sheet, type, j));
 }
 
-QString exact(std::optional<float> value)
-{
-    return value ? QString::number(double(*value), 'g', 9) : QString();
-}
+QString exact(std::optional<float> value) { return value ? QString::number(double(*value), 'g', 9) : QString(); }
 
-QString exact(std::optional<double> value)
-{
-    return value ? QString::number(*value, 'g', 17) : QString();
-}
+QString exact(std::optional<double> value) { return value ? QString::number(*value, 'g', 17) : QString(); }
 
 constexpr int kFirst = 3;
 constexpr int kSecond = 7;
@@ -77,58 +71,56 @@ void TestPairPrices::prices_data()
     const auto U = BetType::Umaren;
     const auto W = BetType::Wide;
     // The two worked examples: T 4.3, D +13.9, S 0.150 and T 3.6, A 2.8, D -29.9, S 0.089.
-    QTest::newRow("umaren example") << U << u"0.320"_s << u"0.200"_s << u"5.0"_s << u""_s << u""_s
-                                    << u"4.30743217"_s << u"5"_s << u"13.8513565"_s << u"0.14999999999999999"_s;
-    QTest::newRow("wide example") << W << u"0.190"_s << u"0.150"_s << u""_s << u"2.1"_s << u"3.5"_s
-                                  << u"3.63823724"_s << u"2.79999995"_s << u"-29.937048"_s
-                                  << u"0.089285715806240964"_s;
+    QTest::newRow("umaren example") << U << u"0.320"_s << u"0.200"_s << u"5.0"_s << u""_s << u""_s << u"4.30743217"_s
+                                    << u"5"_s << u"13.8513565"_s << u"0.14999999999999999"_s;
+    QTest::newRow("wide example") << W << u"0.190"_s << u"0.150"_s << u""_s << u"2.1"_s << u"3.5"_s << u"3.63823724"_s
+                                  << u"2.79999995"_s << u"-29.937048"_s << u"0.089285715806240964"_s;
     // Each of these shows a different last digit on screen when a step is
     // rounded to single precision at another stage than P1, P2, their sum, T,
     // A - T, x 100 and / A.
     QTest::newRow("deviation in single") << U << u"0.297"_s << u"0.049"_s << u"116.7"_s << u""_s << u""_s
                                          << u"20.8309498"_s << u"116.699997"_s << u"82.1500015"_s
                                          << u"0.0064267353865710359"_s;
-    QTest::newRow("theoretical in single") << U << u"0.038"_s << u"0.286"_s << u"5.1"_s << u""_s << u""_s
-                                           << u"28.2820492"_s << u"5.0999999"_s << u"-454.549988"_s
-                                           << u"0.14705882627933775"_s;
-    QTest::newRow("probabilities in double") << U << u"0.057"_s << u"0.064"_s << u"3.7"_s << u""_s << u""_s
-                                             << u"96.5755539"_s << u"3.70000005"_s << u"-2510.15015"_s
-                                             << u"0.20270270009037353"_s;
-    QTest::newRow("percent before dividing") << U << u"0.140"_s << u"0.375"_s << u"159.1"_s << u""_s << u""_s
-                                             << u"5.17075539"_s << u"159.100006"_s << u"96.7499924"_s
-                                             << u"0.0047140161610806329"_s;
+    QTest::newRow("theoretical in single")
+        << U << u"0.038"_s << u"0.286"_s << u"5.1"_s << u""_s << u""_s << u"28.2820492"_s << u"5.0999999"_s
+        << u"-454.549988"_s << u"0.14705882627933775"_s;
+    QTest::newRow("probabilities in double")
+        << U << u"0.057"_s << u"0.064"_s << u"3.7"_s << u""_s << u""_s << u"96.5755539"_s << u"3.70000005"_s
+        << u"-2510.15015"_s << u"0.20270270009037353"_s;
+    QTest::newRow("percent before dividing")
+        << U << u"0.140"_s << u"0.375"_s << u"159.1"_s << u""_s << u""_s << u"5.17075539"_s << u"159.100006"_s
+        << u"96.7499924"_s << u"0.0047140161610806329"_s;
     // Rates adding up to 1: P1 + P2 is exactly 1.  The wide mean of 1.1 and
     // 2.6 is 1.8499999 in single precision (1.85000002 through double).
-    QTest::newRow("wide mean in single") << W << u"0.449"_s << u"0.551"_s << u""_s << u"1.1"_s << u"2.6"_s
-                                         << u"0.25"_s << u"1.8499999"_s << u"86.4864807"_s
-                                         << u"0.13513514210134672"_s;
+    QTest::newRow("wide mean in single") << W << u"0.449"_s << u"0.551"_s << u""_s << u"1.1"_s << u"2.6"_s << u"0.25"_s
+                                         << u"1.8499999"_s << u"86.4864807"_s << u"0.13513514210134672"_s;
     // The lower bound goes through OddsTextToValue (0 when not a number).
-    QTest::newRow("wide lower bound not a number") << W << u"0.190"_s << u"0.150"_s << u""_s << u"2.1x"_s << u"3.5"_s
-                                                   << u"3.63823724"_s << u"1.75"_s << u"-107.899277"_s
-                                                   << u"0.14285714285714285"_s;
-    QTest::newRow("wide lower bound empty") << W << u"0.190"_s << u"0.150"_s << u""_s << u""_s << u"3.0"_s
-                                            << u"3.63823724"_s << u"1.5"_s << u"-142.549149"_s
-                                            << u"0.16666666666666666"_s;
+    QTest::newRow("wide lower bound not a number")
+        << W << u"0.190"_s << u"0.150"_s << u""_s << u"2.1x"_s << u"3.5"_s << u"3.63823724"_s << u"1.75"_s
+        << u"-107.899277"_s << u"0.14285714285714285"_s;
+    QTest::newRow("wide lower bound empty")
+        << W << u"0.190"_s << u"0.150"_s << u""_s << u""_s << u"3.0"_s << u"3.63823724"_s << u"1.5"_s
+        << u"-142.549149"_s << u"0.16666666666666666"_s;
     QTest::newRow("rates with spaces") << U << u" 0.320 "_s << u"0.200 "_s << u" 5.0 "_s << u""_s << u""_s
                                        << u"4.30743217"_s << u"5"_s << u"13.8513565"_s << u"0.14999999999999999"_s;
 
     // Numbers that cannot be computed are absent; the others still are.
-    QTest::newRow("rate placeholder") << U << u"0.320"_s << u"-----"_s << u"5.0"_s << u""_s << u""_s << u""_s
-                                      << u"5"_s << u""_s << u"0.14999999999999999"_s;
-    QTest::newRow("rate with trailing text") << U << u"0.320"_s << u"0.200x"_s << u"5.0"_s << u""_s << u""_s
-                                             << u""_s << u"5"_s << u""_s << u"0.14999999999999999"_s;
+    QTest::newRow("rate placeholder") << U << u"0.320"_s << u"-----"_s << u"5.0"_s << u""_s << u""_s << u""_s << u"5"_s
+                                      << u""_s << u"0.14999999999999999"_s;
+    QTest::newRow("rate with trailing text") << U << u"0.320"_s << u"0.200x"_s << u"5.0"_s << u""_s << u""_s << u""_s
+                                             << u"5"_s << u""_s << u"0.14999999999999999"_s;
     QTest::newRow("both rates zero") << W << u"0.000"_s << u"0.000"_s << u""_s << u"2.1"_s << u"3.5"_s << u""_s
                                      << u"2.79999995"_s << u""_s << u"0.089285715806240964"_s;
     QTest::newRow("rate of one") << U << u"1.000"_s << u"0.200"_s << u"5.0"_s << u""_s << u""_s << u""_s << u"5"_s
                                  << u""_s << u"0.14999999999999999"_s;
-    QTest::newRow("umaren odds empty") << U << u"0.320"_s << u"0.200"_s << u""_s << u""_s << u""_s
-                                       << u"4.30743217"_s << u"0"_s << u""_s << u""_s;
-    QTest::newRow("umaren odds not a number") << U << u"0.320"_s << u"0.200"_s << u"abc"_s << u""_s << u""_s
-                                              << u"4.30743217"_s << u"0"_s << u""_s << u""_s;
-    QTest::newRow("wide upper bound not a number") << W << u"0.190"_s << u"0.150"_s << u""_s << u"2.1"_s << u"abc"_s
-                                                   << u"3.63823724"_s << u""_s << u""_s << u""_s;
-    QTest::newRow("wide upper bound empty") << W << u"0.190"_s << u"0.150"_s << u""_s << u"2.1"_s << u""_s
-                                            << u"3.63823724"_s << u""_s << u""_s << u""_s;
+    QTest::newRow("umaren odds empty") << U << u"0.320"_s << u"0.200"_s << u""_s << u""_s << u""_s << u"4.30743217"_s
+                                       << u"0"_s << u""_s << u""_s;
+    QTest::newRow("umaren odds not a number")
+        << U << u"0.320"_s << u"0.200"_s << u"abc"_s << u""_s << u""_s << u"4.30743217"_s << u"0"_s << u""_s << u""_s;
+    QTest::newRow("wide upper bound not a number")
+        << W << u"0.190"_s << u"0.150"_s << u""_s << u"2.1"_s << u"abc"_s << u"3.63823724"_s << u""_s << u""_s << u""_s;
+    QTest::newRow("wide upper bound empty")
+        << W << u"0.190"_s << u"0.150"_s << u""_s << u"2.1"_s << u""_s << u"3.63823724"_s << u""_s << u""_s << u""_s;
     QTest::newRow("wide bounds both zero") << W << u"0.190"_s << u"0.150"_s << u""_s << u"0.0"_s << u"0.0"_s
                                            << u"3.63823724"_s << u"0"_s << u""_s << u""_s;
 }
@@ -181,13 +173,13 @@ void TestPairPrices::scratched_data()
                                       << umarenSupport;
     QTest::newRow("wide scratched") << W << mark << mark << mark << mark << sentinel << sentinel << u"0"_s
                                     << wideSupport;
-    QTest::newRow("marker with spaces on the sheet") << U << u" ﾄﾘｹｼ "_s << mark << mark << mark << sentinel << sentinel
-                                                     << u"0"_s << umarenSupport;
+    QTest::newRow("marker with spaces on the sheet")
+        << U << u" ﾄﾘｹｼ "_s << mark << mark << mark << sentinel << sentinel << u"0"_s << umarenSupport;
     QTest::newRow("scratched, odds still a number") << U << mark << u"5.0"_s << u"2.1"_s << u"3.5"_s << sentinel
                                                     << u"5"_s << u"-1999898"_s << u"0.14999999999999999"_s;
     // The marker in the odds of a pair of two runners: T as usual.
-    QTest::newRow("umaren marker at the end") << U << u"8.0"_s << u"  ﾄﾘｹｼ"_s << u"2.1"_s << u"3.5"_s
-                                              << u"4.30743217"_s << sentinel << u"99.9956894"_s << umarenSupport;
+    QTest::newRow("umaren marker at the end") << U << u"8.0"_s << u"  ﾄﾘｹｼ"_s << u"2.1"_s << u"3.5"_s << u"4.30743217"_s
+                                              << sentinel << u"99.9956894"_s << umarenSupport;
     QTest::newRow("umaren marker at the start") << U << u"8.0"_s << u"ﾄﾘｹｼ  "_s << u"2.1"_s << u"3.5"_s
                                                 << u"4.30743217"_s << sentinel << u"99.9956894"_s << umarenSupport;
     QTest::newRow("umaren marker in the middle") << U << u"8.0"_s << u" ﾄﾘｹｼ "_s << u"2.1"_s << u"3.5"_s
@@ -196,8 +188,8 @@ void TestPairPrices::scratched_data()
                                                     << u"3.63823724"_s << sentinel << u"99.9963608"_s << wideSupport;
     // Only the lower bound is tested for the marker: an upper bound carrying
     // it is just a text that is not a number.
-    QTest::newRow("wide marker in the upper bound") << W << u"8.0"_s << u"5.0"_s << u"2.1"_s << mark
-                                                    << u"3.63823724"_s << u""_s << u""_s << u""_s;
+    QTest::newRow("wide marker in the upper bound")
+        << W << u"8.0"_s << u"5.0"_s << u"2.1"_s << mark << u"3.63823724"_s << u""_s << u""_s << u""_s;
 }
 
 void TestPairPrices::scratched()

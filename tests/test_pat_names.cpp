@@ -46,8 +46,8 @@ void TestPatNames::siblings_data()
     // The folder's name plays no part, even when it holds the marker.
     QTest::newRow("folder named zo-") << QStringLiteral("/zo-data/Zo-1.jra") << QStringLiteral("/zo-data/De-1.jra")
                                       << QStringLiteral("/zo-data/Uo-1.jra");
-    QTest::newRow("marker inside the name") << QStringLiteral("/p/xZo-zo-1") << QStringLiteral("/p/xDe-zo-1")
-                                            << QStringLiteral("/p/xUo-zo-1");
+    QTest::newRow("marker inside the name")
+        << QStringLiteral("/p/xZo-zo-1") << QStringLiteral("/p/xDe-zo-1") << QStringLiteral("/p/xUo-zo-1");
     QTest::newRow("no marker in the name") << QStringLiteral("/zo-data/race.jra") << QString() << QString();
     QTest::newRow("empty") << QString() << QString() << QString();
     QTest::newRow("relative") << QStringLiteral("Zo-9.jra") << QStringLiteral("De-9.jra") << QStringLiteral("Uo-9.jra");
@@ -81,15 +81,16 @@ void TestPatNames::resultFile_data()
     QTest::addColumn<QString>("existing");
     QTest::addColumn<QString>("odds");
     QTest::addColumn<QString>("found");
-    QTest::newRow("two characters after the first") << QStringLiteral("Ks-012315A.jra") << QStringLiteral("Zo-0315A.jra")
-                                                    << QStringLiteral("Ks-012315A.jra");
+    QTest::newRow("two characters after the first")
+        << QStringLiteral("Ks-012315A.jra") << QStringLiteral("Zo-0315A.jra") << QStringLiteral("Ks-012315A.jra");
     QTest::newRow("case ignored") << QStringLiteral("ks-0AB315a.JRA") << QStringLiteral("Zo-0315A.jra")
                                   << QStringLiteral("ks-0AB315a.JRA");
-    QTest::newRow("one character short") << QStringLiteral("Ks-01315A.jra") << QStringLiteral("Zo-0315A.jra") << QString();
+    QTest::newRow("one character short") << QStringLiteral("Ks-01315A.jra") << QStringLiteral("Zo-0315A.jra")
+                                         << QString();
     QTest::newRow("one character long") << QStringLiteral("Ks-0123315A.jra") << QStringLiteral("Zo-0315A.jra")
                                         << QString();
-    QTest::newRow("first character differs") << QStringLiteral("Ks-112315A.jra") << QStringLiteral("Zo-0315A.jra")
-                                             << QString();
+    QTest::newRow("first character differs")
+        << QStringLiteral("Ks-112315A.jra") << QStringLiteral("Zo-0315A.jra") << QString();
     QTest::newRow("nothing after the marker") << QStringLiteral("Ks-xx") << QStringLiteral("Zo-") << QString();
     QTest::newRow("no marker") << QStringLiteral("Ks-012315A.jra") << QStringLiteral("0315A.jra") << QString();
 }

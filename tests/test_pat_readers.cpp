@@ -36,8 +36,8 @@ QByteArray resultFile()
 {
     using PatBytes::field;
     using PatBytes::raw;
-    QByteArray b = raw("20261129", 8) + raw("0505", 4) + raw("0311", 4) + raw("01", 2) + raw("02", 2)
-        + raw("03", 2) + raw("1", 1) + raw("1535000000", 10) + raw("2", 1) + field(u16(u"東京"), 28)
+    QByteArray b = raw("20261129", 8) + raw("0505", 4) + raw("0311", 4) + raw("01", 2) + raw("02", 2) + raw("03", 2)
+        + raw("1", 1) + raw("1535000000", 10) + raw("2", 1) + field(u16(u"東京"), 28)
         + field(u16(u"ジャパンカップ"), 28);
     for (int place = 1; place <= 7; ++place)
         b += field(QString::number(place), 2) + field(QString::number(place + 2), 2)
@@ -113,7 +113,8 @@ void TestPatReaders::decode_data()
     QTest::newRow("lone lead byte at end") << QByteArray::fromHex("4182") << u16(u"A\uFFFD");
     QTest::newRow("lead byte before a space") << QByteArray::fromHex("822041") << u16(u"\uFFFD A");
     QTest::newRow("unassigned double-byte") << QByteArray::fromHex("854041") << u16(u"\uFFFDA");
-    QTest::newRow("undefined single bytes") << QByteArray::fromHex("80A0FDFEFF") << u16(u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD");
+    QTest::newRow("undefined single bytes")
+        << QByteArray::fromHex("80A0FDFEFF") << u16(u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD");
     QTest::newRow("control bytes pass") << QByteArray::fromHex("001A") << QString(QChar(0)) + QChar(0x1A);
 }
 
@@ -126,7 +127,8 @@ void TestPatReaders::decode()
 
 void TestPatReaders::fieldsArePaddedToTheirWidth()
 {
-    const QString p = write(QStringLiteral("fields.bin"), PatBytes::sjis(u16(u"東京")) + QByteArray::fromHex("82") + "xy");
+    const QString p = write(QStringLiteral("fields.bin"),
+                            PatBytes::sjis(u16(u"東京")) + QByteArray::fromHex("82") + "xy");
     PatFile file;
     QVERIFY(file.open(p, 100));
     QString slot;

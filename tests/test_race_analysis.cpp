@@ -138,7 +138,8 @@ void TestRaceAnalysis::scratchedHorse()
 {
     RaceFiles race;
     for (int k = 1; k <= 10; ++k)
-        race.horses.append(horse(QByteArray::number(k + 1.5).constData(), "1.5", "2.5", u16(u"ウマ") + QString::number(k)));
+        race.horses.append(
+            horse(QByteArray::number(k + 1.5).constData(), "1.5", "2.5", u16(u"ウマ") + QString::number(k)));
     race.horses[6].tan = u16(u"ﾄﾘｹｼ");
     race.horses[6].fukuMin = QStringLiteral("0.0");
     race.horses[6].fukuMax = QStringLiteral("0.0");
@@ -263,7 +264,7 @@ void TestRaceAnalysis::loadingFillsHeaderNamesAndTime()
     QVERIFY(LoadRace(sheet, path));
     QVERIFY(changed.count() >= 1);
     QCOMPARE(sheet.sRaceFile, path);
-    QCOMPARE(sheet.lblKaisai, u16(u"中山   第 5回  8日")); // the course keeps its two pad spaces
+    QCOMPARE(sheet.lblKaisai, u16(u"中山   第 5回  8日"));                 // the course keeps its two pad spaces
     QCOMPARE(sheet.lblRaceName, u16(u"11R 有馬記念") + QString(24, u' ')); // a 28-character slot
     QCOMPARE(sheet.lblHorseNum, QStringLiteral("2"));
     QCOMPARE(sheet.lblRaceTime, QStringLiteral("15:25"));
@@ -309,7 +310,8 @@ void TestRaceAnalysis::failedReadKeepsTheRaceOnShow()
     RaceFiles bad = race;
     bad.header.formatCode = QStringLiteral("1");
     QVERIFY(!LoadRace(sheet, writeRace(bad)));
-    QCOMPARE(recorder.texts(), QStringList({u16(u"ファイル形式が違います。"), u16(u"ファイルの読み込みに失敗しました。")}));
+    QCOMPARE(recorder.texts(),
+             QStringList({u16(u"ファイル形式が違います。"), u16(u"ファイルの読み込みに失敗しました。")}));
     QCOMPARE(recorder.messages.last().kind, Messages::Kind::Error);
     QCOMPARE(recorder.messages.last().title, u16(u"えらー"));
     QCOMPARE(sheet.sRaceFile, path);

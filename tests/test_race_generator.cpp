@@ -48,20 +48,11 @@ struct Differences {
     }
 };
 
-double odds(const QString &text)
-{
-    return double(OddsTextToValue(text));
-}
+double odds(const QString &text) { return double(OddsTextToValue(text)); }
 
-int amount(const QString &text)
-{
-    return text.trimmed().toInt();
-}
+int amount(const QString &text) { return text.trimmed().toInt(); }
 
-bool isRunner(const GeneratedRace &race, int horse)
-{
-    return !race.scratched.contains(horse);
-}
+bool isRunner(const GeneratedRace &race, int horse) { return !race.scratched.contains(horse); }
 
 QList<int> runners(const GeneratedRace &race)
 {
@@ -125,10 +116,7 @@ void TestRaceGenerator::addRaces()
         QTest::addRow("drawn field, seed %llu", seed) << 0 << -1 << seed;
 }
 
-void TestRaceGenerator::readsBack_data()
-{
-    addRaces();
-}
+void TestRaceGenerator::readsBack_data() { addRaces(); }
 
 void TestRaceGenerator::readsBack()
 {
@@ -196,10 +184,7 @@ void TestRaceGenerator::readsBack()
     QVERIFY(!tanFuku.Header.Course.trimmed().isEmpty());
 }
 
-void TestRaceGenerator::scratchedHorsesInEveryPair_data()
-{
-    addRaces();
-}
+void TestRaceGenerator::scratchedHorsesInEveryPair_data() { addRaces(); }
 
 void TestRaceGenerator::scratchedHorsesInEveryPair()
 {
@@ -223,10 +208,7 @@ void TestRaceGenerator::scratchedHorsesInEveryPair()
     }
 }
 
-void TestRaceGenerator::oddsHangTogether_data()
-{
-    addRaces();
-}
+void TestRaceGenerator::oddsHangTogether_data() { addRaces(); }
 
 void TestRaceGenerator::oddsHangTogether()
 {
@@ -275,21 +257,16 @@ void TestRaceGenerator::oddsHangTogether()
             const double price = 0.75 / both;
             // Long shots' win odds are capped and tiny chances cut off, so
             // only the pairs the win odds describe well are compared.
-            if (odds(race.tanFuku.Odds[i].TanOdds) < 200 && odds(race.tanFuku.Odds[j].TanOdds) < 200
-                && umaRen > 1.0 && umaRen < 9999.9)
+            if (odds(race.tanFuku.Odds[i].TanOdds) < 200 && odds(race.tanFuku.Odds[j].TanOdds) < 200 && umaRen > 1.0
+                && umaRen < 9999.9)
                 QVERIFY2(umaRen > 0.8 * price && umaRen < 1.25 * price,
-                         qPrintable(QStringLiteral("%1: %2 against %3")
-                                        .arg(MakePairLabel(i, j))
-                                        .arg(umaRen)
-                                        .arg(price)));
+                         qPrintable(
+                             QStringLiteral("%1: %2 against %3").arg(MakePairLabel(i, j)).arg(umaRen).arg(price)));
         }
     }
 }
 
-void TestRaceGenerator::resultFollowsTheFinishers_data()
-{
-    addRaces();
-}
+void TestRaceGenerator::resultFollowsTheFinishers_data() { addRaces(); }
 
 void TestRaceGenerator::resultFollowsTheFinishers()
 {

@@ -45,8 +45,14 @@ std::optional<int> integer(const QString &text)
 void roughenOdds(RaceGen::GeneratedRace &race, RaceGen::Random &random)
 {
     const int n = race.horseCount;
-    const QString odd[] = {QString(), QStringLiteral("0"), QStringLiteral("0.0"), QStringLiteral("abc"),
-                           QStringLiteral(" 2.5"), QStringLiteral("-3"), QStringLiteral("9e9"), QStringLiteral(".5")};
+    const QString odd[] = {QString(),
+                           QStringLiteral("0"),
+                           QStringLiteral("0.0"),
+                           QStringLiteral("abc"),
+                           QStringLiteral(" 2.5"),
+                           QStringLiteral("-3"),
+                           QStringLiteral("9e9"),
+                           QStringLiteral(".5")};
     for (int k = 1; k <= n; ++k) {
         TanFukuOddsRecord &odds = race.tanFuku.Odds[k];
         const TanFukuOddsRecord &other = race.tanFuku.Odds[random.between(1, n)];
@@ -101,7 +107,11 @@ void checkRanks(QStringList &problems, const RaceSheet::Column &ranks, const Rac
     for (int k = 1; k <= n; ++k) {
         const int horse = order[k - 1];
         if (ranks[horse] != QString::number(k))
-            problems << QStringLiteral("%1(%2) is \"%3\", expected %4").arg(QLatin1String(name)).arg(horse).arg(ranks[horse]).arg(k);
+            problems << QStringLiteral("%1(%2) is \"%3\", expected %4")
+                            .arg(QLatin1String(name))
+                            .arg(horse)
+                            .arg(ranks[horse])
+                            .arg(k);
         if (horseByRank[k] != QString::number(horse))
             problems << QStringLiteral("%1 table row %2 holds horse \"%3\", expected %4")
                             .arg(QLatin1String(name))
@@ -194,7 +204,8 @@ void checkSheet(QStringList &problems, const RaceSheet &sheet, const RaceGen::Ge
     checkRanks(problems, sheet.lblFukuPopular, sheet.lblFukuHorseNo, place, "place rank");
     checkGrids(problems, sheet, n, race.hasPairOdds);
     if (race.hasPairOdds == sheet.lstKaime.isEmpty())
-        problems << QStringLiteral("recommended bets %1 with pair odds %2").arg(sheet.lstKaime.size()).arg(race.hasPairOdds);
+        problems
+            << QStringLiteral("recommended bets %1 with pair odds %2").arg(sheet.lstKaime.size()).arg(race.hasPairOdds);
     if (sheet.lstRaceResult.size() != (race.hasResult ? 38 : 0))
         problems << QStringLiteral("%1 result lines").arg(sheet.lstRaceResult.size());
 }
@@ -322,8 +333,9 @@ void TestRaceProperties::generatedRaces()
         sheet.grdWide.sortByHeadClick(random.below(8), button(random));
         QVERIFY(LoadRace(sheet, path));
         SheetState::State again = SheetState::sheet(sheet);
-        QVERIFY2(again == loaded, qPrintable(QString::fromUtf8(context) + QStringLiteral(", loaded again: ")
-                                             + SheetState::firstDifference(again, loaded, SheetState::sheet(sheet, true))));
+        QVERIFY2(again == loaded,
+                 qPrintable(QString::fromUtf8(context) + QStringLiteral(", loaded again: ")
+                            + SheetState::firstDifference(again, loaded, SheetState::sheet(sheet, true))));
         if (k % 20 == 0) {
             RaceSheet fresh;
             QVERIFY(LoadRace(fresh, path));

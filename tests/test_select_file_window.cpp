@@ -59,10 +59,18 @@ private:
     // must pass over.
     void writeDay()
     {
-        QVERIFY(writeRace(QStringLiteral("Zo-0512.jra"), race(QStringLiteral(u"東京"), QStringLiteral(" 5"), QStringLiteral(" 8"), QStringLiteral("12"))));
-        QVERIFY(writeRace(QStringLiteral("Zo-0502.jra"), race(QStringLiteral(u"東京"), QStringLiteral(" 5"), QStringLiteral(" 8"), QStringLiteral(" 2"))));
-        QVERIFY(writeRace(QStringLiteral("Zo-0411.jra"), race(QStringLiteral(u"京都"), QStringLiteral(" 4"), QStringLiteral(" 2"), QStringLiteral("11"))));
-        QVERIFY(writeRace(QStringLiteral("Uo-0512.jra"), race(QStringLiteral(u"東京"), QStringLiteral(" 5"), QStringLiteral(" 8"), QStringLiteral("12"))));
+        QVERIFY(
+            writeRace(QStringLiteral("Zo-0512.jra"),
+                      race(QStringLiteral(u"東京"), QStringLiteral(" 5"), QStringLiteral(" 8"), QStringLiteral("12"))));
+        QVERIFY(
+            writeRace(QStringLiteral("Zo-0502.jra"),
+                      race(QStringLiteral(u"東京"), QStringLiteral(" 5"), QStringLiteral(" 8"), QStringLiteral(" 2"))));
+        QVERIFY(
+            writeRace(QStringLiteral("Zo-0411.jra"),
+                      race(QStringLiteral(u"京都"), QStringLiteral(" 4"), QStringLiteral(" 2"), QStringLiteral("11"))));
+        QVERIFY(
+            writeRace(QStringLiteral("Uo-0512.jra"),
+                      race(QStringLiteral(u"東京"), QStringLiteral(" 5"), QStringLiteral(" 8"), QStringLiteral("12"))));
     }
 
     SelectFileWindow &openWindow()
@@ -72,7 +80,10 @@ private:
         return *m_window;
     }
     QTableView *view() const { return m_window->findChild<QTableView *>(QStringLiteral("grdFileList")); }
-    QPushButton *button(const char *name) const { return m_window->findChild<QPushButton *>(QString::fromLatin1(name)); }
+    QPushButton *button(const char *name) const
+    {
+        return m_window->findChild<QPushButton *>(QString::fromLatin1(name));
+    }
     QPoint rowCentre(int gridRow) const { return view()->visualRect(m_window->grid().index(gridRow - 1, 4)).center(); }
     void clickRow(int gridRow) { QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, rowCentre(gridRow)); }
     // As the system delivers it: a click, then the second press as a double click.
@@ -104,10 +115,7 @@ private slots:
     void minimisedKeepsStoredPlacement();
 };
 
-void TestSelectFileWindow::initTestCase()
-{
-    QVERIFY(m_dir.isValid());
-}
+void TestSelectFileWindow::initTestCase() { QVERIFY(m_dir.isValid()); }
 
 // A fresh store and PAT folder per test.
 void TestSelectFileWindow::init()
@@ -120,10 +128,7 @@ void TestSelectFileWindow::init()
     m_picked.clear();
 }
 
-void TestSelectFileWindow::cleanup()
-{
-    m_window.reset();
-}
+void TestSelectFileWindow::cleanup() { m_window.reset(); }
 
 void TestSelectFileWindow::listsTheFolder()
 {
@@ -148,7 +153,9 @@ void TestSelectFileWindow::listsTheFolder()
             QCOMPARE(grid.cell(r + 1, c), expected[r].cells[std::size_t(c)]);
     }
     QCOMPARE(column(grid, 0), (QStringList {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
-    QCOMPARE(column(grid, 7), (QStringList {QStringLiteral("Zo-0411.jra"), QStringLiteral("Zo-0512.jra"), QStringLiteral("Zo-0502.jra")}));
+    QCOMPARE(column(grid, 7),
+             (QStringList {QStringLiteral("Zo-0411.jra"), QStringLiteral("Zo-0512.jra"),
+                           QStringLiteral("Zo-0502.jra")}));
     QCOMPARE(view()->model()->rowCount(), 3);
 
     QCOMPARE(grid.currentRow(), 0);
@@ -172,7 +179,8 @@ void TestSelectFileWindow::plainShowAlsoLists()
 void TestSelectFileWindow::badHeaderIsSkippedAndReportedOnce()
 {
     writeDay();
-    PatBytes::Header wrong = race(QStringLiteral(u"中山"), QStringLiteral(" 1"), QStringLiteral(" 1"), QStringLiteral(" 1"));
+    PatBytes::Header wrong = race(QStringLiteral(u"中山"), QStringLiteral(" 1"), QStringLiteral(" 1"),
+                                  QStringLiteral(" 1"));
     wrong.formatCode = QStringLiteral("9");
     QVERIFY(writeRace(QStringLiteral("Zo-0101.jra"), wrong));
     QVERIFY(writeRace(QStringLiteral("Zo-0102.jra"), wrong));
@@ -286,7 +294,8 @@ void TestSelectFileWindow::closeAndReopenKeepsListAndRow()
     QVERIFY(!w.isVisible());
 
     // Showing again does not read the folder.
-    QVERIFY(writeRace(QStringLiteral("Zo-0601.jra"), race(QStringLiteral(u"阪神"), QStringLiteral(" 1"), QStringLiteral(" 1"), QStringLiteral(" 1"))));
+    QVERIFY(writeRace(QStringLiteral("Zo-0601.jra"),
+                      race(QStringLiteral(u"阪神"), QStringLiteral(" 1"), QStringLiteral(" 1"), QStringLiteral(" 1"))));
     w.open();
     QVERIFY(w.isVisible());
     QCOMPARE(w.grid().rows(), 4);
@@ -301,11 +310,14 @@ void TestSelectFileWindow::updateRebuilds()
 {
     writeDay();
     SelectFileWindow &w = openWindow();
-    QVERIFY(writeRace(QStringLiteral("Zo-0601.jra"), race(QStringLiteral(u"阪神"), QStringLiteral(" 1"), QStringLiteral(" 1"), QStringLiteral(" 1"))));
+    QVERIFY(writeRace(QStringLiteral("Zo-0601.jra"),
+                      race(QStringLiteral(u"阪神"), QStringLiteral(" 1"), QStringLiteral(" 1"), QStringLiteral(" 1"))));
     QVERIFY(QFile::remove(m_folder + QStringLiteral("/Zo-0411.jra")));
     QTest::mouseClick(button("btnUpdate"), Qt::LeftButton);
     QCOMPARE(w.grid().rows(), 4);
-    QCOMPARE(column(w.grid(), 7), (QStringList {QStringLiteral("Zo-0512.jra"), QStringLiteral("Zo-0502.jra"), QStringLiteral("Zo-0601.jra")}));
+    QCOMPARE(column(w.grid(), 7),
+             (QStringList {QStringLiteral("Zo-0512.jra"), QStringLiteral("Zo-0502.jra"),
+                           QStringLiteral("Zo-0601.jra")}));
     QCOMPARE(column(w.grid(), 0), (QStringList {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
     QCOMPARE(view()->model()->rowCount(), 3);
 

@@ -59,28 +59,30 @@ void add(std::vector<Setting> &list, const QString &section, const QString &key,
                     }});
 }
 
-#define FIXED(Name, Suffix, Default)                                                                   \
-    add(list, Section::autoJudge(), QStringLiteral(#Name #Suffix), variantOf(Default),                \
+#define FIXED(Name, Suffix, Default)                                                   \
+    add(                                                                               \
+        list, Section::autoJudge(), QStringLiteral(#Name #Suffix), variantOf(Default), \
         [] { return Get##Name##Suffix(); }, [] { return TryGet##Name##Suffix(); })
-#define LEVELS(Name, Suffix, ...)                                                                      \
-    for (int level = 1; level <= 5; ++level)                                                           \
-    add(list, Section::autoJudge(), QString::number(level) + QStringLiteral(#Name #Suffix),           \
+#define LEVELS(Name, Suffix, ...)                                                                     \
+    for (int level = 1; level <= 5; ++level)                                                          \
+    add(                                                                                              \
+        list, Section::autoJudge(), QString::number(level) + QStringLiteral(#Name #Suffix),           \
         variantOf(std::array {__VA_ARGS__}[level - 1]), [level] { return Get##Name##Suffix(level); }, \
         [level] { return TryGet##Name##Suffix(level); })
-#define TWINS(Suffix, MinDefaults, MaxDefaults, RealLimitDefault)                                      \
-    LEVELS(DetectMin, Suffix, MinDefaults);                                                            \
-    LEVELS(DetectMax, Suffix, MaxDefaults);                                                            \
-    LEVELS(DispChar, Suffix, u16(u"◎"), u16(u"○"), u16(u"▲"), u16(u"△"), u16(u"×"));                   \
-    FIXED(DispSign, Suffix, 0);                                                                        \
-    FIXED(PlusColor, Suffix, 0);                                                                       \
-    FIXED(MinusColor, Suffix, 255);                                                                    \
-    FIXED(IsIdealLimit, Suffix, true);                                                                 \
-    FIXED(IdealLimit, Suffix, 1000.0f);                                                                \
-    FIXED(IsRealLimit, Suffix, true);                                                                  \
-    FIXED(RealLimit, Suffix, RealLimitDefault);                                                        \
-    FIXED(IsTanRatioLimit, Suffix, true);                                                              \
-    FIXED(TanRatioLimit, Suffix, 0.04f);                                                               \
-    FIXED(IsFukuRatioLimit, Suffix, true);                                                             \
+#define TWINS(Suffix, MinDefaults, MaxDefaults, RealLimitDefault)                    \
+    LEVELS(DetectMin, Suffix, MinDefaults);                                          \
+    LEVELS(DetectMax, Suffix, MaxDefaults);                                          \
+    LEVELS(DispChar, Suffix, u16(u"◎"), u16(u"○"), u16(u"▲"), u16(u"△"), u16(u"×")); \
+    FIXED(DispSign, Suffix, 0);                                                      \
+    FIXED(PlusColor, Suffix, 0);                                                     \
+    FIXED(MinusColor, Suffix, 255);                                                  \
+    FIXED(IsIdealLimit, Suffix, true);                                               \
+    FIXED(IdealLimit, Suffix, 1000.0f);                                              \
+    FIXED(IsRealLimit, Suffix, true);                                                \
+    FIXED(RealLimit, Suffix, RealLimitDefault);                                      \
+    FIXED(IsTanRatioLimit, Suffix, true);                                            \
+    FIXED(TanRatioLimit, Suffix, 0.04f);                                             \
+    FIXED(IsFukuRatioLimit, Suffix, true);                                           \
     FIXED(FukuRatioLimit, Suffix, 0.05f)
 #define ARGS(...) __VA_ARGS__
 
@@ -90,7 +92,8 @@ std::vector<Setting> allSettings()
 {
     std::vector<Setting> list;
     for (int horse = 1; horse <= 18; ++horse)
-        add(list, Section::horseNoColor(), QString::number(horse), variantOf(16777215),
+        add(
+            list, Section::horseNoColor(), QString::number(horse), variantOf(16777215),
             [horse] { return GetHorseNoColor(horse); }, [horse] { return TryGetHorseNoColor(horse); });
     add(list, Section::autoJudge(), QStringLiteral("DetectVal"), variantOf(5), GetDetectVal, TryGetDetectVal);
     TWINS(Uma, ARGS(500, 300, 200, 100, 50), ARGS(1000, 500, 300, 200, 100), 300.0f);
@@ -101,17 +104,18 @@ std::vector<Setting> allSettings()
         const char16_t *key;
         int twips;
     } placements[] = {
-        {Section::mainWindow(), u"Left", 1000},       {Section::mainWindow(), u"Top", 1000},
-        {Section::mainWindow(), u"Width", 2880},      {Section::optionWindow(), u"Left", 1500},
-        {Section::optionWindow(), u"Top", 1000},      {Section::selectFileWindow(), u"Left", 1500},
-        {Section::selectFileWindow(), u"Top", 1000},  {Section::selectFileWindow(), u"Height", 6180},
+        {Section::mainWindow(), u"Left", 1000},        {Section::mainWindow(), u"Top", 1000},
+        {Section::mainWindow(), u"Width", 2880},       {Section::optionWindow(), u"Left", 1500},
+        {Section::optionWindow(), u"Top", 1000},       {Section::selectFileWindow(), u"Left", 1500},
+        {Section::selectFileWindow(), u"Top", 1000},   {Section::selectFileWindow(), u"Height", 6180},
         {Section::selectFileWindow(), u"Width", 7635},
     };
     for (const auto &p : placements) {
         const QString section = p.section;
         const QString key = QString::fromUtf16(p.key);
         const int twips = p.twips;
-        add(list, section, key, variantOf(float(twips)), [=] { return GetPlacement(section, key, twips); },
+        add(
+            list, section, key, variantOf(float(twips)), [=] { return GetPlacement(section, key, twips); },
             [=] { return TryGetPlacement(section, key, twips); });
     }
     return list;
@@ -293,13 +297,20 @@ void TestSettingsStore::settersWriteTextForms()
 
     const QStringList lines = fileText().split(u'\n');
     const QStringList expected = {
-        QStringLiteral("AutoJudge\\IsIdealLimitUma=False"),   QStringLiteral("AutoJudge\\IsRealLimitWide=True"),
-        QStringLiteral("AutoJudge\\TanRatioLimitUma=0.04"),   QStringLiteral("AutoJudge\\IdealLimitWide=1000"),
-        QStringLiteral("AutoJudge\\RealLimitUma=9999.9"),     QStringLiteral("AutoJudge\\FukuRatioLimitWide=0.3333333"),
-        QStringLiteral("AutoJudge\\PlusColorUma=65280"),      QStringLiteral("AutoJudge\\MinusColorWide=16777215"),
-        QStringLiteral("HorseNoColor\\18=0"),                 QStringLiteral("AutoJudge\\DetectVal=-3"),
-        QStringLiteral("AutoJudge\\DispSignWide=2"),          QStringLiteral("AutoJudge\\5DetectMaxWide=32767"),
-        QStringLiteral("PatFolder=/pat"),                     QStringLiteral("Width=7635.5"),
+        QStringLiteral("AutoJudge\\IsIdealLimitUma=False"),
+        QStringLiteral("AutoJudge\\IsRealLimitWide=True"),
+        QStringLiteral("AutoJudge\\TanRatioLimitUma=0.04"),
+        QStringLiteral("AutoJudge\\IdealLimitWide=1000"),
+        QStringLiteral("AutoJudge\\RealLimitUma=9999.9"),
+        QStringLiteral("AutoJudge\\FukuRatioLimitWide=0.3333333"),
+        QStringLiteral("AutoJudge\\PlusColorUma=65280"),
+        QStringLiteral("AutoJudge\\MinusColorWide=16777215"),
+        QStringLiteral("HorseNoColor\\18=0"),
+        QStringLiteral("AutoJudge\\DetectVal=-3"),
+        QStringLiteral("AutoJudge\\DispSignWide=2"),
+        QStringLiteral("AutoJudge\\5DetectMaxWide=32767"),
+        QStringLiteral("PatFolder=/pat"),
+        QStringLiteral("Width=7635.5"),
     };
     for (const QString &line : expected)
         QVERIFY2(lines.contains(line), qPrintable(line));
@@ -357,8 +368,9 @@ void TestSettingsStore::storedTextsConvert()
     std::function<QVariant()> get;
     std::function<std::optional<QVariant>()> tryGet;
     for (const Setting &s : allSettings()) {
-        const bool match = (kind == u"integer" && s.key == u"DetectVal") || (kind == u"colour" && s.key == u"PlusColorWide")
-            || (kind == u"flag" && s.key == u"IsRealLimitUma") || (kind == u"real" && s.key == u"TanRatioLimitWide");
+        const bool match = (kind == u"integer" && s.key == u"DetectVal")
+            || (kind == u"colour" && s.key == u"PlusColorWide") || (kind == u"flag" && s.key == u"IsRealLimitUma")
+            || (kind == u"real" && s.key == u"TanRatioLimitWide");
         if (!match)
             continue;
         WriteSettingText(s.section, s.key, stored);
@@ -492,7 +504,8 @@ void TestSettingsStore::patFolderDefaultFollowsWinePrefix()
 {
     const QString pat = QStringLiteral("/drive_c/Program Files/Pat98/");
     QCOMPARE(GetPatFolder(), QStringLiteral("/opt/wine-minukuru") + pat);
-    QCOMPARE(GetPatFilePath(QStringLiteral("Uo-1.jra")), QStringLiteral("/opt/wine-minukuru") + pat + QStringLiteral("Uo-1.jra"));
+    QCOMPARE(GetPatFilePath(QStringLiteral("Uo-1.jra")),
+             QStringLiteral("/opt/wine-minukuru") + pat + QStringLiteral("Uo-1.jra"));
 
     qputenv("WINEPREFIX", "/opt/other/");
     QCOMPARE(GetPatFolder(), QStringLiteral("/opt/other") + pat);
@@ -575,8 +588,9 @@ void TestSettingsStore::unwritableStoreIsSilent()
 
 void TestSettingsStore::unquotedCommaReadsAsOneText()
 {
-    writeFile(QStringLiteral("[Option]\nAutoJudge\\1DispCharUma=a, b\nAutoJudge\\DetectVal=1,000\n"
-                             "PatFolder=/mnt/c/Pat98,old\n"));
+    writeFile(
+        QStringLiteral("[Option]\nAutoJudge\\1DispCharUma=a, b\nAutoJudge\\DetectVal=1,000\n"
+                       "PatFolder=/mnt/c/Pat98,old\n"));
     QCOMPARE(GetDispCharUma(1), QStringLiteral("a, b"));
     QCOMPARE(TryGetDetectVal(), std::nullopt);
     QCOMPARE(GetDetectVal(), qint16(5));

@@ -284,13 +284,30 @@ void TestTextConvert::formatSingle()
 // The shortcut for cell texts must give exactly what the float path gives.
 void TestTextConvert::valueOfTextMatchesTheFloatPath()
 {
-    QStringList texts = {QStringLiteral("+13.9"), QStringLiteral("-29.9"), QStringLiteral("0.000"),
-                         QStringLiteral("99999.9"), QStringLiteral("1.40"), QStringLiteral(".5"), QStringLiteral("5."),
-                         QStringLiteral("007"), QStringLiteral("-0.0"), QStringLiteral(" 12 "), QStringLiteral("1e3"),
-                         QStringLiteral("1234567"), QStringLiteral("9999999"), QStringLiteral("0.0000075"),
-                         QStringLiteral("1000000"), QStringLiteral("123456000000000000000"), QStringLiteral(""),
-                         QStringLiteral("-"), QStringLiteral("."), QStringLiteral("1.2.3"), QStringLiteral("---"),
-                         QStringLiteral("-----"), QString::fromUtf16(u"ﾄﾘｹｼ"), QStringLiteral("0.000000000000000000001"),
+    QStringList texts = {QStringLiteral("+13.9"),
+                         QStringLiteral("-29.9"),
+                         QStringLiteral("0.000"),
+                         QStringLiteral("99999.9"),
+                         QStringLiteral("1.40"),
+                         QStringLiteral(".5"),
+                         QStringLiteral("5."),
+                         QStringLiteral("007"),
+                         QStringLiteral("-0.0"),
+                         QStringLiteral(" 12 "),
+                         QStringLiteral("1e3"),
+                         QStringLiteral("1234567"),
+                         QStringLiteral("9999999"),
+                         QStringLiteral("0.0000075"),
+                         QStringLiteral("1000000"),
+                         QStringLiteral("123456000000000000000"),
+                         QStringLiteral(""),
+                         QStringLiteral("-"),
+                         QStringLiteral("."),
+                         QStringLiteral("1.2.3"),
+                         QStringLiteral("---"),
+                         QStringLiteral("-----"),
+                         QString::fromUtf16(u"ﾄﾘｹｼ"),
+                         QStringLiteral("0.000000000000000000001"),
                          QStringLiteral("00000000000000000000000000001")};
     // Every one- to six-digit mantissa shape, with the point in every place.
     quint32 seed = 12345;

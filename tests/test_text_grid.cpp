@@ -56,8 +56,21 @@ QStringList labels(const QList<std::pair<int, int>> &pairs)
     return out;
 }
 
-const QStringList PairOrder = labels({{1, 2}, {1, 3}, {1, 4}, {1, 5}, {1, 6}, {2, 3}, {2, 4}, {2, 5},
-                                      {2, 6}, {3, 4}, {3, 5}, {3, 6}, {4, 5}, {4, 6}, {5, 6}});
+const QStringList PairOrder = labels({{1, 2},
+                                      {1, 3},
+                                      {1, 4},
+                                      {1, 5},
+                                      {1, 6},
+                                      {2, 3},
+                                      {2, 4},
+                                      {2, 5},
+                                      {2, 6},
+                                      {3, 4},
+                                      {3, 5},
+                                      {3, 6},
+                                      {4, 5},
+                                      {4, 6},
+                                      {5, 6}});
 
 TextGrid *gridOf(const QStringList &texts)
 {
@@ -98,9 +111,9 @@ void TestTextGrid::fillRanksAndRestoresPairOrder()
     fillRace(grid);
     QCOMPARE(column(grid, 0), PairOrder);
     // Ties keep pair order; "120.3" and "210.0" rank as numbers, not as text.
-    QCOMPARE(column(grid, 6), (QStringList{u"1"_s, u"5"_s, Scratched, u"3"_s, u"8"_s, u"2"_s, Scratched,
-                                           u"7"_s, u"9"_s, Scratched, u"4"_s, u"10"_s, Scratched, Scratched,
-                                           u"6"_s}));
+    QCOMPARE(column(grid, 6),
+             (QStringList {u"1"_s, u"5"_s, Scratched, u"3"_s, u"8"_s, u"2"_s, Scratched, u"7"_s, u"9"_s, Scratched,
+                           u"4"_s, u"10"_s, Scratched, Scratched, u"6"_s}));
 }
 
 void TestTextGrid::headClick_data()
@@ -110,17 +123,31 @@ void TestTextGrid::headClick_data()
     QTest::addColumn<Qt::MouseButton>("button");
     QTest::addColumn<QStringList>("expected");
 
-    const QStringList cheapestFirst = labels({{1, 2}, {2, 3}, {1, 5}, {3, 5}, {1, 3}, {5, 6}, {2, 5}, {1, 6},
-                                              {2, 6}, {3, 6}, {1, 4}, {2, 4}, {3, 4}, {4, 5}, {4, 6}});
+    const QStringList cheapestFirst = labels({{1, 2},
+                                              {2, 3},
+                                              {1, 5},
+                                              {3, 5},
+                                              {1, 3},
+                                              {5, 6},
+                                              {2, 5},
+                                              {1, 6},
+                                              {2, 6},
+                                              {3, 6},
+                                              {1, 4},
+                                              {2, 4},
+                                              {3, 4},
+                                              {4, 5},
+                                              {4, 6}});
     QStringList reversed = PairOrder;
     std::reverse(reversed.begin(), reversed.end());
-    const QStringList byRankDown = labels({{3, 6}, {2, 6}, {1, 6}, {2, 5}, {5, 6}, {1, 3}, {3, 5}, {1, 5}, {2, 3}, {1, 2}});
+    const QStringList byRankDown = labels(
+        {{3, 6}, {2, 6}, {1, 6}, {2, 5}, {5, 6}, {1, 3}, {3, 5}, {1, 5}, {2, 3}, {1, 2}});
     const QStringList scratchedPairs = labels({{1, 4}, {2, 4}, {3, 4}, {4, 5}, {4, 6}});
 
     QTest::newRow("left on price") << -1 << 2 << Qt::LeftButton << cheapestFirst;
     QTest::newRow("right on price") << -1 << 2 << Qt::RightButton
-                                    << scratchedPairs + labels({{3, 6}, {2, 6}, {1, 6}, {2, 5}, {5, 6}, {1, 3},
-                                                                {3, 5}, {1, 5}, {1, 2}, {2, 3}});
+                                    << scratchedPairs
+            + labels({{3, 6}, {2, 6}, {1, 6}, {2, 5}, {5, 6}, {1, 3}, {3, 5}, {1, 5}, {1, 2}, {2, 3}});
     QTest::newRow("left on rank") << 2 << 6 << Qt::LeftButton << cheapestFirst;
     QTest::newRow("right on rank") << -1 << 6 << Qt::RightButton << scratchedPairs + byRankDown;
     QTest::newRow("middle on rank") << -1 << 6 << Qt::MiddleButton << byRankDown + scratchedPairs;
@@ -155,20 +182,20 @@ void TestTextGrid::textModes_data()
     QTest::addColumn<Qt::MouseButton>("button");
     QTest::addColumn<QStringList>("expected");
 
-    const QStringList letters{u"B"_s, u"a"_s, u"c"_s, u"A"_s};
-    QTest::newRow("left on pair ignores case") << letters << 0 << Qt::LeftButton
-                                               << QStringList{u"a"_s, u"A"_s, u"B"_s, u"c"_s};
-    QTest::newRow("right on pair ignores case") << letters << 0 << Qt::RightButton
-                                                << QStringList{u"c"_s, u"B"_s, u"a"_s, u"A"_s};
-    QTest::newRow("middle on pair is ordinal") << letters << 0 << Qt::MiddleButton
-                                               << QStringList{u"c"_s, u"a"_s, u"B"_s, u"A"_s};
+    const QStringList letters {u"B"_s, u"a"_s, u"c"_s, u"A"_s};
+    QTest::newRow("left on pair ignores case")
+        << letters << 0 << Qt::LeftButton << QStringList {u"a"_s, u"A"_s, u"B"_s, u"c"_s};
+    QTest::newRow("right on pair ignores case")
+        << letters << 0 << Qt::RightButton << QStringList {u"c"_s, u"B"_s, u"a"_s, u"A"_s};
+    QTest::newRow("middle on pair is ordinal")
+        << letters << 0 << Qt::MiddleButton << QStringList {u"c"_s, u"a"_s, u"B"_s, u"A"_s};
 
-    const QStringList mixed{u"12"_s, u"ABD"_s, u" -3"_s, u"abc"_s, u"+2"_s, u"0"_s};
-    QTest::newRow("left numbers before text") << mixed << 7 << Qt::LeftButton
-                                              << QStringList{u" -3"_s, u"0"_s, u"+2"_s, u"12"_s, u"abc"_s, u"ABD"_s};
-    const QStringList numeric{u"3"_s, Scratched, u"-1"_s, u"0"_s, QString(), u"2.5"_s};
-    QTest::newRow("middle counts text as zero") << numeric << 4 << Qt::MiddleButton
-                                                << QStringList{u"3"_s, u"2.5"_s, Scratched, u"0"_s, QString(), u"-1"_s};
+    const QStringList mixed {u"12"_s, u"ABD"_s, u" -3"_s, u"abc"_s, u"+2"_s, u"0"_s};
+    QTest::newRow("left numbers before text")
+        << mixed << 7 << Qt::LeftButton << QStringList {u" -3"_s, u"0"_s, u"+2"_s, u"12"_s, u"abc"_s, u"ABD"_s};
+    const QStringList numeric {u"3"_s, Scratched, u"-1"_s, u"0"_s, QString(), u"2.5"_s};
+    QTest::newRow("middle counts text as zero")
+        << numeric << 4 << Qt::MiddleButton << QStringList {u"3"_s, u"2.5"_s, Scratched, u"0"_s, QString(), u"-1"_s};
 }
 
 void TestTextGrid::textModes()
@@ -187,9 +214,12 @@ void TestTextGrid::sortByKeys()
 {
     TextGrid grid;
     const QList<QStringList> files = {
-        {u"東京  "_s, u"第3回 5日"_s, u"2R"_s},  {u"中山"_s, u"第1回 2日"_s, u"9R"_s},
-        {u"東京  "_s, u"第3回 5日"_s, u"10R"_s}, {u"東京  "_s, u"第3回 5日"_s, u"1R"_s},
-        {u"中山"_s, u"第1回 2日"_s, u"11R"_s},   {u"10"_s, u"x"_s, u"1"_s},
+        {u"東京  "_s, u"第3回 5日"_s, u"2R"_s},
+        {u"中山"_s, u"第1回 2日"_s, u"9R"_s},
+        {u"東京  "_s, u"第3回 5日"_s, u"10R"_s},
+        {u"東京  "_s, u"第3回 5日"_s, u"1R"_s},
+        {u"中山"_s, u"第1回 2日"_s, u"11R"_s},
+        {u"10"_s, u"x"_s, u"1"_s},
         {u"9"_s, u"x"_s, u"1"_s},
     };
     grid.setRows(int(files.size()) + 1);
@@ -198,14 +228,14 @@ void TestTextGrid::sortByKeys()
             grid.setCell(r, c + 1, files[r - 1][c]);
     }
     grid.sortByKeys({1, 2, 3});
-    QCOMPARE(column(grid, 3), (QStringList{u"1"_s, u"1"_s, u"11R"_s, u"9R"_s, u"10R"_s, u"1R"_s, u"2R"_s}));
-    QCOMPARE(column(grid, 1).first(2), (QStringList{u"9"_s, u"10"_s}));
+    QCOMPARE(column(grid, 3), (QStringList {u"1"_s, u"1"_s, u"11R"_s, u"9R"_s, u"10R"_s, u"1R"_s, u"2R"_s}));
+    QCOMPARE(column(grid, 1).first(2), (QStringList {u"9"_s, u"10"_s}));
 }
 
 // "2" < "10" as numbers, "10" < "1a" and "1a" < "2" as text: a cycle.
 void TestTextGrid::nonTransitiveKeysKeepEveryRow()
 {
-    const QStringList pool{u"2"_s, u"10"_s, u"1a"_s, Scratched, u" 7 "_s, QString(), u"-0.5"_s, u"b"_s, u"B"_s};
+    const QStringList pool {u"2"_s, u"10"_s, u"1a"_s, Scratched, u" 7 "_s, QString(), u"-0.5"_s, u"b"_s, u"B"_s};
     QStringList texts;
     QRandomGenerator random(1729);
     for (int i = 0; i < 153; ++i)
@@ -228,9 +258,9 @@ void TestTextGrid::coloursMoveWithRows()
 {
     TextGrid grid;
     fillRace(grid);
-    grid.setBackColor(6, 0, 65280);  // 2-3
-    grid.setTextColor(4, 5, 255);    // 1-5
-    grid.setBackColor(0, 2, 123);    // a head cell
+    grid.setBackColor(6, 0, 65280); // 2-3
+    grid.setTextColor(4, 5, 255);   // 1-5
+    grid.setBackColor(0, 2, 123);   // a head cell
     grid.sortByHeadClick(2, Qt::LeftButton);
     QCOMPARE(grid.cell(2, 0), MakePairLabel(2, 3));
     QCOMPARE(grid.backColor(2, 0), std::optional<qint32>(65280));

@@ -12,19 +12,20 @@ namespace Gui {
 QColor toQColor(qint32 colour, const QPalette &palette)
 {
     switch (colour) {
-    case CommonFunc::SystemColor::WindowBackground: return palette.color(QPalette::Base);
-    case CommonFunc::SystemColor::WindowText: return palette.color(QPalette::Text);
-    case CommonFunc::SystemColor::ButtonFace: return palette.color(QPalette::Button);
-    default: break;
+    case CommonFunc::SystemColor::WindowBackground:
+        return palette.color(QPalette::Base);
+    case CommonFunc::SystemColor::WindowText:
+        return palette.color(QPalette::Text);
+    case CommonFunc::SystemColor::ButtonFace:
+        return palette.color(QPalette::Button);
+    default:
+        break;
     }
     const auto c = quint32(colour);
     return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
 }
 
-qint32 fromQColor(const QColor &colour)
-{
-    return qint32(colour.red() + 256 * colour.green() + 65536 * colour.blue());
-}
+qint32 fromQColor(const QColor &colour) { return qint32(colour.red() + 256 * colour.green() + 65536 * colour.blue()); }
 
 void registerFontSubstitutes()
 {

@@ -311,8 +311,10 @@ void MainWindow::buildRightBand(QWidget *area)
     m_wideView->hide();
 
     const QFont listFont(QStringLiteral(u"ＭＳ ゴシック"), 9);
-    heading(area, QStringLiteral(u"推奨買い目"), 10740, 4860 + shift, 1755)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    heading(area, QStringLiteral(u"競争結果"), 12960, 4860 + shift, 975)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    heading(area, QStringLiteral(u"推奨買い目"), 10740, 4860 + shift, 1755)
+        ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    heading(area, QStringLiteral(u"競争結果"), 12960, 4860 + shift, 975)
+        ->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_kaime = new QListWidget(area);
     m_kaime->setObjectName(QStringLiteral("lstKaime"));
     m_kaime->setFont(listFont);
@@ -325,15 +327,9 @@ void MainWindow::buildRightBand(QWidget *area)
 
 // ---- Placement ----------------------------------------------------------------
 
-double MainWindow::widthTwips() const
-{
-    return Twips::fromPixelsX(width(), this);
-}
+double MainWindow::widthTwips() const { return Twips::fromPixelsX(width(), this); }
 
-void MainWindow::setWidthTwips(double twips)
-{
-    resize(Twips::toPixelsX(twips, this), height());
-}
+void MainWindow::setWidthTwips(double twips) { resize(Twips::toPixelsX(twips, this), height()); }
 
 void MainWindow::restorePlacement()
 {
@@ -401,10 +397,7 @@ void MainWindow::mnuFileCSV()
         Messages::error(Messages::saveFailedText());
 }
 
-void MainWindow::mnuFileExit()
-{
-    close();
-}
+void MainWindow::mnuFileExit() { close(); }
 
 void MainWindow::mnuToolOption()
 {
@@ -413,10 +406,7 @@ void MainWindow::mnuToolOption()
     m_sheet.notifyChanged();
 }
 
-void MainWindow::mnuHelpAbout()
-{
-    runAboutDialog(this);
-}
+void MainWindow::mnuHelpAbout() { runAboutDialog(this); }
 
 void MainWindow::toolbarButtonClick(const QString &key)
 {
@@ -445,10 +435,7 @@ void MainWindow::btnDetailClick(int index)
     }
 }
 
-void MainWindow::btnSummaryClick(int index)
-{
-    setWidthTwips(index == 1 ? DetailWidth : SummaryWidth);
-}
+void MainWindow::btnSummaryClick(int index) { setWidthTwips(index == 1 ? DetailWidth : SummaryWidth); }
 
 void MainWindow::optBetTypeClick(int index)
 {

@@ -20,7 +20,7 @@ constexpr int fileNameColumn = 7;
 
 // Places in twips.
 constexpr int gridWidth = 7455;
-constexpr int gridBottomMargin = 1125; // window height - grid height
+constexpr int gridBottomMargin = 1125;  // window height - grid height
 constexpr int buttonBottomMargin = 900; // window height - button top
 constexpr int buttonWidth = 1335;
 constexpr int buttonHeight = 375;
@@ -99,8 +99,7 @@ SelectFileWindow::SelectFileWindow(SelectHandler onSelect, QWidget *owner)
     connect(m_view, &QAbstractItemView::doubleClicked, this, &SelectFileWindow::selectFile);
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &SelectFileWindow::syncGridFromView);
-    connect(&m_grid, &TextGrid::currentCellChanged, this,
-            [this](int row, int) { syncViewFromGrid(row); });
+    connect(&m_grid, &TextGrid::currentCellChanged, this, [this](int row, int) { syncViewFromGrid(row); });
 
     const auto columns = CommonFunc::FileListColumns();
     for (int c = 0; c < CommonFunc::FileListColumnCount; ++c) {
@@ -281,8 +280,8 @@ void SelectFileWindow::applyLayout()
     m_close->setGeometry(Twips::toPixelsX(closeLeft, this), top, w, h);
     // The bar sits in the gap between "最新を反映" and "決定".
     const int barLeft = updateLeft + buttonWidth + gap;
-    m_progress->setGeometry(Twips::toPixelsX(barLeft, this), top,
-                            Twips::toPixelsX(selectLeft - gap - barLeft, this), h);
+    m_progress->setGeometry(Twips::toPixelsX(barLeft, this), top, Twips::toPixelsX(selectLeft - gap - barLeft, this),
+                            h);
 }
 
 // Left and Top are the frame's corner, Width and Height the inside of the

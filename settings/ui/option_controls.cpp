@@ -42,7 +42,8 @@ bool rootHolds(const QString &root, const QString &path)
 
 // ---- DriveList --------------------------------------------------------------
 
-DriveList::DriveList(QWidget *parent) : QComboBox(parent)
+DriveList::DriveList(QWidget *parent)
+    : QComboBox(parent)
 {
     setEditable(false);
     refresh();
@@ -74,9 +75,8 @@ void DriveList::refresh()
         if (volume.isValid() && volume.isReady())
             add(nativeFolder(volume.rootPath()), volume.name());
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        return a.root.compare(b.root, Qt::CaseInsensitive) < 0;
-    });
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry &a, const Entry &b) { return a.root.compare(b.root, Qt::CaseInsensitive) < 0; });
 
     const QSignalBlocker blocker(this);
     clear();
@@ -122,7 +122,8 @@ void DriveList::onActivated(int index)
 
 // ---- FolderList -------------------------------------------------------------
 
-FolderList::FolderList(QWidget *parent) : QTreeWidget(parent)
+FolderList::FolderList(QWidget *parent)
+    : QTreeWidget(parent)
 {
     setColumnCount(1);
     header()->hide();
@@ -166,8 +167,8 @@ bool FolderList::setPath(const QString &folder)
         item->setData(0, Qt::UserRole, p);
         parentItem = item;
     }
-    const QFileInfoList subfolders =
-        QDir(native).entryInfoList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    const QFileInfoList subfolders = QDir(native).entryInfoList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot,
+                                                                QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo &sub : subfolders) {
         auto *item = new QTreeWidgetItem(parentItem);
         item->setText(0, sub.fileName());
@@ -195,7 +196,9 @@ QTreeWidgetItem *FolderList::itemFor(const QString &folder) const
 
 // ---- ColourButton -----------------------------------------------------------
 
-ColourButton::ColourButton(QWidget *parent) : QPushButton(parent), m_colour(CommonFunc::SystemColor::ButtonFace)
+ColourButton::ColourButton(QWidget *parent)
+    : QPushButton(parent)
+    , m_colour(CommonFunc::SystemColor::ButtonFace)
 {
     setColour(m_colour);
 }

@@ -31,8 +31,8 @@ QString boundOrderText() { return QStringLiteral(u"数値の大小関係を正�
 // Twips inside the parent, as the form is designed.
 void place(QWidget *widget, int left, int top, int width, int height)
 {
-    widget->setGeometry(Twips::toPixelsX(left, widget), Twips::toPixelsY(top, widget),
-                        Twips::toPixelsX(width, widget), Twips::toPixelsY(height, widget));
+    widget->setGeometry(Twips::toPixelsX(left, widget), Twips::toPixelsY(top, widget), Twips::toPixelsX(width, widget),
+                        Twips::toPixelsY(height, widget));
 }
 
 QLabel *addLabel(QWidget *parent, const QString &text, int left, int top, int width,
@@ -73,7 +73,7 @@ QStringList boundEntries()
 
 QStringList markEntries()
 {
-    return {QStringLiteral(u"\u3000"), QStringLiteral(u"◎"), QStringLiteral(u"○"), QStringLiteral(u"▲"),
+    return {QStringLiteral(u"\u3000"), QStringLiteral(u"◎"), QStringLiteral(u"○"),  QStringLiteral(u"▲"),
             QStringLiteral(u"△"),      QStringLiteral(u"×"), QStringLiteral(u"注"), QStringLiteral(u"※"),
             QStringLiteral(u"★"),      QStringLiteral(u"☆"), QStringLiteral(u"！"), QStringLiteral(u"？")};
 }
@@ -100,9 +100,10 @@ void assign(const std::optional<T> &value, Apply apply)
 } // namespace
 
 OptionsDialog::OptionsDialog(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_colourPicker(&OptionsDialog::runColourDialog)
+    : QDialog(parent,
+              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowCloseButtonHint)
+    , m_colourPicker(&OptionsDialog::runColourDialog)
 {
     setWindowTitle(QStringLiteral(u"ｵﾌﾟｼｮﾝ"));
     setFont(QFont(QStringLiteral(u"ＭＳ Ｐゴシック"), 9));
@@ -195,8 +196,8 @@ void OptionsDialog::buildControls()
 void OptionsDialog::buildJudgeBlock(JudgeBlock &b, BetType type, int left, int top)
 {
     const bool uma = type == BetType::Umaren;
-    b.frame = addFrame(this, uma ? QStringLiteral(u"馬連自動判定") : QStringLiteral(u"ワイド自動判定"), left, top,
-                       4590, 5730);
+    b.frame = addFrame(this, uma ? QStringLiteral(u"馬連自動判定") : QStringLiteral(u"ワイド自動判定"), left, top, 4590,
+                       5730);
     QGroupBox *frame = b.frame;
     const QString suffix = uma ? QStringLiteral("Uma_") : QStringLiteral("Wide_");
     auto name = [&suffix](QWidget *widget, const char16_t *base, int item) {

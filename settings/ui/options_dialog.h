@@ -43,13 +43,13 @@ public:
     // the control group.
     struct JudgeBlock {
         QGroupBox *frame = nullptr;
-        std::array<QComboBox *, 5> cmbDetectMin{};
-        std::array<QComboBox *, 5> cmbDetectMax{};
-        std::array<QComboBox *, 5> cmbDispChar{};
-        std::array<QRadioButton *, 3> optDispSign{};
-        std::array<ColourButton *, 2> btnDispColor{}; // 0: plus, 1: minus
-        std::array<QCheckBox *, 4> chkDispOption{};   // ideal, real, win support, place support
-        std::array<QComboBox *, 4> cmbDispLimit{};
+        std::array<QComboBox *, 5> cmbDetectMin {};
+        std::array<QComboBox *, 5> cmbDetectMax {};
+        std::array<QComboBox *, 5> cmbDispChar {};
+        std::array<QRadioButton *, 3> optDispSign {};
+        std::array<ColourButton *, 2> btnDispColor {}; // 0: plus, 1: minus
+        std::array<QCheckBox *, 4> chkDispOption {};   // ideal, real, win support, place support
+        std::array<QComboBox *, 4> cmbDispLimit {};
     };
 
     JudgeBlock &block(CommonFunc::BetType type) { return type == CommonFunc::BetType::Umaren ? blockUma : blockWide; }
@@ -58,7 +58,7 @@ public:
     QLineEdit *txtPatFolder = nullptr;
     DriveList *drvList = nullptr;
     FolderList *dirList = nullptr;
-    std::array<ColourButton *, 18> btnColor{}; // item n - 1 for horse n
+    std::array<ColourButton *, 18> btnColor {}; // item n - 1 for horse n
     QComboBox *cmbPopularDiff = nullptr;
     JudgeBlock blockUma;
     JudgeBlock blockWide;

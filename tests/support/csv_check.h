@@ -161,8 +161,9 @@ inline QStringList compare(const QList<Line> &lines, const RaceSheet &sheet)
 
     const auto checkText = [&](const Field &f, const QString &expected, What what) {
         if (!f.quoted || f.text != written(expected))
-            report(what, QStringLiteral("is %1\"%2\", on the sheet \"%3\"")
-                             .arg(f.quoted ? QString() : QStringLiteral("unquoted "), f.text, expected));
+            report(what,
+                   QStringLiteral("is %1\"%2\", on the sheet \"%3\"")
+                       .arg(f.quoted ? QString() : QStringLiteral("unquoted "), f.text, expected));
     };
     const auto checkValue = [&](const Field &f, const QString &cell, What what) {
         if (f.quoted || !sameValue(f.text, OddsTextToValue(cell)))
@@ -192,7 +193,8 @@ inline QStringList compare(const QList<Line> &lines, const RaceSheet &sheet)
         ++at;
     };
 
-    expectTexts({"title"}, {QStringLiteral(u"ミヌクル君Super"), QStringLiteral("v0.10"), QStringLiteral(u"CSV出力ファイル")});
+    expectTexts({"title"},
+                {QStringLiteral(u"ミヌクル君Super"), QStringLiteral("v0.10"), QStringLiteral(u"CSV出力ファイル")});
     expectEmpty({"after the title"});
     expectTexts({"kaisai"}, {QStringLiteral(u"開催"), sheet.lblKaisai});
     expectTexts({"race"}, {QStringLiteral(u"ﾚｰｽ"), sheet.lblRaceName});
@@ -234,10 +236,11 @@ inline QStringList compare(const QList<Line> &lines, const RaceSheet &sheet)
     expectEmpty({"after the horses"});
     expectEmpty({"before the pair head"});
     expectTexts({"pair head"},
-                {QStringLiteral(u"馬連"), QStringLiteral(u"理論値"), QStringLiteral(u"実際値"), QStringLiteral(u"乖離％"),
-                 QStringLiteral(u"支持率"), QStringLiteral(u"判定"), QStringLiteral(u"人気"), QStringLiteral(u"人気差"),
-                 QStringLiteral(u"ﾜｲﾄﾞ"), QStringLiteral(u"理論値"), QStringLiteral(u"実際値"), QStringLiteral(u"乖離％"),
-                 QStringLiteral(u"支持率"), QStringLiteral(u"判定"), QStringLiteral(u"人気"), QStringLiteral(u"人気差")});
+                {QStringLiteral(u"馬連"), QStringLiteral(u"理論値"), QStringLiteral(u"実際値"),
+                 QStringLiteral(u"乖離％"), QStringLiteral(u"支持率"), QStringLiteral(u"判定"), QStringLiteral(u"人気"),
+                 QStringLiteral(u"人気差"), QStringLiteral(u"ﾜｲﾄﾞ"), QStringLiteral(u"理論値"),
+                 QStringLiteral(u"実際値"), QStringLiteral(u"乖離％"), QStringLiteral(u"支持率"),
+                 QStringLiteral(u"判定"), QStringLiteral(u"人気"), QStringLiteral(u"人気差")});
 
     const TextGrid &umaren = sheet.grdUmaRen;
     const TextGrid &wide = sheet.grdWide;

@@ -8,7 +8,10 @@
 // Records what the core would have shown the user.
 class MessageRecorder final : public Messages::Sink {
 public:
-    MessageRecorder() : m_scope(this) {}
+    MessageRecorder()
+        : m_scope(this)
+    {
+    }
 
     void show(const Messages::Message &message) override { messages.append(message); }
 

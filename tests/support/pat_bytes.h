@@ -69,8 +69,8 @@ inline QByteArray pairRecord(const QString &umaren, const QString &wideMin, cons
 
 inline QByteArray entryHeader(const QString &startTime, const QString &horseCount)
 {
-    QByteArray b = raw("20261129", 8) + raw("0505", 4) + raw("0311", 4) + raw("01", 2) + raw("02", 2)
-        + raw("03", 2) + field(startTime, 4) + raw("ABCDEFGH", 8) + field(QStringLiteral(u"東京"), 28)
+    QByteArray b = raw("20261129", 8) + raw("0505", 4) + raw("0311", 4) + raw("01", 2) + raw("02", 2) + raw("03", 2)
+        + field(startTime, 4) + raw("ABCDEFGH", 8) + field(QStringLiteral(u"東京"), 28)
         + field(QStringLiteral(u"芝"), 28) + field(horseCount, 2);
     Q_ASSERT(b.size() == 92);
     return b;

@@ -27,10 +27,7 @@ struct State {
     bool operator==(const State &other) const { return texts == other.texts && colours == other.colours; }
 };
 
-inline qint64 colour(std::optional<qint32> c)
-{
-    return c ? qint64(*c) : qint64(-1) << 40;
-}
+inline qint64 colour(std::optional<qint32> c) { return c ? qint64(*c) : qint64(-1) << 40; }
 
 inline void add(State &state, const QString &name, const QString &text)
 {
@@ -127,7 +124,8 @@ inline QString firstDifference(const State &a, const State &b, const State &name
     for (qsizetype k = 0; k < std::max(a.texts.size(), b.texts.size()); ++k) {
         if (a.texts.value(k) != b.texts.value(k) || (k >= a.texts.size()) != (k >= b.texts.size())) {
             out = QStringLiteral("%1: \"%2\" against \"%3\"")
-                      .arg(named.textNames.value(k, QStringLiteral("text %1").arg(k)), a.texts.value(k), b.texts.value(k));
+                      .arg(named.textNames.value(k, QStringLiteral("text %1").arg(k)), a.texts.value(k),
+                           b.texts.value(k));
             break;
         }
     }

@@ -27,9 +27,9 @@ void appendRecord(QByteArray &out, const Record &record, const Column<Record> (&
 
 using H = PatFileHeader;
 const Column<H> kPatHeader[] = {
-    {8, &H::Reserved1}, {8, &H::Reserved2}, {2, &H::Reserved3}, {8, &H::Reserved4},
-    {2, &H::Reserved5}, {4, &H::Course},    {4, &H::Reserved6}, {2, &H::Kai},
-    {2, &H::Nichi},     {2, &H::RaceNo},    {1, &H::Reserved7}, {1, &H::FormatCode},
+    {8, &H::Reserved1}, {8, &H::Reserved2}, {2, &H::Reserved3},   {8, &H::Reserved4},
+    {2, &H::Reserved5}, {4, &H::Course},    {4, &H::Reserved6},   {2, &H::Kai},
+    {2, &H::Nichi},     {2, &H::RaceNo},    {1, &H::Reserved7},   {1, &H::FormatCode},
     {4, &H::Reserved8}, {28, &H::RaceName}, {64, &H::Conditions}, {2, &H::HorseCount},
 };
 
@@ -45,8 +45,8 @@ const Column<P> kPair[] = {
 
 using EH = EntryHeader;
 const Column<EH> kEntryHeader[] = {
-    {8, &EH::Reserved1}, {4, &EH::Reserved2}, {4, &EH::Reserved3},  {2, &EH::Reserved4},
-    {2, &EH::Reserved5}, {2, &EH::Reserved6}, {4, &EH::StartTime},  {8, &EH::Reserved7},
+    {8, &EH::Reserved1},  {4, &EH::Reserved2},  {4, &EH::Reserved3},  {2, &EH::Reserved4},
+    {2, &EH::Reserved5},  {2, &EH::Reserved6},  {4, &EH::StartTime},  {8, &EH::Reserved7},
     {28, &EH::Reserved8}, {28, &EH::Reserved9}, {2, &EH::HorseCount},
 };
 
@@ -58,8 +58,8 @@ const Column<E> kEntry[] = {
 
 using RH = ResultHeader;
 const Column<RH> kResultHeader[] = {
-    {8, &RH::Reserved1}, {4, &RH::Reserved2},   {4, &RH::Reserved3}, {2, &RH::Reserved4},
-    {2, &RH::Reserved5}, {2, &RH::Reserved6},   {1, &RH::Reserved7}, {10, &RH::Reserved8},
+    {8, &RH::Reserved1}, {4, &RH::Reserved2},   {4, &RH::Reserved3},   {2, &RH::Reserved4},
+    {2, &RH::Reserved5}, {2, &RH::Reserved6},   {1, &RH::Reserved7},   {10, &RH::Reserved8},
     {1, &RH::Reserved9}, {28, &RH::Reserved10}, {28, &RH::Reserved11},
 };
 
@@ -68,10 +68,7 @@ const Column<F> kFinisher[] = {
     {2, &F::Field1}, {2, &F::Field2}, {18, &F::HorseName}, {6, &F::Field4}, {12, &F::Reserved},
 };
 
-int recordCount(const QString &horseCount)
-{
-    return std::clamp(PatCount(horseCount), 0, MaxHorses);
-}
+int recordCount(const QString &horseCount) { return std::clamp(PatCount(horseCount), 0, MaxHorses); }
 
 template <int N>
 void appendPayouts(QByteArray &out, const Slots<ResultPayout, N> &payouts, int combinationWidth)
@@ -141,15 +138,9 @@ QString FitField(QStringView text, int width)
     return decoded;
 }
 
-QString RightAligned(int value, int width)
-{
-    return QString::number(value).rightJustified(width, u' ');
-}
+QString RightAligned(int value, int width) { return QString::number(value).rightJustified(width, u' '); }
 
-QString RightAligned(const QString &text, int width)
-{
-    return text.rightJustified(width, u' ');
-}
+QString RightAligned(const QString &text, int width) { return text.rightJustified(width, u' '); }
 
 QByteArray TanFukuOddsFileBytes(const TanFukuOddsData &data)
 {

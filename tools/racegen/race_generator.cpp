@@ -44,20 +44,11 @@ constexpr double kWakuRenReturn = 0.775;
 constexpr int kMaxSingleTenths = 9999;
 constexpr int kMaxPairTenths = 99999;
 
-QString twoDigits(int value)
-{
-    return QString::number(value).rightJustified(2, u'0');
-}
+QString twoDigits(int value) { return QString::number(value).rightJustified(2, u'0'); }
 
-QString clockText(int minutes)
-{
-    return twoDigits(minutes / 60 % 24) + twoDigits(minutes % 60);
-}
+QString clockText(int minutes) { return twoDigits(minutes / 60 % 24) + twoDigits(minutes % 60); }
 
-QString oddsText(int tenths)
-{
-    return QStringLiteral("%1.%2").arg(tenths / 10).arg(tenths % 10);
-}
+QString oddsText(int tenths) { return QStringLiteral("%1.%2").arg(tenths / 10).arg(tenths % 10); }
 
 // Odds are cut down to the tenth, never rounded up, and never pay below 1.0.
 int tenthsDown(double odds, int maxTenths)
@@ -130,10 +121,7 @@ struct Race {
     TenthsPerPair wideMaxTenths {};
 };
 
-bool isRunner(const Race &race, int horse)
-{
-    return race.p[horse] > 0.0;
-}
+bool isRunner(const Race &race, int horse) { return race.p[horse] > 0.0; }
 
 void drawField(Race &race, Random &random)
 {
@@ -226,15 +214,9 @@ std::pair<int, int> placeRange(const Race &race, int i)
     return {tenthsDown(low, kMaxSingleTenths), tenthsDown(high, kMaxSingleTenths)};
 }
 
-int wideWinners(const Race &race)
-{
-    return race.runners.size() >= 3 ? 3 : 1;
-}
+int wideWinners(const Race &race) { return race.runners.size() >= 3 ? 3 : 1; }
 
-double wideShareOf(const Race &race, int a, int b)
-{
-    return a < b ? race.wideShare[a][b] : race.wideShare[b][a];
-}
+double wideShareOf(const Race &race, int a, int b) { return a < b ? race.wideShare[a][b] : race.wideShare[b][a]; }
 
 // Wide odds of pair (i, j) when l comes in with them (l = 0: two runners).
 double wideOdds(const Race &race, int i, int j, int l)
@@ -574,20 +556,14 @@ QStringList drawNames(int count, Random &random)
 
 } // namespace
 
-QString OddsFileName(const GeneratedRace &race)
-{
-    return QStringLiteral("Zo-") + race.stem + QStringLiteral(".jra");
-}
+QString OddsFileName(const GeneratedRace &race) { return QStringLiteral("Zo-") + race.stem + QStringLiteral(".jra"); }
 
 QString PairOddsFileName(const GeneratedRace &race)
 {
     return QStringLiteral("Uo-") + race.stem + QStringLiteral(".jra");
 }
 
-QString EntryFileName(const GeneratedRace &race)
-{
-    return QStringLiteral("De-") + race.stem + QStringLiteral(".jra");
-}
+QString EntryFileName(const GeneratedRace &race) { return QStringLiteral("De-") + race.stem + QStringLiteral(".jra"); }
 
 QString ResultFileName(const GeneratedRace &race)
 {

@@ -14,14 +14,14 @@ namespace RaceGen {
 struct RaceSetup {
     quint64 seed = 1;
     QDate day {2026, 3, 15};
-    int courseCode = 5;       // 1 (札幌) to 10 (小倉)
-    int kai = 1;              // meeting number
-    int nichi = 1;            // day of the meeting
-    int raceNo = 1;           // 1 to 12
-    int startMinutes = 600;   // start time, minutes after midnight
-    int oddsMinutes = -1;     // when the odds were taken; -1: at the start
-    int horseCount = 0;       // 2 to 18; 0 draws a usual field size
-    int scratchedCount = -1;  // -1 draws; never leaves fewer than two runners
+    int courseCode = 5;      // 1 (札幌) to 10 (小倉)
+    int kai = 1;             // meeting number
+    int nichi = 1;           // day of the meeting
+    int raceNo = 1;          // 1 to 12
+    int startMinutes = 600;  // start time, minutes after midnight
+    int oddsMinutes = -1;    // when the odds were taken; -1: at the start
+    int horseCount = 0;      // 2 to 18; 0 draws a usual field size
+    int scratchedCount = -1; // -1 draws; never leaves fewer than two runners
     bool withResult = true;
     bool withPairOdds = true;
     bool withEntry = true;

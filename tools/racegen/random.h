@@ -8,7 +8,10 @@ namespace RaceGen {
 // floating-point operations only, so a seed gives the same race everywhere.
 class Random {
 public:
-    explicit Random(quint64 seed) : m_state(seed) {}
+    explicit Random(quint64 seed)
+        : m_state(seed)
+    {
+    }
 
     quint64 next()
     {
