@@ -1,5 +1,7 @@
 #include "settings/settings_store.h"
 
+#include "settings/race_options.h"
+
 #include "common/text_convert.h"
 
 #include <QDir>
@@ -212,6 +214,8 @@ private slots:
     void garbageFallsBackToDefaults_data();
     void garbageFallsBackToDefaults();
     void levelsOutsideRangeHaveNoDefault();
+    void optionsSnapshotTakesEachKey();
+    void storedOptionsKeepWhatIsAbsent();
 };
 
 void TestSettingsStore::initTestCase()
@@ -643,6 +647,91 @@ void TestSettingsStore::levelsOutsideRangeHaveNoDefault()
     QCOMPARE(TryGetDetectMinUma(10), std::optional<qint16>(43));
     QCOMPARE(GetDetectMinUma(1), qint16(500));
     QVERIFY(fileText().contains(QStringLiteral("AutoJudge\\6DetectMinUma=42\n")));
+}
+
+// Every option stored with a value of its own, so that a field read from the
+// wrong key shows.
+void TestSettingsStore::optionsSnapshotTakesEachKey()
+{
+    SetPatFolder(QStringLiteral("/races/"));
+    for (int n = 0; n <= 18; ++n)
+        SetHorseNoColor(n, 1000 + n);
+    SetDetectVal(3);
+    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+        const int t = type == BetType::Umaren ? 0 : 1;
+        for (int level = 1; level <= 5; ++level) {
+            SetDetectMin(type, level, qint16(10 * level + t));
+            SetDetectMax(type, level, qint16(100 * level + t));
+            SetDispChar(type, level, QStringLiteral("m%1%2").arg(level).arg(t));
+        }
+        SetDispSign(type, qint16(1 + t));
+        SetPlusColor(type, 11 + t);
+        SetMinusColor(type, 21 + t);
+        SetIsIdealLimit(type, t == 0);
+        SetIdealLimit(type, 31.5f + t);
+        SetIsRealLimit(type, t == 1);
+        SetRealLimit(type, 41.5f + t);
+        SetIsTanRatioLimit(type, t == 0);
+        SetTanRatioLimit(type, 0.125f + t);
+        SetIsFukuRatioLimit(type, t == 1);
+        SetFukuRatioLimit(type, 0.25f + t);
+    }
+
+    const RaceOptions o = ReadRaceOptions();
+    QCOMPARE(o.patFolder, QStringLiteral("/races/"));
+    for (int n = 0; n <= 18; ++n)
+        QCOMPARE(o.horseNoColor[std::size_t(n)], 1000 + n);
+    QCOMPARE(o.detectVal, qint16(3));
+    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+        const int t = type == BetType::Umaren ? 0 : 1;
+        const RaceOptions::Judge &j = o.judge(type);
+        for (int level = 1; level <= 5; ++level) {
+            const auto i = std::size_t(level - 1);
+            QCOMPARE(j.detectMin[i], qint16(10 * level + t));
+            QCOMPARE(j.detectMax[i], qint16(100 * level + t));
+            QCOMPARE(j.dispChar[i], QStringLiteral("m%1%2").arg(level).arg(t));
+        }
+        QCOMPARE(j.dispSign, qint16(1 + t));
+        QCOMPARE(j.plusColor, 11 + t);
+        QCOMPARE(j.minusColor, 21 + t);
+        QCOMPARE(j.isIdealLimit, t == 0);
+        QCOMPARE(j.idealLimit, 31.5f + t);
+        QCOMPARE(j.isRealLimit, t == 1);
+        QCOMPARE(j.realLimit, 41.5f + t);
+        QCOMPARE(j.isTanRatioLimit, t == 0);
+        QCOMPARE(j.tanRatioLimit, 0.125f + t);
+        QCOMPARE(j.isFukuRatioLimit, t == 1);
+        QCOMPARE(j.fukuRatioLimit, 0.25f + t);
+    }
+
+    // Saved back whole, the file does not change.
+    const QString before = fileText();
+    SaveOptions(ReadStoredOptions());
+    QCOMPARE(fileText(), before);
+}
+
+// A text that does not convert reads as absent and as the default; saving
+// absent fields leaves the stored text alone.
+void TestSettingsStore::storedOptionsKeepWhatIsAbsent()
+{
+    writeFile(QStringLiteral("[Option]\nAutoJudge\\RealLimitWide=abc\nAutoJudge\\DetectVal=x\n"));
+    const StoredOptions stored = ReadStoredOptions();
+    QVERIFY(!stored.wide.realLimit);
+    QVERIFY(!stored.detectVal);
+    QCOMPARE(stored.uma.realLimit, std::optional<float>(300.0f));
+    const RaceOptions o = WithDefaults(stored);
+    QCOMPARE(o.wide.realLimit, 100.0f);
+    QCOMPARE(o.detectVal, qint16(5));
+    QCOMPARE(o.horseNoColor[0], 16777215);
+
+    const QString before = fileText();
+    SaveOptions(StoredOptions());
+    QCOMPARE(fileText(), before);
+    StoredOptions one;
+    one.uma.dispSign = 2;
+    SaveOptions(one);
+    QVERIFY(fileText().contains(QStringLiteral("RealLimitWide=abc")));
+    QCOMPARE(GetDispSign(BetType::Umaren), qint16(2));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsStore)
