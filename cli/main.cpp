@@ -1,7 +1,9 @@
 #include "app/race_sheet.h"
 #include "app/sheet_cells.h"
 #include "cli/text_table.h"
+#include "common/file_checks.h"
 #include "common/messages.h"
+#include "common/text_util.h"
 #include "export/csv_export.h"
 #include "patdata/file_list.h"
 #include "race/race_loader.h"
@@ -10,7 +12,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <cstdio>
 
@@ -24,9 +28,11 @@ void out(const QString &text)
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
 }
 
+// Everything printed that came from a file or a file name goes through
+// VisibleText; our own line ends stay.
 void err(const QString &text)
 {
-    const QByteArray bytes = (text + u'\n').toUtf8();
+    const QByteArray bytes = (VisibleText(text) + u'\n').toUtf8();
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stderr);
 }
 
@@ -68,14 +74,50 @@ int usageError(const QString &message, const char *usage)
     return 2;
 }
 
+// Arguments whose bytes are not valid in the system's encoding: Qt's text of
+// them names another file, or none.
+QSet<QString> g_unrepresentable;
+
+// Collects messages so that the reason for a failed load comes first.
+class HeldMessages final : public Messages::Sink {
+public:
+    void show(const Messages::Message &message) override { m_held.append(message); }
+    void release()
+    {
+        for (const Messages::Message &message : std::as_const(m_held))
+            Messages::currentSink()->show(message);
+        m_held.clear();
+    }
+
+private:
+    QList<Messages::Message> m_held;
+};
+
 // Loads a race; false (with the reason on standard error) when it cannot be
-// read.  A missing file gets the program's read failure message too, as in
-// the window.
+// read.  The program's read failure message follows, as in the window.  The
+// reason is looked for only after a failed read, so that a file that comes
+// or goes meanwhile cannot give a success with a complaint or a failure
+// without one.
 bool load(RaceSheet &sheet, const QString &path)
 {
-    if (!QFileInfo(path).isFile())
-        err(QStringLiteral("minukuru-cli: no such file: ") + path);
-    return LoadRace(sheet, QFileInfo(path).absoluteFilePath());
+    if (g_unrepresentable.contains(path)) {
+        err(QStringLiteral("minukuru-cli: the file name is not valid UTF-8 and cannot be opened: ") + path);
+        Messages::error(Messages::readFailedText());
+        return false;
+    }
+    HeldMessages held;
+    bool loaded = false;
+    {
+        const Messages::ScopedSink scope(&held);
+        loaded = LoadRace(sheet, QFileInfo(path).absoluteFilePath());
+    }
+    if (!loaded) {
+        const QString problem = FileProblem(path);
+        if (!problem.isEmpty())
+            err(QStringLiteral("minukuru-cli: ") + problem + QStringLiteral(": ") + path);
+    }
+    held.release();
+    return loaded;
 }
 
 int runExport(const QStringList &args, const QString &outputOption)
@@ -100,7 +142,7 @@ QString listText(const QStringList &lines)
 {
     QString text;
     for (const QString &line : lines)
-        text += QStringLiteral("  ") + line + u'\n';
+        text += QStringLiteral("  ") + VisibleText(line) + u'\n';
     return text;
 }
 
@@ -128,7 +170,8 @@ int runShow(const QStringList &args)
 
     const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
     out(QStringLiteral(u"開催 %1\nﾚｰｽ %2\n頭数 %3\n発走時刻 %4\n\n")
-            .arg(sheet.lblKaisai, sheet.lblRaceName.trimmed(), sheet.lblHorseNum, sheet.lblRaceTime));
+            .arg(VisibleText(sheet.lblKaisai), VisibleText(sheet.lblRaceName.trimmed()), VisibleText(sheet.lblHorseNum),
+                 VisibleText(sheet.lblRaceTime)));
 
     using A = TextTable::Align;
     TextTable win;
@@ -164,8 +207,11 @@ int runList(const QStringList &args)
     if (args.size() > 1)
         return usageError(QStringLiteral("minukuru-cli list: give at most one folder"), kListUsage);
     const QString folder = args.isEmpty() ? GetPatFolder() : args[0];
-    if (!QFileInfo(folder).isDir()) {
-        err(QStringLiteral("minukuru-cli: no such folder: ") + folder);
+    const QString problem = g_unrepresentable.contains(folder)
+        ? QStringLiteral("the folder name is not valid UTF-8 and cannot be opened")
+        : FolderProblem(folder);
+    if (!problem.isEmpty()) {
+        err(QStringLiteral("minukuru-cli: ") + problem + QStringLiteral(": ") + folder);
         return 1;
     }
     QStringList heading;
@@ -173,9 +219,14 @@ int runList(const QStringList &args)
         heading.append(column.heading);
     out(heading.join(u'\t') + u'\n');
     for (const FileListRow &row : BuildFileList(folder)) {
-        QStringList cells(row.cells.begin(), row.cells.end());
+        // A tab, CR or LF inside a cell shows as ^I, ^M, ^J: one row a line.
+        QStringList cells;
+        for (const QString &cell : row.cells)
+            cells.append(VisibleText(cell));
         out(cells.join(u'\t') + u'\n');
     }
+    if (const int left = CountUnrepresentableOddsFiles(folder); left > 0)
+        err(QStringLiteral("minukuru-cli: %1 race file(s) left out: their names are not valid UTF-8").arg(left));
     return 0;
 }
 
@@ -226,6 +277,10 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(MINUKURU_VERSION));
+    for (int i = 1; i < argc; ++i) {
+        if (!IsRepresentableName(QByteArray(argv[i])))
+            g_unrepresentable.insert(QFile::decodeName(argv[i]));
+    }
     QStringList args = app.arguments().mid(1);
 
     const qsizetype at = commandIndex(args);

@@ -24,6 +24,15 @@ int TextTable::displayWidth(const QString &text)
     return width;
 }
 
+void TextTable::addRow(const QStringList &cells)
+{
+    QStringList row;
+    row.reserve(cells.size());
+    for (const QString &cell : cells)
+        row.append(CommonFunc::VisibleText(cell));
+    m_rows.append(row);
+}
+
 QString TextTable::render(const QString &indent) const
 {
     QList<int> widths;

@@ -11,7 +11,8 @@ public:
     enum class Align { Left, Right };
 
     void setAlignments(QList<Align> alignments) { m_alignments = std::move(alignments); }
-    void addRow(const QStringList &cells) { m_rows.append(cells); }
+    // Control characters in a cell are made visible (VisibleText).
+    void addRow(const QStringList &cells);
     QString render(const QString &indent = QString()) const;
 
     static int displayWidth(const QString &text);

@@ -1,5 +1,7 @@
 #include "common/messages.h"
 
+#include "common/text_util.h"
+
 #include <cstdio>
 
 namespace Messages {
@@ -10,8 +12,9 @@ class StandardErrorSink final : public Sink {
 public:
     void show(const Message &message) override
     {
-        const QByteArray line = message.text.toUtf8();
-        std::fprintf(stderr, "%s\n", line.constData());
+        // A message may quote a file name or a race's text.
+        const QByteArray line = CommonFunc::VisibleText(message.text).toUtf8() + '\n';
+        std::fwrite(line.constData(), 1, std::size_t(line.size()), stderr);
         std::fflush(stderr);
     }
 };

@@ -49,4 +49,26 @@ inline QStringView TrimTrailingSpacesView(QStringView text)
     return text.first(end);
 }
 
+// The text with every control character made visible, for a terminal: C0
+// controls and DEL in caret notation ("^[" for ESC, "^I" for TAB, "^?" for
+// DEL), C1 controls as U+FFFD.  A race name then cannot retitle or clear the
+// terminal, nor break a tab-separated row.
+inline QString VisibleText(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F) {
+            out += u'^';
+            out += QChar(char16_t(u ^ 0x40));
+        } else if (u >= 0x80 && u < 0xA0) {
+            out += QChar(QChar::ReplacementCharacter);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace CommonFunc

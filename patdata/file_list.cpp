@@ -1,5 +1,6 @@
 #include "patdata/file_list.h"
 
+#include "common/file_checks.h"
 #include "common/messages.h"
 #include "common/stable_order.h"
 #include "common/text_convert.h"
@@ -7,10 +8,15 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 
 #include <cmath>
 #include <optional>
 #include <vector>
+
+#ifdef Q_OS_UNIX
+#include <dirent.h>
+#endif
 
 namespace CommonFunc {
 
@@ -171,6 +177,26 @@ QList<FileListRow> BuildFileList(const QString &folder, const std::function<void
     for (qsizetype i = 0; i < rows.size(); ++i)
         rows[i].cells[0] = QString::number(i + 1);
     return rows;
+}
+
+int CountUnrepresentableOddsFiles(const QString &folder)
+{
+    int count = 0;
+#ifdef Q_OS_UNIX
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name.size() >= 7 && name.first(3).compare("zo-", Qt::CaseInsensitive) == 0
+            && name.last(4).compare(".jra", Qt::CaseInsensitive) == 0 && !IsRepresentableName(name))
+            ++count;
+    }
+    ::closedir(dir);
+#else
+    Q_UNUSED(folder);
+#endif
+    return count;
 }
 
 } // namespace CommonFunc

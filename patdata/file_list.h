@@ -39,4 +39,8 @@ QString FormatKaisai(const QString &kai, const QString &nichi);
 // entries looked at so far, so that a window can keep itself drawn.
 QList<FileListRow> BuildFileList(const QString &folder, const std::function<void(int)> &progress = {});
 
+// How many files of the folder are named like a win/place odds file but not
+// in valid UTF-8, so that Qt cannot name them and the list leaves them out.
+int CountUnrepresentableOddsFiles(const QString &folder);
+
 } // namespace CommonFunc

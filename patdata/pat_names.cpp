@@ -106,12 +106,15 @@ QString FindResultFile(const QString &oddsPath)
     const qsizetype at = parts.name.indexOf(u"zo-", 0, Qt::CaseInsensitive);
     if (at < 0 || at + 3 >= parts.name.size())
         return QString();
-    // "Zo-" + c + rest becomes "Ks-" + c + "??" + rest.
-    const QString pattern = parts.name.left(at) + QStringLiteral("Ks-") + parts.name.at(at + 3) + QStringLiteral("??")
-        + parts.name.mid(at + 4);
+    // "Zo-" + c + rest becomes "Ks-" + c + two characters + rest.  Only
+    // those two match anything: a "*" or "?" in the race's own name is
+    // itself.
+    const QString head = parts.name.left(at) + QStringLiteral("Ks-") + parts.name.at(at + 3);
+    const QStringView tail = QStringView(parts.name).mid(at + 4);
     const QStringList names = folderFiles(parts.folder);
     for (const QString &name : names) {
-        if (MatchesWildcard(name, pattern))
+        if (name.size() == head.size() + 2 + tail.size() && name.startsWith(head, Qt::CaseInsensitive)
+            && name.endsWith(tail, Qt::CaseInsensitive))
             return parts.folder + name;
     }
     return QString();

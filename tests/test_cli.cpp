@@ -12,6 +12,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace CommonFunc;
 
 namespace {
@@ -108,6 +114,10 @@ private slots:
     void usage();
     void settingsFile_data();
     void settingsFile();
+    void notARaceFile_data();
+    void notARaceFile();
+    void controlCharactersStayVisible();
+    void listLeavesOutWithAReason();
 };
 
 void TestCli::initTestCase()
@@ -439,6 +449,119 @@ void TestCli::settingsFile()
     } else {
         QCOMPARE(bytes, m_inProcess);
     }
+}
+
+// What stands where a race file should be: the reason comes first, then the
+// program's read failure message, and the exit status is 1.
+void TestCli::notARaceFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << QStringLiteral("missing") << QStringLiteral("no such file");
+    QTest::newRow("FIFO") << QStringLiteral("fifo") << QStringLiteral("not a regular file (a FIFO)");
+    QTest::newRow("folder") << QStringLiteral("folder") << QStringLiteral("not a regular file (a folder)");
+    QTest::newRow("link loop") << QStringLiteral("loop") << QString::fromLocal8Bit(std::strerror(ELOOP));
+    QTest::newRow("name not UTF-8") << QStringLiteral("latin1")
+                                    << QStringLiteral("the file name is not valid UTF-8 and cannot be opened");
+}
+
+void TestCli::notARaceFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    const QString folder = newFolder();
+    QByteArray path = QFile::encodeName(folder + QStringLiteral("/Zo-0101A.jra"));
+    if (kind == u"fifo")
+        QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+    else if (kind == u"folder")
+        QVERIFY(QDir().mkpath(QFile::decodeName(path)));
+    else if (kind == u"loop")
+        QCOMPARE(::symlink(path.constData(), path.constData()), 0);
+    if (kind == u"latin1") {
+        // A real race under a name Qt cannot hold.
+        path = QFile::encodeName(folder) + "/Zo-\xe9t\xe9.jra";
+        QCOMPARE(::link(QFile::encodeName(m_race).constData(), path.constData()), 0);
+    }
+
+    // The name goes to the program as bytes, as a shell passes it.
+    QString escaped;
+    for (const char c : path) {
+        if (QChar::isLetterOrNumber(uchar(c)) && uchar(c) < 0x80)
+            escaped += QLatin1Char(c);
+        else
+            escaped += QStringLiteral("\\0%1").arg(uint(uchar(c)), 3, 8, QLatin1Char('0'));
+    }
+    for (const char *command : {"export", "show"}) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("MINUKURU_SETTINGS"), m_settings);
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(folder);
+        process.start(QStringLiteral("/bin/sh"),
+                      {QStringLiteral("-c"),
+                       QStringLiteral("exec \"$0\" %1 \"$(printf '%b' '%2')\"").arg(QLatin1String(command), escaped),
+                       QStringLiteral(MINUKURU_CLI_PATH)});
+        QVERIFY(process.waitForFinished(60000));
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY2(err.startsWith(QStringLiteral("minukuru-cli: ") + reason), qPrintable(err));
+        QVERIFY2(err.endsWith(u16(u"ファイルの読み込みに失敗しました。\n")), qPrintable(err));
+    }
+    if (kind == u"latin1")
+        ::unlink(path.constData()); // Qt cannot name it to remove it
+}
+
+// A race name holding an escape sequence and a tab: shown, never obeyed, and
+// the list keeps one row a line with its columns.
+void TestCli::controlCharactersStayVisible()
+{
+    RaceFiles race = sampleRace();
+    race.header.raceName = QStringLiteral("\x1b]0;x\a\x1b[2J\tA");
+    const QString folder = newFolder();
+    const QString path = race.write(folder);
+
+    const Run shown = run({QStringLiteral("show"), path});
+    QCOMPARE(shown.exitCode, 0);
+    QVERIFY(!shown.out.contains(QChar(0x1b)) && !shown.out.contains(u'\a') && !shown.out.contains(u'\t'));
+    QVERIFY2(shown.out.contains(QStringLiteral("^[]0;x^G^[[2J^IA")), qPrintable(shown.out));
+
+    const Run listed = run({QStringLiteral("list"), folder});
+    QCOMPARE(listed.exitCode, 0);
+    const QStringList lines = listed.out.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[1].count(u'\t'), lines[0].count(u'\t'));
+    QVERIFY(!listed.out.contains(QChar(0x1b)));
+}
+
+void TestCli::listLeavesOutWithAReason()
+{
+    const QString folder = newFolder();
+    sampleRace().write(folder);
+    const QByteArray odd = QFile::encodeName(folder) + "/Zo-\xff.jra";
+    QVERIFY(::link(QFile::encodeName(m_race).constData(), odd.constData()) == 0);
+    const Run r = run({QStringLiteral("list"), folder});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out.count(u'\n'), 2);
+    QVERIFY2(r.err.startsWith(QStringLiteral("minukuru-cli: 1 race file(s) left out")), qPrintable(r.err));
+    ::unlink(odd.constData()); // Qt cannot name it to remove it
+
+    // A folder this user may not read: say so, exit 1.
+    QVERIFY(QFile::setPermissions(folder, QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MINUKURU_SETTINGS"), QStringLiteral("/nonexistent/settings.ini"));
+    process.setProcessEnvironment(env);
+    process.setChildProcessModifier([] {
+        if (::geteuid() == 0 && ::setuid(65534) != 0)
+            ::_exit(99);
+    });
+    process.start(QStringLiteral(MINUKURU_CLI_PATH), {QStringLiteral("list"), folder});
+    QVERIFY(process.waitForFinished(60000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(err.startsWith(QStringLiteral("minukuru-cli: ") + QString::fromLocal8Bit(std::strerror(EACCES))),
+             qPrintable(err));
+    QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -93,6 +93,13 @@ void TestPatNames::resultFile_data()
         << QStringLiteral("Ks-112315A.jra") << QStringLiteral("Zo-0315A.jra") << QString();
     QTest::newRow("nothing after the marker") << QStringLiteral("Ks-xx") << QStringLiteral("Zo-") << QString();
     QTest::newRow("no marker") << QStringLiteral("Ks-012315A.jra") << QStringLiteral("0315A.jra") << QString();
+    // Only the two added places match anything.
+    QTest::newRow("star in the race's name") << QStringLiteral("Ks-012315A.jra") << QStringLiteral("Zo-0*.jra")
+                                             << QString();
+    QTest::newRow("question marks in the race's name")
+        << QStringLiteral("Ks-0123XYZ.jra") << QStringLiteral("Zo-0???.jra") << QString();
+    QTest::newRow("star matches itself") << QStringLiteral("Ks-012*.jra") << QStringLiteral("Zo-0*.jra")
+                                         << QStringLiteral("Ks-012*.jra");
 }
 
 void TestPatNames::resultFile()
