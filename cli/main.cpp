@@ -1,5 +1,7 @@
 #include "app/race_sheet.h"
 #include "app/sheet_cells.h"
+#include "cli/backtest_command.h"
+#include "cli/terminal.h"
 #include "cli/text_table.h"
 #include "common/file_checks.h"
 #include "common/messages.h"
@@ -22,19 +24,8 @@ using namespace CommonFunc;
 
 namespace {
 
-void out(const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
-}
-
-// Everything printed that came from a file or a file name goes through
-// VisibleText; our own line ends stay.
-void err(const QString &text)
-{
-    const QByteArray bytes = (VisibleText(text) + u'\n').toUtf8();
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stderr);
-}
+using Terminal::err;
+using Terminal::out;
 
 const char *const kUsage =
     "usage: minukuru-cli [--settings FILE] COMMAND [ARGS]\n"
@@ -43,6 +34,9 @@ const char *const kUsage =
     "  export ZO_FILE [-o OUT.csv]  analyse a race and save it as CSV\n"
     "  show ZO_FILE                 print the analysis of a race\n"
     "  list [FOLDER]                list the races of a PAT folder\n"
+    "  backtest [-r] [--json] [--ledger FILE.csv] [PATH...]\n"
+    "                               what the marks and recommended bets\n"
+    "                               would have paid over past races\n"
     "\n"
     "Options, before or after the command:\n"
     "  --settings FILE  the settings file (else MINUKURU_SETTINGS when set,\n"
@@ -61,6 +55,18 @@ const char *const kShowUsage =
     "usage: minukuru-cli show ZO_FILE\n"
     "Prints the race header, the popularity tables, both pair grids, the\n"
     "recommended bets and the result.\n";
+
+const char *const kBacktestUsage =
+    "usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv] [PATH...]\n"
+    "Loads every race (Zo-*.jra) of the folders or files given (default: the\n"
+    "PAT folder of the settings) as the program does, and reports what its\n"
+    "recommended bets and marked pairs would have paid at 100 yen a bet,\n"
+    "by the race results' payouts.\n"
+    "  -r, --recursive    search the folders' subfolders too\n"
+    "  --json             the report as one JSON object\n"
+    "  --ledger FILE.csv  one CSV line per bet\n"
+    "Exit status 0 when the run completed, 1 when no race could be read or the\n"
+    "ledger could not be written, 2 for wrong usage.\n";
 
 const char *const kListUsage =
     "usage: minukuru-cli list [FOLDER]\n"
@@ -234,12 +240,14 @@ struct Command {
     const char *name;
     const char *usage;
     bool takesOutput; // -o/--output
+    bool backtest = false;
 };
 
 const Command kCommands[] = {
     {"export", kExportUsage, true},
     {"show", kShowUsage, false},
     {"list", kListUsage, false},
+    {"backtest", kBacktestUsage, false, true},
 };
 
 const Command *commandNamed(const QString &name)
@@ -258,7 +266,7 @@ qsizetype commandIndex(const QStringList &args)
         const QString &arg = args[i];
         if (arg == u"--")
             return i + 1 < args.size() ? i + 1 : -1;
-        if (arg == u"--settings" || arg == u"-o" || arg == u"--output")
+        if (arg == u"--settings" || arg == u"-o" || arg == u"--output" || arg == u"--ledger")
             ++i;
         else if (!arg.startsWith(u'-') || arg == u"-")
             return i;
@@ -301,6 +309,11 @@ int main(int argc, char *argv[])
     parser.addOption(versionOption);
     if (command && command->takesOutput)
         parser.addOption(outputOption);
+    const QCommandLineOption recursiveOption(QStringList {QStringLiteral("r"), QStringLiteral("recursive")});
+    const QCommandLineOption jsonOption(QStringLiteral("json"));
+    const QCommandLineOption ledgerOption(QStringLiteral("ledger"), QString(), QStringLiteral("FILE"));
+    if (command && command->backtest)
+        parser.addOptions({recursiveOption, jsonOption, ledgerOption});
 
     // A value option at the very end has no value.
     if (!args.isEmpty()) {
@@ -309,6 +322,8 @@ int main(int argc, char *argv[])
             return usageError(prefix + QStringLiteral(": --settings needs a file name"), usage);
         if (command && command->takesOutput && (last == u"-o" || last == u"--output"))
             return usageError(prefix + QStringLiteral(": ") + last + QStringLiteral(" needs a file name"), usage);
+        if (command && command->backtest && last == u"--ledger")
+            return usageError(prefix + QStringLiteral(": --ledger needs a file name"), usage);
     }
     if (!parser.parse(QStringList {QStringLiteral("minukuru-cli")} + args)) {
         const QStringList unknown = parser.unknownOptionNames();
@@ -350,5 +365,11 @@ int main(int argc, char *argv[])
     }
     if (word == u"show")
         return runShow(positional);
+    if (word == u"backtest") {
+        if (parser.isSet(ledgerOption) && parser.value(ledgerOption).isEmpty())
+            return usageError(prefix + QStringLiteral(": --ledger needs a file name"), usage);
+        return RunBacktestCommand(positional.isEmpty() ? QStringList {GetPatFolder()} : positional,
+                                  parser.isSet(recursiveOption), parser.isSet(jsonOption), parser.value(ledgerOption));
+    }
     return runList(positional);
 }

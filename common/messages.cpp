@@ -21,6 +21,7 @@ public:
 
 StandardErrorSink g_defaultSink;
 Sink *g_sink = &g_defaultSink;
+thread_local Sink *t_capture = nullptr;
 
 } // namespace
 
@@ -57,7 +58,15 @@ void show(Kind kind, const QString &text)
         message.title = optionsTitle();
         break;
     }
-    g_sink->show(message);
+    (t_capture ? t_capture : g_sink)->show(message);
 }
+
+ThreadCapture::ThreadCapture(Sink *sink)
+    : m_previous(t_capture)
+{
+    t_capture = sink;
+}
+
+ThreadCapture::~ThreadCapture() { t_capture = m_previous; }
 
 } // namespace Messages

@@ -47,6 +47,20 @@ inline void notice(const QString &text) { show(Kind::Notice, text); }
 inline void error(const QString &text) { show(Kind::Error, text); }
 inline void warning(const QString &text) { show(Kind::Warning, text); }
 
+// Sends the messages shown on the calling thread, and only those, to `sink`
+// for the life of the scope, ahead of the program's sink.  Lets work on
+// another thread collect its own messages (a race read in a backtest).
+class ThreadCapture {
+public:
+    explicit ThreadCapture(Sink *sink);
+    ~ThreadCapture();
+    ThreadCapture(const ThreadCapture &) = delete;
+    ThreadCapture &operator=(const ThreadCapture &) = delete;
+
+private:
+    Sink *m_previous;
+};
+
 // Installs a sink for the life of the scope.
 class ScopedSink {
 public:

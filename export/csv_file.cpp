@@ -45,6 +45,12 @@ void CsvLine::addInteger(qint16 value)
     m_text += QString::number(value);
 }
 
+void CsvLine::addWholeNumber(qint64 value)
+{
+    startField();
+    m_text += QString::number(value);
+}
+
 namespace {
 
 // All of bytes, in as many writes as it takes.  A short write is followed by

@@ -19,6 +19,7 @@ public:
     // a text that is not a number gives 0.
     void addValueOf(QStringView text);
     void addInteger(qint16 value);
+    void addWholeNumber(qint64 value);
 
     const QString &text() const { return m_text; }
     bool isEmpty() const { return m_fields == 0; }

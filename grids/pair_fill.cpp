@@ -101,6 +101,17 @@ SupportRates SupportRates::of(const RaceSheet &sheet)
     return rates;
 }
 
+int MarkLevel(const RaceOptions::Judge &o, float deviation)
+{
+    const float magnitude = std::fabs(deviation);
+    for (int level = 1; level <= 5; ++level) {
+        const auto i = std::size_t(level - 1);
+        if (float(o.detectMin[i]) <= magnitude && magnitude < float(o.detectMax[i]))
+            return level;
+    }
+    return 0;
+}
+
 void JudgePair(const SupportRates &rates, TextGrid &grid, int row, const RaceOptions::Judge &o, int i, int j,
                float theoretical, float actual, float deviation)
 {
@@ -120,14 +131,8 @@ void JudgePair(const SupportRates &rates, TextGrid &grid, int row, const RaceOpt
         judged = false;
 
     if (judged) {
-        const float magnitude = std::fabs(deviation);
-        for (int level = 0; level < 5; ++level) {
-            const auto i = std::size_t(level);
-            if (float(o.detectMin[i]) <= magnitude && magnitude < float(o.detectMax[i])) {
-                grid.setCell(row, PairMark, o.dispChar[i]);
-                break;
-            }
-        }
+        if (const int level = MarkLevel(o, deviation))
+            grid.setCell(row, PairMark, o.dispChar[std::size_t(level - 1)]);
     }
 
     const bool marked = !TrimSpacesView(grid.cell(row, PairMark)).isEmpty();

@@ -28,6 +28,9 @@ struct SupportRates {
     static SupportRates of(const RaceSheet &sheet);
 };
 
+// The first level (1 to 5) whose band holds the deviation's size; 0 when none.
+int MarkLevel(const RaceOptions::Judge &options, float deviation);
+
 // Writes the mark of the pair in row `row` of the grid and sets its colour.
 void JudgePair(const SupportRates &rates, TextGrid &grid, int row, const RaceOptions::Judge &options, int i, int j,
                float theoretical, float actual, float deviation);

@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -203,6 +205,26 @@ QString GetPairOddsFileName(const QString &oddsPath);
 // The result file "Ks-" + c + "??" + rest for "Zo-" + c + rest; the first
 // match in ordinal name order, ignoring case; "" when there is none.
 QString FindResultFile(const QString &oddsPath);
+
+// The paths of a race's four files ("" for a sibling whose name cannot be
+// derived, or a result file that is not there).
+struct RacePaths {
+    QString odds;
+    QString entry;
+    QString pairs;
+    QString result;
+};
+RacePaths RacePathsOf(const QString &oddsPath);
+
+// One listing of a folder, from which many races find their siblings with
+// the rules above without listing the folder again.
+struct FolderListing {
+    QString folder;        // with its trailing separator, or ""
+    QStringList files;     // names of the files, in ordinal order
+    QSet<QString> entries; // names of every entry
+    static FolderListing of(const QString &folder);
+};
+RacePaths RacePathsIn(const FolderListing &listing, const QString &oddsName);
 
 QString GetOddsFileFilter();  // "単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra"
 QString GetOddsFilePattern(); // "Zo-*.jra"

@@ -34,6 +34,16 @@ QStringList folderFiles(const QString &folder)
     return names;
 }
 
+// The first of the ordered names that equals `name` ignoring case; "" when none.
+QString firstIgnoringCase(const QStringList &names, const QString &name)
+{
+    for (const QString &candidate : names) {
+        if (candidate.compare(name, Qt::CaseInsensitive) == 0)
+            return candidate;
+    }
+    return QString();
+}
+
 // Where the exact name is missing, an entry that differs from it only in
 // case (file names are case-sensitive here, not on the PAT's own platform).
 QString resolveNameCase(const QString &path)
@@ -41,22 +51,60 @@ QString resolveNameCase(const QString &path)
     if (QFileInfo::exists(path))
         return path;
     const SplitPath parts = splitPath(path);
-    const QStringList names = folderFiles(parts.folder);
-    for (const QString &name : names) {
-        if (name.compare(parts.name, Qt::CaseInsensitive) == 0)
-            return parts.folder + name;
-    }
-    return path;
+    const QString found = firstIgnoringCase(folderFiles(parts.folder), parts.name);
+    return found.isEmpty() ? path : parts.folder + found;
+}
+
+QString siblingNameOf(const QString &oddsName, const QString &prefix)
+{
+    const qsizetype at = oddsName.indexOf(u"zo-", 0, Qt::CaseInsensitive);
+    if (at < 0)
+        return QString();
+    return oddsName.left(at) + prefix + oddsName.mid(at + 3);
 }
 
 QString siblingName(const QString &oddsPath, const QString &prefix)
 {
     const SplitPath parts = splitPath(oddsPath);
-    const qsizetype at = parts.name.indexOf(u"zo-", 0, Qt::CaseInsensitive);
-    if (at < 0)
-        return QString();
-    return parts.folder + parts.name.left(at) + prefix + parts.name.mid(at + 3);
+    const QString name = siblingNameOf(parts.name, prefix);
+    return name.isEmpty() ? name : parts.folder + name;
 }
+
+// "Zo-" + c + rest becomes "Ks-" + c + two characters + rest.  Only those two
+// match anything: a "*" or "?" in the race's own name is itself.
+struct ResultPattern {
+    QString head;
+    QString tail;
+    bool valid = false;
+
+    explicit ResultPattern(const QString &oddsName)
+    {
+        const qsizetype at = oddsName.indexOf(u"zo-", 0, Qt::CaseInsensitive);
+        if (at < 0 || at + 3 >= oddsName.size())
+            return;
+        head = oddsName.left(at) + QStringLiteral("Ks-") + oddsName.at(at + 3);
+        tail = oddsName.mid(at + 4);
+        valid = true;
+    }
+
+    bool matches(const QString &name) const
+    {
+        return name.size() == head.size() + 2 + tail.size() && name.startsWith(head, Qt::CaseInsensitive)
+            && name.endsWith(tail, Qt::CaseInsensitive);
+    }
+
+    // The first match in the ordered names; "" when none.
+    QString firstIn(const QStringList &names) const
+    {
+        if (valid) {
+            for (const QString &name : names) {
+                if (matches(name))
+                    return name;
+            }
+        }
+        return QString();
+    }
+};
 
 bool matchFrom(QStringView name, QStringView pattern)
 {
@@ -103,21 +151,46 @@ QString GetPairOddsFileName(const QString &oddsPath)
 QString FindResultFile(const QString &oddsPath)
 {
     const SplitPath parts = splitPath(oddsPath);
-    const qsizetype at = parts.name.indexOf(u"zo-", 0, Qt::CaseInsensitive);
-    if (at < 0 || at + 3 >= parts.name.size())
+    const ResultPattern pattern(parts.name);
+    if (!pattern.valid)
         return QString();
-    // "Zo-" + c + rest becomes "Ks-" + c + two characters + rest.  Only
-    // those two match anything: a "*" or "?" in the race's own name is
-    // itself.
-    const QString head = parts.name.left(at) + QStringLiteral("Ks-") + parts.name.at(at + 3);
-    const QStringView tail = QStringView(parts.name).mid(at + 4);
-    const QStringList names = folderFiles(parts.folder);
-    for (const QString &name : names) {
-        if (name.size() == head.size() + 2 + tail.size() && name.startsWith(head, Qt::CaseInsensitive)
-            && name.endsWith(tail, Qt::CaseInsensitive))
-            return parts.folder + name;
-    }
-    return QString();
+    const QString found = pattern.firstIn(folderFiles(parts.folder));
+    return found.isEmpty() ? found : parts.folder + found;
+}
+
+RacePaths RacePathsOf(const QString &oddsPath)
+{
+    return {oddsPath, GetEntryFileName(oddsPath), GetPairOddsFileName(oddsPath), FindResultFile(oddsPath)};
+}
+
+FolderListing FolderListing::of(const QString &folder)
+{
+    FolderListing listing;
+    listing.folder = folder;
+    if (!listing.folder.isEmpty() && !listing.folder.endsWith(u'/'))
+        listing.folder += u'/';
+    listing.files = folderFiles(listing.folder);
+    const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
+    const QStringList entries =
+        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    listing.entries = QSet<QString>(entries.begin(), entries.end());
+    return listing;
+}
+
+RacePaths RacePathsIn(const FolderListing &listing, const QString &oddsName)
+{
+    const auto sibling = [&](const QString &prefix) {
+        const QString name = siblingNameOf(oddsName, prefix);
+        if (name.isEmpty())
+            return name;
+        if (listing.entries.contains(name))
+            return listing.folder + name;
+        const QString found = firstIgnoringCase(listing.files, name);
+        return listing.folder + (found.isEmpty() ? name : found);
+    };
+    const QString result = ResultPattern(oddsName).firstIn(listing.files);
+    return {listing.folder + oddsName, sibling(QStringLiteral("De-")), sibling(QStringLiteral("Uo-")),
+            result.isEmpty() ? result : listing.folder + result};
 }
 
 QString GetOddsFileFilter() { return QStringLiteral(u"単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra"); }

@@ -4,15 +4,19 @@ namespace CommonFunc {
 
 bool ReadRaceData(const QString &oddsPath, RaceData &data)
 {
+    return ReadRaceData(RacePathsOf(oddsPath), data);
+}
+
+bool ReadRaceData(const RacePaths &paths, RaceData &data)
+{
     data = RaceData();
-    data.oddsPath = oddsPath;
-    if (!ReadTanFukuOddsFile(oddsPath, data.odds))
+    data.oddsPath = paths.odds;
+    if (!ReadTanFukuOddsFile(paths.odds, data.odds))
         return false;
-    data.hasEntry = ReadEntryFile(GetEntryFileName(oddsPath), data.entry);
-    data.hasPairs = ReadPairOddsFile(GetPairOddsFileName(oddsPath), data.pairs);
-    const QString resultPath = FindResultFile(oddsPath);
-    if (!resultPath.isEmpty()) {
-        data.hasResult = ReadResultFile(resultPath, data.result);
+    data.hasEntry = ReadEntryFile(paths.entry, data.entry);
+    data.hasPairs = ReadPairOddsFile(paths.pairs, data.pairs);
+    if (!paths.result.isEmpty()) {
+        data.hasResult = ReadResultFile(paths.result, data.result);
         data.resultUnreadable = !data.hasResult;
     }
     return true;

@@ -25,5 +25,7 @@ struct RaceData {
 // file cannot be read; nothing else is read then.  The readers show their
 // format message; what else the user sees is the caller's choice.
 bool ReadRaceData(const QString &oddsPath, RaceData &data);
+// The same with the paths found already.
+bool ReadRaceData(const RacePaths &paths, RaceData &data);
 
 } // namespace CommonFunc

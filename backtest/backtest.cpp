@@ -1,0 +1,525 @@
+#include "backtest/backtest.h"
+
+#include "analysis/pair_prices.h"
+#include "app/race_sheet.h"
+#include "common/messages.h"
+#include "common/number_format.h"
+#include "common/text_util.h"
+#include "grids/pair_fill.h"
+#include "patdata/pat_files.h"
+#include "patdata/race_data.h"
+#include "race/race_loader.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QHash>
+#include <QThread>
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace Backtest {
+
+using namespace CommonFunc;
+
+// ---- Figures ------------------------------------------------------------------
+
+std::optional<double> Figures::hitRate() const
+{
+    return bets == 0 ? std::nullopt : std::optional<double>(100.0 * double(hits) / double(bets));
+}
+
+std::optional<double> Figures::roi() const
+{
+    return stake == 0 ? std::nullopt : std::optional<double>(100.0 * double(payout) / double(stake));
+}
+
+void Figures::add(qint64 paid)
+{
+    ++bets;
+    stake += kStake;
+    payout += paid;
+    if (paid > 0) {
+        ++hits;
+        m_run = 0;
+    } else {
+        longestLosingRun = std::max(longestLosingRun, ++m_run);
+    }
+    m_peak = std::max(m_peak, profit());
+    maxDrawdown = std::max(maxDrawdown, m_peak - profit());
+}
+
+int BucketOf(float deviation)
+{
+    if (deviation < -100.0f)
+        return 0;
+    if (deviation >= 100.0f)
+        return kBuckets - 1;
+    return 1 + std::clamp(int(std::floor((double(deviation) + 100.0) / 10.0)), 0, kBuckets - 3);
+}
+
+std::optional<int> BucketFrom(int bucket)
+{
+    return bucket <= 0 ? std::nullopt : std::optional<int>(-100 + 10 * (bucket - 1));
+}
+
+std::optional<int> BucketTo(int bucket)
+{
+    return bucket >= kBuckets - 1 ? std::nullopt : std::optional<int>(-100 + 10 * bucket);
+}
+
+namespace {
+
+// ---- Finding the races --------------------------------------------------------
+
+struct RaceJob {
+    QString name; // the win/place odds file's name
+    int listing;  // its folder's listing
+};
+
+struct Races {
+    std::vector<FolderListing> listings;
+    std::vector<RaceJob> jobs; // in ordinal file-name order
+    QStringList problems;
+};
+
+bool isOddsFileName(const QString &name)
+{
+    return MatchesWildcard(name, GetOddsFilePattern());
+}
+
+Races findRaces(const QStringList &paths, bool recursive)
+{
+    Races races;
+    QHash<QString, int> listingOf;
+    const auto listing = [&](const QString &folder) {
+        const QString key = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+        auto it = listingOf.find(key);
+        if (it == listingOf.end()) {
+            it = listingOf.insert(key, int(races.listings.size()));
+            races.listings.push_back(FolderListing::of(key));
+        }
+        return *it;
+    };
+    QSet<QString> taken; // a race named twice is taken once
+    const auto take = [&](int folder, const QString &name) {
+        const QString path = races.listings[std::size_t(folder)].folder + name;
+        if (!taken.contains(path)) {
+            taken.insert(path);
+            races.jobs.push_back({name, folder});
+        }
+    };
+
+    for (const QString &path : paths) {
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            QStringList folders {info.absoluteFilePath()};
+            if (recursive) {
+                QDirIterator it(info.absoluteFilePath(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                                QDirIterator::Subdirectories);
+                while (it.hasNext())
+                    folders.append(it.next());
+            }
+            for (const QString &folder : std::as_const(folders)) {
+                const int at = listing(folder);
+                for (const QString &name : races.listings[std::size_t(at)].files) {
+                    if (isOddsFileName(name))
+                        take(at, name);
+                }
+            }
+        } else if (info.exists() || info.isSymLink()) {
+            take(listing(info.absolutePath()), info.fileName());
+        } else {
+            races.problems.append(QStringLiteral("no such file or folder: ") + path);
+        }
+    }
+
+    // Course, meeting, day and race order is the names' ordinal order.
+    std::stable_sort(races.jobs.begin(), races.jobs.end(), [&](const RaceJob &a, const RaceJob &b) {
+        const int byName = QString::compare(a.name, b.name, Qt::CaseSensitive);
+        if (byName != 0)
+            return byName < 0;
+        return QString::compare(races.listings[std::size_t(a.listing)].folder,
+                                races.listings[std::size_t(b.listing)].folder, Qt::CaseSensitive)
+            < 0;
+    });
+    return races;
+}
+
+// ---- One race -------------------------------------------------------------------
+
+enum class Group : quint8 { Recommended, Mark, Pair };
+
+struct Bet {
+    Group group;
+    BetType type;
+    qint8 level = 0; // marks: 1 to 5
+    bool minus = false;
+    qint8 bucket = 0;
+    int row = 0; // in the bet type's grid
+    qint64 payout = 0;
+};
+
+struct Outcome {
+    bool loaded = false;
+    bool settled = false;
+    bool skipped = false;
+    QString file;
+    QStringList messages;
+    QStringList notes;
+    QString raceName;
+    std::vector<Bet> bets;
+    // The grids' texts the ledger needs, by bet type and row: label, mark,
+    // deviation, theoretical and actual price.
+    std::array<std::vector<std::array<QString, 5>>, 2> rows;
+};
+
+class Collector final : public Messages::Sink {
+public:
+    QStringList texts;
+    void show(const Messages::Message &message) override { texts.append(message.text); }
+};
+
+// The sum of the section's amounts whose combination is the pair; amounts
+// that are not whole numbers pay nothing and are noted.
+template <int N>
+qint64 payoutOf(const Slots<ResultPayout, N> &section, QStringView label, QStringList &notes)
+{
+    qint64 sum = 0;
+    for (const ResultPayout &entry : section) {
+        if (TrimSpacesView(entry.Combination) != label)
+            continue;
+        QString amount = TrimSpaces(entry.Amount);
+        amount.remove(u',');
+        bool whole = !amount.isEmpty();
+        qint64 value = 0;
+        for (QChar c : std::as_const(amount)) {
+            if (c < u'0' || c > u'9' || value > (qint64(1) << 50)) {
+                whole = false;
+                break;
+            }
+            value = value * 10 + (c.unicode() - u'0');
+        }
+        if (whole)
+            sum += value;
+        else
+            notes.append(QStringLiteral("payout \"%1\" of %2 is not a whole number").arg(entry.Amount, label));
+    }
+    return sum;
+}
+
+// The recommended bet a line of the list stands for: its bet type and pair
+// label; false for the "該当無し"/"見送りレース" lines.  The hit marking may
+// have put " ◎" or " ○" in front.
+bool recommendedBet(QStringView line, BetType &type, QStringView &label)
+{
+    if (line.startsWith(u" ◎") || line.startsWith(u" ○"))
+        line = line.mid(2);
+    if (line.startsWith(u"馬 "))
+        type = BetType::Umaren;
+    else if (line.startsWith(u"ワ "))
+        type = BetType::Wide;
+    else
+        return false;
+    label = TrimSpacesView(line.mid(2));
+    return true;
+}
+
+Outcome analyse(const RacePaths &paths, const RaceOptions &options, RaceSheet &sheet)
+{
+    Outcome outcome;
+    outcome.file = paths.odds;
+    Collector collector;
+    const Messages::ThreadCapture capture(&collector);
+
+    RaceData data;
+    if (!ReadRaceData(paths, data)) {
+        outcome.messages = collector.texts;
+        outcome.messages.append(Messages::readFailedText());
+        return outcome;
+    }
+    if (data.resultUnreadable)
+        collector.texts.append(Messages::readFailedText());
+    PutRaceOnSheet(sheet, data, options);
+    outcome.loaded = true;
+    outcome.settled = data.hasResult;
+    outcome.messages = collector.texts;
+    outcome.raceName = TrimSpaces(sheet.lblRaceName);
+    if (!outcome.settled)
+        return outcome;
+    outcome.skipped = sheet.lstKaime.value(sheet.lstKaime.size() - 1) == u"見送りレース";
+
+    const ResultData &result = data.result;
+    const auto payout = [&](BetType type, QStringView label) {
+        return type == BetType::Umaren ? payoutOf(result.UmaRen, label, outcome.notes)
+                                       : payoutOf(result.Wide, label, outcome.notes);
+    };
+
+    // Rows of each grid, which the fill leaves in pair order.
+    const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
+    std::array<QHash<QString, int>, 2> rowOfLabel;
+    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+        const TextGrid &grid = sheet.pairGrid(type);
+        auto &rows = outcome.rows[type == BetType::Umaren ? 0 : 1];
+        rows.resize(std::size_t(grid.rows()));
+        for (int r = 1; r < grid.rows(); ++r) {
+            rows[std::size_t(r)] = {grid.cell(r, PairLabel), grid.cell(r, PairMark), grid.cell(r, PairDeviation),
+                                    grid.cell(r, PairTheoretical), grid.cell(r, PairActual)};
+            rowOfLabel[type == BetType::Umaren ? 0 : 1].insert(TrimSpaces(grid.cell(r, PairLabel)), r);
+        }
+    }
+
+    for (const QString &line : std::as_const(sheet.lstKaime)) {
+        BetType type;
+        QStringView label;
+        if (!recommendedBet(line, type, label))
+            continue;
+        Bet bet {Group::Recommended, type};
+        bet.row = rowOfLabel[type == BetType::Umaren ? 0 : 1].value(label.toString());
+        bet.payout = payout(type, label);
+        outcome.bets.push_back(bet);
+    }
+
+    if (data.hasPairs) {
+        for (BetType type : {BetType::Umaren, BetType::Wide}) {
+            const TextGrid &grid = sheet.pairGrid(type);
+            const RaceOptions::Judge &judge = options.judge(type);
+            std::array<HorseForPrices, MaxHorses + 1> horses {};
+            for (int k = 1; k <= count; ++k)
+                horses[std::size_t(k)] = HorseForPricesOf(sheet, type, k);
+            int r = 1;
+            for (int i = 1; i < count; ++i) {
+                for (int j = i + 1; j <= count; ++j, ++r) {
+                    if (r >= grid.rows())
+                        break;
+                    // The prices again, as the fill computed them, for the
+                    // unrounded deviation the marks were judged by.
+                    const PairPrices prices =
+                        ComputePairPrices(sheet, type, i, j, horses[std::size_t(i)], horses[std::size_t(j)]);
+                    const bool scratched = horses[std::size_t(i)].scratched || horses[std::size_t(j)].scratched;
+                    if (scratched || !prices.deviation || !prices.actual)
+                        continue;
+                    const float d = *prices.deviation;
+                    const QStringView label = TrimSpacesView(grid.cell(r, PairLabel));
+                    const qint64 paid = payout(type, label);
+                    if (!TrimSpacesView(grid.cell(r, PairMark)).isEmpty()) {
+                        Bet mark {Group::Mark, type};
+                        mark.level = qint8(MarkLevel(judge, d));
+                        mark.minus = d < 0.0f;
+                        mark.row = r;
+                        mark.payout = paid;
+                        if (mark.level > 0)
+                            outcome.bets.push_back(mark);
+                    }
+                    Bet pair {Group::Pair, type};
+                    pair.bucket = qint8(BucketOf(d));
+                    pair.row = r;
+                    pair.payout = paid;
+                    outcome.bets.push_back(pair);
+                }
+            }
+        }
+    }
+    return outcome;
+}
+
+// ---- The run ------------------------------------------------------------------
+
+// Outcomes come back in any order; the run takes them in race order, with at
+// most `window` races ahead of it, so memory stays bounded.
+class Pipeline {
+public:
+    Pipeline(const Races &races, const RaceOptions &options, int threads, const std::atomic_bool *cancel)
+        : m_races(races)
+        , m_options(options)
+        , m_cancel(cancel)
+        , m_window(std::max(16, threads * 8))
+        , m_slots(std::size_t(m_window))
+    {
+        for (int t = 0; t < threads; ++t)
+            m_workers.emplace_back([this] { work(); });
+    }
+
+    ~Pipeline()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_changed.notify_all();
+        for (std::thread &worker : m_workers)
+            worker.join();
+    }
+
+    // The outcome of race k, waiting for it; k counts up from 0.
+    Outcome take(int k)
+    {
+        std::unique_lock lock(m_mutex);
+        Slot &slot = m_slots[std::size_t(k % m_window)];
+        m_changed.wait(lock, [&] { return slot.ready && slot.race == k; });
+        Outcome outcome = std::move(slot.outcome);
+        slot.ready = false;
+        m_consumed = k + 1;
+        lock.unlock();
+        m_changed.notify_all();
+        return outcome;
+    }
+
+private:
+    struct Slot {
+        int race = -1;
+        bool ready = false;
+        Outcome outcome;
+    };
+
+    void work()
+    {
+        RaceSheet sheet;
+        for (;;) {
+            int k = 0;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [&] { return m_stopping || m_next < m_consumed + m_window; });
+                if (m_stopping || m_next >= int(m_races.jobs.size()))
+                    return;
+                k = m_next++;
+            }
+            Outcome outcome;
+            if (!(m_cancel && m_cancel->load())) {
+                const RaceJob &job = m_races.jobs[std::size_t(k)];
+                outcome = analyse(RacePathsIn(m_races.listings[std::size_t(job.listing)], job.name), m_options, sheet);
+            }
+            {
+                const std::lock_guard lock(m_mutex);
+                Slot &slot = m_slots[std::size_t(k % m_window)];
+                slot.race = k;
+                slot.outcome = std::move(outcome);
+                slot.ready = true;
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    const Races &m_races;
+    const RaceOptions &m_options;
+    const std::atomic_bool *m_cancel;
+    const int m_window;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<Slot> m_slots;
+    std::vector<std::thread> m_workers;
+    int m_next = 0;
+    int m_consumed = 0;
+    bool m_stopping = false;
+};
+
+int typeIndex(BetType type)
+{
+    return type == BetType::Umaren ? 0 : 1;
+}
+
+void ledgerLine(const LedgerSink &ledger, const Outcome &race, const Bet &bet)
+{
+    const auto &rows = race.rows[std::size_t(typeIndex(bet.type))];
+    if (bet.row <= 0 || std::size_t(bet.row) >= rows.size())
+        return;
+    const std::array<QString, 5> &row = rows[std::size_t(bet.row)];
+    LedgerEntry entry;
+    entry.raceFile = race.file;
+    entry.raceName = race.raceName;
+    entry.group = bet.group == Group::Recommended ? QStringLiteral(u"推奨") : QStringLiteral(u"印");
+    entry.type = bet.type;
+    entry.pair = row[0];
+    entry.mark = row[1];
+    entry.deviation = row[2];
+    entry.theoretical = row[3];
+    entry.actual = row[4];
+    entry.payout = bet.payout;
+    ledger(entry);
+}
+
+} // namespace
+
+QStringList FindRaces(const QStringList &paths, bool recursive, QStringList *problems)
+{
+    const Races races = findRaces(paths, recursive);
+    if (problems)
+        *problems = races.problems;
+    QStringList files;
+    for (const RaceJob &job : races.jobs)
+        files.append(races.listings[std::size_t(job.listing)].folder + job.name);
+    return files;
+}
+
+Report Run(const Input &input, const Progress &progress, const std::atomic_bool *cancel, const LedgerSink &ledger)
+{
+    Report report;
+    const Races races = findRaces(input.paths, input.recursive);
+    report.notes = races.problems;
+    for (int t = 0; t < 2; ++t) {
+        const RaceOptions::Judge &judge = input.options.judge(t == 0 ? BetType::Umaren : BetType::Wide);
+        for (std::size_t level = 0; level < 5; ++level)
+            report.markTexts[std::size_t(t)][level] = judge.dispChar[level];
+    }
+
+    const int total = int(races.jobs.size());
+    const int threads = std::clamp(input.threads > 0 ? input.threads : QThread::idealThreadCount(), 1,
+                                   std::max(1, total));
+    Pipeline pipeline(races, input.options, total == 0 ? 0 : threads, cancel);
+    for (int k = 0; k < total; ++k) {
+        if (cancel && cancel->load()) {
+            report.cancelled = true;
+            break;
+        }
+        const Outcome race = pipeline.take(k);
+        if (cancel && cancel->load() && !race.loaded && race.messages.isEmpty()) {
+            report.cancelled = true; // not run: the worker saw the cancel
+            break;
+        }
+        ++report.races;
+        if (!race.loaded) {
+            ++report.failed;
+            report.failures.append({race.file, race.messages});
+        } else {
+            ++report.loaded;
+            if (!race.settled) {
+                ++report.unsettled;
+            } else {
+                ++report.settled;
+                report.skipped += race.skipped ? 1 : 0;
+                report.notes += race.notes;
+                for (const Bet &bet : race.bets) {
+                    const int t = typeIndex(bet.type);
+                    switch (bet.group) {
+                    case Group::Recommended:
+                        report.recommended[std::size_t(t)].add(bet.payout);
+                        report.recommended[RecommendedAll].add(bet.payout);
+                        break;
+                    case Group::Mark:
+                        report.marks[std::size_t(t)][std::size_t(bet.level - 1)][bet.minus ? 1 : 0].add(bet.payout);
+                        break;
+                    case Group::Pair:
+                        report.buckets[std::size_t(t)][std::size_t(bet.bucket)].add(bet.payout);
+                        break;
+                    }
+                    if (ledger && bet.group != Group::Pair)
+                        ledgerLine(ledger, race, bet);
+                }
+                report.curve.append({race.file, report.recommended[RecommendedUmaren].profit(),
+                                     report.recommended[RecommendedWide].profit(),
+                                     report.recommended[RecommendedAll].profit()});
+            }
+        }
+        if (progress)
+            progress(k + 1, total);
+    }
+    return report;
+}
+
+} // namespace Backtest

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "common/bet_type.h"
+#include "settings/race_options.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <optional>
+
+// What the marks and the recommended bets would have paid over past races:
+// every race is loaded as the open command loads it, with one options
+// snapshot for the whole run, and set against its result's payouts.
+namespace Backtest {
+
+using CommonFunc::BetType;
+
+constexpr qint64 kStake = 100; // yen a bet
+
+// The money of one group of bets, in yen, with the course of its profit over
+// the bets in the order they were made.
+class Figures {
+public:
+    qint64 bets = 0;
+    qint64 hits = 0;
+    qint64 stake = 0;
+    qint64 payout = 0;           // 払戻 (return)
+    qint64 maxDrawdown = 0;      // largest fall of the profit below an earlier peak
+    qint64 longestLosingRun = 0; // most bets in a row without a hit
+
+    qint64 profit() const { return payout - stake; }
+    std::optional<double> hitRate() const; // percent; none without bets
+    std::optional<double> roi() const;     // percent; none without bets
+
+    // One bet of kStake that paid `paid`.
+    void add(qint64 paid);
+
+private:
+    qint64 m_peak = 0;
+    qint64 m_run = 0;
+};
+
+// Deviation buckets of 10 points from -100 to +100, [from, to), with an open
+// tail at each end.
+constexpr int kBuckets = 22;
+int BucketOf(float deviation);
+std::optional<int> BucketFrom(int bucket); // none for the lower tail
+std::optional<int> BucketTo(int bucket);   // none for the upper tail
+
+enum Recommended { RecommendedUmaren, RecommendedWide, RecommendedAll };
+
+struct Failure {
+    QString file;
+    QStringList messages;
+};
+
+// Cumulative profit of the recommended bets after a settled race.
+struct CurvePoint {
+    QString file;
+    qint64 umaren = 0;
+    qint64 wide = 0;
+    qint64 all = 0;
+};
+
+struct Report {
+    int races = 0;     // win/place odds files found
+    int loaded = 0;
+    int failed = 0;
+    int settled = 0;   // loaded, with a result
+    int unsettled = 0; // loaded, without a readable result
+    int skipped = 0;   // settled and judged 見送りレース
+    bool cancelled = false;
+
+    std::array<Figures, 3> recommended; // by Recommended
+    // [bet type][level - 1][0: deviation >= 0, 1: below 0]
+    std::array<std::array<std::array<Figures, 2>, 5>, 2> marks;
+    std::array<std::array<QString, 5>, 2> markTexts; // the levels' marks
+    std::array<std::array<Figures, kBuckets>, 2> buckets;
+
+    QList<Failure> failures;
+    QStringList notes; // payouts whose amount is not a whole number, paths that are no race
+    QList<CurvePoint> curve;
+};
+
+// One bet of the ledger: a recommended bet or a marked pair of a settled race.
+struct LedgerEntry {
+    QString raceFile;
+    QString raceName;
+    QString group; // "推奨" or "印"
+    BetType type = BetType::Umaren;
+    QString pair;  // the grid's label, " 1- 2"
+    QString mark;
+    QString deviation; // as the grid shows them
+    QString theoretical;
+    QString actual;
+    qint64 stake = kStake;
+    qint64 payout = 0;
+};
+
+struct Input {
+    QStringList paths; // folders, or win/place odds files
+    bool recursive = false;
+    CommonFunc::RaceOptions options;
+    int threads = 0; // 0: one per core
+};
+
+// The win/place odds files the paths hold, as the open dialog matches them,
+// in ordinal file-name order; paths that are neither a folder nor a file are
+// listed in *problems.
+QStringList FindRaces(const QStringList &paths, bool recursive, QStringList *problems = nullptr);
+
+using Progress = std::function<void(int done, int total)>;
+using LedgerSink = std::function<void(const LedgerEntry &)>;
+
+// Runs the backtest.  Races are analysed on `threads` threads and taken in
+// file-name order, so the figures do not depend on the thread count.  Never
+// shows a message: a race's messages are kept with its failure.  `progress`
+// and `ledger` are called on the calling thread; `cancel` stops the run
+// between races (the report then holds the races done and says so).
+Report Run(const Input &input, const Progress &progress = {}, const std::atomic_bool *cancel = nullptr,
+           const LedgerSink &ledger = {});
+
+} // namespace Backtest

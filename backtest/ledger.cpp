@@ -1,0 +1,38 @@
+#include "backtest/ledger.h"
+
+#include "export/csv_file.h"
+
+namespace Backtest {
+
+QString BetTypeName(BetType type)
+{
+    return type == BetType::Umaren ? QStringLiteral(u"馬連") : QStringLiteral(u"ワイド");
+}
+
+bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QString *errorText)
+{
+    CsvFile file;
+    CsvLine head;
+    for (const char16_t *text : {u"レースファイル", u"レース名", u"区分", u"券種", u"組番", u"判定", u"乖離％",
+                                 u"理論値", u"実際値", u"投資", u"払戻"})
+        head.addText(QString::fromUtf16(text));
+    file.addLine(head);
+    for (const LedgerEntry &e : entries) {
+        CsvLine line;
+        line.addText(e.raceFile);
+        line.addText(e.raceName);
+        line.addText(e.group);
+        line.addText(BetTypeName(e.type));
+        line.addText(e.pair);
+        line.addText(e.mark);
+        line.addValueOf(e.deviation);
+        line.addValueOf(e.theoretical);
+        line.addValueOf(e.actual);
+        line.addWholeNumber(e.stake);
+        line.addWholeNumber(e.payout);
+        file.addLine(line);
+    }
+    return file.save(path, errorText);
+}
+
+} // namespace Backtest

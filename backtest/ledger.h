@@ -1,0 +1,17 @@
+#pragma once
+
+#include "backtest/backtest.h"
+
+#include <QList>
+#include <QString>
+
+namespace Backtest {
+
+// Writes the ledger as the race CSV is written (code page 932, CR LF, in one
+// atomic replacement): a heading, then a line a bet.  On failure *errorText
+// receives the reason and an earlier file stays as it was.
+bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QString *errorText = nullptr);
+
+QString BetTypeName(BetType type); // "馬連" or "ワイド"
+
+} // namespace Backtest
