@@ -208,8 +208,10 @@ qint64 payoutOf(const Slots<ResultPayout, N> &section, QStringView label, QStrin
         }
         if (whole)
             sum += value;
-        else
-            notes.append(QStringLiteral("payout \"%1\" of %2 is not a whole number").arg(entry.Amount, label));
+        else if (const QString note = QStringLiteral("payout \"%1\" of %2 is not a whole number")
+                                          .arg(TrimSpaces(entry.Amount), label);
+                 !notes.contains(note))
+            notes.append(note);
     }
     return sum;
 }
@@ -493,7 +495,8 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
             } else {
                 ++report.settled;
                 report.skipped += race.skipped ? 1 : 0;
-                report.notes += race.notes;
+                for (const QString &note : race.notes)
+                    report.notes.append(race.file + QStringLiteral(": ") + note);
                 for (const Bet &bet : race.bets) {
                     const int t = typeIndex(bet.type);
                     switch (bet.group) {

@@ -26,6 +26,8 @@ struct RaceFiles {
     QString startTime = QStringLiteral("1535");
     bool entry = true;
     QList<QString> wideResults; // combinations of the wide payouts; empty means no result file
+    QList<QString> wideAmounts; // their amounts, by entry; "     300" where absent
+    QList<std::pair<QString, QString>> umarenPayouts; // combination and amount; blank where absent
 
     // Writes Zo-<id>.jra and its siblings into folder; returns the odds path.
     QString write(const QString &folder, const QString &id = QStringLiteral("0101A.jra")) const
@@ -57,10 +59,14 @@ struct RaceFiles {
                     + QByteArray(12, ' ');
             ks += QByteArray(5, ' ');
             ks += field(QStringLiteral(" 1"), 2) + field(QStringLiteral("     250"), 8) + QByteArray(20, ' ');
-            ks += QByteArray(50, ' ') + QByteArray(36, ' ') + QByteArray(42, ' ');
+            ks += QByteArray(50, ' ') + QByteArray(36, ' ');
+            for (int k = 0; k < 3; ++k)
+                ks += k < umarenPayouts.size() ? field(umarenPayouts[k].first, 6) + field(umarenPayouts[k].second, 8)
+                                               : QByteArray(14, ' ');
             for (int k = 0; k < 11; ++k)
-                ks += k < wideResults.size() ? field(wideResults[k], 6) + field(QStringLiteral("     300"), 8)
-                                             : QByteArray(14, ' ');
+                ks += k < wideResults.size()
+                    ? field(wideResults[k], 6) + field(wideAmounts.value(k, QStringLiteral("     300")), 8)
+                    : QByteArray(14, ' ');
             Q_ASSERT(ks.size() == 687);
             PatBytes::write(folder + QStringLiteral("/Ks-") + id.left(1) + QStringLiteral("99") + id.mid(1), ks);
         }

@@ -1,0 +1,302 @@
+#include "backtest/backtest.h"
+
+#include "backtest/ledger.h"
+#include "settings/race_options.h"
+#include "support/race_files.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Backtest;
+
+namespace {
+
+QString u16(const char16_t *text) { return QString::fromUtf16(text); }
+
+RaceFiles::Horse horse(const char *tan, const char *fukuMin, const char *fukuMax)
+{
+    return {QString::fromLatin1(tan), QString::fromLatin1(fukuMin), QString::fromLatin1(fukuMax), QString()};
+}
+
+RaceFiles::Pair pair(const char *umaren, const char *wideMin, const char *wideMax)
+{
+    return {QString::fromLatin1(umaren), QString::fromLatin1(wideMin), QString::fromLatin1(wideMax)};
+}
+
+RaceFiles fourHorses()
+{
+    RaceFiles race;
+    race.horses = {horse("2.0", "1.1", "1.3"), horse("4.0", "1.5", "2.0"), horse("8.0", "2.0", "3.0"),
+                   horse("16.0", "3.0", "5.0")};
+    race.pairs = {pair("25.0", "3.0", "5.0"), pair("10.0", "2.0", "3.0"),  pair("20.0", "4.0", "6.0"),
+                  pair("30.0", "5.0", "9.0"), pair("50.0", "8.0", "12.0"), pair("90.0", "15.0", "25.0")};
+    return race;
+}
+
+struct Money {
+    qint64 bets, hits, stake, payout;
+};
+
+bool same(const Figures &f, const Money &m)
+{
+    return f.bets == m.bets && f.hits == m.hits && f.stake == m.stake && f.payout == m.payout;
+}
+
+QString describe(const Figures &f)
+{
+    return QStringLiteral("%1 bets, %2 hits, %3 staked, %4 returned").arg(f.bets).arg(f.hits).arg(f.stake).arg(f.payout);
+}
+
+// Five races in file-name order:
+//   A 0101A  settled; umaren 1-2 pays 2,500
+//   B 0102A  settled, the prices of A; umaren 1-2 and 1-4 both pay (a dead
+//            heat for second), wide 1-3 is listed twice (300 and 310), wide
+//            1-4 pays "12x", which is no whole number
+//   C 0103A  no result: unsettled
+//   D 0104A  a win/place odds file cut short: failed
+//   E 0105A  settled, every umaren at 4.0: no recommended bet (見送り)
+// Worked out by hand from the support rates 0.400, 0.200, 0.100, 0.050
+// (win) and 0.222, 0.152, 0.107, 0.067 (place):
+//   A and B recommend umaren 1-2 (T 3.2, D +87.1) and 1-4 (T 13.8, D +31.0);
+//   they mark umaren 1-2 × (+87.1), wide 1-3 △ (-75.0), wide 1-4 × (-42.6).
+//   E marks umaren 1-3 × (-68.7), 1-4 ▲ (-244.8), 2-3 ▲ (-297.1), 2-4 ◎
+//   (-714.3), and wide 1-3 △ (-75.0), 1-4 ▲ (-185.2), 2-3 ▲ (-167.4),
+//   2-4 ◎ (-336.2), 3-4 ◎ (-536.5).
+QString writeFolder(const QString &folder)
+{
+    RaceFiles a = fourHorses();
+    a.wideResults = {QStringLiteral(" 1- 2"), QStringLiteral(" 1- 3"), QStringLiteral(" 2- 3")};
+    a.umarenPayouts = {{QStringLiteral(" 1- 2"), QStringLiteral("   2,500")}};
+    a.write(folder, QStringLiteral("0101A.jra"));
+
+    RaceFiles b = fourHorses();
+    b.wideResults = {QStringLiteral(" 1- 3"), QStringLiteral(" 1- 3"), QStringLiteral(" 1- 4")};
+    b.wideAmounts = {QStringLiteral("     300"), QStringLiteral("     310"), QStringLiteral("     12x")};
+    b.umarenPayouts = {{QStringLiteral(" 1- 2"), QStringLiteral("   1,200")},
+                       {QStringLiteral(" 1- 4"), QStringLiteral("   1,830")}};
+    b.write(folder, QStringLiteral("0102A.jra"));
+
+    fourHorses().write(folder, QStringLiteral("0103A.jra"));
+
+    QFile cut(folder + QStringLiteral("/Zo-0104A.jra"));
+    if (!cut.open(QIODevice::WriteOnly) || cut.write("0000") != 4)
+        return QString();
+    cut.close();
+
+    RaceFiles e = fourHorses();
+    for (RaceFiles::Pair &p : e.pairs)
+        p = pair("4.0", "2.0", "3.0");
+    e.wideResults = {QStringLiteral(" 1- 3"), QStringLiteral(" 1- 2"), QStringLiteral(" 2- 3")};
+    e.wideAmounts = {QStringLiteral("     150"), QStringLiteral("     120"), QStringLiteral("     200")};
+    e.umarenPayouts = {{QStringLiteral(" 1- 3"), QStringLiteral("     400")}};
+    e.write(folder, QStringLiteral("0105A.jra"));
+    return folder;
+}
+
+Report run(const QString &folder, int threads, QList<LedgerEntry> *ledger = nullptr)
+{
+    Input input;
+    input.paths = {folder};
+    input.options = CommonFunc::DefaultRaceOptions();
+    input.threads = threads;
+    LedgerSink keep;
+    if (ledger)
+        keep = [ledger](const LedgerEntry &entry) { ledger->append(entry); };
+    return Run(input, {}, nullptr, keep);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Money)
+
+class TestBacktest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_folder;
+
+private slots:
+    void initTestCase() { QVERIFY(!(m_folder = writeFolder(m_dir.path())).isEmpty()); }
+    void countsAndFailures();
+    void recommendedBets();
+    void marksByLevelAndSign_data();
+    void marksByLevelAndSign();
+    void buckets();
+    void ledgerInRaceOrder();
+    void threadCountChangesNothing();
+    void emptyFolderAndCancel();
+};
+
+void TestBacktest::countsAndFailures()
+{
+    const Report r = run(m_folder, 2);
+    QCOMPARE(r.races, 5);
+    QCOMPARE(r.loaded, 4);
+    QCOMPARE(r.failed, 1);
+    QCOMPARE(r.settled, 3);
+    QCOMPARE(r.unsettled, 1);
+    QCOMPARE(r.skipped, 1);
+    QCOMPARE(r.failures.size(), 1);
+    QVERIFY(r.failures[0].file.endsWith(QStringLiteral("/Zo-0104A.jra")));
+    QCOMPARE(r.failures[0].messages.last(), u16(u"ファイルの読み込みに失敗しました。"));
+    QCOMPARE(r.notes, QStringList {m_folder + QStringLiteral("/Zo-0102A.jra: payout \"12x\" of 1- 4 is not a whole number")});
+    QCOMPARE(r.curve.size(), 3);
+}
+
+void TestBacktest::recommendedBets()
+{
+    const Report r = run(m_folder, 2);
+    // A: 1-2 pays 2,500, 1-4 nothing; B: 1,200 and 1,830; E none.
+    const Figures &umaren = r.recommended[RecommendedUmaren];
+    QVERIFY2(same(umaren, {4, 3, 400, 5530}), qPrintable(describe(umaren)));
+    QCOMPARE(umaren.profit(), qint64(5130));
+    QCOMPARE(umaren.maxDrawdown, qint64(100)); // +2,400, then +2,300
+    QCOMPARE(umaren.longestLosingRun, qint64(1));
+    QCOMPARE(*umaren.hitRate(), 75.0);
+    QCOMPARE(*umaren.roi(), 1382.5);
+    QVERIFY(same(r.recommended[RecommendedWide], {0, 0, 0, 0}));
+    QVERIFY(!r.recommended[RecommendedWide].roi()); // no bets: no rate, shown as "-"
+    QVERIFY(same(r.recommended[RecommendedAll], {4, 3, 400, 5530}));
+    QCOMPARE(r.curve.last().umaren, qint64(5130));
+    QCOMPARE(r.curve.last().all, qint64(5130));
+}
+
+void TestBacktest::marksByLevelAndSign_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<int>("sign"); // 0: plus, 1: minus
+    QTest::addColumn<Money>("money");
+    QTest::addColumn<qint64>("drawdown");
+    QTest::addColumn<qint64>("losingRun");
+    QTest::newRow("umaren × +: A and B 1-2") << 0 << 5 << 0 << Money {2, 2, 200, 3700} << qint64(0) << qint64(0);
+    QTest::newRow("umaren × -: E 1-3") << 0 << 5 << 1 << Money {1, 1, 100, 400} << qint64(0) << qint64(0);
+    QTest::newRow("umaren ▲ -: E 1-4, 2-3") << 0 << 3 << 1 << Money {2, 0, 200, 0} << qint64(200) << qint64(2);
+    QTest::newRow("umaren ◎ -: E 2-4") << 0 << 1 << 1 << Money {1, 0, 100, 0} << qint64(100) << qint64(1);
+    QTest::newRow("umaren ◎ +: none") << 0 << 1 << 0 << Money {0, 0, 0, 0} << qint64(0) << qint64(0);
+    QTest::newRow("wide △ -: A 1-3, B 1-3 dead heat, E 1-3")
+        << 1 << 4 << 1 << Money {3, 3, 300, 1060} << qint64(0) << qint64(0);
+    QTest::newRow("wide × -: A and B 1-4") << 1 << 5 << 1 << Money {2, 0, 200, 0} << qint64(200) << qint64(2);
+    QTest::newRow("wide ▲ -: E 1-4, 2-3") << 1 << 3 << 1 << Money {2, 1, 200, 200} << qint64(100) << qint64(1);
+    QTest::newRow("wide ◎ -: E 2-4, 3-4") << 1 << 1 << 1 << Money {2, 0, 200, 0} << qint64(200) << qint64(2);
+}
+
+void TestBacktest::marksByLevelAndSign()
+{
+    QFETCH(int, type);
+    QFETCH(int, level);
+    QFETCH(int, sign);
+    QFETCH(Money, money);
+    QFETCH(qint64, drawdown);
+    QFETCH(qint64, losingRun);
+    const Report r = run(m_folder, 2);
+    const Figures &f = r.marks[std::size_t(type)][std::size_t(level - 1)][std::size_t(sign)];
+    QVERIFY2(same(f, money), qPrintable(describe(f)));
+    QCOMPARE(f.maxDrawdown, drawdown);
+    QCOMPARE(f.longestLosingRun, losingRun);
+    QCOMPARE(r.markTexts[std::size_t(type)][std::size_t(level - 1)],
+             CommonFunc::DefaultRaceOptions().uma.dispChar[std::size_t(level - 1)]);
+}
+
+void TestBacktest::buckets()
+{
+    const Report r = run(m_folder, 2);
+    // Six pairs a settled race and bet type; every payout of a pair counts.
+    for (int t = 0; t < 2; ++t) {
+        qint64 bets = 0;
+        qint64 payout = 0;
+        for (const Figures &f : r.buckets[std::size_t(t)]) {
+            bets += f.bets;
+            payout += f.payout;
+        }
+        QCOMPARE(bets, qint64(18));
+        QCOMPARE(payout, t == 0 ? qint64(5930) : qint64(1980));
+    }
+    // A's and B's umaren 1-2 at +87.1 lie in [80, 90).
+    QCOMPARE(BucketOf(87.1f), 19);
+    QCOMPARE(*BucketFrom(19), 80);
+    QCOMPARE(*BucketTo(19), 90);
+    QVERIFY(same(r.buckets[0][19], {2, 2, 200, 3700}));
+    QCOMPARE(BucketOf(-100.0f), 1);
+    QCOMPARE(BucketOf(-100.01f), 0);
+    QCOMPARE(BucketOf(-0.01f), 10);
+    QCOMPARE(BucketOf(0.0f), 11);
+    QCOMPARE(BucketOf(99.99f), 20);
+    QCOMPARE(BucketOf(100.0f), 21);
+    QVERIFY(!BucketFrom(0) && !BucketTo(21));
+}
+
+void TestBacktest::ledgerInRaceOrder()
+{
+    QList<LedgerEntry> ledger;
+    run(m_folder, 2, &ledger);
+    QStringList lines;
+    for (const LedgerEntry &e : ledger)
+        lines << QStringLiteral("%1 %2 %3 %4 %5 %6")
+                     .arg(e.raceFile.right(9), e.group, BetTypeName(e.type), e.pair, e.mark)
+                     .arg(e.payout);
+    const QStringList expected {
+        u16(u"0101A.jra 推奨 馬連  1- 2 × 2500"),  u16(u"0101A.jra 推奨 馬連  1- 4  0"),
+        u16(u"0101A.jra 印 馬連  1- 2 × 2500"),    u16(u"0101A.jra 印 ワイド  1- 3 △ 300"),
+        u16(u"0101A.jra 印 ワイド  1- 4 × 0"),      u16(u"0102A.jra 推奨 馬連  1- 2 × 1200"),
+        u16(u"0102A.jra 推奨 馬連  1- 4  1830"),   u16(u"0102A.jra 印 馬連  1- 2 × 1200"),
+        u16(u"0102A.jra 印 ワイド  1- 3 △ 610"),    u16(u"0102A.jra 印 ワイド  1- 4 × 0"),
+        u16(u"0105A.jra 印 馬連  1- 3 × 400"),     u16(u"0105A.jra 印 馬連  1- 4 ▲ 0"),
+        u16(u"0105A.jra 印 馬連  2- 3 ▲ 0"),       u16(u"0105A.jra 印 馬連  2- 4 ◎ 0"),
+        u16(u"0105A.jra 印 ワイド  1- 3 △ 150"),    u16(u"0105A.jra 印 ワイド  1- 4 ▲ 0"),
+        u16(u"0105A.jra 印 ワイド  2- 3 ▲ 200"),    u16(u"0105A.jra 印 ワイド  2- 4 ◎ 0"),
+        u16(u"0105A.jra 印 ワイド  3- 4 ◎ 0"),
+    };
+    QCOMPARE(lines, expected);
+    QCOMPARE(ledger[0].deviation, QStringLiteral("+87.1"));
+    QCOMPARE(ledger[0].theoretical, QStringLiteral("3.2"));
+
+    QTemporaryDir out;
+    const QString path = out.filePath(QStringLiteral("ledger.csv"));
+    QVERIFY(WriteLedgerFile(ledger, path));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = file.readAll().split('\n');
+    QCOMPARE(rows.size(), ledger.size() + 2); // the heading, and nothing after the last CR LF
+    QVERIFY2(rows[1].endsWith(",87.1,3.2,25,100,2500\r"), rows[1].constData());
+}
+
+void TestBacktest::threadCountChangesNothing()
+{
+    QList<LedgerEntry> one;
+    QList<LedgerEntry> many;
+    const Report a = run(m_folder, 1, &one);
+    const Report b = run(m_folder, 7, &many);
+    QCOMPARE(one.size(), many.size());
+    for (qsizetype k = 0; k < one.size(); ++k)
+        QCOMPARE(one[k].raceFile + one[k].pair, many[k].raceFile + many[k].pair);
+    for (std::size_t t = 0; t < 2; ++t) {
+        for (std::size_t k = 0; k < std::size_t(kBuckets); ++k) {
+            const Figures &f = b.buckets[t][k];
+            QVERIFY(same(a.buckets[t][k], {f.bets, f.hits, f.stake, f.payout}));
+            QCOMPARE(a.buckets[t][k].maxDrawdown, f.maxDrawdown);
+        }
+    }
+    QCOMPARE(a.curve.size(), b.curve.size());
+    QCOMPARE(a.recommended[RecommendedAll].maxDrawdown, b.recommended[RecommendedAll].maxDrawdown);
+}
+
+void TestBacktest::emptyFolderAndCancel()
+{
+    QTemporaryDir empty;
+    const Report none = run(empty.path(), 2);
+    QCOMPARE(none.races, 0);
+    QVERIFY(!none.recommended[RecommendedAll].roi());
+
+    Input input;
+    input.paths = {m_folder};
+    input.options = CommonFunc::DefaultRaceOptions();
+    const std::atomic_bool cancel {true};
+    const Report stopped = Run(input, {}, &cancel);
+    QVERIFY(stopped.cancelled);
+    QCOMPARE(stopped.races, 0);
+}
+
+QTEST_GUILESS_MAIN(TestBacktest)
+#include "test_backtest.moc"
