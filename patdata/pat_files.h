@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -222,6 +223,11 @@ struct FolderListing {
     QString folder;        // with its trailing separator, or ""
     QStringList files;     // names of the files, in ordinal order
     QSet<QString> entries; // names of every entry
+    // The first file, in ordinal order, of each case-folded name.
+    QHash<QString, QString> byFoldedName;
+    // Files named like result files ("Ks-" + c + two characters + rest), in
+    // ordinal order, by the case-folded name without the two characters.
+    QHash<QString, QStringList> resultsByKey;
     static FolderListing of(const QString &folder);
 };
 RacePaths RacePathsIn(const FolderListing &listing, const QString &oddsName);

@@ -174,21 +174,34 @@ FolderListing FolderListing::of(const QString &folder)
     const QStringList entries =
         dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     listing.entries = QSet<QString>(entries.begin(), entries.end());
+    for (const QString &name : std::as_const(listing.files)) {
+        const QString folded = name.toCaseFolded();
+        if (!listing.byFoldedName.contains(folded))
+            listing.byFoldedName.insert(folded, name);
+        // Every "ks-" in the name may be the one a race's pattern puts there.
+        for (qsizetype at = folded.indexOf(u"ks-"); at >= 0 && at + 6 <= folded.size();
+             at = folded.indexOf(u"ks-", at + 1))
+            listing.resultsByKey[folded.left(at + 4) + folded.mid(at + 6)].append(name);
+    }
     return listing;
 }
 
 RacePaths RacePathsIn(const FolderListing &listing, const QString &oddsName)
 {
+    // The rules of GetEntryFileName, GetPairOddsFileName and FindResultFile,
+    // answered from the listing's indexes.
     const auto sibling = [&](const QString &prefix) {
         const QString name = siblingNameOf(oddsName, prefix);
         if (name.isEmpty())
             return name;
         if (listing.entries.contains(name))
             return listing.folder + name;
-        const QString found = firstIgnoringCase(listing.files, name);
-        return listing.folder + (found.isEmpty() ? name : found);
+        return listing.folder + listing.byFoldedName.value(name.toCaseFolded(), name);
     };
-    const QString result = ResultPattern(oddsName).firstIn(listing.files);
+    const ResultPattern pattern(oddsName);
+    const QString result = pattern.valid
+        ? pattern.firstIn(listing.resultsByKey.value((pattern.head + pattern.tail).toCaseFolded()))
+        : QString();
     return {listing.folder + oddsName, sibling(QStringLiteral("De-")), sibling(QStringLiteral("Uo-")),
             result.isEmpty() ? result : listing.folder + result};
 }

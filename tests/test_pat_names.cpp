@@ -7,6 +7,7 @@
 #include <QTest>
 
 using namespace CommonFunc;
+using namespace Qt::StringLiterals;
 
 class TestPatNames : public QObject {
     Q_OBJECT
@@ -30,6 +31,7 @@ private slots:
     void filterAndPattern();
     void wildcard_data();
     void wildcard();
+    void listingFindsWhatTheSearchFinds();
 };
 
 void TestPatNames::siblings_data()
@@ -156,6 +158,38 @@ void TestPatNames::wildcard()
     QFETCH(QString, pattern);
     QFETCH(bool, matches);
     QCOMPARE(MatchesWildcard(name, pattern), matches);
+}
+
+// A folder listed once must give every race the files a search of its own
+// gives: exact names first, other letter cases, the first result in
+// ordinal order, names with "ks-" and wildcard characters of their own.
+void TestPatNames::listingFindsWhatTheSearchFinds()
+{
+    QTemporaryDir dir;
+    const QString base = dir.path() + u'/';
+    const QStringList names {
+        u"Zo-0101A.jra"_s,    u"De-0101A.jra"_s,     u"uo-0101a.JRA"_s,     u"Ks-0zz101A.jra"_s,   u"KS-0AA101a.jra"_s,
+        u"Zo-0202B.jra"_s,    u"DE-0202B.jra"_s,     u"de-0202B.jra"_s,     u"ks-0xy202B.jra"_s,   u"xks-Zo-1.jra"_s,
+        u"Zo-1.jra"_s,        u"Ks-1ab.jra"_s,       u"ks-Zo-1.jra"_s,      u"Zo-0*.jra"_s,        u"Ks-0ab*.jra"_s,
+        u"Ks-012345.jra"_s,   u"Zo-0303.jra"_s,      u"Ks-0aa303.jra"_s,    u"Ks-0bb303.jra.bak"_s, u"zo-0404.jra"_s,
+    };
+    for (const QString &name : names) {
+        QFile file(base + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(QDir().mkpath(base + u"Uo-0303.jra"_s)); // a folder is no sibling file
+    const FolderListing listing = FolderListing::of(dir.path());
+    for (const QString &name : names) {
+        if (!name.startsWith(u"zo-"_s, Qt::CaseInsensitive))
+            continue;
+        const RacePaths searched = RacePathsOf(base + name);
+        const RacePaths listed = RacePathsIn(listing, name);
+        QCOMPARE(listed.odds, searched.odds);
+        QCOMPARE(listed.entry, searched.entry);
+        QCOMPARE(listed.pairs, searched.pairs);
+        QCOMPARE(listed.result, searched.result);
+    }
+    QCOMPARE(RacePathsIn(listing, u"Zo-0101A.jra"_s).result, base + u"KS-0AA101a.jra"_s);
 }
 
 QTEST_GUILESS_MAIN(TestPatNames)
