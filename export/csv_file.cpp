@@ -3,8 +3,6 @@
 #include "common/text_convert.h"
 #include "patdata/cp932.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 
 void CsvLine::startField()
@@ -61,25 +59,6 @@ bool writeAll(QFileDevice &file, const QByteArray &bytes)
     return true;
 }
 
-// For a folder that takes no new file: the new bytes go over the old ones
-// and the file is cut to size after them.  When a write fails, the old bytes
-// go back into the space the file already had.
-bool rewriteInPlace(const QString &path, const QByteArray &bytes, QString *errorText)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-        *errorText = file.errorString();
-        return false;
-    }
-    const QByteArray old = file.readAll();
-    if (file.error() == QFileDevice::NoError && file.seek(0) && writeAll(file, bytes) && file.resize(bytes.size()))
-        return true;
-    *errorText = file.errorString();
-    if (file.seek(0) && writeAll(file, old))
-        file.resize(old.size());
-    return false;
-}
-
 } // namespace
 
 bool CsvFile::save(const QString &path, QString *errorText) const
@@ -95,28 +74,16 @@ bool CsvFile::save(const QString &path, QString *errorText) const
     }
     const QByteArray bytes = Cp932::encode(text);
 
-    QString error;
-    {
-        // Unbuffered: a buffered tail is written by commit(), which does not
-        // notice when that write fails and puts the cut file in place.
-        QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-            if (writeAll(file, bytes) && file.commit())
-                return true;
-            if (errorText)
-                *errorText = file.errorString();
-            return false; // the temporary file goes with `file`
-        }
-        error = file.errorString();
-    }
-    // Some network and synced folders let a file be rewritten but not
-    // replaced by rename; there it is written in place.
-    const QFileInfo target(path);
-    if (target.isFile() && !QFileInfo(target.absolutePath()).isWritable()) {
-        if (rewriteInPlace(path, bytes, &error))
+    // Never written over in place, not even where the folder takes no new
+    // file: a process killed part-way would leave the old content lost.
+    // Unbuffered: a buffered tail is written by commit(), which does not
+    // notice when that write fails and puts the cut file in place.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        if (writeAll(file, bytes) && file.commit())
             return true;
     }
     if (errorText)
-        *errorText = error;
-    return false;
+        *errorText = file.errorString();
+    return false; // the temporary file goes with `file`
 }

@@ -41,11 +41,9 @@ public:
 
     const QStringList &lines() const { return m_lines; }
 
-    // Replaces the file at path as a whole: on failure *errorText (when given)
-    // receives the system's description of the error, and a file already
-    // there keeps its content.  Only in a folder where no temporary file can
-    // be made beside it is a writable file overwritten in place; a failure
-    // part-way then writes its old content back.
+    // Replaces the file at path as a whole, by a new file renamed over it:
+    // on failure *errorText (when given) receives the system's description of
+    // the error, and a file already there keeps its content.
     bool save(const QString &path, QString *errorText = nullptr) const;
 
 private:

@@ -905,7 +905,8 @@ void TestBadInput::saveFaults_data()
 
     QTest::newRow("disk full") << true << true << true;
     QTest::newRow("disk full, no earlier file") << true << true << false;
-    // No temporary file can be made here, so the earlier file is written over.
+    // No temporary file can be made here, and the earlier file is not written
+    // over in place either.
     QTest::newRow("disk full, folder takes no new file") << true << false << true;
     QTest::newRow("read-only folder, no earlier file") << false << false << false;
 }

@@ -61,6 +61,8 @@ int runInChild(bool unprivileged, const std::function<int()> &body)
     return WEXITSTATUS(status);
 }
 
+QByteArray encoded(const QString &path) { return QFile::encodeName(path); }
+
 } // namespace
 
 Q_DECLARE_METATYPE(CsvLine)
@@ -78,6 +80,8 @@ private slots:
     void permissions_data();
     void permissions();
     void fileSizeLimitKeepsOldFile();
+    void killedPartWayKeepsOldFile_data();
+    void killedPartWayKeepsOldFile();
 };
 
 void TestCsvFile::fields_data()
@@ -206,8 +210,9 @@ void TestCsvFile::permissions_data()
     QTest::addColumn<int>("existingMode"); // 0: no file there
     QTest::addColumn<bool>("saved");
 
-    // Where no temporary file can be made, a writable file is written in place.
-    QTest::newRow("read-only folder, writable file") << false << 0666 << true;
+    // Where no temporary file can be made, the save fails rather than write
+    // over the file in place (see killedPartWayKeepsOldFile).
+    QTest::newRow("read-only folder, writable file") << false << 0666 << false;
     QTest::newRow("read-only folder, no file") << false << 0 << false;
     QTest::newRow("read-only folder, read-only file") << false << 0444 << false;
     QTest::newRow("writable folder, read-only file") << true << 0444 << false;
@@ -279,6 +284,48 @@ void TestCsvFile::fileSizeLimitKeepsOldFile()
     QCOMPARE(readAll(path), QByteArray("old\r\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList {QStringLiteral("out.csv")});
+}
+
+// A save killed part-way (the file size limit's signal, not ignored) leaves
+// the old file whole, also where the folder takes no new file.
+void TestCsvFile::killedPartWayKeepsOldFile_data()
+{
+    QTest::addColumn<bool>("folderWritable");
+    QTest::addColumn<int>("result");
+    QTest::newRow("writable folder") << true << -1;
+    QTest::newRow("read-only folder") << false << int(FailedWithError);
+}
+
+void TestCsvFile::killedPartWayKeepsOldFile()
+{
+    QFETCH(bool, folderWritable);
+    QFETCH(int, result);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(::chmod(encoded(dir.path()).constData(), 0777) == 0);
+    const QString folder = dir.filePath(QStringLiteral("target"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("target")));
+    const QString path = folder + QStringLiteral("/out.csv");
+    const QByteArray old = QByteArray("old,\"content\"\r\n").repeated(200);
+    QVERIFY(writeAll(path, old));
+    QVERIFY(::chmod(encoded(path).constData(), 0666) == 0);
+    QVERIFY(::chmod(encoded(folder).constData(), folderWritable ? 0777 : 0555) == 0);
+
+    CsvFile file;
+    for (int i = 0; i < 2000; ++i)
+        file.addRawLine(QStringLiteral("new line %1").arg(i));
+    const int got = runInChild(!folderWritable, [&] {
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit limit {1000, 1000};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return int(Inconsistent);
+        return saveResult(file, path);
+    });
+    QVERIFY(::chmod(encoded(folder).constData(), 0755) == 0);
+    if (got == CannotDropRoot)
+        QSKIP("running as root and cannot switch to an unprivileged user");
+    QCOMPARE(got, result);
+    QCOMPARE(readAll(path), old);
 }
 
 QTEST_GUILESS_MAIN(TestCsvFile)
