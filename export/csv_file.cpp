@@ -3,7 +3,13 @@
 #include "common/text_convert.h"
 #include "patdata/cp932.h"
 
+#include <QFile>
 #include <QSaveFile>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 void CsvLine::startField()
 {
@@ -59,6 +65,32 @@ bool writeAll(QFileDevice &file, const QByteArray &bytes)
     return true;
 }
 
+#ifdef Q_OS_UNIX
+bool statFile(const QString &path, struct stat &info)
+{
+    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0;
+}
+#endif
+
+// The new file takes the owner and group of the file it replaces, so that a
+// save as root leaves a user's file theirs.  Only root may give a file away;
+// anyone else may still keep the group when they are in it.
+void keepOwner(QFileDevice &file, const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat old;
+    const int handle = file.handle();
+    if (handle < 0 || !statFile(path, old) || !S_ISREG(old.st_mode))
+        return;
+    if (::fchown(handle, old.st_uid, old.st_gid) == 0)
+        return;
+    [[maybe_unused]] const int groupOnly = ::fchown(handle, uid_t(-1), old.st_gid);
+#else
+    Q_UNUSED(file);
+    Q_UNUSED(path);
+#endif
+}
+
 } // namespace
 
 bool CsvFile::save(const QString &path, QString *errorText) const
@@ -80,6 +112,7 @@ bool CsvFile::save(const QString &path, QString *errorText) const
     // notice when that write fails and puts the cut file in place.
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        keepOwner(file, path);
         if (writeAll(file, bytes) && file.commit())
             return true;
     }

@@ -41,9 +41,11 @@ public:
 
     const QStringList &lines() const { return m_lines; }
 
-    // Replaces the file at path as a whole, by a new file renamed over it:
-    // on failure *errorText (when given) receives the system's description of
-    // the error, and a file already there keeps its content.
+    // Replaces the file at path as a whole, by a new file renamed over it
+    // that keeps the old one's permissions and, where this process may set
+    // them, its owner and group.  On failure *errorText (when given) receives
+    // the system's description of the error, and a file already there keeps
+    // its content.
     bool save(const QString &path, QString *errorText = nullptr) const;
 
 private:

@@ -82,6 +82,8 @@ private slots:
     void fileSizeLimitKeepsOldFile();
     void killedPartWayKeepsOldFile_data();
     void killedPartWayKeepsOldFile();
+    void keepsOwner_data();
+    void keepsOwner();
 };
 
 void TestCsvFile::fields_data()
@@ -326,6 +328,46 @@ void TestCsvFile::killedPartWayKeepsOldFile()
         QSKIP("running as root and cannot switch to an unprivileged user");
     QCOMPARE(got, result);
     QCOMPARE(readAll(path), old);
+}
+
+// Replacing a file keeps its owner and group where the process may set
+// them, and its permissions; where it may not, the save still goes through.
+void TestCsvFile::keepsOwner_data()
+{
+    QTest::addColumn<bool>("unprivileged");
+    QTest::addColumn<uint>("owner");
+    QTest::addColumn<uint>("expectedOwner");
+    QTest::newRow("root saves over a user's file") << false << 65534u << 65534u;
+    QTest::newRow("a user saves over root's file") << true << 0u << 65534u;
+}
+
+void TestCsvFile::keepsOwner()
+{
+    QFETCH(bool, unprivileged);
+    QFETCH(uint, owner);
+    QFETCH(uint, expectedOwner);
+    if (geteuid() != 0)
+        QSKIP("needs root to give files away");
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(::chmod(encoded(dir.path()).constData(), 0777) == 0);
+    const QString path = dir.filePath(QStringLiteral("out.csv"));
+    QVERIFY(writeAll(path, "old"));
+    QVERIFY(::chown(encoded(path).constData(), owner, owner) == 0);
+    QVERIFY(::chmod(encoded(path).constData(), 0666) == 0);
+
+    const int result = runInChild(unprivileged, [&] { return saveResult(sampleFile(), path); });
+    if (result == CannotDropRoot)
+        QSKIP("cannot switch to an unprivileged user");
+    QCOMPARE(result, int(SavedWithoutError));
+    struct stat info;
+    QVERIFY(::stat(encoded(path).constData(), &info) == 0);
+    QVERIFY(readAll(path).endsWith("0.32\r\n"));
+    QCOMPARE(uint(info.st_uid), expectedOwner);
+    if (!unprivileged)
+        QCOMPARE(uint(info.st_gid), owner);
+    QCOMPARE(info.st_mode & 07777, mode_t(0666));
 }
 
 QTEST_GUILESS_MAIN(TestCsvFile)
