@@ -48,7 +48,8 @@ const char *const kUsage =
 const char *const kExportUsage =
     "usage: minukuru-cli export ZO_FILE [-o OUT.csv]\n"
     "Loads the race as the program does and writes its CSV file (default: the\n"
-    "race file's base name with .csv in the current folder).\n"
+    "race file's base name with .csv in the current folder).  The race's own\n"
+    "files and anything but a regular file are never replaced.\n"
     "Exit status 0 when the file was written, 1 otherwise.\n";
 
 const char *const kShowUsage =

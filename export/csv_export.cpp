@@ -4,6 +4,7 @@
 #include "common/messages.h"
 #include "common/text_convert.h"
 #include "export/csv_file.h"
+#include "patdata/pat_files.h"
 
 #include <QFileInfo>
 
@@ -21,6 +22,15 @@ void addGridRow(CsvLine &line, const TextGrid &grid, int row)
 }
 
 QString gridLabel(const TextGrid &grid, int row) { return row < grid.rows() ? grid.cell(row, PairLabel) : QString(); }
+
+// The race's own files, which a save must never replace.
+QStringList raceFiles(const RaceSheet &sheet)
+{
+    const QString &odds = sheet.sRaceFile;
+    if (odds.isEmpty())
+        return {};
+    return {odds, GetEntryFileName(odds), GetPairOddsFileName(odds), FindResultFile(odds)};
+}
 
 } // namespace
 
@@ -121,8 +131,11 @@ bool WriteCsvFile(const RaceSheet &sheet, const QString &path)
         file.addLine(line);
     }
 
+    // Looking for the result file lists the race's folder; only a file
+    // already at path can be one of the race's.
+    const QStringList untouchable = QFileInfo::exists(path) ? raceFiles(sheet) : QStringList();
     QString error;
-    if (!file.save(path, &error)) {
+    if (!file.save(path, &error, untouchable)) {
         Messages::notice(error);
         return false;
     }

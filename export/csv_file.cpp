@@ -3,7 +3,9 @@
 #include "common/text_convert.h"
 #include "patdata/cp932.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #ifdef Q_OS_UNIX
@@ -65,12 +67,56 @@ bool writeAll(QFileDevice &file, const QByteArray &bytes)
     return true;
 }
 
+QString notRegularText(const QString &path)
+{
+    return QStringLiteral(u"%1 は通常のファイルではないため、保存しませんでした。").arg(QDir::toNativeSeparators(path));
+}
+
+QString untouchableText(const QString &path)
+{
+    return QStringLiteral(u"%1 は開いているレースのファイルなので、上書きしませんでした。")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 #ifdef Q_OS_UNIX
 bool statFile(const QString &path, struct stat &info)
 {
     return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0;
 }
 #endif
+
+// Why the file that path leads to must not be replaced, or "" when it may
+// be.  The rename would put a regular file in the place of a device or a
+// pipe, so only regular files are replaced; a folder is left to the save,
+// which fails with the system's message.  Links are followed, as the save
+// follows them, and files are compared as files, whatever the path's
+// spelling.
+QString refusal(const QString &path, const QStringList &untouchable)
+{
+#ifdef Q_OS_UNIX
+    struct stat target;
+    if (!statFile(path, target))
+        return QString(); // a new file
+    if (!S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode))
+        return notRegularText(path);
+    for (const QString &other : untouchable) {
+        struct stat info;
+        if (statFile(other, info) && info.st_dev == target.st_dev && info.st_ino == target.st_ino)
+            return untouchableText(path);
+    }
+#else
+    const QFileInfo target(path);
+    if (!target.exists())
+        return QString();
+    if (!target.isFile() && !target.isDir())
+        return notRegularText(path);
+    for (const QString &other : untouchable) {
+        if (!other.isEmpty() && QFileInfo(other) == target)
+            return untouchableText(path);
+    }
+#endif
+    return QString();
+}
 
 // The new file takes the owner and group of the file it replaces, so that a
 // save as root leaves a user's file theirs.  Only root may give a file away;
@@ -93,7 +139,7 @@ void keepOwner(QFileDevice &file, const QString &path)
 
 } // namespace
 
-bool CsvFile::save(const QString &path, QString *errorText) const
+QByteArray CsvFile::bytes() const
 {
     qsizetype size = 0;
     for (const QString &line : m_lines)
@@ -104,16 +150,26 @@ bool CsvFile::save(const QString &path, QString *errorText) const
         text += line;
         text += QLatin1String("\r\n");
     }
-    const QByteArray bytes = Cp932::encode(text);
+    return Cp932::encode(text);
+}
 
-    // Never written over in place, not even where the folder takes no new
-    // file: a process killed part-way would leave the old content lost.
+// Never written over in place, not even where the folder takes no new file:
+// a process killed part-way would leave the old content lost.
+bool CsvFile::save(const QString &path, QString *errorText, const QStringList &untouchable) const
+{
+    const QString refused = refusal(path, untouchable);
+    if (!refused.isEmpty()) {
+        if (errorText)
+            *errorText = refused;
+        return false;
+    }
+    const QByteArray data = bytes();
     // Unbuffered: a buffered tail is written by commit(), which does not
     // notice when that write fails and puts the cut file in place.
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         keepOwner(file, path);
-        if (writeAll(file, bytes) && file.commit())
+        if (writeAll(file, data) && file.commit())
             return true;
     }
     if (errorText)

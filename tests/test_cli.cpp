@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 using namespace CommonFunc;
 
 namespace {
@@ -102,6 +105,8 @@ private slots:
     void exportDefaultName();
     void failures_data();
     void failures();
+    void exportRefuses_data();
+    void exportRefuses();
     void show();
     void list();
     void usage_data();
@@ -215,6 +220,54 @@ void TestCli::failures()
     QCOMPARE(QFileInfo(out).isDir(), outputIsFolder);
     QVERIFY(outputIsFolder || !QFile::exists(out));
     QVERIFY(QDir(folder).entryList({QStringLiteral("*.csv")}, QDir::Files).isEmpty());
+}
+
+// clang-format off
+void TestCli::exportRefuses_data()
+{
+    QTest::addColumn<QString>("output"); // "" for none: the default name
+    QTest::addColumn<QString>("raceId");
+    QTest::addColumn<QString>("refusal");
+
+    const QString jra = QStringLiteral("0101A.jra");
+    const QString ownFile = u16(u"%1 は開いているレースのファイルなので、上書きしませんでした。");
+    const QString notRegular = u16(u"%1 は通常のファイルではないため、保存しませんでした。");
+    QTest::newRow("-o the odds file")              << QStringLiteral("Zo-0101A.jra") << jra                      << ownFile;
+    QTest::newRow("-o the pair odds file")         << QStringLiteral("Uo-0101A.jra") << jra                      << ownFile;
+    QTest::newRow("default name is the race file") << QString()                      << QStringLiteral("0101A.csv") << ownFile;
+    QTest::newRow("-o a named pipe")               << QStringLiteral("pipe")         << jra                      << notRegular;
+    QTest::newRow("-o a device like /dev/full")    << QStringLiteral("device")       << jra                      << notRegular;
+}
+// clang-format on
+
+// A refused export: exit status 1 after the refusal and the save failure
+// message, and the race's folder exactly as it was, pipes and devices
+// included.
+void TestCli::exportRefuses()
+{
+    QFETCH(QString, output);
+    QFETCH(QString, raceId);
+    QFETCH(QString, refusal);
+
+    const QString folder = newFolder();
+    const QString race = sampleRace().write(folder, raceId);
+    QVERIFY(::mkfifo(QFile::encodeName(folder + QStringLiteral("/pipe")).constData(), 0666) == 0);
+    if (output == u"device") {
+        const QByteArray device = QFile::encodeName(folder + QStringLiteral("/device"));
+        if (::mknod(device.constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+            QSKIP("no permission to make a device node");
+    }
+    const QList<QByteArray> before = folderSnapshot(folder);
+
+    QStringList args {QStringLiteral("export"), QFileInfo(race).fileName()};
+    if (!output.isEmpty())
+        args << QStringLiteral("-o") << output;
+    const Run r = run(args, folder);
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.out, QString());
+    const QString shown = output.isEmpty() ? QFileInfo(race).completeBaseName() + QStringLiteral(".csv") : output;
+    QCOMPARE(r.err, refusal.arg(shown) + u'\n' + u16(u"ファイルの保存に失敗しました。") + u'\n');
+    QCOMPARE(folderSnapshot(folder), before);
 }
 
 void TestCli::show()

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -10,6 +11,7 @@
 #include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,6 +79,8 @@ private slots:
     void replacesExistingFile();
     void failsWithoutCreatingAnything_data();
     void failsWithoutCreatingAnything();
+    void writesThroughLinks_data();
+    void writesThroughLinks();
     void permissions_data();
     void permissions();
     void fileSizeLimitKeepsOldFile();
@@ -180,30 +184,92 @@ void TestCsvFile::replacesExistingFile()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList {QStringLiteral("out.csv")});
 }
 
+// clang-format off
 void TestCsvFile::failsWithoutCreatingAnything_data()
 {
     QTest::addColumn<QString>("relativePath");
-    QTest::newRow("path is a folder") << QStringLiteral("folder");
-    QTest::newRow("missing folder") << QStringLiteral("missing/out.csv");
-    QTest::newRow("folder path with a file in its place") << QStringLiteral("plain/out.csv");
-}
+    QTest::addColumn<QString>("refusal"); // "": the system's message
 
+    const QString notRegular = QStringLiteral(u"%1 は通常のファイルではないため、保存しませんでした。");
+    const QString kept = QStringLiteral(u"%1 は開いているレースのファイルなので、上書きしませんでした。");
+    QTest::newRow("path is a folder")                     << QStringLiteral("folder")                << QString();
+    QTest::newRow("missing folder")                       << QStringLiteral("missing/out.csv")       << QString();
+    QTest::newRow("folder path with a file in its place") << QStringLiteral("plain/out.csv")         << QString();
+    QTest::newRow("named pipe")                           << QStringLiteral("pipe")                  << notRegular;
+    QTest::newRow("link to a named pipe")                 << QStringLiteral("link-to-pipe")          << notRegular;
+    QTest::newRow("character device")                     << QStringLiteral("device")                << notRegular;
+    QTest::newRow("kept file")                            << QStringLiteral("kept")                  << kept;
+    QTest::newRow("kept file by another spelling")        << QStringLiteral("./folder/.././kept")    << kept;
+    QTest::newRow("link to a kept file")                  << QStringLiteral("link-to-kept")          << kept;
+    QTest::newRow("link to a link to a kept file")        << QStringLiteral("link-to-link")          << kept;
+    QTest::newRow("hard link to a kept file")             << QStringLiteral("hard-kept")             << kept;
+}
+// clang-format on
+
+// Nothing is created, and nothing that is there is replaced: not a pipe or a
+// device (the rename would leave a regular file in their place), not one of
+// the files the caller keeps, by whatever name.
 void TestCsvFile::failsWithoutCreatingAnything()
 {
     QFETCH(QString, relativePath);
+    QFETCH(QString, refusal);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
     QVERIFY(writeAll(dir.filePath(QStringLiteral("plain")), "keep"));
+    QVERIFY(writeAll(dir.filePath(QStringLiteral("kept")), "race file"));
+    QVERIFY(::mkfifo(encoded(dir.filePath(QStringLiteral("pipe"))).constData(), 0666) == 0);
+    QVERIFY(QFile::link(QStringLiteral("pipe"), dir.filePath(QStringLiteral("link-to-pipe"))));
+    QVERIFY(QFile::link(QStringLiteral("kept"), dir.filePath(QStringLiteral("link-to-kept"))));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("link-to-kept")), dir.filePath(QStringLiteral("link-to-link"))));
+    QVERIFY(::link(encoded(dir.filePath(QStringLiteral("kept"))).constData(),
+                   encoded(dir.filePath(QStringLiteral("hard-kept"))).constData())
+            == 0);
+    if (relativePath == u"device") {
+        // Like /dev/null: a write to it would succeed and go nowhere.
+        const QByteArray device = encoded(dir.filePath(relativePath));
+        if (::mknod(device.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+            QSKIP("no permission to make a device node");
+    }
+    const QList<QByteArray> before = folderSnapshot(dir.path());
+
+    const QString path = dir.filePath(relativePath);
+    QString error;
+    QVERIFY(!sampleFile().save(path, &error, {QString(), dir.filePath(QStringLiteral("kept"))}));
+    if (refusal.isEmpty())
+        QVERIFY(!error.isEmpty());
+    else
+        QCOMPARE(error, refusal.arg(path));
+
+    QCOMPARE(folderSnapshot(dir.path()), before);
+    QVERIFY(QDir(dir.filePath(QStringLiteral("folder"))).isEmpty());
+}
+
+// A link to an ordinary file is written through and stays a link; so is a
+// link that leads nowhere yet.
+void TestCsvFile::writesThroughLinks_data()
+{
+    QTest::addColumn<bool>("targetExists");
+    QTest::newRow("link to a file") << true;
+    QTest::newRow("link to nothing yet") << false;
+}
+
+void TestCsvFile::writesThroughLinks()
+{
+    QFETCH(bool, targetExists);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString target = dir.filePath(QStringLiteral("target.csv"));
+    const QString link = dir.filePath(QStringLiteral("link.csv"));
+    if (targetExists)
+        QVERIFY(writeAll(target, "old"));
+    QVERIFY(QFile::link(target, link));
 
     QString error;
-    QVERIFY(!sampleFile().save(dir.filePath(relativePath), &error));
-    QVERIFY(!error.isEmpty());
-
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             (QStringList {QStringLiteral("folder"), QStringLiteral("plain")}));
-    QVERIFY(QDir(dir.filePath(QStringLiteral("folder"))).isEmpty());
-    QCOMPARE(readAll(dir.filePath(QStringLiteral("plain"))), QByteArray("keep"));
+    QVERIFY2(sampleFile().save(link, &error, {dir.filePath(QStringLiteral("other"))}), qPrintable(error));
+    QCOMPARE(readAll(target), readAll(link));
+    QVERIFY(readAll(target).endsWith("0.32\r\n"));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), target);
 }
 
 void TestCsvFile::permissions_data()
