@@ -32,9 +32,7 @@ QStringList raceFiles(const RaceSheet &sheet)
     return {odds, GetEntryFileName(odds), GetPairOddsFileName(odds), FindResultFile(odds)};
 }
 
-} // namespace
-
-bool WriteCsvFile(const RaceSheet &sheet, const QString &path)
+CsvFile csvOf(const RaceSheet &sheet)
 {
     CsvFile file;
     const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
@@ -130,17 +128,25 @@ bool WriteCsvFile(const RaceSheet &sheet, const QString &path)
         line.addText(item);
         file.addLine(line);
     }
+    return file;
+}
 
+} // namespace
+
+bool WriteCsvFile(const RaceSheet &sheet, const QString &path)
+{
     // Looking for the result file lists the race's folder; only a file
     // already at path can be one of the race's.
     const QStringList untouchable = QFileInfo::exists(path) ? raceFiles(sheet) : QStringList();
     QString error;
-    if (!file.save(path, &error, untouchable)) {
+    if (!csvOf(sheet).save(path, &error, untouchable)) {
         Messages::notice(error);
         return false;
     }
     return true;
 }
+
+QByteArray CsvBytes(const RaceSheet &sheet) { return csvOf(sheet).bytes(); }
 
 QString SuggestedCsvName(const RaceSheet &sheet)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class RaceSheet;
@@ -13,6 +14,9 @@ namespace CommonFunc {
 // anything but a regular file are never replaced: that save is refused with
 // a message of its own.
 bool WriteCsvFile(const RaceSheet &sheet, const QString &path);
+
+// The bytes WriteCsvFile writes.
+QByteArray CsvBytes(const RaceSheet &sheet);
 
 // The name the save dialog offers: the race file's base name with ".csv".
 QString SuggestedCsvName(const RaceSheet &sheet);

@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -48,6 +51,7 @@ struct Run {
     int exitCode = -1;
     QString out;
     QString err;
+    QByteArray outBytes;
 };
 
 } // namespace
@@ -70,9 +74,12 @@ private:
         return folder;
     }
 
-    Run run(const QStringList &args, const QString &workDir = QString(), const QString &settings = QString())
+    Run run(const QStringList &args, const QString &workDir = QString(), const QString &settings = QString(),
+            const std::function<void(QProcess &)> &prepare = {})
     {
         QProcess process;
+        if (prepare)
+            prepare(process);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("MINUKURU_SETTINGS"), settings.isEmpty() ? m_settings : settings);
         process.setProcessEnvironment(env);
@@ -82,7 +89,8 @@ private:
         if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
             return result;
         result.exitCode = process.exitCode();
-        result.out = QString::fromUtf8(process.readAllStandardOutput());
+        result.outBytes = process.readAllStandardOutput();
+        result.out = QString::fromUtf8(result.outBytes);
         result.err = QString::fromUtf8(process.readAllStandardError());
         return result;
     }
@@ -107,6 +115,8 @@ private slots:
     void failures();
     void exportRefuses_data();
     void exportRefuses();
+    void exportToStandardOutput_data();
+    void exportToStandardOutput();
     void show();
     void list();
     void usage_data();
@@ -268,6 +278,47 @@ void TestCli::exportRefuses()
     const QString shown = output.isEmpty() ? QFileInfo(race).completeBaseName() + QStringLiteral(".csv") : output;
     QCOMPARE(r.err, refusal.arg(shown) + u'\n' + u16(u"ファイルの保存に失敗しました。") + u'\n');
     QCOMPARE(folderSnapshot(folder), before);
+}
+
+void TestCli::exportToStandardOutput_data()
+{
+    QTest::addColumn<bool>("sizeLimit");
+    QTest::newRow("-o -") << false;
+    QTest::newRow("-o -, standard output a file over the size limit") << true;
+}
+
+// "-o -" writes exactly the file's bytes to standard output and no file;
+// when standard output takes no more, the export fails.
+void TestCli::exportToStandardOutput()
+{
+    QFETCH(bool, sizeLimit);
+    const QString work = newFolder();
+    const QString sink = m_dir.filePath(QStringLiteral("stdout%1").arg(m_folders));
+    const auto prepare = [&](QProcess &process) {
+        if (!sizeLimit)
+            return;
+        process.setStandardOutputFile(sink);
+        process.setChildProcessModifier([] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit {100, 100};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    };
+    const Run r = run({QStringLiteral("export"), m_race, QStringLiteral("-o"), QStringLiteral("-")}, work, QString(),
+                      prepare);
+    QVERIFY(QDir(work).isEmpty());
+    if (!sizeLimit) {
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.outBytes, m_inProcess);
+        return;
+    }
+    QCOMPARE(r.exitCode, 1);
+    const QStringList errLines = r.err.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(errLines.size(), 2);
+    QCOMPARE(errLines[0], QString::fromLocal8Bit(std::strerror(EFBIG)));
+    QCOMPARE(errLines[1], u16(u"ファイルの保存に失敗しました。"));
+    QCOMPARE(readAll(sink), m_inProcess.left(100));
 }
 
 void TestCli::show()
