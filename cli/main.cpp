@@ -18,7 +18,14 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 using namespace CommonFunc;
 
@@ -48,7 +55,9 @@ const char *const kUsage =
 const char *const kExportUsage =
     "usage: minukuru-cli export ZO_FILE [-o OUT.csv]\n"
     "Loads the race as the program does and writes its CSV file (default: the\n"
-    "race file's base name with .csv in the current folder).\n"
+    "race file's base name with .csv in the current folder; -o - for standard\n"
+    "output).  The race's own files and anything but a regular file are never\n"
+    "replaced.\n"
     "Exit status 0 when the file was written, 1 otherwise.\n";
 
 const char *const kShowUsage =
@@ -126,6 +135,22 @@ bool load(RaceSheet &sheet, const QString &path)
     return loaded;
 }
 
+// The CSV bytes as they are: no newline translation, nothing else printed.
+int exportToStandardOutput(const RaceSheet &sheet)
+{
+    const QByteArray bytes = CsvBytes(sheet);
+#ifdef Q_OS_WIN
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout) == std::size_t(bytes.size())
+        && std::fflush(stdout) == 0)
+        return 0;
+    Messages::notice(QString::fromLocal8Bit(std::strerror(errno)));
+    Messages::error(Messages::saveFailedText());
+    return 1;
+}
+
 int runExport(const QStringList &args, const QString &outputOption)
 {
     if (args.isEmpty())
@@ -136,6 +161,8 @@ int runExport(const QStringList &args, const QString &outputOption)
     RaceSheet sheet;
     if (!load(sheet, args[0]))
         return 1;
+    if (outputOption == u"-")
+        return exportToStandardOutput(sheet);
     const QString output = outputOption.isEmpty() ? SuggestedCsvName(sheet) : outputOption;
     if (!WriteCsvFile(sheet, output)) {
         Messages::error(Messages::saveFailedText());

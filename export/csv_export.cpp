@@ -4,6 +4,7 @@
 #include "common/messages.h"
 #include "common/text_convert.h"
 #include "export/csv_file.h"
+#include "patdata/pat_files.h"
 
 #include <QFileInfo>
 
@@ -22,9 +23,16 @@ void addGridRow(CsvLine &line, const TextGrid &grid, int row)
 
 QString gridLabel(const TextGrid &grid, int row) { return row < grid.rows() ? grid.cell(row, PairLabel) : QString(); }
 
-} // namespace
+// The race's own files, which a save must never replace.
+QStringList raceFiles(const RaceSheet &sheet)
+{
+    const QString &odds = sheet.sRaceFile;
+    if (odds.isEmpty())
+        return {};
+    return {odds, GetEntryFileName(odds), GetPairOddsFileName(odds), FindResultFile(odds)};
+}
 
-bool WriteCsvFile(const RaceSheet &sheet, const QString &path)
+CsvFile csvOf(const RaceSheet &sheet)
 {
     CsvFile file;
     const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
@@ -120,14 +128,25 @@ bool WriteCsvFile(const RaceSheet &sheet, const QString &path)
         line.addText(item);
         file.addLine(line);
     }
+    return file;
+}
 
+} // namespace
+
+bool WriteCsvFile(const RaceSheet &sheet, const QString &path)
+{
+    // Looking for the result file lists the race's folder; only a file
+    // already at path can be one of the race's.
+    const QStringList untouchable = QFileInfo::exists(path) ? raceFiles(sheet) : QStringList();
     QString error;
-    if (!file.save(path, &error)) {
+    if (!csvOf(sheet).save(path, &error, untouchable)) {
         Messages::notice(error);
         return false;
     }
     return true;
 }
+
+QByteArray CsvBytes(const RaceSheet &sheet) { return csvOf(sheet).bytes(); }
 
 QString SuggestedCsvName(const RaceSheet &sheet)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class RaceSheet;
@@ -9,8 +10,13 @@ namespace CommonFunc {
 // Saves the analysis on show as Shift-JIS CSV with CR LF line ends, read back
 // from the sheet, the grids and the lists.  On failure the system's
 // description of the error is shown and the result is false; an existing
-// file of that name is then left as it was.
+// file of that name is then left as it was.  The race's own four files and
+// anything but a regular file are never replaced: that save is refused with
+// a message of its own.
 bool WriteCsvFile(const RaceSheet &sheet, const QString &path);
+
+// The bytes WriteCsvFile writes.
+QByteArray CsvBytes(const RaceSheet &sheet);
 
 // The name the save dialog offers: the race file's base name with ".csv".
 QString SuggestedCsvName(const RaceSheet &sheet);

@@ -3,9 +3,15 @@
 #include "common/text_convert.h"
 #include "patdata/cp932.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 void CsvLine::startField()
 {
@@ -67,28 +73,79 @@ bool writeAll(QFileDevice &file, const QByteArray &bytes)
     return true;
 }
 
-// For a folder that takes no new file: the new bytes go over the old ones
-// and the file is cut to size after them.  When a write fails, the old bytes
-// go back into the space the file already had.
-bool rewriteInPlace(const QString &path, const QByteArray &bytes, QString *errorText)
+QString notRegularText(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-        *errorText = file.errorString();
-        return false;
+    return QStringLiteral(u"%1 は通常のファイルではないため、保存しませんでした。").arg(QDir::toNativeSeparators(path));
+}
+
+QString untouchableText(const QString &path)
+{
+    return QStringLiteral(u"%1 は開いているレースのファイルなので、上書きしませんでした。")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+#ifdef Q_OS_UNIX
+bool statFile(const QString &path, struct stat &info)
+{
+    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0;
+}
+#endif
+
+// Why the file that path leads to must not be replaced, or "" when it may
+// be.  The rename would put a regular file in the place of a device or a
+// pipe, so only regular files are replaced; a folder is left to the save,
+// which fails with the system's message.  Links are followed, as the save
+// follows them, and files are compared as files, whatever the path's
+// spelling.
+QString refusal(const QString &path, const QStringList &untouchable)
+{
+#ifdef Q_OS_UNIX
+    struct stat target;
+    if (!statFile(path, target))
+        return QString(); // a new file
+    if (!S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode))
+        return notRegularText(path);
+    for (const QString &other : untouchable) {
+        struct stat info;
+        if (statFile(other, info) && info.st_dev == target.st_dev && info.st_ino == target.st_ino)
+            return untouchableText(path);
     }
-    const QByteArray old = file.readAll();
-    if (file.error() == QFileDevice::NoError && file.seek(0) && writeAll(file, bytes) && file.resize(bytes.size()))
-        return true;
-    *errorText = file.errorString();
-    if (file.seek(0) && writeAll(file, old))
-        file.resize(old.size());
-    return false;
+#else
+    const QFileInfo target(path);
+    if (!target.exists())
+        return QString();
+    if (!target.isFile() && !target.isDir())
+        return notRegularText(path);
+    for (const QString &other : untouchable) {
+        if (!other.isEmpty() && QFileInfo(other) == target)
+            return untouchableText(path);
+    }
+#endif
+    return QString();
+}
+
+// The new file takes the owner and group of the file it replaces, so that a
+// save as root leaves a user's file theirs.  Only root may give a file away;
+// anyone else may still keep the group when they are in it.
+void keepOwner(QFileDevice &file, const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat old;
+    const int handle = file.handle();
+    if (handle < 0 || !statFile(path, old) || !S_ISREG(old.st_mode))
+        return;
+    if (::fchown(handle, old.st_uid, old.st_gid) == 0)
+        return;
+    [[maybe_unused]] const int groupOnly = ::fchown(handle, uid_t(-1), old.st_gid);
+#else
+    Q_UNUSED(file);
+    Q_UNUSED(path);
+#endif
 }
 
 } // namespace
 
-bool CsvFile::save(const QString &path, QString *errorText) const
+QByteArray CsvFile::bytes() const
 {
     qsizetype size = 0;
     for (const QString &line : m_lines)
@@ -99,30 +156,29 @@ bool CsvFile::save(const QString &path, QString *errorText) const
         text += line;
         text += QLatin1String("\r\n");
     }
-    const QByteArray bytes = Cp932::encode(text);
+    return Cp932::encode(text);
+}
 
-    QString error;
-    {
-        // Unbuffered: a buffered tail is written by commit(), which does not
-        // notice when that write fails and puts the cut file in place.
-        QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-            if (writeAll(file, bytes) && file.commit())
-                return true;
-            if (errorText)
-                *errorText = file.errorString();
-            return false; // the temporary file goes with `file`
-        }
-        error = file.errorString();
+// Never written over in place, not even where the folder takes no new file:
+// a process killed part-way would leave the old content lost.
+bool CsvFile::save(const QString &path, QString *errorText, const QStringList &untouchable) const
+{
+    const QString refused = refusal(path, untouchable);
+    if (!refused.isEmpty()) {
+        if (errorText)
+            *errorText = refused;
+        return false;
     }
-    // Some network and synced folders let a file be rewritten but not
-    // replaced by rename; there it is written in place.
-    const QFileInfo target(path);
-    if (target.isFile() && !QFileInfo(target.absolutePath()).isWritable()) {
-        if (rewriteInPlace(path, bytes, &error))
+    const QByteArray data = bytes();
+    // Unbuffered: a buffered tail is written by commit(), which does not
+    // notice when that write fails and puts the cut file in place.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        keepOwner(file, path);
+        if (writeAll(file, data) && file.commit())
             return true;
     }
     if (errorText)
-        *errorText = error;
-    return false;
+        *errorText = file.errorString();
+    return false; // the temporary file goes with `file`
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -42,12 +43,17 @@ public:
 
     const QStringList &lines() const { return m_lines; }
 
-    // Replaces the file at path as a whole: on failure *errorText (when given)
-    // receives the system's description of the error, and a file already
-    // there keeps its content.  Only in a folder where no temporary file can
-    // be made beside it is a writable file overwritten in place; a failure
-    // part-way then writes its old content back.
-    bool save(const QString &path, QString *errorText = nullptr) const;
+    // What the file holds: code page 932, CR LF after every line.
+    QByteArray bytes() const;
+
+    // Replaces the file at path as a whole, by a new file renamed over it
+    // that keeps the old one's permissions and, where this process may set
+    // them, its owner and group.  A target that is not a regular file (a
+    // device, a pipe) or that is one of the files in untouchable, links
+    // followed, is refused: nothing is written.  On failure *errorText (when
+    // given) receives the refusal or the system's description of the error,
+    // and a file already there keeps its content.
+    bool save(const QString &path, QString *errorText = nullptr, const QStringList &untouchable = {}) const;
 
 private:
     QStringList m_lines;

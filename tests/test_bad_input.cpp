@@ -517,6 +517,8 @@ private slots:
     void settingsGarbage();
     void saveFaults_data();
     void saveFaults();
+    void saveOverRaceFiles_data();
+    void saveOverRaceFiles();
 };
 
 void TestBadInput::initTestCase()
@@ -905,7 +907,8 @@ void TestBadInput::saveFaults_data()
 
     QTest::newRow("disk full") << true << true << true;
     QTest::newRow("disk full, no earlier file") << true << true << false;
-    // No temporary file can be made here, so the earlier file is written over.
+    // No temporary file can be made here, and the earlier file is not written
+    // over in place either.
     QTest::newRow("disk full, folder takes no new file") << true << false << true;
     QTest::newRow("read-only folder, no earlier file") << false << false << false;
 }
@@ -961,6 +964,53 @@ void TestBadInput::saveFaults()
     QCOMPARE(readFile(path), earlierFile ? earlier : QByteArray());
     QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              earlierFile ? QStringList {QStringLiteral("race.csv")} : QStringList());
+}
+
+// A save aimed at one of the race's own files, each as the loader finds
+// it: refused with a message that names the path, and every file of the
+// race keeps every byte.  Other spellings and links of a file are in
+// test_csv_file.
+void TestBadInput::saveOverRaceFiles_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("lowerCase"); // the file's name in lower case
+
+    for (int kind = Odds; kind <= Result; ++kind)
+        QTest::addRow("%s file", kindName(kind)) << kind << false;
+    QTest::newRow("entry file found in another case") << int(Entry) << true;
+}
+
+void TestBadInput::saveOverRaceFiles()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, lowerCase);
+
+    const QString folder = newFolder();
+    const QString odds = writeFamily(folder, Family());
+    QString target = folder + u'/' + kNames[kind];
+    if (lowerCase) {
+        const QString lower = folder + u'/' + kNames[kind].toLower();
+        QVERIFY(QFile::rename(target, lower));
+        target = lower;
+    }
+    QDir dir(folder);
+    const QStringList names = dir.entryList(QDir::Files);
+    QList<QByteArray> before;
+    for (const QString &name : names)
+        before << readFile(dir.filePath(name));
+
+    RaceSheet sheet;
+    MessageRecorder recorder;
+    QVERIFY(LoadRace(sheet, odds));
+    QVERIFY(!sheet.lblHorseName[1].isEmpty()); // the entry file was found, in whatever case
+    QVERIFY(!WriteCsvFile(sheet, target));
+    QCOMPARE(recorder.texts(),
+             QStringList {u16(u"%1 は開いているレースのファイルなので、上書きしませんでした。").arg(target)});
+    QCOMPARE(recorder.messages[0].kind, Messages::Kind::Notice);
+
+    QCOMPARE(dir.entryList(QDir::Files), names);
+    for (qsizetype i = 0; i < names.size(); ++i)
+        QCOMPARE(readFile(dir.filePath(names[i])), before[i]);
 }
 
 QTEST_GUILESS_MAIN(TestBadInput)

@@ -13,9 +13,13 @@
 #include <QTest>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <functional>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using namespace CommonFunc;
@@ -51,6 +55,7 @@ struct Run {
     int exitCode = -1;
     QString out;
     QString err;
+    QByteArray outBytes;
 };
 
 } // namespace
@@ -73,9 +78,12 @@ private:
         return folder;
     }
 
-    Run run(const QStringList &args, const QString &workDir = QString(), const QString &settings = QString())
+    Run run(const QStringList &args, const QString &workDir = QString(), const QString &settings = QString(),
+            const std::function<void(QProcess &)> &prepare = {})
     {
         QProcess process;
+        if (prepare)
+            prepare(process);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("MINUKURU_SETTINGS"), settings.isEmpty() ? m_settings : settings);
         process.setProcessEnvironment(env);
@@ -85,7 +93,8 @@ private:
         if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
             return result;
         result.exitCode = process.exitCode();
-        result.out = QString::fromUtf8(process.readAllStandardOutput());
+        result.outBytes = process.readAllStandardOutput();
+        result.out = QString::fromUtf8(result.outBytes);
         result.err = QString::fromUtf8(process.readAllStandardError());
         return result;
     }
@@ -108,6 +117,10 @@ private slots:
     void exportDefaultName();
     void failures_data();
     void failures();
+    void exportRefuses_data();
+    void exportRefuses();
+    void exportToStandardOutput_data();
+    void exportToStandardOutput();
     void show();
     void list();
     void usage_data();
@@ -225,6 +238,95 @@ void TestCli::failures()
     QCOMPARE(QFileInfo(out).isDir(), outputIsFolder);
     QVERIFY(outputIsFolder || !QFile::exists(out));
     QVERIFY(QDir(folder).entryList({QStringLiteral("*.csv")}, QDir::Files).isEmpty());
+}
+
+// clang-format off
+void TestCli::exportRefuses_data()
+{
+    QTest::addColumn<QString>("output"); // "" for none: the default name
+    QTest::addColumn<QString>("raceId");
+    QTest::addColumn<QString>("refusal");
+
+    const QString jra = QStringLiteral("0101A.jra");
+    const QString ownFile = u16(u"%1 は開いているレースのファイルなので、上書きしませんでした。");
+    const QString notRegular = u16(u"%1 は通常のファイルではないため、保存しませんでした。");
+    QTest::newRow("-o the odds file")              << QStringLiteral("Zo-0101A.jra") << jra                      << ownFile;
+    QTest::newRow("-o the pair odds file")         << QStringLiteral("Uo-0101A.jra") << jra                      << ownFile;
+    QTest::newRow("default name is the race file") << QString()                      << QStringLiteral("0101A.csv") << ownFile;
+    QTest::newRow("-o a named pipe")               << QStringLiteral("pipe")         << jra                      << notRegular;
+    QTest::newRow("-o a device like /dev/full")    << QStringLiteral("device")       << jra                      << notRegular;
+}
+// clang-format on
+
+// A refused export: exit status 1 after the refusal and the save failure
+// message, and the race's folder exactly as it was, pipes and devices
+// included.
+void TestCli::exportRefuses()
+{
+    QFETCH(QString, output);
+    QFETCH(QString, raceId);
+    QFETCH(QString, refusal);
+
+    const QString folder = newFolder();
+    const QString race = sampleRace().write(folder, raceId);
+    QVERIFY(::mkfifo(QFile::encodeName(folder + QStringLiteral("/pipe")).constData(), 0666) == 0);
+    if (output == u"device") {
+        const QByteArray device = QFile::encodeName(folder + QStringLiteral("/device"));
+        if (::mknod(device.constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+            QSKIP("no permission to make a device node");
+    }
+    const QList<QByteArray> before = folderSnapshot(folder);
+
+    QStringList args {QStringLiteral("export"), QFileInfo(race).fileName()};
+    if (!output.isEmpty())
+        args << QStringLiteral("-o") << output;
+    const Run r = run(args, folder);
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.out, QString());
+    const QString shown = output.isEmpty() ? QFileInfo(race).completeBaseName() + QStringLiteral(".csv") : output;
+    QCOMPARE(r.err, refusal.arg(shown) + u'\n' + u16(u"ファイルの保存に失敗しました。") + u'\n');
+    QCOMPARE(folderSnapshot(folder), before);
+}
+
+void TestCli::exportToStandardOutput_data()
+{
+    QTest::addColumn<bool>("sizeLimit");
+    QTest::newRow("-o -") << false;
+    QTest::newRow("-o -, standard output a file over the size limit") << true;
+}
+
+// "-o -" writes exactly the file's bytes to standard output and no file;
+// when standard output takes no more, the export fails.
+void TestCli::exportToStandardOutput()
+{
+    QFETCH(bool, sizeLimit);
+    const QString work = newFolder();
+    const QString sink = m_dir.filePath(QStringLiteral("stdout%1").arg(m_folders));
+    const auto prepare = [&](QProcess &process) {
+        if (!sizeLimit)
+            return;
+        process.setStandardOutputFile(sink);
+        process.setChildProcessModifier([] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit {100, 100};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    };
+    const Run r = run({QStringLiteral("export"), m_race, QStringLiteral("-o"), QStringLiteral("-")}, work, QString(),
+                      prepare);
+    QVERIFY(QDir(work).isEmpty());
+    if (!sizeLimit) {
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.outBytes, m_inProcess);
+        return;
+    }
+    QCOMPARE(r.exitCode, 1);
+    const QStringList errLines = r.err.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(errLines.size(), 2);
+    QCOMPARE(errLines[0], QString::fromLocal8Bit(std::strerror(EFBIG)));
+    QCOMPARE(errLines[1], u16(u"ファイルの保存に失敗しました。"));
+    QCOMPARE(readAll(sink), m_inProcess.left(100));
 }
 
 void TestCli::show()

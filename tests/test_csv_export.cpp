@@ -349,8 +349,8 @@ void TestCsvExport::failedSaveOverFolder()
 }
 
 // Root passes every permission check, so the save runs in a child that has
-// given root up.  In a folder that takes no new file a writable old file
-// would be rewritten in place; a read-only one makes the save fail.
+// given root up.  A folder that takes no new file makes the save fail,
+// whether or not the old file is writable (see test_csv_file).
 void TestCsvExport::failedSaveInReadOnlyFolder()
 {
     RaceSheet sheet;

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -10,6 +11,7 @@
 #include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,6 +63,8 @@ int runInChild(bool unprivileged, const std::function<int()> &body)
     return WEXITSTATUS(status);
 }
 
+QByteArray encoded(const QString &path) { return QFile::encodeName(path); }
+
 } // namespace
 
 Q_DECLARE_METATYPE(CsvLine)
@@ -75,9 +79,15 @@ private slots:
     void replacesExistingFile();
     void failsWithoutCreatingAnything_data();
     void failsWithoutCreatingAnything();
+    void writesThroughLinks_data();
+    void writesThroughLinks();
     void permissions_data();
     void permissions();
     void fileSizeLimitKeepsOldFile();
+    void killedPartWayKeepsOldFile_data();
+    void killedPartWayKeepsOldFile();
+    void keepsOwner_data();
+    void keepsOwner();
 };
 
 void TestCsvFile::fields_data()
@@ -174,30 +184,92 @@ void TestCsvFile::replacesExistingFile()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList {QStringLiteral("out.csv")});
 }
 
+// clang-format off
 void TestCsvFile::failsWithoutCreatingAnything_data()
 {
     QTest::addColumn<QString>("relativePath");
-    QTest::newRow("path is a folder") << QStringLiteral("folder");
-    QTest::newRow("missing folder") << QStringLiteral("missing/out.csv");
-    QTest::newRow("folder path with a file in its place") << QStringLiteral("plain/out.csv");
-}
+    QTest::addColumn<QString>("refusal"); // "": the system's message
 
+    const QString notRegular = QStringLiteral(u"%1 は通常のファイルではないため、保存しませんでした。");
+    const QString kept = QStringLiteral(u"%1 は開いているレースのファイルなので、上書きしませんでした。");
+    QTest::newRow("path is a folder")                     << QStringLiteral("folder")                << QString();
+    QTest::newRow("missing folder")                       << QStringLiteral("missing/out.csv")       << QString();
+    QTest::newRow("folder path with a file in its place") << QStringLiteral("plain/out.csv")         << QString();
+    QTest::newRow("named pipe")                           << QStringLiteral("pipe")                  << notRegular;
+    QTest::newRow("link to a named pipe")                 << QStringLiteral("link-to-pipe")          << notRegular;
+    QTest::newRow("character device")                     << QStringLiteral("device")                << notRegular;
+    QTest::newRow("kept file")                            << QStringLiteral("kept")                  << kept;
+    QTest::newRow("kept file by another spelling")        << QStringLiteral("./folder/.././kept")    << kept;
+    QTest::newRow("link to a kept file")                  << QStringLiteral("link-to-kept")          << kept;
+    QTest::newRow("link to a link to a kept file")        << QStringLiteral("link-to-link")          << kept;
+    QTest::newRow("hard link to a kept file")             << QStringLiteral("hard-kept")             << kept;
+}
+// clang-format on
+
+// Nothing is created, and nothing that is there is replaced: not a pipe or a
+// device (the rename would leave a regular file in their place), not one of
+// the files the caller keeps, by whatever name.
 void TestCsvFile::failsWithoutCreatingAnything()
 {
     QFETCH(QString, relativePath);
+    QFETCH(QString, refusal);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
     QVERIFY(writeAll(dir.filePath(QStringLiteral("plain")), "keep"));
+    QVERIFY(writeAll(dir.filePath(QStringLiteral("kept")), "race file"));
+    QVERIFY(::mkfifo(encoded(dir.filePath(QStringLiteral("pipe"))).constData(), 0666) == 0);
+    QVERIFY(QFile::link(QStringLiteral("pipe"), dir.filePath(QStringLiteral("link-to-pipe"))));
+    QVERIFY(QFile::link(QStringLiteral("kept"), dir.filePath(QStringLiteral("link-to-kept"))));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("link-to-kept")), dir.filePath(QStringLiteral("link-to-link"))));
+    QVERIFY(::link(encoded(dir.filePath(QStringLiteral("kept"))).constData(),
+                   encoded(dir.filePath(QStringLiteral("hard-kept"))).constData())
+            == 0);
+    if (relativePath == u"device") {
+        // Like /dev/null: a write to it would succeed and go nowhere.
+        const QByteArray device = encoded(dir.filePath(relativePath));
+        if (::mknod(device.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+            QSKIP("no permission to make a device node");
+    }
+    const QList<QByteArray> before = folderSnapshot(dir.path());
+
+    const QString path = dir.filePath(relativePath);
+    QString error;
+    QVERIFY(!sampleFile().save(path, &error, {QString(), dir.filePath(QStringLiteral("kept"))}));
+    if (refusal.isEmpty())
+        QVERIFY(!error.isEmpty());
+    else
+        QCOMPARE(error, refusal.arg(path));
+
+    QCOMPARE(folderSnapshot(dir.path()), before);
+    QVERIFY(QDir(dir.filePath(QStringLiteral("folder"))).isEmpty());
+}
+
+// A link to an ordinary file is written through and stays a link; so is a
+// link that leads nowhere yet.
+void TestCsvFile::writesThroughLinks_data()
+{
+    QTest::addColumn<bool>("targetExists");
+    QTest::newRow("link to a file") << true;
+    QTest::newRow("link to nothing yet") << false;
+}
+
+void TestCsvFile::writesThroughLinks()
+{
+    QFETCH(bool, targetExists);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString target = dir.filePath(QStringLiteral("target.csv"));
+    const QString link = dir.filePath(QStringLiteral("link.csv"));
+    if (targetExists)
+        QVERIFY(writeAll(target, "old"));
+    QVERIFY(QFile::link(target, link));
 
     QString error;
-    QVERIFY(!sampleFile().save(dir.filePath(relativePath), &error));
-    QVERIFY(!error.isEmpty());
-
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             (QStringList {QStringLiteral("folder"), QStringLiteral("plain")}));
-    QVERIFY(QDir(dir.filePath(QStringLiteral("folder"))).isEmpty());
-    QCOMPARE(readAll(dir.filePath(QStringLiteral("plain"))), QByteArray("keep"));
+    QVERIFY2(sampleFile().save(link, &error, {dir.filePath(QStringLiteral("other"))}), qPrintable(error));
+    QCOMPARE(readAll(target), readAll(link));
+    QVERIFY(readAll(target).endsWith("0.32\r\n"));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), target);
 }
 
 void TestCsvFile::permissions_data()
@@ -206,8 +278,9 @@ void TestCsvFile::permissions_data()
     QTest::addColumn<int>("existingMode"); // 0: no file there
     QTest::addColumn<bool>("saved");
 
-    // Where no temporary file can be made, a writable file is written in place.
-    QTest::newRow("read-only folder, writable file") << false << 0666 << true;
+    // Where no temporary file can be made, the save fails rather than write
+    // over the file in place (see killedPartWayKeepsOldFile).
+    QTest::newRow("read-only folder, writable file") << false << 0666 << false;
     QTest::newRow("read-only folder, no file") << false << 0 << false;
     QTest::newRow("read-only folder, read-only file") << false << 0444 << false;
     QTest::newRow("writable folder, read-only file") << true << 0444 << false;
@@ -279,6 +352,88 @@ void TestCsvFile::fileSizeLimitKeepsOldFile()
     QCOMPARE(readAll(path), QByteArray("old\r\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList {QStringLiteral("out.csv")});
+}
+
+// A save killed part-way (the file size limit's signal, not ignored) leaves
+// the old file whole, also where the folder takes no new file.
+void TestCsvFile::killedPartWayKeepsOldFile_data()
+{
+    QTest::addColumn<bool>("folderWritable");
+    QTest::addColumn<int>("result");
+    QTest::newRow("writable folder") << true << -1;
+    QTest::newRow("read-only folder") << false << int(FailedWithError);
+}
+
+void TestCsvFile::killedPartWayKeepsOldFile()
+{
+    QFETCH(bool, folderWritable);
+    QFETCH(int, result);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(::chmod(encoded(dir.path()).constData(), 0777) == 0);
+    const QString folder = dir.filePath(QStringLiteral("target"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("target")));
+    const QString path = folder + QStringLiteral("/out.csv");
+    const QByteArray old = QByteArray("old,\"content\"\r\n").repeated(200);
+    QVERIFY(writeAll(path, old));
+    QVERIFY(::chmod(encoded(path).constData(), 0666) == 0);
+    QVERIFY(::chmod(encoded(folder).constData(), folderWritable ? 0777 : 0555) == 0);
+
+    CsvFile file;
+    for (int i = 0; i < 2000; ++i)
+        file.addRawLine(QStringLiteral("new line %1").arg(i));
+    const int got = runInChild(!folderWritable, [&] {
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit limit {1000, 1000};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return int(Inconsistent);
+        return saveResult(file, path);
+    });
+    QVERIFY(::chmod(encoded(folder).constData(), 0755) == 0);
+    if (got == CannotDropRoot)
+        QSKIP("running as root and cannot switch to an unprivileged user");
+    QCOMPARE(got, result);
+    QCOMPARE(readAll(path), old);
+}
+
+// Replacing a file keeps its owner and group where the process may set
+// them, and its permissions; where it may not, the save still goes through.
+void TestCsvFile::keepsOwner_data()
+{
+    QTest::addColumn<bool>("unprivileged");
+    QTest::addColumn<uint>("owner");
+    QTest::addColumn<uint>("expectedOwner");
+    QTest::newRow("root saves over a user's file") << false << 65534u << 65534u;
+    QTest::newRow("a user saves over root's file") << true << 0u << 65534u;
+}
+
+void TestCsvFile::keepsOwner()
+{
+    QFETCH(bool, unprivileged);
+    QFETCH(uint, owner);
+    QFETCH(uint, expectedOwner);
+    if (geteuid() != 0)
+        QSKIP("needs root to give files away");
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(::chmod(encoded(dir.path()).constData(), 0777) == 0);
+    const QString path = dir.filePath(QStringLiteral("out.csv"));
+    QVERIFY(writeAll(path, "old"));
+    QVERIFY(::chown(encoded(path).constData(), owner, owner) == 0);
+    QVERIFY(::chmod(encoded(path).constData(), 0666) == 0);
+
+    const int result = runInChild(unprivileged, [&] { return saveResult(sampleFile(), path); });
+    if (result == CannotDropRoot)
+        QSKIP("cannot switch to an unprivileged user");
+    QCOMPARE(result, int(SavedWithoutError));
+    struct stat info;
+    QVERIFY(::stat(encoded(path).constData(), &info) == 0);
+    QVERIFY(readAll(path).endsWith("0.32\r\n"));
+    QCOMPARE(uint(info.st_uid), expectedOwner);
+    if (!unprivileged)
+        QCOMPARE(uint(info.st_gid), owner);
+    QCOMPARE(info.st_mode & 07777, mode_t(0666));
 }
 
 QTEST_GUILESS_MAIN(TestCsvFile)
