@@ -286,6 +286,28 @@ const Command *commandNamed(const QString &name)
     return nullptr;
 }
 
+// A settings file the store refuses is named once, so that running on the
+// defaults comes as no surprise.
+void warnAboutSettingsFile()
+{
+    QString why;
+    switch (SettingsFileRefusal()) {
+    case SettingsFileProblem::None:
+        return;
+    case SettingsFileProblem::NotRegularFile:
+        why = QStringLiteral("is not a regular file");
+        break;
+    case SettingsFileProblem::Unreadable:
+        why = QStringLiteral("cannot be read");
+        break;
+    case SettingsFileProblem::NoWorkingCopy:
+        why = QStringLiteral("cannot be copied to the temporary folder");
+        break;
+    }
+    err(QStringLiteral("minukuru-cli: settings file ") + SettingsFilePath() + u' ' + why
+        + QStringLiteral("; using the defaults"));
+}
+
 // The first word that is not an option or an option's value: the command.
 qsizetype commandIndex(const QStringList &args)
 {
@@ -384,6 +406,7 @@ int main(int argc, char *argv[])
     if (!command)
         return usageError(QStringLiteral("minukuru-cli: unknown command ") + word, kUsage);
 
+    warnAboutSettingsFile();
     const QStringList positional = parser.positionalArguments();
     if (word == u"export") {
         if (parser.isSet(outputOption) && parser.value(outputOption).isEmpty())

@@ -1,10 +1,16 @@
 // The settings store on a hostile INI file: every getter, then a few writes
 // on top of the file and their read-back after the store is opened again.
+// And the screen the store puts before Qt's INI reader: Qt finds only texts
+// in what it lets through.
 #include "fuzz_support.h"
 
+#include "settings/ini_screen.h"
 #include "settings/settings_store.h"
 
 #include <QDir>
+#include <QSettings>
+
+#include <algorithm>
 
 using namespace CommonFunc;
 using namespace FuzzSupport;
@@ -73,6 +79,37 @@ void readEverything()
     (void)GetFukuRatioLimitWide();
 }
 
+// Whether QSettings finds a key that allKeys() lists: one with an empty part
+// ("", "/", "S//n", from keys written "" or with a backslash) is not found.
+bool canLookUp(const QString &key)
+{
+    return !key.isEmpty() && !key.startsWith(u'/') && !key.endsWith(u'/') && !key.contains(QStringLiteral("//"));
+}
+
+bool isText(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QStringList)
+        return true;
+    if (value.typeId() != QMetaType::QVariantList)
+        return false;
+    const QVariantList items = value.toList();
+    return std::all_of(items.cbegin(), items.cend(),
+                       [](const QVariant &item) { return item.typeId() == QMetaType::QString; });
+}
+
+void checkScreen(const QByteArray &input, quint64 serial)
+{
+    const QByteArray screened = ScreenIniFile(input);
+    require(ScreenIniFile(screened) == screened, "screening a screened file changes nothing");
+    const QString name = QStringLiteral("screened-%1.ini").arg(serial);
+    {
+        const QSettings qt(writeScratchFile(name, screened), QSettings::IniFormat);
+        for (const QString &key : qt.allKeys())
+            require(!canLookUp(key) || isText(qt.value(key)), "Qt reads a screened value as text");
+    }
+    removeScratchFile(name);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -83,6 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static quint64 serial = 0;
     const QString name = QStringLiteral("settings-%1.ini").arg(++serial);
     const QString path = writeScratchFile(name, bytesOf(data, size));
+    checkScreen(bytesOf(data, size), serial);
 
     SetSettingsFile(path);
     RefreshSettings();

@@ -336,6 +336,17 @@ void settingsFiles()
          "[Option]\nPatFolder=@ByteArray(/pat)\nAutoJudge\\DetectVal=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n"
          "AutoJudge\\1DispCharWide=@Rect(1 2 3 4)\nAutoJudge\\PlusColorUma=@Size(1 2)\n"
          "AutoJudge\\MinusColorWide=@Point(\nAutoJudge\\IdealLimitWide=@Invalid()\n");
+    // A list of 2^31 - 1 items: Qt's reader once asked for 64 GB on it.  Then
+    // the same behind quotes, escapes, a list, a line break and blanks, and as
+    // a string list.
+    const QByteArray huge = "@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)";
+    save(t, QStringLiteral("variant-huge.ini"), "[Option]\nPatFolder=" + huge + "\n");
+    save(t, QStringLiteral("variant-hidden.ini"),
+         "[Option]\nPatFolder=\"" + huge + "\"\nAutoJudge\\1DispCharUma=\\x40" + huge.sliced(1)
+             + "\nAutoJudge\\2DispCharUma=\\100" + huge.sliced(1) + "\nAutoJudge\\3DispCharUma=a, " + huge
+             + "\nAutoJudge\\4DispCharUma=@Vari\\\nant" + huge.sliced(8) + "\n[MainWindow]\nLeft= \t" + huge + " \n");
+    save(t, QStringLiteral("variant-string-list.ini"),
+         "[Option]\nAutoJudge\\DetectVal=@Variant(\\0\\0\\0\\v\\x7f\\xff\\xff\\xff)\n");
     save(t, QStringLiteral("escaped-keys.ini"),
          "[Option%5CAutoJudge]\nDetectVal=9\n[%U30DF%U30CC]\nx=1\n[Option]\n%41utoJudge\\DetectVal=3\nAutoJudge/"
          "DetectVal=4\n"

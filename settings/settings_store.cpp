@@ -2,14 +2,22 @@
 
 #include "common/text_convert.h"
 #include "common/text_util.h"
+#include "settings/ini_screen.h"
 #include "settings/race_options.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QLockFile>
+#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
 
 namespace CommonFunc {
 
@@ -24,9 +32,185 @@ QString selectFileWindow() { return QStringLiteral("SelectFileWindow"); }
 
 namespace {
 
+// The file as it stands now; a file that does not exist reads as empty.
+struct FileRead {
+    SettingsFileProblem problem = SettingsFileProblem::None;
+    bool exists = false;
+    QByteArray bytes;
+};
+
+FileRead readSettingsFile(const QString &path)
+{
+    FileRead read;
+    const QFileInfo info(path);
+    if (!info.exists())
+        return read;
+    read.exists = true;
+    // Only a regular file: opening a pipe would block the program.
+    if (!info.isFile()) {
+        read.problem = SettingsFileProblem::NotRegularFile;
+        return read;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        read.problem = SettingsFileProblem::Unreadable;
+        return read;
+    }
+    read.bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        read.problem = SettingsFileProblem::Unreadable;
+    return read;
+}
+
+bool writeWholeFile(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+// What stands behind the store for one file.
+//
+// QSettings never reads the user's file: its INI reader decodes typed values,
+// and a hostile one asks for gigabytes.  It works on a copy in a private
+// temporary folder, made by ScreenIniFile, which reads as the file does but
+// holds only texts.  A sync takes the file again when another program has
+// changed it, lets QSettings write the copy, and carries the copy to the file
+// under QSettings' own lock file.  What QSettings writes is its own rendering
+// of what it read, so the file comes out as QSettings would have written it.
+//
+// A file that is refused is never read nor written: the values of the run
+// live in memory.
+class Backing {
+public:
+    explicit Backing(const QString &path)
+        : m_path(QFileInfo(path).absoluteFilePath())
+    {
+        const FileRead read = readSettingsFile(m_path);
+        m_problem = read.problem;
+        if (m_problem != SettingsFileProblem::None)
+            return;
+        // QDir::tempPath() is empty when TMPDIR names nothing; the copy must
+        // not land in the root folder then.
+        const QString temporary = QDir::tempPath();
+        if (!temporary.isEmpty())
+            m_folder = std::make_unique<QTemporaryDir>(temporary + QStringLiteral("/minukuru-settings-XXXXXX"));
+        if (!m_folder || !m_folder->isValid() || !startCopy(read.bytes)) {
+            m_problem = SettingsFileProblem::NoWorkingCopy;
+            m_folder.reset();
+        }
+    }
+
+    ~Backing()
+    {
+        // As QSettings does when it goes: what is not written yet is tried once more.
+        if (m_unsynced)
+            sync();
+    }
+
+    Backing(const Backing &) = delete;
+    Backing &operator=(const Backing &) = delete;
+
+    SettingsFileProblem problem() const { return m_problem; }
+
+    QVariant value(const QString &key) const
+    {
+        if (!m_copy) {
+            const auto it = m_memory.constFind(key);
+            return it == m_memory.cend() ? QVariant() : QVariant(*it);
+        }
+        return m_copy->value(key);
+    }
+
+    void setValue(const QString &key, const QString &text)
+    {
+        if (!m_copy) {
+            m_memory.insert(key, text);
+            return;
+        }
+        m_copy->setValue(key, text);
+        if (!m_pending.contains(key))
+            m_pendingOrder.append(key);
+        m_pending.insert(key, text);
+        m_unsynced = true;
+    }
+
+    void sync()
+    {
+        m_unsynced = false;
+        if (!m_copy)
+            return;
+        const bool writing = !m_pending.isEmpty();
+        std::optional<QLockFile> lock;
+        if (writing) {
+            if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
+                return;
+            lock.emplace(m_path + QStringLiteral(".lock"));
+            if (!lock->lock())
+                return;
+        }
+        const FileRead read = readSettingsFile(m_path);
+        // A file that has become something else meanwhile is left alone.
+        if (read.problem != SettingsFileProblem::None)
+            return;
+        if (read.bytes != m_fileBytes && !startCopy(read.bytes))
+            return;
+        m_copy->sync();
+        if (!writing)
+            return;
+        // An existing file must take writing, as QSettings asks of it.
+        if (read.exists && !QFile(m_path).open(QIODevice::ReadWrite))
+            return;
+        QFile copy(m_copyPath);
+        if (!copy.open(QIODevice::ReadOnly))
+            return;
+        const QByteArray bytes = copy.readAll();
+        if (!writeWholeFile(m_path, bytes))
+            return;
+        if (!read.exists)
+            QFile::setPermissions(m_path, QFile::permissions(m_path) | QFile::ReadOwner | QFile::WriteOwner);
+        m_fileBytes = bytes;
+        m_pending.clear();
+        m_pendingOrder.clear();
+    }
+
+private:
+    // Starts a working copy of the file's bytes, with the values not yet
+    // written to the file on top.  A new name each time: QSettings caches a
+    // file by name, size and time.
+    bool startCopy(const QByteArray &fileBytes)
+    {
+        const QString path = m_folder->filePath(QStringLiteral("copy-%1.ini").arg(++m_copies));
+        if (!writeWholeFile(path, ScreenIniFile(fileBytes)))
+            return false;
+        m_copy.reset();
+        if (!m_copyPath.isEmpty())
+            QFile::remove(m_copyPath);
+        m_copyPath = path;
+        m_copy = std::make_unique<QSettings>(m_copyPath, QSettings::IniFormat);
+        m_fileBytes = fileBytes;
+        for (const QString &key : std::as_const(m_pendingOrder))
+            m_copy->setValue(key, m_pending.value(key));
+        return true;
+    }
+
+    QString m_path;
+    SettingsFileProblem m_problem = SettingsFileProblem::None;
+    QHash<QString, QString> m_memory; // a refused file's values
+    std::unique_ptr<QTemporaryDir> m_folder;
+    QString m_copyPath;
+    std::unique_ptr<QSettings> m_copy;
+    int m_copies = 0;
+    QByteArray m_fileBytes; // the file as the copy last took it or wrote it
+    // Values set but not yet in the file, in the order first set (QSettings
+    // places new sections in that order).
+    QStringList m_pendingOrder;
+    QHash<QString, QString> m_pending;
+    bool m_unsynced = false;
+};
+
 struct Store {
     QString overridePath;
-    std::unique_ptr<QSettings> settings;
+    std::unique_ptr<Backing> backing;
     int batches = 0;
 };
 
@@ -36,12 +220,12 @@ Store &store()
     return instance;
 }
 
-QSettings &settings()
+Backing &backing()
 {
     Store &s = store();
-    if (!s.settings)
-        s.settings = std::make_unique<QSettings>(SettingsFilePath(), QSettings::IniFormat);
-    return *s.settings;
+    if (!s.backing)
+        s.backing = std::make_unique<Backing>(SettingsFilePath());
+    return *s.backing;
 }
 
 // "Option\AutoJudge" + "1DetectMinUma" -> "Option/AutoJudge/1DetectMinUma":
@@ -103,15 +287,17 @@ QString SettingsFilePath()
 void SetSettingsFile(const QString &path)
 {
     Store &s = store();
-    s.settings.reset();
+    s.backing.reset();
     s.overridePath = path;
 }
 
-void RefreshSettings() { settings().sync(); }
+SettingsFileProblem SettingsFileRefusal() { return backing().problem(); }
+
+void RefreshSettings() { backing().sync(); }
 
 std::optional<QString> ReadSettingText(const QString &section, const QString &key)
 {
-    const QVariant value = settings().value(settingsKey(section, key));
+    const QVariant value = backing().value(settingsKey(section, key));
     if (!value.isValid())
         return std::nullopt;
     // An unquoted comma in a hand-edited file makes the INI reader split the
@@ -123,12 +309,12 @@ std::optional<QString> ReadSettingText(const QString &section, const QString &ke
 
 void WriteSettingText(const QString &section, const QString &key, const QString &text)
 {
-    QSettings &s = settings();
-    s.setValue(settingsKey(section, key), text);
+    Backing &b = backing();
+    b.setValue(settingsKey(section, key), text);
     // Written at once so that a crash or a second copy of the program cannot
     // lose it; a store that cannot be written is not reported.
     if (store().batches == 0)
-        s.sync();
+        b.sync();
 }
 
 SettingsBatch::SettingsBatch() { ++store().batches; }
@@ -136,7 +322,7 @@ SettingsBatch::SettingsBatch() { ++store().batches; }
 SettingsBatch::~SettingsBatch()
 {
     if (--store().batches == 0)
-        settings().sync();
+        backing().sync();
 }
 
 std::optional<float> TryGetPlacement(const QString &section, const QString &key, int defaultTwips)

@@ -79,13 +79,15 @@ private:
     }
 
     Run run(const QStringList &args, const QString &workDir = QString(), const QString &settings = QString(),
-            const std::function<void(QProcess &)> &prepare = {})
+            const QString &temporaryFolder = QString(), const std::function<void(QProcess &)> &prepare = {})
     {
         QProcess process;
         if (prepare)
             prepare(process);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("MINUKURU_SETTINGS"), settings.isEmpty() ? m_settings : settings);
+        if (!temporaryFolder.isEmpty())
+            env.insert(QStringLiteral("TMPDIR"), temporaryFolder);
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(workDir.isEmpty() ? m_dir.path() : workDir);
         process.start(QStringLiteral(MINUKURU_CLI_PATH), args);
@@ -131,6 +133,8 @@ private slots:
     void notARaceFile();
     void controlCharactersStayVisible();
     void listLeavesOutWithAReason();
+    void refusedSettingsFile_data();
+    void refusedSettingsFile();
 };
 
 void TestCli::initTestCase()
@@ -313,7 +317,7 @@ void TestCli::exportToStandardOutput()
         });
     };
     const Run r = run({QStringLiteral("export"), m_race, QStringLiteral("-o"), QStringLiteral("-")}, work, QString(),
-                      prepare);
+                      QString(), prepare);
     QVERIFY(QDir(work).isEmpty());
     if (!sizeLimit) {
         QCOMPARE(r.err, QString());
@@ -664,6 +668,52 @@ void TestCli::listLeavesOutWithAReason()
     QVERIFY2(err.startsWith(QStringLiteral("minukuru-cli: ") + QString::fromLocal8Bit(std::strerror(EACCES))),
              qPrintable(err));
     QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+}
+
+// A settings file that is no regular file is named on standard error and
+// the race is computed on the defaults; a pipe does not hang the program.
+void TestCli::refusedSettingsFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("byOption"); // --settings, else MINUKURU_SETTINGS
+    QTest::addColumn<QString>("why");
+
+    const QString notRegular = QStringLiteral("is not a regular file");
+    QTest::newRow("folder, --settings") << QStringLiteral("folder") << true << notRegular;
+    QTest::newRow("pipe, --settings") << QStringLiteral("fifo") << true << notRegular;
+    QTest::newRow("pipe, MINUKURU_SETTINGS") << QStringLiteral("fifo") << false << notRegular;
+    QTest::newRow("no temporary folder") << QStringLiteral("file") << true
+                                         << QStringLiteral("cannot be copied to the temporary folder");
+}
+
+void TestCli::refusedSettingsFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, byOption);
+    QFETCH(QString, why);
+
+    const QString folder = newFolder();
+    const QString settings = folder + QStringLiteral("/settings.ini");
+    QString temporaryFolder;
+    if (kind == u"folder") {
+        QVERIFY(QDir().mkdir(settings));
+    } else if (kind == u"fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(settings).constData(), 0666), 0);
+    } else {
+        QVERIFY(QFile::copy(m_detect2, settings));
+        temporaryFolder = m_race; // a file, where a folder should be
+    }
+
+    const QString out = folder + QStringLiteral("/out.csv");
+    QStringList args {QStringLiteral("export"), m_race, QStringLiteral("-o"), out};
+    if (byOption)
+        args << QStringLiteral("--settings") << settings;
+    const Run r = run(args, QString(), byOption ? m_settings : settings, temporaryFolder);
+    QCOMPARE(r.err,
+             QStringLiteral("minukuru-cli: settings file ") + settings + u' ' + why
+                 + QStringLiteral("; using the defaults\n"));
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(readAll(out), m_inProcess);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -1,3 +1,4 @@
+#include "app/ui/gui_support.h"
 #include "app/ui/main_window.h"
 #include "app/ui/twips.h"
 #include "common/text_convert.h"
@@ -79,6 +80,7 @@ private slots:
     void headSortByMouseButton();
     void pressInDataRowDoesNotSort();
     void coloursReappliedAfterOptions();
+    void settingsFileWarning();
 };
 
 void TestMainWindow::initTestCase()
@@ -389,6 +391,25 @@ void TestMainWindow::coloursReappliedAfterOptions()
     QCOMPARE(label->palette().color(QPalette::WindowText), QColor(0, 255, 255));
     // The grids keep their state until the next load.
     QCOMPARE(window.sheet().grdUmaRen.cell(1, 3), umarenFirst);
+}
+
+// A refused settings file is named once in a warning; a usable one is not.
+void TestMainWindow::settingsFileWarning()
+{
+    MessageRecorder recorder;
+    Gui::warnAboutSettingsFile();
+    QVERIFY(recorder.messages.isEmpty());
+
+    const QString folder = m_dir.filePath(QStringLiteral("folder.ini"));
+    QVERIFY(QDir().mkpath(folder));
+    SetSettingsFile(folder);
+    Gui::warnAboutSettingsFile();
+    QCOMPARE(recorder.messages.size(), 1);
+    QCOMPARE(recorder.messages[0].kind, Messages::Kind::Warning);
+    QCOMPARE(recorder.messages[0].text,
+             u16(u"設定ファイル ") + folder
+                 + u16(u" は通常のファイルではありません。\n"
+                       u"既定の設定で動作し、設定の変更は保存しません。"));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,8 +1,10 @@
 #include "settings/settings_store.h"
 
+#include "settings/ini_screen.h"
 #include "settings/race_options.h"
 
 #include "common/text_convert.h"
+#include "support/file_bytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,7 +22,13 @@
 #include <memory>
 #include <vector>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace CommonFunc;
+
+Q_DECLARE_METATYPE(CommonFunc::SettingsFileProblem)
 
 namespace {
 
@@ -148,6 +156,45 @@ int shortestDigits(float value)
     return significantDigits(QStringView(text).left(text.indexOf(u'e')));
 }
 
+// Runs body in a child process that has given root up (root passes every
+// permission check); the child's exit code, 3 when it could not.
+int asNobody(const std::function<bool()> &body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        [[maybe_unused]] const int ignored = ::setgid(65534);
+        ::_exit(::setuid(65534) != 0 ? 3 : body() ? 0 : 1);
+    }
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : 2;
+}
+
+// Typed values Qt's reader may decode without harm, among fragments that
+// make its lines, quotes, escapes and lists meet in every way.
+QByteArray randomIni(QRandomGenerator &random)
+{
+    // clang-format off
+    static const char *const kFragments[] = {
+        "\n", "\r\n", "\n[S]\n", "[T]", "\nk=", "\nm=", "\nn=", "\n p =", "=", " ", "\t", ",", ", ", "\"", "\\", ";",
+        "a", "x", "4", "0", "@", "@@", ")", "\\x40", "\\100", "\\x", "\\n", "\\\n", "\xe3\x81\x82", "\xe3", "\xff",
+        "@Rect(1 2 3 4)", "@Size(1 2)", "@Point(3 4)", "@ByteArray(ab)", "@Invalid()", "@String(s)", "Rect(", "Size(1 2)",
+        "@Rect(1 2 3 4)", "@Size(1 2)", "@Point(3 4)", "@ByteArray(ab)", "@Invalid()",
+    };
+    // clang-format on
+    QByteArray ini;
+    for (int k = int(random.bounded(40)); k >= 0; --k)
+        ini += kFragments[random.bounded(int(std::size(kFragments)))];
+    return ini;
+}
+
+bool isText(const QVariant &value)
+{
+    const QVariantList items = value.typeId() == QMetaType::QVariantList ? value.toList() : QVariantList {value};
+    return value.typeId() == QMetaType::QStringList
+        || std::all_of(items.cbegin(), items.cend(),
+                       [](const QVariant &item) { return item.typeId() == QMetaType::QString; });
+}
+
 } // namespace
 
 class TestSettingsStore : public QObject {
@@ -216,6 +263,16 @@ private slots:
     void levelsOutsideRangeHaveNoDefault();
     void optionsSnapshotTakesEachKey();
     void storedOptionsKeepWhatIsAbsent();
+
+    void typedValuesReadAsText_data();
+    void typedValuesReadAsText();
+    void screenedFileReadsAsQtReadsIt();
+    void savesAsQtDoes_data();
+    void savesAsQtDoes();
+    void refusedFileIsLeftAlone_data();
+    void refusedFileIsLeftAlone();
+    void unreadableFileIsLeftAlone();
+    void noWorkingCopyLeavesFileAlone();
 };
 
 void TestSettingsStore::initTestCase()
@@ -732,6 +789,216 @@ void TestSettingsStore::storedOptionsKeepWhatIsAbsent()
     SaveOptions(one);
     QVERIFY(fileText().contains(QStringLiteral("RealLimitWide=abc")));
     QCOMPARE(GetDispSign(BetType::Umaren), qint16(2));
+}
+
+// A typed value reads as the text it spells, never decoded (the first once
+// made Qt ask for 64 GB), and a save keeps it as that text.
+void TestSettingsStore::typedValuesReadAsText_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QString>("text");
+
+    const QByteArray huge = "@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)";
+    const QString hugeText = QStringLiteral("@Variant(") + QString(3, QChar(0)) + u'\t' + QChar(0x7f)
+        + QString(3, QChar(0xff)) + u')';
+    // clang-format off
+    QTest::newRow("huge list")       << huge << hugeText;
+    QTest::newRow("quoted")          << '"' + huge + '"' << hugeText;
+    QTest::newRow("at sign escaped") << "\\x40" + huge.sliced(1) << hugeText;
+    QTest::newRow("continued line")  << " @Vari\\\nant" + huge.sliced(8) << hugeText;
+    QTest::newRow("byte array")      << QByteArray("@ByteArray(/pat)") << QStringLiteral("@ByteArray(/pat)");
+    QTest::newRow("invalid")         << QByteArray("@Invalid()") << QStringLiteral("@Invalid()");
+    QTest::newRow("in a list")       << QByteArray("@@a, @String(b), @Rect(1 2 3 4)") << QStringLiteral("@a, b, @Rect(1 2 3 4)");
+    // Qt's own rules where nothing is typed.
+    QTest::newRow("doubled at sign") << QByteArray("@@Variant(x)") << QStringLiteral("@Variant(x)");
+    QTest::newRow("string")          << QByteArray("@String(a b)") << QStringLiteral("a b");
+    QTest::newRow("rect of three")   << QByteArray("@Rect(1 2 3)") << QStringLiteral("@Rect(1 2 3)");
+    // clang-format on
+}
+
+void TestSettingsStore::typedValuesReadAsText()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(QString, text);
+
+    writeFile(QString::fromUtf8("[MainWindow]\nLeft=12\n[Option]\nPatFolder=" + value + "\nAutoJudge\\DetectVal=7\n"));
+    for (const bool saved : {false, true}) {
+        QCOMPARE(ReadSettingText(Section::option(), QStringLiteral("PatFolder")), std::optional<QString>(text));
+        QCOMPARE(GetDetectVal(), qint16(7));
+        QCOMPARE(GetPlacement(Section::mainWindow(), QStringLiteral("Left"), 0), 12.0f);
+        if (saved)
+            break;
+        SetDispSignWide(2);
+        const QByteArray bytes = fileText().toUtf8();
+        QCOMPARE(ScreenIniFile(bytes), bytes); // nothing typed is left
+        SetSettingsFile(filePath());           // read afresh
+    }
+}
+
+// Qt reads the screened file as it reads the file, except that typed values
+// are texts.
+void TestSettingsStore::screenedFileReadsAsQtReadsIt()
+{
+    QRandomGenerator random(1893);
+    int typedFiles = 0;
+    for (int n = 0; n < 400; ++n) {
+        const QByteArray ini = randomIni(random);
+        const QByteArray screened = ScreenIniFile(ini);
+        QCOMPARE(ScreenIniFile(screened), screened);
+        const QString original = dir->filePath(QStringLiteral("original-%1.ini").arg(n));
+        const QString copy = dir->filePath(QStringLiteral("screened-%1.ini").arg(n));
+        QVERIFY(writeAll(original, ini) && writeAll(copy, screened));
+
+        const QSettings before(original, QSettings::IniFormat);
+        const QSettings after(copy, QSettings::IniFormat);
+        const QByteArray context = ini.toPercentEncoding();
+        QVERIFY2(before.allKeys() == after.allKeys(), context.constData());
+        bool typed = false;
+        for (const QString &key : before.allKeys()) {
+            // Keys with an empty part ("", "/", "S//n") are listed but not found.
+            if (key.isEmpty() || key.startsWith(u'/') || key.endsWith(u'/') || key.contains(QStringLiteral("//")))
+                continue;
+            QVERIFY2(isText(after.value(key)), context.constData());
+            if (isText(before.value(key)))
+                QVERIFY2(after.value(key) == before.value(key), context.constData());
+            else
+                typed = true;
+        }
+        typedFiles += typed;
+    }
+    QVERIFY(typedFiles > 40);
+}
+
+// The store saves what QSettings saves on the file itself, another program's
+// change in the middle of a batch merged in as QSettings merges it.
+void TestSettingsStore::savesAsQtDoes_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("otherWriter");
+
+    QTest::newRow("missing") << QByteArray() << QByteArray();
+    QTest::newRow("comments, order, duplicates") << QByteArray(
+        "; mine\nx=1\n[MainWindow]\nLeft=1\n[Option]\nPatFolder=\"C:\\\\Pat, 98\" ; old\n[option]\nA=2\n"
+        "[Option]\nB=3\n") << QByteArray();
+    QTest::newRow("byte order mark, CRLF, escapes")
+        << QByteArray("\xef\xbb\xbf[Option]\r\nPatFolder=@@x\r\nA=@String(a)\r\nB=a, @b\r\nC=/a\\\n/b\\x41\\101\\t\r\n")
+        << QByteArray();
+    QTest::newRow("another writer") << QByteArray("[Option]\nAutoJudge\\DetectVal=3\n")
+                                    << QByteArray("[SelectFileWindow]\nWidth=9\n[Option]\nPatFolder=/other\n");
+}
+
+void TestSettingsStore::savesAsQtDoes()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, otherWriter);
+
+    const QString qtPath = dir->filePath(QStringLiteral("qt.ini"));
+    if (!file.isEmpty())
+        QVERIFY(writeAll(qtPath, file) && writeAll(filePath(), file));
+    {
+        QSettings qt(qtPath, QSettings::IniFormat);
+        qt.setValue(QStringLiteral("Option/AutoJudge/DetectVal"), QStringLiteral("7"));
+        qt.setValue(QStringLiteral("MainWindow/Top"), QStringLiteral("5"));
+        QVERIFY(otherWriter.isEmpty() || writeAll(qtPath, otherWriter));
+    }
+    {
+        const SettingsBatch batch;
+        SetDetectVal(7);
+        SetPlacement(Section::mainWindow(), QStringLiteral("Top"), 5);
+        QVERIFY(otherWriter.isEmpty() || writeAll(filePath(), otherWriter));
+    }
+    QCOMPARE(readAll(filePath()), readAll(qtPath));
+}
+
+// A path that exists but is no regular file is neither read (a pipe would
+// block) nor written; what is set holds for the run.
+void TestSettingsStore::refusedFileIsLeftAlone_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<SettingsFileProblem>("problem");
+
+    QTest::newRow("missing") << QStringLiteral("missing") << SettingsFileProblem::None;
+    QTest::newRow("folder") << QStringLiteral("folder") << SettingsFileProblem::NotRegularFile;
+    QTest::newRow("pipe") << QStringLiteral("pipe") << SettingsFileProblem::NotRegularFile;
+    QTest::newRow("link to a pipe") << QStringLiteral("link") << SettingsFileProblem::NotRegularFile;
+    QTest::newRow("device") << QStringLiteral("device") << SettingsFileProblem::NotRegularFile;
+}
+
+void TestSettingsStore::refusedFileIsLeftAlone()
+{
+    QFETCH(QString, kind);
+    QFETCH(SettingsFileProblem, problem);
+
+    QString path = filePath();
+    if (kind == u"folder")
+        QVERIFY(QDir().mkdir(path));
+    if (kind == u"pipe" || kind == u"link")
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0666), 0);
+    if (kind == u"link")
+        QVERIFY(QFile::link(filePath(), path = dir->filePath(QStringLiteral("link.ini"))));
+    if (kind == u"device")
+        path = QStringLiteral("/dev/null");
+    const QStringList before = QDir(dir->path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden);
+
+    SetSettingsFile(path);
+    QCOMPARE(SettingsFileRefusal(), problem);
+    for (const Setting &s : allSettings())
+        QVERIFY2(s.get() == s.fallback, qPrintable(s.name()));
+    SetDetectVal(9);
+    RefreshSettings();
+    QCOMPARE(GetDetectVal(), qint16(9));
+
+    SetSettingsFile(path);
+    QCOMPARE(GetDetectVal(), problem == SettingsFileProblem::None ? qint16(9) : qint16(5));
+    if (problem != SettingsFileProblem::None) {
+        QCOMPARE(QDir(dir->path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden), before);
+        QVERIFY(!QFile::exists(path + QStringLiteral(".lock")));
+    }
+}
+
+// A file without read permission, opened by a user who may write it, is left
+// as it is.
+void TestSettingsStore::unreadableFileIsLeftAlone()
+{
+    const QString text = QStringLiteral("[Option]\nAutoJudge\\DetectVal=9\n");
+    writeFile(text);
+    QVERIFY(QFile::setPermissions(dir->path(), QFileDevice::Permissions(0x7777)));
+    QVERIFY(QFile::setPermissions(filePath(), QFileDevice::WriteOwner | QFileDevice::WriteOther));
+    const int exit = asNobody([this] {
+        SetSettingsFile(filePath());
+        const bool refused = SettingsFileRefusal() == SettingsFileProblem::Unreadable && GetDetectVal() == 5;
+        SetDetectVal(4);
+        RefreshSettings();
+        return refused && GetDetectVal() == 4;
+    });
+    if (exit == 3)
+        QSKIP("running as root and cannot switch to an unprivileged user");
+    QCOMPARE(exit, 0);
+    QVERIFY(QFile::setPermissions(filePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    QCOMPARE(fileText(), text);
+}
+
+// Without a temporary folder for the working copy the file is refused, not
+// handed to Qt's reader (and no copy lands in "/", which QDir::tempPath()
+// gives as "" when TMPDIR names nothing).
+void TestSettingsStore::noWorkingCopyLeavesFileAlone()
+{
+    const QString text = QStringLiteral("[Option]\nAutoJudge\\DetectVal=9\n");
+    writeFile(text);
+    const QByteArray temporary = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(dir->filePath(QStringLiteral("missing"))));
+    SetSettingsFile(filePath());
+    const SettingsFileProblem problem = SettingsFileRefusal();
+    const qint16 read = GetDetectVal();
+    SetDetectVal(4);
+    const qint16 kept = GetDetectVal();
+    SetSettingsFile(QString());
+    qputenv("TMPDIR", temporary);
+
+    QCOMPARE(problem, SettingsFileProblem::NoWorkingCopy);
+    QCOMPARE(read, qint16(5));
+    QCOMPARE(kept, qint16(4));
+    QCOMPARE(fileText(), text);
 }
 
 QTEST_GUILESS_MAIN(TestSettingsStore)

@@ -1,6 +1,7 @@
 #include "app/ui/gui_support.h"
 
 #include "common/colours.h"
+#include "settings/settings_store.h"
 
 #include <QApplication>
 #include <QFont>
@@ -33,6 +34,27 @@ void registerFontSubstitutes()
                                {QStringLiteral("IPAGothic"), QStringLiteral(u"IPAゴシック")});
     QFont::insertSubstitutions(QStringLiteral(u"ＭＳ Ｐゴシック"),
                                {QStringLiteral("IPAPGothic"), QStringLiteral(u"IPAPゴシック")});
+}
+
+void warnAboutSettingsFile()
+{
+    using CommonFunc::SettingsFileProblem;
+    QString what;
+    switch (CommonFunc::SettingsFileRefusal()) {
+    case SettingsFileProblem::None:
+        return;
+    case SettingsFileProblem::NotRegularFile:
+        what = QStringLiteral(u"設定ファイル %1 は通常のファイルではありません。");
+        break;
+    case SettingsFileProblem::Unreadable:
+        what = QStringLiteral(u"設定ファイル %1 を読み込めません。");
+        break;
+    case SettingsFileProblem::NoWorkingCopy:
+        what = QStringLiteral(u"設定ファイル %1 の作業用の写しを一時フォルダーに作れません。");
+        break;
+    }
+    Messages::warning(what.arg(CommonFunc::SettingsFilePath())
+                      + QStringLiteral(u"\n既定の設定で動作し、設定の変更は保存しません。"));
 }
 
 void MessageBoxSink::show(const Messages::Message &message)

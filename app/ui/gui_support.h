@@ -18,6 +18,10 @@ qint32 fromQColor(const QColor &colour);
 // the same metrics where Windows' own are missing.
 void registerFontSubstitutes();
 
+// Tells the user through Messages, once at start, that the settings file is
+// refused and the window runs on the defaults without saving them.
+void warnAboutSettingsFile();
+
 // Answers the core's messages with message boxes owned by the active window.
 class MessageBoxSink final : public Messages::Sink {
 public:

@@ -12,5 +12,6 @@ int main(int argc, char *argv[])
 
     MainWindow window;
     window.show();
+    Gui::warnAboutSettingsFile();
     return app.exec();
 }
