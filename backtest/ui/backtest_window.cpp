@@ -319,6 +319,11 @@ BacktestWindow::~BacktestWindow()
 {
     m_runner.stop();
     storePlacement();
+    // The ledger's view and model go before the entries they show.
+    delete m_ledgerView;
+    m_ledgerView = nullptr;
+    delete m_ledgerModel;
+    m_ledgerModel = nullptr;
 }
 
 void BacktestWindow::open()
