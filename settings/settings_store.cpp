@@ -28,6 +28,7 @@ QString autoJudge() { return QStringLiteral("Option\\AutoJudge"); }
 QString mainWindow() { return QStringLiteral("MainWindow"); }
 QString optionWindow() { return QStringLiteral("OptionWindow"); }
 QString selectFileWindow() { return QStringLiteral("SelectFileWindow"); }
+QString backtestWindow() { return QStringLiteral("BacktestWindow"); }
 } // namespace Section
 
 namespace {

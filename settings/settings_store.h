@@ -22,6 +22,7 @@ QString autoJudge();
 QString mainWindow();
 QString optionWindow();
 QString selectFileWindow();
+QString backtestWindow();
 } // namespace Section
 
 // ---- The store itself -------------------------------------------------------

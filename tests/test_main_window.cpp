@@ -1,10 +1,12 @@
 #include "app/ui/gui_support.h"
 #include "app/ui/main_window.h"
 #include "app/ui/twips.h"
+#include "backtest/ui/backtest_window.h"
 #include "common/text_convert.h"
 #include "common/text_grid.h"
 #include "grids/ui/pair_grid_view.h"
 #include "settings/settings_store.h"
+#include "support/backtest_races.h"
 #include "support/message_recorder.h"
 #include "support/race_files.h"
 
@@ -17,6 +19,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -81,6 +85,7 @@ private slots:
     void pressInDataRowDoesNotSort();
     void coloursReappliedAfterOptions();
     void settingsFileWarning();
+    void backtestOpensItsRaces();
 };
 
 void TestMainWindow::initTestCase()
@@ -113,10 +118,11 @@ void TestMainWindow::menusAndToolbar()
              QStringList({u16(u"PATﾃﾞｰﾀを開く(&O)..."), u16(u"PATﾃﾞｰﾀ一覧(&L)..."), u16(u"CSV保存(&S)..."),
                           QStringLiteral("-"), u16(u"終了(&X)")}));
     const QList<QAction *> tool = menus[1]->menu()->actions();
-    QCOMPARE(tool.size(), 3);
+    QCOMPARE(tool.size(), 4);
     QVERIFY(!tool[0]->isEnabled());
     QVERIFY(tool[1]->isSeparator());
     QCOMPARE(tool[2]->text(), u16(u"ｵﾌﾟｼｮﾝ(&O)..."));
+    QCOMPARE(tool[3]->text(), u16(u"回収率検証(&B)..."));
     QCOMPARE(menus[2]->menu()->actions().first()->text(), u16(u"ﾊﾞｰｼﾞｮﾝ情報(&A).."));
 
     QStringList keys;
@@ -410,6 +416,38 @@ void TestMainWindow::settingsFileWarning()
              u16(u"設定ファイル ") + folder
                  + u16(u" は通常のファイルではありません。\n"
                        u"既定の設定で動作し、設定の変更は保存しません。"));
+}
+
+// The backtest window comes once from the menu, shows the race of a ledger
+// row in the main window, and goes with it.
+void TestMainWindow::backtestOpensItsRaces()
+{
+    const QString folder = m_dir.filePath(QStringLiteral("backtest"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(!BacktestRaces::writeFolder(folder).isEmpty());
+
+    MainWindow window;
+    window.show();
+    window.action(QStringLiteral("mnuToolBacktest"))->trigger();
+    BacktestWindow *backtest = window.backtestWindow();
+    QVERIFY(backtest && backtest->isVisible());
+    QCOMPARE(QDir(backtest->folder()), QDir(GetPatFolder()));
+
+    backtest->setFolder(folder);
+    backtest->start();
+    QTRY_VERIFY_WITH_TIMEOUT(!backtest->isRunning(), 30000);
+    auto *ledger = backtest->findChild<QTableView *>(QStringLiteral("grdLedger"));
+    backtest->findChild<QTabWidget *>()->setCurrentWidget(ledger->parentWidget());
+    const QPoint at = ledger->visualRect(ledger->model()->index(0, 0)).center();
+    QTest::mouseClick(ledger->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(ledger->viewport(), Qt::LeftButton, {}, at);
+    QVERIFY(!window.sheet().sRaceFile.isEmpty());
+    QCOMPARE(window.sheet().sRaceFile, backtest->ledger()[0].raceFile);
+
+    window.action(QStringLiteral("mnuToolBacktest"))->trigger();
+    QCOMPARE(window.backtestWindow(), backtest);
+    window.close();
+    QVERIFY(!window.backtestWindow());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -5,6 +5,7 @@
 #include "app/sheet_cells.h"
 #include "app/ui/gui_support.h"
 #include "app/ui/twips.h"
+#include "backtest/ui/backtest_window.h"
 #include "common/messages.h"
 #include "export/csv_export.h"
 #include "grids/ui/pair_grid_view.h"
@@ -128,6 +129,7 @@ void MainWindow::buildMenus()
     QAction *bar = tool->addSeparator();
     bar->setEnabled(false);
     add(tool, QStringLiteral("mnuToolOption"), QStringLiteral(u"ｵﾌﾟｼｮﾝ(&O)..."), &MainWindow::mnuToolOption);
+    add(tool, QStringLiteral("mnuToolBacktest"), QStringLiteral(u"回収率検証(&B)..."), &MainWindow::mnuToolBacktest);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral(u"ﾍﾙﾌﾟ(&H)"));
     add(help, QStringLiteral("mnuHelpAbout"), QStringLiteral(u"ﾊﾞｰｼﾞｮﾝ情報(&A).."), &MainWindow::mnuHelpAbout);
@@ -351,6 +353,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
         delete m_selectFile;
         m_selectFile = nullptr;
     }
+    if (m_backtest) {
+        m_backtest->close(); // stops a run
+        delete m_backtest;
+        m_backtest = nullptr;
+    }
     if (!isMinimized()) {
         SetPlacement(Section::mainWindow(), QStringLiteral("Left"), float(Twips::fromPixelsX(x(), this)));
         SetPlacement(Section::mainWindow(), QStringLiteral("Top"), float(Twips::fromPixelsY(y(), this)));
@@ -404,6 +411,21 @@ void MainWindow::mnuToolOption()
     runOptionsDialog(this);
     ColorHorseNumbers(m_sheet, ReadRaceOptions());
     m_sheet.notifyChanged();
+}
+
+void MainWindow::mnuToolBacktest()
+{
+    if (!m_backtest) {
+        m_backtest = new BacktestWindow(
+            [this](const QString &path) {
+                UpdateFormFromSelection(path);
+                // The race comes to the front over the report it was picked from.
+                raise();
+                activateWindow();
+            },
+            this);
+    }
+    m_backtest->open();
 }
 
 void MainWindow::mnuHelpAbout() { runAboutDialog(this); }

@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 
+class BacktestWindow;
 class PairGridView;
 class QAction;
 class QGroupBox;
@@ -42,6 +43,7 @@ public:
     void mnuFileCSV();
     void mnuFileExit();
     void mnuToolOption();
+    void mnuToolBacktest();
     void mnuHelpAbout();
     void toolbarButtonClick(const QString &key);
 
@@ -69,6 +71,7 @@ public:
     QAction *action(const QString &key) const;
     QToolBar *toolbar() const { return m_toolbar; }
     SelectFileWindow *selectFileWindow() const { return m_selectFile; }
+    BacktestWindow *backtestWindow() const { return m_backtest; }
     QPushButton *detailButton(int index) const { return m_btnDetail[std::size_t(index)]; }
     QPushButton *summaryButton(int index) const { return m_btnSummary[std::size_t(index)]; }
     QRadioButton *betTypeOption(int index) const { return m_optBetType[std::size_t(index)]; }
@@ -113,4 +116,5 @@ private:
     QListWidget *m_result = nullptr;
 
     SelectFileWindow *m_selectFile = nullptr;
+    BacktestWindow *m_backtest = nullptr;
 };

@@ -1,0 +1,124 @@
+#include "backtest/report_tables.h"
+
+#include "backtest/ledger.h"
+
+namespace Backtest {
+
+namespace {
+
+const BetType kTypes[] = {BetType::Umaren, BetType::Wide};
+
+std::size_t typeIndex(BetType type) { return type == BetType::Umaren ? 0 : 1; }
+
+QStringList figureCells(const Figures &f)
+{
+    return {QString::number(f.bets),     QString::number(f.hits),        PercentText(f.hitRate()),
+            QString::number(f.stake),    QString::number(f.payout),      PercentText(f.roi()),
+            QString::number(f.profit()), QString::number(f.maxDrawdown), QString::number(f.longestLosingRun)};
+}
+
+ReportTable figureTable(const QStringList &keyHeads)
+{
+    ReportTable table;
+    table.keyColumns = int(keyHeads.size());
+    table.heads = keyHeads
+        + QStringList {QStringLiteral(u"点数"), QStringLiteral(u"的中"),   QStringLiteral(u"的中率%"),
+                       QStringLiteral(u"投資"), QStringLiteral(u"払戻"),   QStringLiteral(u"回収率%"),
+                       QStringLiteral(u"収支"), QStringLiteral(u"最大DD"), QStringLiteral(u"最長連敗")};
+    return table;
+}
+
+} // namespace
+
+QString PercentText(const std::optional<double> &value)
+{
+    return value ? QString::number(*value, 'f', 1) : QStringLiteral("-");
+}
+
+QString BucketName(int bucket)
+{
+    const std::optional<int> from = BucketFrom(bucket);
+    const std::optional<int> to = BucketTo(bucket);
+    if (!from)
+        return QStringLiteral("< %1").arg(*to);
+    if (!to)
+        return QStringLiteral(">= %1").arg(*from);
+    return QStringLiteral("%1 ~ %2").arg(*from).arg(*to);
+}
+
+ReportTable RecommendedTable(const Report &report)
+{
+    ReportTable table = figureTable({QStringLiteral(u"券種")});
+    const QString names[3] = {BetTypeName(BetType::Umaren), BetTypeName(BetType::Wide), QStringLiteral(u"合計")};
+    for (std::size_t k = 0; k < 3; ++k)
+        table.rows.append(QStringList {names[k]} + figureCells(report.recommended[k]));
+    return table;
+}
+
+ReportTable MarksTable(const Report &report)
+{
+    ReportTable table = figureTable({QStringLiteral(u"券種"), QStringLiteral(u"印"), QStringLiteral(u"乖離")});
+    for (BetType type : kTypes) {
+        const std::size_t t = typeIndex(type);
+        for (std::size_t level = 0; level < 5; ++level) {
+            for (std::size_t sign = 0; sign < 2; ++sign) {
+                const Figures &f = report.marks[t][level][sign];
+                if (f.bets == 0)
+                    continue;
+                table.rows.append(QStringList {BetTypeName(type),
+                                               QStringLiteral("%1 %2").arg(level + 1).arg(report.markTexts[t][level]),
+                                               sign == 0 ? QStringLiteral("+") : QStringLiteral("-")}
+                                  + figureCells(f));
+            }
+        }
+    }
+    return table;
+}
+
+ReportTable BucketsTable(const Report &report)
+{
+    ReportTable table = figureTable({QStringLiteral(u"券種"), QStringLiteral(u"乖離％")});
+    for (BetType type : kTypes) {
+        const std::size_t t = typeIndex(type);
+        for (int b = 0; b < kBuckets; ++b) {
+            const Figures &f = report.buckets[t][std::size_t(b)];
+            if (f.bets > 0)
+                table.rows.append(QStringList {BetTypeName(type), BucketName(b)} + figureCells(f));
+        }
+    }
+    return table;
+}
+
+ReportTable CountsTable(const Report &report)
+{
+    ReportTable table;
+    const std::pair<const char16_t *, int> rows[] = {
+        {u"レース", report.races}, {u"読込", report.loaded},      {u"読込失敗", report.failed},
+        {u"確定", report.settled}, {u"未確定", report.unsettled}, {u"見送りレース", report.skipped},
+    };
+    for (const auto &[name, value] : rows)
+        table.rows.append({QString::fromUtf16(name), QString::number(value)});
+    return table;
+}
+
+ReportTable FailuresTable(const Report &report)
+{
+    ReportTable table;
+    table.keyColumns = 2;
+    for (const Failure &f : report.failures) {
+        table.rows.append({f.file, f.messages.join(QStringLiteral(" / "))});
+        table.files.append(f.file);
+    }
+    return table;
+}
+
+QString EmptyRunText(const Report &report)
+{
+    if (report.races == 0) // a run stopped before its first race found no answer either way
+        return report.cancelled ? QString() : QStringLiteral(u"レースが見つかりません。");
+    if (report.settled == 0)
+        return QStringLiteral(u"確定したレースがありません。");
+    return QString();
+}
+
+} // namespace Backtest

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "backtest/backtest.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The report's tables as texts, shared by the command line and the window so
+// that both show the same headings and the same figures.
+namespace Backtest {
+
+struct ReportTable {
+    QStringList heads;       // empty for a table without a heading row
+    int keyColumns = 1;      // the leading columns that name a row; the rest are figures
+    QList<QStringList> rows; // without the heading
+    QStringList files;       // the race file of each row, where a row stands for one
+};
+
+QString PercentText(const std::optional<double> &value); // one decimal; "-" for none
+QString BucketName(int bucket);                          // "< -100", "80 ~ 90", ">= 100"
+
+ReportTable RecommendedTable(const Report &report); // 推奨買い目: umaren, wide, together
+ReportTable MarksTable(const Report &report);       // 判定印 by level and sign, those with bets
+ReportTable BucketsTable(const Report &report);     // 乖離％別, those with bets
+ReportTable CountsTable(const Report &report);      // 件数
+ReportTable FailuresTable(const Report &report);    // 読込失敗: file and messages
+
+// "レースが見つかりません。" or "確定したレースがありません。" where it applies.
+QString EmptyRunText(const Report &report);
+
+} // namespace Backtest

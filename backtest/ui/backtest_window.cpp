@@ -1,0 +1,563 @@
+#include "backtest/ui/backtest_window.h"
+
+#include "app/ui/twips.h"
+#include "backtest/ledger.h"
+#include "backtest/report_tables.h"
+#include "backtest/ui/profit_chart.h"
+#include "common/messages.h"
+#include "settings/race_options.h"
+#include "settings/settings_store.h"
+
+#include <QAbstractTableModel>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+using namespace Backtest;
+
+namespace {
+
+constexpr int defaultLeft = 1800;
+constexpr int defaultTop = 1200;
+constexpr int defaultWidth = 12000;
+constexpr int defaultHeight = 8400;
+
+const QFont &frameFont()
+{
+    static const QFont font(QStringLiteral(u"ＭＳ Ｐゴシック"), 9);
+    return font;
+}
+
+const QFont &tableFont()
+{
+    static const QFont font(QStringLiteral(u"ＭＳ ゴシック"), 9);
+    return font;
+}
+
+QString clockText(qint64 seconds)
+{
+    if (seconds >= 3600)
+        return QStringLiteral("%1:%2:%3")
+            .arg(seconds / 3600)
+            .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+// Rows as compact as the file list's; the texts never wrap.
+void makeCompact(QTableView *view)
+{
+    view->setFont(tableFont());
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setWordWrap(false);
+    view->verticalHeader()->hide();
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+    view->horizontalHeader()->setHighlightSections(false);
+    view->horizontalHeader()->setSectionsClickable(false);
+}
+
+QTableWidget *newTable(const QString &name)
+{
+    auto *table = new QTableWidget;
+    table->setObjectName(name);
+    makeCompact(table);
+    return table;
+}
+
+// A report table; `heads` where the table brings none of its own.
+void fill(QTableWidget *widget, const ReportTable &table, const QStringList &heads = {})
+{
+    const QStringList &shown = table.heads.isEmpty() ? heads : table.heads;
+    widget->clear();
+    widget->setColumnCount(int(shown.size()));
+    widget->setRowCount(int(table.rows.size()));
+    widget->setHorizontalHeaderLabels(shown);
+    for (int r = 0; r < int(table.rows.size()); ++r) {
+        const QStringList &row = table.rows[r];
+        for (int c = 0; c < int(row.size()) && c < int(shown.size()); ++c) {
+            auto *item = new QTableWidgetItem(row[c]);
+            item->setTextAlignment(Qt::AlignVCenter | (c < table.keyColumns ? Qt::AlignLeft : Qt::AlignRight));
+            widget->setItem(r, c, item);
+        }
+    }
+    widget->resizeColumnsToContents();
+}
+
+// A tab with its table or chart, under a line that says what it counts.
+QWidget *tab(const QString &caption, QWidget *content)
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    if (!caption.isEmpty())
+        layout->addWidget(new QLabel(caption));
+    layout->addWidget(content, 1);
+    return page;
+}
+
+} // namespace
+
+// The ledger of a run, which may run to hundreds of thousands of bets: a
+// model over the entries rather than an item a cell.
+class LedgerModel final : public QAbstractTableModel {
+public:
+    explicit LedgerModel(const QList<LedgerEntry> &entries, QObject *parent)
+        : QAbstractTableModel(parent)
+        , m_entries(entries)
+    {
+    }
+
+    // Before and after the entries change.
+    void beginReset() { beginResetModel(); }
+    void endReset() { endResetModel(); }
+
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_entries.size()); }
+    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : 11; }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= int(m_entries.size()))
+            return {};
+        const LedgerEntry &e = m_entries[index.row()];
+        if (role == Qt::TextAlignmentRole)
+            return int(Qt::AlignVCenter | (index.column() >= 6 ? Qt::AlignRight : Qt::AlignLeft));
+        if (role == Qt::ToolTipRole && index.column() == 0)
+            return QDir::toNativeSeparators(e.raceFile);
+        if (role != Qt::DisplayRole)
+            return {};
+        switch (index.column()) {
+        case 0:
+            return QFileInfo(e.raceFile).fileName();
+        case 1:
+            return e.raceName;
+        case 2:
+            return e.group;
+        case 3:
+            return BetTypeName(e.type);
+        case 4:
+            return e.pair;
+        case 5:
+            return e.mark;
+        case 6:
+            return e.deviation;
+        case 7:
+            return e.theoretical;
+        case 8:
+            return e.actual;
+        case 9:
+            return QString::number(e.stake);
+        case 10:
+            return QString::number(e.payout);
+        }
+        return {};
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        static const char16_t *const heads[] = {u"レースファイル", u"レース名", u"区分",   u"券種", u"組番", u"判定",
+                                                u"乖離％",         u"理論値",   u"実際値", u"投資", u"払戻"};
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= 11)
+            return QAbstractTableModel::headerData(section, orientation, role);
+        return QString::fromUtf16(heads[section]);
+    }
+
+private:
+    const QList<LedgerEntry> &m_entries;
+};
+
+BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
+    : QWidget(owner, Qt::Window)
+    , m_onOpen(std::move(onOpen))
+{
+    setObjectName(QStringLiteral("frmBacktest"));
+    setWindowTitle(QStringLiteral(u"回収率検証"));
+    setFont(frameFont());
+    m_lastSaveFolder = QDir::currentPath();
+
+    chooseFolderDialog = [this](const QString &folder) {
+        return QFileDialog::getExistingDirectory(this, QStringLiteral(u"フォルダの選択"), folder);
+    };
+    saveLedgerDialog = [this](const QString &suggested) {
+        return QFileDialog::getSaveFileName(this, QStringLiteral(u"名前を付けて保存"), suggested,
+                                            QStringLiteral(u"CSV(カンマ区切り) (*.csv)"));
+    };
+    saveChartDialog = [this](const QString &suggested) {
+        return QFileDialog::getSaveFileName(this, QStringLiteral(u"名前を付けて保存"), suggested,
+                                            QStringLiteral(u"PNG 画像 (*.png)"));
+    };
+
+    const auto button = [this](const char *name, const char16_t *caption) {
+        auto *b = new QPushButton(QString::fromUtf16(caption), this);
+        b->setObjectName(QString::fromLatin1(name));
+        return b;
+    };
+    const auto label = [this](const char *name) {
+        auto *l = new QLabel(this);
+        l->setObjectName(QString::fromLatin1(name));
+        return l;
+    };
+
+    m_folder = new QLineEdit(this);
+    m_folder->setObjectName(QStringLiteral("txtFolder"));
+    m_browse = button("btnBrowse", u"参照...");
+    m_subfolders = new QCheckBox(QStringLiteral(u"サブフォルダも検索"), this);
+    m_subfolders->setObjectName(QStringLiteral("chkSubfolders"));
+    m_start = button("btnStart", u"開始");
+    m_cancel = button("btnCancel", u"中止");
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("prgRaces"));
+    m_progress->setTextVisible(false);
+    m_progress->setRange(0, 1);
+    m_progress->setValue(0);
+    m_count = label("lblCount");
+    m_remaining = label("lblRemaining");
+    m_status = label("lblStatus");
+
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("tabResults"));
+    m_recommended = newTable(QStringLiteral("grdRecommended"));
+    m_counts = newTable(QStringLiteral("grdCounts"));
+    m_marks = newTable(QStringLiteral("grdMarks"));
+    m_buckets = newTable(QStringLiteral("grdBuckets"));
+    m_failures = newTable(QStringLiteral("grdFailures"));
+    m_notes = newTable(QStringLiteral("grdNotes"));
+    m_ledgerModel = new LedgerModel(m_ledger, this);
+    m_ledgerView = new QTableView;
+    m_ledgerView->setObjectName(QStringLiteral("grdLedger"));
+    m_ledgerView->setModel(m_ledgerModel);
+    makeCompact(m_ledgerView);
+    m_chart = new ProfitChart;
+    m_chart->setObjectName(QStringLiteral("picChart"));
+
+    // The three small tables of the summary take only the height they need.
+    for (QTableWidget *small : {m_recommended, m_counts})
+        small->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    auto *summary = new QWidget;
+    auto *summaryLayout = new QVBoxLayout(summary);
+    summaryLayout->addWidget(new QLabel(QStringLiteral(u"推奨買い目 (1点100円)")));
+    summaryLayout->addWidget(m_recommended);
+    summaryLayout->addWidget(new QLabel(QStringLiteral(u"件数")));
+    summaryLayout->addWidget(m_counts);
+    summaryLayout->addStretch(1);
+    m_tabs->addTab(summary, QStringLiteral(u"推奨買い目"));
+    m_tabs->addTab(tab(QStringLiteral(u"判定印 (印の付いた組をすべて買った場合)"), m_marks), QStringLiteral(u"判定印"));
+    m_tabs->addTab(tab(QStringLiteral(u"乖離％別 (全組を買った場合)"), m_buckets), QStringLiteral(u"乖離％別"));
+    m_tabs->addTab(tab(QString(), m_chart), QStringLiteral(u"収支グラフ"));
+    m_tabs->addTab(tab(QString(), m_ledgerView), QStringLiteral(u"買い目一覧"));
+    m_tabs->addTab(tab(QString(), m_failures), QStringLiteral(u"読込失敗"));
+    m_tabs->addTab(tab(QString(), m_notes), QStringLiteral(u"注記"));
+
+    m_saveLedger = button("btnSaveLedger", u"買い目一覧を保存...");
+    m_saveChart = button("btnSaveChart", u"グラフを保存...");
+    m_close = button("btnClose", u"閉じる");
+
+    auto *layout = new QVBoxLayout(this);
+    auto *folderRow = new QHBoxLayout;
+    folderRow->addWidget(new QLabel(QStringLiteral(u"フォルダ")));
+    folderRow->addWidget(m_folder, 1);
+    folderRow->addWidget(m_browse);
+    layout->addLayout(folderRow);
+    auto *runRow = new QHBoxLayout;
+    runRow->addWidget(m_subfolders);
+    runRow->addStretch(1);
+    runRow->addWidget(m_start);
+    runRow->addWidget(m_cancel);
+    layout->addLayout(runRow);
+    auto *progressRow = new QHBoxLayout;
+    progressRow->addWidget(m_progress, 1);
+    m_count->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("000000 / 000000")));
+    m_count->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_remaining->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral(u"残り 00:00:00")));
+    progressRow->addWidget(m_count);
+    progressRow->addWidget(m_remaining);
+    layout->addLayout(progressRow);
+    layout->addWidget(m_tabs, 1);
+    auto *bottomRow = new QHBoxLayout;
+    bottomRow->addWidget(m_status, 1);
+    bottomRow->addWidget(m_saveLedger);
+    bottomRow->addWidget(m_saveChart);
+    bottomRow->addWidget(m_close);
+    layout->addLayout(bottomRow);
+
+    connect(m_browse, &QPushButton::clicked, this, &BacktestWindow::browse);
+    connect(m_start, &QPushButton::clicked, this, &BacktestWindow::start);
+    connect(m_cancel, &QPushButton::clicked, this, &BacktestWindow::cancel);
+    connect(m_saveLedger, &QPushButton::clicked, this, &BacktestWindow::saveLedger);
+    connect(m_saveChart, &QPushButton::clicked, this, &BacktestWindow::saveChart);
+    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    connect(&m_runner, &BacktestRunner::progressed, this, &BacktestWindow::showProgress);
+    connect(&m_runner, &BacktestRunner::finished, this, &BacktestWindow::showOutcome);
+    connect(m_ledgerView, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (index.isValid() && index.row() < int(m_ledger.size()))
+            openRow(m_ledger[index.row()].raceFile);
+    });
+    connect(m_failures, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (m_report && index.isValid() && index.row() < int(m_report->failures.size()))
+            openRow(m_report->failures[index.row()].file);
+    });
+
+    clearResults();
+    setRunning(false);
+}
+
+BacktestWindow::~BacktestWindow()
+{
+    m_runner.stop();
+    storePlacement();
+    // The ledger's view and model go before the entries they show.
+    delete m_ledgerView;
+    m_ledgerView = nullptr;
+    delete m_ledgerModel;
+    m_ledgerModel = nullptr;
+}
+
+void BacktestWindow::open()
+{
+    if (isVisible() && !isMinimized())
+        raise();
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    activateWindow();
+}
+
+void BacktestWindow::showEvent(QShowEvent *event)
+{
+    if (!m_opened && !event->spontaneous()) {
+        m_opened = true;
+        restorePlacement();
+        if (m_folder->text().isEmpty())
+            setFolder(CommonFunc::GetPatFolder());
+    }
+    QWidget::showEvent(event);
+}
+
+// A run must not outlive the window that shows it: closing stops it.
+void BacktestWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_runner.isRunning())
+        m_runner.stop();
+    event->accept();
+}
+
+QString BacktestWindow::folder() const { return QDir::fromNativeSeparators(m_folder->text().trimmed()); }
+
+void BacktestWindow::setFolder(const QString &folder) { m_folder->setText(QDir::toNativeSeparators(folder)); }
+
+void BacktestWindow::browse()
+{
+    const QString chosen = chooseFolderDialog(folder());
+    if (!chosen.isEmpty())
+        setFolder(chosen);
+}
+
+// ---- The run --------------------------------------------------------------------
+
+void BacktestWindow::start()
+{
+    if (m_running)
+        return;
+    const QString path = folder();
+    if (path.isEmpty() || !QFileInfo(path).isDir()) {
+        Messages::error(QStringLiteral(u"フォルダが見つかりません。"));
+        return;
+    }
+    Input input;
+    input.paths = {path};
+    input.recursive = m_subfolders->isChecked();
+    // One snapshot of the options for the whole run, as a race load takes one.
+    CommonFunc::RefreshSettings();
+    input.options = CommonFunc::ReadRaceOptions();
+    input.threads = m_threads;
+
+    clearResults();
+    if (!m_runner.start(input))
+        return;
+    m_total = 0;
+    m_clock.start();
+    setRunning(true);
+    m_progress->setRange(0, 0); // busy until the races are counted
+    m_status->setText(QStringLiteral(u"検証中..."));
+}
+
+void BacktestWindow::cancel()
+{
+    if (!m_running)
+        return;
+    m_runner.cancel();
+    m_cancel->setEnabled(false);
+    m_status->setText(QStringLiteral(u"中止しています..."));
+}
+
+void BacktestWindow::showProgress(int done, int total)
+{
+    m_total = total;
+    m_progress->setRange(0, std::max(total, 1));
+    m_progress->setValue(done);
+    m_count->setText(QStringLiteral("%1 / %2").arg(done).arg(total));
+    // From the rate so far; the first races, which find the folder, make it
+    // a little high at the start.
+    if (done > 0 && done < total) {
+        const qint64 left = m_clock.elapsed() * (total - done) / done;
+        m_remaining->setText(QStringLiteral(u"残り ") + clockText((left + 999) / 1000));
+    } else {
+        m_remaining->clear();
+    }
+}
+
+void BacktestWindow::showOutcome(const BacktestRunner::Outcome &outcome)
+{
+    const Report &r = outcome.report;
+    m_report = r;
+    setRunning(false);
+    m_ledgerModel->beginReset();
+    m_ledger = outcome.ledger;
+    m_ledgerModel->endReset();
+    m_ledgerView->resizeColumnsToContents();
+
+    if (!r.cancelled || m_total == 0)
+        m_total = std::max(m_total, r.races);
+    m_progress->setRange(0, std::max(m_total, 1));
+    m_progress->setValue(r.races);
+    m_count->setText(QStringLiteral("%1 / %2").arg(r.races).arg(m_total));
+    m_remaining->setText(QStringLiteral(u"所要 ") + clockText(m_clock.elapsed() / 1000));
+
+    fill(m_recommended, RecommendedTable(r));
+    fill(m_counts, CountsTable(r), {QStringLiteral(u"項目"), QStringLiteral(u"件数")});
+    fill(m_marks, MarksTable(r));
+    fill(m_buckets, BucketsTable(r));
+    fill(m_failures, FailuresTable(r), {QStringLiteral(u"レースファイル"), QStringLiteral(u"内容")});
+    ReportTable notes;
+    for (const QString &note : r.notes)
+        notes.rows.append({note});
+    fill(m_notes, notes, {QStringLiteral(u"注記")});
+    m_tabs->setTabText(m_tabs->indexOf(m_failures->parentWidget()),
+                       QStringLiteral(u"読込失敗 (%1)").arg(r.failures.size()));
+    m_tabs->setTabText(m_tabs->indexOf(m_notes->parentWidget()), QStringLiteral(u"注記 (%1)").arg(r.notes.size()));
+    m_chart->setCurve(r.curve);
+
+    QString status = r.cancelled ? QStringLiteral(u"中止しました。") : QStringLiteral(u"完了しました。");
+    if (const QString empty = EmptyRunText(r); !empty.isEmpty())
+        status += u' ' + empty;
+    m_status->setText(status);
+
+    for (const Messages::Message &message : outcome.messages)
+        Messages::show(message.kind, message.text);
+    emit runFinished();
+}
+
+void BacktestWindow::clearResults()
+{
+    m_report.reset();
+    m_ledgerModel->beginReset();
+    m_ledger.clear();
+    m_ledgerModel->endReset();
+    const Report none;
+    fill(m_recommended, ReportTable {RecommendedTable(none).heads, 1, {}, {}});
+    fill(m_counts, {}, {QStringLiteral(u"項目"), QStringLiteral(u"件数")});
+    fill(m_marks, ReportTable {MarksTable(none).heads, 1, {}, {}});
+    fill(m_buckets, ReportTable {BucketsTable(none).heads, 1, {}, {}});
+    fill(m_failures, {}, {QStringLiteral(u"レースファイル"), QStringLiteral(u"内容")});
+    fill(m_notes, {}, {QStringLiteral(u"注記")});
+    m_tabs->setTabText(m_tabs->indexOf(m_failures->parentWidget()), QStringLiteral(u"読込失敗"));
+    m_tabs->setTabText(m_tabs->indexOf(m_notes->parentWidget()), QStringLiteral(u"注記"));
+    m_chart->setCurve({});
+    m_count->clear();
+    m_remaining->clear();
+    m_status->clear();
+    m_progress->setRange(0, 1);
+    m_progress->setValue(0);
+}
+
+void BacktestWindow::setRunning(bool running)
+{
+    m_running = running;
+    m_start->setEnabled(!running);
+    m_cancel->setEnabled(running);
+    m_folder->setEnabled(!running);
+    m_browse->setEnabled(!running);
+    m_subfolders->setEnabled(!running);
+    m_saveLedger->setEnabled(!running && m_report.has_value());
+    m_saveChart->setEnabled(!running && m_report.has_value());
+}
+
+void BacktestWindow::openRow(const QString &file)
+{
+    if (m_onOpen && !file.isEmpty())
+        m_onOpen(file);
+}
+
+// ---- Saving ---------------------------------------------------------------------
+
+void BacktestWindow::saveLedger()
+{
+    if (!m_report)
+        return;
+    const QString path = saveLedgerDialog(QDir(m_lastSaveFolder).filePath(QStringLiteral("backtest-ledger.csv")));
+    if (path.isEmpty())
+        return;
+    m_lastSaveFolder = QFileInfo(path).absolutePath();
+    if (!WriteLedgerFile(m_ledger, path))
+        Messages::error(Messages::saveFailedText());
+}
+
+void BacktestWindow::saveChart()
+{
+    if (!m_report)
+        return;
+    const QString path = saveChartDialog(QDir(m_lastSaveFolder).filePath(QStringLiteral("backtest-profit.png")));
+    if (path.isEmpty())
+        return;
+    m_lastSaveFolder = QFileInfo(path).absolutePath();
+    // The size on screen, unless the tab has never been laid out.
+    QSize size = m_chart->size();
+    if (size.width() < m_chart->minimumWidth() || size.height() < m_chart->minimumHeight())
+        size = QSize(800, 450);
+    if (!m_chart->toImage(size).save(path, "PNG"))
+        Messages::error(Messages::saveFailedText());
+}
+
+// ---- Placement ------------------------------------------------------------------
+
+// Left and Top are the frame's corner, Width and Height the inside of the
+// window, as the file list keeps them.
+void BacktestWindow::restorePlacement()
+{
+    using namespace CommonFunc;
+    const QString section = Section::backtestWindow();
+    const float left = GetPlacement(section, QStringLiteral("Left"), defaultLeft);
+    const float top = GetPlacement(section, QStringLiteral("Top"), defaultTop);
+    const float height = GetPlacement(section, QStringLiteral("Height"), defaultHeight);
+    const float width = GetPlacement(section, QStringLiteral("Width"), defaultWidth);
+    move(Twips::toPixelsX(left, this), Twips::toPixelsY(top, this));
+    resize(Twips::toPixelsX(width, this), Twips::toPixelsY(height, this));
+}
+
+void BacktestWindow::storePlacement() const
+{
+    if (!m_opened || isMinimized())
+        return;
+    using namespace CommonFunc;
+    const QString section = Section::backtestWindow();
+    const CommonFunc::SettingsBatch batch;
+    SetPlacement(section, QStringLiteral("Left"), float(Twips::fromPixelsX(pos().x(), this)));
+    SetPlacement(section, QStringLiteral("Top"), float(Twips::fromPixelsY(pos().y(), this)));
+    SetPlacement(section, QStringLiteral("Height"), float(Twips::fromPixelsY(height(), this)));
+    SetPlacement(section, QStringLiteral("Width"), float(Twips::fromPixelsX(width(), this)));
+}

@@ -1,0 +1,194 @@
+#include "backtest/ui/profit_chart.h"
+
+#include <QLocale>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <limits>
+
+const QColor ProfitChart::kUmarenColour {0xd0, 0x30, 0x30};
+const QColor ProfitChart::kWideColour {0x20, 0x90, 0x50};
+const QColor ProfitChart::kAllColour {0x20, 0x50, 0xc0};
+
+namespace {
+
+qint64 floorDiv(qint64 a, qint64 b) { return a / b - (a % b != 0 && a < 0 ? 1 : 0); }
+qint64 ceilDiv(qint64 a, qint64 b) { return -floorDiv(-a, b); }
+
+QString yen(qint64 value, bool sign = false)
+{
+    const QString text = QLocale(QLocale::Japanese, QLocale::Japan).toString(value);
+    return sign && value > 0 ? u'+' + text : text;
+}
+
+struct Line {
+    qint64 Backtest::CurvePoint::*member;
+    const QColor *colour;
+    const char16_t *name;
+};
+const Line kLines[] = {
+    {&Backtest::CurvePoint::umaren, &ProfitChart::kUmarenColour, u"馬連"},
+    {&Backtest::CurvePoint::wide, &ProfitChart::kWideColour, u"ワイド"},
+    {&Backtest::CurvePoint::all, &ProfitChart::kAllColour, u"合計"},
+};
+
+} // namespace
+
+ProfitChart::ProfitChart(QWidget *parent)
+    : QWidget(parent)
+{
+    setMinimumSize(240, 160);
+}
+
+void ProfitChart::setCurve(QList<Backtest::CurvePoint> curve)
+{
+    m_curve = std::move(curve);
+    update();
+}
+
+QList<qint64> ProfitChart::Ticks(qint64 low, qint64 high)
+{
+    if (high < low)
+        std::swap(low, high);
+    const qint64 range = std::max<qint64>(high - low, 1);
+    // The smallest round step that needs no more than five steps.
+    qint64 step = 1;
+    for (qint64 base = 1;; base *= 10) {
+        const qint64 steps[] = {base, 2 * base, 5 * base};
+        const auto fits = std::find_if(std::begin(steps), std::end(steps), [&](qint64 s) { return s * 5 >= range; });
+        if (fits != std::end(steps)) {
+            step = *fits;
+            break;
+        }
+        if (base > std::numeric_limits<qint64>::max() / 100) {
+            step = 5 * base;
+            break;
+        }
+    }
+    QList<qint64> ticks;
+    for (qint64 k = floorDiv(low, step); k <= ceilDiv(high, step); ++k)
+        ticks.append(k * step);
+    if (ticks.size() < 2) // low == high on a tick: an axis still needs two
+        ticks.append(ticks.last() + step);
+    return ticks;
+}
+
+void ProfitChart::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    paint(painter, rect());
+}
+
+QImage ProfitChart::toImage(QSize size) const
+{
+    QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font());
+    paint(painter, image.rect());
+    return image;
+}
+
+void ProfitChart::paint(QPainter &painter, const QRect &area) const
+{
+    painter.fillRect(area, Qt::white);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int lineHeight = metrics.height();
+
+    // The value range always holds zero, where every line starts.
+    qint64 low = 0;
+    qint64 high = 0;
+    for (const Backtest::CurvePoint &point : m_curve) {
+        for (const Line &line : kLines) {
+            low = std::min(low, point.*line.member);
+            high = std::max(high, point.*line.member);
+        }
+    }
+    if (low == high)
+        high = low + 1000;
+    const QList<qint64> yTicks = Ticks(low, high);
+    const qint64 races = std::max<qint64>(m_curve.size(), 1);
+    const QList<qint64> xTicks = Ticks(0, races);
+    const double y0 = double(yTicks.first());
+    const double y1 = double(yTicks.last());
+    const double x1 = double(xTicks.last());
+
+    int labelWidth = 0;
+    for (qint64 tick : yTicks)
+        labelWidth = std::max(labelWidth, metrics.horizontalAdvance(yen(tick)));
+    const QRect plot = area.adjusted(labelWidth + 14, 2 * lineHeight + 12, -16, -(2 * lineHeight + 10));
+    if (plot.width() < 10 || plot.height() < 10)
+        return;
+    const auto xAt = [&](double x) { return plot.left() + x / x1 * plot.width(); };
+    const auto yAt = [&](double y) { return plot.bottom() - (y - y0) / (y1 - y0) * plot.height(); };
+
+    // Grid and ticks.
+    const QColor gridColour(0xdd, 0xdd, 0xdd);
+    painter.setPen(Qt::black);
+    for (qint64 tick : yTicks) {
+        const int y = qRound(yAt(double(tick)));
+        painter.setPen(gridColour);
+        painter.drawLine(plot.left(), y, plot.right(), y);
+        painter.setPen(Qt::black);
+        painter.drawLine(plot.left() - 4, y, plot.left(), y);
+        painter.drawText(QRect(area.left(), y - lineHeight / 2, labelWidth + 8, lineHeight),
+                         Qt::AlignRight | Qt::AlignVCenter, yen(tick));
+    }
+    for (qint64 tick : xTicks) {
+        const int x = qRound(xAt(double(tick)));
+        painter.setPen(gridColour);
+        painter.drawLine(x, plot.top(), x, plot.bottom());
+        painter.setPen(Qt::black);
+        painter.drawLine(x, plot.bottom(), x, plot.bottom() + 4);
+        painter.drawText(QRect(x - 50, plot.bottom() + 6, 100, lineHeight), Qt::AlignHCenter | Qt::AlignTop,
+                         QString::number(tick));
+    }
+    painter.drawRect(plot);
+    painter.drawText(QRect(plot.left(), plot.bottom() + 6 + lineHeight, plot.width(), lineHeight + 4),
+                     Qt::AlignHCenter | Qt::AlignTop, QStringLiteral(u"確定レース数"));
+    painter.drawText(QRect(area.left() + 4, plot.top() - lineHeight - 6, plot.width(), lineHeight),
+                     Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral(u"収支 (円)"));
+
+    // The zero line, darker than the grid: above it the bets made money.
+    painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+    const int zero = qRound(yAt(0.0));
+    painter.drawLine(plot.left(), zero, plot.right(), zero);
+
+    if (m_curve.isEmpty()) {
+        painter.setPen(Qt::darkGray);
+        painter.drawText(plot, Qt::AlignCenter, QStringLiteral(u"確定したレースがありません"));
+        return;
+    }
+
+    // The lines, together last so that it lies on top.
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setClipRect(plot.adjusted(-1, -1, 1, 1));
+    for (const Line &line : kLines) {
+        QPolygonF points;
+        points.reserve(m_curve.size() + 1);
+        points.append(QPointF(xAt(0.0), yAt(0.0)));
+        for (qsizetype i = 0; i < m_curve.size(); ++i)
+            points.append(QPointF(xAt(double(i + 1)), yAt(double(m_curve[i].*line.member))));
+        painter.setPen(QPen(*line.colour, 1.6));
+        painter.drawPolyline(points);
+    }
+    painter.setClipping(false);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+
+    // The legend above the plot, with each line's last value.
+    int x = plot.right();
+    for (auto it = std::rbegin(kLines); it != std::rend(kLines); ++it) {
+        const qint64 last = m_curve.last().*it->member;
+        const QString text = QString::fromUtf16(it->name) + u' ' + yen(last, true) + QStringLiteral(u"円");
+        const int width = metrics.horizontalAdvance(text);
+        x -= width;
+        const int y = plot.top() - lineHeight - 6;
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(x, y, width, lineHeight), Qt::AlignLeft | Qt::AlignVCenter, text);
+        x -= 26;
+        painter.fillRect(QRect(x, y + lineHeight / 2 - 2, 20, 4), *it->colour);
+        x -= 16;
+    }
+}

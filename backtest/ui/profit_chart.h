@@ -1,0 +1,43 @@
+#pragma once
+
+#include "backtest/backtest.h"
+
+#include <QColor>
+#include <QImage>
+#include <QList>
+#include <QWidget>
+
+class QPainter;
+
+// The cumulative profit of the recommended bets over the settled races in
+// order: umaren, wide and both together, from zero before the first race.
+class ProfitChart : public QWidget {
+    Q_OBJECT
+
+public:
+    static const QColor kUmarenColour;
+    static const QColor kWideColour;
+    static const QColor kAllColour;
+
+    explicit ProfitChart(QWidget *parent = nullptr);
+
+    void setCurve(QList<Backtest::CurvePoint> curve);
+    const QList<Backtest::CurvePoint> &curve() const { return m_curve; }
+
+    // The chart drawn at the given size, as the PNG file gets it.
+    QImage toImage(QSize size) const;
+
+    // Round tick values, 1, 2 or 5 times a power of ten apart, from at or
+    // below `low` to at or above `high`; a handful of them.
+    static QList<qint64> Ticks(qint64 low, qint64 high);
+
+    QSize sizeHint() const override { return {640, 360}; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void paint(QPainter &painter, const QRect &area) const;
+
+    QList<Backtest::CurvePoint> m_curve;
+};

@@ -1,0 +1,455 @@
+#include "backtest/ui/backtest_window.h"
+
+#include "app/ui/twips.h"
+#include "backtest/ledger.h"
+#include "backtest/report_tables.h"
+#include "backtest/ui/profit_chart.h"
+#include "common/messages.h"
+#include "settings/race_options.h"
+#include "settings/settings_store.h"
+#include "support/backtest_races.h"
+#include "support/message_recorder.h"
+#include "tools/racegen/race_generator.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace Backtest;
+using namespace CommonFunc;
+
+namespace {
+
+QString u16(const char16_t *text) { return QString::fromUtf16(text); }
+
+constexpr int kLargeDays = 12; // of 36 races each
+
+Report runDirectly(const QString &folder, QList<LedgerEntry> *ledger = nullptr)
+{
+    Input input;
+    input.paths = {folder};
+    input.options = ReadRaceOptions();
+    LedgerSink keep;
+    if (ledger)
+        keep = [ledger](const LedgerEntry &entry) { ledger->append(entry); };
+    return Run(input, {}, nullptr, keep);
+}
+
+QStringList rowOf(const QTableWidget *table, int row)
+{
+    QStringList cells;
+    for (int c = 0; c < table->columnCount(); ++c)
+        cells.append(table->item(row, c) ? table->item(row, c)->text() : QString());
+    return cells;
+}
+
+// Whether some pixel below the legend lies near the colour; antialiasing
+// blends the edges.
+bool hasColour(const QImage &image, const QColor &colour)
+{
+    for (int y = image.height() / 4; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (qAbs(c.red() - colour.red()) + qAbs(c.green() - colour.green()) + qAbs(c.blue() - colour.blue()) < 40)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Backtest::CurvePoint)
+
+class TestBacktestWindow : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_small; // the five hand-checked races
+    QString m_large; // a few hundred generated races
+    int m_case = 0;
+    QStringList m_opened;
+    std::unique_ptr<BacktestWindow> m_window;
+
+    BacktestWindow &openWindow(const QString &folder = QString())
+    {
+        m_window = std::make_unique<BacktestWindow>([this](const QString &path) { m_opened.append(path); });
+        m_window->open();
+        if (!folder.isEmpty())
+            m_window->setFolder(folder);
+        return *m_window;
+    }
+    template <typename T>
+    T *child(const char *name) const
+    {
+        return m_window->findChild<T *>(QString::fromLatin1(name));
+    }
+    QString text(const char *label) const { return child<QLabel>(label)->text(); }
+    void showTabOf(QWidget *content) const
+    {
+        child<QTabWidget>("tabResults")->setCurrentWidget(content->parentWidget());
+    }
+    void doubleClick(QTableView *view, int row) const
+    {
+        const QPoint at = view->visualRect(view->model()->index(row, 0)).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+    }
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase() { SetSettingsFile(QString()); }
+
+    void opensOnThePatFolder();
+    void reportAgreesWithTheCore();
+    void subfoldersOnlyWhenAsked();
+    void missingFolderIsRefused();
+    void cancelLeavesTheWindowUsable();
+    void closingStopsTheRun();
+    void doubleClickOpensTheRace();
+    void savesLedgerAndChart();
+    void chartRenders_data();
+    void chartRenders();
+    void ticks_data();
+    void ticks();
+    void placementRoundTrip();
+};
+
+void TestBacktestWindow::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_small = m_dir.filePath(QStringLiteral("small"));
+    QVERIFY(QDir().mkpath(m_small));
+    QVERIFY(!BacktestRaces::writeFolder(m_small).isEmpty());
+
+    m_large = m_dir.filePath(QStringLiteral("large"));
+    QVERIFY(QDir().mkpath(m_large));
+    for (int day = 0; day < kLargeDays; ++day) {
+        RaceGen::MeetingOptions options;
+        options.seed = quint64(day + 1);
+        options.day = QDate(2026, 1, 4).addDays(7 * day);
+        for (const RaceGen::GeneratedRace &race : RaceGen::GenerateMeeting(options))
+            QVERIFY(RaceGen::WriteRace(m_large, race));
+    }
+}
+
+// A fresh store per test, its PAT folder the small one.
+void TestBacktestWindow::init()
+{
+    ++m_case;
+    SetSettingsFile(m_dir.filePath(QStringLiteral("settings%1.ini").arg(m_case)));
+    SetPatFolder(m_small);
+    m_opened.clear();
+}
+
+void TestBacktestWindow::cleanup() { m_window.reset(); }
+
+void TestBacktestWindow::opensOnThePatFolder()
+{
+    BacktestWindow &w = openWindow();
+    QCOMPARE(w.windowTitle(), u16(u"回収率検証"));
+    QCOMPARE(QDir(w.folder()), QDir(m_small));
+    QVERIFY(child<QPushButton>("btnStart")->isEnabled());
+    QVERIFY(!child<QPushButton>("btnCancel")->isEnabled());
+    QVERIFY(!child<QPushButton>("btnSaveLedger")->isEnabled());
+
+    QStringList asked;
+    QString answer = m_large;
+    w.chooseFolderDialog = [&](const QString &folder) {
+        asked.append(folder);
+        return answer;
+    };
+    child<QPushButton>("btnBrowse")->click();
+    QCOMPARE(w.folder(), m_large);
+    answer.clear(); // cancelled: the folder stays
+    child<QPushButton>("btnBrowse")->click();
+    QCOMPARE(w.folder(), m_large);
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(asked[1], m_large);
+}
+
+void TestBacktestWindow::reportAgreesWithTheCore()
+{
+    QList<LedgerEntry> ledger;
+    const Report expected = runDirectly(m_small, &ledger);
+
+    BacktestWindow &w = openWindow(m_small);
+    QSignalSpy finished(&w, &BacktestWindow::runFinished);
+    child<QPushButton>("btnStart")->click();
+    QVERIFY(w.isRunning());
+    QVERIFY(!child<QPushButton>("btnStart")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    QCOMPARE(finished.size(), 1);
+
+    QVERIFY(w.report());
+    QVERIFY(!w.report()->cancelled);
+    QCOMPARE(text("lblCount"), QStringLiteral("5 / 5"));
+    QCOMPARE(child<QProgressBar>("prgRaces")->value(), 5);
+    QCOMPARE(text("lblStatus"), u16(u"完了しました。"));
+
+    const auto *counts = child<QTableWidget>("grdCounts");
+    QCOMPARE(counts->rowCount(), 6);
+    const ReportTable expectedCounts = CountsTable(expected);
+    for (int r = 0; r < 6; ++r)
+        QCOMPARE(rowOf(counts, r), expectedCounts.rows[r]);
+
+    // Umaren: four bets, three hits, 5,530 back; no wide bet, so no rate.
+    const auto *recommended = child<QTableWidget>("grdRecommended");
+    QCOMPARE(recommended->rowCount(), 3);
+    for (int r = 0; r < 3; ++r)
+        QCOMPARE(rowOf(recommended, r), RecommendedTable(expected).rows[r]);
+    QCOMPARE(recommended->item(0, 6)->text(), QStringLiteral("1382.5"));
+    QCOMPARE(recommended->item(1, 6)->text(), QStringLiteral("-"));
+
+    QCOMPARE(child<QTableWidget>("grdFailures")->rowCount(), 1);
+    QCOMPARE(child<QTableWidget>("grdNotes")->rowCount(), 1);
+
+    QCOMPARE(child<QTableView>("grdLedger")->model()->rowCount(), ledger.size());
+    QCOMPARE(w.chart()->curve().size(), expected.curve.size());
+    QCOMPARE(w.chart()->curve().last().all, qint64(5130));
+    QVERIFY(child<QPushButton>("btnSaveLedger")->isEnabled());
+
+    // Options changed between runs count from the next run on.
+    SetDispChar(BetType::Umaren, 5, QStringLiteral(u"☆"));
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    QCOMPARE(w.report()->markTexts[0][4], u16(u"☆"));
+    QCOMPARE(finished.size(), 2);
+}
+
+void TestBacktestWindow::subfoldersOnlyWhenAsked()
+{
+    const QString top = m_dir.filePath(QStringLiteral("nested%1").arg(m_case));
+    QVERIFY(QDir().mkpath(top + QStringLiteral("/sub")));
+    BacktestRaces::fourHorses().write(top + QStringLiteral("/sub"));
+
+    BacktestWindow &w = openWindow(top);
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    QCOMPARE(w.report()->races, 0);
+    QCOMPARE(text("lblStatus"), u16(u"完了しました。 レースが見つかりません。"));
+
+    child<QCheckBox>("chkSubfolders")->setChecked(true);
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    QCOMPARE(w.report()->races, 1);
+    QCOMPARE(w.report()->unsettled, 1);
+}
+
+void TestBacktestWindow::missingFolderIsRefused()
+{
+    MessageRecorder recorder;
+    BacktestWindow &w = openWindow(m_dir.filePath(QStringLiteral("none")));
+    child<QPushButton>("btnStart")->click();
+    QVERIFY(!w.isRunning());
+    QCOMPARE(recorder.texts(), QStringList {u16(u"フォルダが見つかりません。")});
+    QVERIFY(!w.report());
+}
+
+void TestBacktestWindow::cancelLeavesTheWindowUsable()
+{
+    BacktestWindow &w = openWindow(m_large);
+    w.setThreads(1);
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(child<QProgressBar>("prgRaces")->value() > 0, 30000);
+    const int total = child<QProgressBar>("prgRaces")->maximum();
+    QCOMPARE(total, kLargeDays * 36);
+    QVERIFY(text("lblCount").endsWith(QStringLiteral(" / %1").arg(total)));
+    QVERIFY(child<QPushButton>("btnCancel")->isEnabled());
+    child<QPushButton>("btnCancel")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+
+    QVERIFY(w.report()->cancelled);
+    QVERIFY(w.report()->races > 0);
+    QVERIFY(w.report()->races < total);
+    QCOMPARE(text("lblCount"), QStringLiteral("%1 / %2").arg(w.report()->races).arg(total));
+    QCOMPARE(text("lblStatus"), u16(u"中止しました。"));
+    QVERIFY(child<QPushButton>("btnStart")->isEnabled());
+    QVERIFY(!child<QPushButton>("btnCancel")->isEnabled());
+    QVERIFY(child<QLineEdit>("txtFolder")->isEnabled());
+
+    // And the next run goes to its end.
+    w.setFolder(m_small);
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    QVERIFY(!w.report()->cancelled);
+    QCOMPARE(text("lblCount"), QStringLiteral("5 / 5"));
+}
+
+void TestBacktestWindow::closingStopsTheRun()
+{
+    BacktestWindow &w = openWindow(m_large);
+    w.setThreads(1);
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(child<QProgressBar>("prgRaces")->value() > 0, 30000);
+    QVERIFY(w.close());
+    QVERIFY(!w.isVisible());
+    // close() waited for the run, so its outcome is already on its way.
+    QCoreApplication::sendPostedEvents();
+    QVERIFY(!w.isRunning());
+    QVERIFY(w.report()->cancelled);
+}
+
+void TestBacktestWindow::doubleClickOpensTheRace()
+{
+    BacktestWindow &w = openWindow(m_small);
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+
+    auto *ledger = child<QTableView>("grdLedger");
+    showTabOf(ledger);
+    const int row = 12; // a bet of race E
+    QVERIFY(w.ledger().size() > row);
+    QCOMPARE(ledger->model()->index(row, 0).data().toString(), QStringLiteral("Zo-0105A.jra"));
+    doubleClick(ledger, row);
+    QCOMPARE(m_opened, QStringList {w.ledger()[row].raceFile});
+    QCOMPARE(QDir::cleanPath(m_opened[0]), QDir::cleanPath(m_small + QStringLiteral("/Zo-0105A.jra")));
+
+    auto *failures = child<QTableWidget>("grdFailures");
+    showTabOf(failures);
+    doubleClick(failures, 0);
+    QCOMPARE(m_opened.size(), 2);
+    QCOMPARE(QDir::cleanPath(m_opened[1]), QDir::cleanPath(m_small + QStringLiteral("/Zo-0104A.jra")));
+}
+
+void TestBacktestWindow::savesLedgerAndChart()
+{
+    QList<LedgerEntry> ledger;
+    runDirectly(m_small, &ledger);
+    QTemporaryDir out;
+    const QString expectedPath = out.filePath(QStringLiteral("expected.csv"));
+    QVERIFY(WriteLedgerFile(ledger, expectedPath));
+
+    BacktestWindow &w = openWindow(m_small);
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+
+    QString target = out.filePath(QStringLiteral("ledger.csv"));
+    QString suggested;
+    w.saveLedgerDialog = [&](const QString &path) {
+        suggested = path;
+        return target;
+    };
+    w.saveChartDialog = w.saveLedgerDialog;
+    MessageRecorder recorder;
+    child<QPushButton>("btnSaveLedger")->click();
+    QVERIFY(suggested.endsWith(QStringLiteral(".csv")));
+    QFile saved(target);
+    QFile expected(expectedPath);
+    QVERIFY(saved.open(QIODevice::ReadOnly) && expected.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), expected.readAll());
+
+    target = out.filePath(QStringLiteral("chart.png"));
+    child<QPushButton>("btnSaveChart")->click();
+    QVERIFY(suggested.endsWith(QStringLiteral(".png")));
+    QVERIFY(!QImage(target).isNull());
+    QVERIFY(recorder.texts().isEmpty());
+
+    // A folder that is not there: the user is told, as for the race CSV.
+    target = out.filePath(QStringLiteral("none/ledger.csv"));
+    child<QPushButton>("btnSaveLedger")->click();
+    target = out.filePath(QStringLiteral("none/chart.png"));
+    child<QPushButton>("btnSaveChart")->click();
+    QCOMPARE(recorder.texts(), QStringList(2, Messages::saveFailedText()));
+}
+
+void TestBacktestWindow::chartRenders_data()
+{
+    QTest::addColumn<QList<CurvePoint>>("curve");
+    QTest::newRow("none") << QList<CurvePoint>();
+    QTest::newRow("one") << QList<CurvePoint> {{QStringLiteral("a"), 2400, -100, 2300}};
+    QTest::newRow("one at zero") << QList<CurvePoint> {{QStringLiteral("a"), 0, 0, 0}};
+    QList<CurvePoint> many;
+    for (int k = 0; k < 5000; ++k)
+        many.append({QString(), k * 37 % 9000 - 4000, -k * 20, k * 37 % 9000 - 4000 - k * 20});
+    QTest::newRow("many") << many;
+    QList<CurvePoint> falling;
+    for (int k = 0; k < 300; ++k)
+        falling.append({QString(), -100 * k, -200 * k, -300 * k});
+    QTest::newRow("falling") << falling;
+}
+
+void TestBacktestWindow::chartRenders()
+{
+    QFETCH(QList<CurvePoint>, curve);
+    ProfitChart chart;
+    chart.setCurve(curve);
+    const QImage image = chart.toImage(QSize(640, 360));
+    QCOMPARE(image.size(), QSize(640, 360));
+    // Together is drawn last, so it shows wherever there is a line at all.
+    QCOMPARE(hasColour(image, ProfitChart::kAllColour), !curve.isEmpty());
+    QCOMPARE(hasColour(chart.toImage(QSize(40, 30)), ProfitChart::kAllColour), false); // too small to plot
+
+    chart.resize(400, 260);
+    QVERIFY(!chart.grab().isNull());
+}
+
+void TestBacktestWindow::ticks_data()
+{
+    QTest::addColumn<qint64>("low");
+    QTest::addColumn<qint64>("high");
+    QTest::newRow("one race") << qint64(0) << qint64(1);
+    QTest::newRow("both sides") << qint64(-100) << qint64(5130);
+    QTest::newRow("flat") << qint64(0) << qint64(0);
+    QTest::newRow("below zero") << qint64(-1234567) << qint64(-5);
+    QTest::newRow("large") << qint64(0) << qint64(999999999999);
+    QTest::newRow("odd edges") << qint64(-7) << qint64(13);
+}
+
+void TestBacktestWindow::ticks()
+{
+    QFETCH(qint64, low);
+    QFETCH(qint64, high);
+    const QList<qint64> ticks = ProfitChart::Ticks(low, high);
+    QVERIFY2(ticks.size() >= 2 && ticks.size() <= 8, qPrintable(QString::number(ticks.size())));
+    QVERIFY(ticks.first() <= low);
+    QVERIFY(ticks.last() >= high);
+    const qint64 step = ticks[1] - ticks[0];
+    qint64 power = 1;
+    while (step / power >= 10)
+        power *= 10;
+    QVERIFY2(step % power == 0 && (step / power == 1 || step / power == 2 || step / power == 5),
+             qPrintable(QString::number(step)));
+    for (qsizetype k = 1; k < ticks.size(); ++k) {
+        QCOMPARE(ticks[k] - ticks[k - 1], step);
+        QCOMPARE(ticks[k] % step, qint64(0)); // so zero is a tick when the range holds it
+    }
+}
+
+void TestBacktestWindow::placementRoundTrip()
+{
+    const QString section = Section::backtestWindow();
+    QCOMPARE(section, QStringLiteral("BacktestWindow"));
+    {
+        BacktestWindow &w = openWindow();
+        w.move(Twips::toPixelsX(3000, &w), Twips::toPixelsY(2250, &w));
+        w.resize(Twips::toPixelsX(13500, &w), Twips::toPixelsY(9000, &w));
+        m_window.reset(); // unloading stores it
+    }
+    QCOMPARE(GetPlacement(section, QStringLiteral("Left"), 0), 3000.0f);
+    QCOMPARE(GetPlacement(section, QStringLiteral("Top"), 0), 2250.0f);
+    QCOMPARE(GetPlacement(section, QStringLiteral("Width"), 0), 13500.0f);
+    QCOMPARE(GetPlacement(section, QStringLiteral("Height"), 0), 9000.0f);
+
+    BacktestWindow &again = openWindow();
+    QCOMPARE(again.pos(), QPoint(Twips::toPixelsX(3000, &again), Twips::toPixelsY(2250, &again)));
+    QCOMPARE(again.size(), QSize(Twips::toPixelsX(13500, &again), Twips::toPixelsY(9000, &again)));
+}
+
+QTEST_MAIN(TestBacktestWindow)
+#include "test_backtest_window.moc"
