@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -283,21 +284,40 @@ void TestMainWindow::viewWidths()
 void TestMainWindow::gridSwitchKeepsTopRow()
 {
     MainWindow window;
-    window.UpdateFormFromSelection(m_racePath);
-    QVERIFY(!window.umarenView()->isHidden());
-    QVERIFY(window.wideView()->isHidden());
-    window.sheet().grdUmaRen.setTopRow(40);
-    window.betTypeOption(1)->click();
-    QVERIFY(!window.wideView()->isHidden());
-    QVERIFY(window.umarenView()->isHidden());
-    QCOMPARE(window.sheet().grdWide.topRow(), 40);
-    // Choosing it again changes nothing.
-    window.sheet().grdUmaRen.setTopRow(10);
-    window.optBetTypeClick(1);
-    QCOMPARE(window.sheet().grdWide.topRow(), 40);
-    window.betTypeOption(0)->click();
-    QVERIFY(!window.umarenView()->isHidden());
-    QCOMPARE(window.sheet().grdUmaRen.topRow(), 40);
+    window.setWidthTwips(MainWindow::FullWidth);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // The row the user sees at the top, whatever the model says.
+    const auto shownTop = [](PairGridView *view) { return view->rowAt(0) + 1; };
+    const auto scrollTo = [](PairGridView *view, int row) { view->verticalScrollBar()->setValue(row - 1); };
+
+    // Every load resets both grids, and the hidden one has never been laid
+    // out since: the first switch after each load is the one that matters.
+    for (int load = 0; load < 2; ++load) {
+        window.betTypeOption(0)->click();
+        window.UpdateFormFromSelection(m_racePath);
+        QCoreApplication::processEvents();
+        QVERIFY(!window.umarenView()->isHidden());
+        QVERIFY(window.wideView()->isHidden());
+        scrollTo(window.umarenView(), 40);
+        QCOMPARE(window.sheet().grdUmaRen.topRow(), 40);
+        window.betTypeOption(1)->click();
+        QVERIFY(!window.wideView()->isHidden());
+        QVERIFY(window.umarenView()->isHidden());
+        QCOMPARE(window.sheet().grdWide.topRow(), 40);
+        QCOMPARE(shownTop(window.wideView()), 40);
+
+        // Choosing it again changes nothing.
+        window.sheet().grdUmaRen.setTopRow(10);
+        window.optBetTypeClick(1);
+        QCOMPARE(shownTop(window.wideView()), 40);
+
+        scrollTo(window.wideView(), 25);
+        window.betTypeOption(0)->click();
+        QVERIFY(!window.umarenView()->isHidden());
+        QCOMPARE(window.sheet().grdUmaRen.topRow(), 25);
+        QCOMPARE(shownTop(window.umarenView()), 25);
+    }
 }
 
 void TestMainWindow::listSwitch()

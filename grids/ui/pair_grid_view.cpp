@@ -99,11 +99,28 @@ bool PairGridView::eventFilter(QObject *watched, QEvent *event)
     return QTableView::eventFilter(watched, event);
 }
 
+bool PairGridView::event(QEvent *event)
+{
+    if (event->type() != QEvent::Show)
+        return QTableView::event(event);
+    // On show Qt scrolls to the current cell, which the fill leaves on the
+    // last row; the grid's top row wins.
+    m_syncing = true;
+    const bool handled = QTableView::event(event);
+    m_syncing = false;
+    showTopRow(m_grid.topRow());
+    return handled;
+}
+
 void PairGridView::showTopRow(int row)
 {
-    if (row < 1 || row >= m_grid.rows())
+    // A hidden view has no scroll range after a reset (Qt lays items out only
+    // while visible), so scrolling it would clamp the row away: it takes the
+    // grid's top row when shown.
+    if (row < 1 || row >= m_grid.rows() || !isVisible())
         return;
     m_syncing = true;
+    executeDelayedItemsLayout();
     verticalScrollBar()->setValue(row - 1);
     scrollTo(model()->index(row - 1, 0), QAbstractItemView::PositionAtTop);
     m_syncing = false;
