@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -41,6 +42,14 @@ constexpr int kRowHeight = 240;
 constexpr int kRankTop = 2100;
 constexpr int kFrameTop = 6660;
 
+// Left, Top, Width and Height place the window's frame, and the design's
+// frame takes 60 twips a side and, above the client area, the caption and
+// the menu bar.  The sheet shows what that client area would hold, whatever
+// frame the platform draws (none at all offscreen or without a window
+// manager), so that nothing beyond a view's edge peeks in.
+constexpr int kDesignFrameWidth = 120;
+constexpr int kDesignFrameHeight = 690;
+
 // The toolbar's buttons by key, with the command each runs (none for Excel).
 struct ToolbarButton {
     const char *key;
@@ -56,6 +65,25 @@ const ToolbarButton kToolbarButtons[] = {
     {"Option", u"ｵﾌﾟｼｮﾝ設定", QStyle::SP_FileDialogContentsView, &MainWindow::mnuToolOption},
     {"About", u"ﾊﾞｰｼﾞｮﾝ情報", QStyle::SP_MessageBoxInformation, &MainWindow::mnuHelpAbout},
 };
+
+// Qt greys a disabled icon, which leaves a black and white one looking
+// enabled: the disabled form is faded as well.
+QIcon withFadedDisabled(const QIcon &icon, const QSize &size)
+{
+    QIcon result;
+    for (const QSize &s : {size, size * 2}) {
+        const QPixmap normal = icon.pixmap(s);
+        QPixmap faded(normal.size());
+        faded.fill(Qt::transparent);
+        QPainter painter(&faded);
+        painter.setOpacity(0.35);
+        painter.drawPixmap(0, 0, icon.pixmap(s, QIcon::Disabled));
+        painter.end();
+        result.addPixmap(normal, QIcon::Normal);
+        result.addPixmap(faded, QIcon::Disabled);
+    }
+    return result;
+}
 
 QString qtFilter(const QString &filter)
 {
@@ -89,15 +117,18 @@ MainWindow::MainWindow(QWidget *parent)
     };
 
     buildMenus();
-    auto *area = new QWidget(this);
+    auto *central = new QWidget(this);
+    setCentralWidget(central);
+    auto *area = new QWidget(central);
     area->setObjectName(QStringLiteral("clientArea"));
     area->setFont(QFont(QStringLiteral(u"ＭＳ Ｐゴシック"), 9));
-    setCentralWidget(area);
+    m_area = area;
     buildSheet(area);
     buildRightBand(area);
 
     connect(&m_sheet, &RaceSheet::changed, this, &MainWindow::refresh);
     restorePlacement();
+    fitSheet();
     ClearRaceSheet(m_sheet);
 }
 
@@ -135,10 +166,13 @@ void MainWindow::buildMenus()
     m_toolbar = addToolBar(QStringLiteral("Toolbar1"));
     m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
     m_toolbar->setMovable(false);
-    m_toolbar->setIconSize(QSize(20, 20));
+    // Small icons, as designed: all six buttons fit the narrow view.
+    const QSize iconSize(16, 16);
+    m_toolbar->setIconSize(iconSize);
     for (const ToolbarButton &b : kToolbarButtons) {
         const QString key = QString::fromLatin1(b.key);
-        QAction *action = m_toolbar->addAction(style()->standardIcon(b.icon), QString::fromUtf16(b.tip));
+        QAction *action = m_toolbar->addAction(withFadedDisabled(style()->standardIcon(b.icon), iconSize),
+                                               QString::fromUtf16(b.tip));
         action->setToolTip(QString::fromUtf16(b.tip));
         action->setData(key);
         action->setObjectName(QStringLiteral("Toolbar1_") + key);
@@ -305,9 +339,8 @@ void MainWindow::buildRightBand(QWidget *area)
     m_umarenView->setObjectName(QStringLiteral("grdUmaRen"));
     m_wideView = new PairGridView(m_sheet.grdWide, area);
     m_wideView->setObjectName(QStringLiteral("grdWide"));
-    // A little wider than designed, so that all eight columns show whole.
-    place(m_umarenView, 10620, 1740 + shift, 4740, 2835);
-    place(m_wideView, 10620, 1740 + shift, 4740, 2835);
+    place(m_umarenView, 10620, 1740 + shift, 4620, 2835);
+    place(m_wideView, 10620, 1740 + shift, 4620, 2835);
     m_wideView->hide();
 
     const QFont listFont(QStringLiteral(u"ＭＳ ゴシック"), 9);
@@ -327,20 +360,69 @@ void MainWindow::buildRightBand(QWidget *area)
 
 // ---- Placement ----------------------------------------------------------------
 
-double MainWindow::widthTwips() const { return Twips::fromPixelsX(width(), this); }
+double MainWindow::widthTwips() const { return Twips::fromPixelsX(frameGeometry().width(), this); }
 
-void MainWindow::setWidthTwips(double twips) { resize(Twips::toPixelsX(twips, this), height()); }
+void MainWindow::setWidthTwips(double twips)
+{
+    const int outer = Twips::toPixelsX(twips, this);
+    resize(outer - m_frameExtra.width(), height());
+    m_width = {twips, outer};
+}
+
+QSize MainWindow::outerSize() const { return size() + m_frameExtra; }
 
 void MainWindow::restorePlacement()
 {
     const float left = GetPlacement(Section::mainWindow(), QStringLiteral("Left"), 1000);
     const float top = GetPlacement(Section::mainWindow(), QStringLiteral("Top"), 1000);
     move(Twips::toPixelsX(left, this), Twips::toPixelsY(top, this));
+    m_left = {left, x()};
+    m_top = {top, y()};
     float width = GetPlacement(Section::mainWindow(), QStringLiteral("Width"), SummaryWidth);
     if (!(width > 0.0f))
         width = SummaryWidth;
     // The height is never remembered.
     resize(Twips::toPixelsX(width, this), Twips::toPixelsY(Height, this));
+    m_width = {width, Twips::toPixelsX(width, this)};
+}
+
+void MainWindow::keepOuterSize()
+{
+    // The platform reports the frame only once it has drawn one: the client
+    // area gives way, so that the frame keeps the size it was given.
+    const QSize extra = frameGeometry().size() - size();
+    if (extra == m_frameExtra)
+        return;
+    const QSize outer = outerSize();
+    m_frameExtra = extra;
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        resize(outer - extra);
+    fitSheet();
+}
+
+void MainWindow::fitSheet()
+{
+    const QSize outer = outerSize();
+    m_area->setGeometry(0, 0, outer.width() - Twips::toPixelsX(kDesignFrameWidth, this),
+                        outer.height() - Twips::toPixelsY(kDesignFrameHeight + kToolbarBand, this));
+}
+
+bool MainWindow::event(QEvent *event)
+{
+    const bool handled = QMainWindow::event(event);
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+    case QEvent::WindowStateChange:
+        keepOuterSize();
+        if (event->type() == QEvent::Resize)
+            fitSheet();
+        break;
+    default:
+        break;
+    }
+    return handled;
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -352,9 +434,13 @@ void MainWindow::closeEvent(QCloseEvent *event)
         m_selectFile = nullptr;
     }
     if (!isMinimized()) {
-        SetPlacement(Section::mainWindow(), QStringLiteral("Left"), float(Twips::fromPixelsX(x(), this)));
-        SetPlacement(Section::mainWindow(), QStringLiteral("Top"), float(Twips::fromPixelsY(y(), this)));
-        SetPlacement(Section::mainWindow(), QStringLiteral("Width"), float(widthTwips()));
+        const QRect frame = frameGeometry();
+        SetPlacement(Section::mainWindow(), QStringLiteral("Left"),
+                     float(m_left.storedFor(frame.x(), Twips::fromPixelsX(frame.x(), this))));
+        SetPlacement(Section::mainWindow(), QStringLiteral("Top"),
+                     float(m_top.storedFor(frame.y(), Twips::fromPixelsY(frame.y(), this))));
+        SetPlacement(Section::mainWindow(), QStringLiteral("Width"),
+                     float(m_width.storedFor(frame.width(), widthTwips())));
     }
     event->accept();
 }
