@@ -85,6 +85,34 @@ QIcon withFadedDisabled(const QIcon &icon, const QSize &size)
     return result;
 }
 
+// A name starts this far in from its cell's frame, as Qt indents it at the
+// designed font.
+constexpr int kCellIndent = 3;
+
+// A horse name wider than its cell is drawn condensed rather than cut:
+// nine double-byte characters need about nine tenths of their width.
+void fitNameToCell(QLabel *label)
+{
+    label->setIndent(kCellIndent);
+    QFont font = label->font();
+    font.setStretch(100);
+    // The names come padded with blanks, which need not show.
+    QStringView name = label->text();
+    while (!name.isEmpty() && name.back().isSpace())
+        name.chop(1);
+    const int room = label->contentsRect().width() - kCellIndent;
+    const int natural = QFontMetrics(font).horizontalAdvance(name.toString());
+    if (natural > room) {
+        for (int stretch = 100 * room / natural; stretch > 50; --stretch) {
+            font.setStretch(stretch);
+            if (QFontMetrics(font).horizontalAdvance(name.toString()) <= room)
+                break;
+        }
+    }
+    if (font != label->font())
+        label->setFont(font);
+}
+
 QString qtFilter(const QString &filter)
 {
     // "text (pattern)|pattern" -> "text (pattern)"
@@ -585,6 +613,12 @@ void MainWindow::refresh()
         palette.setColor(QPalette::WindowText, Gui::toQColor(colours.text, base));
         label->setPalette(palette);
     };
+    for (const char *name : {"lblHorseName", "lblTanHorseName", "lblFukuHorseName"}) {
+        for (QLabel *label : m_columns[QLatin1StringView(name)]) {
+            if (label)
+                fitNameToCell(label);
+        }
+    }
     for (int k = 1; k <= MaxHorses; ++k) {
         const auto i = std::size_t(k);
         paint(m_columns[QStringLiteral("lblTanHorseNo")][i], s.tanHorseColours[k]);
