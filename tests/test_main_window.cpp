@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -83,6 +84,7 @@ private slots:
     void headSortByMouseButton();
     void pressInDataRowDoesNotSort();
     void coloursReappliedAfterOptions();
+    void qtDialogsSpeakJapanese();
 };
 
 void TestMainWindow::initTestCase()
@@ -489,6 +491,14 @@ void TestMainWindow::coloursReappliedAfterOptions()
     QCOMPARE(label->palette().color(QPalette::WindowText), QColor(0, 255, 255));
     // The grids keep their state until the next load.
     QCOMPARE(window.sheet().grdUmaRen.cell(1, 3), umarenFirst);
+}
+
+void TestMainWindow::qtDialogsSpeakJapanese()
+{
+    QVERIFY(Gui::installQtTranslations());
+    QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(box.button(QMessageBox::Yes)->text(), u16(u"はい(&Y)"));
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), u16(u"アドレス:"));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -4,8 +4,10 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPalette>
+#include <QTranslator>
 
 namespace Gui {
 
@@ -33,6 +35,16 @@ void registerFontSubstitutes()
                                {QStringLiteral("IPAGothic"), QStringLiteral(u"IPAゴシック")});
     QFont::insertSubstitutions(QStringLiteral(u"ＭＳ Ｐゴシック"),
                                {QStringLiteral("IPAPGothic"), QStringLiteral(u"IPAPゴシック")});
+}
+
+bool installQtTranslations()
+{
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 void MessageBoxSink::show(const Messages::Message &message)

@@ -18,6 +18,11 @@ qint32 fromQColor(const QColor &colour);
 // the same metrics where Windows' own are missing.
 void registerFontSubstitutes();
 
+// Qt's own dialogs and buttons (file dialogs, message box buttons, the
+// colour dialog) speak Japanese like the program, whatever the locale.
+// False when Qt's Japanese translations are not installed.
+bool installQtTranslations();
+
 // Answers the core's messages with message boxes owned by the active window.
 class MessageBoxSink final : public Messages::Sink {
 public:
