@@ -405,8 +405,9 @@ void TestMainWindow::pairCellsShowWhole()
 void TestMainWindow::listSwitch()
 {
     // Both lists start shown, and a choice only acts when its list is
-    // hidden: the two lists stay side by side.
+    // hidden: the two lists stay side by side, and the choice is not shown.
     MainWindow window;
+    QVERIFY(!window.resultOption(0)->isVisibleTo(&window));
     QVERIFY(!window.kaimeList()->isHidden());
     QVERIFY(!window.resultList()->isHidden());
     window.resultOption(1)->click();

@@ -349,9 +349,11 @@ void MainWindow::buildRightBand(QWidget *area)
     place(m_optBetType[1], 1200, 240, 795, 315);
     m_optBetType[0]->setChecked(true);
 
-    // The list choice stands where the full view can reach it: in the free
-    // band above the bet-type choice, at its designed size.
+    // The list choice shows a hidden list.  Both lists fit side by side and
+    // start shown, so it could never change what is on screen: the frame is
+    // kept, with its rule, but not shown.
     auto *resultFrame = new QGroupBox(area);
+    resultFrame->hide();
     place(resultFrame, 10620, 450 + shift, 3375, 495);
     m_optResult[0] = new QRadioButton(QStringLiteral(u"買い目表示"), resultFrame);
     m_optResult[1] = new QRadioButton(QStringLiteral(u"競争結果表示"), resultFrame);
