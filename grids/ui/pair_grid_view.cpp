@@ -114,11 +114,14 @@ PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
 
 void PairGridView::fitColumnsToHeads()
 {
-    // Each column wide enough for its head and for the widest value it
-    // shows: umaren prices reach 374625.0 (wide 124875.0), deviations
-    // -9999.9, rank differences -152.
-    static const char16_t *const widest[] = {u"18-18", u"374625.0", u"9999.9", u"-9999.9",
-                                             u"0.000", u"",         u"153",    u"-152"};
+    // Each column wide enough for its head and for the widest value that
+    // occurs: umaren prices reach 374625.0 (wide 124875.0), a scratched
+    // pair's price is 99999.9, deviations reach -9999.9 and rank differences
+    // stay within two digits.
+    // clang-format off
+    static const char16_t *const widest[] = {u"18-18", u"374625.0", u"99999.9", u"-9999.9",
+                                             u"0.000", u"",         u"153",     u"-99"};
+    // clang-format on
     const QFontMetricsF head(horizontalHeader()->font());
     const QFontMetricsF cells(font());
     const int room = 2 * kCellMargin + (showGrid() ? 1 : 0);
