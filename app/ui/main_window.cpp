@@ -42,10 +42,10 @@ constexpr int kRowHeight = 240;
 constexpr int kRankTop = 2100;
 constexpr int kFrameTop = 6660;
 
-// Left, Top, Width and Height place the window's frame, and the design's
-// frame takes 60 twips a side and, above the client area, the caption and
-// the menu bar.  The sheet shows what that client area would hold, whatever
-// frame the platform draws (none at all offscreen or without a window
+// Left, Top, Width and Height place the window's frame.  The design's frame
+// takes 60 twips a side and, above the client area, a caption and a menu
+// bar of 285 each.  The sheet shows what that client area would hold,
+// whatever frame the platform draws (a thin one, or none without a window
 // manager), so that nothing beyond a view's edge peeks in.
 constexpr int kDesignFrameWidth = 120;
 constexpr int kDesignFrameHeight = 690;
