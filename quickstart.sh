@@ -15,7 +15,7 @@ case "$mode" in demo|test) ;; *) usage ;; esac
 here=$(cd "$(dirname "$0")" && pwd)
 cd "$here"
 
-packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-ipafont-gothic libbenchmark-dev"
+packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-ipafont-gothic libbenchmark-dev"
 
 missing=""
 for p in $packages; do

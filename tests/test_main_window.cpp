@@ -17,10 +17,12 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -72,6 +74,7 @@ private slots:
     void menusAndToolbar();
     void firstStartPlacement();
     void placementRoundTrip();
+    void unmovedPlacementStoredExactly();
     void minimisedCloseStoresNothing();
     void openCommand();
     void openFailureKeepsTheRace();
@@ -79,6 +82,7 @@ private slots:
     void saveFailure();
     void viewWidths();
     void gridSwitchKeepsTopRow();
+    void pairCellsShowWhole();
     void listSwitch();
     void headSortByMouseButton_data();
     void headSortByMouseButton();
@@ -86,10 +90,13 @@ private slots:
     void coloursReappliedAfterOptions();
     void settingsFileWarning();
     void backtestOpensItsRaces();
+    void qtDialogsSpeakJapanese();
 };
 
 void TestMainWindow::initTestCase()
 {
+    // The fonts the program starts with.
+    Gui::registerFontSubstitutes();
     QDir().mkpath(m_dir.filePath(QStringLiteral("pat")));
     m_racePath = bigRace().write(m_dir.filePath(QStringLiteral("pat")));
 }
@@ -173,19 +180,56 @@ void TestMainWindow::firstStartPlacement()
 
 void TestMainWindow::placementRoundTrip()
 {
+    const auto stored = [](const char *key) {
+        return ReadSettingText(Section::mainWindow(), QString::fromLatin1(key)).value_or(QString());
+    };
     {
+        // The user moves and resizes the frame.
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QSize frame = window.frameGeometry().size() - window.size();
         window.move(Twips::toPixelsX(3000), Twips::toPixelsY(2000));
-        window.resize(Twips::toPixelsX(15360), Twips::toPixelsY(9000));
+        window.resize(Twips::toPixelsX(15360) - frame.width(), Twips::toPixelsY(9000));
         window.close();
     }
-    QCOMPARE(TextToInteger(ReadSettingText(Section::mainWindow(), QStringLiteral("Width")).value_or(QString())),
-             qint16(std::lround(Twips::fromPixelsX(Twips::toPixelsX(15360)))));
+    QCOMPARE(TextToInteger(stored("Width")), qint16(std::lround(Twips::fromPixelsX(Twips::toPixelsX(15360)))));
+    QCOMPARE(TextToInteger(stored("Left")), qint16(std::lround(Twips::fromPixelsX(Twips::toPixelsX(3000)))));
     MainWindow again;
     QCOMPARE(again.width(), Twips::toPixelsX(15360));
     QCOMPARE(again.height(), Twips::toPixelsY(7200)); // the height is never remembered
+}
+
+void TestMainWindow::unmovedPlacementStoredExactly()
+{
+    // None of these is a whole number of pixels at 96 dpi.
+    SetPlacement(Section::mainWindow(), QStringLiteral("Left"), 1000);
+    SetPlacement(Section::mainWindow(), QStringLiteral("Top"), 2017);
+    SetPlacement(Section::mainWindow(), QStringLiteral("Width"), 2885);
+    const auto stored = [](const char *key) {
+        return ReadSettingText(Section::mainWindow(), QString::fromLatin1(key)).value_or(QString());
+    };
+    for (int run = 0; run < 2; ++run) {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.close();
+        QCOMPARE(stored("Left"), QStringLiteral("1000"));
+        QCOMPARE(stored("Top"), QStringLiteral("2017"));
+        QCOMPARE(stored("Width"), QStringLiteral("2885"));
+    }
+    {
+        // A view button sets the width exactly too; a move is stored as moved.
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.detailButton(0)->click();
+        window.move(window.pos() + QPoint(3, 0));
+        window.close();
+    }
+    QCOMPARE(stored("Width"), QStringLiteral("10740"));
+    QCOMPARE(stored("Left"), QString::number(Twips::fromPixelsX(Twips::toPixelsX(1000) + 3)));
+    QCOMPARE(stored("Top"), QStringLiteral("2017"));
 }
 
 void TestMainWindow::minimisedCloseStoresNothing()
@@ -291,28 +335,86 @@ void TestMainWindow::viewWidths()
 void TestMainWindow::gridSwitchKeepsTopRow()
 {
     MainWindow window;
-    window.UpdateFormFromSelection(m_racePath);
-    QVERIFY(!window.umarenView()->isHidden());
-    QVERIFY(window.wideView()->isHidden());
-    window.sheet().grdUmaRen.setTopRow(40);
-    window.betTypeOption(1)->click();
-    QVERIFY(!window.wideView()->isHidden());
-    QVERIFY(window.umarenView()->isHidden());
-    QCOMPARE(window.sheet().grdWide.topRow(), 40);
-    // Choosing it again changes nothing.
-    window.sheet().grdUmaRen.setTopRow(10);
-    window.optBetTypeClick(1);
-    QCOMPARE(window.sheet().grdWide.topRow(), 40);
-    window.betTypeOption(0)->click();
-    QVERIFY(!window.umarenView()->isHidden());
-    QCOMPARE(window.sheet().grdUmaRen.topRow(), 40);
+    window.setWidthTwips(MainWindow::FullWidth);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // The row the user sees at the top, whatever the model says.
+    const auto shownTop = [](PairGridView *view) { return view->rowAt(0) + 1; };
+    const auto scrollTo = [](PairGridView *view, int row) { view->verticalScrollBar()->setValue(row - 1); };
+
+    // Every load resets both grids, and the hidden one has never been laid
+    // out since: the first switch after each load is the one that matters.
+    for (int load = 0; load < 2; ++load) {
+        window.betTypeOption(0)->click();
+        window.UpdateFormFromSelection(m_racePath);
+        QCoreApplication::processEvents();
+        QVERIFY(!window.umarenView()->isHidden());
+        QVERIFY(window.wideView()->isHidden());
+        scrollTo(window.umarenView(), 40);
+        QCOMPARE(window.sheet().grdUmaRen.topRow(), 40);
+        window.betTypeOption(1)->click();
+        QVERIFY(!window.wideView()->isHidden());
+        QVERIFY(window.umarenView()->isHidden());
+        QCOMPARE(window.sheet().grdWide.topRow(), 40);
+        QCOMPARE(shownTop(window.wideView()), 40);
+
+        // Choosing it again changes nothing.
+        window.sheet().grdUmaRen.setTopRow(10);
+        window.optBetTypeClick(1);
+        QCOMPARE(shownTop(window.wideView()), 40);
+
+        scrollTo(window.wideView(), 25);
+        window.betTypeOption(0)->click();
+        QVERIFY(!window.umarenView()->isHidden());
+        QCOMPARE(window.sheet().grdUmaRen.topRow(), 25);
+        QCOMPARE(shownTop(window.umarenView()), 25);
+    }
+}
+
+void TestMainWindow::pairCellsShowWhole()
+{
+    MainWindow window;
+    window.setWidthTwips(MainWindow::FullWidth);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // 小倉 11R: umaren prices up to 374625.0, deviations down to -3646.3.
+    window.UpdateFormFromSelection(QStringLiteral(MINUKURU_SAMPLE_DIR "/Zo-03151011.jra"));
+    QVERIFY(window.cellText(QStringLiteral("lblKaisai"), 0).startsWith(u16(u"小倉")));
+    QVERIFY(window.sheet().grdUmaRen.rows() > 100);
+    for (int index = 0; index < 2; ++index) {
+        window.optBetTypeClick(index);
+        PairGridView *view = index == 0 ? window.umarenView() : window.wideView();
+        const TextGrid &grid = view->grid();
+        for (int r = 1; r < grid.rows(); ++r) {
+            for (int c = 0; c < grid.columns(); ++c)
+                QCOMPARE(view->shownText(r, c), grid.cell(r, c));
+        }
+        // All eight columns within the view, and the view within the sheet.
+        QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(view->geometry().right() < view->parentWidget()->width());
+    }
+
+    // The widest values that occur fit too.
+    TextGrid &grid = window.sheet().grdWide;
+    const QStringList widest = {QStringLiteral("18-18"),   QStringLiteral("374625.0"), QStringLiteral("99999.9"),
+                                QStringLiteral("-9999.9"), QStringLiteral("0.750"),    u16(u"◎"),
+                                QStringLiteral("153"),     QStringLiteral("-99")};
+    for (int c = 0; c < 8; ++c) {
+        grid.setCell(1, c, widest[c]);
+        QCOMPARE(window.wideView()->shownText(1, c), widest[c]);
+    }
+    // A value wider still keeps its sign and leading digits.
+    grid.setCell(1, 3, QStringLiteral("-374525.0"));
+    const QString cut = window.wideView()->shownText(1, 3);
+    QVERIFY2(cut.startsWith(QStringLiteral("-37")) && cut.endsWith(u'…'), qPrintable(cut));
 }
 
 void TestMainWindow::listSwitch()
 {
     // Both lists start shown, and a choice only acts when its list is
-    // hidden: the two lists stay side by side.
+    // hidden: the two lists stay side by side, and the choice is not shown.
     MainWindow window;
+    QVERIFY(!window.resultOption(0)->isVisibleTo(&window));
     QVERIFY(!window.kaimeList()->isHidden());
     QVERIFY(!window.resultList()->isHidden());
     window.resultOption(1)->click();
@@ -448,6 +550,14 @@ void TestMainWindow::backtestOpensItsRaces()
     QCOMPARE(window.backtestWindow(), backtest);
     window.close();
     QVERIFY(!window.backtestWindow());
+}
+
+void TestMainWindow::qtDialogsSpeakJapanese()
+{
+    QVERIFY(Gui::installQtTranslations());
+    QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(box.button(QMessageBox::Yes)->text(), u16(u"はい(&Y)"));
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), u16(u"アドレス:"));
 }
 
 QTEST_MAIN(TestMainWindow)

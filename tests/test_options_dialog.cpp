@@ -248,6 +248,27 @@ void TestOptionsDialog::layoutFits()
                      qPrintable(label->text()));
     }
     QVERIFY(d.btnOk->x() < d.btnCancel->x());
+
+    // A number box shows its longest valid value whole: with the cursor at
+    // the end, the first character has not scrolled out at the left.
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    const auto showsWhole = [](QComboBox *box, const QString &text) {
+        box->setEditText(text);
+        QLineEdit *edit = box->lineEdit();
+        edit->end(false);
+        edit->repaint(); // the scroll is worked out while painting
+        return edit->cursorPositionAt(QPoint(edit->contentsRect().left() + 3, edit->height() / 2)) == 0;
+    };
+    for (const OptionsDialog::JudgeBlock *b : {&d.blockUma, &d.blockWide}) {
+        for (size_t i = 0; i < 5; ++i) {
+            QVERIFY(showsWhole(b->cmbDetectMin[i], QStringLiteral("-32768")));
+            QVERIFY(showsWhole(b->cmbDetectMax[i], QStringLiteral("-32768")));
+        }
+        for (size_t j = 0; j < 4; ++j)
+            QVERIFY(showsWhole(b->cmbDispLimit[j], QStringLiteral("374625.0")));
+    }
+    QVERIFY(!showsWhole(d.blockUma.cmbDispLimit[0], QStringLiteral("3746250000.0")));
 }
 
 // ---- Validation -------------------------------------------------------------

@@ -5,8 +5,10 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPalette>
+#include <QTranslator>
 
 namespace Gui {
 
@@ -55,6 +57,16 @@ void warnAboutSettingsFile()
     }
     Messages::warning(what.arg(CommonFunc::SettingsFilePath())
                       + QStringLiteral(u"\n既定の設定で動作し、設定の変更は保存しません。"));
+}
+
+bool installQtTranslations()
+{
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 void MessageBoxSink::show(const Messages::Message &message)

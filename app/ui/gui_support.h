@@ -22,6 +22,11 @@ void registerFontSubstitutes();
 // refused and the window runs on the defaults without saving them.
 void warnAboutSettingsFile();
 
+// Qt's own dialogs and buttons (file dialogs, message box buttons, the
+// colour dialog) speak Japanese like the program, whatever the locale.
+// False when Qt's Japanese translations are not installed.
+bool installQtTranslations();
+
 // Answers the core's messages with message boxes owned by the active window.
 class MessageBoxSink final : public Messages::Sink {
 public:

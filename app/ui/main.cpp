@@ -7,6 +7,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     Gui::registerFontSubstitutes();
+    Gui::installQtTranslations();
     Gui::MessageBoxSink messageBoxes;
     const Messages::ScopedSink sink(&messageBoxes);
 

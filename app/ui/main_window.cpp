@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -42,6 +43,14 @@ constexpr int kRowHeight = 240;
 constexpr int kRankTop = 2100;
 constexpr int kFrameTop = 6660;
 
+// Left, Top, Width and Height place the window's frame.  The design's frame
+// takes 60 twips a side and, above the client area, a caption and a menu
+// bar of 285 each.  The sheet shows what that client area would hold,
+// whatever frame the platform draws (a thin one, or none without a window
+// manager), so that nothing beyond a view's edge peeks in.
+constexpr int kDesignFrameWidth = 120;
+constexpr int kDesignFrameHeight = 690;
+
 // The toolbar's buttons by key, with the command each runs (none for Excel).
 struct ToolbarButton {
     const char *key;
@@ -57,6 +66,53 @@ const ToolbarButton kToolbarButtons[] = {
     {"Option", u"ｵﾌﾟｼｮﾝ設定", QStyle::SP_FileDialogContentsView, &MainWindow::mnuToolOption},
     {"About", u"ﾊﾞｰｼﾞｮﾝ情報", QStyle::SP_MessageBoxInformation, &MainWindow::mnuHelpAbout},
 };
+
+// Qt greys a disabled icon, which leaves a black and white one looking
+// enabled: the disabled form is faded as well.
+QIcon withFadedDisabled(const QIcon &icon, const QSize &size)
+{
+    QIcon result;
+    for (const QSize &s : {size, size * 2}) {
+        const QPixmap normal = icon.pixmap(s);
+        QPixmap faded(normal.size());
+        faded.fill(Qt::transparent);
+        QPainter painter(&faded);
+        painter.setOpacity(0.35);
+        painter.drawPixmap(0, 0, icon.pixmap(s, QIcon::Disabled));
+        painter.end();
+        result.addPixmap(normal, QIcon::Normal);
+        result.addPixmap(faded, QIcon::Disabled);
+    }
+    return result;
+}
+
+// A name starts this far in from its cell's frame, as Qt indents it at the
+// designed font.
+constexpr int kCellIndent = 3;
+
+// A horse name wider than its cell is drawn condensed rather than cut:
+// nine double-byte characters need about nine tenths of their width.
+void fitNameToCell(QLabel *label)
+{
+    label->setIndent(kCellIndent);
+    QFont font = label->font();
+    font.setStretch(100);
+    // The names come padded with blanks, which need not show.
+    QStringView name = label->text();
+    while (!name.isEmpty() && name.back().isSpace())
+        name.chop(1);
+    const int room = label->contentsRect().width() - kCellIndent;
+    const int natural = QFontMetrics(font).horizontalAdvance(name.toString());
+    if (natural > room) {
+        for (int stretch = 100 * room / natural; stretch > 50; --stretch) {
+            font.setStretch(stretch);
+            if (QFontMetrics(font).horizontalAdvance(name.toString()) <= room)
+                break;
+        }
+    }
+    if (font != label->font())
+        label->setFont(font);
+}
 
 QString qtFilter(const QString &filter)
 {
@@ -90,15 +146,18 @@ MainWindow::MainWindow(QWidget *parent)
     };
 
     buildMenus();
-    auto *area = new QWidget(this);
+    auto *central = new QWidget(this);
+    setCentralWidget(central);
+    auto *area = new QWidget(central);
     area->setObjectName(QStringLiteral("clientArea"));
     area->setFont(QFont(QStringLiteral(u"ＭＳ Ｐゴシック"), 9));
-    setCentralWidget(area);
+    m_area = area;
     buildSheet(area);
     buildRightBand(area);
 
     connect(&m_sheet, &RaceSheet::changed, this, &MainWindow::refresh);
     restorePlacement();
+    fitSheet();
     ClearRaceSheet(m_sheet);
 }
 
@@ -137,10 +196,13 @@ void MainWindow::buildMenus()
     m_toolbar = addToolBar(QStringLiteral("Toolbar1"));
     m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
     m_toolbar->setMovable(false);
-    m_toolbar->setIconSize(QSize(20, 20));
+    // Small icons, as designed: all six buttons fit the narrow view.
+    const QSize iconSize(16, 16);
+    m_toolbar->setIconSize(iconSize);
     for (const ToolbarButton &b : kToolbarButtons) {
         const QString key = QString::fromLatin1(b.key);
-        QAction *action = m_toolbar->addAction(style()->standardIcon(b.icon), QString::fromUtf16(b.tip));
+        QAction *action = m_toolbar->addAction(withFadedDisabled(style()->standardIcon(b.icon), iconSize),
+                                               QString::fromUtf16(b.tip));
         action->setToolTip(QString::fromUtf16(b.tip));
         action->setData(key);
         action->setObjectName(QStringLiteral("Toolbar1_") + key);
@@ -289,9 +351,11 @@ void MainWindow::buildRightBand(QWidget *area)
     place(m_optBetType[1], 1200, 240, 795, 315);
     m_optBetType[0]->setChecked(true);
 
-    // The list choice stands where the full view can reach it: in the free
-    // band above the bet-type choice, at its designed size.
+    // The list choice shows a hidden list.  Both lists fit side by side and
+    // start shown, so it could never change what is on screen: the frame is
+    // kept, with its rule, but not shown.
     auto *resultFrame = new QGroupBox(area);
+    resultFrame->hide();
     place(resultFrame, 10620, 450 + shift, 3375, 495);
     m_optResult[0] = new QRadioButton(QStringLiteral(u"買い目表示"), resultFrame);
     m_optResult[1] = new QRadioButton(QStringLiteral(u"競争結果表示"), resultFrame);
@@ -307,9 +371,8 @@ void MainWindow::buildRightBand(QWidget *area)
     m_umarenView->setObjectName(QStringLiteral("grdUmaRen"));
     m_wideView = new PairGridView(m_sheet.grdWide, area);
     m_wideView->setObjectName(QStringLiteral("grdWide"));
-    // A little wider than designed, so that all eight columns show whole.
-    place(m_umarenView, 10620, 1740 + shift, 4740, 2835);
-    place(m_wideView, 10620, 1740 + shift, 4740, 2835);
+    place(m_umarenView, 10620, 1740 + shift, 4620, 2835);
+    place(m_wideView, 10620, 1740 + shift, 4620, 2835);
     m_wideView->hide();
 
     const QFont listFont(QStringLiteral(u"ＭＳ ゴシック"), 9);
@@ -329,20 +392,69 @@ void MainWindow::buildRightBand(QWidget *area)
 
 // ---- Placement ----------------------------------------------------------------
 
-double MainWindow::widthTwips() const { return Twips::fromPixelsX(width(), this); }
+double MainWindow::widthTwips() const { return Twips::fromPixelsX(frameGeometry().width(), this); }
 
-void MainWindow::setWidthTwips(double twips) { resize(Twips::toPixelsX(twips, this), height()); }
+void MainWindow::setWidthTwips(double twips)
+{
+    const int outer = Twips::toPixelsX(twips, this);
+    resize(outer - m_frameExtra.width(), height());
+    m_width = {twips, outer};
+}
+
+QSize MainWindow::outerSize() const { return size() + m_frameExtra; }
 
 void MainWindow::restorePlacement()
 {
     const float left = GetPlacement(Section::mainWindow(), QStringLiteral("Left"), 1000);
     const float top = GetPlacement(Section::mainWindow(), QStringLiteral("Top"), 1000);
     move(Twips::toPixelsX(left, this), Twips::toPixelsY(top, this));
+    m_left = {left, x()};
+    m_top = {top, y()};
     float width = GetPlacement(Section::mainWindow(), QStringLiteral("Width"), SummaryWidth);
     if (!(width > 0.0f))
         width = SummaryWidth;
     // The height is never remembered.
     resize(Twips::toPixelsX(width, this), Twips::toPixelsY(Height, this));
+    m_width = {width, Twips::toPixelsX(width, this)};
+}
+
+void MainWindow::keepOuterSize()
+{
+    // The platform reports the frame only once it has drawn one: the client
+    // area gives way, so that the frame keeps the size it was given.
+    const QSize extra = frameGeometry().size() - size();
+    if (extra == m_frameExtra)
+        return;
+    const QSize outer = outerSize();
+    m_frameExtra = extra;
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        resize(outer - extra);
+    fitSheet();
+}
+
+void MainWindow::fitSheet()
+{
+    const QSize outer = outerSize();
+    m_area->setGeometry(0, 0, outer.width() - Twips::toPixelsX(kDesignFrameWidth, this),
+                        outer.height() - Twips::toPixelsY(kDesignFrameHeight + kToolbarBand, this));
+}
+
+bool MainWindow::event(QEvent *event)
+{
+    const bool handled = QMainWindow::event(event);
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+    case QEvent::WindowStateChange:
+        keepOuterSize();
+        if (event->type() == QEvent::Resize)
+            fitSheet();
+        break;
+    default:
+        break;
+    }
+    return handled;
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -359,9 +471,13 @@ void MainWindow::closeEvent(QCloseEvent *event)
         m_backtest = nullptr;
     }
     if (!isMinimized()) {
-        SetPlacement(Section::mainWindow(), QStringLiteral("Left"), float(Twips::fromPixelsX(x(), this)));
-        SetPlacement(Section::mainWindow(), QStringLiteral("Top"), float(Twips::fromPixelsY(y(), this)));
-        SetPlacement(Section::mainWindow(), QStringLiteral("Width"), float(widthTwips()));
+        const QRect frame = frameGeometry();
+        SetPlacement(Section::mainWindow(), QStringLiteral("Left"),
+                     float(m_left.storedFor(frame.x(), Twips::fromPixelsX(frame.x(), this))));
+        SetPlacement(Section::mainWindow(), QStringLiteral("Top"),
+                     float(m_top.storedFor(frame.y(), Twips::fromPixelsY(frame.y(), this))));
+        SetPlacement(Section::mainWindow(), QStringLiteral("Width"),
+                     float(m_width.storedFor(frame.width(), widthTwips())));
     }
     event->accept();
 }
@@ -521,6 +637,12 @@ void MainWindow::refresh()
         palette.setColor(QPalette::WindowText, Gui::toQColor(colours.text, base));
         label->setPalette(palette);
     };
+    for (const char *name : {"lblHorseName", "lblTanHorseName", "lblFukuHorseName"}) {
+        for (QLabel *label : m_columns[QLatin1StringView(name)]) {
+            if (label)
+                fitNameToCell(label);
+        }
+    }
     for (int k = 1; k <= MaxHorses; ++k) {
         const auto i = std::size_t(k);
         paint(m_columns[QStringLiteral("lblTanHorseNo")][i], s.tanHorseColours[k]);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/race_sheet.h"
+#include "app/ui/twips.h"
 
 #include <QMainWindow>
 
@@ -60,7 +61,8 @@ public:
     std::function<void(QWidget *owner)> runOptionsDialog;
     std::function<void(QWidget *owner)> runAboutDialog;
 
-    // Width in twips, as stored.
+    // The frame's width in twips, as stored (the client area's where the
+    // platform reports no frame).
     double widthTwips() const;
     void setWidthTwips(double twips);
 
@@ -79,6 +81,7 @@ public:
     QString cellText(const QString &column, int index) const;
 
 protected:
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -88,6 +91,9 @@ private:
     void buildSheet(QWidget *area);
     void buildRightBand(QWidget *area);
     void restorePlacement();
+    QSize outerSize() const;
+    void keepOuterSize();
+    void fitSheet();
     void refresh();
     QLabel *cell(QWidget *parent, int left, int top, int width, Qt::Alignment alignment);
     QLabel *heading(QWidget *parent, const QString &text, int left, int top, int width);
@@ -96,6 +102,12 @@ private:
 
     RaceSheet m_sheet;
     QString m_lastSaveFolder;
+
+    Twips::Kept m_left;
+    Twips::Kept m_top;
+    Twips::Kept m_width;
+    QSize m_frameExtra {0, 0};
+    QWidget *m_area = nullptr;
 
     QToolBar *m_toolbar = nullptr;
     QMap<QString, QAction *> m_actions;

@@ -7,7 +7,11 @@
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
+
+#include <cmath>
 
 namespace {
 
@@ -32,6 +36,40 @@ public:
     }
 };
 
+// A pixel of room each side of a cell's text, narrower than the style's, so
+// that the eight columns fit the view.
+constexpr int kCellMargin = 1;
+
+// Draws a cell's text as fittedText() cuts it.
+class PairCellDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        const QString text = PairGridView::fittedText(cell.text, cell.fontMetrics, cell.rect.width());
+        cell.text.clear();
+        const QWidget *widget = cell.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
+
+        QPalette::ColorGroup group = QPalette::Normal;
+        if (!(cell.state & QStyle::State_Enabled))
+            group = QPalette::Disabled;
+        else if (!(cell.state & QStyle::State_Active))
+            group = QPalette::Inactive;
+        const QPalette::ColorRole role = cell.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                             : QPalette::Text;
+        painter->save();
+        painter->setFont(cell.font);
+        painter->setPen(cell.palette.color(group, role));
+        painter->drawText(cell.rect.adjusted(kCellMargin, 0, -kCellMargin, 0), int(cell.displayAlignment), text);
+        painter->restore();
+    }
+};
+
 } // namespace
 
 PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
@@ -41,6 +79,7 @@ PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
 {
     m_proxy->setSourceModel(&grid);
     setModel(m_proxy);
+    setItemDelegate(new PairCellDelegate(this));
     setFont(QFont(QStringLiteral(u"ＭＳ ゴシック"), 9));
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -75,15 +114,32 @@ PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
 
 void PairGridView::fitColumnsToHeads()
 {
-    // Each column just wide enough for its head or its widest usual value.
-    static const char *const samples[] = {"18-18", "99999.9", "99999.9", "+999.9", "0.000", "", "153", "-99"};
-    const QFontMetrics head(horizontalHeader()->font());
-    const QFontMetrics cells(font());
+    // Each column wide enough for its head and for the widest value that
+    // occurs: umaren prices reach 374625.0 (wide 124875.0), a scratched
+    // pair's price is 99999.9, deviations reach -9999.9 and rank differences
+    // stay within two digits.
+    // clang-format off
+    static const char16_t *const widest[] = {u"18-18", u"374625.0", u"99999.9", u"-9999.9",
+                                             u"0.000", u"",         u"153",     u"-99"};
+    // clang-format on
+    const QFontMetricsF head(horizontalHeader()->font());
+    const QFontMetricsF cells(font());
+    const int room = 2 * kCellMargin + (showGrid() ? 1 : 0);
     for (int c = 0; c < m_grid.columns(); ++c) {
-        const QString sample = c < 8 ? QString::fromLatin1(samples[c]) : QString();
-        const int width = std::max(head.horizontalAdvance(m_grid.cell(0, c)), cells.horizontalAdvance(sample));
-        setColumnWidth(c, width + 5);
+        const QString sample = c < 8 ? QString::fromUtf16(widest[c]) : QString();
+        const qreal width = std::max(head.horizontalAdvance(m_grid.cell(0, c)), cells.horizontalAdvance(sample));
+        setColumnWidth(c, int(std::ceil(width)) + room);
     }
+}
+
+QString PairGridView::fittedText(const QString &text, const QFontMetrics &metrics, int width)
+{
+    return metrics.elidedText(text, Qt::ElideRight, width - 2 * kCellMargin);
+}
+
+QString PairGridView::shownText(int row, int column) const
+{
+    return fittedText(m_grid.cell(row, column), fontMetrics(), columnWidth(column) - (showGrid() ? 1 : 0));
 }
 
 bool PairGridView::eventFilter(QObject *watched, QEvent *event)
@@ -99,11 +155,28 @@ bool PairGridView::eventFilter(QObject *watched, QEvent *event)
     return QTableView::eventFilter(watched, event);
 }
 
+bool PairGridView::event(QEvent *event)
+{
+    if (event->type() != QEvent::Show)
+        return QTableView::event(event);
+    // On show Qt scrolls to the current cell, which the fill leaves on the
+    // last row; the grid's top row wins.
+    m_syncing = true;
+    const bool handled = QTableView::event(event);
+    m_syncing = false;
+    showTopRow(m_grid.topRow());
+    return handled;
+}
+
 void PairGridView::showTopRow(int row)
 {
-    if (row < 1 || row >= m_grid.rows())
+    // A hidden view has no scroll range after a reset (Qt lays items out only
+    // while visible), so scrolling it would clamp the row away: it takes the
+    // grid's top row when shown.
+    if (row < 1 || row >= m_grid.rows() || !isVisible())
         return;
     m_syncing = true;
+    executeDelayedItemsLayout();
     verticalScrollBar()->setValue(row - 1);
     scrollTo(model()->index(row - 1, 0), QAbstractItemView::PositionAtTop);
     m_syncing = false;

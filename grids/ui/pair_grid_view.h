@@ -3,6 +3,7 @@
 #include <QTableView>
 
 class TextGrid;
+class QFontMetrics;
 class QIdentityProxyModel;
 
 // A pair grid on screen: the core's grid model with its colours, a fixed
@@ -17,11 +18,19 @@ public:
 
     TextGrid &grid() const { return m_grid; }
 
-    // Fits the columns to their heads, as the grid was designed.
+    // Fits the columns to their heads and to the widest values they show.
     void fitColumnsToHeads();
+
+    // A text as a cell `width` pixels wide shows it: whole when it fits,
+    // else cut at the right behind an ellipsis, so that the sign and the
+    // leading digits stay readable.
+    static QString fittedText(const QString &text, const QFontMetrics &metrics, int width);
+    // The text of a grid cell as its column shows it.
+    QString shownText(int row, int column) const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     void showTopRow(int row);

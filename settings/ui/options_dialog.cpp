@@ -205,15 +205,17 @@ void OptionsDialog::buildJudgeBlock(JudgeBlock &b, BetType type, int left, int t
     };
     addLabel(frame, QStringLiteral(u"理論値と実際値の乖離％の絶対値が"), 120, 240, 4350);
 
+    // The bound boxes are wide enough for any 16-bit bound ("-32768"), the
+    // mark box and the labels only as wide as they need.
     for (int i = 0; i < 5; ++i) {
         const int rowTop = 570 + i * 405;
         const auto n = size_t(i);
-        b.cmbDetectMin[n] = addEditableCombo(frame, boundEntries(), 120, rowTop, 870);
-        addLabel(frame, QStringLiteral(u"以上"), 1035, rowTop, 390);
-        b.cmbDetectMax[n] = addEditableCombo(frame, boundEntries(), 1455, rowTop, 870);
-        addLabel(frame, QStringLiteral(u"未満を"), 2370, rowTop, 585);
-        b.cmbDispChar[n] = addEditableCombo(frame, markEntries(), 2970, rowTop, 660);
-        addLabel(frame, QStringLiteral(u"で表示"), 3675, rowTop, 600);
+        b.cmbDetectMin[n] = addEditableCombo(frame, boundEntries(), 120, rowTop, 1050);
+        addLabel(frame, QStringLiteral(u"以上"), 1200, rowTop, 375);
+        b.cmbDetectMax[n] = addEditableCombo(frame, boundEntries(), 1590, rowTop, 1050);
+        addLabel(frame, QStringLiteral(u"未満を"), 2670, rowTop, 540);
+        b.cmbDispChar[n] = addEditableCombo(frame, markEntries(), 3225, rowTop, 630);
+        addLabel(frame, QStringLiteral(u"で表示"), 3885, rowTop, 570);
         name(b.cmbDetectMin[n], u"cmbDetectMin", i);
         name(b.cmbDetectMax[n], u"cmbDetectMax", i);
         name(b.cmbDispChar[n], u"cmbDispChar", i);
@@ -249,10 +251,11 @@ void OptionsDialog::buildJudgeBlock(JudgeBlock &b, BetType type, int left, int t
         const int rowTop = 4170 + j * 375;
         const auto n = size_t(j);
         b.chkDispOption[n] = new QCheckBox(checkText[j], frame);
-        place(b.chkDispOption[n], 120, rowTop, 1170, kBoxHeight);
-        b.cmbDispLimit[n] = addEditableCombo(frame, limitEntries(), 1335, rowTop, 900);
-        addLabel(frame, j < 2 ? QStringLiteral(u"以上は判定から除外") : QStringLiteral(u"未満絡みは判定から除外"), 2280,
-                 rowTop, 2190);
+        place(b.chkDispOption[n], 120, rowTop, 1110, kBoxHeight);
+        // Wide enough for the widest price a pair shows, 374625.0.
+        b.cmbDispLimit[n] = addEditableCombo(frame, limitEntries(), 1260, rowTop, 1275);
+        addLabel(frame, j < 2 ? QStringLiteral(u"以上は判定から除外") : QStringLiteral(u"未満絡みは判定から除外"), 2550,
+                 rowTop, 1920);
         name(b.chkDispOption[n], u"chkDispOption", j);
         name(b.cmbDispLimit[n], u"cmbDispLimit", j);
     }

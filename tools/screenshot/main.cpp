@@ -26,6 +26,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     Gui::registerFontSubstitutes();
+    Gui::installQtTranslations();
     const QString what = args[1];
     const QString out = args[3];
 
