@@ -93,6 +93,7 @@ void ClearRaceSheet(RaceSheet &sheet)
     }
     ClearPairGrids(sheet);
     sheet.sRaceFile.clear();
+    sheet.racePaths = {};
     sheet.notifyChanged();
 }
 

@@ -70,6 +70,9 @@ public:
     QStringList lstRaceResult;
 
     QString sRaceFile;
+    // The race's four files as found when it was loaded (a save never
+    // replaces them).
+    CommonFunc::RacePaths racePaths;
     CommonFunc::PairOddsTable PairOddsTable;
 
     TextGrid grdUmaRen;

@@ -233,7 +233,7 @@ bool recommendedBet(QStringView line, BetType &type, QStringView &label)
     return true;
 }
 
-Outcome analyse(const RacePaths &paths, const RaceOptions &options, RaceSheet &sheet)
+Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLedger, RaceSheet &sheet)
 {
     Outcome outcome;
     outcome.file = paths.odds;
@@ -263,17 +263,17 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, RaceSheet &s
                                        : payoutOf(result.Wide, label, outcome.notes);
     };
 
-    // Rows of each grid, which the fill leaves in pair order.
+    // The grids' texts, which the ledger shows; the fill leaves the rows in
+    // pair order.
     const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
-    std::array<QHash<QString, int>, 2> rowOfLabel;
-    for (BetType type : {BetType::Umaren, BetType::Wide}) {
-        const TextGrid &grid = sheet.pairGrid(type);
-        auto &rows = outcome.rows[type == BetType::Umaren ? 0 : 1];
-        rows.resize(std::size_t(grid.rows()));
-        for (int r = 1; r < grid.rows(); ++r) {
-            rows[std::size_t(r)] = {grid.cell(r, PairLabel), grid.cell(r, PairMark), grid.cell(r, PairDeviation),
-                                    grid.cell(r, PairTheoretical), grid.cell(r, PairActual)};
-            rowOfLabel[type == BetType::Umaren ? 0 : 1].insert(TrimSpaces(grid.cell(r, PairLabel)), r);
+    if (withLedger) {
+        for (BetType type : {BetType::Umaren, BetType::Wide}) {
+            const TextGrid &grid = sheet.pairGrid(type);
+            auto &rows = outcome.rows[type == BetType::Umaren ? 0 : 1];
+            rows.resize(std::size_t(grid.rows()));
+            for (int r = 1; r < grid.rows(); ++r)
+                rows[std::size_t(r)] = {grid.cell(r, PairLabel), grid.cell(r, PairMark), grid.cell(r, PairDeviation),
+                                        grid.cell(r, PairTheoretical), grid.cell(r, PairActual)};
         }
     }
 
@@ -283,7 +283,11 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, RaceSheet &s
         if (!recommendedBet(line, type, label))
             continue;
         Bet bet {Group::Recommended, type};
-        bet.row = rowOfLabel[type == BetType::Umaren ? 0 : 1].value(label.toString());
+        const TextGrid &grid = sheet.pairGrid(type);
+        for (int r = 1; r < grid.rows() && bet.row == 0; ++r) {
+            if (TrimSpacesView(grid.cell(r, PairLabel)) == label)
+                bet.row = r;
+        }
         bet.payout = payout(type, label);
         outcome.bets.push_back(bet);
     }
@@ -337,9 +341,11 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, RaceSheet &s
 // most `window` races ahead of it, so memory stays bounded.
 class Pipeline {
 public:
-    Pipeline(const Races &races, const RaceOptions &options, int threads, const std::atomic_bool *cancel)
+    Pipeline(const Races &races, const RaceOptions &options, bool withLedger, int threads,
+             const std::atomic_bool *cancel)
         : m_races(races)
         , m_options(options)
+        , m_withLedger(withLedger)
         , m_cancel(cancel)
         , m_window(std::max(16, threads * 8))
         , m_slots(std::size_t(m_window))
@@ -395,7 +401,8 @@ private:
             Outcome outcome;
             if (!(m_cancel && m_cancel->load())) {
                 const RaceJob &job = m_races.jobs[std::size_t(k)];
-                outcome = analyse(RacePathsIn(m_races.listings[std::size_t(job.listing)], job.name), m_options, sheet);
+                outcome = analyse(RacePathsIn(m_races.listings[std::size_t(job.listing)], job.name), m_options,
+                                  m_withLedger, sheet);
             }
             {
                 const std::lock_guard lock(m_mutex);
@@ -410,6 +417,7 @@ private:
 
     const Races &m_races;
     const RaceOptions &m_options;
+    const bool m_withLedger;
     const std::atomic_bool *m_cancel;
     const int m_window;
     std::mutex m_mutex;
@@ -473,7 +481,7 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
     const int total = int(races.jobs.size());
     const int threads = std::clamp(input.threads > 0 ? input.threads : QThread::idealThreadCount(), 1,
                                    std::max(1, total));
-    Pipeline pipeline(races, input.options, total == 0 ? 0 : threads, cancel);
+    Pipeline pipeline(races, input.options, bool(ledger), total == 0 ? 0 : threads, cancel);
     for (int k = 0; k < total; ++k) {
         if (cancel && cancel->load()) {
             report.cancelled = true;

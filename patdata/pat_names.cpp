@@ -1,10 +1,16 @@
 #include "patdata/pat_files.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
 #include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <dirent.h>
+#include <sys/stat.h>
+#endif
 
 namespace CommonFunc {
 
@@ -24,25 +30,80 @@ SplitPath splitPath(const QString &path)
     return {path.left(cut + 1), path.mid(cut + 1)};
 }
 
-// Names of the regular files in a folder, in ordinal order.
+void sortOrdinal(QStringList &names)
+{
+    std::sort(names.begin(), names.end(),
+              [](const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseSensitive) < 0; });
+}
+
+// Names of the files in a folder (anything but a folder), in ordinal order.
 QStringList folderFiles(const QString &folder)
 {
     QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
     QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
-    std::sort(names.begin(), names.end(),
-              [](const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseSensitive) < 0; });
+    sortOrdinal(names);
     return names;
 }
 
-// The first of the ordered names that equals `name` ignoring case; "" when none.
-QString firstIgnoringCase(const QStringList &names, const QString &name)
+// Whether the raw bytes of a name hold "ks-" in any letter case: only such a
+// name can be a result file's, and most names of a PAT folder are not.
+bool mayHoldResultMarker(const char *name)
 {
-    for (const QString &candidate : names) {
-        if (candidate.compare(name, Qt::CaseInsensitive) == 0)
-            return candidate;
+    for (const char *p = name; p[0] && p[1] && p[2]; ++p) {
+        if ((p[0] | 0x20) == 'k' && (p[1] | 0x20) == 's' && p[2] == '-')
+            return true;
     }
-    return QString();
+    return false;
 }
+
+struct SameNameIgnoringCase {
+    const QString &name;
+    static bool mayHold(const char *) { return true; }
+    bool operator()(const QString &candidate) const { return candidate.compare(name, Qt::CaseInsensitive) == 0; }
+};
+
+// The same, kept to the names `keep` accepts (keep.mayHold looks at the raw
+// bytes first).  A PAT folder holds thousands
+// of files; looking at each name once, without building Qt's file
+// information for it, keeps a single race's load quick there.
+template <typename Keep>
+QStringList folderFilesWhere(const QString &folder, Keep keep)
+{
+#ifdef Q_OS_UNIX
+    const QByteArray path = QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder);
+    DIR *dir = ::opendir(path.constData());
+    if (!dir)
+        return {};
+    QStringList names;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (entry->d_type == DT_DIR)
+            continue;
+        if (!keep.mayHold(entry->d_name))
+            continue;
+        const QString name = QFile::decodeName(entry->d_name);
+        if (!keep(name))
+            continue;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            // A link to a folder, or a file system that does not say.
+            struct stat info {};
+            const QByteArray full = path + '/' + entry->d_name;
+            if (::stat(full.constData(), &info) == 0 && S_ISDIR(info.st_mode))
+                continue;
+            if (entry->d_type == DT_UNKNOWN && ::lstat(full.constData(), &info) == 0 && S_ISDIR(info.st_mode))
+                continue;
+        }
+        names.append(name);
+    }
+    ::closedir(dir);
+    sortOrdinal(names);
+    return names;
+#else
+    QStringList names = folderFiles(folder);
+    names.removeIf([&](const QString &name) { return !keep(name); });
+    return names;
+#endif
+}
+
 
 // Where the exact name is missing, an entry that differs from it only in
 // case (file names are case-sensitive here, not on the PAT's own platform).
@@ -51,7 +112,7 @@ QString resolveNameCase(const QString &path)
     if (QFileInfo::exists(path))
         return path;
     const SplitPath parts = splitPath(path);
-    const QString found = firstIgnoringCase(folderFiles(parts.folder), parts.name);
+    const QString found = folderFilesWhere(parts.folder, SameNameIgnoringCase {parts.name}).value(0);
     return found.isEmpty() ? path : parts.folder + found;
 }
 
@@ -106,6 +167,12 @@ struct ResultPattern {
     }
 };
 
+struct ResultNameOf {
+    const ResultPattern &pattern;
+    static bool mayHold(const char *name) { return mayHoldResultMarker(name); }
+    bool operator()(const QString &candidate) const { return pattern.matches(candidate); }
+};
+
 bool matchFrom(QStringView name, QStringView pattern)
 {
     // Iterative matcher with one back-track point for the last "*".
@@ -154,7 +221,7 @@ QString FindResultFile(const QString &oddsPath)
     const ResultPattern pattern(parts.name);
     if (!pattern.valid)
         return QString();
-    const QString found = pattern.firstIn(folderFiles(parts.folder));
+    const QString found = folderFilesWhere(parts.folder, ResultNameOf {pattern}).value(0);
     return found.isEmpty() ? found : parts.folder + found;
 }
 

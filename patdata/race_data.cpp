@@ -11,6 +11,7 @@ bool ReadRaceData(const RacePaths &paths, RaceData &data)
 {
     data = RaceData();
     data.oddsPath = paths.odds;
+    data.paths = paths;
     if (!ReadTanFukuOddsFile(paths.odds, data.odds))
         return false;
     data.hasEntry = ReadEntryFile(paths.entry, data.entry);

@@ -10,6 +10,7 @@ namespace CommonFunc {
 // and the entry, pair odds and result files found beside it.
 struct RaceData {
     QString oddsPath;
+    RacePaths paths; // the four files as found when read
     TanFukuOddsData odds;
     bool hasEntry = false;
     EntryData entry;

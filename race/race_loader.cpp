@@ -51,6 +51,7 @@ void PutRaceOnSheet(RaceSheet &sheet, const RaceData &data, const RaceOptions &o
     }
 
     sheet.sRaceFile = data.oddsPath;
+    sheet.racePaths = data.paths;
     AnalyzeRace(sheet, data, options);
 }
 
