@@ -1,5 +1,7 @@
 #include "app/ui/gui_support.h"
 
+#include "app/ui/twips.h"
+
 #include "common/colours.h"
 #include "settings/settings_store.h"
 
@@ -9,6 +11,7 @@
 #include <QMessageBox>
 #include <QPalette>
 #include <QTranslator>
+#include <QWidget>
 
 namespace Gui {
 
@@ -78,6 +81,58 @@ void MessageBoxSink::show(const Messages::Message &message)
         icon = QMessageBox::Warning;
     QMessageBox box(icon, message.title, message.text, QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
+}
+
+namespace {
+
+// What restorePlacement read and where it put the window, for storePlacement.
+constexpr char kPlacedTwips[] = "minukuruPlacedTwips";
+constexpr char kPlacedAt[] = "minukuruPlacedAt";
+
+} // namespace
+
+void restorePlacement(QWidget *window, const QString &section, const Placement &defaults)
+{
+    using CommonFunc::GetPlacement;
+    const float left = GetPlacement(section, QStringLiteral("Left"), defaults.left);
+    const float top = GetPlacement(section, QStringLiteral("Top"), defaults.top);
+    const float height = GetPlacement(section, QStringLiteral("Height"), defaults.height);
+    const float width = GetPlacement(section, QStringLiteral("Width"), defaults.width);
+    window->move(Twips::toPixelsX(left, window), Twips::toPixelsY(top, window));
+    window->resize(Twips::toPixelsX(width, window), Twips::toPixelsY(height, window));
+    window->setProperty(kPlacedTwips, QVariantList {left, top, width, height});
+    window->setProperty(kPlacedAt, QRect(window->pos(), window->size()));
+}
+
+void storePlacement(const QWidget *window, const QString &section)
+{
+    using CommonFunc::SetPlacement;
+    const QVariantList read = window->property(kPlacedTwips).toList();
+    const CommonFunc::SettingsBatch batch;
+    if (read.size() == 4 && window->property(kPlacedAt).toRect() == QRect(window->pos(), window->size())) {
+        SetPlacement(section, QStringLiteral("Left"), read[0].toFloat());
+        SetPlacement(section, QStringLiteral("Top"), read[1].toFloat());
+        SetPlacement(section, QStringLiteral("Width"), read[2].toFloat());
+        SetPlacement(section, QStringLiteral("Height"), read[3].toFloat());
+        return;
+    }
+    SetPlacement(section, QStringLiteral("Left"), float(Twips::fromPixelsX(window->pos().x(), window)));
+    SetPlacement(section, QStringLiteral("Top"), float(Twips::fromPixelsY(window->pos().y(), window)));
+    SetPlacement(section, QStringLiteral("Height"), float(Twips::fromPixelsY(window->height(), window)));
+    SetPlacement(section, QStringLiteral("Width"), float(Twips::fromPixelsX(window->width(), window)));
+}
+
+void bringForward(QWidget *window)
+{
+    // A window behind the main one comes to the front; a newly shown one
+    // is there already.
+    if (window->isVisible() && !window->isMinimized())
+        window->raise();
+    if (window->isMinimized())
+        window->showNormal();
+    else
+        window->show();
+    window->activateWindow();
 }
 
 } // namespace Gui

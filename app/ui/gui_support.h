@@ -5,6 +5,7 @@
 #include <QColor>
 
 class QPalette;
+class QString;
 class QWidget;
 
 namespace Gui {
@@ -26,6 +27,22 @@ void warnAboutSettingsFile();
 // colour dialog) speak Japanese like the program, whatever the locale.
 // False when Qt's Japanese translations are not installed.
 bool installQtTranslations();
+
+// Where a tool window stands and how large it is, in twips, under a
+// section of the settings store (Left, Top, Width, Height).  A window that
+// was not moved or resized stores back exactly the twips it read, so that
+// its place does not drift by a pixel's rounding at every close.
+struct Placement {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+void restorePlacement(QWidget *window, const QString &section, const Placement &defaults);
+void storePlacement(const QWidget *window, const QString &section);
+
+// Brings a tool window to the front, shown and active, from wherever it is.
+void bringForward(QWidget *window);
 
 // Answers the core's messages with message boxes owned by the active window.
 class MessageBoxSink final : public Messages::Sink {

@@ -1,5 +1,6 @@
 #include "backtest/ui/backtest_window.h"
 
+#include "app/ui/gui_support.h"
 #include "app/ui/twips.h"
 #include "backtest/ledger.h"
 #include "backtest/report_tables.h"
@@ -328,13 +329,7 @@ BacktestWindow::~BacktestWindow()
 
 void BacktestWindow::open()
 {
-    if (isVisible() && !isMinimized())
-        raise();
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    activateWindow();
+    Gui::bringForward(this);
 }
 
 void BacktestWindow::showEvent(QShowEvent *event)
@@ -539,25 +534,12 @@ void BacktestWindow::saveChart()
 // window, as the file list keeps them.
 void BacktestWindow::restorePlacement()
 {
-    using namespace CommonFunc;
-    const QString section = Section::backtestWindow();
-    const float left = GetPlacement(section, QStringLiteral("Left"), defaultLeft);
-    const float top = GetPlacement(section, QStringLiteral("Top"), defaultTop);
-    const float height = GetPlacement(section, QStringLiteral("Height"), defaultHeight);
-    const float width = GetPlacement(section, QStringLiteral("Width"), defaultWidth);
-    move(Twips::toPixelsX(left, this), Twips::toPixelsY(top, this));
-    resize(Twips::toPixelsX(width, this), Twips::toPixelsY(height, this));
+    Gui::restorePlacement(this, CommonFunc::Section::backtestWindow(),
+                          {defaultLeft, defaultTop, defaultWidth, defaultHeight});
 }
 
 void BacktestWindow::storePlacement() const
 {
-    if (!m_opened || isMinimized())
-        return;
-    using namespace CommonFunc;
-    const QString section = Section::backtestWindow();
-    const CommonFunc::SettingsBatch batch;
-    SetPlacement(section, QStringLiteral("Left"), float(Twips::fromPixelsX(pos().x(), this)));
-    SetPlacement(section, QStringLiteral("Top"), float(Twips::fromPixelsY(pos().y(), this)));
-    SetPlacement(section, QStringLiteral("Height"), float(Twips::fromPixelsY(height(), this)));
-    SetPlacement(section, QStringLiteral("Width"), float(Twips::fromPixelsX(width(), this)));
+    if (m_opened && !isMinimized())
+        Gui::storePlacement(this, CommonFunc::Section::backtestWindow());
 }

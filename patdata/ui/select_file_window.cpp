@@ -1,5 +1,6 @@
 #include "patdata/ui/select_file_window.h"
 
+#include "app/ui/gui_support.h"
 #include "app/ui/twips.h"
 #include "common/messages.h"
 #include "patdata/file_list.h"
@@ -118,15 +119,7 @@ SelectFileWindow::~SelectFileWindow()
 
 void SelectFileWindow::open()
 {
-    // A window behind the main one comes to the front; a newly shown one
-    // is there already.
-    if (isVisible() && !isMinimized())
-        raise();
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    activateWindow();
+    Gui::bringForward(this);
     buildPendingList();
 }
 
@@ -288,25 +281,13 @@ void SelectFileWindow::applyLayout()
 // window, so that a stored placement comes back without growing by the frame.
 void SelectFileWindow::restorePlacement()
 {
-    using namespace CommonFunc;
-    const QString section = Section::selectFileWindow();
-    const float left = GetPlacement(section, QStringLiteral("Left"), defaultLeft);
-    const float top = GetPlacement(section, QStringLiteral("Top"), defaultTop);
-    const float height = GetPlacement(section, QStringLiteral("Height"), defaultHeight);
-    const float width = GetPlacement(section, QStringLiteral("Width"), defaultWidth);
-    move(Twips::toPixelsX(left, this), Twips::toPixelsY(top, this));
-    resize(Twips::toPixelsX(width, this), Twips::toPixelsY(height, this));
+    Gui::restorePlacement(this, CommonFunc::Section::selectFileWindow(),
+                          {defaultLeft, defaultTop, defaultWidth, defaultHeight});
     applyLayout();
 }
 
 void SelectFileWindow::storePlacement() const
 {
-    if (!m_opened || isMinimized())
-        return;
-    using namespace CommonFunc;
-    const QString section = Section::selectFileWindow();
-    SetPlacement(section, QStringLiteral("Left"), float(Twips::fromPixelsX(pos().x(), this)));
-    SetPlacement(section, QStringLiteral("Top"), float(Twips::fromPixelsY(pos().y(), this)));
-    SetPlacement(section, QStringLiteral("Height"), float(Twips::fromPixelsY(height(), this)));
-    SetPlacement(section, QStringLiteral("Width"), float(Twips::fromPixelsX(width(), this)));
+    if (m_opened && !isMinimized())
+        Gui::storePlacement(this, CommonFunc::Section::selectFileWindow());
 }
