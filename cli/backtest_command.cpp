@@ -124,7 +124,11 @@ QJsonObject jsonReport(const Report &r)
         failures.append(QJsonObject {{QStringLiteral("file"), f.file},
                                      {QStringLiteral("messages"), QJsonArray::fromStringList(f.messages)}});
     json.insert(QStringLiteral("failures"), failures);
-    json.insert(QStringLiteral("notes"), QJsonArray::fromStringList(r.notes));
+    // An empty run says so in the notes, as the table output does.
+    QStringList notes = r.notes;
+    if (const QString empty = EmptyRunText(r); !empty.isEmpty())
+        notes.prepend(empty);
+    json.insert(QStringLiteral("notes"), QJsonArray::fromStringList(notes));
     return json;
 }
 

@@ -4,10 +4,14 @@
 #include "settings/settings_store.h"
 #include "support/file_bytes.h"
 #include "support/message_recorder.h"
+#include "support/backtest_races.h"
 #include "support/race_files.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,6 +27,7 @@
 #include <unistd.h>
 
 using namespace CommonFunc;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -133,6 +138,7 @@ private slots:
     void notARaceFile();
     void controlCharactersStayVisible();
     void listLeavesOutWithAReason();
+    void backtest();
     void refusedSettingsFile_data();
     void refusedSettingsFile();
 };
@@ -714,6 +720,46 @@ void TestCli::refusedSettingsFile()
                  + QStringLiteral("; using the defaults\n"));
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(readAll(out), m_inProcess);
+}
+
+// The backtest as a process: its JSON over the hand-checked races, the
+// ledger, and the exit status of an empty run, an unreadable one and a
+// ledger that cannot be written.
+void TestCli::backtest()
+{
+    const QString folder = newFolder();
+    QVERIFY(!BacktestRaces::writeFolder(folder).isEmpty());
+    const QString ledger = newFolder() + QStringLiteral("/ledger.csv");
+    const Run r = run({QStringLiteral("backtest"), QStringLiteral("--json"), folder, QStringLiteral("--ledger"), ledger});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject json = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    QCOMPARE(json.value(u"races"_s).toInt(), 5);
+    QCOMPARE(json.value(u"failed"_s).toInt(), 1);
+    QCOMPARE(json.value(u"skipped"_s).toInt(), 1);
+    const QJsonObject umaren = json.value(u"recommended"_s).toObject().value(u"umaren"_s).toObject();
+    QCOMPARE(umaren.value(u"return"_s).toInteger(), 5530);
+    QCOMPARE(umaren.value(u"stake"_s).toInteger(), 400);
+    QCOMPARE(umaren.value(u"max_drawdown"_s).toInteger(), 100);
+    QCOMPARE(json.value(u"buckets"_s).toObject().value(u"wide"_s).toArray().size(), 22);
+    QVERIFY(json.value(u"buckets"_s).toObject().value(u"wide"_s).toArray()[0].toObject().value(u"from"_s).isNull());
+    QCOMPARE(json.value(u"failures"_s).toArray().size(), 1);
+    QCOMPARE(readAll(ledger).count("\r\n"), 20); // a heading and 19 bets
+
+    const QString empty = newFolder();
+    const Run none = run({QStringLiteral("backtest"), QStringLiteral("--json"), empty});
+    QCOMPARE(none.exitCode, 0);
+    QCOMPARE(QJsonDocument::fromJson(none.out.toUtf8()).object().value(u"notes"_s).toArray().size(), 1);
+
+    const QString broken = newFolder();
+    QFile cut(broken + QStringLiteral("/Zo-0101A.jra"));
+    QVERIFY(cut.open(QIODevice::WriteOnly) && cut.write("00") == 2);
+    cut.close();
+    QCOMPARE(run({QStringLiteral("backtest"), broken}).exitCode, 1);
+
+    const QString fifo = newFolder() + QStringLiteral("/ledger.csv");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QCOMPARE(run({QStringLiteral("backtest"), folder, QStringLiteral("--ledger"), fifo}).exitCode, 1);
+    QCOMPARE(run({QStringLiteral("backtest"), folder, QStringLiteral("--ledger"), QString()}).exitCode, 2);
 }
 
 QTEST_GUILESS_MAIN(TestCli)
