@@ -114,10 +114,11 @@ void ClearPairGrids(RaceSheet &sheet)
                                                 QStringLiteral(u"人気"),   QStringLiteral(u" 差")};
         TextGrid &grid = sheet.pairGrid(type);
         grid.setRedraw(false);
-        grid.clear();
         // No stale empty rows of an earlier race: a race without pair odds
-        // shows the heads only.
+        // shows the heads only.  Rows go before the clear, which then has
+        // only the head row to empty.
         grid.setRows(1);
+        grid.clear();
         for (int c = 0; c < PairColumnCount; ++c) {
             grid.setCell(0, c, heads[c]);
             grid.setColumnAlignment(c, alignments[c]);
