@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Quick start on Debian 12: installs what is missing, builds, then either
 # starts the program on the bundled sample races (demo) or runs every test
 # under AddressSanitizer and UBSan (test).  Safe to run again.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "about/ui/about_dialog.h"
 
 #include "app/ui/twips.h"
