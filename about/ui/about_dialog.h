@@ -20,4 +20,6 @@ public:
 
     static QString contactMail();
     static QString homePage();
+    // The SPDX name of the licence the program is distributed under.
+    static QString licenseName();
 };
