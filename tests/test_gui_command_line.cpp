@@ -114,7 +114,12 @@ void TestGuiCommandLine::answersWithoutDisplay()
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), status);
     QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()), output);
-    QCOMPARE(QString::fromUtf8(program.readAllStandardError()), errors);
+    // Qt may add its own notes (XDG_RUNTIME_DIR) once it is up; ours end the text.
+    const QString printed = QString::fromUtf8(program.readAllStandardError());
+    if (errors.isEmpty())
+        QCOMPARE(printed, errors);
+    else
+        QVERIFY2(printed.endsWith(errors), qPrintable(printed));
 }
 
 QTEST_MAIN(TestGuiCommandLine)
