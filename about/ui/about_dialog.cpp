@@ -86,8 +86,9 @@ AboutDialog::AboutDialog(QWidget *owner)
     // The licence, a line below the addresses.
     label("Text4", QStringLiteral("License  :"), 1050, 3240, 1410);
     QLabel *licence = label("lblLicense", licenseName(), 2520, 3240, 2865);
-    licence->setToolTip(QStringLiteral(u"GNU General Public License バージョン3以降の条件で"
-                                       u"再配布・改変できます。無保証です。"));
+    licence->setToolTip(
+        QStringLiteral(u"GNU General Public License バージョン3以降の条件で"
+                       u"再配布・改変できます。無保証です。"));
 
     ok->setFocus();
 }
