@@ -1,21 +1,24 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Quick start on Debian 12: installs what is missing, builds, then either
-# starts the program on the bundled sample races (demo) or runs every test
-# under AddressSanitizer and UBSan (test).  Safe to run again.
+# starts the program on the bundled sample races (demo), runs every test
+# under AddressSanitizer and UBSan (test), or makes the Debian package
+# (package).  Safe to run again.
 set -eu
 
 usage() {
-    echo "usage: $0 demo|test" >&2
+    echo "usage: $0 demo|test|package" >&2
     exit 2
 }
 [ $# -eq 1 ] || usage
 mode=$1
-case "$mode" in demo|test) ;; *) usage ;; esac
+case "$mode" in demo|test|package) ;; *) usage ;; esac
 
 here=$(cd "$(dirname "$0")" && pwd)
 cd "$here"
 
-packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-ipafont-gothic libbenchmark-dev"
+packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-ipafont-gothic libbenchmark-dev\
+    desktop-file-utils appstream groff-base dpkg-dev file"
 
 missing=""
 for p in $packages; do
@@ -42,6 +45,12 @@ fi
 
 cmake --preset release
 cmake --build --preset release -j "$jobs"
+
+if [ "$mode" = package ]; then
+    cpack --config build/release/CPackConfig.cmake -B build/release/package
+    ls build/release/package/*.deb
+    exit 0
+fi
 
 # The demo keeps its own settings file, so the user's own settings are never
 # touched; it points the program at the bundled races.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "analysis/pair_prices.h"
 
 #include "app/race_sheet.h"

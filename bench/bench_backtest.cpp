@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The backtest over a generated folder of races, timed as a whole and set
 // against cat reading the same files; and the start-up cost of one
 // minukuru-cli export against minukuru-cli --version.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "cli/text_table.h"
 
 #include "common/text_util.h"

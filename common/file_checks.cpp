@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "common/file_checks.h"
 
 #include <QFile>

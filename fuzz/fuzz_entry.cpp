@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ReadEntryFile on one entry file.
 #include "fuzz_checks.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The PAT file list over a folder of hostile win/place odds files.
 //
 // Input: up to 24 parts, each a 2-byte little-endian length followed by that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number conversions every field of a hostile file goes through, against
 // the C library: reading (whole text and leading number, double and single),
 // the CSV's shortest single text, the fixed display pictures.

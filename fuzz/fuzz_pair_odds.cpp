@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ReadPairOddsFile on one pair odds file.
 #include "fuzz_checks.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole race: load, analysis, result, a sort of the grids and the CSV file.
 //
 // Input layout:

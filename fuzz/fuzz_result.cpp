@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ReadResultFile on one result file.
 #include "fuzz_checks.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings store on a hostile INI file: every getter, then a few writes
 // on top of the file and their read-back after the store is opened again.
 // And the screen the store puts before Qt's INI reader: Qt finds only texts

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ReadTanFukuOddsFile and ReadPatFileHeader on one win/place odds file.
 #include "fuzz_checks.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the seed corpus of every fuzz target: files of generated sample
 // races, the same races as split race inputs, and hand-made edge inputs.
 // The output depends on nothing but this file and the generator, so running

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a fuzz target over saved inputs without libFuzzer: every file of the
 // folders (or the files) named on the command line, in name order, hidden
 // files skipped.  Built with the ordinary compiler, so that the corpus and

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fuzzes every target (or the ones named) for SECONDS each, one after
 # another, with clang's libFuzzer, AddressSanitizer and UBSan:
 #

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "grids/pair_fill.h"
 
 #include "analysis/pair_prices.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "race/race_loader.h"
 
 #include "analysis/race_analysis.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "settings/ini_screen.h"
 
 #include <QLatin1StringView>

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "settings/race_options.h"
 
 #include "settings/settings_store.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "about/ui/about_dialog.h"
 
 #include "app/ui/twips.h"
@@ -36,6 +38,8 @@ void TestAboutDialog::texts_data()
                                    << QStringLiteral(u"なるべく締め切り直前オッズを使用して下さい。");
     QTest::newRow("mail caption") << QStringLiteral("Text1") << QStringLiteral("E-Mail  :");
     QTest::newRow("home page caption") << QStringLiteral("Text3") << QStringLiteral("HomePage  :");
+    QTest::newRow("licence caption") << QStringLiteral("Text4") << QStringLiteral("License  :");
+    QTest::newRow("licence") << QStringLiteral("lblLicense") << QStringLiteral("GPL-3.0-or-later");
 }
 
 void TestAboutDialog::texts()

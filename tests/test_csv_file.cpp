@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "export/csv_file.h"
 #include "support/file_bytes.h"
 

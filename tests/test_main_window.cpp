@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "app/ui/gui_support.h"
 #include "app/ui/main_window.h"
 #include "app/ui/twips.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "analysis/result_hits.h"
 #include "app/race_sheet.h"
 #include "common/text_grid.h"

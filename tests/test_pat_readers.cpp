@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "patdata/cp932.h"
 #include "patdata/pat_files.h"
 #include "support/message_recorder.h"

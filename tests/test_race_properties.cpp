@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "app/race_sheet.h"
 #include "common/text_convert.h"
 #include "export/csv_export.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the layering of the sources:
 #   cmake -DSOURCE_DIR=<tree> [-DCORE_LIBS=<libraries of minukuru_core, comma-separated>] -P check_layers.cmake
 #

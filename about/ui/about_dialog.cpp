@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "about/ui/about_dialog.h"
 
 #include "app/ui/twips.h"
@@ -81,12 +83,21 @@ AboutDialog::AboutDialog(QWidget *owner)
     address("txtMail", contactMail(), 2520);
     address("Text2", homePage(), 2880);
 
+    // The licence, a line below the addresses.
+    label("Text4", QStringLiteral("License  :"), 1050, 3240, 1410);
+    QLabel *licence = label("lblLicense", licenseName(), 2520, 3240, 2865);
+    licence->setToolTip(
+        QStringLiteral(u"GNU General Public License バージョン3以降の条件で"
+                       u"再配布・改変できます。無保証です。"));
+
     ok->setFocus();
 }
 
 QString AboutDialog::contactMail() { return QStringLiteral(MINUKURU_CONTACT_MAIL); }
 
 QString AboutDialog::homePage() { return QStringLiteral(MINUKURU_HOMEPAGE); }
+
+QString AboutDialog::licenseName() { return QStringLiteral("GPL-3.0-or-later"); }
 
 QIcon AboutDialog::programIcon()
 {

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 
 #include <QDialog>
@@ -18,4 +20,6 @@ public:
 
     static QString contactMail();
     static QString homePage();
+    // The SPDX name of the licence the program is distributed under.
+    static QString licenseName();
 };

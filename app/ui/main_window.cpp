@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "app/ui/main_window.h"
 
 #include "about/ui/about_dialog.h"

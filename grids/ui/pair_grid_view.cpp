@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "grids/ui/pair_grid_view.h"
 
 #include "app/ui/gui_support.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "patdata/ui/select_file_window.h"
 
 #include "app/ui/gui_support.h"

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "settings/ui/options_dialog.h"
 
 #include "app/ui/gui_support.h"

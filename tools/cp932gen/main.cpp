@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // minukuru-cp932-tables OUT.inc: writes the code page 932 tables the core
 // decodes and encodes with, made from Qt's "windows-31j" (ICU) converter.
 // Built and run at build time, so that no run of the programs builds them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // minukuru-racegen: writes a made-up race day of PAT files into a folder.
 
 #include "tools/racegen/race_generator.h"

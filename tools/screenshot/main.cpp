@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the program's windows into PNG files, for the README and for a
 // look at the layout without a desktop.
 #include "about/ui/about_dialog.h"
