@@ -95,7 +95,6 @@ void TestPriceModels::pairSums_data()
             *v /= total;
     QTest::newRow("harville, 18") << field << 1.0 << 1.0;
     QTest::newRow("discount, 18") << field << 0.81 << 0.65;
-    QTest::newRow("discount above 1") << field << 1.4 << 1.9;
     HorseValues gaps = field; // a non-runner inside the field must not count
     gaps[5].reset();
     gaps[11].reset();
@@ -179,7 +178,6 @@ void TestPriceModels::solversSumToOne_data()
     QTest::addColumn<HorseValues>("pi");
     QTest::newRow("18, overround") << realisticInverseOdds();
     QTest::newRow("two") << horses({1.0 / 1.5, 1.0 / 2.2});
-    QTest::newRow("long shot") << horses({0.9, 0.3, 0.001});
 }
 
 void TestPriceModels::solversSumToOne()
@@ -193,7 +191,6 @@ void TestPriceModels::solversSumToOne()
         const double total = sumOf(pi);
         QVERIFY(*win.p[1] > *pi[1] / total);
     }
-    QVERIFY(*PowerExponent(pi) > 1.0);
     const double z = *ShinZ(pi);
     QVERIFY(z > 0.0 && z < 1.0);
 }
@@ -202,10 +199,8 @@ void TestPriceModels::noSolutionFallsBack_data()
 {
     QTest::addColumn<HorseValues>("pi");
     QTest::addColumn<WinProbabilityMethod>("method");
-    QTest::newRow("Shin, no overround") << horses({0.5, 0.3, 0.2}) << WinProbabilityMethod::Shin;
     QTest::newRow("Shin, underround") << horses({0.4, 0.3, 0.2}) << WinProbabilityMethod::Shin;
     QTest::newRow("power, odds of 1.0") << horses({1.0, 0.3, 0.2}) << WinProbabilityMethod::Power;
-    QTest::newRow("power, one runner") << horses({0.8}) << WinProbabilityMethod::Power;
 }
 
 void TestPriceModels::noSolutionFallsBack()

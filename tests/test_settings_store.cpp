@@ -830,11 +830,6 @@ void TestSettingsStore::modelOptions()
     SaveOptions(ReadStoredOptions()); // every other option is written
     for (const char *key : {"PriceModel", "WinProbability", "PairPayoutRate", "DiscountLambda2", "DiscountLambda3"})
         QVERIFY2(!fresh().contains(QLatin1StringView(key)), key);
-    const RaceOptions defaults = ReadRaceOptions();
-    QCOMPARE(defaults.priceModel, qint16(0));
-    QCOMPARE(defaults.pairPayoutRate, 0.775);
-    QCOMPARE(defaults.discountLambda2, 0.81);
-    QCOMPARE(defaults.discountLambda3, 0.65);
     QVERIFY(fresh().contains(QStringLiteral("DetectVal=5")));
 }
 
