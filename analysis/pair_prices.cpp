@@ -56,10 +56,14 @@ HorseForPrices HorseForPricesOf(const RaceSheet &sheet, BetType type, int horse)
 }
 
 PairPrices ComputePairPrices(const RaceSheet &sheet, BetType type, int i, int j, const HorseForPrices &first,
-                             const HorseForPrices &second)
+                             const HorseForPrices &second, const ModelPrices *model)
 {
     PairPrices prices;
-    prices.theoretical = theoretical(type, first, second);
+    if (model && model->active)
+        prices.theoretical = first.scratched || second.scratched ? std::optional<float>(ScratchedPairPrice)
+                                                                 : model->price[std::size_t(i)][std::size_t(j)];
+    else
+        prices.theoretical = theoretical(type, first, second);
     prices.actual = actual(sheet, type, i, j);
     if (prices.actual && *prices.actual != 0.0f) {
         const float a = *prices.actual;

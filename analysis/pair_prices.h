@@ -2,6 +2,7 @@
 
 #pragma once
 
+#include "analysis/price_models.h"
 #include "common/bet_type.h"
 
 #include <optional>
@@ -29,8 +30,9 @@ HorseForPrices HorseForPricesOf(const RaceSheet &sheet, BetType type, int horse)
 
 // T, A, D and S of the pair of horses i < j for one bet type, from the
 // support rates shown on the sheet (first: horse i, second: horse j) and the
-// sheet's pair odds table.
+// sheet's pair odds table.  An active `model` gives T instead of the
+// original formula.
 PairPrices ComputePairPrices(const RaceSheet &sheet, BetType type, int i, int j, const HorseForPrices &first,
-                             const HorseForPrices &second);
+                             const HorseForPrices &second, const ModelPrices *model = nullptr);
 
 } // namespace CommonFunc

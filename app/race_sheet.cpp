@@ -127,6 +127,9 @@ void ClearPairGrids(RaceSheet &sheet)
         }
         grid.setRedraw(true);
     }
+    sheet.priceModelLabel.clear();
+    sheet.priceModelName.clear();
+    sheet.winProbabilityFellBack = false;
 }
 
 } // namespace CommonFunc

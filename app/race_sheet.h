@@ -79,6 +79,12 @@ public:
 
     TextGrid grdUmaRen;
     TextGrid grdWide;
+    // What the pair grids were priced with: empty under the standard model,
+    // else the short label beside 理論値; and whether the model's win
+    // probabilities had to be normalised instead.
+    QString priceModelLabel;
+    QString priceModelName;
+    bool winProbabilityFellBack = false;
     TextGrid &pairGrid(CommonFunc::BetType type) { return type == CommonFunc::BetType::Umaren ? grdUmaRen : grdWide; }
     const TextGrid &pairGrid(CommonFunc::BetType type) const
     {

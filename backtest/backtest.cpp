@@ -3,9 +3,11 @@
 #include "backtest/backtest.h"
 
 #include "analysis/pair_prices.h"
+#include "analysis/price_models.h"
 #include "app/race_sheet.h"
 #include "common/messages.h"
 #include "common/number_format.h"
+#include "common/text_convert.h"
 #include "common/text_util.h"
 #include "grids/pair_fill.h"
 #include "patdata/pat_files.h"
@@ -168,6 +170,15 @@ struct Bet {
     qint64 payout = 0;
 };
 
+// One race's part of the model comparison.
+struct RaceScores {
+    // [model][bet type], summed over the race's scored pairs
+    std::array<std::array<double, 2>, kComparedModels> logLoss {};
+    std::array<std::array<double, 2>, kComparedModels> brier {};
+    std::array<qint64, 2> pairs {};
+    std::array<std::vector<Bet>, kComparedModels - 1> bets; // the market places none
+};
+
 struct Outcome {
     bool loaded = false;
     bool settled = false;
@@ -180,6 +191,7 @@ struct Outcome {
     // The grids' texts the ledger needs, by bet type and row: label, mark,
     // deviation, theoretical and actual price.
     std::array<std::vector<std::array<QString, 5>>, 2> rows;
+    std::optional<RaceScores> scores;
 };
 
 class Collector final : public Messages::Sink {
@@ -235,7 +247,161 @@ bool recommendedBet(QStringView line, BetType &type, QStringView &label)
     return true;
 }
 
-Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLedger, RaceSheet &sheet)
+// The recommended bets and the marked and bucketed pairs of a race on the
+// sheet, with what they paid.
+template <typename Payout>
+std::vector<Bet> betsOf(const RaceSheet &sheet, const RaceOptions &options, bool hasPairs, const Payout &payout,
+                        std::array<PairMatrix<float>, 2> *theoretical = nullptr)
+{
+    std::vector<Bet> bets;
+    const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
+    for (const QString &line : std::as_const(sheet.lstKaime)) {
+        BetType type;
+        QStringView label;
+        if (!recommendedBet(line, type, label))
+            continue;
+        Bet bet {Group::Recommended, type};
+        const TextGrid &grid = sheet.pairGrid(type);
+        for (int r = 1; r < grid.rows() && bet.row == 0; ++r) {
+            if (TrimSpacesView(grid.cell(r, PairLabel)) == label)
+                bet.row = r;
+        }
+        bet.payout = payout(type, label);
+        bets.push_back(bet);
+    }
+
+    if (hasPairs) {
+        for (BetType type : {BetType::Umaren, BetType::Wide}) {
+            const TextGrid &grid = sheet.pairGrid(type);
+            const RaceOptions::Judge &judge = options.judge(type);
+            const ModelPrices model = ComputeModelPrices(sheet, type, options);
+            std::array<HorseForPrices, MaxHorses + 1> horses {};
+            for (int k = 1; k <= count; ++k)
+                horses[std::size_t(k)] = HorseForPricesOf(sheet, type, k);
+            int r = 1;
+            for (int i = 1; i < count; ++i) {
+                for (int j = i + 1; j <= count; ++j, ++r) {
+                    if (r >= grid.rows())
+                        break;
+                    // The prices again, as the fill computed them, for the
+                    // unrounded deviation the marks were judged by.
+                    const PairPrices prices = ComputePairPrices(sheet, type, i, j, horses[std::size_t(i)],
+                                                                horses[std::size_t(j)], &model);
+                    const bool scratched = horses[std::size_t(i)].scratched || horses[std::size_t(j)].scratched;
+                    if (theoretical && !scratched && prices.theoretical)
+                        (*theoretical)[type == BetType::Umaren ? 0 : 1][std::size_t(i)][std::size_t(j)] =
+                            *prices.theoretical;
+                    if (scratched || !prices.deviation || !prices.actual)
+                        continue;
+                    const float d = *prices.deviation;
+                    const QStringView label = TrimSpacesView(grid.cell(r, PairLabel));
+                    const qint64 paid = payout(type, label);
+                    if (!TrimSpacesView(grid.cell(r, PairMark)).isEmpty()) {
+                        Bet mark {Group::Mark, type};
+                        mark.level = qint8(MarkLevel(judge, d));
+                        mark.minus = d < 0.0f;
+                        mark.row = r;
+                        mark.payout = paid;
+                        if (mark.level > 0)
+                            bets.push_back(mark);
+                    }
+                    Bet pair {Group::Pair, type};
+                    pair.bucket = qint8(BucketOf(d));
+                    pair.row = r;
+                    pair.payout = paid;
+                    bets.push_back(pair);
+                }
+            }
+        }
+    }
+    return bets;
+}
+
+QString fallBackNote()
+{
+    return QStringLiteral("win probabilities normalised: the power or Shin equation has no solution");
+}
+
+template <int N>
+bool appears(const Slots<ResultPayout, N> &section, QStringView label)
+{
+    for (const ResultPayout &entry : section) {
+        if (TrimSpacesView(entry.Combination) == label)
+            return true;
+    }
+    return false;
+}
+
+// Scores every model and the market on the race's pairs that all of them
+// price, and collects each model's bets: the race is put on the sheet once
+// per model.
+template <typename Payout>
+void compare(RaceSheet &sheet, const RaceData &data, const RaceOptions &options, const Payout &payout, Outcome &outcome)
+{
+    RaceScores scores;
+    std::array<std::array<PairMatrix<float>, 2>, kComparedModels> prices {};
+    bool fellBack = false;
+    for (int m = 0; m < kComparedModels - 1; ++m) {
+        RaceOptions o = options;
+        o.priceModel = qint16(m);
+        PutRaceOnSheet(sheet, data, o);
+        scores.bets[std::size_t(m)] = betsOf(sheet, o, data.hasPairs, payout, &prices[std::size_t(m)]);
+        fellBack = fellBack || sheet.winProbabilityFellBack;
+    }
+    if (fellBack && !outcome.notes.contains(fallBackNote()))
+        outcome.notes.append(fallBackNote());
+
+    const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
+    for (int t = 0; t < 2 && data.hasPairs; ++t) {
+        const BetType type = t == 0 ? BetType::Umaren : BetType::Wide;
+        auto &market = prices[kComparedModels - 1][std::size_t(t)];
+        for (int i = 1; i < count; ++i) {
+            for (int j = i + 1; j <= count; ++j) {
+                if (sheet.IsScratched(i) || sheet.IsScratched(j))
+                    continue;
+                const PairPrices p = ComputePairPrices(sheet, type, i, j, HorseForPricesOf(sheet, type, i),
+                                                       HorseForPricesOf(sheet, type, j));
+                market[std::size_t(i)][std::size_t(j)] = p.actual;
+            }
+        }
+        // 1 / price over the pairs each model prices; a price of 0 or less prices nothing.
+        std::array<double, kComparedModels> total {};
+        for (int m = 0; m < kComparedModels; ++m) {
+            for (const auto &row : prices[std::size_t(m)][std::size_t(t)])
+                for (const std::optional<float> &price : row) {
+                    if (price && *price > 0.0f)
+                        total[std::size_t(m)] += 1.0 / double(*price);
+                }
+        }
+        const double events = t == 0 ? 1.0 : 3.0;
+        for (int i = 1; i < count; ++i) {
+            for (int j = i + 1; j <= count; ++j) {
+                bool everyModel = true;
+                for (int m = 0; m < kComparedModels && everyModel; ++m) {
+                    const std::optional<float> &price =
+                        prices[std::size_t(m)][std::size_t(t)][std::size_t(i)][std::size_t(j)];
+                    everyModel = price && *price > 0.0f && total[std::size_t(m)] > 0.0;
+                }
+                if (!everyModel)
+                    continue;
+                const QString label = TrimSpaces(MakePairLabel(i, j));
+                const bool hit = t == 0 ? appears(data.result.UmaRen, label) : appears(data.result.Wide, label);
+                ++scores.pairs[std::size_t(t)];
+                for (int m = 0; m < kComparedModels; ++m) {
+                    const double price = double(
+                        *prices[std::size_t(m)][std::size_t(t)][std::size_t(i)][std::size_t(j)]);
+                    const double q = std::clamp(events / price / total[std::size_t(m)], 1e-6, 1.0 - 1e-6);
+                    scores.logLoss[std::size_t(m)][std::size_t(t)] -= std::log(hit ? q : 1.0 - q);
+                    scores.brier[std::size_t(m)][std::size_t(t)] += (q - (hit ? 1.0 : 0.0)) * (q - (hit ? 1.0 : 0.0));
+                }
+            }
+        }
+    }
+    outcome.scores = std::move(scores);
+}
+
+Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLedger, bool compareModels,
+                RaceSheet &sheet)
 {
     Outcome outcome;
     outcome.file = paths.odds;
@@ -267,7 +433,6 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLed
 
     // The grids' texts, which the ledger shows; the fill leaves the rows in
     // pair order.
-    const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
     if (withLedger) {
         for (BetType type : {BetType::Umaren, BetType::Wide}) {
             const TextGrid &grid = sheet.pairGrid(type);
@@ -279,61 +444,11 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLed
         }
     }
 
-    for (const QString &line : std::as_const(sheet.lstKaime)) {
-        BetType type;
-        QStringView label;
-        if (!recommendedBet(line, type, label))
-            continue;
-        Bet bet {Group::Recommended, type};
-        const TextGrid &grid = sheet.pairGrid(type);
-        for (int r = 1; r < grid.rows() && bet.row == 0; ++r) {
-            if (TrimSpacesView(grid.cell(r, PairLabel)) == label)
-                bet.row = r;
-        }
-        bet.payout = payout(type, label);
-        outcome.bets.push_back(bet);
-    }
-
-    if (data.hasPairs) {
-        for (BetType type : {BetType::Umaren, BetType::Wide}) {
-            const TextGrid &grid = sheet.pairGrid(type);
-            const RaceOptions::Judge &judge = options.judge(type);
-            std::array<HorseForPrices, MaxHorses + 1> horses {};
-            for (int k = 1; k <= count; ++k)
-                horses[std::size_t(k)] = HorseForPricesOf(sheet, type, k);
-            int r = 1;
-            for (int i = 1; i < count; ++i) {
-                for (int j = i + 1; j <= count; ++j, ++r) {
-                    if (r >= grid.rows())
-                        break;
-                    // The prices again, as the fill computed them, for the
-                    // unrounded deviation the marks were judged by.
-                    const PairPrices prices =
-                        ComputePairPrices(sheet, type, i, j, horses[std::size_t(i)], horses[std::size_t(j)]);
-                    const bool scratched = horses[std::size_t(i)].scratched || horses[std::size_t(j)].scratched;
-                    if (scratched || !prices.deviation || !prices.actual)
-                        continue;
-                    const float d = *prices.deviation;
-                    const QStringView label = TrimSpacesView(grid.cell(r, PairLabel));
-                    const qint64 paid = payout(type, label);
-                    if (!TrimSpacesView(grid.cell(r, PairMark)).isEmpty()) {
-                        Bet mark {Group::Mark, type};
-                        mark.level = qint8(MarkLevel(judge, d));
-                        mark.minus = d < 0.0f;
-                        mark.row = r;
-                        mark.payout = paid;
-                        if (mark.level > 0)
-                            outcome.bets.push_back(mark);
-                    }
-                    Bet pair {Group::Pair, type};
-                    pair.bucket = qint8(BucketOf(d));
-                    pair.row = r;
-                    pair.payout = paid;
-                    outcome.bets.push_back(pair);
-                }
-            }
-        }
-    }
+    outcome.bets = betsOf(sheet, options, data.hasPairs, payout);
+    if (sheet.winProbabilityFellBack)
+        outcome.notes.append(fallBackNote());
+    if (compareModels)
+        compare(sheet, data, options, payout, outcome);
     return outcome;
 }
 
@@ -343,11 +458,12 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLed
 // most `window` races ahead of it, so memory stays bounded.
 class Pipeline {
 public:
-    Pipeline(const Races &races, const RaceOptions &options, bool withLedger, int threads,
+    Pipeline(const Races &races, const RaceOptions &options, bool withLedger, bool compareModels, int threads,
              const std::atomic_bool *cancel)
         : m_races(races)
         , m_options(options)
         , m_withLedger(withLedger)
+        , m_compareModels(compareModels)
         , m_cancel(cancel)
         , m_window(std::max(16, threads * 8))
         , m_slots(std::size_t(m_window))
@@ -404,7 +520,7 @@ private:
             if (!(m_cancel && m_cancel->load())) {
                 const RaceJob &job = m_races.jobs[std::size_t(k)];
                 outcome = analyse(RacePathsIn(m_races.listings[std::size_t(job.listing)], job.name), m_options,
-                                  m_withLedger, sheet);
+                                  m_withLedger, m_compareModels, sheet);
             }
             {
                 const std::lock_guard lock(m_mutex);
@@ -420,6 +536,7 @@ private:
     const Races &m_races;
     const RaceOptions &m_options;
     const bool m_withLedger;
+    const bool m_compareModels;
     const std::atomic_bool *m_cancel;
     const int m_window;
     std::mutex m_mutex;
@@ -456,7 +573,47 @@ void ledgerLine(const LedgerSink &ledger, const Outcome &race, const Bet &bet)
     ledger(entry);
 }
 
+void addScores(ModelComparison &models, const RaceScores &race)
+{
+    for (std::size_t m = 0; m < std::size_t(kComparedModels); ++m) {
+        ModelScores &row = models.rows[m];
+        for (std::size_t t = 0; t < 2; ++t) {
+            row.logLossSum[t] += race.logLoss[m][t];
+            row.brierSum[t] += race.brier[m][t];
+            row.pairs[t] += race.pairs[t];
+        }
+        if (m >= race.bets.size())
+            continue;
+        for (const Bet &bet : race.bets[m]) {
+            const auto t = std::size_t(typeIndex(bet.type));
+            if (bet.group == Group::Recommended) {
+                row.recommended[t].add(bet.payout);
+                row.recommended[RecommendedAll].add(bet.payout);
+            } else if (bet.group == Group::Mark) {
+                row.marks[t][std::size_t(bet.level - 1)].add(bet.payout);
+            }
+        }
+    }
+}
+
 } // namespace
+
+std::optional<double> ModelScores::logLoss(BetType type) const
+{
+    const auto t = std::size_t(type == BetType::Umaren ? 0 : 1);
+    return pairs[t] == 0 ? std::nullopt : std::optional<double>(logLossSum[t] / double(pairs[t]));
+}
+
+std::optional<double> ModelScores::brier(BetType type) const
+{
+    const auto t = std::size_t(type == BetType::Umaren ? 0 : 1);
+    return pairs[t] == 0 ? std::nullopt : std::optional<double>(brierSum[t] / double(pairs[t]));
+}
+
+QString ComparedModelKey(int model)
+{
+    return model < kComparedModels - 1 ? PriceModelKey(PriceModel(model)) : QStringLiteral("market");
+}
 
 QStringList FindRaces(const QStringList &paths, bool recursive, QStringList *problems)
 {
@@ -483,7 +640,9 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
     const int total = int(races.jobs.size());
     const int threads = std::clamp(input.threads > 0 ? input.threads : QThread::idealThreadCount(), 1,
                                    std::max(1, total));
-    Pipeline pipeline(races, input.options, bool(ledger), total == 0 ? 0 : threads, cancel);
+    if (input.compareModels)
+        report.models.emplace();
+    Pipeline pipeline(races, input.options, bool(ledger), input.compareModels, total == 0 ? 0 : threads, cancel);
     for (int k = 0; k < total; ++k) {
         if (cancel && cancel->load()) {
             report.cancelled = true;
@@ -524,6 +683,8 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
                     if (ledger && bet.group != Group::Pair)
                         ledgerLine(ledger, race, bet);
                 }
+                if (report.models && race.scores)
+                    addScores(*report.models, *race.scores);
                 report.curve.append({race.file, report.recommended[RecommendedUmaren].profit(),
                                      report.recommended[RecommendedWide].profit(),
                                      report.recommended[RecommendedAll].profit()});

@@ -68,6 +68,29 @@ struct CurvePoint {
     qint64 all = 0;
 };
 
+// The pricing models set against each other and against the market:
+// standard, Harville, discounted Harville (the options' own win probability
+// method and rates), then the market's own prices.
+constexpr int kComparedModels = 4;
+QString ComparedModelKey(int model); // "standard", "harville", "discount", "market"
+
+struct ModelScores {
+    // By bet type (0 umaren, 1 wide): sums over the scored pairs.
+    std::array<double, 2> logLossSum {};
+    std::array<double, 2> brierSum {};
+    std::array<qint64, 2> pairs {};
+    // The model's own recommended bets and marks (both signs); the market has none.
+    std::array<Figures, 3> recommended;
+    std::array<std::array<Figures, 5>, 2> marks;
+
+    std::optional<double> logLoss(BetType type) const; // mean; none without pairs
+    std::optional<double> brier(BetType type) const;
+};
+
+struct ModelComparison {
+    std::array<ModelScores, kComparedModels> rows;
+};
+
 struct Report {
     int races = 0;     // win/place odds files found
     int loaded = 0;
@@ -86,6 +109,7 @@ struct Report {
     QList<Failure> failures;
     QStringList notes; // payouts whose amount is not a whole number, paths that are no race
     QList<CurvePoint> curve;
+    std::optional<ModelComparison> models; // only when asked for
 };
 
 // One bet of the ledger: a recommended bet or a marked pair of a settled race.
@@ -107,6 +131,7 @@ struct Input {
     QStringList paths; // folders, or win/place odds files
     bool recursive = false;
     CommonFunc::RaceOptions options;
+    bool compareModels = false; // load each settled race once more per model
     int threads = 0; // 0: one per core
 };
 

@@ -2,6 +2,7 @@
 
 #include "backtest/report_tables.h"
 
+#include "analysis/price_models.h"
 #include "backtest/ledger.h"
 
 namespace Backtest {
@@ -121,6 +122,100 @@ QString EmptyRunText(const Report &report)
     if (report.settled == 0)
         return QStringLiteral(u"確定したレースがありません。");
     return QString();
+}
+
+} // namespace Backtest
+
+namespace Backtest {
+
+namespace {
+
+QString realText(const std::optional<double> &value, int decimals)
+{
+    return value ? QString::number(*value, 'f', decimals) : QStringLiteral("-");
+}
+
+} // namespace
+
+QString ComparedModelName(int model)
+{
+    return model < kComparedModels - 1 ? CommonFunc::PriceModelName(CommonFunc::PriceModel(model))
+                                       : QStringLiteral(u"市場");
+}
+
+ReportTable ModelsTable(const Report &report)
+{
+    ReportTable table;
+    table.heads = {QStringLiteral(u"ﾓﾃﾞﾙ"),
+                   QStringLiteral(u"馬連 対数損失"),
+                   QStringLiteral(u"ﾜｲﾄﾞ 対数損失"),
+                   QStringLiteral(u"馬連 Brier"),
+                   QStringLiteral(u"ﾜｲﾄﾞ Brier"),
+                   QStringLiteral(u"馬連 組数"),
+                   QStringLiteral(u"ﾜｲﾄﾞ 組数"),
+                   QStringLiteral(u"推奨馬連 回収率%"),
+                   QStringLiteral(u"推奨ﾜｲﾄﾞ 回収率%"),
+                   QStringLiteral(u"推奨合計 回収率%")};
+    if (!report.models)
+        return table;
+    for (int m = 0; m < kComparedModels; ++m) {
+        const ModelScores &row = report.models->rows[std::size_t(m)];
+        const bool market = m == kComparedModels - 1;
+        QStringList cells {ComparedModelName(m)};
+        cells << realText(row.logLoss(BetType::Umaren), 4) << realText(row.logLoss(BetType::Wide), 4)
+              << realText(row.brier(BetType::Umaren), 5) << realText(row.brier(BetType::Wide), 5)
+              << QString::number(row.pairs[0]) << QString::number(row.pairs[1]);
+        for (std::size_t k = 0; k < 3; ++k)
+            cells << (market ? QStringLiteral("-") : PercentText(row.recommended[k].roi()));
+        table.rows.append(cells);
+    }
+    return table;
+}
+
+ReportTable ModelMarksTable(const Report &report)
+{
+    ReportTable table;
+    table.keyColumns = 3;
+    table.heads = {QStringLiteral(u"ﾓﾃﾞﾙ"), QStringLiteral(u"券種"),   QStringLiteral(u"印"),
+                   QStringLiteral(u"点数"), QStringLiteral(u"的中"),   QStringLiteral(u"投資"),
+                   QStringLiteral(u"払戻"), QStringLiteral(u"回収率%")};
+    if (!report.models)
+        return table;
+    for (int m = 0; m < kComparedModels - 1; ++m) {
+        for (BetType type : kTypes) {
+            const std::size_t t = typeIndex(type);
+            for (std::size_t level = 0; level < 5; ++level) {
+                const Figures &f = report.models->rows[std::size_t(m)].marks[t][level];
+                if (f.bets == 0)
+                    continue;
+                table.rows.append({ComparedModelName(m), BetTypeName(type), report.markTexts[t][level],
+                                   QString::number(f.bets), QString::number(f.hits), QString::number(f.stake),
+                                   QString::number(f.payout), PercentText(f.roi())});
+            }
+        }
+    }
+    return table;
+}
+
+QList<int> LowestLogLossRows(const Report &report, int type)
+{
+    QList<int> rows;
+    if (!report.models)
+        return rows;
+    const BetType bet = type == 0 ? BetType::Umaren : BetType::Wide;
+    std::optional<double> lowest;
+    for (int m = 0; m < kComparedModels; ++m) {
+        const std::optional<double> value = report.models->rows[std::size_t(m)].logLoss(bet);
+        if (!value)
+            continue;
+        if (!lowest || *value < *lowest) {
+            lowest = value;
+            rows = {m};
+        } else if (*value == *lowest) {
+            rows.append(m);
+        }
+    }
+    return rows;
 }
 
 } // namespace Backtest

@@ -30,6 +30,15 @@ ReportTable BucketsTable(const Report &report);     // 乖離％別, those with 
 ReportTable CountsTable(const Report &report);      // 件数
 ReportTable FailuresTable(const Report &report);    // 読込失敗: file and messages
 
+// The model comparison, when the run made one: log loss, Brier score and
+// pairs scored by bet type, and the ROI of each model's recommended bets.
+ReportTable ModelsTable(const Report &report);
+// The ROI of each model's marks by bet type and level, those with bets.
+ReportTable ModelMarksTable(const Report &report);
+QString ComparedModelName(int model); // 標準, Harville, 割引Harville, 市場
+// The rows of ModelsTable with the lowest log loss of a bet type (0 umaren, 1 wide).
+QList<int> LowestLogLossRows(const Report &report, int type);
+
 // "レースが見つかりません。" or "確定したレースがありません。" where it applies.
 QString EmptyRunText(const Report &report);
 

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "analysis/price_models.h"
 #include "app/race_sheet.h"
 #include "export/csv_export.h"
 #include "race/race_loader.h"
+#include "settings/race_options.h"
 #include "settings/settings_store.h"
 #include "support/race_files.h"
 
@@ -103,6 +105,34 @@ void BM_LoadRace(benchmark::State &state)
     }
 }
 BENCHMARK(BM_LoadRace)->Unit(benchmark::kMicrosecond);
+
+// The load under each price model (0 standard, 1 Harville, 2 discounted):
+// the models price every pair from one O(n^3) pass a race and bet type.
+void BM_LoadRaceUnderModel(benchmark::State &state)
+{
+    CommonFunc::OverridePriceModel(qint16(state.range(0)));
+    RaceSheet sheet;
+    for (auto _ : state) {
+        if (!loaded(sheet, state))
+            break;
+    }
+    CommonFunc::OverridePriceModel(std::nullopt);
+}
+BENCHMARK(BM_LoadRaceUnderModel)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+// The discounted model's wide prices alone, on a race already loaded.
+void BM_DiscountWidePrices(benchmark::State &state)
+{
+    RaceSheet sheet;
+    if (!loaded(sheet, state))
+        return;
+    CommonFunc::RaceOptions options = CommonFunc::DefaultRaceOptions();
+    options.priceModel = 2;
+    options.winProbability = 2;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CommonFunc::ComputeModelPrices(sheet, CommonFunc::BetType::Wide, options));
+}
+BENCHMARK(BM_DiscountWidePrices)->Unit(benchmark::kMicrosecond);
 
 void BM_WriteCsvFile(benchmark::State &state)
 {

@@ -47,6 +47,11 @@ void printReport(const Report &r)
     out(QStringLiteral(u"判定印 (印の付いた組をすべて買った場合)\n") + render(MarksTable(r)) + u'\n');
     out(QStringLiteral(u"乖離％別 (全組を買った場合)\n") + render(BucketsTable(r)) + u'\n');
     out(QStringLiteral(u"件数\n") + render(CountsTable(r)));
+    if (r.models) {
+        out(QStringLiteral(u"\n理論値ﾓﾃﾞﾙ比較 (確定ﾚｰｽの全組: 対数損失と Brier は小さいほど良い)\n")
+            + render(ModelsTable(r)));
+        out(QStringLiteral(u"\n理論値ﾓﾃﾞﾙ別 判定印\n") + render(ModelMarksTable(r)));
+    }
     if (const QString empty = EmptyRunText(r); !empty.isEmpty())
         out(QStringLiteral("  ") + empty + u'\n');
 
@@ -131,17 +136,34 @@ QJsonObject jsonReport(const Report &r)
     if (const QString empty = EmptyRunText(r); !empty.isEmpty())
         notes.prepend(empty);
     json.insert(QStringLiteral("notes"), QJsonArray::fromStringList(notes));
+    if (r.models) {
+        QJsonArray models;
+        const auto real = [](const std::optional<double> &value) { return value ? QJsonValue(*value) : QJsonValue(); };
+        for (int m = 0; m < kComparedModels; ++m) {
+            const ModelScores &row = r.models->rows[std::size_t(m)];
+            models.append(QJsonObject {{QStringLiteral("model"), ComparedModelKey(m)},
+                                       {QStringLiteral("umaren_logloss"), real(row.logLoss(BetType::Umaren))},
+                                       {QStringLiteral("wide_logloss"), real(row.logLoss(BetType::Wide))},
+                                       {QStringLiteral("umaren_brier"), real(row.brier(BetType::Umaren))},
+                                       {QStringLiteral("wide_brier"), real(row.brier(BetType::Wide))},
+                                       {QStringLiteral("pairs_umaren"), row.pairs[0]},
+                                       {QStringLiteral("pairs_wide"), row.pairs[1]}});
+        }
+        json.insert(QStringLiteral("models"), models);
+    }
     return json;
 }
 
 } // namespace
 
-int RunBacktestCommand(const QStringList &paths, bool recursive, bool json, const QString &ledgerPath)
+int RunBacktestCommand(const QStringList &paths, bool recursive, bool json, const QString &ledgerPath,
+                       bool compareModels)
 {
     Input input;
     input.paths = paths;
     input.recursive = recursive;
     input.options = CommonFunc::ReadRaceOptions();
+    input.compareModels = compareModels;
 
     QList<LedgerEntry> ledger;
     LedgerSink keep;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "analysis/price_models.h"
 #include "app/race_sheet.h"
 #include "app/sheet_cells.h"
 #include "cli/backtest_command.h"
@@ -11,6 +12,7 @@
 #include "export/csv_export.h"
 #include "patdata/file_list.h"
 #include "race/race_loader.h"
+#include "settings/race_options.h"
 #include "settings/settings_store.h"
 
 #include <QCommandLineParser>
@@ -43,13 +45,15 @@ const char *const kUsage =
     "  export ZO_FILE [-o OUT.csv]  analyse a race and save it as CSV\n"
     "  show ZO_FILE                 print the analysis of a race\n"
     "  list [FOLDER]                list the races of a PAT folder\n"
-    "  backtest [-r] [--json] [--ledger FILE.csv] [PATH...]\n"
+    "  backtest [-r] [--json] [--ledger FILE.csv] [--models] [PATH...]\n"
     "                               what the marks and recommended bets\n"
     "                               would have paid over past races\n"
     "\n"
     "Options, before or after the command:\n"
     "  --settings FILE  the settings file (else MINUKURU_SETTINGS when set,\n"
     "                   else the user's own)\n"
+    "  --model MODEL    price with standard, harville or discount for this run\n"
+    "                   instead of the settings' model\n"
     "  -h, --help       this text, or a command's with the command\n"
     "  --version        the program's version\n"
     "Run 'minukuru-cli COMMAND --help' for a command's options.\n";
@@ -68,7 +72,8 @@ const char *const kShowUsage =
     "recommended bets and the result.\n";
 
 const char *const kBacktestUsage =
-    "usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv] [PATH...]\n"
+    "usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv] [--models]\n"
+    "                             [PATH...]\n"
     "Loads every race (Zo-*.jra) of the folders or files given (default: the\n"
     "PAT folder of the settings) as the program does, and reports what its\n"
     "recommended bets and marked pairs would have paid at 100 yen a bet,\n"
@@ -76,6 +81,8 @@ const char *const kBacktestUsage =
     "  -r, --recursive    search the folders' subfolders too\n"
     "  --json             the report as one JSON object\n"
     "  --ledger FILE.csv  one CSV line per bet\n"
+    "  --models           compare the pricing models and the market on the\n"
+    "                     settled races (log loss, Brier score, returns)\n"
     "Exit status 0 when the run completed, 1 when no race could be read or the\n"
     "ledger could not be written, 2 for wrong usage.\n";
 
@@ -207,6 +214,11 @@ int runShow(const QStringList &args)
     out(QStringLiteral(u"開催 %1\nﾚｰｽ %2\n頭数 %3\n発走時刻 %4\n\n")
             .arg(VisibleText(sheet.lblKaisai), VisibleText(sheet.lblRaceName.trimmed()), VisibleText(sheet.lblHorseNum),
                  VisibleText(sheet.lblRaceTime)));
+    if (!sheet.priceModelName.isEmpty()) {
+        out(QStringLiteral(u"理論値ﾓﾃﾞﾙ %1%2\n\n")
+                .arg(sheet.priceModelName,
+                     sheet.winProbabilityFellBack ? QStringLiteral(u"（勝率は解が無いため正規化で代用）") : QString()));
+    }
 
     using A = TextTable::Align;
     TextTable win;
@@ -317,7 +329,7 @@ qsizetype commandIndex(const QStringList &args)
         const QString &arg = args[i];
         if (arg == u"--")
             return i + 1 < args.size() ? i + 1 : -1;
-        if (arg == u"--settings" || arg == u"-o" || arg == u"--output" || arg == u"--ledger")
+        if (arg == u"--settings" || arg == u"--model" || arg == u"-o" || arg == u"--output" || arg == u"--ledger")
             ++i;
         else if (!arg.startsWith(u'-') || arg == u"-")
             return i;
@@ -355,7 +367,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption versionOption(QStringLiteral("version"));
     const QCommandLineOption outputOption(QStringList {QStringLiteral("o"), QStringLiteral("output")}, QString(),
                                           QStringLiteral("FILE"));
+    const QCommandLineOption modelOption(QStringLiteral("model"), QString(), QStringLiteral("MODEL"));
     parser.addOption(settingsOption);
+    parser.addOption(modelOption);
     parser.addOption(helpOption);
     parser.addOption(versionOption);
     if (command && command->takesOutput)
@@ -363,14 +377,17 @@ int main(int argc, char *argv[])
     const QCommandLineOption recursiveOption(QStringList {QStringLiteral("r"), QStringLiteral("recursive")});
     const QCommandLineOption jsonOption(QStringLiteral("json"));
     const QCommandLineOption ledgerOption(QStringLiteral("ledger"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption modelsOption(QStringLiteral("models"));
     if (command && command->backtest)
-        parser.addOptions({recursiveOption, jsonOption, ledgerOption});
+        parser.addOptions({recursiveOption, jsonOption, ledgerOption, modelsOption});
 
     // A value option at the very end has no value.
     if (!args.isEmpty()) {
         const QString &last = args.last();
         if (last == u"--settings")
             return usageError(prefix + QStringLiteral(": --settings needs a file name"), usage);
+        if (last == u"--model")
+            return usageError(prefix + QStringLiteral(": --model needs standard, harville or discount"), usage);
         if (command && command->takesOutput && (last == u"-o" || last == u"--output"))
             return usageError(prefix + QStringLiteral(": ") + last + QStringLiteral(" needs a file name"), usage);
         if (command && command->backtest && last == u"--ledger")
@@ -403,6 +420,12 @@ int main(int argc, char *argv[])
             return usageError(prefix + QStringLiteral(": --settings needs a file name"), usage);
         SetSettingsFile(file);
     }
+    if (parser.isSet(modelOption)) {
+        const std::optional<PriceModel> model = PriceModelFromKey(parser.value(modelOption));
+        if (!model)
+            return usageError(prefix + QStringLiteral(": --model needs standard, harville or discount"), usage);
+        OverridePriceModel(qint16(*model));
+    }
     if (word.isEmpty())
         return usageError(QStringLiteral("minukuru-cli: which command?"), kUsage);
     if (!command)
@@ -421,7 +444,8 @@ int main(int argc, char *argv[])
         if (parser.isSet(ledgerOption) && parser.value(ledgerOption).isEmpty())
             return usageError(prefix + QStringLiteral(": --ledger needs a file name"), usage);
         return RunBacktestCommand(positional.isEmpty() ? QStringList {GetPatFolder()} : positional,
-                                  parser.isSet(recursiveOption), parser.isSet(jsonOption), parser.value(ledgerOption));
+                                  parser.isSet(recursiveOption), parser.isSet(jsonOption), parser.value(ledgerOption),
+                                  parser.isSet(modelsOption));
     }
     return runList(positional);
 }

@@ -55,6 +55,9 @@ CsvFile csvOf(const RaceSheet &sheet)
     title.addText(QStringLiteral(u"ミヌクル君Super"));
     title.addText(QStringLiteral("v0.10"));
     title.addText(QStringLiteral(u"CSV出力ファイル"));
+    // Prices of another model must not pass for the standard ones.
+    if (!sheet.priceModelName.isEmpty())
+        title.addText(sheet.priceModelName);
     file.addLine(title);
     file.addEmptyLine();
 

@@ -20,8 +20,15 @@ namespace {
 // A support rate limit: a rate that is not a number skips that horse's test.
 bool belowLimit(const std::optional<float> &rate, float limit) { return rate && *rate < limit; }
 
-void fillGrid(RaceSheet &sheet, BetType type, const RaceOptions::Judge &options)
+void fillGrid(RaceSheet &sheet, BetType type, const RaceOptions &raceOptions)
 {
+    const RaceOptions::Judge &options = raceOptions.judge(type);
+    const ModelPrices model = ComputeModelPrices(sheet, type, raceOptions);
+    if (model.active) {
+        sheet.priceModelLabel = PriceModelLabel(PriceModelOf(raceOptions));
+        sheet.priceModelName = PriceModelName(PriceModelOf(raceOptions));
+        sheet.winProbabilityFellBack = sheet.winProbabilityFellBack || model.fellBack;
+    }
     TextGrid &grid = sheet.pairGrid(type);
     const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
     const int pairs = count * (count - 1) / 2;
@@ -32,12 +39,14 @@ void fillGrid(RaceSheet &sheet, BetType type, const RaceOptions::Judge &options)
         horses[std::size_t(k)] = HorseForPricesOf(sheet, type, k);
 
     grid.setRedraw(false);
+    if (model.active)
+        grid.setCell(0, PairTheoretical, QStringLiteral(u"理論値") + sheet.priceModelLabel);
     grid.setRows(pairs + 1);
     int r = 1;
     for (int i = 1; i < count; ++i) {
         for (int j = i + 1; j <= count; ++j) {
             const PairPrices prices = ComputePairPrices(sheet, type, i, j, horses[std::size_t(i)],
-                                                        horses[std::size_t(j)]);
+                                                        horses[std::size_t(j)], &model);
             grid.setCell(r, PairLabel, MakePairLabel(i, j));
             grid.setCell(r, PairTheoretical, prices.theoretical ? FormatFixed(*prices.theoretical, 1) : QString());
             grid.setCell(r, PairActual, prices.actual ? FormatFixed(*prices.actual, 1) : QString());
@@ -89,9 +98,9 @@ void fillGrid(RaceSheet &sheet, BetType type, const RaceOptions::Judge &options)
 
 } // namespace
 
-void FillUmarenGrid(RaceSheet &sheet, const RaceOptions &options) { fillGrid(sheet, BetType::Umaren, options.uma); }
+void FillUmarenGrid(RaceSheet &sheet, const RaceOptions &options) { fillGrid(sheet, BetType::Umaren, options); }
 
-void FillWideGrid(RaceSheet &sheet, const RaceOptions &options) { fillGrid(sheet, BetType::Wide, options.wide); }
+void FillWideGrid(RaceSheet &sheet, const RaceOptions &options) { fillGrid(sheet, BetType::Wide, options); }
 
 SupportRates SupportRates::of(const RaceSheet &sheet)
 {

@@ -16,6 +16,11 @@ RaceOptions makeDefaults()
     // The PAT folder's default depends on the environment: DefaultPatFolder().
     o.horseNoColor.fill(16777215);
     o.detectVal = 5;
+    o.priceModel = 0;
+    o.winProbability = 0;
+    o.pairPayoutRate = 0.775; // umaren and wide since June 2014
+    o.discountLambda2 = 0.81; // Benter's fit
+    o.discountLambda3 = 0.65;
 
     const auto judge = [](RaceOptions::Judge &j, std::array<qint16, 5> min, std::array<qint16, 5> max,
                           float realLimit) {
@@ -70,6 +75,11 @@ StoredOptions ReadStoredOptions()
     for (int n = 0; n <= 18; ++n)
         o.horseNoColor[std::size_t(n)] = TryGetHorseNoColor(n);
     o.detectVal = TryGetDetectVal();
+    o.priceModel = TryGetPriceModel();
+    o.winProbability = TryGetWinProbability();
+    o.pairPayoutRate = TryGetPairPayoutRate();
+    o.discountLambda2 = TryGetDiscountLambda2();
+    o.discountLambda3 = TryGetDiscountLambda3();
     for (BetType type : {BetType::Umaren, BetType::Wide}) {
         StoredOptions::Judge &j = o.judge(type);
         for (int level = 1; level <= 5; ++level) {
@@ -101,6 +111,11 @@ RaceOptions WithDefaults(const StoredOptions &s)
     for (std::size_t n = 0; n < o.horseNoColor.size(); ++n)
         o.horseNoColor[n] = orDefault(s.horseNoColor[n], d.horseNoColor[n]);
     o.detectVal = orDefault(s.detectVal, d.detectVal);
+    o.priceModel = orDefault(s.priceModel, d.priceModel);
+    o.winProbability = orDefault(s.winProbability, d.winProbability);
+    o.pairPayoutRate = orDefault(s.pairPayoutRate, d.pairPayoutRate);
+    o.discountLambda2 = orDefault(s.discountLambda2, d.discountLambda2);
+    o.discountLambda3 = orDefault(s.discountLambda3, d.discountLambda3);
     for (BetType type : {BetType::Umaren, BetType::Wide}) {
         const StoredOptions::Judge &from = s.judge(type);
         const RaceOptions::Judge &fallback = d.judge(type);
@@ -125,7 +140,19 @@ RaceOptions WithDefaults(const StoredOptions &s)
     return o;
 }
 
-RaceOptions ReadRaceOptions() { return WithDefaults(ReadStoredOptions()); }
+namespace {
+std::optional<qint16> g_priceModelOverride;
+} // namespace
+
+void OverridePriceModel(std::optional<qint16> model) { g_priceModelOverride = model; }
+
+RaceOptions ReadRaceOptions()
+{
+    RaceOptions options = WithDefaults(ReadStoredOptions());
+    if (g_priceModelOverride)
+        options.priceModel = *g_priceModelOverride;
+    return options;
+}
 
 void SaveOptions(const StoredOptions &o)
 {
@@ -138,6 +165,18 @@ void SaveOptions(const StoredOptions &o)
     }
     if (o.detectVal)
         SetDetectVal(*o.detectVal);
+    // The model keys are new: a file that never had them gets none while they
+    // hold their defaults, so saving unchanged options leaves it as it was.
+    const RaceOptions &d = DefaultRaceOptions();
+    const auto putModelKey = [](const auto &field, const auto &fallback, const QString &key, auto setter) {
+        if (field && (*field != fallback || ReadSettingText(Section::option(), key)))
+            setter(*field);
+    };
+    putModelKey(o.priceModel, d.priceModel, QStringLiteral("PriceModel"), SetPriceModel);
+    putModelKey(o.winProbability, d.winProbability, QStringLiteral("WinProbability"), SetWinProbability);
+    putModelKey(o.pairPayoutRate, d.pairPayoutRate, QStringLiteral("PairPayoutRate"), SetPairPayoutRate);
+    putModelKey(o.discountLambda2, d.discountLambda2, QStringLiteral("DiscountLambda2"), SetDiscountLambda2);
+    putModelKey(o.discountLambda3, d.discountLambda3, QStringLiteral("DiscountLambda3"), SetDiscountLambda3);
     for (BetType type : {BetType::Umaren, BetType::Wide}) {
         const StoredOptions::Judge &j = o.judge(type);
         const auto put = [type](const auto &field, auto setter) {

@@ -44,6 +44,13 @@ struct OptionSet {
     // Item n for horse n; item 0 colours a horse-number cell that is empty.
     std::array<Field<qint32>, 19> horseNoColor;
     Field<qint16> detectVal;
+    // How the theoretical prices are made: 0 the original formula, 1 Harville,
+    // 2 discounted Harville; the other four matter only to models 1 and 2.
+    Field<qint16> priceModel;
+    Field<qint16> winProbability; // 0 normalised, 1 power, 2 Shin
+    Field<double> pairPayoutRate;
+    Field<double> discountLambda2;
+    Field<double> discountLambda3;
     Judge uma;
     Judge wide;
 
@@ -63,6 +70,10 @@ const RaceOptions &DefaultRaceOptions();
 // A snapshot of the settings store; where a stored text does not convert,
 // the default.
 RaceOptions ReadRaceOptions();
+
+// Makes ReadRaceOptions give this price model whatever the store holds, for
+// the rest of the run (minukuru-cli --model); nullopt ends that.
+void OverridePriceModel(std::optional<qint16> model);
 
 // What the store holds, absent where a stored text does not convert.
 StoredOptions ReadStoredOptions();

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QLocale>
 #include <QLockFile>
 #include <QSaveFile>
 #include <QSettings>
@@ -438,6 +439,42 @@ void SetDetectVal(qint16 value)
 {
     WriteSettingText(Section::autoJudge(), QStringLiteral("DetectVal"), IntegerText(value));
 }
+
+// Price model ------------------------------------------------------------------
+
+namespace {
+
+std::optional<qint16> choiceFromText(const QString &text)
+{
+    const std::optional<qint16> value = IntegerFromText(text);
+    return value && *value >= 0 && *value <= 2 ? value : std::nullopt;
+}
+
+std::optional<double> realInRange(const QString &text, double upper)
+{
+    const std::optional<double> value = ParseNumber(text);
+    return value && *value > 0.0 && *value <= upper ? value : std::nullopt;
+}
+
+} // namespace
+
+std::optional<double> PayoutRateFromText(const QString &text) { return realInRange(text, 1.0); }
+std::optional<double> LambdaFromText(const QString &text) { return realInRange(text, 2.0); }
+QString ModelRealText(double value) { return QString::number(value, 'g', QLocale::FloatingPointShortest); }
+
+#define MINUKURU_MODEL_OPTION(Name, Field, Type, FromText, ToText)                                            \
+    std::optional<Type> TryGet##Name()                                                                        \
+    {                                                                                                         \
+        return readTyped<Type>(Section::option(), QStringLiteral(#Name), ToText(defaults().Field), FromText); \
+    }                                                                                                         \
+    void Set##Name(Type value) { WriteSettingText(Section::option(), QStringLiteral(#Name), ToText(value)); }
+
+MINUKURU_MODEL_OPTION(PriceModel, priceModel, qint16, choiceFromText, IntegerText)
+MINUKURU_MODEL_OPTION(WinProbability, winProbability, qint16, choiceFromText, IntegerText)
+MINUKURU_MODEL_OPTION(PairPayoutRate, pairPayoutRate, double, PayoutRateFromText, ModelRealText)
+MINUKURU_MODEL_OPTION(DiscountLambda2, discountLambda2, double, LambdaFromText, ModelRealText)
+MINUKURU_MODEL_OPTION(DiscountLambda3, discountLambda3, double, LambdaFromText, ModelRealText)
+#undef MINUKURU_MODEL_OPTION
 
 // Level options --------------------------------------------------------------
 

@@ -102,6 +102,22 @@ std::optional<qint16> TryGetDetectVal();
 qint16 GetDetectVal();
 void SetDetectVal(qint16 value);
 
+// The price model (0 standard, 1 Harville, 2 discounted Harville) and its
+// parameters, in [Option].  A stored text out of range reads as not converting.
+std::optional<qint16> TryGetPriceModel();
+void SetPriceModel(qint16 value);
+std::optional<qint16> TryGetWinProbability(); // 0 normalised, 1 power, 2 Shin
+void SetWinProbability(qint16 value);
+std::optional<double> TryGetPairPayoutRate(); // in (0, 1]
+void SetPairPayoutRate(double rate);
+std::optional<double> TryGetDiscountLambda2(); // in (0, 2]
+void SetDiscountLambda2(double lambda);
+std::optional<double> TryGetDiscountLambda3();
+void SetDiscountLambda3(double lambda);
+std::optional<double> PayoutRateFromText(const QString &text);
+std::optional<double> LambdaFromText(const QString &text);
+QString ModelRealText(double value);
+
 // The judgement options by bet type; levels run 1 to 5.  A level outside that
 // range has no default: TryGet gives nullopt unless a value is stored.
 std::optional<qint16> TryGetDetectMin(BetType type, int level);

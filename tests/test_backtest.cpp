@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+
 using namespace Backtest;
 using namespace BacktestRaces;
 
@@ -31,11 +33,12 @@ QString describe(const Figures &f)
     return QStringLiteral("%1 bets, %2 hits, %3 staked, %4 returned").arg(f.bets).arg(f.hits).arg(f.stake).arg(f.payout);
 }
 
-Report run(const QString &folder, int threads, QList<LedgerEntry> *ledger = nullptr)
+Report run(const QString &folder, int threads, QList<LedgerEntry> *ledger = nullptr, bool compareModels = false)
 {
     Input input;
     input.paths = {folder};
     input.options = CommonFunc::DefaultRaceOptions();
+    input.compareModels = compareModels;
     input.threads = threads;
     LedgerSink keep;
     if (ledger)
@@ -56,6 +59,7 @@ class TestBacktest : public QObject {
 private slots:
     void initTestCase() { QVERIFY(!(m_folder = writeFolder(m_dir.path())).isEmpty()); }
     void countsAndFailures();
+    void modelComparison();
     void recommendedBets();
     void marksByLevelAndSign_data();
     void marksByLevelAndSign();
@@ -79,6 +83,35 @@ void TestBacktest::countsAndFailures()
     QCOMPARE(r.failures[0].messages.last(), u16(u"ファイルの読み込みに失敗しました。"));
     QCOMPARE(r.notes, QStringList {m_folder + QStringLiteral("/Zo-0102A.jra: payout \"12x\" of 1- 4 is not a whole number")});
     QCOMPARE(r.curve.size(), 3);
+}
+
+void TestBacktest::modelComparison()
+{
+    QVERIFY(!run(m_folder, 2).models);
+    const Report r = run(m_folder, 2, nullptr, true);
+    QVERIFY(r.models);
+    // The comparison leaves the run's own figures alone, and the standard
+    // model's row is the run under the default options.
+    QVERIFY(same(r.recommended[RecommendedAll], {4, 3, 400, 5530}));
+    const ModelScores &standard = r.models->rows[0];
+    for (std::size_t k = 0; k < 3; ++k)
+        QVERIFY(same(standard.recommended[k],
+                     {r.recommended[k].bets, r.recommended[k].hits, r.recommended[k].stake, r.recommended[k].payout}));
+    QVERIFY(same(standard.marks[1][3], {3, 3, 300, 1060})); // wide △, all minus
+    for (int m = 0; m < kComparedModels; ++m) {
+        QCOMPARE(r.models->rows[std::size_t(m)].pairs[0], qint64(18)); // A, B and E, six pairs each
+        QCOMPARE(r.models->rows[std::size_t(m)].pairs[1], qint64(18));
+    }
+    // The market by hand: q = c / price / sum(1 / price) for each race, hits
+    // A umaren 1-2; B 1-2 and 1-4 (a dead heat); E 1-3; wide by the listed pairs.
+    const ModelScores &market = r.models->rows[kComparedModels - 1];
+    QVERIFY(std::fabs(*market.logLoss(BetType::Umaren) - 0.5434432182923152) < 1e-12);
+    QVERIFY(std::fabs(*market.logLoss(BetType::Wide) - 0.520997094320911) < 1e-12);
+    QVERIFY(std::fabs(*market.brier(BetType::Umaren) - 0.1831982962157825) < 1e-12);
+    QVERIFY(std::fabs(*market.brier(BetType::Wide) - 0.1807552083334444) < 1e-12);
+    QVERIFY(market.recommended[RecommendedAll].bets == 0);
+    QCOMPARE(ComparedModelKey(2), QStringLiteral("discount"));
+    QCOMPARE(ComparedModelKey(3), QStringLiteral("market"));
 }
 
 void TestBacktest::recommendedBets()

@@ -120,6 +120,7 @@ private slots:
     void opensOnThePatFolder();
     void reportAgreesWithTheCore();
     void subfoldersOnlyWhenAsked();
+    void modelsOnlyWhenAsked();
     void missingFolderIsRefused();
     void cancelLeavesTheWindowUsable();
     void closingStopsTheRun();
@@ -251,6 +252,29 @@ void TestBacktestWindow::subfoldersOnlyWhenAsked()
     QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
     QCOMPARE(w.report()->races, 1);
     QCOMPARE(w.report()->unsettled, 1);
+}
+
+void TestBacktestWindow::modelsOnlyWhenAsked()
+{
+    BacktestWindow &w = openWindow(m_small);
+    auto *models = child<QTableWidget>("grdModels");
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    QVERIFY(!w.report()->models);
+    QCOMPARE(models->rowCount(), 0);
+
+    child<QCheckBox>("chkModels")->setChecked(true);
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    const Report &r = *w.report();
+    QCOMPARE(models->rowCount(), 4);
+    // Only the lowest log loss of each bet type is bold.
+    for (int type = 0; type < 2; ++type) {
+        const QList<int> lowest = LowestLogLossRows(r, type);
+        QVERIFY(!lowest.isEmpty());
+        for (int row = 0; row < 4; ++row)
+            QCOMPARE(models->item(row, 1 + type)->font().bold(), lowest.contains(row));
+    }
 }
 
 void TestBacktestWindow::missingFolderIsRefused()

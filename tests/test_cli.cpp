@@ -131,6 +131,7 @@ private slots:
     void exportToStandardOutput_data();
     void exportToStandardOutput();
     void show();
+    void modelOption();
     void list();
     void usage_data();
     void usage();
@@ -339,6 +340,41 @@ void TestCli::exportToStandardOutput()
     QCOMPARE(errLines[0], QString::fromLocal8Bit(std::strerror(EFBIG)));
     QCOMPARE(errLines[1], u16(u"ファイルの保存に失敗しました。"));
     QCOMPARE(readAll(sink), m_inProcess.left(100));
+}
+
+// --model prices one run with another model and says so in show and in the
+// CSV's title line; backtest --models adds the comparison to the JSON.
+void TestCli::modelOption()
+{
+    const Run standard = run({QStringLiteral("show"), m_race});
+    QVERIFY(!standard.out.contains(u16(u"理論値ﾓﾃﾞﾙ")));
+    QCOMPARE(run({QStringLiteral("--model"), QStringLiteral("standard"), QStringLiteral("show"), m_race}).out,
+             standard.out);
+
+    const Run discount = run({QStringLiteral("show"), m_race, QStringLiteral("--model"), QStringLiteral("discount")});
+    QCOMPARE(discount.exitCode, 0);
+    QVERIFY(discount.out.contains(u16(u"理論値ﾓﾃﾞﾙ 割引Harville\n")));
+    QVERIFY(discount.out.contains(u16(u"理論値割引")));
+
+    const Run csv = run({QStringLiteral("--model"), QStringLiteral("harville"), QStringLiteral("export"), m_race,
+                         QStringLiteral("-o"), QStringLiteral("-")});
+    QCOMPARE(csv.exitCode, 0);
+    QVERIFY(csv.out.section(u'\n', 0, 0).contains(QStringLiteral("Harville")));
+    QVERIFY(!m_inProcess.contains("Harville"));
+
+    const Run wrong = run({QStringLiteral("show"), m_race, QStringLiteral("--model"), QStringLiteral("benter")});
+    QCOMPARE(wrong.exitCode, 2);
+    QVERIFY(wrong.err.contains(QStringLiteral("--model")));
+
+    const QString folder = QFileInfo(m_race).absolutePath();
+    const Run plain = run({QStringLiteral("backtest"), QStringLiteral("--json"), folder});
+    QVERIFY(!plain.out.contains(QStringLiteral("\"models\"")));
+    const Run models = run({QStringLiteral("backtest"), QStringLiteral("--json"), QStringLiteral("--models"), folder});
+    QCOMPARE(models.exitCode, 0);
+    const QJsonArray list = QJsonDocument::fromJson(models.out.toUtf8()).object().value(u"models").toArray();
+    QCOMPARE(list.size(), 4);
+    QCOMPARE(list[3].toObject().value(u"model").toString(), QStringLiteral("market"));
+    QVERIFY(list[0].toObject().contains(u"wide_brier"));
 }
 
 void TestCli::show()

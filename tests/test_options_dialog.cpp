@@ -33,6 +33,10 @@ QString native(const QString &path) { return QDir::toNativeSeparators(QDir::clea
 QWidget *control(OptionsDialog &d, const QString &spec)
 {
     const QStringList p = spec.split(u'.');
+    if (p[0] == QStringLiteral("model"))
+        return p[1] == QStringLiteral("rate") ? d.txtPairPayoutRate
+            : p[1] == QStringLiteral("l2")    ? d.txtDiscountLambda2
+                                              : d.txtDiscountLambda3;
     OptionsDialog::JudgeBlock &b = p[0] == QStringLiteral("uma") ? d.blockUma : d.blockWide;
     const auto item = size_t(p[2].toInt());
     if (p[1] == QStringLiteral("min"))
@@ -59,6 +63,8 @@ void applyEdits(OptionsDialog &d, const QString &edits)
         QWidget *w = control(d, edit.left(eq));
         if (auto *check = qobject_cast<QCheckBox *>(w))
             check->setChecked(edit.mid(eq + 1) == QStringLiteral("1"));
+        else if (auto *line = qobject_cast<QLineEdit *>(w))
+            line->setText(edit.mid(eq + 1));
         else
             qobject_cast<QComboBox *>(w)->setEditText(edit.mid(eq + 1));
     }
@@ -111,6 +117,7 @@ private slots:
     void boundsStoreRoundedIntegers();
     void okWritesEveryOption();
     void okStoresEditedValues();
+    void modelFrameSavesAndLoads();
     void untickedLimitThatIsNoNumberKeepsStoredValue();
     void cancelWritesNothing();
     void keysCloseTheDialog();
@@ -238,7 +245,7 @@ void TestOptionsDialog::corruptValueSkipsOnlyThatControl()
 void TestOptionsDialog::layoutFits()
 {
     OptionsDialog d;
-    QCOMPARE(d.size(), QSize(Twips::toPixelsX(14535, &d), Twips::toPixelsY(6825, &d)));
+    QCOMPARE(d.size(), QSize(Twips::toPixelsX(14535, &d), Twips::toPixelsY(7665, &d)));
     QCOMPARE(d.minimumSize(), d.maximumSize());
     for (QWidget *w : d.findChildren<QWidget *>()) {
         QWidget *parent = w->parentWidget();
@@ -300,6 +307,9 @@ void TestOptionsDialog::validation_data()
     row("ticked empty limit", "wide.lim.1=", notNumber, "wide.lim.1");
     row("ticked limit beyond single", "uma.lim.3=1e39", notNumber, "uma.lim.3");
     row("unticked limit not tested", "uma.chk.0=0;uma.lim.0=abc;wide.lim.2=--", notNumber, "wide.lim.2");
+    row("payout rate above 1", "model.rate=1.2", notNumber, "model.rate");
+    row("lambda above 2", "model.l2=2.01", notNumber, "model.l2");
+    row("limits before the model", "model.rate=;wide.lim.1=", notNumber, "wide.lim.1");
 }
 
 void TestOptionsDialog::validation()
@@ -366,6 +376,31 @@ void TestOptionsDialog::okWritesEveryOption()
     };
     for (const auto &[key, value] : expected)
         QCOMPARE(judge(key), QString::fromUtf16(value));
+}
+
+void TestOptionsDialog::modelFrameSavesAndLoads()
+{
+    {
+        OptionsDialog d;
+        QCOMPARE(d.cmbPriceModel->currentText(), QStringLiteral(u"標準"));
+        QCOMPARE(d.txtPairPayoutRate->text(), QStringLiteral("0.775"));
+        d.cmbPriceModel->setCurrentIndex(2);
+        d.cmbWinProbability->setCurrentIndex(2);
+        applyEdits(d, QStringLiteral("model.rate=1;model.l2=0.9"));
+        QTest::mouseClick(d.btnOk, Qt::LeftButton);
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+    }
+    // Keys that keep their defaults in a file without them stay out.
+    QCOMPARE(stored(CF::Section::option(), QStringLiteral("PriceModel")), QStringLiteral("2"));
+    QCOMPARE(stored(CF::Section::option(), QStringLiteral("WinProbability")), QStringLiteral("2"));
+    QCOMPARE(stored(CF::Section::option(), QStringLiteral("PairPayoutRate")), QStringLiteral("1"));
+    QCOMPARE(stored(CF::Section::option(), QStringLiteral("DiscountLambda2")), QStringLiteral("0.9"));
+    QCOMPARE(stored(CF::Section::option(), QStringLiteral("DiscountLambda3")), absent());
+    OptionsDialog again;
+    QCOMPARE(again.cmbPriceModel->currentIndex(), 2);
+    QCOMPARE(again.cmbWinProbability->currentText(), QStringLiteral("Shin"));
+    QCOMPARE(again.txtDiscountLambda2->text(), QStringLiteral("0.9"));
+    QCOMPARE(again.txtDiscountLambda3->text(), QStringLiteral("0.65"));
 }
 
 void TestOptionsDialog::okStoresEditedValues()

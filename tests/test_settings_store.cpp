@@ -265,6 +265,7 @@ private slots:
     void levelsOutsideRangeHaveNoDefault();
     void optionsSnapshotTakesEachKey();
     void storedOptionsKeepWhatIsAbsent();
+    void modelOptions();
 
     void typedValuesReadAsText_data();
     void typedValuesReadAsText();
@@ -791,6 +792,47 @@ void TestSettingsStore::storedOptionsKeepWhatIsAbsent()
     SaveOptions(one);
     QVERIFY(fileText().contains(QStringLiteral("RealLimitWide=abc")));
     QCOMPARE(GetDispSign(BetType::Umaren), qint16(2));
+}
+
+// The model keys: out-of-range texts read as the default, a file that never
+// had them gets none while they hold their defaults, and --model's override
+// reaches the race options only.
+void TestSettingsStore::modelOptions()
+{
+    const auto fresh = [this] {
+        QFile file(dir->filePath(QStringLiteral("fresh.ini")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    writeFile(
+        QStringLiteral("[Option]\nPriceModel=2\nWinProbability=3\nPairPayoutRate=1.5\n"
+                       "DiscountLambda2=0.9\nDiscountLambda3=0\n"));
+    const RaceOptions o = ReadRaceOptions();
+    QCOMPARE(o.priceModel, qint16(2));
+    QCOMPARE(o.winProbability, qint16(0));
+    QCOMPARE(o.pairPayoutRate, 0.775);
+    QCOMPARE(o.discountLambda2, 0.9);
+    QCOMPARE(o.discountLambda3, 0.65);
+
+    // Back to the default: a key the file has is written.
+    StoredOptions back;
+    back.priceModel = 0;
+    back.discountLambda3 = 0.65;
+    SaveOptions(back);
+    QCOMPARE(ReadSettingText(Section::option(), QStringLiteral("PriceModel")).value_or(QString()), QStringLiteral("0"));
+    QCOMPARE(ReadSettingText(Section::option(), QStringLiteral("DiscountLambda3")).value_or(QString()),
+             QStringLiteral("0.65"));
+
+    OverridePriceModel(1);
+    QCOMPARE(ReadRaceOptions().priceModel, qint16(1));
+    QCOMPARE(ReadStoredOptions().priceModel, std::optional<qint16>(0));
+    OverridePriceModel(std::nullopt);
+    QCOMPARE(ReadRaceOptions().priceModel, qint16(0));
+
+    SetSettingsFile(dir->filePath(QStringLiteral("fresh.ini")));
+    SaveOptions(ReadStoredOptions()); // every other option is written
+    for (const char *key : {"PriceModel", "WinProbability", "PairPayoutRate", "DiscountLambda2", "DiscountLambda3"})
+        QVERIFY2(!fresh().contains(QLatin1StringView(key)), key);
+    QVERIFY(fresh().contains(QStringLiteral("DetectVal=5")));
 }
 
 // A typed value reads as the text it spells, never decoded (the first once

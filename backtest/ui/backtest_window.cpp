@@ -220,6 +220,9 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     m_browse = button("btnBrowse", u"参照...");
     m_subfolders = new QCheckBox(QStringLiteral(u"サブフォルダも検索"), this);
     m_subfolders->setObjectName(QStringLiteral("chkSubfolders"));
+    // Off by default: the comparison loads every settled race three times more.
+    m_compareModels = new QCheckBox(QStringLiteral(u"理論値ﾓﾃﾞﾙを比較"), this);
+    m_compareModels->setObjectName(QStringLiteral("chkModels"));
     m_start = button("btnStart", u"開始");
     m_cancel = button("btnCancel", u"中止");
     m_progress = new QProgressBar(this);
@@ -239,6 +242,9 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     m_buckets = newTable(QStringLiteral("grdBuckets"));
     m_failures = newTable(QStringLiteral("grdFailures"));
     m_notes = newTable(QStringLiteral("grdNotes"));
+    m_models = newTable(QStringLiteral("grdModels"));
+    m_models->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    m_modelMarks = newTable(QStringLiteral("grdModelMarks"));
     m_ledgerModel = new LedgerModel(m_ledger, this);
     m_ledgerView = new QTableView;
     m_ledgerView->setObjectName(QStringLiteral("grdLedger"));
@@ -262,6 +268,14 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     m_tabs->addTab(tab(QStringLiteral(u"乖離％別 (全組を買った場合)"), m_buckets), QStringLiteral(u"乖離％別"));
     m_tabs->addTab(tab(QString(), m_chart), QStringLiteral(u"収支グラフ"));
     m_tabs->addTab(tab(QString(), m_ledgerView), QStringLiteral(u"買い目一覧"));
+    auto *models = new QWidget;
+    auto *modelsLayout = new QVBoxLayout(models);
+    modelsLayout->addWidget(
+        new QLabel(QStringLiteral(u"確定ﾚｰｽの全組 (対数損失と Brier は小さいほど良い、太字は対数損失の最小)")));
+    modelsLayout->addWidget(m_models);
+    modelsLayout->addWidget(new QLabel(QStringLiteral(u"ﾓﾃﾞﾙ別 判定印")));
+    modelsLayout->addWidget(m_modelMarks, 1);
+    m_tabs->addTab(models, QStringLiteral(u"ﾓﾃﾞﾙ比較"));
     m_tabs->addTab(tab(QString(), m_failures), QStringLiteral(u"読込失敗"));
     m_tabs->addTab(tab(QString(), m_notes), QStringLiteral(u"注記"));
 
@@ -277,6 +291,7 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     layout->addLayout(folderRow);
     auto *runRow = new QHBoxLayout;
     runRow->addWidget(m_subfolders);
+    runRow->addWidget(m_compareModels);
     runRow->addStretch(1);
     runRow->addWidget(m_start);
     runRow->addWidget(m_cancel);
@@ -378,6 +393,7 @@ void BacktestWindow::start()
     Input input;
     input.paths = {path};
     input.recursive = m_subfolders->isChecked();
+    input.compareModels = m_compareModels->isChecked();
     // One snapshot of the options for the whole run, as a race load takes one.
     CommonFunc::RefreshSettings();
     input.options = CommonFunc::ReadRaceOptions();
@@ -439,6 +455,17 @@ void BacktestWindow::showOutcome(const BacktestRunner::Outcome &outcome)
     fill(m_counts, CountsTable(r), {QStringLiteral(u"項目"), QStringLiteral(u"件数")});
     fill(m_marks, MarksTable(r));
     fill(m_buckets, BucketsTable(r));
+    fill(m_models, ModelsTable(r));
+    for (int type = 0; type < 2; ++type) {
+        for (int row : LowestLogLossRows(r, type)) {
+            if (QTableWidgetItem *item = m_models->item(row, 1 + type)) {
+                QFont bold = item->font();
+                bold.setBold(true);
+                item->setFont(bold);
+            }
+        }
+    }
+    fill(m_modelMarks, ModelMarksTable(r));
     fill(m_failures, FailuresTable(r), {QStringLiteral(u"レースファイル"), QStringLiteral(u"内容")});
     ReportTable notes;
     for (const QString &note : r.notes)
@@ -470,6 +497,8 @@ void BacktestWindow::clearResults()
     fill(m_counts, {}, {QStringLiteral(u"項目"), QStringLiteral(u"件数")});
     fill(m_marks, ReportTable {MarksTable(none).heads, 1, {}, {}});
     fill(m_buckets, ReportTable {BucketsTable(none).heads, 1, {}, {}});
+    fill(m_models, ReportTable {ModelsTable(none).heads, 1, {}, {}});
+    fill(m_modelMarks, ReportTable {ModelMarksTable(none).heads, 3, {}, {}});
     fill(m_failures, {}, {QStringLiteral(u"レースファイル"), QStringLiteral(u"内容")});
     fill(m_notes, {}, {QStringLiteral(u"注記")});
     m_tabs->setTabText(m_tabs->indexOf(m_failures->parentWidget()), QStringLiteral(u"読込失敗"));
@@ -490,6 +519,7 @@ void BacktestWindow::setRunning(bool running)
     m_folder->setEnabled(!running);
     m_browse->setEnabled(!running);
     m_subfolders->setEnabled(!running);
+    m_compareModels->setEnabled(!running);
     m_saveLedger->setEnabled(!running && m_report.has_value());
     m_saveChart->setEnabled(!running && m_report.has_value());
 }

@@ -100,6 +100,7 @@ private:
     QLineEdit *m_folder = nullptr;
     QPushButton *m_browse = nullptr;
     QCheckBox *m_subfolders = nullptr;
+    QCheckBox *m_compareModels = nullptr;
     QPushButton *m_start = nullptr;
     QPushButton *m_cancel = nullptr;
     QProgressBar *m_progress = nullptr;
@@ -113,6 +114,8 @@ private:
     QTableWidget *m_counts = nullptr;
     QTableWidget *m_failures = nullptr;
     QTableWidget *m_notes = nullptr;
+    QTableWidget *m_models = nullptr;
+    QTableWidget *m_modelMarks = nullptr;
     LedgerModel *m_ledgerModel = nullptr;
     QTableView *m_ledgerView = nullptr;
     ProfitChart *m_chart = nullptr;

@@ -24,7 +24,7 @@ using CommonFunc::BetType;
 namespace {
 
 constexpr int kClientWidth = 14535;
-constexpr int kClientHeight = 6825;
+constexpr int kClientHeight = 7665; // 6825 above the price model frame
 constexpr int kBoxHeight = 315;
 
 QString notNumberText() { return QStringLiteral(u"数値を正しく入力して下さい。"); }
@@ -193,6 +193,47 @@ void OptionsDialog::buildControls()
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
 
     buildJudgeBlock(blockWide, BetType::Wide, 9825, 975);
+
+    buildModelFrame();
+}
+
+void OptionsDialog::buildModelFrame()
+{
+    QGroupBox *frame = addFrame(this, QStringLiteral(u"理論値モデル"), 120, 6825, 14295, 720);
+    auto combo = [frame](const char *name, const QStringList &items, int left, int width) {
+        auto *box = new QComboBox(frame);
+        box->setObjectName(QString::fromLatin1(name));
+        box->addItems(items);
+        place(box, left, 300, width, kBoxHeight);
+        return box;
+    };
+    auto edit = [frame](const char *name, int left) {
+        auto *box = new QLineEdit(frame);
+        box->setObjectName(QString::fromLatin1(name));
+        place(box, left, 300, 900, kBoxHeight);
+        return box;
+    };
+    addLabel(frame, QStringLiteral(u"ﾓﾃﾞﾙ"), 120, 300, 540);
+    cmbPriceModel = combo("cmbPriceModel",
+                          {QStringLiteral(u"標準"), QStringLiteral(u"Harville"), QStringLiteral(u"割引Harville")}, 690,
+                          1800);
+    addLabel(frame, QStringLiteral(u"勝率"), 2700, 300, 540);
+    cmbWinProbability = combo("cmbWinProbability",
+                              {QStringLiteral(u"正規化"), QStringLiteral(u"べき乗"), QStringLiteral(u"Shin")}, 3270,
+                              1500);
+    addLabel(frame, QStringLiteral(u"馬連・ﾜｲﾄﾞ払戻率"), 4980, 300, 1800);
+    txtPairPayoutRate = edit("txtPairPayoutRate", 6810);
+    addLabel(frame, QStringLiteral(u"割引 λ2"), 7920, 300, 900);
+    txtDiscountLambda2 = edit("txtDiscountLambda2", 8850);
+    addLabel(frame, QStringLiteral(u"λ3"), 9960, 300, 450);
+    txtDiscountLambda3 = edit("txtDiscountLambda3", 10440);
+    // As the form starts: the store's defaults.
+    const CommonFunc::RaceOptions &d = CommonFunc::DefaultRaceOptions();
+    cmbPriceModel->setCurrentIndex(d.priceModel);
+    cmbWinProbability->setCurrentIndex(d.winProbability);
+    txtPairPayoutRate->setText(CommonFunc::ModelRealText(d.pairPayoutRate));
+    txtDiscountLambda2->setText(CommonFunc::ModelRealText(d.discountLambda2));
+    txtDiscountLambda3->setText(CommonFunc::ModelRealText(d.discountLambda3));
 }
 
 void OptionsDialog::buildJudgeBlock(JudgeBlock &b, BetType type, int left, int top)
@@ -296,6 +337,12 @@ void OptionsDialog::load()
             cmbPopularDiff->setCurrentIndex(v - 1);
     });
 
+    assign(stored.priceModel, [&](qint16 v) { cmbPriceModel->setCurrentIndex(v); });
+    assign(stored.winProbability, [&](qint16 v) { cmbWinProbability->setCurrentIndex(v); });
+    assign(stored.pairPayoutRate, [&](double v) { txtPairPayoutRate->setText(CF::ModelRealText(v)); });
+    assign(stored.discountLambda2, [&](double v) { txtDiscountLambda2->setText(CF::ModelRealText(v)); });
+    assign(stored.discountLambda3, [&](double v) { txtDiscountLambda3->setText(CF::ModelRealText(v)); });
+
     for (BetType type : {BetType::Umaren, BetType::Wide}) {
         JudgeBlock &b = block(type);
         const CF::StoredOptions::Judge &j = stored.judge(type);
@@ -346,6 +393,17 @@ bool OptionsDialog::validateOptions()
                 return fail(b.cmbDispLimit[j], notNumberText());
         }
     }
+    const auto failEdit = [](QLineEdit *box) {
+        Messages::warning(notNumberText());
+        box->setFocus(Qt::OtherFocusReason);
+        return false;
+    };
+    if (!CommonFunc::PayoutRateFromText(txtPairPayoutRate->text()))
+        return failEdit(txtPairPayoutRate);
+    for (QLineEdit *box : {txtDiscountLambda2, txtDiscountLambda3}) {
+        if (!CommonFunc::LambdaFromText(box->text()))
+            return failEdit(box);
+    }
     return true;
 }
 
@@ -358,6 +416,11 @@ void OptionsDialog::save()
     for (int n = 1; n <= 18; ++n)
         o.horseNoColor[size_t(n)] = btnColor[size_t(n - 1)]->colour();
     o.detectVal = qint16(cmbPopularDiff->currentIndex() + 1);
+    o.priceModel = qint16(cmbPriceModel->currentIndex());
+    o.winProbability = qint16(cmbWinProbability->currentIndex());
+    o.pairPayoutRate = CF::PayoutRateFromText(txtPairPayoutRate->text());
+    o.discountLambda2 = CF::LambdaFromText(txtDiscountLambda2->text());
+    o.discountLambda3 = CF::LambdaFromText(txtDiscountLambda3->text());
 
     for (BetType type : {BetType::Umaren, BetType::Wide}) {
         const JudgeBlock &b = block(type);

@@ -64,11 +64,17 @@ public:
     QComboBox *cmbPopularDiff = nullptr;
     JudgeBlock blockUma;
     JudgeBlock blockWide;
+    QComboBox *cmbPriceModel = nullptr;     // 標準, Harville, 割引Harville
+    QComboBox *cmbWinProbability = nullptr; // 正規化, べき乗, Shin
+    QLineEdit *txtPairPayoutRate = nullptr;
+    QLineEdit *txtDiscountLambda2 = nullptr;
+    QLineEdit *txtDiscountLambda3 = nullptr;
     QPushButton *btnOk = nullptr;
     QPushButton *btnCancel = nullptr;
 
 private:
     void buildControls();
+    void buildModelFrame();
     void buildJudgeBlock(JudgeBlock &b, CommonFunc::BetType type, int left, int top);
     void load();
     bool validateOptions();

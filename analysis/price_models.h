@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include "common/bet_type.h"
+#include "patdata/pat_files.h"
+#include "settings/race_options.h"
+
+#include <QString>
+
+#include <array>
+#include <optional>
+
+class RaceSheet;
+
+namespace CommonFunc {
+
+// How theoretical prices are made (the PriceModel option).  Standard is the
+// original formula in pair_prices.cpp; the others price from win
+// probabilities taken from the win odds.
+enum class PriceModel { Standard = 0, Harville = 1, Discount = 2 };
+enum class WinProbabilityMethod { Normalised = 0, Power = 1, Shin = 2 };
+
+PriceModel PriceModelOf(const RaceOptions &options);
+QString PriceModelName(PriceModel model); // 標準, Harville, 割引Harville
+QString PriceModelKey(PriceModel model);  // standard, harville, discount
+std::optional<PriceModel> PriceModelFromKey(QStringView key);
+// What the grids put beside 理論値; empty for the standard model.
+QString PriceModelLabel(PriceModel model);
+
+// Item n for horse n; absent for a horse that is not a runner.
+using HorseValues = std::array<std::optional<double>, MaxHorses + 1>;
+template <typename T>
+using PairMatrix = std::array<std::array<std::optional<T>, MaxHorses + 1>, MaxHorses + 1>;
+
+// 1 / win odds of every horse that is not scratched and whose win odds text
+// is a number above 0.
+HorseValues InverseWinOdds(const RaceSheet &sheet);
+
+// The exponent k > 0 with sum(pi^k) = 1, and Shin's z in [0, 1) with
+// sum(p) = 1; absent where the equation has no solution.
+std::optional<double> PowerExponent(const HorseValues &pi);
+std::optional<double> ShinZ(const HorseValues &pi);
+
+struct WinProbabilities {
+    HorseValues p;
+    bool fellBack = false; // power or Shin had no solution: normalised instead
+};
+WinProbabilities ComputeWinProbabilities(const HorseValues &pi, WinProbabilityMethod method);
+
+// Q (umaren) and W (both in the first three) of every pair i < j of runners,
+// from win probabilities, with the discount exponents (1 and 1: Harville).
+// W is left out unless asked for: it costs O(n^3).
+struct PairProbabilities {
+    PairMatrix<double> q;
+    PairMatrix<double> w;
+};
+PairProbabilities ComputePairProbabilities(const HorseValues &p, double lambda2, double lambda3, bool withWide);
+
+// The theoretical prices of one bet type under the options' model, made
+// once for a race.  Inactive under the standard model.
+struct ModelPrices {
+    bool active = false;
+    bool fellBack = false;
+    PairMatrix<float> price; // [i][j], i < j
+};
+ModelPrices ComputeModelPrices(const RaceSheet &sheet, BetType type, const RaceOptions &options);
+
+} // namespace CommonFunc
