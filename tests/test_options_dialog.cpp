@@ -30,9 +30,9 @@ QString native(const QString &path) { return QDir::toNativeSeparators(QDir::clea
 
 // "uma.min.3": level 3's lower bound of umaren; "wide.lim.1": the wide
 // actual-price limit (limits and their check boxes count from 0).
-QWidget *control(OptionsDialog &d, const QString &spec)
+QWidget *control(OptionsDialog &d, const QString &controlPath)
 {
-    const QStringList p = spec.split(u'.');
+    const QStringList p = controlPath.split(u'.');
     if (p[0] == QStringLiteral("model"))
         return p[1] == QStringLiteral("rate") ? d.txtPairPayoutRate
             : p[1] == QStringLiteral("l2")    ? d.txtDiscountLambda2
@@ -50,9 +50,9 @@ QWidget *control(OptionsDialog &d, const QString &spec)
     return b.cmbDispLimit[item];
 }
 
-QString textOf(OptionsDialog &d, const QString &spec)
+QString textOf(OptionsDialog &d, const QString &controlPath)
 {
-    return qobject_cast<QComboBox *>(control(d, spec))->currentText();
+    return qobject_cast<QComboBox *>(control(d, controlPath))->currentText();
 }
 
 // "uma.min.3=abc;uma.chk.1=0"
@@ -160,8 +160,8 @@ void TestOptionsDialog::loadShowsDefaults()
         {"uma.char.5", u"×"},   {"wide.char.1", u"◎"},   {"uma.lim.1", u"300"},  {"wide.lim.1", u"100"},
         {"uma.lim.0", u"1000"}, {"wide.lim.2", u"0.04"}, {"uma.lim.3", u"0.05"},
     };
-    for (const auto &[spec, text] : texts)
-        QCOMPARE(textOf(d, QString::fromLatin1(spec)), QString::fromUtf16(text));
+    for (const auto &[controlPath, text] : texts)
+        QCOMPARE(textOf(d, QString::fromLatin1(controlPath)), QString::fromUtf16(text));
     for (OptionsDialog::JudgeBlock *b : {&d.blockUma, &d.blockWide}) {
         QVERIFY(b->optDispSign[0]->isChecked());
         QCOMPARE(b->btnDispColor[0]->colour(), 0);
