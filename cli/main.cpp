@@ -45,7 +45,7 @@ const char *const kUsage =
     "\n"
     "Commands:\n"
     "  export ZO_FILE [-o OUT.csv]  analyse a race and save it as CSV\n"
-    "  show [--matrix] ZO_FILE      print the analysis of a race\n"
+    "  show ZO_FILE                 print the analysis of a race\n"
     "  list [FOLDER]                list the races of a PAT folder\n"
     "  backtest [-r] [--json] [--ledger FILE.csv] [--models] [PATH...]\n"
     "                               what the marks and recommended bets\n"
@@ -69,7 +69,7 @@ const char *const kExportUsage =
     "Exit status 0 when the file was written, 1 otherwise.\n";
 
 const char *const kShowUsage =
-    "usage: minukuru-cli show [--matrix] ZO_FILE\n"
+    "usage: minukuru-cli show ZO_FILE [--matrix]\n"
     "Prints the race header, the popularity tables, both pair grids, the\n"
     "recommended bets and the result.\n"
     "  --matrix  then the pair matrix: umaren above the diagonal, wide below,\n"
@@ -207,7 +207,7 @@ QString gridText(const TextGrid &grid)
 }
 
 // A deviation in whole percent with its sign ("+12", "-3", "0") and the mark.
-QString matrixCellText(const PairMatrixCell &cell)
+QString matrixCellText(const DeviationCell &cell)
 {
     if (cell.scratched)
         return QStringLiteral("--");
@@ -222,7 +222,7 @@ QString matrixCellText(const PairMatrixCell &cell)
 
 QString matrixText(const RaceSheet &sheet)
 {
-    const PairMatrix matrix = BuildPairMatrix(sheet, ReadRaceOptions());
+    const DeviationMatrix matrix = BuildDeviationMatrix(sheet, ReadRaceOptions());
     const int n = matrix.horses;
     TextTable table;
     using A = TextTable::Align;

@@ -25,9 +25,9 @@ constexpr qint32 kBlueSteps[5] = {rgb(224, 234, 255), rgb(186, 206, 250), rgb(14
                                   rgb( 88, 130, 224), rgb( 36,  82, 196)};
 // clang-format on
 
-PairMatrixCell readCell(const TextGrid &grid, const RaceOptions::Judge &judge, int a, int b)
+DeviationCell readCell(const TextGrid &grid, const RaceOptions::Judge &judge, int a, int b)
 {
-    PairMatrixCell cell;
+    DeviationCell cell;
     cell.gridRow = FindPairRow(grid, a, b);
     if (cell.gridRow == 0)
         return cell;
@@ -47,9 +47,9 @@ PairMatrixCell readCell(const TextGrid &grid, const RaceOptions::Judge &judge, i
 
 } // namespace
 
-PairMatrix BuildPairMatrix(const RaceSheet &sheet, const RaceOptions &options)
+DeviationMatrix BuildDeviationMatrix(const RaceSheet &sheet, const RaceOptions &options)
 {
-    PairMatrix matrix;
+    DeviationMatrix matrix;
     matrix.horses = std::clamp(sheet.HorseCount(), 0, MaxHorses);
     for (int k = 1; k <= matrix.horses; ++k) {
         matrix.scratched[std::size_t(k)] = sheet.IsScratched(k);
@@ -59,12 +59,12 @@ PairMatrix BuildPairMatrix(const RaceSheet &sheet, const RaceOptions &options)
         for (int column = 1; column <= matrix.horses; ++column) {
             if (row == column)
                 continue;
-            PairMatrixCell &cell = matrix.cells[std::size_t(row)][std::size_t(column)];
+            DeviationCell &cell = matrix.cells[std::size_t(row)][std::size_t(column)];
             if (matrix.scratched[std::size_t(row)] || matrix.scratched[std::size_t(column)]) {
                 cell.scratched = true;
                 continue;
             }
-            const BetType type = PairMatrixType(row, column);
+            const BetType type = DeviationMatrixType(row, column);
             cell = readCell(sheet.pairGrid(type), options.judge(type), row, column);
         }
     }

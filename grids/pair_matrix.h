@@ -18,7 +18,7 @@ namespace CommonFunc {
 
 // One cell of the pair matrix, as the pair grid of its bet type shows the
 // pair: the price texts, the deviation, the mark and its colour.
-struct PairMatrixCell {
+struct DeviationCell {
     // Scratched: a horse of the pair is out, and the cell stays blank.
     bool scratched = false;
     // The grid row the pair was on when the matrix was built (0: not found).
@@ -37,24 +37,24 @@ struct PairMatrixCell {
 // The race's pairs as an N × N matrix: horse numbers on both axes, the
 // umaren pair (row, column) above the diagonal, the wide pair (column, row)
 // below it.  Rows, columns and horses count from 1.
-struct PairMatrix {
+struct DeviationMatrix {
     int horses = 0;
     std::array<bool, MaxHorses + 1> scratched {};
     std::array<QString, MaxHorses + 1> popularity; // win popularity rank, trimmed
-    std::array<std::array<PairMatrixCell, MaxHorses + 1>, MaxHorses + 1> cells;
+    std::array<std::array<DeviationCell, MaxHorses + 1>, MaxHorses + 1> cells;
 
-    const PairMatrixCell &at(int row, int column) const
+    const DeviationCell &at(int row, int column) const
     {
         return cells[std::size_t(row)][std::size_t(column)];
     }
 };
 
 // Above the diagonal umaren, below it wide.
-inline BetType PairMatrixType(int row, int column) { return row < column ? BetType::Umaren : BetType::Wide; }
+inline BetType DeviationMatrixType(int row, int column) { return row < column ? BetType::Umaren : BetType::Wide; }
 
 // Reads the matrix off the sheet's pair grids; pairs are found by their
 // label, so a sorted grid gives the same matrix.
-PairMatrix BuildPairMatrix(const RaceSheet &sheet, const RaceOptions &options);
+DeviationMatrix BuildDeviationMatrix(const RaceSheet &sheet, const RaceOptions &options);
 
 // The data row of the pair of horses a and b (either order); 0 when the grid
 // has none.

@@ -215,6 +215,9 @@ void MainWindow::buildMenus()
         if (key == u"Excel")
             action->setEnabled(false);
         connect(action, &QAction::triggered, this, [this, key] { toolbarButtonClick(key); });
+        // Buttons hug their icons, so that all seven fit the narrow view.
+        if (QWidget *button = m_toolbar->widgetForAction(action))
+            button->setMaximumWidth(iconSize.width() + 6);
         if (key == u"Save" || key == u"Excel")
             m_toolbar->addSeparator();
     }

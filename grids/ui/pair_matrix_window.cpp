@@ -43,13 +43,14 @@ PairMatrixWindow::PairMatrixWindow(RaceSheet &sheet, SelectHandler onSelect, QWi
     : QWidget(owner, Qt::Window)
     , m_sheet(sheet)
     , m_onSelect(std::move(onSelect))
-    , m_matrix(std::make_unique<PairMatrix>())
+    , m_matrix(std::make_unique<DeviationMatrix>())
 {
     setObjectName(QStringLiteral("frmPairMatrix"));
     setWindowTitle(QStringLiteral(u"ﾏﾄﾘｸｽ"));
     setFont(QFont(QStringLiteral(u"ＭＳ Ｐゴシック"), 9));
-    setMinimumSize(160, 160);
-    setMouseTracking(false);
+    // 18 horses at the smallest cells.
+    const int least = kSmallest * (MaxHorses + 1) + 2 * kMargin;
+    setMinimumSize(least, least);
     connect(&m_sheet, &RaceSheet::changed, this, &PairMatrixWindow::rebuild);
     rebuild();
 }
@@ -74,7 +75,7 @@ void PairMatrixWindow::showEvent(QShowEvent *event)
 
 void PairMatrixWindow::rebuild()
 {
-    *m_matrix = BuildPairMatrix(m_sheet, ReadRaceOptions());
+    *m_matrix = BuildDeviationMatrix(m_sheet, ReadRaceOptions());
     update();
 }
 
@@ -116,8 +117,8 @@ QString PairMatrixWindow::toolTipText(int row, int column) const
 {
     if (row < 1 || column < 1 || row > m_matrix->horses || column > m_matrix->horses || row == column)
         return {};
-    const BetType type = PairMatrixType(row, column);
-    const PairMatrixCell &cell = m_matrix->at(row, column);
+    const BetType type = DeviationMatrixType(row, column);
+    const DeviationCell &cell = m_matrix->at(row, column);
     QString text = PairGridHead(type) + MakePairLabel(std::min(row, column), std::max(row, column)).trimmed();
     if (cell.scratched)
         return text + u'\n' + ScratchedText();
@@ -151,14 +152,14 @@ void PairMatrixWindow::mousePressEvent(QMouseEvent *event)
         QWidget::mousePressEvent(event);
         return;
     }
-    m_onSelect(PairMatrixType(row, column), std::min(row, column), std::max(row, column));
+    m_onSelect(DeviationMatrixType(row, column), std::min(row, column), std::max(row, column));
 }
 
 void PairMatrixWindow::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Window));
-    const PairMatrix &m = *m_matrix;
+    const DeviationMatrix &m = *m_matrix;
     const int n = m.horses;
     const int size = cellSize();
 
@@ -208,7 +209,7 @@ void PairMatrixWindow::paintEvent(QPaintEvent *)
                 painter.fillRect(r, kDiagonal);
                 continue;
             }
-            const PairMatrixCell &cell = m.at(row, column);
+            const DeviationCell &cell = m.at(row, column);
             if (cell.scratched) {
                 painter.fillRect(r, kScratched);
                 painter.fillRect(r, QBrush(kDiagonal, Qt::BDiagPattern));

@@ -31,7 +31,7 @@ public:
     // at its stored placement.
     void open();
 
-    const CommonFunc::PairMatrix &matrix() const { return *m_matrix; }
+    const CommonFunc::DeviationMatrix &matrix() const { return *m_matrix; }
 
     // The matrix cell (row and column horse) under a point, {0, 0} off the
     // cells and on the diagonal; and a cell's rectangle.
@@ -53,6 +53,6 @@ private:
 
     RaceSheet &m_sheet;
     SelectHandler m_onSelect;
-    std::unique_ptr<CommonFunc::PairMatrix> m_matrix;
+    std::unique_ptr<CommonFunc::DeviationMatrix> m_matrix;
     bool m_opened = false;
 };
