@@ -36,7 +36,6 @@ DeviationCell readCell(const TextGrid &grid, const RaceOptions::Judge &judge, in
     cell.actual = grid.cell(r, PairActual);
     cell.deviationText = grid.cell(r, PairDeviation);
     cell.mark = TrimSpaces(grid.cell(r, PairMark));
-    cell.markColour = grid.textColor(r, PairMark).value_or(Colour::Black);
     if (const std::optional<double> d = ParseNumber(cell.deviationText); d && std::isfinite(*d)) {
         cell.deviation = float(*d);
         cell.level = MarkLevel(judge, *cell.deviation);

@@ -17,7 +17,7 @@ class TextGrid;
 namespace CommonFunc {
 
 // One cell of the pair matrix, as the pair grid of its bet type shows the
-// pair: the price texts, the deviation, the mark and its colour.
+// pair: the price texts, the deviation and the mark.
 struct DeviationCell {
     // Scratched: a horse of the pair is out, and the cell stays blank.
     bool scratched = false;
@@ -28,10 +28,9 @@ struct DeviationCell {
     QString deviationText;
     // Absent when the grid has no deviation for the pair, or for a scratched pair.
     std::optional<float> deviation;
-    QString mark;           // as the grid shows it; may be blank
-    qint32 markColour = 0;  // the mark's colour in the grid
-    int level = 0;          // MarkLevel of the deviation, 0 when none
-    int step = 0;           // DeviationStep: -5 to 5
+    QString mark;  // as the grid shows it; may be blank
+    int level = 0; // MarkLevel of the deviation, 0 when none
+    int step = 0;  // DeviationStep: -5 to 5
 };
 
 // The race's pairs as an N × N matrix: horse numbers on both axes, the
@@ -43,10 +42,7 @@ struct DeviationMatrix {
     std::array<QString, MaxHorses + 1> popularity; // win popularity rank, trimmed
     std::array<std::array<DeviationCell, MaxHorses + 1>, MaxHorses + 1> cells;
 
-    const DeviationCell &at(int row, int column) const
-    {
-        return cells[std::size_t(row)][std::size_t(column)];
-    }
+    const DeviationCell &at(int row, int column) const { return cells[std::size_t(row)][std::size_t(column)]; }
 };
 
 // Above the diagonal umaren, below it wide.
