@@ -163,13 +163,14 @@ void PairMatrixWindow::paintEvent(QPaintEvent *)
     const int n = m.horses;
     const int size = cellSize();
 
+    // Texts grow with the cells, up to a readable size.
     QFont numberFont = font();
-    numberFont.setPixelSize(std::max(7, size * 2 / 5));
+    numberFont.setPixelSize(std::clamp(size * 2 / 5, 7, 16));
     numberFont.setBold(true);
     QFont smallFont = font();
-    smallFont.setPixelSize(std::max(6, size * 3 / 10));
+    smallFont.setPixelSize(std::clamp(size * 3 / 10, 6, 12));
     QFont markFont = font();
-    markFont.setPixelSize(std::max(7, size / 2));
+    markFont.setPixelSize(std::clamp(size / 2, 7, 24));
 
     // The corner: which side holds which bet type.
     const QRect corner(kMargin, kMargin, size, size);
