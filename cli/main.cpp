@@ -10,6 +10,7 @@
 #include "common/messages.h"
 #include "common/text_util.h"
 #include "export/csv_export.h"
+#include "grids/pair_matrix.h"
 #include "patdata/file_list.h"
 #include "race/race_loader.h"
 #include "settings/race_options.h"
@@ -23,6 +24,7 @@
 #include <QSet>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -67,9 +69,11 @@ const char *const kExportUsage =
     "Exit status 0 when the file was written, 1 otherwise.\n";
 
 const char *const kShowUsage =
-    "usage: minukuru-cli show ZO_FILE\n"
+    "usage: minukuru-cli show ZO_FILE [--matrix]\n"
     "Prints the race header, the popularity tables, both pair grids, the\n"
-    "recommended bets and the result.\n";
+    "recommended bets and the result.\n"
+    "  --matrix  then the pair matrix: umaren above the diagonal, wide below,\n"
+    "            each pair's deviation in whole percent and its mark\n";
 
 const char *const kBacktestUsage =
     "usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv] [--models]\n"
@@ -202,7 +206,47 @@ QString gridText(const TextGrid &grid)
     return table.render(QStringLiteral("  "));
 }
 
-int runShow(const QStringList &args)
+// A deviation in whole percent with its sign ("+12", "-3", "0") and the mark.
+QString matrixCellText(const DeviationCell &cell)
+{
+    if (cell.scratched)
+        return QStringLiteral("--");
+    if (!cell.deviation)
+        return {};
+    const long whole = std::lround(*cell.deviation);
+    QString text = QString::number(whole);
+    if (whole > 0)
+        text.prepend(u'+');
+    return text + cell.mark;
+}
+
+QString matrixText(const RaceSheet &sheet)
+{
+    const DeviationMatrix matrix = BuildDeviationMatrix(sheet, ReadRaceOptions());
+    const int n = matrix.horses;
+    TextTable table;
+    using A = TextTable::Align;
+    QList<A> alignments {A::Left};
+    QStringList numbers {QStringLiteral(u"馬番")};
+    QStringList ranks {QStringLiteral(u"人気")};
+    for (int k = 1; k <= n; ++k) {
+        alignments.append(A::Right);
+        numbers.append(QString::number(k));
+        ranks.append(matrix.scratched[std::size_t(k)] ? ScratchedText() : matrix.popularity[std::size_t(k)]);
+    }
+    table.setAlignments(alignments);
+    table.addRow(numbers);
+    table.addRow(ranks);
+    for (int row = 1; row <= n; ++row) {
+        QStringList cells {QString::number(row)};
+        for (int column = 1; column <= n; ++column)
+            cells.append(row == column ? QStringLiteral("\\") : matrixCellText(matrix.at(row, column)));
+        table.addRow(cells);
+    }
+    return QStringLiteral(u"ﾏﾄﾘｸｽ 右上 馬連・左下 ﾜｲﾄﾞ 乖離％\n") + table.render(QStringLiteral("  "));
+}
+
+int runShow(const QStringList &args, bool withMatrix)
 {
     if (args.size() != 1)
         return usageError(QStringLiteral("minukuru-cli show: give one race file"), kShowUsage);
@@ -246,6 +290,8 @@ int runShow(const QStringList &args)
     out(gridText(sheet.grdWide) + u'\n');
     out(QStringLiteral(u"推奨買い目\n") + listText(sheet.lstKaime) + u'\n');
     out(QStringLiteral(u"競争結果\n") + listText(sheet.lstRaceResult));
+    if (withMatrix)
+        out(u'\n' + matrixText(sheet));
     return 0;
 }
 
@@ -282,11 +328,12 @@ struct Command {
     const char *usage;
     bool takesOutput; // -o/--output
     bool backtest = false;
+    bool show = false; // --matrix
 };
 
 const Command kCommands[] = {
     {"export", kExportUsage, true},
-    {"show", kShowUsage, false},
+    {"show", kShowUsage, false, false, true},
     {"list", kListUsage, false},
     {"backtest", kBacktestUsage, false, true},
 };
@@ -380,6 +427,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption modelsOption(QStringLiteral("models"));
     if (command && command->backtest)
         parser.addOptions({recursiveOption, jsonOption, ledgerOption, modelsOption});
+    const QCommandLineOption matrixOption(QStringLiteral("matrix"));
+    if (command && command->show)
+        parser.addOption(matrixOption);
 
     // A value option at the very end has no value.
     if (!args.isEmpty()) {
@@ -439,7 +489,7 @@ int main(int argc, char *argv[])
         return runExport(positional, parser.value(outputOption));
     }
     if (word == u"show")
-        return runShow(positional);
+        return runShow(positional, parser.isSet(matrixOption));
     if (word == u"backtest") {
         if (parser.isSet(ledgerOption) && parser.value(ledgerOption).isEmpty())
             return usageError(prefix + QStringLiteral(": --ledger needs a file name"), usage);

@@ -32,6 +32,7 @@ QString mainWindow() { return QStringLiteral("MainWindow"); }
 QString optionWindow() { return QStringLiteral("OptionWindow"); }
 QString selectFileWindow() { return QStringLiteral("SelectFileWindow"); }
 QString backtestWindow() { return QStringLiteral("BacktestWindow"); }
+QString pairMatrixWindow() { return QStringLiteral("PairMatrixWindow"); }
 } // namespace Section
 
 namespace {

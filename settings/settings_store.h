@@ -25,6 +25,7 @@ QString mainWindow();
 QString optionWindow();
 QString selectFileWindow();
 QString backtestWindow();
+QString pairMatrixWindow();
 } // namespace Section
 
 // ---- The store itself -------------------------------------------------------

@@ -131,6 +131,7 @@ private slots:
     void exportToStandardOutput_data();
     void exportToStandardOutput();
     void show();
+    void showMatrix();
     void modelOption();
     void list();
     void usage_data();
@@ -440,6 +441,37 @@ void TestCli::show()
     QCOMPARE(lines.size(), result + 1 + 38 + 1); // the output ends with a line end
     QCOMPARE(lines.value(result + 1), u16(u"  競争成績"));
     QCOMPARE(lines.value(result + 28), QStringLiteral("   1- 3      300"));
+}
+
+// Horse 3 scratched; umaren 1-2 at 0.0 has no deviation.  The deviations
+// are those of tests/data/golden_race.csv: umaren 1-4 +63.7 "×", 2-4 -103.7
+// "△"; wide 1-2 -6.2, 1-4 -67.5 "△", 2-4 +44.8 "×".
+void TestCli::showMatrix()
+{
+    RaceFiles race;
+    const QString scratched = u16(u"ﾄﾘｹｼ");
+    race.horses = {horse("2.5", "1.8", "3.0", u16(u"アルファ")),
+                   horse("5.0", "1.5", "2.5", QStringLiteral("Bravo")),
+                   {scratched, scratched, scratched, u16(u"チャーリー")},
+                   horse("8.0", "1.2", "1.6", u16(u"ﾃﾞﾙﾀ"))};
+    const RaceFiles::Pair out {scratched, scratched, scratched};
+    race.pairs = {pair("0.0", "5.0", "9.0"), out, pair("25.0", "2.0", "4.0"), out, pair("10.0", "6.0", "9.0"), out};
+    const QString path = race.write(newFolder());
+
+    const Run plain = run({QStringLiteral("show"), path});
+    const Run r = run({QStringLiteral("show"), QStringLiteral("--matrix"), path});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.exitCode, 0);
+    // The matrix comes after what show prints, which stays as it was.
+    QVERIFY(r.out.startsWith(plain.out));
+    QVERIFY(!plain.out.contains(u16(u"ﾏﾄﾘｸｽ")));
+    const QStringList lines = r.out.mid(plain.out.size()).split(u'\n');
+    QCOMPARE(lines.value(0), QString());
+    QCOMPARE(lines.value(1), u16(u"ﾏﾄﾘｸｽ 右上 馬連・左下 ﾜｲﾄﾞ 乖離％"));
+    // Blank cells leave a gap only: umaren 1-2 on the row of horse 1.
+    QCOMPARE(lines.mid(2, 6).join(u'\n').simplified(),
+             u16(u"馬番 1 2 3 4 人気 1 2 ﾄﾘｹｼ 3 1 \\ -- +64× 2 -6 \\ -- -104△ 3 -- -- \\ -- 4 -68△ +45× -- \\"));
+    QCOMPARE(lines.size(), 9); // the output ends with a line end
 }
 
 void TestCli::list()

@@ -127,11 +127,12 @@ void TestMainWindow::menusAndToolbar()
              QStringList({u16(u"PATﾃﾞｰﾀを開く(&O)..."), u16(u"PATﾃﾞｰﾀ一覧(&L)..."), u16(u"CSV保存(&S)..."),
                           QStringLiteral("-"), u16(u"終了(&X)")}));
     const QList<QAction *> tool = menus[1]->menu()->actions();
-    QCOMPARE(tool.size(), 4);
+    QCOMPARE(tool.size(), 5);
     QVERIFY(!tool[0]->isEnabled());
     QVERIFY(tool[1]->isSeparator());
     QCOMPARE(tool[2]->text(), u16(u"ｵﾌﾟｼｮﾝ(&O)..."));
     QCOMPARE(tool[3]->text(), u16(u"回収率検証(&B)..."));
+    QCOMPARE(tool[4]->text(), u16(u"ﾏﾄﾘｸｽ(&M)..."));
     QCOMPARE(menus[2]->menu()->actions().first()->text(), u16(u"ﾊﾞｰｼﾞｮﾝ情報(&A).."));
 
     QStringList keys;
@@ -144,7 +145,8 @@ void TestMainWindow::menusAndToolbar()
     }
     QCOMPARE(keys,
              QStringList({QStringLiteral("Open"), QStringLiteral("List"), QStringLiteral("Save"),
-                          QStringLiteral("Excel"), QStringLiteral("Option"), QStringLiteral("About")}));
+                          QStringLiteral("Excel"), QStringLiteral("Option"), QStringLiteral("Matrix"),
+                          QStringLiteral("About")}));
     QCOMPARE(tips[3], u16(u"Excel に貼付"));
     QCOMPARE(tips[4], u16(u"ｵﾌﾟｼｮﾝ設定"));
     QVERIFY(!window.action(QStringLiteral("Excel"))->isEnabled());

@@ -10,7 +10,9 @@
 #include "backtest/ui/backtest_window.h"
 #include "common/messages.h"
 #include "export/csv_export.h"
+#include "grids/pair_matrix.h"
 #include "grids/ui/pair_grid_view.h"
+#include "grids/ui/pair_matrix_window.h"
 #include "patdata/pat_files.h"
 #include "patdata/ui/select_file_window.h"
 #include "race/race_loader.h"
@@ -66,6 +68,7 @@ const ToolbarButton kToolbarButtons[] = {
     {"Save", u"CSV保存", QStyle::SP_DialogSaveButton, &MainWindow::mnuFileCSV},
     {"Excel", u"Excel に貼付", QStyle::SP_FileDialogListView, nullptr},
     {"Option", u"ｵﾌﾟｼｮﾝ設定", QStyle::SP_FileDialogContentsView, &MainWindow::mnuToolOption},
+    {"Matrix", u"ﾏﾄﾘｸｽ", QStyle::SP_FileDialogInfoView, &MainWindow::mnuToolMatrix},
     {"About", u"ﾊﾞｰｼﾞｮﾝ情報", QStyle::SP_MessageBoxInformation, &MainWindow::mnuHelpAbout},
 };
 
@@ -191,6 +194,7 @@ void MainWindow::buildMenus()
     bar->setEnabled(false);
     add(tool, QStringLiteral("mnuToolOption"), QStringLiteral(u"ｵﾌﾟｼｮﾝ(&O)..."), &MainWindow::mnuToolOption);
     add(tool, QStringLiteral("mnuToolBacktest"), QStringLiteral(u"回収率検証(&B)..."), &MainWindow::mnuToolBacktest);
+    add(tool, QStringLiteral("mnuToolMatrix"), QStringLiteral(u"ﾏﾄﾘｸｽ(&M)..."), &MainWindow::mnuToolMatrix);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral(u"ﾍﾙﾌﾟ(&H)"));
     add(help, QStringLiteral("mnuHelpAbout"), QStringLiteral(u"ﾊﾞｰｼﾞｮﾝ情報(&A).."), &MainWindow::mnuHelpAbout);
@@ -198,7 +202,7 @@ void MainWindow::buildMenus()
     m_toolbar = addToolBar(QStringLiteral("Toolbar1"));
     m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
     m_toolbar->setMovable(false);
-    // Small icons, as designed: all six buttons fit the narrow view.
+    // Small icons, as designed: all seven buttons fit the narrow view.
     const QSize iconSize(16, 16);
     m_toolbar->setIconSize(iconSize);
     for (const ToolbarButton &b : kToolbarButtons) {
@@ -211,6 +215,9 @@ void MainWindow::buildMenus()
         if (key == u"Excel")
             action->setEnabled(false);
         connect(action, &QAction::triggered, this, [this, key] { toolbarButtonClick(key); });
+        // Buttons hug their icons, so that all seven fit the narrow view.
+        if (QWidget *button = m_toolbar->widgetForAction(action))
+            button->setMaximumWidth(iconSize.width() + 6);
         if (key == u"Save" || key == u"Excel")
             m_toolbar->addSeparator();
     }
@@ -472,6 +479,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
         delete m_backtest;
         m_backtest = nullptr;
     }
+    if (m_matrix) {
+        m_matrix->close();
+        delete m_matrix;
+        m_matrix = nullptr;
+    }
     if (!isMinimized()) {
         const QRect frame = frameGeometry();
         SetPlacement(Section::mainWindow(), QStringLiteral("Left"),
@@ -546,6 +558,15 @@ void MainWindow::mnuToolBacktest()
     m_backtest->open();
 }
 
+void MainWindow::mnuToolMatrix()
+{
+    if (!m_matrix) {
+        m_matrix = new PairMatrixWindow(
+            m_sheet, [this](BetType type, int first, int second) { selectPair(type, first, second); }, this);
+    }
+    m_matrix->open();
+}
+
 void MainWindow::mnuHelpAbout() { runAboutDialog(this); }
 
 void MainWindow::toolbarButtonClick(const QString &key)
@@ -587,6 +608,18 @@ void MainWindow::optBetTypeClick(int index)
     chosen->grid().setTopRow(other->grid().topRow());
     chosen->show();
     other->hide();
+}
+
+bool MainWindow::selectPair(BetType type, int first, int second)
+{
+    const int row = FindPairRow(m_sheet.pairGrid(type), first, second);
+    if (row == 0)
+        return false;
+    optBetTypeClick(type == BetType::Wide ? 1 : 0);
+    PairGridView *view = type == BetType::Wide ? m_wideView : m_umarenView;
+    view->grid().setCurrentCell(row, PairLabel);
+    view->scrollTo(view->currentIndex());
+    return true;
 }
 
 void MainWindow::optResultClick(int index)

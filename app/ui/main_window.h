@@ -12,6 +12,7 @@
 
 class BacktestWindow;
 class PairGridView;
+class PairMatrixWindow;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -47,6 +48,7 @@ public:
     void mnuFileExit();
     void mnuToolOption();
     void mnuToolBacktest();
+    void mnuToolMatrix();
     void mnuHelpAbout();
     void toolbarButtonClick(const QString &key);
 
@@ -55,6 +57,11 @@ public:
     void btnSummaryClick(int index);
     void optBetTypeClick(int index);
     void optResultClick(int index);
+
+    // Shows the pair of horses first < second in the grid of its bet type:
+    // switches to that grid, makes the pair's row current and scrolls it into
+    // view.  False when the grid has no such pair.
+    bool selectPair(CommonFunc::BetType type, int first, int second);
 
     // Dialogs, replaceable so that tests need no real dialog.  Each returns
     // the chosen path, or "" when the user cancels.
@@ -76,6 +83,7 @@ public:
     QToolBar *toolbar() const { return m_toolbar; }
     SelectFileWindow *selectFileWindow() const { return m_selectFile; }
     BacktestWindow *backtestWindow() const { return m_backtest; }
+    PairMatrixWindow *matrixWindow() const { return m_matrix; }
     QPushButton *detailButton(int index) const { return m_btnDetail[std::size_t(index)]; }
     QPushButton *summaryButton(int index) const { return m_btnSummary[std::size_t(index)]; }
     QRadioButton *betTypeOption(int index) const { return m_optBetType[std::size_t(index)]; }
@@ -131,4 +139,5 @@ private:
 
     SelectFileWindow *m_selectFile = nullptr;
     BacktestWindow *m_backtest = nullptr;
+    PairMatrixWindow *m_matrix = nullptr;
 };
