@@ -125,6 +125,7 @@ void TestMainWindow::menusAndToolbar()
         file.append(a->isSeparator() ? QStringLiteral("-") : a->text());
     QCOMPARE(file,
              QStringList({u16(u"PATﾃﾞｰﾀを開く(&O)..."), u16(u"PATﾃﾞｰﾀ一覧(&L)..."), u16(u"CSV保存(&S)..."),
+                          u16(u"ｵｯｽﾞ推移保存(&H)..."), QStringLiteral("-"), u16(u"自動更新(&A)"), u16(u"通知音(&B)"),
                           QStringLiteral("-"), u16(u"終了(&X)")}));
     const QList<QAction *> tool = menus[1]->menu()->actions();
     QCOMPARE(tool.size(), 4);
@@ -144,9 +145,10 @@ void TestMainWindow::menusAndToolbar()
     }
     QCOMPARE(keys,
              QStringList({QStringLiteral("Open"), QStringLiteral("List"), QStringLiteral("Save"),
-                          QStringLiteral("Excel"), QStringLiteral("Option"), QStringLiteral("About")}));
-    QCOMPARE(tips[3], u16(u"Excel に貼付"));
-    QCOMPARE(tips[4], u16(u"ｵﾌﾟｼｮﾝ設定"));
+                          QStringLiteral("Follow"), QStringLiteral("Excel"), QStringLiteral("Option"),
+                          QStringLiteral("About")}));
+    QCOMPARE(tips[4], u16(u"Excel に貼付"));
+    QCOMPARE(tips[5], u16(u"ｵﾌﾟｼｮﾝ設定"));
     QVERIFY(!window.action(QStringLiteral("Excel"))->isEnabled());
 
     // Each key runs its menu command; an unknown key does nothing.
