@@ -131,13 +131,6 @@ void TestFollowWindow::sheetFollowsItsFiles()
     // The model keeps its eight columns.
     QCOMPARE(grid.columnCount(), 8);
 
-    // Half a file, then the rest: no box, one more reload.
-    const QByteArray whole = readAll(path);
-    QFile zo(path);
-    QVERIFY(zo.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    zo.write(whole.left(50));
-    zo.close();
-    QTest::qWait(50);
     race().write(folder.path());
     QTRY_COMPARE_WITH_TIMEOUT(window.follower().reloadCount(), 2, 20000);
     QVERIFY(recorder.messages.isEmpty());
