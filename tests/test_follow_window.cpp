@@ -22,7 +22,7 @@ using namespace CommonFunc;
 
 namespace {
 
-// An 18-horse race; `factor` scales the umaren odds of the first pairs, which
+// An 18-horse race; `factor` scales the pair odds of the first forty pairs, which
 // moves their deviations and marks.
 RaceFiles race(double factor = 1.0)
 {
@@ -33,9 +33,10 @@ RaceFiles race(double factor = 1.0)
     int n = 0;
     for (int i = 1; i <= 18; ++i)
         for (int j = i + 1; j <= 18; ++j) {
-            const double umaren = (i * j * 1.3 + 3) * (n++ < 40 ? factor : 1.0);
-            r.pairs.append({QString::number(umaren, 'f', 1), QString::number(i + j * 0.4, 'f', 1),
-                            QString::number(i + j * 0.6 + 1, 'f', 1)});
+            const double scale = n++ < 40 ? factor : 1.0;
+            r.pairs.append({QString::number((i * j * 1.3 + 3) * scale, 'f', 1),
+                            QString::number((i + j * 0.4) * scale, 'f', 1),
+                            QString::number((i + j * 0.6 + 1) * scale, 'f', 1)});
         }
     return r;
 }
@@ -102,7 +103,7 @@ void TestFollowWindow::sheetFollowsItsFiles()
     const int widths = header->sectionSize(PairDeviation);
     const QMap<QString, Shown> before = umarenByPair(grid);
 
-    race(3.0).write(folder.path());
+    race(0.25).write(folder.path());
     QTRY_COMPARE_WITH_TIMEOUT(window.follower().reloadCount(), 1, 20000);
     const QMap<QString, Shown> after = umarenByPair(grid);
     QVERIFY(after != before);
@@ -112,6 +113,11 @@ void TestFollowWindow::sheetFollowsItsFiles()
     QCOMPARE(window.size(), size);
     QVERIFY(window.statusText().startsWith(QString::fromUtf16(u"ｵｯｽﾞ更新 ")));
     QVERIFY(window.statusText().contains(QString::fromUtf16(u"（1回目）")));
+    // Pairs newly at level 1 or 2 are told in the status bar.
+    const QList<RaceHistory::MarkChange> top = window.history().newTopMarks();
+    QVERIFY(!top.isEmpty());
+    QVERIFY(window.statusText().contains(QString::fromUtf16(u"新着 ")));
+    QVERIFY(window.statusText().contains(top.first().label.trimmed() + top.first().after));
 
     // The 変化 column and the bold marks, row by row.
     QAbstractItemModel *model = view->model();
