@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 
 using namespace CommonFunc;
 
@@ -188,9 +189,19 @@ void TestFollowWindow::switchedOff()
     QTemporaryDir folder;
     const QString path = race().write(folder.path());
     MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
     QAction *menu = window.action(QStringLiteral("mnuFileAutoReload"));
     QAction *button = window.action(QStringLiteral("Follow"));
     QVERIFY(menu->isChecked() && button->isChecked());
+    // The narrow view keeps the six buttons it always showed; the switch
+    // shows from the detail view on.
+    const auto shown = [&window](const char *key) {
+        return window.toolbar()->widgetForAction(window.action(QString::fromLatin1(key)))->isVisible();
+    };
+    QVERIFY(shown("About"));
+    window.btnDetailClick(0);
+    QTRY_VERIFY(shown("Follow"));
     button->trigger();
     QVERIFY(!menu->isChecked());
     QVERIFY(!GetAutoReload());

@@ -68,10 +68,12 @@ const ToolbarButton kToolbarButtons[] = {
     {"Open", u"PATﾃﾞｰﾀを開く", QStyle::SP_DialogOpenButton, &MainWindow::mnuFileOpen},
     {"List", u"PATﾃﾞｰﾀ一覧", QStyle::SP_FileDialogDetailedView, &MainWindow::mnuFileList},
     {"Save", u"CSV保存", QStyle::SP_DialogSaveButton, &MainWindow::mnuFileCSV},
-    {"Follow", u"自動更新", QStyle::SP_BrowserReload, nullptr},
     {"Excel", u"Excel に貼付", QStyle::SP_FileDialogListView, nullptr},
     {"Option", u"ｵﾌﾟｼｮﾝ設定", QStyle::SP_FileDialogContentsView, &MainWindow::mnuToolOption},
     {"About", u"ﾊﾞｰｼﾞｮﾝ情報", QStyle::SP_MessageBoxInformation, &MainWindow::mnuHelpAbout},
+    // Last, so that in the narrow view it is the one that moves behind the
+    // toolbar's extension button.
+    {"Follow", u"自動更新", QStyle::SP_BrowserReload, nullptr},
 };
 
 // Qt greys a disabled icon, which leaves a black and white one looking
