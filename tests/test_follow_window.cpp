@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QFont>
 #include <QHeaderView>
+#include <QListWidget>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -200,6 +202,9 @@ void TestFollowWindow::switchedOff()
         return window.toolbar()->widgetForAction(window.action(QString::fromLatin1(key)))->isVisible();
     };
     QVERIFY(shown("About"));
+    // The status bar sits below the lists, inside the designed height.
+    QListWidget *list = window.kaimeList();
+    QVERIFY(list->mapTo(&window, QPoint(0, list->height())).y() <= window.findChild<QStatusBar *>()->y());
     window.btnDetailClick(0);
     QTRY_VERIFY(shown("Follow"));
     button->trigger();
