@@ -6,6 +6,7 @@
 #include "cli/backtest_command.h"
 #include "cli/terminal.h"
 #include "cli/text_table.h"
+#include "cli/watch_command.h"
 #include "common/file_checks.h"
 #include "common/messages.h"
 #include "common/text_util.h"
@@ -47,6 +48,7 @@ const char *const kUsage =
     "  export ZO_FILE [-o OUT.csv]  analyse a race and save it as CSV\n"
     "  show ZO_FILE                 print the analysis of a race\n"
     "  list [FOLDER]                list the races of a PAT folder\n"
+    "  watch ZO_FILE [--count N]    follow a race as the terminal rewrites it\n"
     "  backtest [-r] [--json] [--ledger FILE.csv] [--models] [PATH...]\n"
     "                               what the marks and recommended bets\n"
     "                               would have paid over past races\n"
@@ -94,6 +96,17 @@ const char *const kListUsage =
     "usage: minukuru-cli list [FOLDER]\n"
     "Prints the races of FOLDER (default: the PAT folder of the settings),\n"
     "tab-separated, with a heading row.\n";
+
+const char *const kWatchUsage =
+    "usage: minukuru-cli watch ZO_FILE [--count N]\n"
+    "Loads the race, prints its recommended bets, then follows its files as\n"
+    "the window does: one line per reload with the time, \"reload N\", the\n"
+    "recommended bets and each pair whose mark changed (bet type, pair,\n"
+    "old mark -> new mark, \"-\" for none).  Failed reloads are printed and\n"
+    "not counted.\n"
+    "  --count N  stop after N reloads (default: run until Ctrl-C)\n"
+    "Exit status 0 at the end or on Ctrl-C, 1 when the race cannot be read,\n"
+    "2 for wrong usage.\n";
 
 int usageError(const QString &message, const char *usage)
 {
@@ -329,6 +342,7 @@ struct Command {
     bool takesOutput; // -o/--output
     bool backtest = false;
     bool show = false; // --matrix
+    bool watch = false;
 };
 
 const Command kCommands[] = {
@@ -336,6 +350,7 @@ const Command kCommands[] = {
     {"show", kShowUsage, false, false, true},
     {"list", kListUsage, false},
     {"backtest", kBacktestUsage, false, true},
+    {"watch", kWatchUsage, false, false, false, true},
 };
 
 const Command *commandNamed(const QString &name)
@@ -376,7 +391,8 @@ qsizetype commandIndex(const QStringList &args)
         const QString &arg = args[i];
         if (arg == u"--")
             return i + 1 < args.size() ? i + 1 : -1;
-        if (arg == u"--settings" || arg == u"--model" || arg == u"-o" || arg == u"--output" || arg == u"--ledger")
+        if (arg == u"--settings" || arg == u"--model" || arg == u"-o" || arg == u"--output" || arg == u"--ledger"
+            || arg == u"--count")
             ++i;
         else if (!arg.startsWith(u'-') || arg == u"-")
             return i;
@@ -430,6 +446,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption matrixOption(QStringLiteral("matrix"));
     if (command && command->show)
         parser.addOption(matrixOption);
+    const QCommandLineOption countOption(QStringLiteral("count"), QString(), QStringLiteral("N"));
+    if (command && command->watch)
+        parser.addOption(countOption);
 
     // A value option at the very end has no value.
     if (!args.isEmpty()) {
@@ -442,6 +461,8 @@ int main(int argc, char *argv[])
             return usageError(prefix + QStringLiteral(": ") + last + QStringLiteral(" needs a file name"), usage);
         if (command && command->backtest && last == u"--ledger")
             return usageError(prefix + QStringLiteral(": --ledger needs a file name"), usage);
+        if (command && command->watch && last == u"--count")
+            return usageError(prefix + QStringLiteral(": --count needs a number"), usage);
     }
     if (!parser.parse(QStringList {QStringLiteral("minukuru-cli")} + args)) {
         const QStringList unknown = parser.unknownOptionNames();
@@ -496,6 +517,21 @@ int main(int argc, char *argv[])
         return RunBacktestCommand(positional.isEmpty() ? QStringList {GetPatFolder()} : positional,
                                   parser.isSet(recursiveOption), parser.isSet(jsonOption), parser.value(ledgerOption),
                                   parser.isSet(modelsOption));
+    }
+    if (word == u"watch") {
+        int count = 0;
+        if (parser.isSet(countOption)) {
+            bool ok = false;
+            count = parser.value(countOption).toInt(&ok);
+            if (!ok || count < 1)
+                return usageError(prefix + QStringLiteral(": --count needs a number above 0"), usage);
+        }
+        if (positional.size() != 1)
+            return usageError(prefix + QStringLiteral(": give one race file"), usage);
+        RaceSheet sheet;
+        if (!load(sheet, positional[0]))
+            return 1;
+        return RunWatchCommand(sheet, count);
     }
     return runList(positional);
 }

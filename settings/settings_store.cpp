@@ -406,6 +406,22 @@ QString GetPatFolder()
 
 void SetPatFolder(const QString &folder) { WriteSettingText(Section::option(), QStringLiteral("PatFolder"), folder); }
 
+bool GetAutoReload()
+{
+    return FlagFromText(ReadSettingText(Section::option(), QStringLiteral("AutoReload")).value_or(QString()))
+        .value_or(true);
+}
+
+void SetAutoReload(bool on) { WriteSettingText(Section::option(), QStringLiteral("AutoReload"), FlagText(on)); }
+
+bool GetAlertSound()
+{
+    return FlagFromText(ReadSettingText(Section::option(), QStringLiteral("AlertSound")).value_or(QString()))
+        .value_or(false);
+}
+
+void SetAlertSound(bool on) { WriteSettingText(Section::option(), QStringLiteral("AlertSound"), FlagText(on)); }
+
 QString GetPatFilePath(const QString &fileName) { return GetPatFolder() + fileName; }
 
 namespace {

@@ -93,6 +93,14 @@ QString RealText(float value);
 QString DefaultPatFolder();
 QString GetPatFolder(); // always ends in the platform's separator
 void SetPatFolder(const QString &folder);
+
+// The window's own switches, outside the race options: following the race
+// on show as its files change (on by default) and the beep on new value
+// (off by default).  A text that does not convert reads as the default.
+bool GetAutoReload();
+void SetAutoReload(bool on);
+bool GetAlertSound();
+void SetAlertSound(bool on);
 QString GetPatFilePath(const QString &fileName);
 
 std::optional<qint32> TryGetHorseNoColor(int horse);

@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -145,6 +146,8 @@ private slots:
     void backtest();
     void refusedSettingsFile_data();
     void refusedSettingsFile();
+    void watch();
+    void watchStopsOnInterrupt();
 };
 
 void TestCli::initTestCase()
@@ -833,4 +836,104 @@ void TestCli::backtest()
 }
 
 QTEST_GUILESS_MAIN(TestCli)
+// The marks of a race's pairs as a loaded sheet shows them, by bet type and pair.
+QMap<QString, QString> marksOf(const QString &race)
+{
+    RaceSheet sheet;
+    QMap<QString, QString> marks;
+    if (!LoadRace(sheet, race))
+        return marks;
+    for (const auto &[grid, type] : {std::pair {&sheet.grdUmaRen, u"馬連"}, std::pair {&sheet.grdWide, u"ﾜｲﾄﾞ"}}) {
+        for (int r = 1; r < grid->rows(); ++r)
+            marks.insert(QString::fromUtf16(type) + u' ' + grid->cell(r, PairLabel).trimmed(),
+                         grid->cell(r, PairMark).trimmed());
+    }
+    return marks;
+}
+
+void TestCli::watch()
+{
+    const QString folder = newFolder();
+    const QString race = sampleRace().write(folder);
+    RaceFiles moved = sampleRace();
+    moved.pairs[0].umaren = QStringLiteral("60.0");
+    moved.pairs[3].wideMin = QStringLiteral("9.0");
+    moved.pairs[3].wideMax = QStringLiteral("12.0");
+
+    // The lines the marks that change should give, worked out in process.
+    const QMap<QString, QString> before = marksOf(race);
+    const QString stage = newFolder();
+    const QMap<QString, QString> after = marksOf(moved.write(stage));
+    QStringList changes;
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        const QString now = after.value(it.key());
+        if (now != it.value())
+            changes.append(it.key() + u' ' + (it.value().isEmpty() ? QStringLiteral("-") : it.value()) + u"→"_s
+                           + (now.isEmpty() ? QStringLiteral("-") : now));
+    }
+    QVERIFY2(!changes.isEmpty(), "the rewrite should change a mark");
+
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MINUKURU_SETTINGS"), m_settings);
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(MINUKURU_CLI_PATH),
+                  {QStringLiteral("watch"), race, QStringLiteral("--count"), QStringLiteral("2")});
+    QByteArray out;
+    const auto outputHas = [&](const QString &text) {
+        out += process.readAllStandardOutput();
+        return QString::fromUtf8(out).contains(text);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(outputHas(u16(u"推奨買い目")), 60000);
+
+    moved.write(folder);
+    QTRY_VERIFY_WITH_TIMEOUT(outputHas(QStringLiteral(" reload 1 ")), 60000);
+    // A file that stays cut short: a failure line, not counted, no message.
+    QFile zo(race);
+    QVERIFY(zo.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    zo.write("Z");
+    zo.close();
+    QTRY_VERIFY_WITH_TIMEOUT(outputHas(u16(u" ｵｯｽﾞ更新失敗 ")), 60000);
+    sampleRace().write(folder);
+    QVERIFY(process.waitForFinished(60000));
+    out += process.readAllStandardOutput();
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+
+    const QStringList lines = QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    QVERIFY(lines[0].startsWith(u16(u"推奨買い目 ")));
+    const QString first = lines[1];
+    QVERIFY2(first.contains(QStringLiteral(" reload 1 ")), qPrintable(first));
+    for (const QString &change : changes)
+        QVERIFY2(first.contains(change), qPrintable(first + u" / "_s + change));
+    // Back to the first odds: every change undone.
+    const QString second = lines.last();
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d reload 2 ")).match(second).hasMatch());
+    QCOMPARE(second.count(u"→"_s), changes.size());
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()), QString());
+
+    // A race that cannot be read at the start.
+    const Run missing = run({QStringLiteral("watch"), folder + QStringLiteral("/Zo-none.jra"),
+                             QStringLiteral("--count"), QStringLiteral("1")});
+    QCOMPARE(missing.exitCode, 1);
+    QCOMPARE(run({QStringLiteral("watch"), race, QStringLiteral("--count"), QStringLiteral("0")}).exitCode, 2);
+}
+
+void TestCli::watchStopsOnInterrupt()
+{
+    const QString race = sampleRace().write(newFolder());
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MINUKURU_SETTINGS"), m_settings);
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(MINUKURU_CLI_PATH), {QStringLiteral("watch"), race});
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).contains("\n"), 60000);
+    QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+}
+
 #include "test_cli.moc"

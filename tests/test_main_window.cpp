@@ -125,6 +125,7 @@ void TestMainWindow::menusAndToolbar()
         file.append(a->isSeparator() ? QStringLiteral("-") : a->text());
     QCOMPARE(file,
              QStringList({u16(u"PATﾃﾞｰﾀを開く(&O)..."), u16(u"PATﾃﾞｰﾀ一覧(&L)..."), u16(u"CSV保存(&S)..."),
+                          u16(u"ｵｯｽﾞ推移保存(&H)..."), QStringLiteral("-"), u16(u"自動更新(&A)"), u16(u"通知音(&B)"),
                           QStringLiteral("-"), u16(u"終了(&X)")}));
     const QList<QAction *> tool = menus[1]->menu()->actions();
     QCOMPARE(tool.size(), 5);
@@ -146,7 +147,7 @@ void TestMainWindow::menusAndToolbar()
     QCOMPARE(keys,
              QStringList({QStringLiteral("Open"), QStringLiteral("List"), QStringLiteral("Save"),
                           QStringLiteral("Excel"), QStringLiteral("Option"), QStringLiteral("Matrix"),
-                          QStringLiteral("About")}));
+                          QStringLiteral("About"), QStringLiteral("Follow")}));
     QCOMPARE(tips[3], u16(u"Excel に貼付"));
     QCOMPARE(tips[4], u16(u"ｵﾌﾟｼｮﾝ設定"));
     QVERIFY(!window.action(QStringLiteral("Excel"))->isEnabled());

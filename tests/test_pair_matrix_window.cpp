@@ -224,7 +224,7 @@ void TestPairMatrixWindow::toolbarFitsTheNarrowView()
                  qPrintable(action->data().toString()));
         ++buttons;
     }
-    QCOMPARE(buttons, 7);
+    QCOMPARE(buttons, 8);
 }
 
 QTEST_MAIN(TestPairMatrixWindow)

@@ -111,6 +111,7 @@ private slots:
     void selectByDoubleClick();
     void closeAndReopenKeepsListAndRow();
     void updateRebuilds();
+    void newRacesAppearByThemselves();
     void resizeRule_data();
     void resizeRule();
     void placementRoundTrip();
@@ -327,6 +328,27 @@ void TestSelectFileWindow::updateRebuilds()
     QVERIFY(QFile::remove(m_folder + QStringLiteral("/Zo-0601.jra")));
     w.UpdateList();
     QCOMPARE(w.grid().rows(), 3);
+}
+
+void TestSelectFileWindow::newRacesAppearByThemselves()
+{
+    writeDay();
+    SelectFileWindow &w = openWindow();
+    clickRow(gridRowOf(QStringLiteral("Zo-0502.jra")));
+    // A new race sorts in before the chosen one; the choice moves with it.
+    QVERIFY(writeRace(QStringLiteral("Zo-0501.jra"),
+                      race(QStringLiteral(u"東京"), QStringLiteral(" 5"), QStringLiteral(" 8"), QStringLiteral(" 1"))));
+    QTRY_COMPARE_WITH_TIMEOUT(w.grid().rows(), 5, 10000);
+    QCOMPARE(w.grid().cell(w.grid().currentRow(), 7), QStringLiteral("Zo-0502.jra"));
+    QTest::mouseClick(button("btnSelect"), Qt::LeftButton);
+    QCOMPARE(m_picked, QStringList {m_folder + QStringLiteral("/Zo-0502.jra")});
+
+    // Hidden, it leaves the list as it is.
+    w.hide();
+    QVERIFY(writeRace(QStringLiteral("Zo-0503.jra"),
+                      race(QStringLiteral(u"東京"), QStringLiteral(" 5"), QStringLiteral(" 8"), QStringLiteral(" 3"))));
+    QTest::qWait(1000);
+    QCOMPARE(w.grid().rows(), 5);
 }
 
 void TestSelectFileWindow::resizeRule_data()

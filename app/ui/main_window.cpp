@@ -9,7 +9,9 @@
 #include "app/ui/twips.h"
 #include "backtest/ui/backtest_window.h"
 #include "common/messages.h"
+#include "common/text_util.h"
 #include "export/csv_export.h"
+#include "export/csv_file.h"
 #include "grids/pair_matrix.h"
 #include "grids/ui/pair_grid_view.h"
 #include "grids/ui/pair_matrix_window.h"
@@ -23,6 +25,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -33,6 +36,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 
@@ -70,6 +74,7 @@ const ToolbarButton kToolbarButtons[] = {
     {"Option", u"ｵﾌﾟｼｮﾝ設定", QStyle::SP_FileDialogContentsView, &MainWindow::mnuToolOption},
     {"Matrix", u"ﾏﾄﾘｸｽ", QStyle::SP_FileDialogInfoView, &MainWindow::mnuToolMatrix},
     {"About", u"ﾊﾞｰｼﾞｮﾝ情報", QStyle::SP_MessageBoxInformation, &MainWindow::mnuHelpAbout},
+    {"Follow", u"自動更新", QStyle::SP_BrowserReload, nullptr},
 };
 
 // Qt greys a disabled icon, which leaves a black and white one looking
@@ -161,6 +166,18 @@ MainWindow::MainWindow(QWidget *parent)
     buildRightBand(area);
 
     connect(&m_sheet, &RaceSheet::changed, this, &MainWindow::refresh);
+    connect(&m_follower, &RaceFollower::reloaded, this, &MainWindow::raceReloaded);
+    connect(&m_follower, &RaceFollower::reloadFailed, this, [this](const QString &reason) {
+        statusBar()->showMessage(QStringLiteral(u"ｵｯｽﾞ更新失敗 ") + QTime::currentTime().toString(u"HH:mm:ss") + u' '
+                                 + reason);
+    });
+    connect(&m_follower, &RaceFollower::filesMissing, this, [this] {
+        statusBar()->showMessage(QStringLiteral(u"ﾌｧｲﾙが見つかりません ") + QTime::currentTime().toString(u"HH:mm:ss"));
+    });
+    // The status bar takes the band below the lists, inside the designed
+    // height: the window keeps its size and stored placement.
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->setFont(area->font());
     restorePlacement();
     fitSheet();
     ClearRaceSheet(m_sheet);
@@ -184,6 +201,16 @@ void MainWindow::buildMenus()
     add(file, QStringLiteral("mnuFileOpen"), QStringLiteral(u"PATﾃﾞｰﾀを開く(&O)..."), &MainWindow::mnuFileOpen);
     add(file, QStringLiteral("mnuFileList"), QStringLiteral(u"PATﾃﾞｰﾀ一覧(&L)..."), &MainWindow::mnuFileList);
     add(file, QStringLiteral("mnuFileCSV"), QStringLiteral(u"CSV保存(&S)..."), &MainWindow::mnuFileCSV);
+    add(file, QStringLiteral("mnuFileHistory"), QStringLiteral(u"ｵｯｽﾞ推移保存(&H)..."), &MainWindow::mnuFileHistory);
+    file->addSeparator();
+    QAction *follow = add(file, QStringLiteral("mnuFileAutoReload"), QStringLiteral(u"自動更新(&A)"), nullptr);
+    follow->setCheckable(true);
+    follow->setChecked(GetAutoReload());
+    connect(follow, &QAction::toggled, this, &MainWindow::mnuFileAutoReload);
+    QAction *sound = add(file, QStringLiteral("mnuFileAlertSound"), QStringLiteral(u"通知音(&B)"), nullptr);
+    sound->setCheckable(true);
+    sound->setChecked(GetAlertSound());
+    connect(sound, &QAction::toggled, this, &MainWindow::mnuFileAlertSound);
     file->addSeparator();
     add(file, QStringLiteral("mnuFileExit"), QStringLiteral(u"終了(&X)"), &MainWindow::mnuFileExit);
 
@@ -202,7 +229,7 @@ void MainWindow::buildMenus()
     m_toolbar = addToolBar(QStringLiteral("Toolbar1"));
     m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
     m_toolbar->setMovable(false);
-    // Small icons, as designed: all seven buttons fit the narrow view.
+    // Small icons, as designed: all eight buttons fit the narrow view.
     const QSize iconSize(16, 16);
     m_toolbar->setIconSize(iconSize);
     for (const ToolbarButton &b : kToolbarButtons) {
@@ -214,10 +241,17 @@ void MainWindow::buildMenus()
         action->setObjectName(QStringLiteral("Toolbar1_") + key);
         if (key == u"Excel")
             action->setEnabled(false);
-        connect(action, &QAction::triggered, this, [this, key] { toolbarButtonClick(key); });
-        // Buttons hug their icons, so that all seven fit the narrow view.
+        // Buttons hug their icons, so that all eight fit the narrow view.
         if (QWidget *button = m_toolbar->widgetForAction(action))
-            button->setMaximumWidth(iconSize.width() + 6);
+            button->setMaximumWidth(iconSize.width() + 2);
+        if (key == u"Follow") {
+            // A switch, kept in step with the ﾌｧｲﾙ menu's entry.
+            action->setCheckable(true);
+            action->setChecked(m_actions.value(QStringLiteral("mnuFileAutoReload"))->isChecked());
+            connect(action, &QAction::toggled, this, &MainWindow::mnuFileAutoReload);
+            continue;
+        }
+        connect(action, &QAction::triggered, this, [this, key] { toolbarButtonClick(key); });
         if (key == u"Save" || key == u"Excel")
             m_toolbar->addSeparator();
     }
@@ -501,8 +535,109 @@ void MainWindow::closeEvent(QCloseEvent *event)
 void MainWindow::UpdateFormFromSelection(const QString &sFileName)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    LoadRace(m_sheet, sFileName);
+    const bool loaded = LoadRace(m_sheet, sFileName);
     QApplication::restoreOverrideCursor();
+    if (!loaded)
+        return; // the race on show, if any, goes on being followed
+    // A race opened by hand starts afresh: no sort to repeat, a new baseline.
+    m_umarenView->forgetSort();
+    m_wideView->forgetSort();
+    m_umarenView->hideExtraColumn();
+    m_wideView->hideExtraColumn();
+    m_history.clear();
+    m_history.add(m_sheet, ReadRaceOptions(), QDateTime::currentDateTime());
+    statusBar()->clearMessage();
+    followRace();
+}
+
+void MainWindow::followRace()
+{
+    if (m_actions.value(QStringLiteral("mnuFileAutoReload"))->isChecked() && !m_sheet.sRaceFile.isEmpty())
+        m_follower.follow(m_sheet.sRaceFile);
+    else
+        m_follower.stop();
+}
+
+void MainWindow::raceReloaded(const RaceData &data, int reload)
+{
+    RefreshSettings();
+    const RaceOptions options = ReadRaceOptions();
+    const int umarenTop = m_sheet.grdUmaRen.topRow();
+    const int wideTop = m_sheet.grdWide.topRow();
+    PutRaceOnSheet(m_sheet, data, options);
+    m_umarenView->reapplySort();
+    m_wideView->reapplySort();
+    m_sheet.grdUmaRen.setTopRow(umarenTop);
+    m_sheet.grdWide.setTopRow(wideTop);
+    m_history.add(m_sheet, options, QDateTime::currentDateTime());
+    showChangeColumns();
+    statusBar()->showMessage(QStringLiteral(u"ｵｯｽﾞ更新 ") + QTime::currentTime().toString(u"HH:mm:ss")
+                             + QStringLiteral(u" （%1回目）").arg(reload));
+    alertNewValue();
+}
+
+void MainWindow::showChangeColumns()
+{
+    for (PairGridView *view : {m_umarenView, m_wideView}) {
+        const BetType type = view == m_umarenView ? BetType::Umaren : BetType::Wide;
+        const TextGrid *grid = &view->grid();
+        const auto text = [this, grid, type](int row) {
+            const std::optional<double> change = m_history.deviationChange(type, grid->cell(row, PairLabel));
+            return change ? DeviationChangeText(*change) : QString();
+        };
+        const auto bold = [this, grid, type](int row) {
+            return m_history.markChanged(type, grid->cell(row, PairLabel));
+        };
+        view->showExtraColumn(QStringLiteral(u"変化"), text, bold);
+    }
+}
+
+// New value is told without a box: the status bar, the task bar, a beep.
+void MainWindow::alertNewValue()
+{
+    QStringList news = m_history.newBets();
+    for (const RaceHistory::MarkChange &mark : m_history.newTopMarks())
+        news.append((mark.type == BetType::Umaren ? QStringLiteral(u"馬連") : QStringLiteral(u"ﾜｲﾄﾞ"))
+                    + TrimSpaces(mark.label) + mark.after);
+    if (news.isEmpty())
+        return;
+    statusBar()->showMessage(statusBar()->currentMessage() + QStringLiteral(u"  新着 ") + news.join(u' '));
+    QApplication::alert(this);
+    if (m_actions.value(QStringLiteral("mnuFileAlertSound"))->isChecked())
+        QApplication::beep();
+}
+
+QString MainWindow::statusText() const { return statusBar()->currentMessage(); }
+
+void MainWindow::mnuFileAutoReload(bool on)
+{
+    for (QAction *action : {m_actions.value(QStringLiteral("mnuFileAutoReload")), action(QStringLiteral("Follow"))}) {
+        if (action && action->isChecked() != on)
+            action->setChecked(on);
+    }
+    if (GetAutoReload() != on)
+        SetAutoReload(on);
+    followRace();
+}
+
+void MainWindow::mnuFileAlertSound(bool on)
+{
+    if (GetAlertSound() != on)
+        SetAlertSound(on);
+}
+
+void MainWindow::mnuFileHistory()
+{
+    if (m_history.size() == 0)
+        return;
+    const QString base = QFileInfo(m_sheet.sRaceFile).completeBaseName();
+    const QString path = saveFileDialog(QDir(m_lastSaveFolder).filePath(base + QStringLiteral(u"_推移.csv")));
+    if (path.isEmpty())
+        return;
+    m_lastSaveFolder = QFileInfo(path).absolutePath();
+    const RacePaths &own = m_sheet.racePaths;
+    if (!m_history.csv().save(path, nullptr, {own.odds, own.entry, own.pairs, own.result}))
+        Messages::error(Messages::saveFailedText());
 }
 
 void MainWindow::mnuFileOpen()

@@ -4,6 +4,8 @@
 
 #include "app/race_sheet.h"
 #include "app/ui/twips.h"
+#include "race/race_follower.h"
+#include "race/race_history.h"
 
 #include <QMainWindow>
 
@@ -45,6 +47,9 @@ public:
     void mnuFileOpen();
     void mnuFileList();
     void mnuFileCSV();
+    void mnuFileHistory(); // ｵｯｽﾞ推移保存
+    void mnuFileAutoReload(bool on);
+    void mnuFileAlertSound(bool on);
     void mnuFileExit();
     void mnuToolOption();
     void mnuToolBacktest();
@@ -90,6 +95,10 @@ public:
     QRadioButton *resultOption(int index) const { return m_optResult[std::size_t(index)]; }
     QString cellText(const QString &column, int index) const;
 
+    RaceFollower &follower() { return m_follower; }
+    const RaceHistory &history() const { return m_history; }
+    QString statusText() const;
+
 protected:
     bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -105,12 +114,18 @@ private:
     void keepOuterSize();
     void fitSheet();
     void refresh();
+    void followRace();
+    void raceReloaded(const CommonFunc::RaceData &data, int reload);
+    void showChangeColumns();
+    void alertNewValue();
     QLabel *cell(QWidget *parent, int left, int top, int width, Qt::Alignment alignment);
     QLabel *heading(QWidget *parent, const QString &text, int left, int top, int width);
     void place(QWidget *widget, int left, int top, int width, int height);
     LabelColumn column(QWidget *parent, const QString &name, int left, int top, int width, Qt::Alignment alignment);
 
     RaceSheet m_sheet;
+    RaceFollower m_follower;
+    RaceHistory m_history;
     QString m_lastSaveFolder;
 
     Twips::Kept m_left;

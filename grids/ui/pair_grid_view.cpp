@@ -15,15 +15,103 @@
 
 #include <cmath>
 
-namespace {
-
-// Maps the stored colours to brushes; the pair column looks fixed.
-class ColourProxy final : public QIdentityProxyModel {
+// Maps the stored colours to brushes; the pair column looks fixed.  May
+// show one more column than the grid has, computed by the window.
+class ChangeColumnProxy final : public QIdentityProxyModel {
 public:
     using QIdentityProxyModel::QIdentityProxyModel;
 
+    QString head;
+    QFont boldFont;
+    std::function<QString(int row)> text;
+    std::function<bool(int row)> bold;
+
+    int sourceColumns() const { return sourceModel() ? sourceModel()->columnCount() : 0; }
+    bool hasExtra() const { return bool(text); }
+
+    void setExtra(const QString &newHead, std::function<QString(int)> newText, std::function<bool(int)> newBold)
+    {
+        const bool adding = !hasExtra();
+        if (adding)
+            beginInsertColumns(QModelIndex(), sourceColumns(), sourceColumns());
+        head = newHead;
+        text = std::move(newText);
+        bold = std::move(newBold);
+        if (adding)
+            endInsertColumns();
+        else
+            extraChanged();
+    }
+    void clearExtra()
+    {
+        if (!hasExtra())
+            return;
+        beginRemoveColumns(QModelIndex(), sourceColumns(), sourceColumns());
+        text = nullptr;
+        bold = nullptr;
+        endRemoveColumns();
+    }
+    void extraChanged()
+    {
+        const int rows = rowCount();
+        const int last = columnCount() - 1;
+        if (rows > 0)
+            emit dataChanged(index(0, 0), index(rows - 1, last));
+        emit headerDataChanged(Qt::Horizontal, last, last);
+    }
+
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        if (parent.isValid())
+            return 0;
+        return sourceColumns() + (hasExtra() ? 1 : 0);
+    }
+    QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override
+    {
+        if (isExtra(column) && !parent.isValid() && row >= 0 && row < rowCount())
+            return createIndex(row, column);
+        return QIdentityProxyModel::index(row, column, parent);
+    }
+    QModelIndex parent(const QModelIndex &child) const override
+    {
+        if (child.isValid() && isExtra(child.column()))
+            return QModelIndex();
+        return QIdentityProxyModel::parent(child);
+    }
+    QModelIndex sibling(int row, int column, const QModelIndex &idx) const override
+    {
+        return index(row, column, parent(idx));
+    }
+    QModelIndex mapToSource(const QModelIndex &proxy) const override
+    {
+        if (proxy.isValid() && isExtra(proxy.column()))
+            return QModelIndex();
+        return QIdentityProxyModel::mapToSource(proxy);
+    }
+    Qt::ItemFlags flags(const QModelIndex &index) const override
+    {
+        if (isExtra(index.column()))
+            return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+        return QIdentityProxyModel::flags(index);
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation == Qt::Horizontal && isExtra(section))
+            return role == Qt::DisplayRole ? QVariant(head) : QVariant();
+        return QIdentityProxyModel::headerData(section, orientation, role);
+    }
+
     QVariant data(const QModelIndex &index, int role) const override
     {
+        if (role == Qt::FontRole && bold && index.isValid() && bold(index.row() + 1))
+            return boldFont;
+        if (index.isValid() && isExtra(index.column())) {
+            if (role == Qt::DisplayRole)
+                return text(index.row() + 1);
+            if (role == Qt::TextAlignmentRole)
+                return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+            return QVariant();
+        }
         if (role == Qt::ForegroundRole || role == Qt::BackgroundRole) {
             const int source = role == Qt::ForegroundRole ? TextGrid::TextColorRole : TextGrid::BackColorRole;
             const QVariant colour = QIdentityProxyModel::data(index, source);
@@ -36,7 +124,12 @@ public:
         }
         return QIdentityProxyModel::data(index, role);
     }
+
+private:
+    bool isExtra(int column) const { return hasExtra() && column == sourceColumns(); }
 };
+
+namespace {
 
 // A pixel of room each side of a cell's text, narrower than the style's, so
 // that the eight columns fit the view.
@@ -77,7 +170,7 @@ public:
 PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
     : QTableView(parent)
     , m_grid(grid)
-    , m_proxy(new ColourProxy(this))
+    , m_proxy(new ChangeColumnProxy(this))
 {
     m_proxy->setSourceModel(&grid);
     setModel(m_proxy);
@@ -132,6 +225,34 @@ void PairGridView::fitColumnsToHeads()
         const qreal width = std::max(head.horizontalAdvance(m_grid.cell(0, c)), cells.horizontalAdvance(sample));
         setColumnWidth(c, int(std::ceil(width)) + room);
     }
+    if (m_proxy->hasExtra()) {
+        const qreal width = std::max(head.horizontalAdvance(m_proxy->head),
+                                     cells.horizontalAdvance(QStringLiteral("-9999.9")));
+        setColumnWidth(m_grid.columns(), int(std::ceil(width)) + room);
+    }
+}
+
+void PairGridView::showExtraColumn(const QString &head, std::function<QString(int row)> text,
+                                   std::function<bool(int row)> bold)
+{
+    const bool adding = !m_proxy->hasExtra();
+    m_proxy->boldFont = font();
+    m_proxy->boldFont.setBold(true);
+    m_proxy->setExtra(head, std::move(text), std::move(bold));
+    if (adding)
+        fitColumnsToHeads();
+}
+
+void PairGridView::hideExtraColumn() { m_proxy->clearExtra(); }
+
+bool PairGridView::hasExtraColumn() const { return m_proxy->hasExtra(); }
+
+void PairGridView::extraColumnChanged() { m_proxy->extraChanged(); }
+
+void PairGridView::reapplySort()
+{
+    if (m_lastSort)
+        m_grid.sortByHeadClick(m_lastSort->first, m_lastSort->second);
 }
 
 QString PairGridView::fittedText(const QString &text, const QFontMetrics &metrics, int width)
@@ -150,6 +271,8 @@ bool PairGridView::eventFilter(QObject *watched, QEvent *event)
         const auto *press = static_cast<QMouseEvent *>(event);
         const int column = horizontalHeader()->logicalIndexAt(press->position().toPoint());
         if (column >= 0) {
+            if (column < m_grid.columns())
+                m_lastSort = {column, press->button()};
             m_grid.sortByHeadClick(column, press->button());
             return true;
         }

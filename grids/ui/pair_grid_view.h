@@ -4,9 +4,13 @@
 
 #include <QTableView>
 
+#include <functional>
+#include <optional>
+#include <utility>
+
 class TextGrid;
 class QFontMetrics;
-class QIdentityProxyModel;
+class ChangeColumnProxy;
 
 // A pair grid on screen: the core's grid model with its colours, a fixed
 // look for the pair column, and sorting by a mouse press on a column head
@@ -30,6 +34,20 @@ public:
     // The text of a grid cell as its column shows it.
     QString shownText(int row, int column) const;
 
+    // One more display column after the model's own, headed `head`, whose
+    // texts come from `text` by grid row; rows for which `bold` holds are
+    // drawn bold.  The model is not touched: it keeps its columns.
+    void showExtraColumn(const QString &head, std::function<QString(int row)> text, std::function<bool(int row)> bold);
+    void hideExtraColumn();
+    bool hasExtraColumn() const;
+    // The extra column's texts changed.
+    void extraColumnChanged();
+
+    // The last head press sorted the grid: a reload puts the rows back in the
+    // file's order, and this sorts them again.
+    void reapplySort();
+    void forgetSort() { m_lastSort.reset(); }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     bool event(QEvent *event) override;
@@ -39,6 +57,7 @@ private:
     void showCurrentCell(int row, int column);
 
     TextGrid &m_grid;
-    QIdentityProxyModel *m_proxy;
+    ChangeColumnProxy *m_proxy;
+    std::optional<std::pair<int, Qt::MouseButton>> m_lastSort;
     bool m_syncing = false;
 };

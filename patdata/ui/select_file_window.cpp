@@ -6,9 +6,12 @@
 #include "app/ui/twips.h"
 #include "common/messages.h"
 #include "patdata/file_list.h"
+#include "patdata/pat_files.h"
 #include "settings/settings_store.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QProgressBar>
@@ -109,6 +112,63 @@ SelectFileWindow::SelectFileWindow(SelectHandler onSelect, QWidget *owner)
         m_grid.setCell(0, c, columns[std::size_t(c)].heading);
         m_view->setColumnWidth(c, Twips::toPixelsX(columns[std::size_t(c)].widthTwips, this));
     }
+
+    // The terminal writes a race's files one after the other: one listing
+    // once the folder has been quiet a moment.
+    m_folderQuiet.setSingleShot(true);
+    m_folderQuiet.setInterval(300);
+    connect(&m_folderWatch, &QFileSystemWatcher::directoryChanged, this, [this] { m_folderQuiet.start(); });
+    connect(&m_folderQuiet, &QTimer::timeout, this, &SelectFileWindow::folderChanged);
+}
+
+QStringList SelectFileWindow::racesIn(const QString &folder)
+{
+    QStringList races;
+    for (const QString &name : QDir(folder).entryList(QDir::Files, QDir::Name)) {
+        if (CommonFunc::MatchesWildcard(name, CommonFunc::GetOddsFilePattern()))
+            races.append(name);
+    }
+    return races;
+}
+
+void SelectFileWindow::watchFolder(bool on)
+{
+    if (!m_folderWatch.directories().isEmpty())
+        m_folderWatch.removePaths(m_folderWatch.directories());
+    m_folderQuiet.stop();
+    if (on && QFileInfo::exists(CommonFunc::GetPatFolder()))
+        m_folderWatch.addPath(CommonFunc::GetPatFolder());
+}
+
+// Rewrites of races already listed change nothing in the list: only a new
+// or vanished race rebuilds it, with the user's row kept.
+void SelectFileWindow::folderChanged()
+{
+    if (m_busy || !isVisible())
+        return;
+    if (racesIn(CommonFunc::GetPatFolder()) == m_listedRaces)
+        return;
+    const int row = m_grid.currentRow();
+    const QString chosen = row >= 1 ? m_grid.cell(row, fileNameColumn) : QString();
+    const int column = m_grid.currentColumn();
+    const int top = m_grid.topRow();
+    UpdateList();
+    if (chosen.isEmpty())
+        return;
+    for (int r = 1; r < m_grid.rows(); ++r) {
+        if (m_grid.cell(r, fileNameColumn) == chosen) {
+            m_grid.setTopRow(top);
+            m_grid.setCurrentCell(r, column);
+            m_view->selectRow(r - 1);
+            break;
+        }
+    }
+}
+
+void SelectFileWindow::hideEvent(QHideEvent *event)
+{
+    watchFolder(false);
+    QWidget::hideEvent(event);
 }
 
 SelectFileWindow::~SelectFileWindow()
@@ -136,6 +196,7 @@ void SelectFileWindow::showEvent(QShowEvent *event)
         // its busy bar already on screen.
         QMetaObject::invokeMethod(this, &SelectFileWindow::buildPendingList, Qt::QueuedConnection);
     }
+    watchFolder(true);
     QWidget::showEvent(event);
 }
 
@@ -181,6 +242,7 @@ void SelectFileWindow::UpdateList()
         {
             const Messages::ScopedSink scope(&deferred);
             // Repaint between files of a large folder; clicks wait until the end.
+            m_listedRaces = racesIn(CommonFunc::GetPatFolder());
             rows = CommonFunc::BuildFileList(CommonFunc::GetPatFolder(), [](int) {
                 QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             });

@@ -4,7 +4,10 @@
 
 #include "common/text_grid.h"
 
+#include <QFileSystemWatcher>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -42,6 +45,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
@@ -53,6 +57,9 @@ private:
     void syncViewFromGrid(int row);
     void syncGridFromView();
     void setBusy(bool busy);
+    void watchFolder(bool on);
+    void folderChanged();
+    static QStringList racesIn(const QString &folder);
 
     SelectHandler m_onSelect;
     TextGrid m_grid;
@@ -61,6 +68,11 @@ private:
     QPushButton *m_select = nullptr;
     QPushButton *m_close = nullptr;
     QProgressBar *m_progress = nullptr;
+    // While the window is open, races the terminal adds to the folder are
+    // listed without a press on 最新を反映.
+    QFileSystemWatcher m_folderWatch;
+    QTimer m_folderQuiet;
+    QStringList m_listedRaces;
     bool m_opened = false;
     bool m_listPending = false;
     bool m_busy = false;

@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "cli/watch_command.h"
+
+#include "app/race_sheet.h"
+#include "cli/terminal.h"
+#include "common/text_util.h"
+#include "race/race_follower.h"
+#include "race/race_history.h"
+#include "race/race_loader.h"
+#include "settings/race_options.h"
+#include "settings/settings_store.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+
+using namespace CommonFunc;
+using Terminal::out;
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void onInterrupt(int) { g_interrupted = 1; }
+
+QString now() { return QTime::currentTime().toString(QStringLiteral("HH:mm:ss")); }
+
+QString betsText(const RaceSheet &sheet)
+{
+    QStringList bets;
+    for (const QString &bet : sheet.lstKaime)
+        bets.append(VisibleText(bet));
+    return bets.join(QStringLiteral(" / "));
+}
+
+QString markText(const QString &mark) { return mark.isEmpty() ? QStringLiteral("-") : VisibleText(mark); }
+
+} // namespace
+
+int RunWatchCommand(RaceSheet &sheet, int count)
+{
+    out(QStringLiteral(u"推奨買い目 ") + betsText(sheet) + u'\n');
+    std::fflush(stdout);
+
+    RaceHistory history;
+    history.add(sheet, ReadRaceOptions(), QDateTime::currentDateTime());
+    RaceFollower follower;
+    QObject::connect(&follower, &RaceFollower::reloaded, [&](const RaceData &data, int reload) {
+        RefreshSettings();
+        const RaceOptions options = ReadRaceOptions();
+        PutRaceOnSheet(sheet, data, options);
+        history.add(sheet, options, QDateTime::currentDateTime());
+        QString line = now() + QStringLiteral(" reload ") + QString::number(reload) + QStringLiteral(u" 推奨買い目 ")
+            + betsText(sheet);
+        for (const RaceHistory::MarkChange &change : history.markChanges()) {
+            line += QStringLiteral(u"  ")
+                + (change.type == BetType::Umaren ? QStringLiteral(u"馬連") : QStringLiteral(u"ﾜｲﾄﾞ")) + u' '
+                + TrimSpaces(change.label) + u' ' + markText(change.before) + u'→' + markText(change.after);
+        }
+        out(line + u'\n');
+        std::fflush(stdout);
+        if (count > 0 && reload >= count)
+            QCoreApplication::exit(0);
+    });
+    QObject::connect(&follower, &RaceFollower::reloadFailed, [](const QString &reason) {
+        out(now() + QStringLiteral(u" ｵｯｽﾞ更新失敗 ") + VisibleText(reason) + u'\n');
+        std::fflush(stdout);
+    });
+    QObject::connect(&follower, &RaceFollower::filesMissing, [&follower] {
+        out(now() + QStringLiteral(u" ﾌｧｲﾙが見つかりません ") + VisibleText(follower.oddsPath()) + u'\n');
+        std::fflush(stdout);
+    });
+    follower.follow(sheet.sRaceFile);
+
+    // Ctrl-C ends the run as a normal end; the handler only sets a flag.
+    g_interrupted = 0;
+    std::signal(SIGINT, onInterrupt);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [] {
+        if (g_interrupted)
+            QCoreApplication::exit(0);
+    });
+    poll.start(100);
+    const int status = QCoreApplication::exec();
+    std::signal(SIGINT, SIG_DFL);
+    return status;
+}

@@ -1,0 +1,161 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "race/race_history.h"
+
+#include "app/race_sheet.h"
+#include "common/text_convert.h"
+#include "common/text_util.h"
+#include "export/csv_file.h"
+#include "grids/pair_fill.h"
+
+#include <cmath>
+
+using namespace CommonFunc;
+
+namespace {
+
+constexpr BetType kTypes[] = {BetType::Umaren, BetType::Wide};
+
+int typeIndex(BetType type) { return type == BetType::Umaren ? 0 : 1; }
+
+bool isTop(int level) { return level == 1 || level == 2; }
+
+} // namespace
+
+void RaceHistory::add(const RaceSheet &sheet, const RaceOptions &options, const QDateTime &time)
+{
+    Load load;
+    load.time = time;
+    for (BetType type : kTypes) {
+        const TextGrid &grid = sheet.pairGrid(type);
+        for (int r = 1; r < grid.rows(); ++r) {
+            Pair pair {grid.cell(r, PairLabel), grid.cell(r, PairActual), grid.cell(r, PairDeviation),
+                       TrimSpaces(grid.cell(r, PairMark)), 0};
+            const std::optional<double> deviation = ParseNumber(pair.deviation);
+            if (!pair.mark.isEmpty() && deviation)
+                pair.level = MarkLevel(options.judge(type), float(*deviation));
+            load.pairs[typeIndex(type)].append(pair);
+        }
+    }
+    // The two words that stand for no bet are no bets.
+    for (const QString &bet : sheet.lstKaime) {
+        if (bet != u"該当無し" && bet != u"見送りレース")
+            load.bets.append(bet);
+    }
+    m_loads.append(load);
+}
+
+const RaceHistory::Pair *RaceHistory::find(const Load &load, BetType type, const QString &label)
+{
+    for (const Pair &pair : load.pairs[typeIndex(type)]) {
+        if (pair.label == label)
+            return &pair;
+    }
+    return nullptr;
+}
+
+QList<RaceHistory::MarkChange> RaceHistory::markChanges() const
+{
+    QList<MarkChange> changes;
+    if (m_loads.size() < 2)
+        return changes;
+    const Load &before = m_loads[m_loads.size() - 2];
+    for (BetType type : kTypes) {
+        for (const Pair &now : m_loads.last().pairs[typeIndex(type)]) {
+            const Pair *old = find(before, type, now.label);
+            const QString oldMark = old ? old->mark : QString();
+            if (oldMark != now.mark)
+                changes.append({type, now.label, oldMark, now.mark});
+        }
+    }
+    return changes;
+}
+
+bool RaceHistory::markChanged(BetType type, const QString &label) const
+{
+    if (m_loads.size() < 2)
+        return false;
+    const Pair *now = find(m_loads.last(), type, label);
+    const Pair *old = find(m_loads[m_loads.size() - 2], type, label);
+    return (now ? now->mark : QString()) != (old ? old->mark : QString());
+}
+
+QStringList RaceHistory::newBets() const
+{
+    QStringList bets;
+    if (m_loads.size() < 2)
+        return bets;
+    const QStringList &before = m_loads[m_loads.size() - 2].bets;
+    for (const QString &bet : m_loads.last().bets) {
+        if (!before.contains(bet))
+            bets.append(bet);
+    }
+    return bets;
+}
+
+QList<RaceHistory::MarkChange> RaceHistory::newTopMarks() const
+{
+    QList<MarkChange> marks;
+    if (m_loads.size() < 2)
+        return marks;
+    const Load &before = m_loads[m_loads.size() - 2];
+    for (BetType type : kTypes) {
+        for (const Pair &now : m_loads.last().pairs[typeIndex(type)]) {
+            const Pair *old = find(before, type, now.label);
+            if (isTop(now.level) && !(old && isTop(old->level)))
+                marks.append({type, now.label, old ? old->mark : QString(), now.mark});
+        }
+    }
+    return marks;
+}
+
+std::optional<double> RaceHistory::deviationChange(BetType type, const QString &label) const
+{
+    if (m_loads.isEmpty())
+        return std::nullopt;
+    const Pair *now = find(m_loads.last(), type, label);
+    const Pair *base = find(m_loads.first(), type, label);
+    if (!now || !base)
+        return std::nullopt;
+    const std::optional<double> a = ParseNumber(now->deviation);
+    const std::optional<double> b = ParseNumber(base->deviation);
+    if (!a || !b)
+        return std::nullopt;
+    return *a - *b;
+}
+
+CsvFile RaceHistory::csv() const
+{
+    CsvFile file;
+    CsvLine head;
+    for (const QString &text : {QStringLiteral(u"時刻"), QStringLiteral(u"券種"), QStringLiteral(u"組番"),
+                                QStringLiteral(u"実際値"), QStringLiteral(u"乖離％"), QStringLiteral(u"判定")})
+        head.addText(text);
+    file.addLine(head);
+    for (const Load &load : m_loads) {
+        const QString time = load.time.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+        for (BetType type : kTypes) {
+            const QString typeText = type == BetType::Umaren ? QStringLiteral(u"馬連") : QStringLiteral(u"ﾜｲﾄﾞ");
+            for (const Pair &pair : load.pairs[typeIndex(type)]) {
+                CsvLine line;
+                line.addText(time);
+                line.addText(typeText);
+                line.addText(TrimSpaces(pair.label));
+                line.addValueOf(pair.actual);
+                line.addValueOf(pair.deviation);
+                line.addText(pair.mark);
+                file.addLine(line);
+            }
+        }
+    }
+    return file;
+}
+
+QString DeviationChangeText(double change)
+{
+    // Rounded first, so that -0.04 shows as 0.0, not -0.0.
+    const double rounded = std::round(change * 10.0) / 10.0;
+    if (rounded == 0.0)
+        return QStringLiteral("0.0");
+    return (rounded > 0 ? QStringLiteral("+") : QString()) + QString::number(rounded, 'f', 1);
+}

@@ -1,0 +1,221 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "app/ui/gui_support.h"
+#include "app/ui/main_window.h"
+#include "app/ui/twips.h"
+#include "common/text_grid.h"
+#include "grids/ui/pair_grid_view.h"
+#include "race/race_history.h"
+#include "settings/settings_store.h"
+#include "support/file_bytes.h"
+#include "support/message_recorder.h"
+#include "support/race_files.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFont>
+#include <QHeaderView>
+#include <QListWidget>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+using namespace CommonFunc;
+
+namespace {
+
+// An 18-horse race; `factor` scales the pair odds of the first forty pairs, which
+// moves their deviations and marks.
+RaceFiles race(double factor = 1.0)
+{
+    RaceFiles r;
+    for (int k = 1; k <= 18; ++k)
+        r.horses.append({QString::number(1.5 + k * 1.7, 'f', 1), QString::number(1.0 + k * 0.3, 'f', 1),
+                         QString::number(1.5 + k * 0.5, 'f', 1), QStringLiteral("Horse") + QString::number(k)});
+    int n = 0;
+    for (int i = 1; i <= 18; ++i)
+        for (int j = i + 1; j <= 18; ++j) {
+            const double scale = n++ < 40 ? factor : 1.0;
+            r.pairs.append({QString::number((i * j * 1.3 + 3) * scale, 'f', 1),
+                            QString::number((i + j * 0.4) * scale, 'f', 1),
+                            QString::number((i + j * 0.6 + 1) * scale, 'f', 1)});
+        }
+    return r;
+}
+
+struct Shown {
+    QString deviation;
+    QString mark;
+    bool operator==(const Shown &) const = default;
+};
+
+QMap<QString, Shown> umarenByPair(const TextGrid &grid)
+{
+    QMap<QString, Shown> pairs;
+    for (int r = 1; r < grid.rows(); ++r)
+        pairs.insert(grid.cell(r, PairLabel), {grid.cell(r, PairDeviation), grid.cell(r, PairMark).trimmed()});
+    return pairs;
+}
+
+} // namespace
+
+class TestFollowWindow : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+private slots:
+    void initTestCase() { Gui::registerFontSubstitutes(); }
+    void init()
+    {
+        const QString ini = m_dir.filePath(QStringLiteral("settings.ini"));
+        QFile::remove(ini);
+        SetSettingsFile(ini);
+    }
+    void cleanupTestCase() { SetSettingsFile(QString()); }
+
+    void sheetFollowsItsFiles();
+    void failedReloadKeepsTheRace();
+    void switchedOff();
+};
+
+void TestFollowWindow::sheetFollowsItsFiles()
+{
+    QTemporaryDir folder;
+    const QString path = race().write(folder.path());
+    MessageRecorder recorder;
+    MainWindow window;
+    window.resize(Twips::toPixelsX(MainWindow::FullWidth), window.height());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QSize size = window.size();
+    window.UpdateFormFromSelection(path);
+    PairGridView *view = window.umarenView();
+    TextGrid &grid = window.sheet().grdUmaRen;
+    QCOMPARE(view->model()->columnCount(), 8);
+
+    // Sorted by a press on the 実際値 head, scrolled down.
+    QHeaderView *header = view->horizontalHeader();
+    const QPoint at(header->sectionViewportPosition(PairActual) + header->sectionSize(PairActual) / 2,
+                    header->height() / 2);
+    QTest::mousePress(header->viewport(), Qt::RightButton, Qt::NoModifier, at);
+    QTest::mouseRelease(header->viewport(), Qt::RightButton, Qt::NoModifier, at);
+    grid.setTopRow(20);
+    const int widths = header->sectionSize(PairDeviation);
+    const QMap<QString, Shown> before = umarenByPair(grid);
+
+    race(0.25).write(folder.path());
+    QTRY_COMPARE_WITH_TIMEOUT(window.follower().reloadCount(), 1, 20000);
+    const QMap<QString, Shown> after = umarenByPair(grid);
+    QVERIFY(after != before);
+    QCOMPARE(grid.topRow(), 20);
+    for (int r = 2; r < grid.rows(); ++r)
+        QVERIFY(grid.cell(r - 1, PairActual).toDouble() >= grid.cell(r, PairActual).toDouble());
+    QCOMPARE(window.size(), size);
+    QVERIFY(window.statusText().startsWith(QString::fromUtf16(u"ｵｯｽﾞ更新 ")));
+    QVERIFY(window.statusText().contains(QString::fromUtf16(u"（1回目）")));
+    // Pairs newly at level 1 or 2 are told in the status bar.
+    const QList<RaceHistory::MarkChange> top = window.history().newTopMarks();
+    QVERIFY(!top.isEmpty());
+    QVERIFY(window.statusText().contains(QString::fromUtf16(u"新着 ")));
+    QVERIFY(window.statusText().contains(top.first().label.trimmed() + top.first().after));
+
+    // The 変化 column and the bold marks, row by row.
+    QAbstractItemModel *model = view->model();
+    QCOMPARE(model->columnCount(), 9);
+    QCOMPARE(model->headerData(8, Qt::Horizontal).toString(), QString::fromUtf16(u"変化"));
+    QCOMPARE(header->sectionSize(PairDeviation), widths);
+    int bold = 0;
+    for (int r = 1; r < grid.rows(); ++r) {
+        const QString label = grid.cell(r, PairLabel);
+        const double change = after[label].deviation.toDouble() - before[label].deviation.toDouble();
+        QCOMPARE(model->index(r - 1, 8).data().toString(), DeviationChangeText(change));
+        const bool changed = after[label].mark != before[label].mark;
+        QCOMPARE(model->index(r - 1, PairMark).data(Qt::FontRole).value<QFont>().bold(), changed);
+        bold += changed;
+    }
+    QVERIFY(bold > 0);
+    // The model keeps its eight columns.
+    QCOMPARE(grid.columnCount(), 8);
+
+    race().write(folder.path());
+    QTRY_COMPARE_WITH_TIMEOUT(window.follower().reloadCount(), 2, 20000);
+    QVERIFY(recorder.messages.isEmpty());
+    // Back to the first prices: nothing moved since the baseline.
+    QCOMPARE(model->index(0, 8).data().toString(), QStringLiteral("0.0"));
+
+    // The history as CSV: a head line and one line per load and pair.
+    const QString saved = folder.filePath(QStringLiteral("history.csv"));
+    window.saveFileDialog = [&saved](const QString &) { return saved; };
+    window.action(QStringLiteral("mnuFileHistory"))->trigger();
+    const QList<QByteArray> lines = readAll(saved).split('\n');
+    QCOMPARE(lines.size() - 1, 1 + 3 * 2 * 153);
+    QVERIFY(lines[1].endsWith("\r"));
+}
+
+void TestFollowWindow::failedReloadKeepsTheRace()
+{
+    QTemporaryDir folder;
+    const QString path = race().write(folder.path());
+    MessageRecorder recorder;
+    MainWindow window;
+    window.UpdateFormFromSelection(path);
+    const QString first = window.sheet().grdUmaRen.cell(1, PairActual);
+    QFile zo(path);
+    QVERIFY(zo.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    zo.write("Z");
+    zo.close();
+    QTRY_VERIFY_WITH_TIMEOUT(window.statusText().startsWith(QString::fromUtf16(u"ｵｯｽﾞ更新失敗 ")), 20000);
+    QVERIFY(recorder.messages.isEmpty());
+    QCOMPARE(window.sheet().grdUmaRen.cell(1, PairActual), first);
+    QCOMPARE(window.umarenView()->model()->columnCount(), 8);
+
+    // Deleted, then back.
+    for (const QString &name : QDir(folder.path()).entryList(QDir::Files))
+        QFile::remove(folder.filePath(name));
+    QTRY_VERIFY_WITH_TIMEOUT(window.statusText().startsWith(QString::fromUtf16(u"ﾌｧｲﾙが見つかりません")), 20000);
+    race(2.0).write(folder.path());
+    QTRY_COMPARE_WITH_TIMEOUT(window.follower().reloadCount(), 1, 20000);
+    QVERIFY(window.sheet().grdUmaRen.cell(1, PairActual) != first);
+    QVERIFY(recorder.messages.isEmpty());
+
+    // An explicit open still tells the user.
+    window.UpdateFormFromSelection(folder.filePath(QStringLiteral("Zo-none.jra")));
+    QVERIFY(!recorder.messages.isEmpty());
+}
+
+void TestFollowWindow::switchedOff()
+{
+    QTemporaryDir folder;
+    const QString path = race().write(folder.path());
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QAction *menu = window.action(QStringLiteral("mnuFileAutoReload"));
+    QAction *button = window.action(QStringLiteral("Follow"));
+    QVERIFY(menu->isChecked() && button->isChecked());
+    // The narrow view shows every button, the switch included.
+    const auto shown = [&window](const char *key) {
+        return window.toolbar()->widgetForAction(window.action(QString::fromLatin1(key)))->isVisible();
+    };
+    QVERIFY(shown("About"));
+    QVERIFY(shown("Follow"));
+    // The status bar sits below the lists, inside the designed height.
+    QListWidget *list = window.kaimeList();
+    QVERIFY(list->mapTo(&window, QPoint(0, list->height())).y() <= window.findChild<QStatusBar *>()->y());
+    window.btnDetailClick(0);
+    QTRY_VERIFY(shown("Follow"));
+    button->trigger();
+    QVERIFY(!menu->isChecked());
+    QVERIFY(!GetAutoReload());
+    window.UpdateFormFromSelection(path);
+    QVERIFY(!window.follower().isFollowing());
+    menu->trigger();
+    QVERIFY(button->isChecked() && GetAutoReload());
+    QVERIFY(window.follower().isFollowing());
+}
+
+QTEST_MAIN(TestFollowWindow)
+#include "test_follow_window.moc"

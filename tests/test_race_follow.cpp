@@ -1,0 +1,228 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "app/race_sheet.h"
+#include "export/csv_file.h"
+#include "race/race_follower.h"
+#include "race/race_history.h"
+#include "settings/race_options.h"
+#include "support/message_recorder.h"
+#include "support/race_files.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <filesystem>
+
+using namespace CommonFunc;
+
+namespace {
+
+RaceFiles sampleRace(const char *firstTan = "2.5")
+{
+    const auto horse = [](const char *tan, const char *min, const char *max) {
+        return RaceFiles::Horse {QString::fromLatin1(tan), QString::fromLatin1(min), QString::fromLatin1(max),
+                                 QStringLiteral("Horse")};
+    };
+    const auto pair = [](const char *u, const char *min, const char *max) {
+        return RaceFiles::Pair {QString::fromLatin1(u), QString::fromLatin1(min), QString::fromLatin1(max)};
+    };
+    RaceFiles race;
+    race.horses = {horse(firstTan, "1.8", "3.0"), horse("5.0", "1.5", "2.5"), horse("8.0", "1.2", "1.6"),
+                   horse("12.0", "2.5", "4.0")};
+    race.pairs = {pair("12.0", "5.0", "9.0"), pair("25.0", "2.0", "4.0"), pair("40.0", "6.0", "9.0"),
+                  pair("10.0", "3.0", "4.5"), pair("30.0", "6.0", "8.0"), pair("60.0", "9.0", "14.0")};
+    return race;
+}
+
+// One grid row: label, actual, deviation, mark.
+void setPair(TextGrid &grid, int row, const QString &label, const QString &actual, const QString &deviation,
+             const QString &mark)
+{
+    if (grid.rows() <= row)
+        grid.setRows(row + 1);
+    grid.setCell(row, PairLabel, label);
+    grid.setCell(row, PairActual, actual);
+    grid.setCell(row, PairDeviation, deviation);
+    grid.setCell(row, PairMark, mark);
+}
+
+// Records what a follower reports.
+struct Reports {
+    explicit Reports(RaceFollower &follower)
+    {
+        QObject::connect(&follower, &RaceFollower::reloaded, [this](const RaceData &data, int) {
+            ++reloads;
+            firstTan = data.odds.Odds[1].TanOdds.trimmed();
+            hadPairs = data.hasPairs;
+        });
+        QObject::connect(&follower, &RaceFollower::reloadFailed,
+                         [this](const QString &reason) { failures.append(reason); });
+    }
+    int reloads = 0;
+    QStringList failures;
+    QString firstTan;
+    bool hadPairs = false;
+};
+
+} // namespace
+
+class TestRaceFollow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void historyDiffs();
+    void historyCsv();
+
+    void followsRewritesAndRenames();
+    void burstReloadsOnce();
+    void halfWrittenFileIsRetried();
+};
+
+void TestRaceFollow::historyDiffs()
+{
+    const RaceOptions &options = DefaultRaceOptions();
+    RaceHistory history;
+    RaceSheet sheet;
+    // Umaren level 1 from 500 %, level 2 from 300 %.
+    setPair(sheet.grdUmaRen, 1, QStringLiteral(" 1- 2"), QStringLiteral("12.0"), QStringLiteral("350.0"),
+            QStringLiteral(u"○"));
+    setPair(sheet.grdUmaRen, 2, QStringLiteral(" 1- 3"), QStringLiteral("25.0"), QStringLiteral("150.0"),
+            QStringLiteral(u"△"));
+    setPair(sheet.grdWide, 1, QStringLiteral(" 1- 2"), QStringLiteral("5.0"), QStringLiteral("10.0"), QString());
+    sheet.lstKaime = {QStringLiteral(u"該当無し")};
+    history.add(sheet, options, QDateTime::currentDateTime());
+    QVERIFY(history.markChanges().isEmpty());
+    QVERIFY(history.newBets().isEmpty());
+    QCOMPARE(history.deviationChange(BetType::Umaren, QStringLiteral(" 1- 2")), 0.0);
+
+    // The user sorted the grid: rows swap, pairs are still found by label.
+    setPair(sheet.grdUmaRen, 1, QStringLiteral(" 1- 3"), QStringLiteral("26.0"), QStringLiteral("320.5"),
+            QStringLiteral(u"○"));
+    setPair(sheet.grdUmaRen, 2, QStringLiteral(" 1- 2"), QStringLiteral("12.5"), QStringLiteral("340.0"),
+            QStringLiteral(u"○"));
+    setPair(sheet.grdWide, 1, QStringLiteral(" 1- 2"), QStringLiteral("5.0"), QStringLiteral("-----"),
+            QStringLiteral(u"×"));
+    sheet.lstKaime = {QStringLiteral(u"馬  1- 3")};
+    history.add(sheet, options, QDateTime::currentDateTime());
+
+    const QList<RaceHistory::MarkChange> changes = history.markChanges();
+    QCOMPARE(changes.size(), 2);
+    QCOMPARE(changes[0].label, QStringLiteral(" 1- 3"));
+    QCOMPARE(changes[0].before, QStringLiteral(u"△"));
+    QCOMPARE(changes[0].after, QStringLiteral(u"○"));
+    QCOMPARE(changes[1].type, BetType::Wide);
+    QCOMPARE(changes[1].before, QString());
+    QVERIFY(history.markChanged(BetType::Umaren, QStringLiteral(" 1- 3")));
+    QVERIFY(!history.markChanged(BetType::Umaren, QStringLiteral(" 1- 2")));
+
+    // 1-2 stayed at level 2: not new.  The wide mark has no numeric deviation.
+    const QList<RaceHistory::MarkChange> top = history.newTopMarks();
+    QCOMPARE(top.size(), 1);
+    QCOMPARE(top[0].label, QStringLiteral(" 1- 3"));
+    QCOMPARE(history.newBets(), QStringList {QStringLiteral(u"馬  1- 3")});
+
+    QCOMPARE(history.deviationChange(BetType::Umaren, QStringLiteral(" 1- 3")), 320.5 - 150.0);
+    QCOMPARE(history.deviationChange(BetType::Wide, QStringLiteral(" 1- 2")), std::nullopt);
+    QCOMPARE(history.deviationChange(BetType::Umaren, QStringLiteral(" 3- 4")), std::nullopt);
+
+    QCOMPARE(DeviationChangeText(12.34), QStringLiteral("+12.3"));
+    QCOMPARE(DeviationChangeText(-0.25000001), QStringLiteral("-0.3"));
+    QCOMPARE(DeviationChangeText(-0.04), QStringLiteral("0.0")); // not -0.0
+}
+
+void TestRaceFollow::historyCsv()
+{
+    RaceHistory history;
+    RaceSheet sheet;
+    setPair(sheet.grdUmaRen, 1, QStringLiteral(" 1- 2"), QStringLiteral("12.0"), QStringLiteral("350.0"),
+            QStringLiteral(u"○"));
+    setPair(sheet.grdWide, 1, QStringLiteral(" 1- 2"), QStringLiteral("5.0"), QStringLiteral("-12.5"), QString());
+    const QDateTime time(QDate(2026, 12, 6), QTime(15, 34, 5));
+    history.add(sheet, DefaultRaceOptions(), time);
+    history.add(sheet, DefaultRaceOptions(), time.addSecs(30));
+    const QStringList lines = history.csv().lines();
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines[0], QStringLiteral(u"\"時刻\",\"券種\",\"組番\",\"実際値\",\"乖離％\",\"判定\""));
+    QCOMPARE(lines[1], QStringLiteral(u"\"2026/12/06 15:34:05\",\"馬連\",\"1- 2\",12,350,\"○\""));
+    QCOMPARE(lines[4], QStringLiteral(u"\"2026/12/06 15:34:35\",\"ﾜｲﾄﾞ\",\"1- 2\",5,-12.5,\"\""));
+}
+
+void TestRaceFollow::followsRewritesAndRenames()
+{
+    QTemporaryDir dir;
+    const QString odds = sampleRace().write(dir.path());
+    RaceFollower follower;
+    Reports reports(follower);
+    follower.follow(odds);
+
+    sampleRace("3.1").write(dir.path());
+    QTRY_COMPARE_WITH_TIMEOUT(reports.reloads, 1, 10000);
+    QCOMPARE(reports.firstTan, QStringLiteral("3.1"));
+    QVERIFY(reports.hadPairs);
+
+    // The terminal writes elsewhere and renames over the race: a new file
+    // under the old name, still followed, twice over.
+    for (const char *tan : {"4.2", "4.7"}) {
+        QTemporaryDir stage;
+        sampleRace(tan).write(stage.path());
+        for (const QString &name : QDir(stage.path()).entryList(QDir::Files))
+            std::filesystem::rename(QFile::encodeName(stage.filePath(name)).toStdString(),
+                                    QFile::encodeName(dir.filePath(name)).toStdString());
+        const int before = reports.reloads;
+        QTRY_VERIFY_WITH_TIMEOUT(reports.reloads > before, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(reports.firstTan, QString::fromLatin1(tan), 10000);
+    }
+
+    // Another race written into the folder is none of this one's business.
+    const int before = reports.reloads;
+    sampleRace("9.9").write(dir.path(), QStringLiteral("0202B.jra"));
+    QTest::qWait(RaceFollower::kMaxWaitMs + 500);
+    QCOMPARE(reports.reloads, before);
+    QVERIFY(reports.failures.isEmpty());
+}
+
+void TestRaceFollow::burstReloadsOnce()
+{
+    QTemporaryDir dir;
+    const QString odds = sampleRace().write(dir.path());
+    RaceFollower follower;
+    Reports reports(follower);
+    follower.follow(odds);
+    // Many rewrites with no event handled in between: one quiet period.
+    for (int k = 0; k < 20; ++k)
+        sampleRace(k % 2 ? "3.4" : "3.3").write(dir.path());
+    QTRY_COMPARE_WITH_TIMEOUT(reports.reloads, 1, 10000);
+    QTest::qWait(RaceFollower::kMaxWaitMs + 500);
+    QCOMPARE(reports.reloads, 1);
+    QCOMPARE(reports.firstTan, QStringLiteral("3.4"));
+}
+
+void TestRaceFollow::halfWrittenFileIsRetried()
+{
+    QTemporaryDir dir;
+    const QString odds = sampleRace().write(dir.path());
+    QFile file(odds);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    file.close();
+
+    MessageRecorder recorder;
+    RaceFollower follower;
+    Reports reports(follower);
+    follower.follow(odds);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(whole.left(60));
+    file.close();
+    QTRY_VERIFY_WITH_TIMEOUT(follower.isReading(), 10000);
+    // The rest arrives while the follower reads again.
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(whole);
+    file.close();
+    QTRY_COMPARE_WITH_TIMEOUT(reports.reloads, 1, 10000);
+    QVERIFY(reports.failures.isEmpty());
+    QVERIFY(recorder.messages.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestRaceFollow)
+#include "test_race_follow.moc"
