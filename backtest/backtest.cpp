@@ -194,12 +194,6 @@ struct Outcome {
     std::optional<RaceScores> scores;
 };
 
-class Collector final : public Messages::Sink {
-public:
-    QStringList texts;
-    void show(const Messages::Message &message) override { texts.append(message.text); }
-};
-
 // The sum of the section's amounts whose combination is the pair; amounts
 // that are not whole numbers pay nothing and are noted.
 template <int N>
@@ -405,21 +399,21 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLed
 {
     Outcome outcome;
     outcome.file = paths.odds;
-    Collector collector;
+    Messages::Held collector;
     const Messages::ThreadCapture capture(&collector);
 
     RaceData data;
     if (!ReadRaceData(paths, data)) {
-        outcome.messages = collector.texts;
+        outcome.messages = collector.texts();
         outcome.messages.append(Messages::readFailedText());
         return outcome;
     }
     if (data.resultUnreadable)
-        collector.texts.append(Messages::readFailedText());
+        collector.messages.append({Messages::Kind::Error, Messages::readFailedText(), Messages::errorTitle()});
     PutRaceOnSheet(sheet, data, options);
     outcome.loaded = true;
     outcome.settled = data.hasResult;
-    outcome.messages = collector.texts;
+    outcome.messages = collector.texts();
     outcome.raceName = TrimSpaces(sheet.lblRaceName);
     if (!outcome.settled)
         return outcome;

@@ -119,21 +119,6 @@ int usageError(const QString &message, const char *usage)
 // them names another file, or none.
 QSet<QString> g_unrepresentable;
 
-// Collects messages so that the reason for a failed load comes first.
-class HeldMessages final : public Messages::Sink {
-public:
-    void show(const Messages::Message &message) override { m_held.append(message); }
-    void release()
-    {
-        for (const Messages::Message &message : std::as_const(m_held))
-            Messages::currentSink()->show(message);
-        m_held.clear();
-    }
-
-private:
-    QList<Messages::Message> m_held;
-};
-
 // Loads a race; false (with the reason on standard error) when it cannot be
 // read.  The program's read failure message follows, as in the window.  The
 // reason is looked for only after a failed read, so that a file that comes
@@ -146,7 +131,7 @@ bool load(RaceSheet &sheet, const QString &path)
         Messages::error(Messages::readFailedText());
         return false;
     }
-    HeldMessages held;
+    Messages::Held held; // the reason for a failure comes first
     bool loaded = false;
     {
         const Messages::ScopedSink scope(&held);

@@ -5,6 +5,7 @@
 #include "common/text_util.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace Messages {
 
@@ -61,6 +62,21 @@ void show(Kind kind, const QString &text)
         break;
     }
     (t_capture ? t_capture : g_sink)->show(message);
+}
+
+QStringList Held::texts() const
+{
+    QStringList list;
+    for (const Message &message : messages)
+        list.append(message.text);
+    return list;
+}
+
+void Held::release()
+{
+    const QList<Message> kept = std::exchange(messages, {});
+    for (const Message &message : kept)
+        currentSink()->show(message);
 }
 
 ThreadCapture::ThreadCapture(Sink *sink)

@@ -2,7 +2,9 @@
 
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 // The core never opens a window: whatever the user must be told goes through
 // the sink the program installs (message boxes, standard error, a recorder).
@@ -48,6 +50,18 @@ void show(Kind kind, const QString &text);
 inline void notice(const QString &text) { show(Kind::Notice, text); }
 inline void error(const QString &text) { show(Kind::Error, text); }
 inline void warning(const QString &text) { show(Kind::Warning, text); }
+
+// Keeps the messages it is shown, to be read, or passed on later to the sink
+// in force then (after a busy cursor is gone, after a reason is printed).
+class Held final : public Sink {
+public:
+    QList<Message> messages;
+
+    void show(const Message &message) override { messages.append(message); }
+    QStringList texts() const;
+    // Shows the kept messages through the sink in force and forgets them.
+    void release();
+};
 
 // Sends the messages shown on the calling thread, and only those, to `sink`
 // for the life of the scope, ahead of the program's sink.  Lets work on

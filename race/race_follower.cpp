@@ -12,13 +12,6 @@ using namespace CommonFunc;
 
 namespace {
 
-// Keeps the readers' messages for the failure's reason.
-class Collected final : public Messages::Sink {
-public:
-    void show(const Messages::Message &message) override { texts.append(message.text); }
-    QStringList texts;
-};
-
 QStringList racePathList(const RacePaths &paths)
 {
     QStringList list;
@@ -151,7 +144,7 @@ void RaceFollower::attempt()
         return;
     ++m_attempts;
     RaceData data;
-    Collected collected;
+    Messages::Held collected; // the readers' messages, for the failure's reason
     bool read = false;
     {
         const Messages::ThreadCapture capture(&collected);
@@ -179,7 +172,7 @@ void RaceFollower::attempt()
     } else {
         QString reason = FileProblem(m_oddsPath);
         if (reason.isEmpty())
-            reason = collected.texts.isEmpty() ? Messages::readFailedText() : collected.texts.join(u' ');
+            reason = collected.messages.isEmpty() ? Messages::readFailedText() : collected.texts().join(u' ');
         emit reloadFailed(reason);
     }
     finishReading();

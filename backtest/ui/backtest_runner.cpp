@@ -4,16 +4,6 @@
 
 #include <QElapsedTimer>
 
-namespace {
-
-class Collector final : public Messages::Sink {
-public:
-    QList<Messages::Message> messages;
-    void show(const Messages::Message &message) override { messages.append(message); }
-};
-
-} // namespace
-
 BacktestRunner::BacktestRunner(QObject *parent)
     : QObject(parent)
 {
@@ -32,7 +22,7 @@ bool BacktestRunner::start(const Backtest::Input &input)
         Outcome outcome;
         // The race listing runs here; a message box may only come from the
         // window's thread, so whatever it says is handed over with the outcome.
-        Collector collector;
+        Messages::Held collector;
         const Messages::ThreadCapture capture(&collector);
 
         QElapsedTimer clock;

@@ -40,23 +40,6 @@ constexpr int defaultTop = 1000;
 constexpr int defaultHeight = 6180;
 constexpr int defaultWidth = 7635;
 
-// Holds back what the listing wants to tell the user until the busy cursor
-// is gone, so a message box does not come up under an hourglass.
-class DeferredSink final : public Messages::Sink {
-public:
-    void show(const Messages::Message &message) override { m_messages.append(message); }
-    void flush()
-    {
-        Messages::Sink *sink = Messages::currentSink();
-        for (const Messages::Message &message : std::as_const(m_messages))
-            sink->show(message);
-        m_messages.clear();
-    }
-
-private:
-    QList<Messages::Message> m_messages;
-};
-
 } // namespace
 
 SelectFileWindow::SelectFileWindow(SelectHandler onSelect, QWidget *owner)
@@ -230,7 +213,9 @@ void SelectFileWindow::UpdateList()
     if (m_busy)
         return;
 
-    DeferredSink deferred;
+    // What the listing wants to tell the user waits until the busy cursor
+    // is gone, so a message box does not come up under an hourglass.
+    Messages::Held deferred;
     {
         setBusy(true);
         struct Done {
@@ -267,7 +252,7 @@ void SelectFileWindow::UpdateList()
             m_view->setColumnWidth(c, Twips::toPixelsX(columns[std::size_t(c)].widthTwips, this));
         m_view->scrollToTop();
     }
-    deferred.flush();
+    deferred.release();
 }
 
 void SelectFileWindow::selectFile()
