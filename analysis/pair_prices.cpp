@@ -2,7 +2,7 @@
 
 #include "analysis/pair_prices.h"
 
-#include "app/race_sheet.h"
+#include "analysis/race_analysis.h"
 #include "common/text_convert.h"
 
 #include <cmath>
@@ -31,16 +31,16 @@ std::optional<float> theoretical(BetType type, const HorseForPrices &first, cons
     return finite(float(k / sum));
 }
 
-std::optional<float> actual(const RaceSheet &sheet, BetType type, int i, int j)
+std::optional<float> actual(const PairOddsTable &odds, BetType type, int i, int j)
 {
-    const PairOddsRecord &pair = sheet.PairOddsTable.at(i, j);
+    const PairOddsRecord &pair = odds.at(i, j);
     const QString &marked = type == BetType::Umaren ? pair.UmaRenOdds : pair.WideOddsMin;
     if (marked.contains(ScratchedText()))
         return ScratchedPairPrice;
     if (type == BetType::Umaren)
-        return OddsTextToValue(pair.UmaRenOdds);
-    const float low = OddsTextToValue(pair.WideOddsMin);
-    const std::optional<float> high = ParseSingle(pair.WideOddsMax);
+        return ParseOddsSingle(pair.UmaRenOdds).value_or(0.0f);
+    const float low = ParseOddsSingle(pair.WideOddsMin).value_or(0.0f);
+    const std::optional<float> high = ParseOddsSingle(pair.WideOddsMax);
     if (!high)
         return std::nullopt;
     const float sum = low + *high;
@@ -49,13 +49,13 @@ std::optional<float> actual(const RaceSheet &sheet, BetType type, int i, int j)
 
 } // namespace
 
-HorseForPrices HorseForPricesOf(const RaceSheet &sheet, BetType type, int horse)
+HorseForPrices HorseForPricesOf(const RaceAnalysis &race, BetType type, int horse)
 {
-    const RaceSheet::Column &rates = type == BetType::Umaren ? sheet.lblTanRatio : sheet.lblFukuRatio;
-    return {sheet.IsScratched(horse), ParseNumber(rates[horse])};
+    const HorseAnalysis &h = race.horses[std::size_t(horse)];
+    return {h.scratched, (type == BetType::Umaren ? h.tanRatio : h.fukuRatio).number()};
 }
 
-PairPrices ComputePairPrices(const RaceSheet &sheet, BetType type, int i, int j, const HorseForPrices &first,
+PairPrices ComputePairPrices(const PairOddsTable &odds, BetType type, int i, int j, const HorseForPrices &first,
                              const HorseForPrices &second, const ModelPrices *model)
 {
     PairPrices prices;
@@ -64,7 +64,7 @@ PairPrices ComputePairPrices(const RaceSheet &sheet, BetType type, int i, int j,
                                                                  : model->price[std::size_t(i)][std::size_t(j)];
     else
         prices.theoretical = theoretical(type, first, second);
-    prices.actual = actual(sheet, type, i, j);
+    prices.actual = actual(odds, type, i, j);
     if (prices.actual && *prices.actual != 0.0f) {
         const float a = *prices.actual;
         if (prices.theoretical) {

@@ -4,12 +4,16 @@
 
 #include "analysis/price_models.h"
 #include "common/bet_type.h"
+#include "patdata/pat_files.h"
 
 #include <optional>
 
-class RaceSheet;
-
 namespace CommonFunc {
+
+struct RaceAnalysis;
+
+// Theoretical and actual price of a pair with a scratched horse.
+constexpr float ScratchedPairPrice = 99999.9f;
 
 // The numbers of one pair; a number that cannot be computed (a support rate
 // that is not a number, a division by zero) is absent.
@@ -20,19 +24,17 @@ struct PairPrices {
     std::optional<double> support;    // S
 };
 
-// What the prices need of one horse, read from the sheet once for a whole
-// grid rather than once per pair.
+// What the prices need of one horse.
 struct HorseForPrices {
     bool scratched = false;
     std::optional<double> rate; // the support rate of the bet type, as shown
 };
-HorseForPrices HorseForPricesOf(const RaceSheet &sheet, BetType type, int horse);
+HorseForPrices HorseForPricesOf(const RaceAnalysis &race, BetType type, int horse);
 
 // T, A, D and S of the pair of horses i < j for one bet type, from the
-// support rates shown on the sheet (first: horse i, second: horse j) and the
-// sheet's pair odds table.  An active `model` gives T instead of the
-// original formula.
-PairPrices ComputePairPrices(const RaceSheet &sheet, BetType type, int i, int j, const HorseForPrices &first,
+// support rates as shown (first: horse i, second: horse j) and the race's
+// pair odds.  An active `model` gives T instead of the original formula.
+PairPrices ComputePairPrices(const PairOddsTable &odds, BetType type, int i, int j, const HorseForPrices &first,
                              const HorseForPrices &second, const ModelPrices *model = nullptr);
 
 } // namespace CommonFunc

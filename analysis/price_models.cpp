@@ -2,7 +2,7 @@
 
 #include "analysis/price_models.h"
 
-#include "app/race_sheet.h"
+#include "analysis/race_analysis.h"
 #include "common/text_convert.h"
 
 #include <algorithm>
@@ -155,14 +155,14 @@ QString PriceModelLabel(PriceModel model)
     }
 }
 
-HorseValues InverseWinOdds(const RaceSheet &sheet)
+HorseValues InverseWinOdds(const RaceAnalysis &race)
 {
     HorseValues pi;
-    const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
-    for (int n = 1; n <= count; ++n) {
-        if (sheet.IsScratched(n))
+    for (int n = 1; n <= race.count(); ++n) {
+        const HorseAnalysis &horse = race.horses[std::size_t(n)];
+        if (horse.scratched)
             continue;
-        const std::optional<double> odds = ParseNumber(sheet.lblTanOdds[n]);
+        const std::optional<double> odds = ParseNumber(horse.tanOdds);
         if (odds && *odds > 0.0 && std::isfinite(*odds))
             pi[std::size_t(n)] = 1.0 / *odds;
     }
@@ -191,14 +191,17 @@ std::optional<double> PowerExponent(const HorseValues &pi)
 std::optional<double> ShinZ(const HorseValues &pi)
 {
     // sum(p) is sqrt(sum pi) at z = 0 and falls towards sum(pi^2) / sum(pi)
-    // as z nears 1: a root needs an overround and no pi of 1 or more.
+    // as z nears 1: a root needs an overround and sum(pi^2) < sum(pi), which
+    // holds whenever a runner has odds above 1.0 (a favourite at 1.0 is
+    // solvable).
     const double total = sumOf(pi);
     if (runners(pi) < 2 || !(total > 1.0))
         return std::nullopt;
-    for (const std::optional<double> &v : pi) {
-        if (v && *v >= 1.0)
-            return std::nullopt;
-    }
+    double squares = 0.0;
+    for (const std::optional<double> &v : pi)
+        squares += v ? *v * *v : 0.0;
+    if (!(squares < total))
+        return std::nullopt;
     double high = 0.5;
     while (shinSum(pi, high, total) > 1.0) {
         high = 0.5 * (high + 1.0);
@@ -299,7 +302,7 @@ PairProbabilities ComputePairProbabilities(const HorseValues &p, double lambda2,
     return out;
 }
 
-ModelPrices ComputeModelPrices(const RaceSheet &sheet, BetType type, const RaceOptions &options)
+ModelPrices ComputeModelPrices(const RaceAnalysis &race, BetType type, const RaceOptions &options)
 {
     ModelPrices prices;
     const PriceModel model = PriceModelOf(options);
@@ -307,7 +310,7 @@ ModelPrices ComputeModelPrices(const RaceSheet &sheet, BetType type, const RaceO
         return prices;
     prices.active = true;
     const auto method = WinProbabilityMethod(std::clamp<int>(options.winProbability, 0, 2));
-    const WinProbabilities win = ComputeWinProbabilities(InverseWinOdds(sheet), method);
+    const WinProbabilities win = ComputeWinProbabilities(InverseWinOdds(race), method);
     prices.fellBack = win.fellBack;
     const bool discount = model == PriceModel::Discount;
     const bool wide = type == BetType::Wide;

@@ -11,9 +11,9 @@
 #include <array>
 #include <optional>
 
-class RaceSheet;
-
 namespace CommonFunc {
+
+struct RaceAnalysis;
 
 // How theoretical prices are made (the PriceModel option).  Standard is the
 // original formula in pair_prices.cpp; the others price from win
@@ -35,7 +35,7 @@ using PairMatrix = std::array<std::array<std::optional<T>, MaxHorses + 1>, MaxHo
 
 // 1 / win odds of every horse that is not scratched and whose win odds text
 // is a number above 0.
-HorseValues InverseWinOdds(const RaceSheet &sheet);
+HorseValues InverseWinOdds(const RaceAnalysis &race);
 
 // The exponent k > 0 with sum(pi^k) = 1, and Shin's z in [0, 1) with
 // sum(p) = 1; absent where the equation has no solution.
@@ -64,6 +64,6 @@ struct ModelPrices {
     bool fellBack = false;
     PairMatrix<float> price; // [i][j], i < j
 };
-ModelPrices ComputeModelPrices(const RaceSheet &sheet, BetType type, const RaceOptions &options);
+ModelPrices ComputeModelPrices(const RaceAnalysis &race, BetType type, const RaceOptions &options);
 
 } // namespace CommonFunc

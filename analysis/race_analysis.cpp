@@ -2,10 +2,8 @@
 
 #include "analysis/race_analysis.h"
 
-#include "app/race_sheet.h"
-#include "app/sheet_cells.h"
-#include "common/number_format.h"
 #include "common/text_convert.h"
+#include "common/text_util.h"
 
 #include <array>
 #include <cmath>
@@ -14,135 +12,129 @@ namespace CommonFunc {
 
 namespace {
 
-QString noRate() { return QStringLiteral("-----"); }
-QString noValue() { return QStringLiteral("---"); }
+// Odds of a scratched horse, as the ranks read them.
+constexpr float kScratchedWinOdds = 9999.9f;
+constexpr float kScratchedPlaceOdds = 999.9f;
 
 // Rank i = 1 + horses with a lower value + lower-numbered horses with the same value.
-void writeRanks(RaceSheet::Column &ranks, const std::array<float, MaxHorses + 1> &values, int count)
+template <typename Value>
+void rank(RaceAnalysis &race, Value value, int HorseAnalysis::*rankOf)
 {
+    const int count = race.count();
     for (int i = 1; i <= count; ++i) {
-        int rank = 1;
+        int r = 1;
         for (int j = 1; j <= count; ++j) {
-            if (values[j] < values[i] || (j < i && values[j] == values[i]))
-                ++rank;
+            if (value(j) < value(i) || (j < i && value(j) == value(i)))
+                ++r;
         }
-        ranks[i] = QString::number(rank);
+        race.horses[std::size_t(i)].*rankOf = r;
     }
 }
 
-QString supportRate(double odds, double divisor)
+// 0.8 / odds / divisor in "0.000"; empty ("-----") when the odds are 0 or the
+// rate is not finite.
+ShownNumber supportRate(double odds, double divisor)
 {
     if (odds == 0.0)
-        return noRate();
-    const QString text = FormatFixed(0.8 / odds / divisor, 3);
-    return text.isEmpty() ? noRate() : text;
+        return {};
+    return ShownNumber::fixed(0.8 / odds / divisor, 3);
 }
 
 } // namespace
 
-void ClearAnalysis(RaceSheet &sheet, const RaceOptions &options)
+int RaceAnalysis::PairIndex(int count, int a, int b)
 {
-    SheetCells::clear(sheet, SheetCells::Clear::WithAnalysis);
-    sheet.lstKaime.clear();
-    sheet.lstRaceResult.clear();
-    ColorHorseNumbers(sheet, options);
-    ClearPairGrids(sheet);
+    const int i = std::min(a, b);
+    const int j = std::max(a, b);
+    // Pairs (1,2) … (1,count) come first, count - 1 of them, then (2,3) ….
+    return (i - 1) * count - i * (i - 1) / 2 + (j - i - 1);
 }
 
-void ColorHorseNumbers(RaceSheet &sheet, const RaceOptions &options)
+const PairAnalysis *RaceAnalysis::pair(BetType type, int a, int b) const
 {
-    const auto colourOf = [&options](const QString &horseNo) {
-        const int n = TextToInteger(horseNo);
-        return n >= 0 && n < int(options.horseNoColor.size()) ? options.horseNoColor[std::size_t(n)]
-                                                              : DefaultRaceOptions().horseNoColor[0];
-    };
-    const int count = std::min(sheet.HorseCount(), MaxHorses);
-    for (int k = 1; k <= MaxHorses; ++k) {
-        if (k <= count) {
-            const qint32 tan = colourOf(sheet.lblTanHorseNo[k]);
-            sheet.tanHorseColours[k] = {tan ^ Colour::White, tan};
-            const qint32 fuku = colourOf(sheet.lblFukuHorseNo[k]);
-            sheet.fukuHorseColours[k] = {fuku ^ Colour::White, fuku};
-        } else {
-            sheet.tanHorseColours[k] = {Colour::Black, Colour::White};
-            sheet.fukuHorseColours[k] = {Colour::Black, Colour::White};
-        }
-    }
+    const int n = count();
+    if (a == b || a < 1 || b < 1 || a > n || b > n)
+        return nullptr;
+    const QList<PairAnalysis> &list = pairsOf(type);
+    const int index = PairIndex(n, a, b);
+    return index < list.size() ? &list[index] : nullptr;
 }
 
-void AnalyzeWinPlace(RaceSheet &sheet, const RaceOptions &options)
+QString RaceAnalysis::markText(BetType type, const PairAnalysis &pair) const
 {
-    ClearAnalysis(sheet, options);
-    const int count = std::min(sheet.HorseCount(), MaxHorses);
+    return pair.judgedLevel > 0 ? judge(type).dispChar[std::size_t(pair.judgedLevel - 1)] : QString();
+}
 
-    std::array<float, MaxHorses + 1> values {};
-    for (int i = 1; i <= count; ++i)
-        values[i] = sheet.TanOddsValue(i);
-    writeRanks(sheet.lblTanPopular, values, count);
+QString PairAnalysis::label() const { return MakePairLabel(first, second); }
 
-    for (int i = 1; i <= count; ++i)
-        sheet.lblTanRatio[i] = supportRate(NumericValue(sheet.lblTanOdds[i]), 1.0);
+std::optional<qint32> PairAnalysis::hitColour() const
+{
+    if (hitEntry == 0)
+        return std::nullopt;
+    return hitEntry == 1 ? Colour::Red : Colour::Green;
+}
 
-    for (int i = 1; i <= count; ++i) {
-        const float mean = (sheet.FukuOddsMinValue(i) + sheet.FukuOddsMaxValue(i)) / 2.0f;
-        sheet.lblFukuOdds[i] = FormatFixed(mean, 2);
+void AnalyzeWinPlace(RaceAnalysis &race, const RaceData &data)
+{
+    const PatFileHeader &header = data.odds.Header;
+    race.raceFile = data.oddsPath;
+    race.paths = data.paths;
+    race.horseCount = PatCount(header.HorseCount);
+    race.kaisai = header.Course + QStringLiteral(u" 第") + header.Kai + QStringLiteral(u"回 ") + header.Nichi
+        + QStringLiteral(u"日");
+    race.raceName = header.RaceNo + QStringLiteral("R ") + header.RaceName;
+
+    const int count = race.count();
+    for (int n = 1; n <= count; ++n) {
+        HorseAnalysis &horse = race.horses[std::size_t(n)];
+        horse.tanOdds = TrimSpaces(data.odds.Odds[n].TanOdds);
+        horse.fukuOddsMin = TrimSpaces(data.odds.Odds[n].FukuOddsMin);
+        horse.fukuOddsMax = TrimSpaces(data.odds.Odds[n].FukuOddsMax);
+        horse.scratched = horse.tanOdds == ScratchedText();
+        horse.tanValue = horse.scratched ? kScratchedWinOdds : OddsNumericValueSingle(horse.tanOdds);
+        horse.fukuMinValue = horse.scratched ? kScratchedPlaceOdds : OddsNumericValueSingle(horse.fukuOddsMin);
+        horse.fukuMaxValue = horse.scratched ? kScratchedPlaceOdds : OddsNumericValueSingle(horse.fukuOddsMax);
+    }
+    // Without an entry file the names and the start time stay blank.
+    if (data.hasEntry) {
+        const int names = std::min(PatCount(data.entry.Header.HorseCount), MaxHorses);
+        for (int n = 1; n <= names; ++n)
+            race.horses[std::size_t(n)].name = data.entry.Horses[n].HorseName;
+        const QString &time = data.entry.Header.StartTime;
+        race.raceTime = time.left(2) + u':' + time.right(2);
     }
 
+    auto &horses = race.horses;
+    rank(race, [&](int n) { return horses[std::size_t(n)].tanValue; }, &HorseAnalysis::tanRank);
+    for (int n = 1; n <= count; ++n) {
+        HorseAnalysis &horse = horses[std::size_t(n)];
+        horse.tanRatio = supportRate(OddsNumericValue(horse.tanOdds), 1.0);
+        horse.fukuOdds = ShownNumber::fixed((horse.fukuMinValue + horse.fukuMaxValue) / 2.0f, 2);
+    }
     // Place ranks compare the two-decimal means as shown.
-    for (int i = 1; i <= count; ++i)
-        values[i] = NumericValueSingle(sheet.lblFukuOdds[i]);
-    writeRanks(sheet.lblFukuPopular, values, count);
-
-    for (int i = 1; i <= count; ++i)
-        sheet.lblFukuRatio[i] = supportRate(NumericValue(sheet.lblFukuOdds[i]), 3.0);
-
-    const qint16 detect = options.detectVal;
-    for (int k = 1; k <= count; ++k) {
-        const int h = sheet.HorseByTanRank(k);
-        if (h == 0)
-            continue;
-        sheet.lblTanHorseNo[k] = QString::number(h);
-        sheet.lblTanHorseName[k] = sheet.lblHorseName[h];
-        sheet.lblTanPopOdds[k] = sheet.lblTanOdds[h];
-        if (sheet.IsScratched(h)) {
-            sheet.lblTanPopRatio[k] = noValue();
-            sheet.lblTanFukuRatio[k] = noValue();
-        } else {
-            sheet.lblTanPopRatio[k] = sheet.lblTanRatio[h];
-            const double place = NumericValue(sheet.lblFukuRatio[h]);
-            if (place == 0.0) {
-                sheet.lblTanFukuRatio[k] = FormatFixed(0.0, 3);
-            } else if (sheet.lblTanRatio[h] == noRate()) {
-                sheet.lblTanFukuRatio[k] = noValue();
-            } else {
-                const QString ratio = FormatFixed(NumericValue(sheet.lblTanRatio[h]) / place, 3);
-                sheet.lblTanFukuRatio[k] = ratio.isEmpty() ? noValue() : ratio;
-            }
-        }
-        if (std::fabs(k - NumericValue(sheet.lblFukuPopular[h])) >= detect)
-            sheet.lblAutoJudge[k] = QStringLiteral(u"★");
+    rank(race, [&](int n) { return horses[std::size_t(n)].fukuOdds.single().value_or(0.0f); }, &HorseAnalysis::fukuRank);
+    for (int n = 1; n <= count; ++n) {
+        HorseAnalysis &horse = horses[std::size_t(n)];
+        horse.fukuRatio = supportRate(horse.fukuOdds.number().value_or(0.0), 3.0);
     }
 
-    for (int k = 1; k <= count; ++k) {
-        const int h = sheet.HorseByFukuRank(k);
-        if (h == 0)
-            continue;
-        sheet.lblFukuHorseNo[k] = QString::number(h);
-        sheet.lblFukuHorseName[k] = sheet.lblHorseName[h];
-        if (sheet.IsScratched(h)) {
-            sheet.lblFukuPopOddsMin[k] = sheet.lblTanOdds[h];
-            sheet.lblFukuPopOddsMax[k] = noValue();
-            sheet.lblFukuPopOdds[k] = noValue();
-            sheet.lblFukuPopRatio[k] = noValue();
-        } else {
-            sheet.lblFukuPopOddsMin[k] = sheet.lblFukuOddsMin[h];
-            sheet.lblFukuPopOddsMax[k] = sheet.lblFukuOddsMax[h];
-            sheet.lblFukuPopOdds[k] = sheet.lblFukuOdds[h];
-            sheet.lblFukuPopRatio[k] = sheet.lblFukuRatio[h];
-        }
+    for (int n = 1; n <= count; ++n) {
+        race.tanTable[std::size_t(horses[std::size_t(n)].tanRank)].horse = n;
+        race.fukuTable[std::size_t(horses[std::size_t(n)].fukuRank)].horse = n;
     }
-
-    ColorHorseNumbers(sheet, options);
+    const qint16 detect = race.options.detectVal;
+    for (int k = 1; k <= count; ++k) {
+        RankAnalysis &row = race.tanTable[std::size_t(k)];
+        const HorseAnalysis &horse = horses[std::size_t(row.horse)];
+        if (!horse.scratched) {
+            const double place = horse.fukuRatio.number().value_or(0.0);
+            if (place == 0.0)
+                row.tanFukuRatio = ShownNumber::fixed(0.0, 3);
+            else if (!horse.tanRatio.isEmpty())
+                row.tanFukuRatio = ShownNumber::fixed(*horse.tanRatio.number() / place, 3);
+        }
+        row.star = std::fabs(k - double(horse.fukuRank)) >= detect;
+    }
 }
 
 } // namespace CommonFunc

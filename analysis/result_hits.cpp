@@ -2,41 +2,28 @@
 
 #include "analysis/result_hits.h"
 
-#include "app/race_sheet.h"
+#include "analysis/race_analysis.h"
+#include "common/text_convert.h"
 #include "common/text_util.h"
 
 namespace CommonFunc {
 
-namespace {
-
-void markGrid(TextGrid &grid, const QString &combination, bool first)
+void MarkResultHit(RaceAnalysis &race, const QString &combination, int entry)
 {
-    if (combination.isEmpty())
+    const bool first = entry == 1;
+    // Only a combination written as a pair's label names that pair.
+    const std::optional<std::pair<int, int>> named = PairOfLabel(TrimSpacesView(combination));
+    if (!named || named->second > race.count())
         return;
-    for (int r = 1; r < grid.rows(); ++r) {
-        const QString label = grid.cell(r, PairLabel);
-        if (TrimSpacesView(label) == combination) {
-            grid.setCurrentCell(r, PairLabel);
-            grid.setBackColor(r, PairLabel, first ? Colour::Red : Colour::Green);
-        }
+    const int index = RaceAnalysis::PairIndex(race.count(), named->first, named->second);
+    for (QList<PairAnalysis> &pairs : race.pairs) {
+        if (index < pairs.size())
+            pairs[index].hitEntry = entry;
     }
-}
-
-} // namespace
-
-void MarkResultHit(RaceSheet &sheet, const QString &combination, bool first)
-{
-    const QString c = TrimSpaces(combination);
-    markGrid(sheet.grdUmaRen, c, first);
-    markGrid(sheet.grdWide, c, first);
-    for (QString &line : sheet.lstKaime) {
-        if (TrimSpacesView(QStringView(line).mid(1, 6)) != c)
-            continue;
-        const QString kind = TrimSpaces(line.left(1));
-        if (kind == u"馬" && first)
-            line = QStringLiteral(u" ◎") + line;
-        else if (kind == u"ワ")
-            line = QStringLiteral(u" ○") + line;
+    // A bet once marked carries the mark before its label and matches no more.
+    for (RecommendedBet &bet : race.bets) {
+        if (!bet.hit && bet.pair == index && (bet.type == BetType::Wide || first))
+            bet.hit = true;
     }
 }
 

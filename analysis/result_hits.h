@@ -4,13 +4,14 @@
 
 #include <QString>
 
-class RaceSheet;
-
 namespace CommonFunc {
 
-// Colours the pair's label cell in both grids (red for the first wide entry,
-// which is also the umaren result, green for the others) and marks matching
-// recommended bets " ◎" (umaren, first entry only) or " ○" (wide).
-void MarkResultHit(RaceSheet &sheet, const QString &combination, bool first);
+struct RaceAnalysis;
+
+// Marks the pair and the recommended bets that wide payout entry `entry`
+// (1 to 11) names: the pair's label cells red for the first entry, which is
+// also the umaren result, green for the others; its wide bet, and for the
+// first entry its umaren bet too.
+void MarkResultHit(RaceAnalysis &race, const QString &combination, int entry);
 
 } // namespace CommonFunc

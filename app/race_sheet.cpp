@@ -50,17 +50,17 @@ int RaceSheet::RunnerCount() const { return HorseCount() - ScratchedCount(); }
 
 float RaceSheet::TanOddsValue(int horse) const
 {
-    return IsScratched(horse) ? kScratchedWinOdds : NumericValueSingle(lblTanOdds[horse]);
+    return IsScratched(horse) ? kScratchedWinOdds : OddsNumericValueSingle(lblTanOdds[horse]);
 }
 
 float RaceSheet::FukuOddsMinValue(int horse) const
 {
-    return IsScratched(horse) ? kScratchedPlaceOdds : NumericValueSingle(lblFukuOddsMin[horse]);
+    return IsScratched(horse) ? kScratchedPlaceOdds : OddsNumericValueSingle(lblFukuOddsMin[horse]);
 }
 
 float RaceSheet::FukuOddsMaxValue(int horse) const
 {
-    return IsScratched(horse) ? kScratchedPlaceOdds : NumericValueSingle(lblFukuOddsMax[horse]);
+    return IsScratched(horse) ? kScratchedPlaceOdds : OddsNumericValueSingle(lblFukuOddsMax[horse]);
 }
 
 float RaceSheet::FukuOddsValue(int horse) const
@@ -80,8 +80,6 @@ void RaceSheet::notifyChanged()
 
 namespace CommonFunc {
 
-QString ScratchedText() { return QStringLiteral(u"ﾄﾘｹｼ"); }
-
 void ClearRaceSheet(RaceSheet &sheet)
 {
     SheetCells::clear(sheet, SheetCells::Clear::WithRace);
@@ -96,6 +94,7 @@ void ClearRaceSheet(RaceSheet &sheet)
     ClearPairGrids(sheet);
     sheet.sRaceFile.clear();
     sheet.racePaths = {};
+    sheet.analysis.reset();
     sheet.notifyChanged();
 }
 

@@ -10,13 +10,18 @@
 #include <QObject>
 #include <QStringList>
 
-// The model of the race on show, in the core: every value as the text of a
-// cell, the two lists, the path of the race file, the pair odds and the two
-// pair grids.  The main window, the command line and the CSV writer all read
-// it.  Cells are indexed 1 to 18, by horse number in the by-horse block and
-// by popularity rank in the by-rank block.  Later stages read the texts back,
-// so a value is always seen at its display precision.  The cells are listed
-// in app/sheet_cells.h.
+#include <memory>
+
+namespace CommonFunc {
+struct RaceAnalysis;
+}
+
+// The race on show as the window shows it: every value as the text of a
+// cell, the two lists, the path of the race file and the two pair grids,
+// all made from the race's analysis, which the sheet keeps for the views
+// that compute with it (the CSV, the matrix, the history).  Cells are indexed
+// 1 to 18, by horse number in the by-horse block and by popularity rank in
+// the by-rank block.  The cells are listed in app/sheet_cells.h.
 class RaceSheet : public QObject {
     Q_OBJECT
 
@@ -75,7 +80,8 @@ public:
     // The race's four files as found when it was loaded (a save never
     // replaces them).
     CommonFunc::RacePaths racePaths;
-    CommonFunc::PairOddsTable PairOddsTable;
+    // What the cells show; null when no race is on show.
+    std::shared_ptr<const CommonFunc::RaceAnalysis> analysis;
 
     TextGrid grdUmaRen;
     TextGrid grdWide;
@@ -130,9 +136,6 @@ enum PairColumn : int {
     PairColumnCount
 };
 
-// Theoretical and actual price of a pair with a scratched horse.
-constexpr float ScratchedPairPrice = 99999.9f;
-
 // Empties the sheet: no race on show.
 void ClearRaceSheet(RaceSheet &sheet);
 
@@ -140,8 +143,5 @@ QString PairGridHead(BetType type); // "馬連 " or "ﾜｲﾄﾞ "
 
 // Empties both grids down to their head rows and writes the heads.
 void ClearPairGrids(RaceSheet &sheet);
-
-// The scratched marker of the odds texts.
-QString ScratchedText();
 
 } // namespace CommonFunc

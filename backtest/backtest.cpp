@@ -2,14 +2,10 @@
 
 #include "backtest/backtest.h"
 
-#include "analysis/pair_prices.h"
 #include "analysis/price_models.h"
-#include "app/race_sheet.h"
+#include "analysis/race_analysis.h"
 #include "common/messages.h"
-#include "common/number_format.h"
-#include "common/text_convert.h"
 #include "common/text_util.h"
-#include "grids/pair_fill.h"
 #include "patdata/pat_files.h"
 #include "patdata/race_data.h"
 #include "race/race_loader.h"
@@ -166,7 +162,7 @@ struct Bet {
     qint8 level = 0; // marks: 1 to 5
     bool minus = false;
     qint8 bucket = 0;
-    int row = 0; // in the bet type's grid
+    int pair = 0; // in the bet type's pairs
     qint64 payout = 0;
 };
 
@@ -188,124 +184,58 @@ struct Outcome {
     QStringList notes;
     QString raceName;
     std::vector<Bet> bets;
-    // The grids' texts the ledger needs, by bet type and row: label, mark,
-    // deviation, theoretical and actual price.
-    std::array<std::vector<std::array<QString, 5>>, 2> rows;
+    QList<LedgerEntry> ledger; // the recommended and marked bets, when asked for
     std::optional<RaceScores> scores;
 };
 
-// The sum of the section's amounts whose combination is the pair; amounts
-// that are not whole numbers pay nothing and are noted.
-template <int N>
-qint64 payoutOf(const Slots<ResultPayout, N> &section, QStringView label, QStringList &notes)
+// What the pair's payouts pay; amounts that are not whole numbers pay
+// nothing and are noted.
+qint64 paidOn(const RaceAnalysis &race, BetType type, const PairAnalysis &pair, QStringList &notes)
 {
-    qint64 sum = 0;
-    for (const ResultPayout &entry : section) {
-        if (TrimSpacesView(entry.Combination) != label)
+    const QList<PayoutEntry> &entries = race.payouts[std::size_t(type)];
+    for (qsizetype k = 0; k < entries.size(); ++k) {
+        if (!(pair.payouts & (1u << k)) || entries[k].yen)
             continue;
-        QString amount = TrimSpaces(entry.Amount);
-        amount.remove(u',');
-        bool whole = !amount.isEmpty();
-        qint64 value = 0;
-        for (QChar c : std::as_const(amount)) {
-            if (c < u'0' || c > u'9' || value > (qint64(1) << 50)) {
-                whole = false;
-                break;
-            }
-            value = value * 10 + (c.unicode() - u'0');
-        }
-        if (whole)
-            sum += value;
-        else if (const QString note = QStringLiteral("payout \"%1\" of %2 is not a whole number")
-                                          .arg(TrimSpaces(entry.Amount), label);
-                 !notes.contains(note))
+        const QString note = QStringLiteral("payout \"%1\" of %2 is not a whole number")
+                                 .arg(TrimSpaces(entries[k].amount), TrimSpaces(pair.label()));
+        if (!notes.contains(note))
             notes.append(note);
     }
-    return sum;
+    return pair.paid;
 }
 
-// The recommended bet a line of the list stands for: its bet type and pair
-// label; false for the "該当無し"/"見送りレース" lines.  The hit marking may
-// have put " ◎" or " ○" in front.
-bool recommendedBet(QStringView line, BetType &type, QStringView &label)
-{
-    if (line.startsWith(u" ◎") || line.startsWith(u" ○"))
-        line = line.mid(2);
-    if (line.startsWith(u"馬 "))
-        type = BetType::Umaren;
-    else if (line.startsWith(u"ワ "))
-        type = BetType::Wide;
-    else
-        return false;
-    label = TrimSpacesView(line.mid(2));
-    return true;
-}
-
-// The recommended bets and the marked and bucketed pairs of a race on the
-// sheet, with what they paid.
-template <typename Payout>
-std::vector<Bet> betsOf(const RaceSheet &sheet, const RaceOptions &options, bool hasPairs, const Payout &payout,
-                        std::array<PairMatrix<float>, 2> *theoretical = nullptr)
+// The recommended bets and the marked and bucketed pairs of a race, with
+// what they paid.
+std::vector<Bet> betsOf(const RaceAnalysis &race, QStringList &notes)
 {
     std::vector<Bet> bets;
-    const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
-    for (const QString &line : std::as_const(sheet.lstKaime)) {
-        BetType type;
-        QStringView label;
-        if (!recommendedBet(line, type, label))
-            continue;
-        Bet bet {Group::Recommended, type};
-        const TextGrid &grid = sheet.pairGrid(type);
-        for (int r = 1; r < grid.rows() && bet.row == 0; ++r) {
-            if (TrimSpacesView(grid.cell(r, PairLabel)) == label)
-                bet.row = r;
-        }
-        bet.payout = payout(type, label);
+    for (const RecommendedBet &recommended : race.bets) {
+        Bet bet {Group::Recommended, recommended.type};
+        bet.pair = recommended.pair;
+        bet.payout = paidOn(race, recommended.type, race.pairsOf(recommended.type)[recommended.pair], notes);
         bets.push_back(bet);
     }
-
-    if (hasPairs) {
-        for (BetType type : {BetType::Umaren, BetType::Wide}) {
-            const TextGrid &grid = sheet.pairGrid(type);
-            const RaceOptions::Judge &judge = options.judge(type);
-            const ModelPrices model = ComputeModelPrices(sheet, type, options);
-            std::array<HorseForPrices, MaxHorses + 1> horses {};
-            for (int k = 1; k <= count; ++k)
-                horses[std::size_t(k)] = HorseForPricesOf(sheet, type, k);
-            int r = 1;
-            for (int i = 1; i < count; ++i) {
-                for (int j = i + 1; j <= count; ++j, ++r) {
-                    if (r >= grid.rows())
-                        break;
-                    // The prices again, as the fill computed them, for the
-                    // unrounded deviation the marks were judged by.
-                    const PairPrices prices = ComputePairPrices(sheet, type, i, j, horses[std::size_t(i)],
-                                                                horses[std::size_t(j)], &model);
-                    const bool scratched = horses[std::size_t(i)].scratched || horses[std::size_t(j)].scratched;
-                    if (theoretical && !scratched && prices.theoretical)
-                        (*theoretical)[type == BetType::Umaren ? 0 : 1][std::size_t(i)][std::size_t(j)] =
-                            *prices.theoretical;
-                    if (scratched || !prices.deviation || !prices.actual)
-                        continue;
-                    const float d = *prices.deviation;
-                    const QStringView label = TrimSpacesView(grid.cell(r, PairLabel));
-                    const qint64 paid = payout(type, label);
-                    if (!TrimSpacesView(grid.cell(r, PairMark)).isEmpty()) {
-                        Bet mark {Group::Mark, type};
-                        mark.level = qint8(MarkLevel(judge, d));
-                        mark.minus = d < 0.0f;
-                        mark.row = r;
-                        mark.payout = paid;
-                        if (mark.level > 0)
-                            bets.push_back(mark);
-                    }
-                    Bet pair {Group::Pair, type};
-                    pair.bucket = qint8(BucketOf(d));
-                    pair.row = r;
-                    pair.payout = paid;
-                    bets.push_back(pair);
-                }
+    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+        const QList<PairAnalysis> &pairs = race.pairsOf(type);
+        for (int index = 0; index < int(pairs.size()); ++index) {
+            const PairAnalysis &pair = pairs[index];
+            if (pair.scratched || !pair.deviation || !pair.actual)
+                continue;
+            const float d = *pair.deviation;
+            const qint64 paid = paidOn(race, type, pair, notes);
+            if (pair.markLevel > 0) {
+                Bet mark {Group::Mark, type};
+                mark.level = qint8(pair.markLevel);
+                mark.minus = d < 0.0f;
+                mark.pair = index;
+                mark.payout = paid;
+                bets.push_back(mark);
             }
+            Bet bucketed {Group::Pair, type};
+            bucketed.bucket = qint8(BucketOf(d));
+            bucketed.pair = index;
+            bucketed.payout = paid;
+            bets.push_back(bucketed);
         }
     }
     return bets;
@@ -316,47 +246,42 @@ QString fallBackNote()
     return QStringLiteral("win probabilities normalised: the power or Shin equation has no solution");
 }
 
-template <int N>
-bool appears(const Slots<ResultPayout, N> &section, QStringView label)
-{
-    for (const ResultPayout &entry : section) {
-        if (TrimSpacesView(entry.Combination) == label)
-            return true;
-    }
-    return false;
-}
-
 // Scores every model and the market on the race's pairs that all of them
-// price, and collects each model's bets: the race is put on the sheet once
-// per model.
-template <typename Payout>
-void compare(RaceSheet &sheet, const RaceData &data, const RaceOptions &options, const Payout &payout, Outcome &outcome)
+// price, and collects each model's bets: each model prices the race's pairs
+// again from the same horses.
+void compare(const RaceAnalysis &race, const RaceData &data, Outcome &outcome)
 {
     RaceScores scores;
     std::array<std::array<PairMatrix<float>, 2>, kComparedModels> prices {};
     bool fellBack = false;
     for (int m = 0; m < kComparedModels - 1; ++m) {
-        RaceOptions o = options;
+        RaceOptions o = race.options;
         o.priceModel = qint16(m);
-        PutRaceOnSheet(sheet, data, o);
-        scores.bets[std::size_t(m)] = betsOf(sheet, o, data.hasPairs, payout, &prices[std::size_t(m)]);
-        fellBack = fellBack || sheet.winProbabilityFellBack;
+        std::optional<RaceAnalysis> other;
+        if (o.priceModel != race.options.priceModel) {
+            other.emplace(race);
+            ReanalyzePairs(*other, data, o);
+        }
+        const RaceAnalysis &priced = other ? *other : race;
+        scores.bets[std::size_t(m)] = betsOf(priced, outcome.notes);
+        fellBack = fellBack || priced.winProbabilityFellBack;
+        for (int t = 0; t < 2; ++t) {
+            for (const PairAnalysis &pair : priced.pairs[std::size_t(t)]) {
+                if (!pair.scratched && pair.theoretical)
+                    prices[std::size_t(m)][std::size_t(t)][std::size_t(pair.first)][std::size_t(pair.second)] =
+                        *pair.theoretical;
+            }
+        }
     }
     if (fellBack && !outcome.notes.contains(fallBackNote()))
         outcome.notes.append(fallBackNote());
 
-    const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
-    for (int t = 0; t < 2 && data.hasPairs; ++t) {
-        const BetType type = t == 0 ? BetType::Umaren : BetType::Wide;
+    for (int t = 0; t < 2 && race.hasPairs; ++t) {
+        const QList<PairAnalysis> &pairs = race.pairs[std::size_t(t)];
         auto &market = prices[kComparedModels - 1][std::size_t(t)];
-        for (int i = 1; i < count; ++i) {
-            for (int j = i + 1; j <= count; ++j) {
-                if (sheet.IsScratched(i) || sheet.IsScratched(j))
-                    continue;
-                const PairPrices p = ComputePairPrices(sheet, type, i, j, HorseForPricesOf(sheet, type, i),
-                                                       HorseForPricesOf(sheet, type, j));
-                market[std::size_t(i)][std::size_t(j)] = p.actual;
-            }
+        for (const PairAnalysis &pair : pairs) {
+            if (!pair.scratched)
+                market[std::size_t(pair.first)][std::size_t(pair.second)] = pair.actual;
         }
         // 1 / price over the pairs each model prices; a price of 0 or less prices nothing.
         std::array<double, kComparedModels> total {};
@@ -368,34 +293,51 @@ void compare(RaceSheet &sheet, const RaceData &data, const RaceOptions &options,
                 }
         }
         const double events = t == 0 ? 1.0 : 3.0;
-        for (int i = 1; i < count; ++i) {
-            for (int j = i + 1; j <= count; ++j) {
-                bool everyModel = true;
-                for (int m = 0; m < kComparedModels && everyModel; ++m) {
-                    const std::optional<float> &price =
-                        prices[std::size_t(m)][std::size_t(t)][std::size_t(i)][std::size_t(j)];
-                    everyModel = price && *price > 0.0f && total[std::size_t(m)] > 0.0;
-                }
-                if (!everyModel)
-                    continue;
-                const QString label = TrimSpaces(MakePairLabel(i, j));
-                const bool hit = t == 0 ? appears(data.result.UmaRen, label) : appears(data.result.Wide, label);
-                ++scores.pairs[std::size_t(t)];
-                for (int m = 0; m < kComparedModels; ++m) {
-                    const double price = double(
-                        *prices[std::size_t(m)][std::size_t(t)][std::size_t(i)][std::size_t(j)]);
-                    const double q = std::clamp(events / price / total[std::size_t(m)], 1e-6, 1.0 - 1e-6);
-                    scores.logLoss[std::size_t(m)][std::size_t(t)] -= std::log(hit ? q : 1.0 - q);
-                    scores.brier[std::size_t(m)][std::size_t(t)] += (q - (hit ? 1.0 : 0.0)) * (q - (hit ? 1.0 : 0.0));
-                }
+        for (const PairAnalysis &pair : pairs) {
+            const auto i = std::size_t(pair.first);
+            const auto j = std::size_t(pair.second);
+            bool everyModel = true;
+            for (int m = 0; m < kComparedModels && everyModel; ++m) {
+                const std::optional<float> &price = prices[std::size_t(m)][std::size_t(t)][i][j];
+                everyModel = price && *price > 0.0f && total[std::size_t(m)] > 0.0;
+            }
+            if (!everyModel)
+                continue;
+            const bool hit = pair.payouts != 0;
+            ++scores.pairs[std::size_t(t)];
+            for (int m = 0; m < kComparedModels; ++m) {
+                const double price = double(*prices[std::size_t(m)][std::size_t(t)][i][j]);
+                const double q = std::clamp(events / price / total[std::size_t(m)], 1e-6, 1.0 - 1e-6);
+                scores.logLoss[std::size_t(m)][std::size_t(t)] -= std::log(hit ? q : 1.0 - q);
+                scores.brier[std::size_t(m)][std::size_t(t)] += (q - (hit ? 1.0 : 0.0)) * (q - (hit ? 1.0 : 0.0));
             }
         }
     }
     outcome.scores = std::move(scores);
 }
 
-Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLedger, bool compareModels,
-                RaceSheet &sheet)
+void addLedger(Outcome &outcome, const RaceAnalysis &race)
+{
+    for (const Bet &bet : outcome.bets) {
+        if (bet.group == Group::Pair)
+            continue;
+        const PairAnalysis &pair = race.pairsOf(bet.type)[bet.pair];
+        LedgerEntry entry;
+        entry.raceFile = outcome.file;
+        entry.raceName = outcome.raceName;
+        entry.group = bet.group == Group::Recommended ? QStringLiteral(u"推奨") : QStringLiteral(u"印");
+        entry.type = bet.type;
+        entry.pair = pair.label();
+        entry.mark = race.markText(bet.type, pair);
+        entry.deviation = pair.deviationShown.text();
+        entry.theoretical = pair.theoreticalShown.text();
+        entry.actual = pair.actualShown.text();
+        entry.payout = bet.payout;
+        outcome.ledger.append(entry);
+    }
+}
+
+Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLedger, bool compareModels)
 {
     Outcome outcome;
     outcome.file = paths.odds;
@@ -410,39 +352,21 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLed
     }
     if (data.resultUnreadable)
         collector.messages.append({Messages::Kind::Error, Messages::readFailedText(), Messages::errorTitle()});
-    PutRaceOnSheet(sheet, data, options);
+    const RaceAnalysis race = AnalyzeRace(data, options);
     outcome.loaded = true;
-    outcome.settled = data.hasResult;
+    outcome.settled = race.settled;
     outcome.messages = collector.texts();
-    outcome.raceName = TrimSpaces(sheet.lblRaceName);
+    outcome.raceName = TrimSpaces(race.raceName);
     if (!outcome.settled)
         return outcome;
-    outcome.skipped = sheet.lstKaime.value(sheet.lstKaime.size() - 1) == u"見送りレース";
-
-    const ResultData &result = data.result;
-    const auto payout = [&](BetType type, QStringView label) {
-        return type == BetType::Umaren ? payoutOf(result.UmaRen, label, outcome.notes)
-                                       : payoutOf(result.Wide, label, outcome.notes);
-    };
-
-    // The grids' texts, which the ledger shows; the fill leaves the rows in
-    // pair order.
-    if (withLedger) {
-        for (BetType type : {BetType::Umaren, BetType::Wide}) {
-            const TextGrid &grid = sheet.pairGrid(type);
-            auto &rows = outcome.rows[type == BetType::Umaren ? 0 : 1];
-            rows.resize(std::size_t(grid.rows()));
-            for (int r = 1; r < grid.rows(); ++r)
-                rows[std::size_t(r)] = {grid.cell(r, PairLabel), grid.cell(r, PairMark), grid.cell(r, PairDeviation),
-                                        grid.cell(r, PairTheoretical), grid.cell(r, PairActual)};
-        }
-    }
-
-    outcome.bets = betsOf(sheet, options, data.hasPairs, payout);
-    if (sheet.winProbabilityFellBack)
+    outcome.skipped = race.skipped();
+    outcome.bets = betsOf(race, outcome.notes);
+    if (withLedger)
+        addLedger(outcome, race);
+    if (race.winProbabilityFellBack)
         outcome.notes.append(fallBackNote());
     if (compareModels)
-        compare(sheet, data, options, payout, outcome);
+        compare(race, data, outcome);
     return outcome;
 }
 
@@ -500,7 +424,6 @@ private:
 
     void work()
     {
-        RaceSheet sheet;
         for (;;) {
             int k = 0;
             {
@@ -514,7 +437,7 @@ private:
             if (!(m_cancel && m_cancel->load())) {
                 const RaceJob &job = m_races.jobs[std::size_t(k)];
                 outcome = analyse(RacePathsIn(m_races.listings[std::size_t(job.listing)], job.name), m_options,
-                                  m_withLedger, m_compareModels, sheet);
+                                  m_withLedger, m_compareModels);
             }
             {
                 const std::lock_guard lock(m_mutex);
@@ -545,26 +468,6 @@ private:
 int typeIndex(BetType type)
 {
     return type == BetType::Umaren ? 0 : 1;
-}
-
-void ledgerLine(const LedgerSink &ledger, const Outcome &race, const Bet &bet)
-{
-    const auto &rows = race.rows[std::size_t(typeIndex(bet.type))];
-    if (bet.row <= 0 || std::size_t(bet.row) >= rows.size())
-        return;
-    const std::array<QString, 5> &row = rows[std::size_t(bet.row)];
-    LedgerEntry entry;
-    entry.raceFile = race.file;
-    entry.raceName = race.raceName;
-    entry.group = bet.group == Group::Recommended ? QStringLiteral(u"推奨") : QStringLiteral(u"印");
-    entry.type = bet.type;
-    entry.pair = row[0];
-    entry.mark = row[1];
-    entry.deviation = row[2];
-    entry.theoretical = row[3];
-    entry.actual = row[4];
-    entry.payout = bet.payout;
-    ledger(entry);
 }
 
 void addScores(ModelComparison &models, const RaceScores &race)
@@ -674,8 +577,10 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
                         report.buckets[std::size_t(t)][std::size_t(bet.bucket)].add(bet.payout);
                         break;
                     }
-                    if (ledger && bet.group != Group::Pair)
-                        ledgerLine(ledger, race, bet);
+                }
+                if (ledger) {
+                    for (const LedgerEntry &entry : race.ledger)
+                        ledger(entry);
                 }
                 if (report.models && race.scores)
                     addScores(*report.models, *race.scores);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "analysis/price_models.h"
+#include "analysis/race_analysis.h"
 #include "app/race_sheet.h"
 #include "export/csv_export.h"
 #include "race/race_loader.h"
@@ -130,9 +131,38 @@ void BM_DiscountWidePrices(benchmark::State &state)
     options.priceModel = 2;
     options.winProbability = 2;
     for (auto _ : state)
-        benchmark::DoNotOptimize(CommonFunc::ComputeModelPrices(sheet, CommonFunc::BetType::Wide, options));
+        benchmark::DoNotOptimize(CommonFunc::ComputeModelPrices(*sheet.analysis, CommonFunc::BetType::Wide, options));
 }
 BENCHMARK(BM_DiscountWidePrices)->Unit(benchmark::kMicrosecond);
+
+// The race's four files read, as a load reads them.
+void BM_ReadRaceData(benchmark::State &state)
+{
+    for (auto _ : state) {
+        CommonFunc::RaceData data;
+        if (!CommonFunc::ReadRaceData(fixture().race, data) || !data.hasPairs) {
+            state.SkipWithError("race not read");
+            break;
+        }
+        benchmark::DoNotOptimize(data);
+    }
+}
+BENCHMARK(BM_ReadRaceData)->Unit(benchmark::kMicrosecond);
+
+// The analysis alone, of a race read once: what the backtest does per race
+// besides reading.
+void BM_AnalyzeRace(benchmark::State &state)
+{
+    CommonFunc::RaceData data;
+    if (!CommonFunc::ReadRaceData(fixture().race, data)) {
+        state.SkipWithError("race not read");
+        return;
+    }
+    const CommonFunc::RaceOptions options = CommonFunc::DefaultRaceOptions();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CommonFunc::AnalyzeRace(data, options));
+}
+BENCHMARK(BM_AnalyzeRace)->Unit(benchmark::kMicrosecond);
 
 void BM_WriteCsvFile(benchmark::State &state)
 {

@@ -220,7 +220,7 @@ QString matrixCellText(const DeviationCell &cell)
 
 QString matrixText(const RaceSheet &sheet)
 {
-    const DeviationMatrix matrix = BuildDeviationMatrix(sheet, ReadRaceOptions());
+    const DeviationMatrix matrix = sheet.analysis ? BuildDeviationMatrix(*sheet.analysis) : DeviationMatrix();
     const int n = matrix.horses;
     TextTable table;
     using A = TextTable::Align;

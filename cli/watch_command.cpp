@@ -47,13 +47,12 @@ int RunWatchCommand(RaceSheet &sheet, int count)
     std::fflush(stdout);
 
     RaceHistory history;
-    history.add(sheet, ReadRaceOptions(), QDateTime::currentDateTime());
+    history.add(sheet, QDateTime::currentDateTime());
     RaceFollower follower;
     QObject::connect(&follower, &RaceFollower::reloaded, [&](const RaceData &data, int reload) {
         RefreshSettings();
-        const RaceOptions options = ReadRaceOptions();
-        PutRaceOnSheet(sheet, data, options);
-        history.add(sheet, options, QDateTime::currentDateTime());
+        PutRaceOnSheet(sheet, data, ReadRaceOptions());
+        history.add(sheet, QDateTime::currentDateTime());
         QString line = now() + QStringLiteral(" reload ") + QString::number(reload) + QStringLiteral(u" 推奨買い目 ")
             + betsText(sheet);
         for (const RaceHistory::MarkChange &change : history.markChanges()) {

@@ -61,8 +61,10 @@ void show(Kind kind, const QString &text)
         message.title = optionsTitle();
         break;
     }
-    (t_capture ? t_capture : g_sink)->show(message);
+    show(message);
 }
+
+void show(const Message &message) { (t_capture ? t_capture : g_sink)->show(message); }
 
 QStringList Held::texts() const
 {

@@ -47,6 +47,8 @@ Sink *setSink(Sink *sink);
 Sink *currentSink();
 
 void show(Kind kind, const QString &text);
+// A message kept earlier, shown as it was (to the calling thread's capture, if any).
+void show(const Message &message);
 inline void notice(const QString &text) { show(Kind::Notice, text); }
 inline void error(const QString &text) { show(Kind::Error, text); }
 inline void warning(const QString &text) { show(Kind::Warning, text); }

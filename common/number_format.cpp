@@ -2,6 +2,8 @@
 
 #include "common/number_format.h"
 
+#include "common/text_convert.h"
+
 #include <QtGlobal>
 
 #include <algorithm>
@@ -58,40 +60,71 @@ void incrementLastDigit(char *begin, char *&end)
 // double (53 + 7 significant bits of 125 fit in its 64), so the half can be
 // told exactly without printing every digit.  Values of the race are small;
 // anything else takes the general path.
-bool formatFixedQuickly(double value, int decimals, QString &text)
+bool roundQuickly(double magnitude, int decimals, quint64 &units)
 {
     if constexpr (std::numeric_limits<long double>::digits < 64) {
         return false;
     } else {
         static constexpr long double scales[] = {1.0L, 10.0L, 100.0L, 1000.0L};
-        const double magnitude = std::fabs(value);
         if (decimals > 3 || !(magnitude < 1e12))
             return false;
         const long double scaled = (long double)magnitude * scales[decimals];
         const long double whole = std::floor(scaled);
-        auto units = static_cast<unsigned long long>(whole);
+        units = static_cast<unsigned long long>(whole);
         if (scaled - whole >= 0.5L)
             ++units; // ties away from zero
-        char digits[32];
-        int count = 0;
-        do {
-            digits[count++] = char('0' + units % 10);
-            units /= 10;
-        } while (units != 0);
-        while (count <= decimals)
-            digits[count++] = '0'; // at least one integer digit
-        char out[40];
-        int n = 0;
-        if (value < 0.0)
-            out[n++] = '-';
-        for (int k = count - 1; k >= 0; --k) {
-            if (k == decimals - 1)
-                out[n++] = '.';
-            out[n++] = digits[k];
-        }
-        text = QString::fromLatin1(out, n);
         return true;
     }
+}
+
+// The digits of units with a point before the last `decimals` of them and at
+// least one integer digit, after an optional sign; returns the length.
+int writeUnits(quint64 units, int decimals, char sign, char *out)
+{
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = char('0' + units % 10);
+        units /= 10;
+    } while (units != 0);
+    while (count <= decimals)
+        digits[count++] = '0';
+    int n = 0;
+    if (sign)
+        out[n++] = sign;
+    for (int k = count - 1; k >= 0; --k) {
+        if (k == decimals - 1)
+            out[n++] = '.';
+        out[n++] = digits[k];
+    }
+    return n;
+}
+
+// The largest double has 309 integer digits.
+constexpr int kSlowBuffer = 320 + kMaxDecimals + 8;
+
+// FormatFixed's text of a finite value by the general path; returns its end.
+char *formatSlowly(double value, int decimals, char *buffer)
+{
+    char *const last = buffer + kSlowBuffer - 1; // room for a carry digit
+    if (isExactTie(std::fabs(value), decimals)) {
+        // A tie has exactly decimals + 1 fractional digits (a value with k
+        // fractional bits has k fractional decimal digits, as 2^-k = 5^k/10^k),
+        // so this text is the exact value and ends in the 5 that std::to_chars
+        // would round to even.  Drop it and round away from zero.
+        const auto result = std::to_chars(buffer, last, value, std::chars_format::fixed, decimals + 1);
+        Q_ASSERT(result.ec == std::errc() && result.ptr[-1] == '5');
+        char *end = result.ptr - 1;
+        if (decimals == 0)
+            --end; // the decimal point
+        incrementLastDigit(buffer, end);
+        return end;
+    }
+    // Not at a midpoint: the correctly rounded text is the nearest one,
+    // whatever the tie rule.
+    const auto result = std::to_chars(buffer, last, value, std::chars_format::fixed, decimals);
+    Q_ASSERT(result.ec == std::errc());
+    return result.ptr;
 }
 
 } // namespace
@@ -104,33 +137,12 @@ QString FormatFixed(double value, int decimals)
         return {};
     if (value == 0.0)
         value = 0.0; // negative zero is shown unsigned
-    if (QString quick; formatFixedQuickly(value, decimals, quick))
-        return quick;
-
-    // The largest double has 309 integer digits.
-    char buffer[320 + kMaxDecimals + 8];
-    char *const last = buffer + sizeof buffer - 1; // room for a carry digit
-    char *end = nullptr;
-
-    if (isExactTie(std::fabs(value), decimals)) {
-        // A tie has exactly decimals + 1 fractional digits (a value with k
-        // fractional bits has k fractional decimal digits, as 2^-k = 5^k/10^k),
-        // so this text is the exact value and ends in the 5 that std::to_chars
-        // would round to even.  Drop it and round away from zero.
-        const auto result = std::to_chars(buffer, last, value, std::chars_format::fixed, decimals + 1);
-        Q_ASSERT(result.ec == std::errc() && result.ptr[-1] == '5');
-        end = result.ptr - 1;
-        if (decimals == 0)
-            --end; // the decimal point
-        incrementLastDigit(buffer, end);
-    } else {
-        // Not at a midpoint: the correctly rounded text is the nearest one,
-        // whatever the tie rule.
-        const auto result = std::to_chars(buffer, last, value, std::chars_format::fixed, decimals);
-        Q_ASSERT(result.ec == std::errc());
-        end = result.ptr;
+    if (quint64 units; roundQuickly(std::fabs(value), decimals, units)) {
+        char out[40];
+        return QString::fromLatin1(out, writeUnits(units, decimals, value < 0.0 ? '-' : 0, out));
     }
-    return QString::fromLatin1(buffer, qsizetype(end - buffer));
+    char buffer[kSlowBuffer];
+    return QString::fromLatin1(buffer, qsizetype(formatSlowly(value, decimals, buffer) - buffer));
 }
 
 QString FormatDeviation(double value)
@@ -143,5 +155,116 @@ QString FormatDeviation(double value)
     text.prepend(value > 0.0 ? QLatin1Char('+') : QLatin1Char('-'));
     return text;
 }
+
+// ---- ShownNumber ----------------------------------------------------------------
+
+ShownNumber ShownNumber::fixed(double value, int decimals)
+{
+    Q_ASSERT(decimals >= 0 && decimals <= kMaxDecimals);
+    ShownNumber shown;
+    if (!std::isfinite(value))
+        return shown;
+    shown.m_empty = false;
+    shown.m_decimals = quint8(std::clamp(decimals, 0, kMaxDecimals));
+    if (value == 0.0)
+        value = 0.0; // negative zero is shown unsigned
+    shown.m_sign = value < 0.0 ? Sign::Minus : Sign::None;
+    if (roundQuickly(std::fabs(value), shown.m_decimals, shown.m_units)) {
+        shown.setValues();
+        return shown;
+    }
+    char buffer[kSlowBuffer];
+    const char *end = formatSlowly(std::fabs(value), shown.m_decimals, buffer);
+    char digits[kSlowBuffer];
+    int count = 0;
+    for (const char *p = buffer; p != end; ++p) {
+        if (*p >= '0' && *p <= '9')
+            digits[count++] = *p;
+    }
+    shown.setDigits(digits, count);
+    shown.setValues();
+    return shown;
+}
+
+ShownNumber ShownNumber::deviation(double value)
+{
+    if (!std::isfinite(value))
+        return {};
+    if (value == 0.0)
+        return fixed(0.0, 1);
+    ShownNumber shown = fixed(std::fabs(value), 1);
+    shown.m_sign = value > 0.0 ? Sign::Plus : Sign::Minus;
+    shown.setValues();
+    return shown;
+}
+
+void ShownNumber::setDigits(const char *digits, int count)
+{
+    int first = 0;
+    while (first + 1 < count && digits[first] == '0')
+        ++first;
+    if (count - first <= 18) {
+        m_units = 0;
+        for (int k = first; k < count; ++k)
+            m_units = m_units * 10 + quint64(digits[k] - '0');
+        m_long.clear();
+    } else {
+        m_long = QByteArray(digits + first, count - first);
+    }
+}
+
+void ShownNumber::setValues()
+{
+    // One correctly rounded division of exact operands gives the nearest
+    // value, as ParseNumber and ParseSingle find it for the text.
+    static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    static constexpr float singlePowers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    const bool negative = m_sign == Sign::Minus;
+    const bool small = m_long.isEmpty();
+    m_singleInRange = true;
+    if (small && m_units < (quint64(1) << 53) && m_decimals <= 22) {
+        m_number = double(m_units) / powers[m_decimals];
+        m_number = negative ? -m_number : m_number;
+    } else {
+        m_number = ParseNumber(text()).value_or(0.0);
+    }
+    if (small && m_units < 10000000 && m_decimals <= 10) {
+        m_single = float(m_units) / singlePowers[m_decimals];
+        m_single = negative ? -m_single : m_single;
+    } else {
+        const std::optional<float> single = ParseSingle(text());
+        m_singleInRange = single.has_value();
+        m_single = single.value_or(0.0f);
+    }
+}
+
+QString ShownNumber::text() const
+{
+    if (m_empty)
+        return {};
+    const char sign = m_sign == Sign::Minus ? '-' : m_sign == Sign::Plus ? '+' : 0;
+    if (m_long.isEmpty()) {
+        char out[40];
+        return QString::fromLatin1(out, writeUnits(m_units, m_decimals, sign, out));
+    }
+    QByteArray digits = m_long;
+    if (digits.size() <= m_decimals)
+        digits.prepend(QByteArray(m_decimals - digits.size() + 1, '0'));
+    if (m_decimals > 0)
+        digits.insert(digits.size() - m_decimals, '.');
+    if (sign)
+        digits.prepend(sign);
+    return QString::fromLatin1(digits);
+}
+
+std::optional<qint64> ShownNumber::units() const
+{
+    if (m_empty || !m_long.isEmpty() || m_units > quint64(std::numeric_limits<qint64>::max()))
+        return std::nullopt;
+    return qint64(m_units);
+}
+
+QString ShownNumber::csvText() const { return FormatSingle(single().value_or(0.0f)); }
 
 } // namespace CommonFunc

@@ -2,7 +2,10 @@
 
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 // The numeric pictures of the program's display texts.  Values are rounded
 // from the exact binary value of the double, a tie half away from zero.
@@ -19,5 +22,56 @@ QString FormatFixed(double value, int decimals);
 // value, so 0.04 gives "+0.0", -0.04 "-0.0" and only zero (of either sign)
 // "0.0".  NaN and infinities give "".
 QString FormatDeviation(double value);
+
+// A number as one of the formats above shows it: the digits of its text as
+// whole units of the last decimal place, the number of decimals and the sign
+// shown, with the values the text reads back as.  Later stages compute with
+// what was shown, so these are the values they see; the text is made only
+// when something shows or writes it.  Empty: the format gave no text.
+class ShownNumber {
+public:
+    enum class Sign : quint8 { None, Plus, Minus };
+
+    ShownNumber() = default;
+    static ShownNumber fixed(double value, int decimals);   // FormatFixed
+    static ShownNumber deviation(double value);             // FormatDeviation
+
+    bool isEmpty() const { return m_empty; }
+    // FormatFixed's or FormatDeviation's text; "" when empty.
+    QString text() const;
+    // ParseNumber and ParseSingle of text(); nullopt when empty.
+    std::optional<double> number() const { return m_empty ? std::nullopt : std::optional<double>(m_number); }
+    std::optional<float> single() const
+    {
+        return m_empty || !m_singleInRange ? std::nullopt : std::optional<float>(m_single);
+    }
+    // FormatSingleOfText(text()): the value as the CSV writes a cell.
+    QString csvText() const;
+
+    Sign sign() const { return m_sign; }
+    int decimals() const { return m_decimals; }
+    // The digits as one number ("12.30" gives 1230); absent when they do not
+    // fit 63 bits.
+    std::optional<qint64> units() const;
+
+    friend bool operator==(const ShownNumber &a, const ShownNumber &b)
+    {
+        return a.m_empty == b.m_empty && a.m_sign == b.m_sign && a.m_decimals == b.m_decimals
+            && a.m_units == b.m_units && a.m_long == b.m_long;
+    }
+
+private:
+    void setDigits(const char *digits, int count);
+    void setValues();
+
+    quint64 m_units = 0;
+    double m_number = 0.0;
+    float m_single = 0.0f;
+    quint8 m_decimals = 0;
+    Sign m_sign = Sign::None;
+    bool m_empty = true;
+    bool m_singleInRange = true; // beyond float range ParseSingle gives nothing
+    QByteArray m_long; // the digits, without point or sign, when they are too many for m_units
+};
 
 } // namespace CommonFunc

@@ -318,6 +318,24 @@ std::optional<qint32> RoundToInt32(double value)
     return qint32(r);
 }
 
+double OddsNumericValue(QStringView text)
+{
+    const double value = NumericValue(text);
+    return value < 0.0 ? 0.0 : value;
+}
+
+float OddsNumericValueSingle(QStringView text)
+{
+    const float value = NumericValueSingle(text);
+    return value < 0.0f ? 0.0f : value;
+}
+
+std::optional<float> ParseOddsSingle(QStringView text)
+{
+    const std::optional<float> value = ParseSingle(text);
+    return value && *value < 0.0f ? std::nullopt : value;
+}
+
 float OddsTextToValue(QStringView text) { return ParseSingle(text).value_or(0.0f); }
 
 qint16 TextToInteger(QStringView text)
@@ -340,6 +358,27 @@ QString MakePairLabel(int a, int b)
         return QString::fromUtf16(label, 5);
     }
     return QStringLiteral("%1-%2").arg(smaller, 2).arg(larger, 2);
+}
+
+std::optional<std::pair<int, int>> PairOfLabel(QStringView text)
+{
+    // The label is five characters, each number right-aligned in two; only a
+    // one-digit first number leaves a space to trim.
+    const qsizetype shift = text.size() == 4 ? 1 : 0; // the trimmed space
+    if (text.size() + shift != 5 || text[2 - shift] != u'-' || text.front() == u' ')
+        return std::nullopt;
+    const auto number = [&](qsizetype at) -> int {
+        const QChar tens = at - shift < 0 ? QChar(u' ') : text[at - shift];
+        const QChar ones = text[at + 1 - shift];
+        if (!isDigit(ones) || !(tens == u' ' || (isDigit(tens) && tens != u'0')))
+            return -1;
+        return (tens == u' ' ? 0 : 10 * (tens.unicode() - u'0')) + (ones.unicode() - u'0');
+    };
+    const int a = number(0);
+    const int b = number(3);
+    if (a < 1 || b <= a)
+        return std::nullopt;
+    return std::pair(a, b);
 }
 
 QString FormatSingle(float value)

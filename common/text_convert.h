@@ -6,6 +6,7 @@
 #include <QStringView>
 
 #include <optional>
+#include <utility>
 
 // Conversions between the texts the program shows and stores and the numbers
 // behind them.  A number text is: optional spaces, an optional sign, digits
@@ -29,6 +30,13 @@ double NumericValue(QStringView text);
 // The same leading number as the nearest single-precision value.
 float NumericValueSingle(QStringView text);
 
+// The same readings of an odds text.  Odds are never below zero, so a
+// negative number reads as a text that is not a number does: 0 for the
+// leading number, nullopt for the strict one.
+double OddsNumericValue(QStringView text);
+float OddsNumericValueSingle(QStringView text);
+std::optional<float> ParseOddsSingle(QStringView text);
+
 // Rounds to the nearest integer, ties to even; nullopt outside the range.
 std::optional<qint16> RoundToInt16(double value);
 std::optional<qint32> RoundToInt32(double value);
@@ -41,6 +49,10 @@ qint16 TextToInteger(QStringView text);
 
 // " 1- 2" for (1, 2) and (2, 1); "10-18" for (10, 18).
 QString MakePairLabel(int a, int b);
+
+// The horses (smaller first) of the pair whose label, spaces trimmed, is
+// `text` ("1- 2", "10-18"); nullopt for any other text.
+std::optional<std::pair<int, int>> PairOfLabel(QStringView text);
 
 // The shortest plain decimal text (never exponent form) with at most seven
 // significant digits that reads back as the same float: 0.04f gives "0.04",

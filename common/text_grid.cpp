@@ -40,6 +40,7 @@ TextGrid::TextGrid(int columns, QObject *parent)
     , m_columns(qMax(columns, 1))
 {
     m_rows.append(Row(m_columns));
+    m_keys.append(-1);
 }
 
 void TextGrid::setRows(int rows)
@@ -53,12 +54,14 @@ void TextGrid::setRows(int rows)
             beginInsertRows(QModelIndex(), old - 1, rows - 2);
         while (m_rows.size() < rows)
             m_rows.append(Row(m_columns));
+        m_keys.resize(rows, -1);
         if (m_redraw)
             endInsertRows();
     } else {
         if (m_redraw)
             beginRemoveRows(QModelIndex(), rows - 1, old - 2);
         m_rows.resize(rows);
+        m_keys.resize(rows);
         if (m_redraw)
             endRemoveRows();
     }
@@ -141,6 +144,7 @@ void TextGrid::clear()
 {
     for (Row &row : m_rows)
         row.fill(Cell());
+    m_keys.fill(-1);
     if (!m_redraw)
         return;
     emit headerDataChanged(Qt::Horizontal, 0, m_columns - 1);
@@ -215,11 +219,17 @@ void TextGrid::sortDataRows(Less less)
     if (m_redraw)
         emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     QList<Row> sorted;
+    QList<int> keys;
     sorted.reserve(rows());
+    keys.reserve(rows());
     sorted.append(m_rows[0]);
-    for (int row : order)
+    keys.append(m_keys[0]);
+    for (int row : order) {
         sorted.append(std::move(m_rows[row]));
+        keys.append(m_keys[row]);
+    }
     m_rows = std::move(sorted);
+    m_keys = std::move(keys);
     if (!m_redraw)
         return;
 

@@ -43,6 +43,15 @@ public:
     std::optional<qint32> backColor(int row, int column) const;
     void setBackColor(int row, int column, std::optional<qint32> color);
 
+    // A number a row carries with it through every sort (the index of the
+    // pair it shows); -1 unless set.  New rows and clear() give -1.
+    int rowKey(int row) const { return row >= 0 && row < rows() ? m_keys[row] : -1; }
+    void setRowKey(int row, int key)
+    {
+        if (row >= 0 && row < rows())
+            m_keys[row] = key;
+    }
+
     // Applies to the data rows; cells are always centred vertically.
     Alignment columnAlignment(int column) const;
     void setColumnAlignment(int column, Alignment alignment);
@@ -110,6 +119,7 @@ private:
     void sortDataRows(Less less);
 
     QList<Row> m_rows;
+    QList<int> m_keys; // by row
     QList<Alignment> m_alignments;
     int m_columns;
     int m_currentRow = 0;

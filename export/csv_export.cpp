@@ -2,10 +2,13 @@
 
 #include "export/csv_export.h"
 
+#include "analysis/price_models.h"
+#include "analysis/race_analysis.h"
 #include "app/race_sheet.h"
 #include "common/messages.h"
 #include "common/text_convert.h"
 #include "export/csv_file.h"
+#include "app/sheet_view.h"
 #include "patdata/pat_files.h"
 
 #include <QFileInfo>
@@ -15,16 +18,24 @@ namespace CommonFunc {
 
 namespace {
 
-void addGridRow(CsvLine &line, const TextGrid &grid, int row)
+void addPair(CsvLine &line, const RaceAnalysis &race, BetType type, const PairAnalysis &pair)
 {
-    line.addText(grid.cell(row, PairLabel));
-    for (int c = PairTheoretical; c <= PairSupport; ++c)
-        line.addValueOf(grid.cell(row, c));
-    for (int c = PairMark; c <= PairRankDiff; ++c)
-        line.addText(grid.cell(row, c));
+    line.addText(pair.label());
+    for (const ShownNumber *value : {&pair.theoreticalShown, &pair.actualShown, &pair.deviationShown, &pair.supportShown})
+        line.addValue(*value);
+    line.addText(race.markText(type, pair));
+    line.addText(PairPopularityText(pair));
+    line.addText(PairRankDifferenceText(pair));
 }
 
-QString gridLabel(const TextGrid &grid, int row) { return row < grid.rows() ? grid.cell(row, PairLabel) : QString(); }
+// The pair on a grid row: the grids show a race's pairs, in whatever order
+// the user sorted them.
+const PairAnalysis *pairOnRow(const RaceAnalysis &race, BetType type, const TextGrid &grid, int row)
+{
+    const int key = grid.rowKey(row);
+    const QList<PairAnalysis> &pairs = race.pairsOf(type);
+    return key >= 0 && key < pairs.size() ? &pairs[key] : nullptr;
+}
 
 // The race's own files, which a save must never replace: those found at
 // the load, and where the target is named like a PAT file, those there now
@@ -48,30 +59,32 @@ QStringList raceFiles(const RaceSheet &sheet, const QString &target)
 
 CsvFile csvOf(const RaceSheet &sheet)
 {
+    static const RaceAnalysis noRace {};
+    const RaceAnalysis &race = sheet.analysis ? *sheet.analysis : noRace;
     CsvFile file;
-    const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
+    const int count = race.count();
 
     CsvLine title;
     title.addText(QStringLiteral(u"ミヌクル君Super"));
     title.addText(QStringLiteral("v0.10"));
     title.addText(QStringLiteral(u"CSV出力ファイル"));
     // Prices of another model must not pass for the standard ones.
-    if (!sheet.priceModelName.isEmpty())
-        title.addText(sheet.priceModelName);
+    if (race.priceModel != PriceModel::Standard)
+        title.addText(PriceModelName(race.priceModel));
     file.addLine(title);
     file.addEmptyLine();
 
     CsvLine kaisai;
     kaisai.addText(QStringLiteral(u"開催"));
-    kaisai.addText(sheet.lblKaisai);
+    kaisai.addText(race.kaisai);
     file.addLine(kaisai);
-    CsvLine race;
-    race.addText(QStringLiteral(u"ﾚｰｽ"));
-    race.addText(sheet.lblRaceName);
-    file.addLine(race);
+    CsvLine raceLine;
+    raceLine.addText(QStringLiteral(u"ﾚｰｽ"));
+    raceLine.addText(race.raceName);
+    file.addLine(raceLine);
     CsvLine horses;
     horses.addText(QStringLiteral(u"頭数"));
-    horses.addInteger(qint16(sheet.HorseCount()));
+    horses.addInteger(qint16(race.horseCount));
     file.addLine(horses);
     file.addEmptyLine();
 
@@ -80,21 +93,27 @@ CsvFile csvOf(const RaceSheet &sheet)
                                  u"単：複比", u"複勝人気順\u3000馬番", u"複ｵｯｽﾞMin", u"Max", u"平均", u"支持率"})
         horseHead.addText(QString::fromUtf16(head));
     file.addLine(horseHead);
+    const ShownNumber none;
     for (int k = 1; k <= count; ++k) {
+        const RankAnalysis &tanRow = race.tanTable[std::size_t(k)];
+        const HorseAnalysis &tan = race.horses[std::size_t(tanRow.horse)];
+        const int fukuHorse = race.fukuTable[std::size_t(k)].horse;
+        const HorseAnalysis &fuku = race.horses[std::size_t(fukuHorse)];
         CsvLine line;
         line.addInteger(qint16(k));
-        line.addText(sheet.lblAutoJudge[k]);
-        line.addInteger(TextToInteger(sheet.lblTanHorseNo[k]));
-        line.addInteger(TextToInteger(sheet.lblFukuHorseNo[k]));
-        line.addText(sheet.lblTanHorseName[k]);
-        line.addValueOf(sheet.lblTanPopOdds[k]);
-        line.addValueOf(sheet.lblTanPopRatio[k]);
-        line.addValueOf(sheet.lblTanFukuRatio[k]);
-        line.addText(sheet.lblFukuHorseName[k]);
-        line.addValueOf(sheet.lblFukuPopOddsMin[k]);
-        line.addValueOf(sheet.lblFukuPopOddsMax[k]);
-        line.addValueOf(sheet.lblFukuPopOdds[k]);
-        line.addValueOf(sheet.lblFukuPopRatio[k]);
+        line.addText(tanRow.star ? QStringLiteral(u"★") : QString());
+        line.addInteger(qint16(tanRow.horse));
+        line.addInteger(qint16(fukuHorse));
+        line.addText(tan.name);
+        line.addValueOf(tan.tanOdds);
+        line.addValue(tan.scratched ? none : tan.tanRatio);
+        line.addValue(tanRow.tanFukuRatio);
+        line.addText(fuku.name);
+        // A scratched horse shows "ﾄﾘｹｼ" and "---" here, which read as 0.
+        line.addValueOf(fuku.scratched ? fuku.tanOdds : fuku.fukuOddsMin);
+        line.addValueOf(fuku.scratched ? QString() : fuku.fukuOddsMax);
+        line.addValue(fuku.scratched ? none : fuku.fukuOdds);
+        line.addValue(fuku.scratched ? none : fuku.fukuRatio);
         file.addLine(line);
     }
     file.addEmptyLine();
@@ -106,41 +125,28 @@ CsvFile csvOf(const RaceSheet &sheet)
         pairHead.addText(QString::fromUtf16(head));
     file.addLine(pairHead);
 
-    // Rows in their current order; a grid without pair data has no rows.
-    const TextGrid &umaren = sheet.grdUmaRen;
-    const TextGrid &wide = sheet.grdWide;
-    const int pairs = count * (count - 1) / 2;
-    for (int r = 1; r <= pairs; ++r) {
-        if (r >= umaren.rows() && r >= wide.rows())
-            break;
-        const bool umarenPart = !gridLabel(umaren, r).isEmpty();
-        const bool widePart = !gridLabel(wide, r).isEmpty();
-        if (!umarenPart) {
-            file.addEmptyLine();
-            if (widePart) {
-                CsvLine line;
-                addGridRow(line, wide, r);
-                file.addLine(line);
+    // Rows in the grids' current order; a race without pair data has none.
+    if (race.hasPairs) {
+        for (int r = 1; r <= int(race.pairsOf(BetType::Umaren).size()); ++r) {
+            CsvLine line;
+            for (BetType type : {BetType::Umaren, BetType::Wide}) {
+                if (const PairAnalysis *pair = pairOnRow(race, type, sheet.pairGrid(type), r))
+                    addPair(line, race, type, *pair);
             }
-            continue;
+            file.addLine(line);
         }
-        CsvLine line;
-        addGridRow(line, umaren, r);
-        if (r < wide.rows())
-            addGridRow(line, wide, r);
-        file.addLine(line);
     }
 
     file.addEmptyLine();
     file.addRawLine(QStringLiteral(u"推奨買い目"));
-    for (const QString &item : sheet.lstKaime) {
+    for (const QString &item : RecommendedBetLines(race)) {
         CsvLine line;
         line.addText(item);
         file.addLine(line);
     }
     file.addEmptyLine();
     file.addEmptyLine();
-    for (const QString &item : sheet.lstRaceResult) {
+    for (const QString &item : RaceResultLines(race)) {
         CsvLine line;
         line.addText(item);
         file.addLine(line);

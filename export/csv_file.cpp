@@ -47,6 +47,12 @@ void CsvLine::addValueOf(QStringView text)
     m_text += CommonFunc::FormatSingleOfText(text);
 }
 
+void CsvLine::addValue(const CommonFunc::ShownNumber &number)
+{
+    startField();
+    m_text += number.csvText();
+}
+
 void CsvLine::addInteger(qint16 value)
 {
     startField();

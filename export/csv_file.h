@@ -2,6 +2,8 @@
 
 #pragma once
 
+#include "common/number_format.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -21,6 +23,8 @@ public:
     // The single-precision value of a cell's text, as addNumber writes it;
     // a text that is not a number gives 0.
     void addValueOf(QStringView text);
+    // A shown number's value, as addValueOf writes its text.
+    void addValue(const CommonFunc::ShownNumber &number);
     void addInteger(qint16 value);
     void addWholeNumber(qint64 value);
 

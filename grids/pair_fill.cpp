@@ -3,11 +3,8 @@
 #include "grids/pair_fill.h"
 
 #include "analysis/pair_prices.h"
-#include "app/race_sheet.h"
 #include "common/colours.h"
-#include "common/number_format.h"
-#include "common/text_convert.h"
-#include "common/text_grid.h"
+#include "common/stable_order.h"
 #include "common/text_util.h"
 
 #include <array>
@@ -20,97 +17,83 @@ namespace {
 // A support rate limit: a rate that is not a number skips that horse's test.
 bool belowLimit(const std::optional<float> &rate, float limit) { return rate && *rate < limit; }
 
-void fillGrid(RaceSheet &sheet, BetType type, const RaceOptions &raceOptions)
+void fill(RaceAnalysis &race, const PairOddsTable &odds, BetType type)
 {
-    const RaceOptions::Judge &options = raceOptions.judge(type);
-    const ModelPrices model = ComputeModelPrices(sheet, type, raceOptions);
+    const RaceOptions::Judge &options = race.judge(type);
+    const ModelPrices model = ComputeModelPrices(race, type, race.options);
     if (model.active) {
-        sheet.priceModelLabel = PriceModelLabel(PriceModelOf(raceOptions));
-        sheet.priceModelName = PriceModelName(PriceModelOf(raceOptions));
-        sheet.winProbabilityFellBack = sheet.winProbabilityFellBack || model.fellBack;
+        race.priceModel = PriceModelOf(race.options);
+        race.winProbabilityFellBack = race.winProbabilityFellBack || model.fellBack;
     }
-    TextGrid &grid = sheet.pairGrid(type);
-    const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
-    const int pairs = count * (count - 1) / 2;
+    const int count = race.count();
+    QList<PairAnalysis> &pairs = race.pairsOf(type);
+    pairs.clear();
+    pairs.reserve(count * (count - 1) / 2);
 
-    const SupportRates rates = SupportRates::of(sheet);
     std::array<HorseForPrices, MaxHorses + 1> horses {};
     for (int k = 1; k <= count; ++k)
-        horses[std::size_t(k)] = HorseForPricesOf(sheet, type, k);
+        horses[std::size_t(k)] = HorseForPricesOf(race, type, k);
 
-    grid.setRedraw(false);
-    if (model.active)
-        grid.setCell(0, PairTheoretical, QStringLiteral(u"理論値") + sheet.priceModelLabel);
-    grid.setRows(pairs + 1);
-    int r = 1;
     for (int i = 1; i < count; ++i) {
         for (int j = i + 1; j <= count; ++j) {
-            const PairPrices prices = ComputePairPrices(sheet, type, i, j, horses[std::size_t(i)],
-                                                        horses[std::size_t(j)], &model);
-            grid.setCell(r, PairLabel, MakePairLabel(i, j));
-            grid.setCell(r, PairTheoretical, prices.theoretical ? FormatFixed(*prices.theoretical, 1) : QString());
-            grid.setCell(r, PairActual, prices.actual ? FormatFixed(*prices.actual, 1) : QString());
-            grid.setCell(r, PairDeviation, prices.deviation ? FormatDeviation(*prices.deviation) : QString());
-            grid.setCell(r, PairSupport, prices.support ? FormatFixed(*prices.support, 3) : QString());
-            grid.setCurrentCell(r, PairMark);
+            const PairPrices prices =
+                ComputePairPrices(odds, type, i, j, horses[std::size_t(i)], horses[std::size_t(j)], &model);
+            PairAnalysis &pair = pairs.emplace_back();
+            pair.first = i;
+            pair.second = j;
+            pair.scratched = horses[std::size_t(i)].scratched || horses[std::size_t(j)].scratched;
+            pair.theoretical = prices.theoretical;
+            pair.actual = prices.actual;
+            pair.deviation = prices.deviation;
+            pair.support = prices.support;
+            if (prices.theoretical)
+                pair.theoreticalShown = ShownNumber::fixed(*prices.theoretical, 1);
+            if (prices.actual)
+                pair.actualShown = ShownNumber::fixed(*prices.actual, 1);
             if (prices.deviation)
-                JudgePair(rates, grid, r, options, i, j, *prices.theoretical, *prices.actual, *prices.deviation);
+                pair.deviationShown = ShownNumber::deviation(*prices.deviation);
+            if (prices.support)
+                pair.supportShown = ShownNumber::fixed(*prices.support, 3);
+            if (prices.deviation)
+                JudgePair(race, options, pair);
             else
-                grid.setTextColor(r, PairMark, SystemColor::WindowBackground);
-            grid.setTopRow(1);
-            ++r;
+                pair.markColour = SystemColor::WindowBackground;
         }
     }
 
-    // Popularity by actual price: the rank is the row's position.
-    grid.sortNumericAscending(PairActual);
-    for (int k = 1; k <= pairs; ++k) {
-        // The theoretical price as read back from its one-decimal text.
-        const std::optional<float> theoretical = ParseSingle(grid.cell(k, PairTheoretical));
-        const bool scratched = theoretical && *theoretical == ScratchedPairPrice;
-        grid.setCell(k, PairPopularity, scratched ? ScratchedText() : QString::number(k));
+    // Popularity by actual price as shown, a price not shown counting as 0:
+    // the rank is the position in a stable sort.
+    const std::vector<std::size_t> order = StableOrder(std::size_t(pairs.size()), [&](std::size_t a, std::size_t b) {
+        return pairs[qsizetype(a)].actualShown.number().value_or(0.0)
+            < pairs[qsizetype(b)].actualShown.number().value_or(0.0);
+    });
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        PairAnalysis &pair = pairs[qsizetype(order[k])];
+        pair.popularity = int(k) + 1;
+        pair.unranked = pair.theoreticalShown.single() == ScratchedPairPrice;
     }
-    grid.sortTextAscending(PairLabel, Qt::CaseInsensitive);
 
     if (type == BetType::Wide) {
-        TextGrid &umaren = sheet.grdUmaRen;
-        for (int row = 1; row < grid.rows(); ++row) {
-            const QString wideRank = grid.cell(row, PairPopularity);
-            if (wideRank == ScratchedText()) {
-                if (row < umaren.rows())
-                    umaren.setCell(row, PairRankDiff, QStringLiteral("0"));
-                grid.setCell(row, PairRankDiff, QStringLiteral("0"));
-                continue;
+        QList<PairAnalysis> &umaren = race.pairsOf(BetType::Umaren);
+        for (qsizetype r = 0; r < pairs.size(); ++r) {
+            PairAnalysis &wide = pairs[r];
+            PairAnalysis *uma = r < umaren.size() ? &umaren[r] : nullptr;
+            if (wide.unranked) {
+                if (uma)
+                    uma->rankDifference = 0;
+                wide.rankDifference = 0;
+            } else if (uma && !uma->unranked) {
+                uma->rankDifference = wide.rankDifference = uma->popularity - wide.popularity;
             }
-            if (row >= umaren.rows())
-                continue;
-            const std::optional<double> u = ParseNumber(umaren.cell(row, PairPopularity));
-            const std::optional<double> w = ParseNumber(wideRank);
-            if (!u || !w)
-                continue;
-            const QString difference = QString::number(qint64(*u - *w));
-            umaren.setCell(row, PairRankDiff, difference);
-            grid.setCell(row, PairRankDiff, difference);
         }
     }
-    grid.setRedraw(true);
 }
 
 } // namespace
 
-void FillUmarenGrid(RaceSheet &sheet, const RaceOptions &options) { fillGrid(sheet, BetType::Umaren, options); }
+void FillUmarenGrid(RaceAnalysis &race, const PairOddsTable &odds) { fill(race, odds, BetType::Umaren); }
 
-void FillWideGrid(RaceSheet &sheet, const RaceOptions &options) { fillGrid(sheet, BetType::Wide, options); }
-
-SupportRates SupportRates::of(const RaceSheet &sheet)
-{
-    SupportRates rates;
-    for (int k = 1; k <= MaxHorses; ++k) {
-        rates.tan[k] = ParseSingle(sheet.lblTanRatio[k]);
-        rates.fuku[k] = ParseSingle(sheet.lblFukuRatio[k]);
-    }
-    return rates;
-}
+void FillWideGrid(RaceAnalysis &race, const PairOddsTable &odds) { fill(race, odds, BetType::Wide); }
 
 int MarkLevel(const RaceOptions::Judge &o, float deviation)
 {
@@ -123,9 +106,13 @@ int MarkLevel(const RaceOptions::Judge &o, float deviation)
     return 0;
 }
 
-void JudgePair(const SupportRates &rates, TextGrid &grid, int row, const RaceOptions::Judge &o, int i, int j,
-               float theoretical, float actual, float deviation)
+void JudgePair(const RaceAnalysis &race, const RaceOptions::Judge &o, PairAnalysis &pair)
 {
+    const float theoretical = *pair.theoretical;
+    const float actual = *pair.actual;
+    const float deviation = *pair.deviation;
+    const HorseAnalysis &i = race.horses[std::size_t(pair.first)];
+    const HorseAnalysis &j = race.horses[std::size_t(pair.second)];
     bool judged = true;
     if (o.dispSign == 1 && deviation < 0.0f)
         judged = false;
@@ -135,26 +122,25 @@ void JudgePair(const SupportRates &rates, TextGrid &grid, int row, const RaceOpt
         judged = false;
     if (o.isRealLimit && actual >= o.realLimit)
         judged = false;
-    if (o.isTanRatioLimit && (belowLimit(rates.tan[i], o.tanRatioLimit) || belowLimit(rates.tan[j], o.tanRatioLimit)))
+    if (o.isTanRatioLimit
+        && (belowLimit(i.tanRatio.single(), o.tanRatioLimit) || belowLimit(j.tanRatio.single(), o.tanRatioLimit)))
         judged = false;
     if (o.isFukuRatioLimit
-        && (belowLimit(rates.fuku[i], o.fukuRatioLimit) || belowLimit(rates.fuku[j], o.fukuRatioLimit)))
+        && (belowLimit(i.fukuRatio.single(), o.fukuRatioLimit) || belowLimit(j.fukuRatio.single(), o.fukuRatioLimit)))
         judged = false;
 
-    if (judged) {
-        if (const int level = MarkLevel(o, deviation))
-            grid.setCell(row, PairMark, o.dispChar[std::size_t(level - 1)]);
-    }
-
-    const bool marked = !TrimSpacesView(grid.cell(row, PairMark)).isEmpty();
+    pair.judgedLevel = judged ? MarkLevel(o, deviation) : 0;
+    const bool marked =
+        pair.judgedLevel > 0 && !TrimSpacesView(o.dispChar[std::size_t(pair.judgedLevel - 1)]).isEmpty();
+    pair.markLevel = marked ? pair.judgedLevel : 0;
     if (!marked)
-        grid.setTextColor(row, PairMark, SystemColor::WindowBackground);
+        pair.markColour = SystemColor::WindowBackground;
     else if (deviation > 0.0f)
-        grid.setTextColor(row, PairMark, o.plusColor);
+        pair.markColour = o.plusColor;
     else if (deviation < 0.0f)
-        grid.setTextColor(row, PairMark, o.minusColor);
+        pair.markColour = o.minusColor;
     else
-        grid.setTextColor(row, PairMark, SystemColor::WindowText); // visible, unlike the background colour
+        pair.markColour = SystemColor::WindowText; // visible, unlike the background colour
 }
 
 namespace {
@@ -172,44 +158,39 @@ constexpr WideBand kWideBands[] = {
 
 } // namespace
 
-void JudgeRace(RaceSheet &sheet)
+void JudgeRace(RaceAnalysis &race)
 {
-    sheet.lstKaime.clear();
-    const int favourite = sheet.HorseByTanRank(1);
-    // No favourite (an empty sheet): the favourite's rule is not met.
+    race.bets.clear();
+    const int favourite = race.favourite();
+    // No favourite (an empty race): the favourite's rule is not met.
     const bool haveFavourite = favourite > 0;
-    const float favouriteOdds = haveFavourite ? sheet.TanOddsValue(favourite) : 0.0f;
+    const float favouriteOdds = haveFavourite ? race.horses[std::size_t(favourite)].tanValue : 0.0f;
 
-    const TextGrid &umaren = sheet.grdUmaRen;
-    const TextGrid &wide = sheet.grdWide;
-    for (int r = 1; r < umaren.rows(); ++r) {
-        const std::optional<double> a = ParseNumber(umaren.cell(r, PairActual));
-        const std::optional<double> b = ParseNumber(umaren.cell(r, PairDeviation));
-        const QString label = umaren.cell(r, PairLabel);
+    const QList<PairAnalysis> &umaren = race.pairsOf(BetType::Umaren);
+    const QList<PairAnalysis> &wide = race.pairsOf(BetType::Wide);
+    for (qsizetype r = 0; r < umaren.size(); ++r) {
+        const std::optional<double> a = umaren[r].actualShown.number();
+        const std::optional<double> b = umaren[r].deviationShown.number();
         if (!a || !b)
             continue;
         if (*b >= 30 && *a >= 20 && *a < 30)
-            sheet.lstKaime.append(QStringLiteral(u"馬 ") + label);
+            race.bets.append({BetType::Umaren, int(r)});
         else if (*b >= 25 && *a >= 10 && *a < 30 && haveFavourite && favouriteOdds < 2.0f)
-            sheet.lstKaime.append(QStringLiteral(u"馬 ") + label);
+            race.bets.append({BetType::Umaren, int(r)});
 
-        if (r >= wide.rows() || *b < 5)
+        if (r >= wide.size() || *b < 5)
             continue;
-        const std::optional<double> w = ParseNumber(wide.cell(r, PairActual));
+        const std::optional<double> w = wide[r].actualShown.number();
         if (!w)
             continue;
         for (const WideBand &band : kWideBands) {
             if (*a >= band.from && *a < band.below) {
                 const float q = float(*a / band.divisor);
                 if (double(q) < *w)
-                    sheet.lstKaime.append(QStringLiteral(u"ワ ") + label);
+                    race.bets.append({BetType::Wide, int(r)});
                 break;
             }
         }
-    }
-    if (sheet.lstKaime.isEmpty()) {
-        sheet.lstKaime.append(QStringLiteral(u"該当無し"));
-        sheet.lstKaime.append(QStringLiteral(u"見送りレース"));
     }
 }
 

@@ -2,12 +2,9 @@
 
 #include "grids/pair_matrix.h"
 
-#include "app/race_sheet.h"
+#include "analysis/race_analysis.h"
 #include "common/colours.h"
-#include "common/text_convert.h"
-#include "common/text_grid.h"
 #include "common/text_util.h"
-#include "grids/pair_fill.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,34 +22,32 @@ constexpr qint32 kBlueSteps[5] = {rgb(224, 234, 255), rgb(186, 206, 250), rgb(14
                                   rgb( 88, 130, 224), rgb( 36,  82, 196)};
 // clang-format on
 
-DeviationCell readCell(const TextGrid &grid, const RaceOptions::Judge &judge, int a, int b)
+DeviationCell cellOf(const RaceAnalysis &race, BetType type, int a, int b)
 {
     DeviationCell cell;
-    cell.gridRow = FindPairRow(grid, a, b);
-    if (cell.gridRow == 0)
+    const PairAnalysis *pair = race.pair(type, a, b);
+    if (!pair)
         return cell;
-    const int r = cell.gridRow;
-    cell.theoretical = grid.cell(r, PairTheoretical);
-    cell.actual = grid.cell(r, PairActual);
-    cell.deviationText = grid.cell(r, PairDeviation);
-    cell.mark = TrimSpaces(grid.cell(r, PairMark));
-    if (const std::optional<double> d = ParseNumber(cell.deviationText); d && std::isfinite(*d)) {
+    cell.theoretical = pair->theoreticalShown.text();
+    cell.actual = pair->actualShown.text();
+    cell.deviationText = pair->deviationShown.text();
+    cell.mark = TrimSpaces(race.markText(type, *pair));
+    if (const std::optional<double> d = pair->deviationShown.number())
         cell.deviation = float(*d);
-        cell.level = MarkLevel(judge, *cell.deviation);
-        cell.step = DeviationStep(judge, cell.deviation);
-    }
+    cell.level = pair->markLevel;
+    cell.step = DeviationStep(race.judge(type), pair->deviation);
     return cell;
 }
 
 } // namespace
 
-DeviationMatrix BuildDeviationMatrix(const RaceSheet &sheet, const RaceOptions &options)
+DeviationMatrix BuildDeviationMatrix(const RaceAnalysis &race)
 {
     DeviationMatrix matrix;
-    matrix.horses = std::clamp(sheet.HorseCount(), 0, MaxHorses);
+    matrix.horses = race.count();
     for (int k = 1; k <= matrix.horses; ++k) {
-        matrix.scratched[std::size_t(k)] = sheet.IsScratched(k);
-        matrix.popularity[std::size_t(k)] = TrimSpaces(sheet.lblTanPopular[k]);
+        matrix.scratched[std::size_t(k)] = race.horses[std::size_t(k)].scratched;
+        matrix.popularity[std::size_t(k)] = QString::number(race.horses[std::size_t(k)].tanRank);
     }
     for (int row = 1; row <= matrix.horses; ++row) {
         for (int column = 1; column <= matrix.horses; ++column) {
@@ -63,21 +58,10 @@ DeviationMatrix BuildDeviationMatrix(const RaceSheet &sheet, const RaceOptions &
                 cell.scratched = true;
                 continue;
             }
-            const BetType type = DeviationMatrixType(row, column);
-            cell = readCell(sheet.pairGrid(type), options.judge(type), row, column);
+            cell = cellOf(race, DeviationMatrixType(row, column), row, column);
         }
     }
     return matrix;
-}
-
-int FindPairRow(const TextGrid &grid, int a, int b)
-{
-    const QString label = MakePairLabel(std::min(a, b), std::max(a, b));
-    for (int r = 1; r < grid.rows(); ++r) {
-        if (grid.cell(r, PairLabel) == label)
-            return r;
-    }
-    return 0;
 }
 
 int DeviationStep(const RaceOptions::Judge &judge, std::optional<float> deviation)

@@ -11,26 +11,23 @@
 #include <array>
 #include <optional>
 
-class RaceSheet;
-class TextGrid;
-
 namespace CommonFunc {
+
+struct RaceAnalysis;
 
 // One cell of the pair matrix, as the pair grid of its bet type shows the
 // pair: the price texts, the deviation and the mark.
 struct DeviationCell {
     // Scratched: a horse of the pair is out, and the cell stays blank.
     bool scratched = false;
-    // The grid row the pair was on when the matrix was built (0: not found).
-    int gridRow = 0;
     QString theoretical;
     QString actual;
     QString deviationText;
-    // Absent when the grid has no deviation for the pair, or for a scratched pair.
+    // The deviation as shown; absent when the pair has none, or for a scratched pair.
     std::optional<float> deviation;
-    QString mark;  // as the grid shows it; may be blank
-    int level = 0; // MarkLevel of the deviation, 0 when none
-    int step = 0;  // DeviationStep: -5 to 5
+    QString mark;  // as the grid shows it, spaces trimmed; may be blank
+    int level = 0; // the pair's mark level, 0 when none
+    int step = 0;  // DeviationStep of the deviation the mark was judged by: -5 to 5
 };
 
 // The race's pairs as an N × N matrix: horse numbers on both axes, the
@@ -48,13 +45,8 @@ struct DeviationMatrix {
 // Above the diagonal umaren, below it wide.
 inline BetType DeviationMatrixType(int row, int column) { return row < column ? BetType::Umaren : BetType::Wide; }
 
-// Reads the matrix off the sheet's pair grids; pairs are found by their
-// label, so a sorted grid gives the same matrix.
-DeviationMatrix BuildDeviationMatrix(const RaceSheet &sheet, const RaceOptions &options);
-
-// The data row of the pair of horses a and b (either order); 0 when the grid
-// has none.
-int FindPairRow(const TextGrid &grid, int a, int b);
+// The matrix of a race's pairs, under the options the race was analysed with.
+DeviationMatrix BuildDeviationMatrix(const RaceAnalysis &race);
 
 // The colour step of a deviation: the number of mark bands whose lower
 // bound its size reaches (0 to 5), negative for a negative deviation.  So the

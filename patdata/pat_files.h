@@ -197,6 +197,9 @@ bool ReadPairOddsFile(const QString &path, PairOddsTable &table);
 bool ReadEntryFile(const QString &path, EntryData &data);
 bool ReadResultFile(const QString &path, ResultData &data);
 
+// The marker of a scratched horse in the odds texts.
+inline QString ScratchedText() { return QStringLiteral(u"ﾄﾘｹｼ"); }
+
 // The numeric value of a count field: its leading number, blank gives 0.
 int PatCount(const QString &text);
 

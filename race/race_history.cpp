@@ -2,11 +2,11 @@
 
 #include "race/race_history.h"
 
+#include "analysis/race_analysis.h"
 #include "app/race_sheet.h"
-#include "common/text_convert.h"
+#include "app/sheet_view.h"
 #include "common/text_util.h"
 #include "export/csv_file.h"
-#include "grids/pair_fill.h"
 
 #include <cmath>
 
@@ -22,25 +22,26 @@ bool isTop(int level) { return level == 1 || level == 2; }
 
 } // namespace
 
-void RaceHistory::add(const RaceSheet &sheet, const RaceOptions &options, const QDateTime &time)
+void RaceHistory::add(const RaceSheet &sheet, const QDateTime &time)
 {
     Load load;
     load.time = time;
-    for (BetType type : kTypes) {
-        const TextGrid &grid = sheet.pairGrid(type);
-        for (int r = 1; r < grid.rows(); ++r) {
-            Pair pair {grid.cell(r, PairLabel), grid.cell(r, PairActual), grid.cell(r, PairDeviation),
-                       TrimSpaces(grid.cell(r, PairMark)), 0};
-            const std::optional<double> deviation = ParseNumber(pair.deviation);
-            if (!pair.mark.isEmpty() && deviation)
-                pair.level = MarkLevel(options.judge(type), float(*deviation));
-            load.pairs[typeIndex(type)].append(pair);
+    if (const RaceAnalysis *race = sheet.analysis.get()) {
+        for (BetType type : kTypes) {
+            const TextGrid &grid = sheet.pairGrid(type);
+            const QList<PairAnalysis> &pairs = race->pairsOf(type);
+            for (int r = 1; r < grid.rows(); ++r) {
+                const int key = grid.rowKey(r);
+                if (key < 0 || key >= pairs.size())
+                    continue;
+                const PairAnalysis &pair = pairs[key];
+                load.pairs[typeIndex(type)].append({pair.label(), pair.actualShown, pair.deviationShown,
+                                                    TrimSpaces(race->markText(type, pair)), pair.markLevel});
+            }
         }
-    }
-    // The two words that stand for no bet are no bets.
-    for (const QString &bet : sheet.lstKaime) {
-        if (bet != u"該当無し" && bet != u"見送りレース")
-            load.bets.append(bet);
+        // The two words that stand for no bet are no bets.
+        for (const RecommendedBet &bet : race->bets)
+            load.bets.append(RecommendedBetLine(*race, bet));
     }
     m_loads.append(load);
 }
@@ -117,8 +118,8 @@ std::optional<double> RaceHistory::deviationChange(BetType type, const QString &
     const Pair *base = find(m_loads.first(), type, label);
     if (!now || !base)
         return std::nullopt;
-    const std::optional<double> a = ParseNumber(now->deviation);
-    const std::optional<double> b = ParseNumber(base->deviation);
+    const std::optional<double> a = now->deviation.number();
+    const std::optional<double> b = base->deviation.number();
     if (!a || !b)
         return std::nullopt;
     return *a - *b;
@@ -141,8 +142,8 @@ CsvFile RaceHistory::csv() const
                 line.addText(time);
                 line.addText(typeText);
                 line.addText(TrimSpaces(pair.label));
-                line.addValueOf(pair.actual);
-                line.addValueOf(pair.deviation);
+                line.addValue(pair.actual);
+                line.addValue(pair.deviation);
                 line.addText(pair.mark);
                 file.addLine(line);
             }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "common/bet_type.h"
-#include "settings/race_options.h"
+#include "common/number_format.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -23,9 +23,9 @@ class RaceHistory {
 public:
     struct Pair {
         QString label;
-        QString actual;
-        QString deviation;
-        QString mark;
+        CommonFunc::ShownNumber actual;
+        CommonFunc::ShownNumber deviation;
+        QString mark;  // spaces trimmed
         int level = 0; // 1 to 5, 0 unmarked
     };
     struct Load {
@@ -41,8 +41,9 @@ public:
     };
 
     void clear() { m_loads.clear(); }
-    // Takes the pair grids and the recommended bets of the sheet as they are now.
-    void add(const RaceSheet &sheet, const CommonFunc::RaceOptions &options, const QDateTime &time);
+    // Takes the pairs and the recommended bets of the race on the sheet, the
+    // pairs in the grids' order as they are now.
+    void add(const RaceSheet &sheet, const QDateTime &time);
     int size() const { return int(m_loads.size()); }
     const Load &at(int index) const { return m_loads.at(index); }
 

@@ -6,6 +6,7 @@
 #include "analysis/result_hits.h"
 #include "app/race_sheet.h"
 #include "common/messages.h"
+#include "common/text_convert.h"
 #include "common/text_util.h"
 #include "grids/pair_fill.h"
 #include "settings/settings_store.h"
@@ -18,89 +19,120 @@ bool LoadRace(RaceSheet &sheet, const QString &oddsPath)
     RefreshSettings();
 
     RaceData data;
-    if (!ReadRaceData(oddsPath, data)) {
+    Messages::Held held;
+    bool read = false;
+    {
+        const Messages::ThreadCapture capture(&held);
+        read = ReadRaceData(oddsPath, data);
+    }
+    if (!read) {
+        for (const Messages::Message &message : std::as_const(held.messages))
+            Messages::show(message);
         Messages::error(Messages::readFailedText());
         return false;
     }
-    if (data.resultUnreadable)
-        Messages::error(Messages::readFailedText());
-    PutRaceOnSheet(sheet, data, ReadRaceOptions());
+    auto race = std::make_shared<RaceAnalysis>(AnalyzeRace(data, ReadRaceOptions()));
+    race->messages = held.messages;
+    if (race->resultUnreadable)
+        race->messages.append({Messages::Kind::Error, Messages::readFailedText(), Messages::errorTitle()});
+    for (const Messages::Message &message : std::as_const(race->messages))
+        Messages::show(message);
+    PutRaceOnSheet(sheet, std::move(race));
     return true;
-}
-
-void PutRaceOnSheet(RaceSheet &sheet, const RaceData &data, const RaceOptions &options)
-{
-    ClearRaceSheet(sheet);
-    const PatFileHeader &header = data.odds.Header;
-    const int count = PatCount(header.HorseCount);
-    sheet.lblHorseNum = QString::number(count);
-    sheet.lblKaisai = header.Course + QStringLiteral(u" 第") + header.Kai + QStringLiteral(u"回 ") + header.Nichi
-        + QStringLiteral(u"日");
-    sheet.lblRaceName = header.RaceNo + QStringLiteral("R ") + header.RaceName;
-    for (int n = 1; n <= std::min(count, MaxHorses); ++n) {
-        sheet.lblTanOdds[n] = TrimSpaces(data.odds.Odds[n].TanOdds);
-        sheet.lblFukuOddsMin[n] = TrimSpaces(data.odds.Odds[n].FukuOddsMin);
-        sheet.lblFukuOddsMax[n] = TrimSpaces(data.odds.Odds[n].FukuOddsMax);
-    }
-
-    // Without an entry file the names and the start time stay blank.
-    if (data.hasEntry) {
-        const int names = std::min(PatCount(data.entry.Header.HorseCount), MaxHorses);
-        for (int n = 1; n <= names; ++n)
-            sheet.lblHorseName[n] = data.entry.Horses[n].HorseName;
-        const QString &time = data.entry.Header.StartTime;
-        sheet.lblRaceTime = time.left(2) + u':' + time.right(2);
-    }
-
-    sheet.sRaceFile = data.oddsPath;
-    sheet.racePaths = data.paths;
-    AnalyzeRace(sheet, data, options);
-}
-
-void AnalyzeRace(RaceSheet &sheet, const RaceData &data, const RaceOptions &options)
-{
-    AnalyzeWinPlace(sheet, options);
-    if (data.hasPairs) {
-        sheet.PairOddsTable = data.pairs;
-        FillUmarenGrid(sheet, options);
-        FillWideGrid(sheet, options);
-        JudgeRace(sheet);
-    }
-    ShowRaceResult(sheet, data);
-    sheet.notifyChanged();
 }
 
 namespace {
 
 template <int N>
-void appendPayouts(QStringList &lines, const QString &heading, const Slots<ResultPayout, N> &payouts)
+void takePayouts(QList<PayoutEntry> &entries, const Slots<ResultPayout, N> &section)
 {
-    lines.append(heading);
-    for (const ResultPayout &payout : payouts)
-        lines.append(payout.Combination + payout.Amount);
+    entries.clear();
+    for (const ResultPayout &payout : section) {
+        PayoutEntry entry {TrimSpaces(payout.Combination), payout.Amount, std::nullopt};
+        QString amount = TrimSpaces(payout.Amount);
+        amount.remove(u',');
+        bool whole = !amount.isEmpty();
+        qint64 value = 0;
+        for (QChar c : std::as_const(amount)) {
+            if (c < u'0' || c > u'9' || value > (qint64(1) << 50)) {
+                whole = false;
+                break;
+            }
+            value = value * 10 + (c.unicode() - u'0');
+        }
+        if (whole)
+            entry.yen = value;
+        entries.append(entry);
+    }
+}
+
+void pairPayouts(RaceAnalysis &race, BetType type)
+{
+    QList<PairAnalysis> &pairs = race.pairsOf(type);
+    for (PairAnalysis &pair : pairs) {
+        pair.paid = 0;
+        pair.payouts = 0;
+    }
+    const QList<PayoutEntry> &entries = race.payouts[std::size_t(type)];
+    for (qsizetype k = 0; k < entries.size(); ++k) {
+        const std::optional<std::pair<int, int>> named = PairOfLabel(entries[k].combination);
+        if (!named || named->second > race.count())
+            continue;
+        const int index = RaceAnalysis::PairIndex(race.count(), named->first, named->second);
+        if (index >= pairs.size())
+            continue;
+        pairs[index].payouts |= quint16(1u << k);
+        pairs[index].paid += entries[k].yen.value_or(0);
+    }
+}
+
+void analyzePairs(RaceAnalysis &race, const RaceData &data)
+{
+    if (!data.hasPairs)
+        return;
+    race.hasPairs = true;
+    FillUmarenGrid(race, data.pairs);
+    FillWideGrid(race, data.pairs);
+    JudgeRace(race);
 }
 
 } // namespace
 
-void ShowRaceResult(RaceSheet &sheet, const RaceData &data)
+RaceAnalysis AnalyzeRace(const RaceData &data, const RaceOptions &options)
 {
+    RaceAnalysis race;
+    race.options = options;
+    AnalyzeWinPlace(race, data);
+    analyzePairs(race, data);
+    ShowRaceResult(race, data);
+    return race;
+}
+
+void ReanalyzePairs(RaceAnalysis &race, const RaceData &data, const RaceOptions &options)
+{
+    race.options = options;
+    race.priceModel = PriceModel::Standard;
+    race.winProbabilityFellBack = false;
+    race.bets.clear();
+    for (QList<PairAnalysis> &pairs : race.pairs)
+        pairs.clear();
+    analyzePairs(race, data);
+    ShowRaceResult(race, data);
+}
+
+void ShowRaceResult(RaceAnalysis &race, const RaceData &data)
+{
+    race.resultUnreadable = data.resultUnreadable;
     if (!data.hasResult)
         return;
-    const ResultData &result = data.result;
-    QStringList &lines = sheet.lstRaceResult;
-    lines.clear();
-    lines.append(QStringLiteral(u"競争成績"));
-    for (const ResultFinisher &f : result.Finishers)
-        lines.append(f.Field1 + f.Field2 + f.HorseName + f.Field4);
-    appendPayouts(lines, QStringLiteral(u"単勝"), result.Tan);
-    appendPayouts(lines, QStringLiteral(u"複勝"), result.Fuku);
-    appendPayouts(lines, QStringLiteral(u"枠連"), result.WakuRen);
-    appendPayouts(lines, QStringLiteral(u"馬連"), result.UmaRen);
-    lines.append(QStringLiteral(u"ワイド"));
-    for (int k = 1; k <= result.Wide.size(); ++k) {
-        lines.append(result.Wide[k].Combination + result.Wide[k].Amount);
-        MarkResultHit(sheet, result.Wide[k].Combination, k == 1);
-    }
+    race.settled = true;
+    race.result = data.result;
+    takePayouts(race.payouts[std::size_t(BetType::Umaren)], data.result.UmaRen);
+    takePayouts(race.payouts[std::size_t(BetType::Wide)], data.result.Wide);
+    for (int k = 1; k <= data.result.Wide.size(); ++k)
+        MarkResultHit(race, data.result.Wide[k].Combination, k);
+    pairPayouts(race, BetType::Umaren);
+    pairPayouts(race, BetType::Wide);
 }
 
 } // namespace CommonFunc

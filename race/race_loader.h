@@ -2,34 +2,37 @@
 
 #pragma once
 
+#include "analysis/race_analysis.h"
 #include "patdata/race_data.h"
+#include "app/sheet_view.h"
 #include "settings/race_options.h"
 
 #include <QString>
 
-class RaceSheet;
-
 namespace CommonFunc {
 
 // Loads a win/place odds file onto the sheet: reads the race's files, takes
-// one snapshot of the options, then puts the race on the sheet.  When the
+// one snapshot of the options, analyses the race and shows it.  When the
 // file cannot be read, "ファイルの読み込みに失敗しました。" is shown, the race on
 // show stays and the result is false; a result file that cannot be read
 // shows the same message, and the race is shown without its result.
 bool LoadRace(RaceSheet &sheet, const QString &oddsPath);
 
-// The steps after reading, which touch no file and no settings store.
+// The analysis of a race read already: touches no file and no settings
+// store.  Win and place first, then the pairs and the judgement when the race
+// has pair odds, and last its result.
+RaceAnalysis AnalyzeRace(const RaceData &data, const RaceOptions &options);
 
-// Empties the sheet and puts the race on it: header, raw odds, names and
-// start time from the entry file, then AnalyzeRace.
-void PutRaceOnSheet(RaceSheet &sheet, const RaceData &data, const RaceOptions &options);
+// The pairs, the judgement and the hits of a race under other options (a
+// price model of the comparison), its win and place part kept.
+void ReanalyzePairs(RaceAnalysis &race, const RaceData &data, const RaceOptions &options);
 
-// Win and place analysis of the raw odds on the sheet, then the pair grids
-// and the judgement when the race has pair odds, and last its result.
-void AnalyzeRace(RaceSheet &sheet, const RaceData &data, const RaceOptions &options);
+// The result's payouts and the hits they make.
+void ShowRaceResult(RaceAnalysis &race, const RaceData &data);
 
-// Fills the results list from the race's result, if it has one, and marks
-// the paying wide pairs.
-void ShowRaceResult(RaceSheet &sheet, const RaceData &data);
+inline void PutRaceOnSheet(RaceSheet &sheet, const RaceData &data, const RaceOptions &options)
+{
+    PutRaceOnSheet(sheet, std::make_shared<const RaceAnalysis>(AnalyzeRace(data, options)));
+}
 
 } // namespace CommonFunc

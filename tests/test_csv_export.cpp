@@ -160,7 +160,6 @@ private slots:
     void noRace();
     void raceWithoutPairOdds();
     void resortedWideGrid();
-    void emptyPairLabels();
     void doubleQuotesDoubled();
     void failedSaveOverFolder();
     void failedSaveInReadOnlyFolder();
@@ -281,28 +280,6 @@ void TestCsvExport::resortedWideGrid()
     // Everything outside the pair lines is unchanged.
     QCOMPARE(after.mid(0, head + 1), before.mid(0, head + 1));
     QCOMPARE(after.mid(head + 7), before.mid(head + 7));
-}
-
-// A row whose umaren label is empty gives an empty line, then the wide part
-// on a line of its own when the wide label is there.
-void TestCsvExport::emptyPairLabels()
-{
-    RaceSheet sheet;
-    const QStringList full = csvLines(loadAndSave(sheet, ::goldenRace()));
-    const qsizetype head = full.indexOf(pairHead());
-    QVERIFY(head > 0);
-    const QString widePartOfRow2 = full[head + 2].section(u',', 8);
-
-    sheet.grdUmaRen.setCell(2, 0, QString());
-    sheet.grdUmaRen.setCell(4, 0, QString());
-    sheet.grdWide.setCell(4, 0, QString());
-    const QString out = newFolder() + QStringLiteral("/labels.csv");
-    QVERIFY(WriteCsvFile(sheet, out));
-    const QStringList lines = csvLines(readAll(out));
-    QCOMPARE(lines.mid(head + 1, 7),
-             (QStringList {full[head + 1], QString(), widePartOfRow2, full[head + 3], QString(), full[head + 5],
-                           full[head + 6]}));
-    QCOMPARE(lines.mid(head + 8), full.mid(head + 7));
 }
 
 void TestCsvExport::doubleQuotesDoubled()

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "common/number_format.h"
+#include "common/text_convert.h"
 
 #include <QRandomGenerator>
 #include <QTest>
 
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -58,6 +60,7 @@ private slots:
     void fixedMatchesExactRounding();
     void deviation_data();
     void deviation();
+    void shownNumbersReadBackAsTheirTexts();
 };
 
 void TestNumberFormat::fixed_data()
@@ -115,6 +118,7 @@ void TestNumberFormat::fixed()
     QFETCH(int, decimals);
     QFETCH(QString, expected);
     QCOMPARE(FormatFixed(value, decimals), expected);
+    QCOMPARE(ShownNumber::fixed(value, decimals).text(), expected);
 }
 
 // Many values on and near the midpoints, checked against the hand rounding of
@@ -177,6 +181,69 @@ void TestNumberFormat::deviation()
     QFETCH(double, value);
     QFETCH(QString, expected);
     QCOMPARE(FormatDeviation(value), expected);
+    QCOMPARE(ShownNumber::deviation(value).text(), expected);
+}
+
+namespace {
+
+// The shown number of value has the format's text and reads back as ParseNumber
+// and ParseSingle read that text, to the bit and the sign of zero.
+bool readsBack(const ShownNumber &shown, const QString &text, QString &why)
+{
+    const auto same = [](auto a, auto b) { return !a == !b && (!a || std::memcmp(&*a, &*b, sizeof *a) == 0); };
+    if (shown.text() != text)
+        why = QStringLiteral("text %1, expected %2").arg(shown.text(), text);
+    else if (!same(shown.number(), ParseNumber(text)))
+        why = QStringLiteral("%1 reads as a double other than ParseNumber's").arg(text);
+    else if (!same(shown.single(), ParseSingle(text)))
+        why = QStringLiteral("%1 reads as a float other than ParseSingle's").arg(text);
+    else if (shown.csvText() != FormatSingleOfText(text))
+        why = QStringLiteral("%1 goes into the CSV as %2").arg(text, shown.csvText());
+    return why.isEmpty();
+}
+
+} // namespace
+
+// Every text the formats give up to 100,000 units of the last place, then
+// every 997th up to 2 x 10^7 (past the 10^7 where the quick readings hand over
+// to the general ones), the edges of those hand-overs, huge values and both
+// signs.
+void TestNumberFormat::shownNumbersReadBackAsTheirTexts()
+{
+    static constexpr double scales[] = {1.0, 10.0, 100.0, 1000.0};
+    QString why;
+    for (int decimals = 0; decimals <= 3; ++decimals) {
+        for (quint64 units = 0; units <= 20000000; units += units < 100000 ? 1 : 997) {
+            const double value = double(units) / scales[decimals];
+            for (const double v : {value, -value}) {
+                if (!readsBack(ShownNumber::fixed(v, decimals), FormatFixed(v, decimals), why)
+                    || (decimals == 1 && !readsBack(ShownNumber::deviation(v), FormatDeviation(v), why)))
+                    QFAIL(qPrintable(why));
+            }
+        }
+    }
+    QRandomGenerator random(20261209);
+    QList<double> edges;
+    for (const double edge : {1e7, 16777216.0, 9007199254740992.0, 1e15, 1e16, 1e18, 1e19, 1e22})
+        for (int decimals = 0; decimals <= 3; ++decimals)
+            for (double step = -3; step <= 3; ++step)
+                edges << (edge + step) / scales[decimals];
+    for (int n = 0; n < 300; ++n)
+        edges << std::ldexp(random.generateDouble(), int(random.bounded(-60, 1000)));
+    edges << double(std::numeric_limits<float>::max()) << std::numeric_limits<double>::max() << 0.0 << -0.0;
+    for (const double value : std::as_const(edges)) {
+        for (int decimals = 0; decimals <= 3; ++decimals) {
+            for (const double v : {value, -value}) {
+                if (!readsBack(ShownNumber::fixed(v, decimals), FormatFixed(v, decimals), why)
+                    || !readsBack(ShownNumber::deviation(v), FormatDeviation(v), why))
+                    QFAIL(qPrintable(why));
+            }
+        }
+    }
+    QVERIFY(ShownNumber::fixed(std::numeric_limits<double>::quiet_NaN(), 1).isEmpty());
+    QVERIFY(!ShownNumber::deviation(std::numeric_limits<double>::infinity()).number());
+    QCOMPARE(ShownNumber::fixed(12.3, 2).units(), 1230);
+    QCOMPARE(ShownNumber::deviation(-0.04).sign(), ShownNumber::Sign::Minus);
 }
 
 QTEST_GUILESS_MAIN(TestNumberFormat)

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "analysis/race_analysis.h"
 #include "analysis/result_hits.h"
 #include "app/race_sheet.h"
+#include "app/sheet_view.h"
+#include "common/text_convert.h"
 #include "common/text_grid.h"
 #include "grids/pair_fill.h"
 #include "race/race_loader.h"
@@ -20,10 +23,16 @@ namespace {
 
 const QString kScratched = u"ﾄﾘｹｼ"_s;
 
+// The sheet's cells stand for what the win and place analysis showed of
+// each horse; the pair odds are the race's as read.
+PairOddsTable g_odds;
+RaceAnalysis g_race;
+
 // N runners with the same odds and rates, well above the default rate limits.
 void setRunners(RaceSheet &sheet, int count)
 {
     ClearRaceSheet(sheet);
+    g_odds = PairOddsTable();
     sheet.lblHorseNum = QString::number(count);
     for (int n = 1; n <= count; ++n) {
         sheet.lblTanOdds[n] = u"5.0"_s;
@@ -33,9 +42,9 @@ void setRunners(RaceSheet &sheet, int count)
     }
 }
 
-void setPair(RaceSheet &sheet, int i, int j, const QString &umaren, const QString &wideMin, const QString &wideMax)
+void setPair(RaceSheet &, int i, int j, const QString &umaren, const QString &wideMin, const QString &wideMax)
 {
-    PairOddsRecord &pair = sheet.PairOddsTable.at(i, j);
+    PairOddsRecord &pair = g_odds.at(i, j);
     pair.UmaRenOdds = umaren;
     pair.WideOddsMin = wideMin;
     pair.WideOddsMax = wideMax;
@@ -49,10 +58,61 @@ void scratch(RaceSheet &sheet, int horse)
     sheet.lblFukuRatio[horse] = u"0.000"_s;
 }
 
+// A rate as the analysis shows it: "0.000" or "-----".
+ShownNumber rate(const QString &text)
+{
+    const std::optional<double> value = ParseNumber(text);
+    return value ? ShownNumber::fixed(*value, 3) : ShownNumber();
+}
+
+// A number as the grid shows it, from that text ("" for none).
+ShownNumber shown(const QString &text)
+{
+    return text.isEmpty() ? ShownNumber() : ShownNumber::fixed(text.toDouble(), 1);
+}
+
+ShownNumber shownDeviation(const QString &text)
+{
+    return text.isEmpty() ? ShownNumber() : ShownNumber::deviation(text.toDouble());
+}
+
+// The race the sheet's cells stand for, under the options stored now, with
+// its pairs not yet priced.
+RaceAnalysis raceOf(const RaceSheet &sheet)
+{
+    RaceAnalysis race;
+    race.options = ReadRaceOptions();
+    race.horseCount = TextToInteger(sheet.lblHorseNum);
+    race.hasPairs = true;
+    for (int n = 1; n <= race.count(); ++n) {
+        HorseAnalysis &horse = race.horses[std::size_t(n)];
+        horse.tanOdds = sheet.lblTanOdds[n].trimmed();
+        horse.scratched = horse.tanOdds == kScratched;
+        horse.tanValue = horse.scratched ? 9999.9f : OddsNumericValueSingle(horse.tanOdds);
+        horse.tanRank = TextToInteger(sheet.lblTanPopular[n]);
+        if (horse.tanRank >= 1 && horse.tanRank <= MaxHorses)
+            race.tanTable[std::size_t(horse.tanRank)].horse = n;
+        horse.tanRatio = rate(sheet.lblTanRatio[n]);
+        horse.fukuRatio = rate(sheet.lblFukuRatio[n]);
+    }
+    return race;
+}
+
+// Both grids as a load shows them.
+void showGrids(RaceSheet &sheet)
+{
+    ClearPairGrids(sheet);
+    for (BetType type : {BetType::Umaren, BetType::Wide})
+        ShowPairGrid(sheet.pairGrid(type), g_race, type);
+    sheet.lstKaime = RecommendedBetLines(g_race);
+}
+
 void fillBoth(RaceSheet &sheet)
 {
-    FillUmarenGrid(sheet, ReadRaceOptions());
-    FillWideGrid(sheet, ReadRaceOptions());
+    g_race = raceOf(sheet);
+    FillUmarenGrid(g_race, g_odds);
+    FillWideGrid(g_race, g_odds);
+    showGrids(sheet);
 }
 
 QStringList rowTexts(const TextGrid &grid, int row)
@@ -382,13 +442,16 @@ void TestPairGrids::wideFillTouchesOnlyTheDifferenceOfUmaren()
         for (int j = i + 1; j <= 5; ++j, ++r)
             setPair(sheet, i, j, QString::number(20 - r) + u".0"_s, QString::number(r + 1) + u".0"_s,
                     QString::number(r + 2) + u".0"_s);
-    FillUmarenGrid(sheet, ReadRaceOptions());
+    g_race = raceOf(sheet);
+    FillUmarenGrid(g_race, g_odds);
+    showGrids(sheet);
     QList<QStringList> before;
     for (int row = 0; row < sheet.grdUmaRen.rows(); ++row)
         before << rowTexts(sheet.grdUmaRen, row);
     QCOMPARE(sheet.grdUmaRen.cell(1, 7), QString()); // the umaren run alone writes no difference
 
-    FillWideGrid(sheet, ReadRaceOptions());
+    FillWideGrid(g_race, g_odds);
+    showGrids(sheet);
     QCOMPARE(sheet.grdUmaRen.rows(), before.size());
     for (int row = 0; row < sheet.grdUmaRen.rows(); ++row) {
         QCOMPARE(rowTexts(sheet.grdUmaRen, row).mid(0, 7), before[row].mid(0, 7));
@@ -574,13 +637,15 @@ void TestPairGrids::judgePair()
     sheet.lblTanRatio[2] = rates[1];
     sheet.lblFukuRatio[1] = rates[2];
     sheet.lblFukuRatio[2] = rates[3];
+    const RaceAnalysis race = raceOf(sheet);
 
-    TextGrid grid;
-    grid.setRows(2);
-    grid.setCurrentCell(1, 5);
-    JudgePair(SupportRates::of(sheet), grid, 1, ReadRaceOptions().judge(type), 1, 2, theoretical, actual, deviation);
-    QTEST(grid.cell(1, 5), "mark");
-    QTEST(grid.textColor(1, 5).value_or(-1), "colour");
+    PairAnalysis pair {1, 2};
+    pair.theoretical = theoretical;
+    pair.actual = actual;
+    pair.deviation = deviation;
+    JudgePair(race, race.judge(type), pair);
+    QTEST(race.markText(type, pair), "mark");
+    QTEST(pair.markColour, "colour");
 }
 
 void TestPairGrids::judgingUsesUnroundedValues_data()
@@ -721,19 +786,18 @@ void TestPairGrids::judgeRace()
         sheet.lblTanPopular[1] = QString(); // nobody carries rank 1
     else
         sheet.lblTanOdds[1] = favourite;
-    sheet.lstKaime = QStringList {u"stale"_s};
+    RaceAnalysis race = raceOf(sheet);
+    race.bets = {{BetType::Wide, 0}}; // stale
+    for (QList<PairAnalysis> &pairs : race.pairs)
+        pairs = {{1, 2}};
+    PairAnalysis &umaren = race.pairsOf(BetType::Umaren)[0];
+    umaren.actualShown = shown(actual);
+    umaren.deviationShown = shownDeviation(deviation);
+    race.pairsOf(BetType::Wide)[0].actualShown = shown(wide);
+    race.pairsOf(BetType::Wide)[0].deviationShown = shownDeviation(u"-99.0"_s); // the wide deviation plays no part
 
-    for (TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
-        grid->setRows(2);
-        grid->setCell(1, 0, u" 1- 2"_s);
-    }
-    sheet.grdUmaRen.setCell(1, 2, actual);
-    sheet.grdUmaRen.setCell(1, 3, deviation);
-    sheet.grdWide.setCell(1, 2, wide);
-    sheet.grdWide.setCell(1, 3, u"-99.0"_s); // the wide deviation plays no part
-
-    JudgeRace(sheet);
-    QTEST(sheet.lstKaime, "kaime");
+    JudgeRace(race);
+    QTEST(RecommendedBetLines(race), "kaime");
 }
 
 void TestPairGrids::judgeRaceKeepsPairOrder()
@@ -741,21 +805,19 @@ void TestPairGrids::judgeRaceKeepsPairOrder()
     RaceSheet sheet;
     setRunners(sheet, 3);
     sheet.lblTanOdds[1] = u"1.8"_s;
-    const QStringList labels = {u" 1- 2"_s, u" 1- 3"_s, u" 2- 3"_s};
+    RaceAnalysis race = raceOf(sheet);
     const QStringList actual = {u"15.0"_s, u"25.0"_s, u"12.0"_s};
     const QStringList deviation = {u"+6.0"_s, u"+35.0"_s, u"+26.0"_s};
     const QStringList wide = {u"8.0"_s, u"13.0"_s, u"1.0"_s};
-    for (TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide})
-        grid->setRows(4);
-    for (int r = 1; r <= 3; ++r) {
-        sheet.grdUmaRen.setCell(r, 0, labels[r - 1]);
-        sheet.grdWide.setCell(r, 0, labels[r - 1]);
-        sheet.grdUmaRen.setCell(r, 2, actual[r - 1]);
-        sheet.grdUmaRen.setCell(r, 3, deviation[r - 1]);
-        sheet.grdWide.setCell(r, 2, wide[r - 1]);
+    for (QList<PairAnalysis> &pairs : race.pairs)
+        pairs = {{1, 2}, {1, 3}, {2, 3}};
+    for (int r = 0; r < 3; ++r) {
+        race.pairsOf(BetType::Umaren)[r].actualShown = shown(actual[r]);
+        race.pairsOf(BetType::Umaren)[r].deviationShown = shownDeviation(deviation[r]);
+        race.pairsOf(BetType::Wide)[r].actualShown = shown(wide[r]);
     }
-    JudgeRace(sheet);
-    QCOMPARE(sheet.lstKaime, QStringList({u"ワ  1- 2"_s, u"馬  1- 3"_s, u"ワ  1- 3"_s, u"馬  2- 3"_s}));
+    JudgeRace(race);
+    QCOMPARE(RecommendedBetLines(race), QStringList({u"ワ  1- 2"_s, u"馬  1- 3"_s, u"ワ  1- 3"_s, u"馬  2- 3"_s}));
 }
 
 // ---- Result hits ----------------------------------------------------------------
@@ -765,13 +827,12 @@ namespace {
 void setUpHits(RaceSheet &sheet)
 {
     setRunners(sheet, 3);
-    const QStringList labels = {u" 1- 2"_s, u" 1- 3"_s, u" 2- 3"_s};
-    for (TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
-        grid->setRows(4);
-        for (int r = 1; r <= 3; ++r)
-            grid->setCell(r, 0, labels[r - 1]);
-    }
-    sheet.lstKaime = QStringList {u"馬  1- 2"_s, u"ワ  1- 2"_s, u"馬  2- 3"_s, u"ワ  2- 3"_s, u"ワ  1- 3"_s};
+    g_race = raceOf(sheet);
+    for (QList<PairAnalysis> &pairs : g_race.pairs)
+        pairs = {{1, 2}, {1, 3}, {2, 3}};
+    g_race.bets = {{BetType::Umaren, 0}, {BetType::Wide, 0}, {BetType::Umaren, 2}, {BetType::Wide, 2},
+                   {BetType::Wide, 1}};
+    showGrids(sheet);
 }
 
 } // namespace
@@ -782,7 +843,8 @@ void TestPairGrids::markResultHit()
     setUpHits(sheet);
 
     // The first wide entry is also the umaren result.
-    MarkResultHit(sheet, u" 1- 2 "_s, true);
+    MarkResultHit(g_race, u" 1- 2 "_s, 1);
+    showGrids(sheet);
     for (const TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
         QCOMPARE(grid->backColor(1, 0), std::optional<qint32>(255));
         QCOMPARE(grid->backColor(2, 0), std::optional<qint32>());
@@ -793,7 +855,8 @@ void TestPairGrids::markResultHit()
              QStringList({u" ◎馬  1- 2"_s, u" ○ワ  1- 2"_s, u"馬  2- 3"_s, u"ワ  2- 3"_s, u"ワ  1- 3"_s}));
 
     // A later entry: green, and only the wide line is marked.
-    MarkResultHit(sheet, u" 2- 3"_s, false);
+    MarkResultHit(g_race, u" 2- 3"_s, 2);
+    showGrids(sheet);
     for (const TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
         QCOMPARE(grid->backColor(3, 0), std::optional<qint32>(65280));
         QCOMPARE(grid->currentRow(), 3);
@@ -801,27 +864,24 @@ void TestPairGrids::markResultHit()
     QCOMPARE(sheet.lstKaime,
              QStringList({u" ◎馬  1- 2"_s, u" ○ワ  1- 2"_s, u"馬  2- 3"_s, u" ○ワ  2- 3"_s, u"ワ  1- 3"_s}));
 
-    // A line is marked once: the same combinations again change no line.
-    MarkResultHit(sheet, u" 2- 3"_s, false);
-    MarkResultHit(sheet, u" 1- 2"_s, true);
-    QCOMPARE(sheet.lstKaime,
+    // A bet is marked once: the same combinations again change no line.
+    MarkResultHit(g_race, u" 2- 3"_s, 3);
+    MarkResultHit(g_race, u" 1- 2"_s, 1);
+    QCOMPARE(RecommendedBetLines(g_race),
              QStringList({u" ◎馬  1- 2"_s, u" ○ワ  1- 2"_s, u"馬  2- 3"_s, u" ○ワ  2- 3"_s, u"ワ  1- 3"_s}));
 }
 
 void TestPairGrids::blankOrForeignCombinationMarksNothing()
 {
-    for (const QString &combination : {u"      "_s, u""_s, u"1-2"_s, u"1- 4"_s}) {
-        for (bool first : {true, false}) {
+    for (const QString &combination : {u"      "_s, u""_s, u"1-2"_s, u"1- 4"_s, u" 1- 2"_s.repeated(2)}) {
+        for (int entry : {1, 2}) {
             RaceSheet sheet;
             setUpHits(sheet);
-            sheet.lstKaime << u"該当無し"_s << u"見送りレース"_s;
-            // A row without a label must not match a blank combination either.
-            sheet.grdUmaRen.setRows(5);
-            sheet.grdWide.setRows(5);
             const QStringList before = sheet.lstKaime;
-            MarkResultHit(sheet, combination, first);
+            MarkResultHit(g_race, combination, entry);
+            showGrids(sheet);
             for (const TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide})
-                for (int r = 1; r <= 4; ++r)
+                for (int r = 1; r <= 3; ++r)
                     QCOMPARE(grid->backColor(r, 0), std::optional<qint32>());
             QCOMPARE(sheet.lstKaime, before);
         }

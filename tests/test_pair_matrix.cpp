@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/race_sheet.h"
-#include "common/text_convert.h"
-#include "common/text_grid.h"
 #include "grids/pair_matrix.h"
 #include "settings/race_options.h"
+#include "support/analysis_builder.h"
 
 #include <QTest>
 
@@ -12,23 +10,6 @@ using namespace CommonFunc;
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(CommonFunc::BetType)
-
-namespace {
-
-// Pairs as (a, b, theoretical, actual, deviation, mark).
-void fillGrid(TextGrid &grid, const QList<std::tuple<int, int, QString, QString, QString, QString>> &rows)
-{
-    grid.setRows(int(rows.size()) + 1);
-    int r = 1;
-    for (const auto &[a, b, theoretical, actual, deviation, mark] : rows) {
-        const QString texts[] = {MakePairLabel(a, b), theoretical, actual, deviation, {}, mark};
-        for (int c = 0; c <= PairMark; ++c)
-            grid.setCell(r, c, texts[c]);
-        ++r;
-    }
-}
-
-} // namespace
 
 class TestPairMatrix : public QObject {
     Q_OBJECT
@@ -40,36 +21,22 @@ private slots:
     void colourScale();
 };
 
-// Horse 4 scratched, the umaren grid's rows reversed as a head-click sort
-// leaves them, and pairs 1-3 (umaren) and 2-3 (wide) without a deviation.
+// Horse 4 scratched, and pairs 1-3 (umaren) and 2-3 (wide) without a deviation.
 void TestPairMatrix::fourHorses()
 {
-    RaceSheet sheet;
-    ClearRaceSheet(sheet);
-    sheet.lblHorseNum = u"4"_s;
-    for (int k = 1; k <= 4; ++k) {
-        sheet.lblTanOdds[k] = k == 4 ? ScratchedText() : u"5.0"_s;
-        sheet.lblTanPopular[k] = u" %1"_s.arg(k % 3 + 1);
-    }
+    RaceAnalysis race = AnalysisBuilder::race(4, {4}, {2, 3, 1, 2});
     const QString out = u"99999.9"_s;
-    fillGrid(sheet.grdUmaRen,
-             {{3, 4, out, out, u"0.0"_s, {}},
-              {2, 4, out, out, u"0.0"_s, {}},
-              {2, 3, u"40.0"_s, u"12.5"_s, u"-220.0"_s, u"▲"_s},
-              {1, 4, out, out, u"0.0"_s, {}},
-              {1, 3, u"8.0"_s, {}, {}, {}},
-              {1, 2, u"5.0"_s, u"25.0"_s, u"+80.0"_s, u"×"_s}});
-    fillGrid(sheet.grdWide,
-             {{1, 2, u"2.0"_s, u"1.9"_s, u"-5.3"_s, {}},
-              {1, 3, u"3.0"_s, u"6.0"_s, u"+50.0"_s, u"△"_s},
-              {1, 4, out, out, u"0.0"_s, {}},
-              {2, 3, u"4.0"_s, {}, {}, {}},
-              {2, 4, out, out, u"0.0"_s, {}},
-              {3, 4, out, out, u"0.0"_s, {}}});
-    QCOMPARE(FindPairRow(sheet.grdUmaRen, 2, 1), 6);
-    QCOMPARE(FindPairRow(sheet.grdWide, 1, 5), 0);
+    for (BetType type : {BetType::Umaren, BetType::Wide})
+        for (const auto &[a, b] : {std::pair(1, 4), std::pair(2, 4), std::pair(3, 4)})
+            AnalysisBuilder::setPair(race, type, a, b, out, out, u"0.0"_s);
+    AnalysisBuilder::setPair(race, BetType::Umaren, 2, 3, u"40.0"_s, u"12.5"_s, u"-220.0"_s);
+    AnalysisBuilder::setPair(race, BetType::Umaren, 1, 3, u"8.0"_s, {}, {});
+    AnalysisBuilder::setPair(race, BetType::Umaren, 1, 2, u"5.0"_s, u"25.0"_s, u"+80.0"_s);
+    AnalysisBuilder::setPair(race, BetType::Wide, 1, 2, u"2.0"_s, u"1.9"_s, u"-5.3"_s);
+    AnalysisBuilder::setPair(race, BetType::Wide, 1, 3, u"3.0"_s, u"6.0"_s, u"+50.0"_s);
+    AnalysisBuilder::setPair(race, BetType::Wide, 2, 3, u"4.0"_s, {}, {});
 
-    const DeviationMatrix m = BuildDeviationMatrix(sheet, DefaultRaceOptions());
+    const DeviationMatrix m = BuildDeviationMatrix(race);
     QCOMPARE(m.horses, 4);
     QCOMPARE(m.popularity[1], u"2"_s);
     QVERIFY(m.scratched[4] && !m.scratched[3]);
@@ -90,13 +57,13 @@ void TestPairMatrix::fourHorses()
     // Blank on either side.
     QVERIFY(!m.at(1, 3).deviation && !m.at(3, 2).deviation);
     QCOMPARE(m.at(1, 3).theoretical, u"8.0"_s);
-    // Every pair of the scratched horse, whatever the grid says.
+    // Every pair of the scratched horse, whatever its prices.
     for (int k = 1; k <= 3; ++k)
         QVERIFY(m.at(k, 4).scratched && m.at(4, k).scratched && !m.at(4, k).deviation);
     QVERIFY(!m.at(1, 2).scratched);
 
-    ClearPairGrids(sheet); // horses, but no grid rows yet
-    QVERIFY(!BuildDeviationMatrix(sheet, DefaultRaceOptions()).at(1, 2).deviation);
+    race.pairs = {}; // horses, but no pair odds
+    QVERIFY(!BuildDeviationMatrix(race).at(1, 2).deviation);
 }
 
 void TestPairMatrix::steps_data()

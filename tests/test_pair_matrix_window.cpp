@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "app/sheet_view.h"
 #include "app/ui/gui_support.h"
 #include "app/ui/main_window.h"
 #include "app/ui/twips.h"
@@ -178,8 +179,8 @@ void TestPairMatrixWindow::followsANewRace()
     window.UpdateFormFromSelection(m_race18);
     QCOMPARE(matrix.matrix().horses, 18);
     const TextGrid &umaren = window.sheet().grdUmaRen;
-    QCOMPARE(matrix.matrix().at(17, 18).actual, umaren.cell(FindPairRow(umaren, 17, 18), PairActual));
-    QCOMPARE(matrix.matrix().at(1, 2).theoretical, umaren.cell(FindPairRow(umaren, 1, 2), PairTheoretical));
+    QCOMPARE(matrix.matrix().at(17, 18).actual, umaren.cell(FindPairRow(window.sheet(), BetType::Umaren, 17, 18), PairActual));
+    QCOMPARE(matrix.matrix().at(1, 2).theoretical, umaren.cell(FindPairRow(window.sheet(), BetType::Umaren, 1, 2), PairTheoretical));
 }
 
 void TestPairMatrixWindow::placementRoundTrip()

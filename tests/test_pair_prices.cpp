@@ -2,6 +2,8 @@
 
 #include "analysis/pair_prices.h"
 #include "app/race_sheet.h"
+#include "common/text_convert.h"
+#include "common/text_util.h"
 
 #include <QTest>
 
@@ -12,14 +14,23 @@ Q_DECLARE_METATYPE(CommonFunc::BetType)
 
 namespace {
 
+// The sheet's cells stand for the rates as shown; the pair odds as read.
+PairOddsTable g_odds;
+
+HorseForPrices horseOf(const RaceSheet &sheet, BetType type, int n)
+{
+    const RaceSheet::Column &rates = type == BetType::Umaren ? sheet.lblTanRatio : sheet.lblFukuRatio;
+    return {TrimSpaces(sheet.lblTanOdds[n]) == ScratchedText(), ParseNumber(rates[n])};
+}
+
+PairPrices pairPrices(const RaceSheet &sheet, BetType type, int i, int j)
+{
+    return ComputePairPrices(g_odds, type, i, j, horseOf(sheet, type, i), horseOf(sheet, type, j));
+}
+
 // Enough digits to tell every float (9) and double (17) apart, so a value
 // rounded at a different stage shows up as a different text; "" for a value
 // that cannot be computed.  QCOMPARE on floating point would be fuzzy.
-PairPrices pairPrices(const RaceSheet &sheet, BetType type, int i, int j)
-{
-    return ComputePairPrices(sheet, type, i, j, HorseForPricesOf(sheet, type, i), HorseForPricesOf(sheet, type, j));
-}
-
 QString exact(std::optional<float> value) { return value ? QString::number(double(*value), 'g', 9) : QString(); }
 
 QString exact(std::optional<double> value) { return value ? QString::number(*value, 'g', 17) : QString(); }
@@ -138,7 +149,7 @@ void TestPairPrices::prices()
 
     RaceSheet sheet;
     fillSheet(sheet, type, rateFirst, rateSecond);
-    PairOddsRecord &pair = sheet.PairOddsTable.at(kFirst, kSecond);
+    PairOddsRecord &pair = g_odds.at(kFirst, kSecond);
     pair.UmaRenOdds = type == BetType::Umaren ? umaren : u"77.7"_s;
     pair.WideOddsMin = type == BetType::Wide ? wideMin : u"11.1"_s;
     pair.WideOddsMax = type == BetType::Wide ? wideMax : u"22.2"_s;
@@ -211,7 +222,7 @@ void TestPairPrices::scratched()
         sheet.lblTanRatio[kSecond] = u"-----"_s;
         sheet.lblFukuRatio[kSecond] = u"0.000"_s;
     }
-    PairOddsRecord &pair = sheet.PairOddsTable.at(kFirst, kSecond);
+    PairOddsRecord &pair = g_odds.at(kFirst, kSecond);
     pair.UmaRenOdds = umaren;
     pair.WideOddsMin = wideMin;
     pair.WideOddsMax = wideMax;

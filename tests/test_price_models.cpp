@@ -2,7 +2,9 @@
 
 #include "analysis/pair_prices.h"
 #include "analysis/price_models.h"
+#include "analysis/race_analysis.h"
 #include "app/race_sheet.h"
+#include "app/sheet_view.h"
 #include "grids/pair_fill.h"
 
 #include <QTest>
@@ -44,15 +46,17 @@ HorseValues realisticInverseOdds()
     return pi;
 }
 
-// A sheet whose horses have these win odds texts; nothing else is read by
+// A race whose horses have these win odds texts; nothing else is read by
 // the models.
-void fillSheet(RaceSheet &sheet, const QStringList &odds)
+void fillRace(RaceAnalysis &race, const QStringList &odds)
 {
-    sheet.lblHorseNum = QString::number(odds.size());
+    race.horseCount = int(odds.size());
     for (int n = 1; n <= int(odds.size()); ++n) {
-        sheet.lblTanOdds[n] = odds[n - 1];
-        sheet.lblTanRatio[n] = u"0.200"_s;
-        sheet.lblFukuRatio[n] = u"0.400"_s;
+        HorseAnalysis &horse = race.horses[std::size_t(n)];
+        horse.tanOdds = odds[n - 1];
+        horse.scratched = horse.tanOdds == ScratchedText();
+        horse.tanRatio = ShownNumber::fixed(0.2, 3);
+        horse.fukuRatio = ShownNumber::fixed(0.4, 3);
     }
 }
 
@@ -80,6 +84,8 @@ private slots:
     void solversSumToOne();
     void noSolutionFallsBack_data();
     void noSolutionFallsBack();
+    void shinSolves_data();
+    void shinSolves();
     void pricesOnTheSheet();
     void standardIgnoresModelOptions();
 };
@@ -218,21 +224,48 @@ void TestPriceModels::noSolutionFallsBack()
     QVERIFY(!ComputeWinProbabilities(pi, WinProbabilityMethod::Normalised).fellBack);
 }
 
+void TestPriceModels::shinSolves_data()
+{
+    QTest::addColumn<HorseValues>("pi");
+    QTest::addColumn<double>("z"); // 0: only its range is checked
+    // The three-horse example of the literature on Shin's model.
+    QTest::newRow("2.6, 2.4, 4.3") << horses({1.0 / 2.6, 1.0 / 2.4, 1.0 / 4.3}) << 0.0169425;
+    // JRA pays 1.0 on a favourite; a root exists whenever the others are dearer.
+    QTest::newRow("favourite at 1.0") << horses({1.0, 1.0 / 6.0, 1.0 / 9.5, 1.0 / 14.0, 1.0 / 22.0, 1.0 / 50.0})
+                                      << 0.0;
+}
+
+void TestPriceModels::shinSolves()
+{
+    QFETCH(HorseValues, pi);
+    QFETCH(double, z);
+    const std::optional<double> solved = ShinZ(pi);
+    QVERIFY(solved);
+    if (z != 0.0)
+        QVERIFY2(std::fabs(*solved - z) < 5e-8, qPrintable(QString::number(*solved, 'g', 17)));
+    QVERIFY(*solved > 0.0 && *solved < 1.0);
+    const WinProbabilities win = ComputeWinProbabilities(pi, WinProbabilityMethod::Shin);
+    QVERIFY(!win.fellBack);
+    QVERIFY(std::fabs(sumOf(win.p) - 1.0) < 1e-12);
+    QVERIFY(*win.p[1] > *pi[1] / sumOf(pi) && *win.p[1] < 1.0);
+}
+
 void TestPriceModels::pricesOnTheSheet()
 {
     // Horse 2 scratched, horse 4 without odds: the runners are 1, 3 and 5.
-    RaceSheet sheet;
-    fillSheet(sheet, {u"2.0"_s, u"ﾄﾘｹｼ"_s, u"4.0"_s, u"-----"_s, u"8.0"_s});
-    const HorseValues pi = InverseWinOdds(sheet);
+    RaceAnalysis race;
+    fillRace(race, {u"2.0"_s, u"ﾄﾘｹｼ"_s, u"4.0"_s, u"-----"_s, u"8.0"_s});
+    const HorseValues pi = InverseWinOdds(race);
     QVERIFY(pi[1] && !pi[2] && pi[3] && !pi[4] && pi[5]);
 
     RaceOptions options = withModel(1);
     options.pairPayoutRate = 0.8;
-    const ModelPrices model = ComputeModelPrices(sheet, BetType::Umaren, options);
+    const ModelPrices model = ComputeModelPrices(race, BetType::Umaren, options);
     QVERIFY(model.active && !model.fellBack);
+    const PairOddsTable odds;
     const auto prices = [&](int i, int j) {
-        return ComputePairPrices(sheet, BetType::Umaren, i, j, HorseForPricesOf(sheet, BetType::Umaren, i),
-                                 HorseForPricesOf(sheet, BetType::Umaren, j), &model)
+        return ComputePairPrices(odds, BetType::Umaren, i, j, HorseForPricesOf(race, BetType::Umaren, i),
+                                 HorseForPricesOf(race, BetType::Umaren, j), &model)
             .theoretical;
     };
     QVERIFY(prices(1, 2) == std::optional<float>(ScratchedPairPrice));
@@ -243,13 +276,14 @@ void TestPriceModels::pricesOnTheSheet()
     QVERIFY(prices(1, 3) == std::optional<float>(float(0.8 / q13)));
 
     // Three runners: wide pairs are all certain, W = 1.
-    const ModelPrices wide = ComputeModelPrices(sheet, BetType::Wide, options);
+    const ModelPrices wide = ComputeModelPrices(race, BetType::Wide, options);
     QVERIFY(wide.price[1][3] == std::optional<float>(0.8f));
 
     // Two runners price umaren but not wide.
-    fillSheet(sheet, {u"2.0"_s, u"ﾄﾘｹｼ"_s, u"4.0"_s});
-    QVERIFY(ComputeModelPrices(sheet, BetType::Umaren, options).price[1][3] == std::optional<float>(0.8f));
-    QVERIFY(ComputeModelPrices(sheet, BetType::Wide, options).price[1][3] == std::optional<float>());
+    race = RaceAnalysis();
+    fillRace(race, {u"2.0"_s, u"ﾄﾘｹｼ"_s, u"4.0"_s});
+    QVERIFY(ComputeModelPrices(race, BetType::Umaren, options).price[1][3] == std::optional<float>(0.8f));
+    QVERIFY(ComputeModelPrices(race, BetType::Wide, options).price[1][3] == std::optional<float>());
 }
 
 void TestPriceModels::standardIgnoresModelOptions()
@@ -257,18 +291,23 @@ void TestPriceModels::standardIgnoresModelOptions()
     // The model's own options leave the standard model's grids as they were,
     // and only another model labels 理論値.
     const auto grids = [](const RaceOptions &options) {
+        RaceAnalysis race;
+        race.options = options;
+        fillRace(race, {u"2.0"_s, u"3.5"_s, u"6.1"_s, u"12.0"_s, u"40.2"_s});
+        for (int n = 1; n <= 5; ++n)
+            race.horses[std::size_t(n)].tanRatio = ShownNumber::fixed(0.8 / race.horses[std::size_t(n)].tanOdds.toDouble(), 3);
+        const PairOddsTable odds;
+        FillUmarenGrid(race, odds);
+        FillWideGrid(race, odds);
         RaceSheet sheet;
         ClearPairGrids(sheet);
-        fillSheet(sheet, {u"2.0"_s, u"3.5"_s, u"6.1"_s, u"12.0"_s, u"40.2"_s});
-        for (int n = 1; n <= 5; ++n)
-            sheet.lblTanRatio[n] = QString::number(0.8 / sheet.lblTanOdds[n].toDouble(), 'f', 3);
-        FillUmarenGrid(sheet, options);
-        FillWideGrid(sheet, options);
         QStringList cells;
-        for (const TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide})
-            for (int r = 0; r < grid->rows(); ++r)
-                cells << grid->cell(r, PairTheoretical);
-        return std::pair(cells, sheet.priceModelName);
+        for (BetType type : {BetType::Umaren, BetType::Wide}) {
+            ShowPairGrid(sheet.pairGrid(type), race, type);
+            for (int r = 0; r < sheet.pairGrid(type).rows(); ++r)
+                cells << sheet.pairGrid(type).cell(r, PairTheoretical);
+        }
+        return std::pair(cells, race.priceModel == PriceModel::Standard ? QString() : PriceModelName(race.priceModel));
     };
     RaceOptions changed = DefaultRaceOptions();
     changed.winProbability = 2;

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "analysis/race_analysis.h"
 #include "app/race_sheet.h"
+#include "common/text_grid.h"
 #include "export/csv_file.h"
+#include "grids/pair_fill.h"
 #include "race/race_follower.h"
 #include "race/race_history.h"
 #include "settings/race_options.h"
@@ -12,7 +15,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
 #include <filesystem>
+#include <memory>
 
 using namespace CommonFunc;
 
@@ -35,16 +40,43 @@ RaceFiles sampleRace(const char *firstTan = "2.5")
     return race;
 }
 
-// One grid row: label, actual, deviation, mark.
-void setPair(TextGrid &grid, int row, const QString &label, const QString &actual, const QString &deviation,
-             const QString &mark)
+// A race of three horses on the sheet whose pairs of one bet type have
+// these actual prices and deviations (NaN: none), marked as the default
+// options mark them, on the grid in the order given (the user may have
+// sorted it).
+struct PairSpec {
+    int first;
+    int second;
+    double actual;
+    double deviation;
+};
+
+void showPairs(RaceSheet &sheet, BetType type, std::initializer_list<PairSpec> specs,
+               const QList<RecommendedBet> &bets = {})
 {
-    if (grid.rows() <= row)
-        grid.setRows(row + 1);
-    grid.setCell(row, PairLabel, label);
-    grid.setCell(row, PairActual, actual);
-    grid.setCell(row, PairDeviation, deviation);
-    grid.setCell(row, PairMark, mark);
+    auto race = std::make_shared<RaceAnalysis>(sheet.analysis ? *sheet.analysis : RaceAnalysis());
+    if (!sheet.analysis)
+        race->options = DefaultRaceOptions();
+    race->horseCount = 3;
+    race->hasPairs = true;
+    QList<PairAnalysis> &pairs = race->pairsOf(type);
+    pairs = {{1, 2}, {1, 3}, {2, 3}};
+    TextGrid &grid = sheet.pairGrid(type);
+    grid.setRows(int(specs.size()) + 1);
+    int row = 1;
+    for (const PairSpec &spec : specs) {
+        const int index = RaceAnalysis::PairIndex(3, spec.first, spec.second);
+        PairAnalysis &pair = pairs[index];
+        pair.actualShown = ShownNumber::fixed(spec.actual, 1);
+        if (!std::isnan(spec.deviation)) {
+            pair.deviation = float(spec.deviation);
+            pair.deviationShown = ShownNumber::deviation(spec.deviation);
+            pair.judgedLevel = pair.markLevel = MarkLevel(race->judge(type), *pair.deviation);
+        }
+        grid.setRowKey(row++, index);
+    }
+    race->bets = bets;
+    sheet.analysis = race;
 }
 
 // Records what a follower reports.
@@ -81,30 +113,21 @@ private slots:
 
 void TestRaceFollow::historyDiffs()
 {
-    const RaceOptions &options = DefaultRaceOptions();
+    const double none = std::nan("");
     RaceHistory history;
     RaceSheet sheet;
-    // Umaren level 1 from 500 %, level 2 from 300 %.
-    setPair(sheet.grdUmaRen, 1, QStringLiteral(" 1- 2"), QStringLiteral("12.0"), QStringLiteral("350.0"),
-            QStringLiteral(u"○"));
-    setPair(sheet.grdUmaRen, 2, QStringLiteral(" 1- 3"), QStringLiteral("25.0"), QStringLiteral("150.0"),
-            QStringLiteral(u"△"));
-    setPair(sheet.grdWide, 1, QStringLiteral(" 1- 2"), QStringLiteral("5.0"), QStringLiteral("10.0"), QString());
-    sheet.lstKaime = {QStringLiteral(u"該当無し")};
-    history.add(sheet, options, QDateTime::currentDateTime());
+    // Umaren level 2 from 300 %, level 4 from 100 %; wide level 5 from 30 %.
+    showPairs(sheet, BetType::Umaren, {{1, 2, 12.0, 350.0}, {1, 3, 25.0, 150.0}});
+    showPairs(sheet, BetType::Wide, {{1, 2, 5.0, 10.0}, {1, 3, 6.0, none}});
+    history.add(sheet, QDateTime::currentDateTime());
     QVERIFY(history.markChanges().isEmpty());
     QVERIFY(history.newBets().isEmpty());
     QCOMPARE(history.deviationChange(BetType::Umaren, QStringLiteral(" 1- 2")), 0.0);
 
     // The user sorted the grid: rows swap, pairs are still found by label.
-    setPair(sheet.grdUmaRen, 1, QStringLiteral(" 1- 3"), QStringLiteral("26.0"), QStringLiteral("320.5"),
-            QStringLiteral(u"○"));
-    setPair(sheet.grdUmaRen, 2, QStringLiteral(" 1- 2"), QStringLiteral("12.5"), QStringLiteral("340.0"),
-            QStringLiteral(u"○"));
-    setPair(sheet.grdWide, 1, QStringLiteral(" 1- 2"), QStringLiteral("5.0"), QStringLiteral("-----"),
-            QStringLiteral(u"×"));
-    sheet.lstKaime = {QStringLiteral(u"馬  1- 3")};
-    history.add(sheet, options, QDateTime::currentDateTime());
+    showPairs(sheet, BetType::Umaren, {{1, 3, 26.0, 320.5}, {1, 2, 12.5, 340.0}});
+    showPairs(sheet, BetType::Wide, {{1, 2, 5.0, none}, {1, 3, 6.0, 40.0}}, {{BetType::Umaren, 1}});
+    history.add(sheet, QDateTime::currentDateTime());
 
     const QList<RaceHistory::MarkChange> changes = history.markChanges();
     QCOMPARE(changes.size(), 2);
@@ -112,11 +135,13 @@ void TestRaceFollow::historyDiffs()
     QCOMPARE(changes[0].before, QStringLiteral(u"△"));
     QCOMPARE(changes[0].after, QStringLiteral(u"○"));
     QCOMPARE(changes[1].type, BetType::Wide);
+    QCOMPARE(changes[1].label, QStringLiteral(" 1- 3"));
     QCOMPARE(changes[1].before, QString());
+    QCOMPARE(changes[1].after, QStringLiteral(u"×"));
     QVERIFY(history.markChanged(BetType::Umaren, QStringLiteral(" 1- 3")));
     QVERIFY(!history.markChanged(BetType::Umaren, QStringLiteral(" 1- 2")));
 
-    // 1-2 stayed at level 2: not new.  The wide mark has no numeric deviation.
+    // 1-2 stayed at level 2: not new; the wide mark is level 5.
     const QList<RaceHistory::MarkChange> top = history.newTopMarks();
     QCOMPARE(top.size(), 1);
     QCOMPARE(top[0].label, QStringLiteral(" 1- 3"));
@@ -135,12 +160,11 @@ void TestRaceFollow::historyCsv()
 {
     RaceHistory history;
     RaceSheet sheet;
-    setPair(sheet.grdUmaRen, 1, QStringLiteral(" 1- 2"), QStringLiteral("12.0"), QStringLiteral("350.0"),
-            QStringLiteral(u"○"));
-    setPair(sheet.grdWide, 1, QStringLiteral(" 1- 2"), QStringLiteral("5.0"), QStringLiteral("-12.5"), QString());
+    showPairs(sheet, BetType::Umaren, {{1, 2, 12.0, 350.0}});
+    showPairs(sheet, BetType::Wide, {{1, 2, 5.0, -12.5}});
     const QDateTime time(QDate(2026, 12, 6), QTime(15, 34, 5));
-    history.add(sheet, DefaultRaceOptions(), time);
-    history.add(sheet, DefaultRaceOptions(), time.addSecs(30));
+    history.add(sheet, time);
+    history.add(sheet, time.addSecs(30));
     const QStringList lines = history.csv().lines();
     QCOMPARE(lines.size(), 5);
     QCOMPARE(lines[0], QStringLiteral(u"\"時刻\",\"券種\",\"組番\",\"実際値\",\"乖離％\",\"判定\""));

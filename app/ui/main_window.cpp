@@ -545,7 +545,7 @@ void MainWindow::UpdateFormFromSelection(const QString &sFileName)
     m_umarenView->hideExtraColumn();
     m_wideView->hideExtraColumn();
     m_history.clear();
-    m_history.add(m_sheet, ReadRaceOptions(), QDateTime::currentDateTime());
+    m_history.add(m_sheet, QDateTime::currentDateTime());
     statusBar()->clearMessage();
     followRace();
 }
@@ -569,7 +569,7 @@ void MainWindow::raceReloaded(const RaceData &data, int reload)
     m_wideView->reapplySort();
     m_sheet.grdUmaRen.setTopRow(umarenTop);
     m_sheet.grdWide.setTopRow(wideTop);
-    m_history.add(m_sheet, options, QDateTime::currentDateTime());
+    m_history.add(m_sheet, QDateTime::currentDateTime());
     showChangeColumns();
     statusBar()->showMessage(QStringLiteral(u"ｵｯｽﾞ更新 ") + QTime::currentTime().toString(u"HH:mm:ss")
                              + QStringLiteral(u" （%1回目）").arg(reload));
@@ -747,7 +747,7 @@ void MainWindow::optBetTypeClick(int index)
 
 bool MainWindow::selectPair(BetType type, int first, int second)
 {
-    const int row = FindPairRow(m_sheet.pairGrid(type), first, second);
+    const int row = FindPairRow(m_sheet, type, first, second);
     if (row == 0)
         return false;
     optBetTypeClick(type == BetType::Wide ? 1 : 0);

@@ -75,7 +75,7 @@ void PairMatrixWindow::showEvent(QShowEvent *event)
 
 void PairMatrixWindow::rebuild()
 {
-    *m_matrix = BuildDeviationMatrix(m_sheet, ReadRaceOptions());
+    *m_matrix = m_sheet.analysis ? BuildDeviationMatrix(*m_sheet.analysis) : DeviationMatrix();
     update();
 }
 

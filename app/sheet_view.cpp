@@ -1,0 +1,226 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "app/sheet_view.h"
+
+#include "analysis/price_models.h"
+#include "app/race_sheet.h"
+#include "common/colours.h"
+#include "common/text_convert.h"
+#include "common/text_grid.h"
+
+namespace CommonFunc {
+
+namespace {
+
+QString noRate() { return QStringLiteral("-----"); }
+QString noValue() { return QStringLiteral("---"); }
+
+QString rateText(const ShownNumber &rate) { return rate.isEmpty() ? noRate() : rate.text(); }
+
+template <int N>
+void appendPayouts(QStringList &lines, const QString &heading, const Slots<ResultPayout, N> &payouts)
+{
+    lines.append(heading);
+    for (const ResultPayout &payout : payouts)
+        lines.append(payout.Combination + payout.Amount);
+}
+
+void showWinPlace(RaceSheet &sheet, const RaceAnalysis &race)
+{
+    sheet.lblHorseNum = QString::number(race.horseCount);
+    sheet.lblKaisai = race.kaisai;
+    sheet.lblRaceName = race.raceName;
+    sheet.lblRaceTime = race.raceTime;
+    for (int n = 1; n <= MaxHorses; ++n)
+        sheet.lblHorseName[n] = race.horses[std::size_t(n)].name;
+
+    const int count = race.count();
+    for (int n = 1; n <= count; ++n) {
+        const HorseAnalysis &horse = race.horses[std::size_t(n)];
+        sheet.lblTanOdds[n] = horse.tanOdds;
+        sheet.lblFukuOddsMin[n] = horse.fukuOddsMin;
+        sheet.lblFukuOddsMax[n] = horse.fukuOddsMax;
+        sheet.lblTanPopular[n] = QString::number(horse.tanRank);
+        sheet.lblTanRatio[n] = rateText(horse.tanRatio);
+        sheet.lblFukuOdds[n] = horse.fukuOdds.text();
+        sheet.lblFukuPopular[n] = QString::number(horse.fukuRank);
+        sheet.lblFukuRatio[n] = rateText(horse.fukuRatio);
+    }
+
+    for (int k = 1; k <= count; ++k) {
+        const RankAnalysis &row = race.tanTable[std::size_t(k)];
+        const HorseAnalysis &horse = race.horses[std::size_t(row.horse)];
+        sheet.lblTanHorseNo[k] = QString::number(row.horse);
+        sheet.lblTanHorseName[k] = horse.name;
+        sheet.lblTanPopOdds[k] = horse.tanOdds;
+        sheet.lblTanPopRatio[k] = horse.scratched ? noValue() : rateText(horse.tanRatio);
+        sheet.lblTanFukuRatio[k] = row.tanFukuRatio.isEmpty() ? noValue() : row.tanFukuRatio.text();
+        if (row.star)
+            sheet.lblAutoJudge[k] = QStringLiteral(u"★");
+    }
+    for (int k = 1; k <= count; ++k) {
+        const int h = race.fukuTable[std::size_t(k)].horse;
+        const HorseAnalysis &horse = race.horses[std::size_t(h)];
+        sheet.lblFukuHorseNo[k] = QString::number(h);
+        sheet.lblFukuHorseName[k] = horse.name;
+        if (horse.scratched) {
+            sheet.lblFukuPopOddsMin[k] = horse.tanOdds;
+            sheet.lblFukuPopOddsMax[k] = noValue();
+            sheet.lblFukuPopOdds[k] = noValue();
+            sheet.lblFukuPopRatio[k] = noValue();
+        } else {
+            sheet.lblFukuPopOddsMin[k] = horse.fukuOddsMin;
+            sheet.lblFukuPopOddsMax[k] = horse.fukuOddsMax;
+            sheet.lblFukuPopOdds[k] = horse.fukuOdds.text();
+            sheet.lblFukuPopRatio[k] = rateText(horse.fukuRatio);
+        }
+    }
+}
+
+} // namespace
+
+QString PairPopularityText(const PairAnalysis &pair)
+{
+    return pair.unranked ? ScratchedText() : QString::number(pair.popularity);
+}
+
+QString PairRankDifferenceText(const PairAnalysis &pair)
+{
+    return pair.rankDifference ? QString::number(*pair.rankDifference) : QString();
+}
+
+void ShowPairGrid(TextGrid &grid, const RaceAnalysis &race, BetType type)
+{
+    const QList<PairAnalysis> &pairs = race.pairsOf(type);
+    grid.setRedraw(false);
+    if (race.priceModel != PriceModel::Standard)
+        grid.setCell(0, PairTheoretical, QStringLiteral(u"理論値") + PriceModelLabel(race.priceModel));
+    grid.setRows(int(pairs.size()) + 1);
+    int lastHit = 0;
+    int lastHitRow = 0;
+    for (int r = 1; r <= int(pairs.size()); ++r) {
+        const PairAnalysis &pair = pairs[r - 1];
+        grid.setRowKey(r, r - 1);
+        grid.setCell(r, PairLabel, pair.label());
+        grid.setCell(r, PairTheoretical, pair.theoreticalShown.text());
+        grid.setCell(r, PairActual, pair.actualShown.text());
+        grid.setCell(r, PairDeviation, pair.deviationShown.text());
+        grid.setCell(r, PairSupport, pair.supportShown.text());
+        grid.setCell(r, PairMark, race.markText(type, pair));
+        grid.setTextColor(r, PairMark, pair.markColour);
+        grid.setCell(r, PairPopularity, PairPopularityText(pair));
+        grid.setCell(r, PairRankDiff, PairRankDifferenceText(pair));
+        if (const std::optional<qint32> hit = pair.hitColour())
+            grid.setBackColor(r, PairLabel, hit);
+        if (pair.hitEntry > lastHit) {
+            lastHit = pair.hitEntry;
+            lastHitRow = r;
+        }
+    }
+    // Where the fill and the hit marking leave the current cell: the last
+    // pair's mark, or the label of the pair the last wide payout named.
+    if (!pairs.isEmpty()) {
+        grid.setCurrentCell(int(pairs.size()), PairMark);
+        grid.setTopRow(1);
+    }
+    grid.setRedraw(true);
+    if (lastHitRow > 0)
+        grid.setCurrentCell(lastHitRow, PairLabel);
+}
+
+int FindPairRow(const RaceSheet &sheet, BetType type, int a, int b)
+{
+    const RaceAnalysis *race = sheet.analysis.get();
+    if (!race || !race->pair(type, a, b))
+        return 0;
+    const int key = RaceAnalysis::PairIndex(race->count(), a, b);
+    const TextGrid &grid = sheet.pairGrid(type);
+    for (int r = 1; r < grid.rows(); ++r) {
+        if (grid.rowKey(r) == key)
+            return r;
+    }
+    return 0;
+}
+
+QString RecommendedBetLine(const RaceAnalysis &race, const RecommendedBet &bet)
+{
+    const bool umaren = bet.type == BetType::Umaren;
+    QString line = bet.hit ? (umaren ? QStringLiteral(u" ◎") : QStringLiteral(u" ○")) : QString();
+    line += umaren ? QStringLiteral(u"馬 ") : QStringLiteral(u"ワ ");
+    return line + race.pairsOf(bet.type)[bet.pair].label();
+}
+
+QStringList RecommendedBetLines(const RaceAnalysis &race)
+{
+    QStringList lines;
+    if (!race.hasPairs)
+        return lines;
+    for (const RecommendedBet &bet : race.bets)
+        lines.append(RecommendedBetLine(race, bet));
+    if (lines.isEmpty())
+        lines << QStringLiteral(u"該当無し") << QStringLiteral(u"見送りレース");
+    return lines;
+}
+
+QStringList RaceResultLines(const RaceAnalysis &race)
+{
+    QStringList lines;
+    if (!race.settled)
+        return lines;
+    const ResultData &result = race.result;
+    lines.append(QStringLiteral(u"競争成績"));
+    for (const ResultFinisher &f : result.Finishers)
+        lines.append(f.Field1 + f.Field2 + f.HorseName + f.Field4);
+    appendPayouts(lines, QStringLiteral(u"単勝"), result.Tan);
+    appendPayouts(lines, QStringLiteral(u"複勝"), result.Fuku);
+    appendPayouts(lines, QStringLiteral(u"枠連"), result.WakuRen);
+    appendPayouts(lines, QStringLiteral(u"馬連"), result.UmaRen);
+    appendPayouts(lines, QStringLiteral(u"ワイド"), result.Wide);
+    return lines;
+}
+
+void ColorHorseNumbers(RaceSheet &sheet, const RaceOptions &options)
+{
+    const auto colourOf = [&options](int n) {
+        return n >= 0 && n < int(options.horseNoColor.size()) ? options.horseNoColor[std::size_t(n)]
+                                                              : DefaultRaceOptions().horseNoColor[0];
+    };
+    const RaceAnalysis *race = sheet.analysis.get();
+    const int count = race ? race->count() : 0;
+    for (int k = 1; k <= MaxHorses; ++k) {
+        if (k <= count) {
+            const qint32 tan = colourOf(race->tanTable[std::size_t(k)].horse);
+            sheet.tanHorseColours[k] = {tan ^ Colour::White, tan};
+            const qint32 fuku = colourOf(race->fukuTable[std::size_t(k)].horse);
+            sheet.fukuHorseColours[k] = {fuku ^ Colour::White, fuku};
+        } else {
+            sheet.tanHorseColours[k] = {Colour::Black, Colour::White};
+            sheet.fukuHorseColours[k] = {Colour::Black, Colour::White};
+        }
+    }
+}
+
+void PutRaceOnSheet(RaceSheet &sheet, std::shared_ptr<const RaceAnalysis> race)
+{
+    ClearRaceSheet(sheet);
+    sheet.analysis = std::move(race);
+    const RaceAnalysis &r = *sheet.analysis;
+    showWinPlace(sheet, r);
+    sheet.sRaceFile = r.raceFile;
+    sheet.racePaths = r.paths;
+    ColorHorseNumbers(sheet, r.options);
+    if (r.hasPairs) {
+        ShowPairGrid(sheet.grdUmaRen, r, BetType::Umaren);
+        ShowPairGrid(sheet.grdWide, r, BetType::Wide);
+    }
+    if (r.priceModel != PriceModel::Standard) {
+        sheet.priceModelLabel = PriceModelLabel(r.priceModel);
+        sheet.priceModelName = PriceModelName(r.priceModel);
+        sheet.winProbabilityFellBack = r.winProbabilityFellBack;
+    }
+    sheet.lstKaime = RecommendedBetLines(r);
+    sheet.lstRaceResult = RaceResultLines(r);
+    sheet.notifyChanged();
+}
+
+} // namespace CommonFunc
