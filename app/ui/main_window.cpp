@@ -526,6 +526,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
                      float(m_top.storedFor(frame.y(), Twips::fromPixelsY(frame.y(), this))));
         SetPlacement(Section::mainWindow(), QStringLiteral("Width"),
                      float(m_width.storedFor(frame.width(), widthTwips())));
+        Gui::warnOnceIfSettingsNotSaved();
     }
     event->accept();
 }
@@ -615,15 +616,19 @@ void MainWindow::mnuFileAutoReload(bool on)
         if (action && action->isChecked() != on)
             action->setChecked(on);
     }
-    if (GetAutoReload() != on)
+    if (GetAutoReload() != on) {
         SetAutoReload(on);
+        Gui::warnOnceIfSettingsNotSaved();
+    }
     followRace();
 }
 
 void MainWindow::mnuFileAlertSound(bool on)
 {
-    if (GetAlertSound() != on)
+    if (GetAlertSound() != on) {
         SetAlertSound(on);
+        Gui::warnOnceIfSettingsNotSaved();
+    }
 }
 
 void MainWindow::mnuFileHistory()
