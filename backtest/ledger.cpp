@@ -11,7 +11,7 @@ QString BetTypeName(BetType type)
     return type == BetType::Umaren ? QStringLiteral(u"馬連") : QStringLiteral(u"ワイド");
 }
 
-bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QString *errorText)
+bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QString *errorText, QString *warningText)
 {
     CsvFile file;
     CsvLine head;
@@ -34,7 +34,7 @@ bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QSt
         line.addWholeNumber(e.payout);
         file.addLine(line);
     }
-    return file.save(path, errorText);
+    return file.save(path, errorText, {}, warningText);
 }
 
 } // namespace Backtest

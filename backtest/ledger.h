@@ -11,8 +11,11 @@ namespace Backtest {
 
 // Writes the ledger as the race CSV is written (code page 932, CR LF, in one
 // atomic replacement): a heading, then a line a bet.  On failure *errorText
-// receives the reason and an earlier file stays as it was.
-bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QString *errorText = nullptr);
+// receives the reason and an earlier file stays as it was.  After a save
+// that wrote characters as "?" (a folder's name, a mark), *warningText says
+// which; else it is emptied.
+bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QString *errorText = nullptr,
+                     QString *warningText = nullptr);
 
 QString BetTypeName(BetType type); // "馬連" or "ワイド"
 

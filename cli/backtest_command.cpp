@@ -183,10 +183,13 @@ int RunBacktestCommand(const QStringList &paths, bool recursive, bool json, cons
     }
     if (!ledgerPath.isEmpty()) {
         QString error;
-        if (!WriteLedgerFile(ledger, ledgerPath, &error)) {
+        QString warning;
+        if (!WriteLedgerFile(ledger, ledgerPath, &error, &warning)) {
             err(QStringLiteral("minukuru-cli backtest: ") + error);
             Messages::error(Messages::saveFailedText());
             status = 1;
+        } else if (!warning.isEmpty()) {
+            Messages::notice(warning);
         }
     }
     return status;

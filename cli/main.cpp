@@ -149,14 +149,18 @@ bool load(RaceSheet &sheet, const QString &path)
 // The CSV bytes as they are: no newline translation, nothing else printed.
 int exportToStandardOutput(const RaceSheet &sheet)
 {
-    const QByteArray bytes = CsvBytes(sheet);
+    QString unmapped;
+    const QByteArray bytes = CsvBytes(sheet, &unmapped);
 #ifdef Q_OS_WIN
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     errno = 0;
     if (std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout) == std::size_t(bytes.size())
-        && std::fflush(stdout) == 0)
+        && std::fflush(stdout) == 0) {
+        if (!unmapped.isEmpty())
+            Messages::notice(Messages::unmappedWrittenText(unmapped));
         return 0;
+    }
     Messages::notice(QString::fromLocal8Bit(std::strerror(errno)));
     Messages::error(Messages::saveFailedText());
     return 1;

@@ -148,6 +148,7 @@ private slots:
     void refusedSettingsFile();
     void watch();
     void watchStopsOnInterrupt();
+    void lostCharactersAreNamed();
 };
 
 void TestCli::initTestCase()
@@ -833,6 +834,36 @@ void TestCli::backtest()
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     QCOMPARE(run({QStringLiteral("backtest"), folder, QStringLiteral("--ledger"), fifo}).exitCode, 1);
     QCOMPARE(run({QStringLiteral("backtest"), folder, QStringLiteral("--ledger"), QString()}).exitCode, 2);
+}
+
+// Text that code page 932 lacks (a folder's name in the ledger, a mark) is
+// written as "?", and a line on standard error says which; the exit status
+// stays 0.
+void TestCli::lostCharactersAreNamed()
+{
+    const QString folder = m_dir.filePath(u16(u"pat-é😀"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(!BacktestRaces::writeFolder(folder).isEmpty());
+    const QString race = folder + QStringLiteral("/Zo-0101A.jra");
+    const QString ledger = newFolder() + QStringLiteral("/ledger.csv");
+    const Run backtest = run({QStringLiteral("backtest"), folder, QStringLiteral("--ledger"), ledger});
+    QCOMPARE(backtest.exitCode, 0);
+    QCOMPARE(backtest.err, Messages::unmappedSavedText(ledger, u16(u"é😀")) + u'\n');
+    QVERIFY(readAll(ledger).contains("pat-??"));
+
+    const QString marks = m_dir.filePath(QStringLiteral("marks.ini"));
+    QString ini = QStringLiteral("[Option]\n");
+    for (int level = 1; level <= 5; ++level)
+        ini += QStringLiteral("AutoJudge\\%1DispCharUma=%2\nAutoJudge\\%1DispCharWide=%2\n").arg(level).arg(u16(u"😀"));
+    QVERIFY(writeAll(marks, ini.toUtf8()));
+    const QString csv = newFolder() + QStringLiteral("/race.csv");
+    const Run file = run({QStringLiteral("export"), race, QStringLiteral("-o"), csv}, QString(), marks);
+    QCOMPARE(file.exitCode, 0);
+    QCOMPARE(file.err, Messages::unmappedSavedText(csv, u16(u"😀")) + u'\n');
+    const Run out = run({QStringLiteral("export"), race, QStringLiteral("-o"), QStringLiteral("-")}, QString(), marks);
+    QCOMPARE(out.exitCode, 0);
+    QCOMPARE(out.err, Messages::unmappedWrittenText(u16(u"😀")) + u'\n');
+    QCOMPARE(out.outBytes, readAll(csv));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

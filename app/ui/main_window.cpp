@@ -12,6 +12,7 @@
 #include "common/text_util.h"
 #include "export/csv_export.h"
 #include "export/csv_file.h"
+#include "export/save_guard.h"
 #include "grids/pair_matrix.h"
 #include "grids/ui/pair_grid_view.h"
 #include "grids/ui/pair_matrix_window.h"
@@ -640,9 +641,17 @@ void MainWindow::mnuFileHistory()
     if (path.isEmpty())
         return;
     m_lastSaveFolder = QFileInfo(path).absolutePath();
-    const RacePaths &own = m_sheet.racePaths;
-    if (!m_history.csv().save(path, nullptr, {own.odds, own.entry, own.pairs, own.result}))
-        Messages::error(Messages::saveFailedText());
+    // As the race CSV is saved, and never under a race file's name.
+    QString error = RaceFileNameRefusal(path);
+    QString warning;
+    const QStringList untouchable = QFileInfo::exists(path) ? RaceFilesOf(m_sheet, path) : QStringList();
+    if (error.isEmpty() && m_history.csv().save(path, &error, untouchable, &warning)) {
+        if (!warning.isEmpty())
+            Messages::notice(warning);
+        return;
+    }
+    Messages::notice(error);
+    Messages::error(Messages::saveFailedText());
 }
 
 void MainWindow::mnuFileOpen()

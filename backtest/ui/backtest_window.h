@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -93,6 +94,9 @@ private:
     int m_total = 0;
     QElapsedTimer m_clock;
     QString m_lastSaveFolder;
+    // What the last run read, for the saves of its output.
+    QStringList m_runPaths;
+    bool m_runRecursive = false;
 
     std::optional<Backtest::Report> m_report;
     QList<Backtest::LedgerEntry> m_ledger;
