@@ -38,9 +38,9 @@ std::optional<float> actual(const RaceSheet &sheet, BetType type, int i, int j)
     if (marked.contains(ScratchedText()))
         return ScratchedPairPrice;
     if (type == BetType::Umaren)
-        return OddsTextToValue(pair.UmaRenOdds);
-    const float low = OddsTextToValue(pair.WideOddsMin);
-    const std::optional<float> high = ParseSingle(pair.WideOddsMax);
+        return ParseOddsSingle(pair.UmaRenOdds).value_or(0.0f);
+    const float low = ParseOddsSingle(pair.WideOddsMin).value_or(0.0f);
+    const std::optional<float> high = ParseOddsSingle(pair.WideOddsMax);
     if (!high)
         return std::nullopt;
     const float sum = low + *high;

@@ -191,14 +191,17 @@ std::optional<double> PowerExponent(const HorseValues &pi)
 std::optional<double> ShinZ(const HorseValues &pi)
 {
     // sum(p) is sqrt(sum pi) at z = 0 and falls towards sum(pi^2) / sum(pi)
-    // as z nears 1: a root needs an overround and no pi of 1 or more.
+    // as z nears 1: a root needs an overround and sum(pi^2) < sum(pi), which
+    // holds whenever a runner has odds above 1.0 (a favourite at 1.0 is
+    // solvable).
     const double total = sumOf(pi);
     if (runners(pi) < 2 || !(total > 1.0))
         return std::nullopt;
-    for (const std::optional<double> &v : pi) {
-        if (v && *v >= 1.0)
-            return std::nullopt;
-    }
+    double squares = 0.0;
+    for (const std::optional<double> &v : pi)
+        squares += v ? *v * *v : 0.0;
+    if (!(squares < total))
+        return std::nullopt;
     double high = 0.5;
     while (shinSum(pi, high, total) > 1.0) {
         high = 0.5 * (high + 1.0);

@@ -81,7 +81,7 @@ void AnalyzeWinPlace(RaceSheet &sheet, const RaceOptions &options)
     writeRanks(sheet.lblTanPopular, values, count);
 
     for (int i = 1; i <= count; ++i)
-        sheet.lblTanRatio[i] = supportRate(NumericValue(sheet.lblTanOdds[i]), 1.0);
+        sheet.lblTanRatio[i] = supportRate(OddsNumericValue(sheet.lblTanOdds[i]), 1.0);
 
     for (int i = 1; i <= count; ++i) {
         const float mean = (sheet.FukuOddsMinValue(i) + sheet.FukuOddsMaxValue(i)) / 2.0f;

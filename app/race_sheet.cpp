@@ -50,17 +50,17 @@ int RaceSheet::RunnerCount() const { return HorseCount() - ScratchedCount(); }
 
 float RaceSheet::TanOddsValue(int horse) const
 {
-    return IsScratched(horse) ? kScratchedWinOdds : NumericValueSingle(lblTanOdds[horse]);
+    return IsScratched(horse) ? kScratchedWinOdds : OddsNumericValueSingle(lblTanOdds[horse]);
 }
 
 float RaceSheet::FukuOddsMinValue(int horse) const
 {
-    return IsScratched(horse) ? kScratchedPlaceOdds : NumericValueSingle(lblFukuOddsMin[horse]);
+    return IsScratched(horse) ? kScratchedPlaceOdds : OddsNumericValueSingle(lblFukuOddsMin[horse]);
 }
 
 float RaceSheet::FukuOddsMaxValue(int horse) const
 {
-    return IsScratched(horse) ? kScratchedPlaceOdds : NumericValueSingle(lblFukuOddsMax[horse]);
+    return IsScratched(horse) ? kScratchedPlaceOdds : OddsNumericValueSingle(lblFukuOddsMax[horse]);
 }
 
 float RaceSheet::FukuOddsValue(int horse) const

@@ -318,6 +318,24 @@ std::optional<qint32> RoundToInt32(double value)
     return qint32(r);
 }
 
+double OddsNumericValue(QStringView text)
+{
+    const double value = NumericValue(text);
+    return value < 0.0 ? 0.0 : value;
+}
+
+float OddsNumericValueSingle(QStringView text)
+{
+    const float value = NumericValueSingle(text);
+    return value < 0.0f ? 0.0f : value;
+}
+
+std::optional<float> ParseOddsSingle(QStringView text)
+{
+    const std::optional<float> value = ParseSingle(text);
+    return value && *value < 0.0f ? std::nullopt : value;
+}
+
 float OddsTextToValue(QStringView text) { return ParseSingle(text).value_or(0.0f); }
 
 qint16 TextToInteger(QStringView text)

@@ -29,6 +29,13 @@ double NumericValue(QStringView text);
 // The same leading number as the nearest single-precision value.
 float NumericValueSingle(QStringView text);
 
+// The same readings of an odds text.  Odds are never below zero, so a
+// negative number reads as a text that is not a number does: 0 for the
+// leading number, nullopt for the strict one.
+double OddsNumericValue(QStringView text);
+float OddsNumericValueSingle(QStringView text);
+std::optional<float> ParseOddsSingle(QStringView text);
+
 // Rounds to the nearest integer, ties to even; nullopt outside the range.
 std::optional<qint16> RoundToInt16(double value);
 std::optional<qint32> RoundToInt32(double value);

@@ -80,6 +80,8 @@ private slots:
     void solversSumToOne();
     void noSolutionFallsBack_data();
     void noSolutionFallsBack();
+    void shinSolves_data();
+    void shinSolves();
     void pricesOnTheSheet();
     void standardIgnoresModelOptions();
 };
@@ -216,6 +218,32 @@ void TestPriceModels::noSolutionFallsBack()
         QCOMPARE(win.p[n].has_value(), pi[n].has_value());
     QCOMPARE(*win.p[1], *pi[1] / total);
     QVERIFY(!ComputeWinProbabilities(pi, WinProbabilityMethod::Normalised).fellBack);
+}
+
+void TestPriceModels::shinSolves_data()
+{
+    QTest::addColumn<HorseValues>("pi");
+    QTest::addColumn<double>("z"); // 0: only its range is checked
+    // The three-horse example of the literature on Shin's model.
+    QTest::newRow("2.6, 2.4, 4.3") << horses({1.0 / 2.6, 1.0 / 2.4, 1.0 / 4.3}) << 0.0169425;
+    // JRA pays 1.0 on a favourite; a root exists whenever the others are dearer.
+    QTest::newRow("favourite at 1.0") << horses({1.0, 1.0 / 6.0, 1.0 / 9.5, 1.0 / 14.0, 1.0 / 22.0, 1.0 / 50.0})
+                                      << 0.0;
+}
+
+void TestPriceModels::shinSolves()
+{
+    QFETCH(HorseValues, pi);
+    QFETCH(double, z);
+    const std::optional<double> solved = ShinZ(pi);
+    QVERIFY(solved);
+    if (z != 0.0)
+        QVERIFY2(std::fabs(*solved - z) < 5e-8, qPrintable(QString::number(*solved, 'g', 17)));
+    QVERIFY(*solved > 0.0 && *solved < 1.0);
+    const WinProbabilities win = ComputeWinProbabilities(pi, WinProbabilityMethod::Shin);
+    QVERIFY(!win.fellBack);
+    QVERIFY(std::fabs(sumOf(win.p) - 1.0) < 1e-12);
+    QVERIFY(*win.p[1] > *pi[1] / sumOf(pi) && *win.p[1] < 1.0);
 }
 
 void TestPriceModels::pricesOnTheSheet()

@@ -6,6 +6,7 @@
 #include "settings/settings_store.h"
 #include "support/message_recorder.h"
 #include "support/race_files.h"
+#include "support/sheet_state.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -58,6 +59,7 @@ private slots:
     void missingSiblings();
     void resultListAndHits();
     void analysingTwiceGivesTheSameSheet();
+    void negativeOddsReadAsNoNumber();
 };
 
 void TestRaceAnalysis::emptySheet()
@@ -392,4 +394,36 @@ void TestRaceAnalysis::analysingTwiceGivesTheSameSheet()
 }
 
 QTEST_GUILESS_MAIN(TestRaceAnalysis)
+// A terminal never writes negative odds; where a file has them they are no
+// number at all, so every figure comes out as it does for "x".
+void TestRaceAnalysis::negativeOddsReadAsNoNumber()
+{
+    const auto load = [this](const QString &bad) {
+        RaceFiles race;
+        const QString b = bad;
+        race.horses = {horse("3.5", "1.5", "2.5"), RaceFiles::Horse {b, QStringLiteral("1.1"), b},
+                       RaceFiles::Horse {QStringLiteral("7.0"), b, QStringLiteral("3.0")}, horse("4.5", "1.4", "2.2")};
+        race.pairs = {{b, QStringLiteral("1.5"), QStringLiteral("2.0")}, {QStringLiteral("25.0"), b, QStringLiteral("6.0")},
+                      {QStringLiteral("8.0"), QStringLiteral("2.0"), b},  {QStringLiteral("12.0"), QStringLiteral("3.0"), QStringLiteral("4.0")},
+                      {QStringLiteral("9.0"), QStringLiteral("2.5"), QStringLiteral("3.5")}, {QStringLiteral("30.0"), QStringLiteral("6.0"), QStringLiteral("8.0")}};
+        auto sheet = std::make_unique<RaceSheet>();
+        if (!LoadRace(*sheet, writeRace(race)))
+            return SheetState::State();
+        // The raw odds cells show the texts as read.
+        for (RaceSheet::Column *raw : {&sheet->lblTanOdds, &sheet->lblFukuOddsMin, &sheet->lblFukuOddsMax,
+                                       &sheet->lblTanPopOdds, &sheet->lblFukuPopOddsMin, &sheet->lblFukuPopOddsMax}) {
+            for (QString &cell : *raw)
+                cell.replace(b, QStringLiteral("?"));
+        }
+        sheet->sRaceFile.clear();
+        return SheetState::sheet(*sheet, true);
+    };
+    for (const char *negative : {"-5.0", "-0.5", "-12"}) {
+        const SheetState::State text = load(QStringLiteral("x"));
+        const SheetState::State minus = load(QString::fromLatin1(negative));
+        QVERIFY(!text.texts.isEmpty());
+        QVERIFY2(text == minus, qPrintable(SheetState::firstDifference(text, minus, text)));
+    }
+}
+
 #include "test_race_analysis.moc"
