@@ -18,6 +18,10 @@
 #include <csignal>
 #include <cstdio>
 
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#endif
+
 using namespace CommonFunc;
 using Terminal::out;
 
@@ -76,9 +80,19 @@ int RunWatchCommand(RaceSheet &sheet, int count)
     });
     follower.follow(sheet.sRaceFile);
 
-    // Ctrl-C ends the run as a normal end; the handler only sets a flag.
+    // Ctrl-C ends the run as a normal end; the handler only sets a flag.  It
+    // serves once: should the loop ever be held up, a second Ctrl-C ends the
+    // program as usual.
     g_interrupted = 0;
+#ifdef Q_OS_UNIX
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    ::sigaction(SIGINT, &action, nullptr);
+#else
     std::signal(SIGINT, onInterrupt);
+#endif
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [] {
         if (g_interrupted)

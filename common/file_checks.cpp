@@ -109,6 +109,12 @@ bool ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &bytes, QS
     return true;
 }
 
+bool IsMissing(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
 QString FolderProblem(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
@@ -160,6 +166,8 @@ bool ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &bytes, QS
     }
     return true;
 }
+
+bool IsMissing(const QString &path) { return !QFileInfo::exists(path); }
 
 QString FolderProblem(const QString &path)
 {

@@ -22,6 +22,10 @@ QString FileProblem(const QString &path);
 bool ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &bytes, QString *problem = nullptr,
                      bool *notRegular = nullptr);
 
+// Whether nothing stands at path, as opposed to a file the system cannot
+// reach (behind a link loop, in a folder it may not search).
+bool IsMissing(const QString &path);
+
 // Why a folder cannot be listed; "" when it can.
 QString FolderProblem(const QString &path);
 
