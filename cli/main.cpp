@@ -392,10 +392,10 @@ QString optionSpelling(const QString &name)
 
 } // namespace
 
-int main(int argc, char *argv[])
+namespace {
+
+int runProgram(QCoreApplication &app, int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(QStringLiteral(MINUKURU_VERSION));
     for (int i = 1; i < argc; ++i) {
         if (!IsRepresentableName(QByteArray(argv[i])))
             g_unrepresentable.insert(QFile::decodeName(argv[i]));
@@ -519,4 +519,20 @@ int main(int argc, char *argv[])
         return RunWatchCommand(sheet, count);
     }
     return runList(positional);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(MINUKURU_VERSION));
+    int status = runProgram(app, argc, argv);
+    // What did not reach standard output is a failure, whatever the command
+    // made of its work; one that failed already has said why.
+    if (!Terminal::closeOut() && status == 0) {
+        Terminal::reportLostOutput();
+        status = 1;
+    }
+    return status;
 }

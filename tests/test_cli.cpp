@@ -131,6 +131,8 @@ private slots:
     void exportRefuses();
     void exportToStandardOutput_data();
     void exportToStandardOutput();
+    void lostOutput_data();
+    void lostOutput();
     void show();
     void showMatrix();
     void modelOption();
@@ -344,6 +346,57 @@ void TestCli::exportToStandardOutput()
     QCOMPARE(errLines[0], QString::fromLocal8Bit(std::strerror(EFBIG)));
     QCOMPARE(errLines[1], u16(u"ファイルの保存に失敗しました。"));
     QCOMPARE(readAll(sink), m_inProcess.left(100));
+}
+
+// Output that never reached standard output (a full device, a file over
+// the size limit) fails every command, with the reason.
+void TestCli::lostOutput_data()
+{
+    QTest::addColumn<QStringList>("args"); // RACE and FOLDER stand for the test's own
+    QTest::addColumn<bool>("sizeLimit");   // a file that takes 4096 bytes, else /dev/full
+
+    const QString race = QStringLiteral("RACE");
+    const QString folder = QStringLiteral("FOLDER");
+    QTest::newRow("show") << QStringList {QStringLiteral("show"), race} << false;
+    QTest::newRow("show --matrix") << QStringList {QStringLiteral("show"), race, QStringLiteral("--matrix")} << false;
+    QTest::newRow("list") << QStringList {QStringLiteral("list"), folder} << false;
+    QTest::newRow("backtest") << QStringList {QStringLiteral("backtest"), folder} << false;
+    QTest::newRow("backtest --json, file over the size limit")
+        << QStringList {QStringLiteral("backtest"), QStringLiteral("--json"), folder} << true;
+    QTest::newRow("watch") << QStringList {QStringLiteral("watch"), race} << false;
+    QTest::newRow("--version") << QStringList {QStringLiteral("--version")} << false;
+    QTest::newRow("--help") << QStringList {QStringLiteral("show"), QStringLiteral("--help")} << false;
+}
+
+void TestCli::lostOutput()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, sizeLimit);
+    if (!sizeLimit && !QFileInfo(QStringLiteral("/dev/full")).isWritable())
+        QSKIP("no /dev/full here");
+
+    const QString folder = newFolder();
+    QVERIFY(!BacktestRaces::writeFolder(folder).isEmpty());
+    args.replaceInStrings(QStringLiteral("RACE"), folder + QStringLiteral("/Zo-0101A.jra"));
+    args.replaceInStrings(QStringLiteral("FOLDER"), folder);
+    const QString sink = sizeLimit ? m_dir.filePath(QStringLiteral("stdout%1").arg(m_folders)) : u"/dev/full"_s;
+    const Run r = run(args, QString(), QString(), QString(), [&](QProcess &process) {
+        process.setStandardOutputFile(sink);
+        if (sizeLimit)
+            process.setChildProcessModifier([] {
+                std::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit {4096, 4096};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            });
+    });
+    QCOMPARE(r.exitCode, 1);
+    const QStringList errLines = r.err.split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY2(!errLines.isEmpty(), "no message");
+    QCOMPARE(errLines.last(),
+             QStringLiteral("minukuru-cli: cannot write to standard output: ")
+                 + QString::fromLocal8Bit(std::strerror(sizeLimit ? EFBIG : ENOSPC)));
+    if (sizeLimit)
+        QCOMPARE(QFileInfo(sink).size(), 4096);
 }
 
 // --model prices one run with another model and says so in show and in the
@@ -930,6 +983,11 @@ void TestCli::watchStopsOnInterrupt()
     process.start(QStringLiteral(MINUKURU_CLI_PATH), {QStringLiteral("watch"), race});
     QByteArray out;
     QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).contains("\n"), 60000);
+    // A pipe renamed over the race is refused, not waited on.
+    const QByteArray fifo = QFile::encodeName(race) + ".fifo";
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    QCOMPARE(::rename(fifo.constData(), QFile::encodeName(race).constData()), 0);
+    QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).contains("not a regular file (a FIFO)"), 60000);
     QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
