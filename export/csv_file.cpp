@@ -184,3 +184,10 @@ bool CsvFile::save(const QString &path, QString *errorText, const QStringList &u
         *errorText = file.errorString();
     return false; // the temporary file goes with `file`
 }
+
+QString CsvSaveRefusal(const QString &path, const QStringList &untouchable)
+{
+    if (QFileInfo(path).isDir())
+        return notRegularText(path);
+    return refusal(path, untouchable);
+}
