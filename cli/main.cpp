@@ -89,8 +89,11 @@ const char *const kBacktestUsage =
     "  --ledger FILE.csv  one CSV line per bet\n"
     "  --models           compare the pricing models and the market on the\n"
     "                     settled races (log loss, Brier score, returns)\n"
-    "Exit status 0 when the run completed, 1 when no race could be read or the\n"
-    "ledger could not be written, 2 for wrong usage.\n";
+    "Each race counts once, however many paths lead to it.  The ledger never\n"
+    "replaces one of the races' files or anything but a regular file.\n"
+    "Exit status 0 when at least one race was read, 1 when none was found or\n"
+    "none could be read (the reason on standard error) or the ledger could\n"
+    "not be written, 2 for wrong usage.\n";
 
 const char *const kListUsage =
     "usage: minukuru-cli list [FOLDER]\n"

@@ -126,6 +126,7 @@ private slots:
     void closingStopsTheRun();
     void doubleClickOpensTheRace();
     void savesLedgerAndChart();
+    void ledgerSaveSparesTheRaces();
     void chartRenders_data();
     void chartRenders();
     void ticks_data();
@@ -392,6 +393,37 @@ void TestBacktestWindow::savesLedgerAndChart()
     target = out.filePath(QStringLiteral("none/chart.png"));
     child<QPushButton>("btnSaveChart")->click();
     QCOMPARE(recorder.texts(), QStringList(2, Messages::saveFailedText()));
+}
+
+// The ledger is never saved over a file of the races the run read, under
+// any name; the user is told.
+void TestBacktestWindow::ledgerSaveSparesTheRaces()
+{
+    const QString folder = m_dir.filePath(QStringLiteral("spared%1").arg(m_case));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
+    QVERIFY(!BacktestRaces::writeFolder(folder + QStringLiteral("/sub")).isEmpty());
+    const QString result = folder + QStringLiteral("/sub/Ks-099101A.jra");
+    const QString link = folder + QStringLiteral("/ledger.csv");
+    QVERIFY(QFile::link(result, link));
+    QFile file(result);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    BacktestWindow &w = openWindow(folder);
+    child<QCheckBox>("chkSubfolders")->setChecked(true);
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    QCOMPARE(w.report()->races, 5);
+    for (const QString &target : {result, link}) {
+        w.saveLedgerDialog = [&](const QString &) { return target; };
+        MessageRecorder recorder;
+        child<QPushButton>("btnSaveLedger")->click();
+        QVERIFY2(recorder.texts().contains(Messages::saveFailedText()), qPrintable(recorder.texts().join(u'|')));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        file.close();
+    }
 }
 
 void TestBacktestWindow::chartRenders_data()

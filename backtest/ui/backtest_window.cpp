@@ -402,6 +402,8 @@ void BacktestWindow::start()
     clearResults();
     if (!m_runner.start(input))
         return;
+    m_runPaths = input.paths;
+    m_runRecursive = input.recursive;
     m_total = 0;
     m_clock.start();
     setRunning(true);
@@ -540,7 +542,7 @@ void BacktestWindow::saveLedger()
     if (path.isEmpty())
         return;
     m_lastSaveFolder = QFileInfo(path).absolutePath();
-    if (!WriteLedgerFile(m_ledger, path))
+    if (!WriteLedgerFile(m_ledger, path, nullptr, LedgerGuard(path, m_runPaths, m_runRecursive)))
         Messages::error(Messages::saveFailedText());
 }
 
