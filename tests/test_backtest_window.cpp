@@ -253,6 +253,16 @@ void TestBacktestWindow::subfoldersOnlyWhenAsked()
     QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
     QCOMPARE(w.report()->races, 1);
     QCOMPARE(w.report()->unsettled, 1);
+
+    // A link back to the top is searched once, and the notes say so.
+    QVERIFY(QFile::link(top, top + QStringLiteral("/sub/up")));
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    QCOMPARE(w.report()->races, 1);
+    const auto *notes = child<QTableWidget>("grdNotes");
+    QCOMPARE(notes->rowCount(), 1);
+    QCOMPARE(notes->item(0, 0)->text(),
+             QStringLiteral("skipped, the same folder as one searched already: ") + top + QStringLiteral("/sub/up"));
 }
 
 void TestBacktestWindow::modelsOnlyWhenAsked()
