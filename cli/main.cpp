@@ -89,8 +89,11 @@ const char *const kBacktestUsage =
     "  --ledger FILE.csv  one CSV line per bet\n"
     "  --models           compare the pricing models and the market on the\n"
     "                     settled races (log loss, Brier score, returns)\n"
-    "Exit status 0 when the run completed, 1 when no race could be read or the\n"
-    "ledger could not be written, 2 for wrong usage.\n";
+    "Each race counts once, however many paths lead to it.  The ledger never\n"
+    "replaces one of the races' files or anything but a regular file.\n"
+    "Exit status 0 when at least one race was read, 1 when none was found or\n"
+    "none could be read (the reason on standard error) or the ledger could\n"
+    "not be written, 2 for wrong usage.\n";
 
 const char *const kListUsage =
     "usage: minukuru-cli list [FOLDER]\n"
@@ -396,10 +399,10 @@ QString optionSpelling(const QString &name)
 
 } // namespace
 
-int main(int argc, char *argv[])
+namespace {
+
+int runProgram(QCoreApplication &app, int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(QStringLiteral(MINUKURU_VERSION));
     for (int i = 1; i < argc; ++i) {
         if (!IsRepresentableName(QByteArray(argv[i])))
             g_unrepresentable.insert(QFile::decodeName(argv[i]));
@@ -523,4 +526,20 @@ int main(int argc, char *argv[])
         return RunWatchCommand(sheet, count);
     }
     return runList(positional);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(MINUKURU_VERSION));
+    int status = runProgram(app, argc, argv);
+    // What did not reach standard output is a failure, whatever the command
+    // made of its work; one that failed already has said why.
+    if (!Terminal::closeOut() && status == 0) {
+        Terminal::reportLostOutput();
+        status = 1;
+    }
+    return status;
 }

@@ -293,4 +293,11 @@ bool SaveFileSafely(const QString &path, QByteArrayView bytes, QString *errorTex
 
 #endif
 
+QString SaveRefusal(const QString &path, const QStringList &untouchable, const QString &untouchableText)
+{
+    if (QFileInfo(path).isDir())
+        return notRegularText(path);
+    return refusal(path, untouchable, untouchableText);
+}
+
 } // namespace CommonFunc

@@ -31,4 +31,9 @@ QString SaveTargetOf(const QString &path);
 bool SaveFileSafely(const QString &path, QByteArrayView bytes, QString *errorText = nullptr,
                     const QStringList &untouchable = {}, const QString &untouchableText = {});
 
+// Why SaveFileSafely would refuse path before writing anything, "" when it
+// would try; a folder is refused here too, so that a caller can ask before
+// long work whose output could not be saved.
+QString SaveRefusal(const QString &path, const QStringList &untouchable = {}, const QString &untouchableText = {});
+
 } // namespace CommonFunc

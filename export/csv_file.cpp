@@ -108,3 +108,8 @@ bool CsvFile::save(const QString &path, QString *errorText, const QStringList &u
         *warningText = unmapped.isEmpty() ? QString() : Messages::unmappedSavedText(path, unmapped);
     return true;
 }
+
+QString CsvSaveRefusal(const QString &path, const QStringList &untouchable)
+{
+    return CommonFunc::SaveRefusal(path, untouchable);
+}

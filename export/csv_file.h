@@ -62,3 +62,8 @@ public:
 private:
     QStringList m_lines;
 };
+
+// Why CsvFile::save would refuse path, asked before the work that makes the
+// file: "" when the save may go ahead.  A folder is refused here too, so
+// that no work is spent on a file that cannot be written.
+QString CsvSaveRefusal(const QString &path, const QStringList &untouchable = {});

@@ -2,6 +2,7 @@
 
 #include "settings/settings_store.h"
 
+#include "common/file_checks.h"
 #include "common/safe_save.h"
 #include "common/text_convert.h"
 #include "common/text_util.h"
@@ -21,6 +22,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -54,19 +56,11 @@ FileRead readSettingsFile(const QString &path)
     if (!info.exists())
         return read;
     read.exists = true;
-    // Only a regular file: opening a pipe would block the program.
-    if (!info.isFile()) {
-        read.problem = SettingsFileProblem::NotRegularFile;
-        return read;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        read.problem = SettingsFileProblem::Unreadable;
-        return read;
-    }
-    read.bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        read.problem = SettingsFileProblem::Unreadable;
+    // Only a regular file, checked as opened: a pipe, even one put in its
+    // place after this look, would block the program.
+    bool notRegular = !info.isFile();
+    if (notRegular || !ReadRegularFile(path, std::numeric_limits<qint64>::max(), read.bytes, nullptr, &notRegular))
+        read.problem = notRegular ? SettingsFileProblem::NotRegularFile : SettingsFileProblem::Unreadable;
     return read;
 }
 

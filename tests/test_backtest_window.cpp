@@ -132,6 +132,7 @@ private slots:
     void chartSaveKeepsRaceFiles_data();
     void chartSaveKeepsRaceFiles();
     void ledgerSaveNamesLostCharacters();
+    void ledgerSaveSparesTheRaces();
     void chartRenders_data();
     void chartRenders();
     void ticks_data();
@@ -258,6 +259,16 @@ void TestBacktestWindow::subfoldersOnlyWhenAsked()
     QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
     QCOMPARE(w.report()->races, 1);
     QCOMPARE(w.report()->unsettled, 1);
+
+    // A link back to the top is searched once, and the notes say so.
+    QVERIFY(QFile::link(top, top + QStringLiteral("/sub/up")));
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    QCOMPARE(w.report()->races, 1);
+    const auto *notes = child<QTableWidget>("grdNotes");
+    QCOMPARE(notes->rowCount(), 1);
+    QCOMPARE(notes->item(0, 0)->text(),
+             QStringLiteral("skipped, the same folder as one searched already: ") + top + QStringLiteral("/sub/up"));
 }
 
 void TestBacktestWindow::modelsOnlyWhenAsked()
@@ -484,6 +495,37 @@ void TestBacktestWindow::ledgerSaveNamesLostCharacters()
     child<QPushButton>("btnSaveLedger")->click();
     QCOMPARE(recorder.texts(), QStringList {Messages::unmappedSavedText(path, u16(u"é😀"))});
     QVERIFY(readAll(path).contains("pat-??"));
+}
+
+// The ledger is never saved over a file of the races the run read, under
+// any name; the user is told.
+void TestBacktestWindow::ledgerSaveSparesTheRaces()
+{
+    const QString folder = m_dir.filePath(QStringLiteral("spared%1").arg(m_case));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
+    QVERIFY(!BacktestRaces::writeFolder(folder + QStringLiteral("/sub")).isEmpty());
+    const QString result = folder + QStringLiteral("/sub/Ks-099101A.jra");
+    const QString link = folder + QStringLiteral("/ledger.csv");
+    QVERIFY(QFile::link(result, link));
+    QFile file(result);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    BacktestWindow &w = openWindow(folder);
+    child<QCheckBox>("chkSubfolders")->setChecked(true);
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    QCOMPARE(w.report()->races, 5);
+    for (const QString &target : {result, link}) {
+        w.saveLedgerDialog = [&](const QString &) { return target; };
+        MessageRecorder recorder;
+        child<QPushButton>("btnSaveLedger")->click();
+        QVERIFY2(recorder.texts().contains(Messages::saveFailedText()), qPrintable(recorder.texts().join(u'|')));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        file.close();
+    }
 }
 
 void TestBacktestWindow::chartRenders_data()

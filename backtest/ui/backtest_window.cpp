@@ -399,8 +399,6 @@ void BacktestWindow::start()
     Input input;
     input.paths = {path};
     input.recursive = m_subfolders->isChecked();
-    m_runPaths = input.paths;
-    m_runRecursive = input.recursive;
     input.compareModels = m_compareModels->isChecked();
     // One snapshot of the options for the whole run, as a race load takes one.
     CommonFunc::RefreshSettings();
@@ -410,6 +408,8 @@ void BacktestWindow::start()
     clearResults();
     if (!m_runner.start(input))
         return;
+    m_runPaths = input.paths;
+    m_runRecursive = input.recursive;
     m_total = 0;
     m_clock.start();
     setRunning(true);
@@ -580,7 +580,7 @@ void BacktestWindow::saveLedger()
     m_lastSaveFolder = QFileInfo(path).absolutePath();
     QString error;
     QString warning;
-    if (!WriteLedgerFile(m_ledger, path, &error, &warning))
+    if (!WriteLedgerFile(m_ledger, path, &error, LedgerGuard(path, m_runPaths, m_runRecursive), &warning))
         tellSaveFailed(error);
     else if (!warning.isEmpty())
         Messages::notice(warning);

@@ -94,12 +94,12 @@ private:
     int m_total = 0;
     QElapsedTimer m_clock;
     QString m_lastSaveFolder;
-    // What the last run read, for the saves of its output.
-    QStringList m_runPaths;
-    bool m_runRecursive = false;
 
     std::optional<Backtest::Report> m_report;
     QList<Backtest::LedgerEntry> m_ledger;
+    // What the last run searched, whose race files its outputs must not replace.
+    QStringList m_runPaths;
+    bool m_runRecursive = false;
 
     QLineEdit *m_folder = nullptr;
     QPushButton *m_browse = nullptr;
