@@ -4,16 +4,14 @@
 
 #include "analysis/price_models.h"
 #include "analysis/race_analysis.h"
+#include "backtest/race_search.h"
+#include "common/file_checks.h"
 #include "common/messages.h"
 #include "common/text_util.h"
 #include "patdata/pat_files.h"
 #include "patdata/race_data.h"
 #include "race/race_loader.h"
 
-#include <QDir>
-#include <QDirIterator>
-#include <QFileInfo>
-#include <QHash>
 #include <QThread>
 
 #include <algorithm>
@@ -75,82 +73,6 @@ std::optional<int> BucketTo(int bucket)
 }
 
 namespace {
-
-// ---- Finding the races --------------------------------------------------------
-
-struct RaceJob {
-    QString name; // the win/place odds file's name
-    int listing;  // its folder's listing
-};
-
-struct Races {
-    std::vector<FolderListing> listings;
-    std::vector<RaceJob> jobs; // in ordinal file-name order
-    QStringList problems;
-};
-
-bool isOddsFileName(const QString &name)
-{
-    return MatchesWildcard(name, GetOddsFilePattern());
-}
-
-Races findRaces(const QStringList &paths, bool recursive)
-{
-    Races races;
-    QHash<QString, int> listingOf;
-    const auto listing = [&](const QString &folder) {
-        const QString key = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-        auto it = listingOf.find(key);
-        if (it == listingOf.end()) {
-            it = listingOf.insert(key, int(races.listings.size()));
-            races.listings.push_back(FolderListing::of(key));
-        }
-        return *it;
-    };
-    QSet<QString> taken; // a race named twice is taken once
-    const auto take = [&](int folder, const QString &name) {
-        const QString path = races.listings[std::size_t(folder)].folder + name;
-        if (!taken.contains(path)) {
-            taken.insert(path);
-            races.jobs.push_back({name, folder});
-        }
-    };
-
-    for (const QString &path : paths) {
-        const QFileInfo info(path);
-        if (info.isDir()) {
-            QStringList folders {info.absoluteFilePath()};
-            if (recursive) {
-                QDirIterator it(info.absoluteFilePath(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                                QDirIterator::Subdirectories);
-                while (it.hasNext())
-                    folders.append(it.next());
-            }
-            for (const QString &folder : std::as_const(folders)) {
-                const int at = listing(folder);
-                for (const QString &name : races.listings[std::size_t(at)].files) {
-                    if (isOddsFileName(name))
-                        take(at, name);
-                }
-            }
-        } else if (info.exists() || info.isSymLink()) {
-            take(listing(info.absolutePath()), info.fileName());
-        } else {
-            races.problems.append(QStringLiteral("no such file or folder: ") + path);
-        }
-    }
-
-    // Course, meeting, day and race order is the names' ordinal order.
-    std::stable_sort(races.jobs.begin(), races.jobs.end(), [&](const RaceJob &a, const RaceJob &b) {
-        const int byName = QString::compare(a.name, b.name, Qt::CaseSensitive);
-        if (byName != 0)
-            return byName < 0;
-        return QString::compare(races.listings[std::size_t(a.listing)].folder,
-                                races.listings[std::size_t(b.listing)].folder, Qt::CaseSensitive)
-            < 0;
-    });
-    return races;
-}
 
 // ---- One race -------------------------------------------------------------------
 
@@ -346,7 +268,11 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLed
 
     RaceData data;
     if (!ReadRaceData(paths, data)) {
-        outcome.messages = collector.texts();
+        // The reason first, as the command line gives it; looked for only
+        // after the failure, as there.
+        if (const QString problem = FileProblem(paths.odds); !problem.isEmpty())
+            outcome.messages.append(problem);
+        outcome.messages.append(collector.texts());
         outcome.messages.append(Messages::readFailedText());
         return outcome;
     }
@@ -376,7 +302,7 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLed
 // most `window` races ahead of it, so memory stays bounded.
 class Pipeline {
 public:
-    Pipeline(const Races &races, const RaceOptions &options, bool withLedger, bool compareModels, int threads,
+    Pipeline(const RaceSearch &races, const RaceOptions &options, bool withLedger, bool compareModels, int threads,
              const std::atomic_bool *cancel)
         : m_races(races)
         , m_options(options)
@@ -435,7 +361,7 @@ private:
             }
             Outcome outcome;
             if (!(m_cancel && m_cancel->load())) {
-                const RaceJob &job = m_races.jobs[std::size_t(k)];
+                const RaceSearch::Job &job = m_races.jobs[std::size_t(k)];
                 outcome = analyse(RacePathsIn(m_races.listings[std::size_t(job.listing)], job.name), m_options,
                                   m_withLedger, m_compareModels);
             }
@@ -450,7 +376,7 @@ private:
         }
     }
 
-    const Races &m_races;
+    const RaceSearch &m_races;
     const RaceOptions &m_options;
     const bool m_withLedger;
     const bool m_compareModels;
@@ -514,20 +440,38 @@ QString ComparedModelKey(int model)
 
 QStringList FindRaces(const QStringList &paths, bool recursive, QStringList *problems)
 {
-    const Races races = findRaces(paths, recursive);
+    const RaceSearch races = SearchRaces(paths, recursive);
     if (problems)
-        *problems = races.problems;
+        *problems = races.notes;
     QStringList files;
-    for (const RaceJob &job : races.jobs)
-        files.append(races.listings[std::size_t(job.listing)].folder + job.name);
+    for (const RaceSearch::Job &job : races.jobs)
+        files.append(races.pathOf(job));
+    return files;
+}
+
+QStringList RaceFilesOf(const QStringList &paths, bool recursive)
+{
+    const RaceSearch races = SearchRaces(paths, recursive);
+    QStringList files;
+    for (const RaceSearch::Job &job : races.jobs) {
+        const RacePaths race = RacePathsIn(races.listings[std::size_t(job.listing)], job.name);
+        for (const QString &file : {race.odds, race.entry, race.pairs, race.result}) {
+            if (!file.isEmpty())
+                files.append(file);
+        }
+    }
     return files;
 }
 
 Report Run(const Input &input, const Progress &progress, const std::atomic_bool *cancel, const LedgerSink &ledger)
 {
     Report report;
-    const Races races = findRaces(input.paths, input.recursive);
-    report.notes = races.problems;
+    const RaceSearch races = SearchRaces(input.paths, input.recursive);
+    report.notes = races.notes;
+    report.leftOut = races.leftOut;
+    report.duplicates = races.duplicates;
+    report.unreadFolders = races.unreadFolders;
+    report.emptyPaths = races.emptyPaths;
     for (int t = 0; t < 2; ++t) {
         const RaceOptions::Judge &judge = input.options.judge(t == 0 ? BetType::Umaren : BetType::Wide);
         for (std::size_t level = 0; level < 5; ++level)

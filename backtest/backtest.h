@@ -60,6 +60,14 @@ struct Failure {
     QStringList messages;
 };
 
+// A path given to a run that held no race, and why: "no such file or
+// folder", the system's reason a folder cannot be read, "no race file in
+// the folder", or that it was searched already under another name.
+struct EmptyPath {
+    QString path;
+    QString reason;
+};
+
 // Cumulative profit of the recommended bets after a settled race.
 struct CurvePoint {
     QString file;
@@ -106,8 +114,16 @@ struct Report {
     std::array<std::array<QString, 5>, 2> markTexts; // the levels' marks
     std::array<std::array<Figures, kBuckets>, 2> buckets;
 
+    // What the search of the paths met; each is also in the notes.
+    int leftOut = 0;             // race files and subfolders named in bytes that are not UTF-8
+    int duplicates = 0;          // races and folders reached again under another name, taken once
+    int unreadFolders = 0;       // folders that could not be listed
+    QList<EmptyPath> emptyPaths; // the paths given that held no race
+
     QList<Failure> failures;
-    QStringList notes; // payouts whose amount is not a whole number, paths that are no race
+    // Payouts whose amount is not a whole number, paths that are no race,
+    // what the search left out or skipped.
+    QStringList notes;
     QList<CurvePoint> curve;
     std::optional<ModelComparison> models; // only when asked for
 };
@@ -136,9 +152,14 @@ struct Input {
 };
 
 // The win/place odds files the paths hold, as the open dialog matches them,
-// in ordinal file-name order; paths that are neither a folder nor a file are
-// listed in *problems.
+// each race once, in ordinal file-name order; the notes a run would give on
+// the search (paths that are neither a folder nor a file, folders that
+// cannot be read, what was skipped) in *problems.
 QStringList FindRaces(const QStringList &paths, bool recursive, QStringList *problems = nullptr);
+
+// The four files of every race the paths hold, as a run finds them: what
+// the ledger of that run must never replace.
+QStringList RaceFilesOf(const QStringList &paths, bool recursive);
 
 using Progress = std::function<void(int done, int total)>;
 using LedgerSink = std::function<void(const LedgerEntry &)>;

@@ -4,6 +4,8 @@
 
 #include "export/csv_file.h"
 
+#include <QFileInfo>
+
 namespace Backtest {
 
 QString BetTypeName(BetType type)
@@ -11,7 +13,8 @@ QString BetTypeName(BetType type)
     return type == BetType::Umaren ? QStringLiteral(u"馬連") : QStringLiteral(u"ワイド");
 }
 
-bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QString *errorText)
+bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QString *errorText,
+                     const QStringList &untouchable, QString *warningText)
 {
     CsvFile file;
     CsvLine head;
@@ -34,7 +37,13 @@ bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QSt
         line.addWholeNumber(e.payout);
         file.addLine(line);
     }
-    return file.save(path, errorText);
+    return file.save(path, errorText, untouchable, warningText);
+}
+
+QStringList LedgerGuard(const QString &path, const QStringList &paths, bool recursive)
+{
+    // Only a file already there can be one of the races'.
+    return QFileInfo::exists(path) ? RaceFilesOf(paths, recursive) : QStringList();
 }
 
 } // namespace Backtest

@@ -6,13 +6,22 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace Backtest {
 
 // Writes the ledger as the race CSV is written (code page 932, CR LF, in one
-// atomic replacement): a heading, then a line a bet.  On failure *errorText
-// receives the reason and an earlier file stays as it was.
-bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QString *errorText = nullptr);
+// atomic replacement): a heading, then a line a bet.  The files in
+// untouchable (links followed) and anything but a regular file are never
+// replaced.  On failure *errorText receives the reason and an earlier file
+// stays as it was.  After a save that wrote characters as "?" (a folder's
+// name, a mark), *warningText says which; else it is emptied.
+bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QString *errorText = nullptr,
+                     const QStringList &untouchable = {}, QString *warningText = nullptr);
+
+// The race files a ledger at path must not replace, as untouchable above:
+// those of the run over paths, looked for only when path exists.
+QStringList LedgerGuard(const QString &path, const QStringList &paths, bool recursive);
 
 QString BetTypeName(BetType type); // "馬連" or "ワイド"
 

@@ -8,6 +8,7 @@
 #include "cli/terminal.h"
 #include "cli/text_table.h"
 #include "common/messages.h"
+#include "export/csv_file.h"
 #include "settings/race_options.h"
 
 #include <QJsonArray>
@@ -165,6 +166,18 @@ int RunBacktestCommand(const QStringList &paths, bool recursive, bool json, cons
     input.options = CommonFunc::ReadRaceOptions();
     input.compareModels = compareModels;
 
+    // A ledger that could not be written is refused before the run, not
+    // after it: one of the run's own race files above all.
+    QStringList guarded;
+    if (!ledgerPath.isEmpty()) {
+        guarded = LedgerGuard(ledgerPath, paths, recursive);
+        if (const QString refused = CsvSaveRefusal(ledgerPath, guarded); !refused.isEmpty()) {
+            err(QStringLiteral("minukuru-cli backtest: ") + refused);
+            Messages::error(Messages::saveFailedText());
+            return 1;
+        }
+    }
+
     QList<LedgerEntry> ledger;
     LedgerSink keep;
     if (!ledgerPath.isEmpty())
@@ -176,17 +189,27 @@ int RunBacktestCommand(const QStringList &paths, bool recursive, bool json, cons
     else
         printReport(report);
 
+    // A run of at least one race read is a run, settled or not; one without
+    // says why of each path.
     int status = 0;
-    if (report.races > 0 && report.loaded == 0) {
+    if (report.races == 0) {
+        for (const EmptyPath &empty : report.emptyPaths)
+            err(QStringLiteral("minukuru-cli backtest: ") + empty.reason + QStringLiteral(": ") + empty.path);
+        status = 1;
+    } else if (report.loaded == 0) {
         err(QStringLiteral("minukuru-cli backtest: none of the %1 races could be read").arg(report.races));
         status = 1;
     }
-    if (!ledgerPath.isEmpty()) {
+    // A run that read nothing leaves an earlier ledger as it was.
+    if (!ledgerPath.isEmpty() && status == 0) {
         QString error;
-        if (!WriteLedgerFile(ledger, ledgerPath, &error)) {
+        QString warning;
+        if (!WriteLedgerFile(ledger, ledgerPath, &error, guarded, &warning)) {
             err(QStringLiteral("minukuru-cli backtest: ") + error);
             Messages::error(Messages::saveFailedText());
             status = 1;
+        } else if (!warning.isEmpty()) {
+            Messages::notice(warning);
         }
     }
     return status;

@@ -89,8 +89,11 @@ const char *const kBacktestUsage =
     "  --ledger FILE.csv  one CSV line per bet\n"
     "  --models           compare the pricing models and the market on the\n"
     "                     settled races (log loss, Brier score, returns)\n"
-    "Exit status 0 when the run completed, 1 when no race could be read or the\n"
-    "ledger could not be written, 2 for wrong usage.\n";
+    "Each race counts once, however many paths lead to it.  The ledger never\n"
+    "replaces one of the races' files or anything but a regular file.\n"
+    "Exit status 0 when at least one race was read, 1 when none was found or\n"
+    "none could be read (the reason on standard error) or the ledger could\n"
+    "not be written, 2 for wrong usage.\n";
 
 const char *const kListUsage =
     "usage: minukuru-cli list [FOLDER]\n"
@@ -149,14 +152,18 @@ bool load(RaceSheet &sheet, const QString &path)
 // The CSV bytes as they are: no newline translation, nothing else printed.
 int exportToStandardOutput(const RaceSheet &sheet)
 {
-    const QByteArray bytes = CsvBytes(sheet);
+    QString unmapped;
+    const QByteArray bytes = CsvBytes(sheet, &unmapped);
 #ifdef Q_OS_WIN
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     errno = 0;
     if (std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout) == std::size_t(bytes.size())
-        && std::fflush(stdout) == 0)
+        && std::fflush(stdout) == 0) {
+        if (!unmapped.isEmpty())
+            Messages::notice(Messages::unmappedWrittenText(unmapped));
         return 0;
+    }
     Messages::notice(QString::fromLocal8Bit(std::strerror(errno)));
     Messages::error(Messages::saveFailedText());
     return 1;
@@ -392,10 +399,10 @@ QString optionSpelling(const QString &name)
 
 } // namespace
 
-int main(int argc, char *argv[])
+namespace {
+
+int runProgram(QCoreApplication &app, int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(QStringLiteral(MINUKURU_VERSION));
     for (int i = 1; i < argc; ++i) {
         if (!IsRepresentableName(QByteArray(argv[i])))
             g_unrepresentable.insert(QFile::decodeName(argv[i]));
@@ -519,4 +526,20 @@ int main(int argc, char *argv[])
         return RunWatchCommand(sheet, count);
     }
     return runList(positional);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(MINUKURU_VERSION));
+    int status = runProgram(app, argc, argv);
+    // What did not reach standard output is a failure, whatever the command
+    // made of its work; one that failed already has said why.
+    if (!Terminal::closeOut() && status == 0) {
+        Terminal::reportLostOutput();
+        status = 1;
+    }
+    return status;
 }

@@ -18,7 +18,12 @@
 #include <csignal>
 #include <cstdio>
 
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#endif
+
 using namespace CommonFunc;
+using Terminal::flushOut;
 using Terminal::out;
 
 namespace {
@@ -37,15 +42,18 @@ QString betsText(const RaceSheet &sheet)
     return bets.join(QStringLiteral(" / "));
 }
 
+void stopOnLostOutput()
+{
+    Terminal::reportLostOutput();
+    QCoreApplication::exit(1);
+}
+
 QString markText(const QString &mark) { return mark.isEmpty() ? QStringLiteral("-") : VisibleText(mark); }
 
 } // namespace
 
 int RunWatchCommand(RaceSheet &sheet, int count)
 {
-    out(QStringLiteral(u"推奨買い目 ") + betsText(sheet) + u'\n');
-    std::fflush(stdout);
-
     RaceHistory history;
     history.add(sheet, QDateTime::currentDateTime());
     RaceFollower follower;
@@ -61,23 +69,43 @@ int RunWatchCommand(RaceSheet &sheet, int count)
                 + TrimSpaces(change.label) + u' ' + markText(change.before) + u'→' + markText(change.after);
         }
         out(line + u'\n');
-        std::fflush(stdout);
-        if (count > 0 && reload >= count)
+        if (!flushOut())
+            stopOnLostOutput();
+        else if (count > 0 && reload >= count)
             QCoreApplication::exit(0);
     });
     QObject::connect(&follower, &RaceFollower::reloadFailed, [](const QString &reason) {
         out(now() + QStringLiteral(u" ｵｯｽﾞ更新失敗 ") + VisibleText(reason) + u'\n');
-        std::fflush(stdout);
+        if (!flushOut())
+            stopOnLostOutput();
     });
     QObject::connect(&follower, &RaceFollower::filesMissing, [&follower] {
         out(now() + QStringLiteral(u" ﾌｧｲﾙが見つかりません ") + VisibleText(follower.oddsPath()) + u'\n');
-        std::fflush(stdout);
+        if (!flushOut())
+            stopOnLostOutput();
     });
     follower.follow(sheet.sRaceFile);
+    // The first line once the files are followed: whatever changes after it
+    // is seen.
+    out(QStringLiteral(u"推奨買い目 ") + betsText(sheet) + u'\n');
+    if (!flushOut()) {
+        Terminal::reportLostOutput();
+        return 1;
+    }
 
-    // Ctrl-C ends the run as a normal end; the handler only sets a flag.
+    // Ctrl-C ends the run as a normal end; the handler only sets a flag.  It
+    // serves once: should the loop ever be held up, a second Ctrl-C ends the
+    // program as usual.
     g_interrupted = 0;
+#ifdef Q_OS_UNIX
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    ::sigaction(SIGINT, &action, nullptr);
+#else
     std::signal(SIGINT, onInterrupt);
+#endif
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [] {
         if (g_interrupted)

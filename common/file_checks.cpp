@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #else
@@ -58,6 +59,62 @@ QString FileProblem(const QString &path)
     return QString();
 }
 
+bool ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &bytes, QString *problem, bool *notRegular)
+{
+    bytes.clear();
+    if (notRegular)
+        *notRegular = false;
+    const auto fail = [&](const QString &why) {
+        if (problem)
+            *problem = why;
+        return false;
+    };
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return fail(errno == ENOENT ? QStringLiteral("no such file") : systemReason(errno));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return fail(systemReason(error));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        if (notRegular)
+            *notRegular = true;
+        return fail(QStringLiteral("not a regular file (") + kindOf(info.st_mode) + u')');
+    }
+    // The size is a hint only: the file may grow or shrink while it is read.
+    bytes.reserve(qsizetype(std::clamp<qint64>(info.st_size, 0, std::min<qint64>(maxBytes, qint64(1) << 24))));
+    constexpr qint64 kChunk = 1 << 16;
+    qint64 done = 0;
+    while (done < maxBytes) {
+        const qint64 want = std::min(kChunk, maxBytes - done);
+        bytes.resize(qsizetype(done + want));
+        const ssize_t got = ::read(fd, bytes.data() + done, std::size_t(want));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            bytes.clear();
+            return fail(systemReason(error));
+        }
+        if (got == 0)
+            break;
+        done += got;
+    }
+    bytes.resize(qsizetype(done));
+    ::close(fd);
+    return true;
+}
+
+bool IsMissing(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
 QString FolderProblem(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
@@ -87,6 +144,30 @@ QString FileProblem(const QString &path)
         return file.errorString();
     return QString();
 }
+
+bool ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &bytes, QString *problem, bool *notRegular)
+{
+    bytes.clear();
+    const QFileInfo info(path);
+    if (notRegular)
+        *notRegular = info.exists() && !info.isFile();
+    QFile file(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
+        if (problem)
+            *problem = FileProblem(path);
+        return false;
+    }
+    bytes = file.read(maxBytes);
+    if (file.error() != QFileDevice::NoError) {
+        bytes.clear();
+        if (problem)
+            *problem = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool IsMissing(const QString &path) { return !QFileInfo::exists(path); }
 
 QString FolderProblem(const QString &path)
 {

@@ -2,6 +2,7 @@
 
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace CommonFunc {
@@ -11,6 +12,19 @@ namespace CommonFunc {
 // loop or a denied access); "" when it can.  Never blocks: a FIFO is not
 // opened.
 QString FileProblem(const QString &path);
+
+// Reads at most maxBytes from the start of the regular file at path.  The
+// file is opened without blocking and checked as it was opened, so that a
+// FIFO or a device put in its place after any check is refused, never waited
+// on.  False when it is not a regular file or cannot be read: *problem then
+// receives the reason in FileProblem's words, and *notRegular whether the
+// file opened as something else.
+bool ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &bytes, QString *problem = nullptr,
+                     bool *notRegular = nullptr);
+
+// Whether nothing stands at path, as opposed to a file the system cannot
+// reach (behind a link loop, in a folder it may not search).
+bool IsMissing(const QString &path);
 
 // Why a folder cannot be listed; "" when it can.
 QString FolderProblem(const QString &path);

@@ -4,6 +4,8 @@
 
 #include "common/text_util.h"
 
+#include <QDir>
+
 #include <cstdio>
 #include <utility>
 
@@ -35,6 +37,23 @@ QString optionsTitle() { return QStringLiteral(u"オプション設定"); }
 QString formatMismatchText() { return QStringLiteral(u"ファイル形式が違います。"); }
 QString readFailedText() { return QStringLiteral(u"ファイルの読み込みに失敗しました。"); }
 QString saveFailedText() { return QStringLiteral(u"ファイルの保存に失敗しました。"); }
+
+QString unmappedSavedText(const QString &path, const QString &characters)
+{
+    return QStringLiteral(u"%1 には Shift-JIS で表せない文字（%2）があり、「?」として保存しました。")
+        .arg(QDir::toNativeSeparators(path), characters);
+}
+
+QString unmappedWrittenText(const QString &characters)
+{
+    return QStringLiteral(u"Shift-JIS で表せない文字（%1）を「?」として出力しました。").arg(characters);
+}
+
+QString settingsSaveFailedText(const QString &path, const QString &reason)
+{
+    return QStringLiteral(u"設定ファイル %1 に保存できませんでした。\n%2\n変更した設定はこの実行の間だけ有効です。")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
 
 Sink *setSink(Sink *sink)
 {

@@ -37,6 +37,11 @@ QString optionsTitle();
 QString formatMismatchText();
 QString readFailedText();
 QString saveFailedText();
+// A save that wrote characters without a code page 932 code as "?".
+QString unmappedSavedText(const QString &path, const QString &characters);
+QString unmappedWrittenText(const QString &characters); // to standard output
+// The settings file could not be written; what was set holds for the run.
+QString settingsSaveFailedText(const QString &path, const QString &reason);
 
 // Installs a sink for the whole program; nullptr restores the default, which
 // writes to standard error.  Returns the sink it replaced.

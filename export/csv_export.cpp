@@ -9,10 +9,10 @@
 #include "common/text_convert.h"
 #include "export/csv_file.h"
 #include "app/sheet_view.h"
+#include "export/save_guard.h"
 #include "patdata/pat_files.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 
 namespace CommonFunc {
 
@@ -35,26 +35,6 @@ const PairAnalysis *pairOnRow(const RaceAnalysis &race, BetType type, const Text
     const int key = grid.rowKey(row);
     const QList<PairAnalysis> &pairs = race.pairsOf(type);
     return key >= 0 && key < pairs.size() ? &pairs[key] : nullptr;
-}
-
-// The race's own files, which a save must never replace: those found at
-// the load, and where the target is named like a PAT file, those there now
-// (a result file may have come since).
-QStringList raceFiles(const RaceSheet &sheet, const QString &target)
-{
-    const QString &odds = sheet.sRaceFile;
-    if (odds.isEmpty())
-        return {};
-    const RacePaths &loaded = sheet.racePaths;
-    QStringList files {odds, loaded.entry, loaded.pairs, loaded.result};
-    const QString name = QFileInfo(target).fileName();
-    static const QRegularExpression patName(QStringLiteral("^(zo|uo|de|ks)-.*\\.jra$"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    if (patName.match(name).hasMatch()) {
-        const RacePaths now = RacePathsOf(odds);
-        files << now.entry << now.pairs << now.result;
-    }
-    return files;
 }
 
 CsvFile csvOf(const RaceSheet &sheet)
@@ -158,18 +138,20 @@ CsvFile csvOf(const RaceSheet &sheet)
 
 bool WriteCsvFile(const RaceSheet &sheet, const QString &path)
 {
-    // Looking for the result file lists the race's folder; only a file
-    // already at path can be one of the race's.
-    const QStringList untouchable = QFileInfo::exists(path) ? raceFiles(sheet, path) : QStringList();
+    // Only a file already at path can be one of the race's.
+    const QStringList untouchable = QFileInfo::exists(path) ? RaceFilesOf(sheet, path) : QStringList();
     QString error;
-    if (!csvOf(sheet).save(path, &error, untouchable)) {
+    QString warning;
+    if (!csvOf(sheet).save(path, &error, untouchable, &warning)) {
         Messages::notice(error);
         return false;
     }
+    if (!warning.isEmpty())
+        Messages::notice(warning);
     return true;
 }
 
-QByteArray CsvBytes(const RaceSheet &sheet) { return csvOf(sheet).bytes(); }
+QByteArray CsvBytes(const RaceSheet &sheet, QString *unmapped) { return csvOf(sheet).bytes(unmapped); }
 
 QString SuggestedCsvName(const RaceSheet &sheet)
 {

@@ -14,11 +14,12 @@ namespace CommonFunc {
 // description of the error is shown and the result is false; an existing
 // file of that name is then left as it was.  The race's own four files and
 // anything but a regular file are never replaced: that save is refused with
-// a message of its own.
+// a message of its own.  A save that wrote characters as "?" (a mark without
+// a Shift-JIS code) says so in a notice.
 bool WriteCsvFile(const RaceSheet &sheet, const QString &path);
 
-// The bytes WriteCsvFile writes.
-QByteArray CsvBytes(const RaceSheet &sheet);
+// The bytes WriteCsvFile writes; *unmapped as CsvFile::bytes gives it.
+QByteArray CsvBytes(const RaceSheet &sheet, QString *unmapped = nullptr);
 
 // The name the save dialog offers: the race file's base name with ".csv".
 QString SuggestedCsvName(const RaceSheet &sheet);

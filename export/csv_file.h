@@ -49,18 +49,25 @@ public:
 
     const QStringList &lines() const { return m_lines; }
 
-    // What the file holds: code page 932, CR LF after every line.
-    QByteArray bytes() const;
+    // What the file holds: code page 932, CR LF after every line.  The
+    // characters that have no code there and became "?" go to *unmapped
+    // (when given), each once in the order met; U+FFFD is not among them,
+    // since it stands for bytes that were no text in the first place.
+    QByteArray bytes(QString *unmapped = nullptr) const;
 
-    // Replaces the file at path as a whole, by a new file renamed over it
-    // that keeps the old one's permissions and, where this process may set
-    // them, its owner and group.  A target that is not a regular file (a
-    // device, a pipe) or that is one of the files in untouchable, links
-    // followed, is refused: nothing is written.  On failure *errorText (when
-    // given) receives the refusal or the system's description of the error,
-    // and a file already there keeps its content.
-    bool save(const QString &path, QString *errorText = nullptr, const QStringList &untouchable = {}) const;
+    // Replaces the file at path as SaveFileSafely (common/safe_save.h) does,
+    // refusing anything but a regular file and the files in untouchable.  On
+    // failure *errorText (when given) receives the reason.  After a save that
+    // wrote characters as "?", *warningText (when given) says which; else it
+    // is emptied.
+    bool save(const QString &path, QString *errorText = nullptr, const QStringList &untouchable = {},
+              QString *warningText = nullptr) const;
 
 private:
     QStringList m_lines;
 };
+
+// Why CsvFile::save would refuse path, asked before the work that makes the
+// file: "" when the save may go ahead.  A folder is refused here too, so
+// that no work is spent on a file that cannot be written.
+QString CsvSaveRefusal(const QString &path, const QStringList &untouchable = {});

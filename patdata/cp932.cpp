@@ -80,7 +80,7 @@ QString decodePadded(QByteArrayView bytes, qsizetype width)
     return out;
 }
 
-QByteArray encode(QStringView text)
+QByteArray encode(QStringView text, QString *unmapped)
 {
     // Written through a pointer into a buffer of the largest size: a CSV
     // file is tens of thousands of characters.
@@ -91,12 +91,16 @@ QByteArray encode(QStringView text)
         const char16_t c = text[i].unicode();
         if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
             *p++ = kDefaultChar; // nothing outside the BMP has a code
+            if (unmapped)
+                unmapped->append(text.mid(i, 2));
             ++i;
             continue;
         }
         const quint16 code = kEncodeTable[c];
         if (code == kUnmapped) {
             *p++ = kDefaultChar;
+            if (unmapped)
+                unmapped->append(QChar(c));
         } else if (code < 0x100) {
             *p++ = char(code);
         } else {

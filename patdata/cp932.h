@@ -23,7 +23,8 @@ QString decodePadded(QByteArrayView bytes, qsizetype width);
 // Encodes as Windows writes code page 932.  A character without a code
 // (one UTF-16 surrogate pair counts as one character, a lone surrogate too)
 // becomes "?", Windows' default character.  Whatever it writes decodes back
-// to the text, "?" aside.
-QByteArray encode(QStringView text);
+// to the text, "?" aside.  Each such character is appended to *unmapped
+// when given.
+QByteArray encode(QStringView text, QString *unmapped = nullptr);
 
 } // namespace Cp932

@@ -2,13 +2,11 @@
 
 #include "patdata/pat_files.h"
 
+#include "common/file_checks.h"
 #include "common/messages.h"
 #include "common/text_convert.h"
 #include "patdata/cp932.h"
 #include "patdata/pat_layout.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cmath>
@@ -21,16 +19,10 @@ bool PatFile::open(const QString &path, qint64 maxBytes)
     m_position = 0;
     if (path.isEmpty())
         return false;
-    // Only regular files: a folder or a pipe given the name of a race file
-    // must neither be read nor block the program.
-    const QFileInfo info(path);
-    if (!info.isFile())
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    m_data = file.read(maxBytes);
-    return file.error() == QFileDevice::NoError;
+    // Only regular files: a folder or a pipe given the name of a race file,
+    // even one swapped in by the terminal's folder meanwhile, must neither be
+    // read nor block the program.
+    return ReadRegularFile(path, maxBytes, m_data);
 }
 
 bool PatFile::take(int n, QByteArrayView &bytes)

@@ -243,4 +243,8 @@ QString GetOddsFilePattern(); // "Zo-*.jra"
 // "*" any run of characters, "?" any one character; letter case ignored.
 bool MatchesWildcard(const QString &name, const QString &pattern);
 
+// Whether a file name is that of a PAT race file: "Zo-", "Uo-", "De-" or
+// "Ks-", then anything, then ".jra", in any letter case.
+bool IsPatFileName(const QString &fileName);
+
 } // namespace CommonFunc

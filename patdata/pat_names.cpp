@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
@@ -280,5 +281,13 @@ QString GetOddsFileFilter() { return QStringLiteral(u"単複ｵｯｽﾞﾌｧ�
 QString GetOddsFilePattern() { return QStringLiteral("Zo-*.jra"); }
 
 bool MatchesWildcard(const QString &name, const QString &pattern) { return matchFrom(name, pattern); }
+
+bool IsPatFileName(const QString &fileName)
+{
+    static const QRegularExpression name(QStringLiteral("^(zo|uo|de|ks)-.*\\.jra$"),
+                                         QRegularExpression::CaseInsensitiveOption
+                                             | QRegularExpression::DotMatchesEverythingOption);
+    return name.match(fileName).hasMatch();
+}
 
 } // namespace CommonFunc

@@ -128,7 +128,7 @@ void RaceFollower::quietOver()
     m_quiet.stop();
     m_maxWait.stop();
     m_stamps = stamps();
-    if (!QFileInfo::exists(m_oddsPath)) {
+    if (IsMissing(m_oddsPath)) {
         emit filesMissing();
         return;
     }
@@ -167,7 +167,7 @@ void RaceFollower::attempt()
     }
     m_reading = false;
     m_stamps = stamps();
-    if (!QFileInfo::exists(m_oddsPath)) {
+    if (IsMissing(m_oddsPath)) {
         emit filesMissing();
     } else {
         QString reason = FileProblem(m_oddsPath);

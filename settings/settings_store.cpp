@@ -2,10 +2,13 @@
 
 #include "settings/settings_store.h"
 
+#include "common/file_checks.h"
+#include "common/safe_save.h"
 #include "common/text_convert.h"
 #include "common/text_util.h"
 #include "settings/ini_screen.h"
 #include "settings/race_options.h"
+#include "settings/scratch_folder.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,14 +16,16 @@
 #include <QHash>
 #include <QLocale>
 #include <QLockFile>
-#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
-#include <QTemporaryDir>
 
+#include <cerrno>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace CommonFunc {
 
@@ -51,37 +56,57 @@ FileRead readSettingsFile(const QString &path)
     if (!info.exists())
         return read;
     read.exists = true;
-    // Only a regular file: opening a pipe would block the program.
-    if (!info.isFile()) {
-        read.problem = SettingsFileProblem::NotRegularFile;
-        return read;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        read.problem = SettingsFileProblem::Unreadable;
-        return read;
-    }
-    read.bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        read.problem = SettingsFileProblem::Unreadable;
+    // Only a regular file, checked as opened: a pipe, even one put in its
+    // place after this look, would block the program.
+    bool notRegular = !info.isFile();
+    if (notRegular || !ReadRegularFile(path, std::numeric_limits<qint64>::max(), read.bytes, nullptr, &notRegular))
+        read.problem = notRegular ? SettingsFileProblem::NotRegularFile : SettingsFileProblem::Unreadable;
     return read;
 }
 
-bool writeWholeFile(const QString &path, const QByteArray &bytes)
+// Writes a file of the scratch folder, which no one else sees: no need for a
+// rename there.
+bool writeScratchFile(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size();
+}
+
+QString systemText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// Why a copy could not be made or written: the system's reason where it
+// gave one (a full disk), else just that.
+QString noCopyText(int error)
+{
+    const QString copy = QStringLiteral("no working copy in the temporary folder ") + QDir::tempPath();
+    return error != 0 ? copy + QStringLiteral(": ") + systemText(error) : copy;
+}
+
+using Values = QHash<QString, QVariant>;
+
+Values valuesOf(const QSettings &settings)
+{
+    Values values;
+    for (const QString &key : settings.allKeys()) {
+        // Keys with an empty part ("S//n") are listed but not found.
+        const QVariant value = settings.value(key);
+        if (value.isValid())
+            values.insert(key, value);
+    }
+    return values;
 }
 
 // What stands behind the store for one file.
 //
 // QSettings never reads the user's file: its INI reader decodes typed values,
-// and a hostile one asks for gigabytes.  It works on a copy in a private
-// temporary folder, made by ScreenIniFile, which reads as the file does but
-// holds only texts.  A sync takes the file again when another program has
-// changed it, lets QSettings write the copy, and carries the copy to the file
-// under QSettings' own lock file.  What QSettings writes is its own rendering
-// of what it read, so the file comes out as QSettings would have written it.
+// and a hostile one asks for gigabytes.  It reads a copy made by
+// ScreenIniFile, which reads as the file does but holds only texts, and the
+// store keeps what it read in memory.  A write lets QSettings set the values
+// on a fresh copy of the file as it is then, and carries the result to the
+// file under QSettings' own lock file.  What QSettings writes is its own
+// rendering of what it read, so the file comes out as QSettings would have
+// written it.  The copies live in a ScratchFolder for the moment they are
+// needed, so that no copy of the user's settings outlives a run.
 //
 // A file that is refused is never read nor written: the values of the run
 // live in memory.
@@ -90,19 +115,13 @@ public:
     explicit Backing(const QString &path)
         : m_path(QFileInfo(path).absoluteFilePath())
     {
+        static bool cleaned = false;
+        if (!std::exchange(cleaned, true) && !QDir::tempPath().isEmpty())
+            RemoveStaleScratchFolders(QDir::tempPath());
         const FileRead read = readSettingsFile(m_path);
         m_problem = read.problem;
-        if (m_problem != SettingsFileProblem::None)
-            return;
-        // QDir::tempPath() is empty when TMPDIR names nothing; the copy must
-        // not land in the root folder then.
-        const QString temporary = QDir::tempPath();
-        if (!temporary.isEmpty())
-            m_folder = std::make_unique<QTemporaryDir>(temporary + QStringLiteral("/minukuru-settings-XXXXXX"));
-        if (!m_folder || !m_folder->isValid() || !startCopy(read.bytes)) {
+        if (m_problem == SettingsFileProblem::None && !takeFile(read.bytes))
             m_problem = SettingsFileProblem::NoWorkingCopy;
-            m_folder.reset();
-        }
     }
 
     ~Backing()
@@ -116,23 +135,15 @@ public:
     Backing &operator=(const Backing &) = delete;
 
     SettingsFileProblem problem() const { return m_problem; }
+    const QString &writeError() const { return m_writeError; }
 
-    QVariant value(const QString &key) const
-    {
-        if (!m_copy) {
-            const auto it = m_memory.constFind(key);
-            return it == m_memory.cend() ? QVariant() : QVariant(*it);
-        }
-        return m_copy->value(key);
-    }
+    QVariant value(const QString &key) const { return m_values.value(key); }
 
     void setValue(const QString &key, const QString &text)
     {
-        if (!m_copy) {
-            m_memory.insert(key, text);
+        m_values.insert(key, text);
+        if (m_problem != SettingsFileProblem::None)
             return;
-        }
-        m_copy->setValue(key, text);
         if (!m_pending.contains(key))
             m_pendingOrder.append(key);
         m_pending.insert(key, text);
@@ -142,75 +153,128 @@ public:
     void sync()
     {
         m_unsynced = false;
-        if (!m_copy)
+        if (m_problem != SettingsFileProblem::None)
             return;
-        const bool writing = !m_pending.isEmpty();
-        std::optional<QLockFile> lock;
-        if (writing) {
-            if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
-                return;
-            lock.emplace(m_path + QStringLiteral(".lock"));
-            if (!lock->lock())
-                return;
+        if (m_pending.isEmpty()) {
+            const FileRead read = readSettingsFile(m_path);
+            if (read.problem == SettingsFileProblem::None && read.bytes != m_fileBytes)
+                takeFile(read.bytes);
+            return;
         }
-        const FileRead read = readSettingsFile(m_path);
-        // A file that has become something else meanwhile is left alone.
-        if (read.problem != SettingsFileProblem::None)
-            return;
-        if (read.bytes != m_fileBytes && !startCopy(read.bytes))
-            return;
-        m_copy->sync();
-        if (!writing)
-            return;
-        // An existing file must take writing, as QSettings asks of it.
-        if (read.exists && !QFile(m_path).open(QIODevice::ReadWrite))
-            return;
-        QFile copy(m_copyPath);
-        if (!copy.open(QIODevice::ReadOnly))
-            return;
-        const QByteArray bytes = copy.readAll();
-        if (!writeWholeFile(m_path, bytes))
-            return;
-        if (!read.exists)
-            QFile::setPermissions(m_path, QFile::permissions(m_path) | QFile::ReadOwner | QFile::WriteOwner);
-        m_fileBytes = bytes;
-        m_pending.clear();
-        m_pendingOrder.clear();
+        m_writeError = write();
+        if (m_writeError.isEmpty()) {
+            m_pending.clear();
+            m_pendingOrder.clear();
+        }
     }
 
 private:
-    // Starts a working copy of the file's bytes, with the values not yet
-    // written to the file on top.  A new name each time: QSettings caches a
-    // file by name, size and time.
-    bool startCopy(const QByteArray &fileBytes)
+    // Takes the values of the file's bytes, with those not yet written on top.
+    bool takeFile(const QByteArray &fileBytes)
     {
-        const QString path = m_folder->filePath(QStringLiteral("copy-%1.ini").arg(++m_copies));
-        if (!writeWholeFile(path, ScreenIniFile(fileBytes)))
+        const ScratchFolder folder;
+        if (!folder.isValid())
             return false;
-        m_copy.reset();
-        if (!m_copyPath.isEmpty())
-            QFile::remove(m_copyPath);
-        m_copyPath = path;
-        m_copy = std::make_unique<QSettings>(m_copyPath, QSettings::IniFormat);
+        const QString copy = folder.filePath(QStringLiteral("copy.ini"));
+        if (!writeScratchFile(copy, ScreenIniFile(fileBytes)))
+            return false;
+        Values values = valuesOf(QSettings(copy, QSettings::IniFormat));
+        for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it)
+            values.insert(it.key(), it.value());
+        m_values = std::move(values);
         m_fileBytes = fileBytes;
-        for (const QString &key : std::as_const(m_pendingOrder))
-            m_copy->setValue(key, m_pending.value(key));
         return true;
+    }
+
+    // The file with the values not yet written, as QSettings renders it, and
+    // what it then holds.  On failure, error is the system's error number, or
+    // 0 where it gave none.
+    bool render(const QByteArray &fileBytes, QByteArray &bytes, Values &values, int &error) const
+    {
+        errno = 0;
+        const ScratchFolder folder;
+        const QString copy = folder.filePath(QStringLiteral("copy.ini"));
+        if (!folder.isValid() || !writeScratchFile(copy, ScreenIniFile(fileBytes))) {
+            error = errno;
+            return false;
+        }
+        errno = 0;
+        {
+            // New sections go in the order their values were first set.
+            QSettings settings(copy, QSettings::IniFormat);
+            for (const QString &key : m_pendingOrder)
+                settings.setValue(key, m_pending.value(key));
+            // A FormatError only says that Qt skipped lines it could not read.
+            settings.sync();
+            if (settings.status() == QSettings::AccessError) {
+                error = errno;
+                return false;
+            }
+            values = valuesOf(settings);
+        }
+        QFile file(copy);
+        if (!file.open(QIODevice::ReadOnly)) {
+            error = errno;
+            return false;
+        }
+        bytes = file.readAll();
+        return file.error() == QFileDevice::NoError;
+    }
+
+    // Why the file could not be written, or "" when it was.
+    QString write()
+    {
+        const QString folder = QFileInfo(m_path).absolutePath();
+        errno = 0;
+        if (!QDir().mkpath(folder)) {
+            const QString cannot = QStringLiteral("cannot make the folder ") + QDir::toNativeSeparators(folder);
+            return errno != 0 ? cannot + QStringLiteral(": ") + systemText(errno) : cannot;
+        }
+        QLockFile lock(m_path + QStringLiteral(".lock"));
+        if (!lock.lock()) {
+            return lock.error() == QLockFile::PermissionError
+                ? systemText(EACCES)
+                : QStringLiteral("the lock file %1 cannot be taken").arg(m_path + QStringLiteral(".lock"));
+        }
+        const FileRead read = readSettingsFile(m_path);
+        // A file that has become something else meanwhile is left alone.
+        if (read.problem == SettingsFileProblem::NotRegularFile)
+            return QStringLiteral("not a regular file");
+        if (read.problem == SettingsFileProblem::Unreadable)
+            return QStringLiteral("cannot be read");
+        // An existing file must take writing, as QSettings asks of it.
+        if (read.exists) {
+            QFile file(m_path);
+            if (!file.open(QIODevice::ReadWrite))
+                return file.errorString();
+        }
+        QByteArray bytes;
+        Values values;
+        int error = 0;
+        if (!render(read.bytes, bytes, values, error))
+            return noCopyText(error);
+        // What the file holds now is taken, whether or not the write goes through.
+        m_values = std::move(values);
+        m_fileBytes = read.bytes;
+        QString reason;
+        if (!SaveFileSafely(m_path, bytes, &reason))
+            return reason;
+        if (!read.exists)
+            QFile::setPermissions(m_path, QFile::permissions(m_path) | QFile::ReadOwner | QFile::WriteOwner);
+        m_fileBytes = bytes;
+        return QString();
     }
 
     QString m_path;
     SettingsFileProblem m_problem = SettingsFileProblem::None;
-    QHash<QString, QString> m_memory; // a refused file's values
-    std::unique_ptr<QTemporaryDir> m_folder;
-    QString m_copyPath;
-    std::unique_ptr<QSettings> m_copy;
-    int m_copies = 0;
-    QByteArray m_fileBytes; // the file as the copy last took it or wrote it
+    Values m_values;        // the file's as last read or written, with those set on top
+    QByteArray m_fileBytes; // the file as last read or written
     // Values set but not yet in the file, in the order first set (QSettings
     // places new sections in that order).
     QStringList m_pendingOrder;
     QHash<QString, QString> m_pending;
     bool m_unsynced = false;
+    QString m_writeError;
 };
 
 struct Store {
@@ -298,6 +362,8 @@ void SetSettingsFile(const QString &path)
 
 SettingsFileProblem SettingsFileRefusal() { return backing().problem(); }
 
+QString SettingsWriteError() { return backing().writeError(); }
+
 void RefreshSettings() { backing().sync(); }
 
 std::optional<QString> ReadSettingText(const QString &section, const QString &key)
@@ -317,7 +383,7 @@ void WriteSettingText(const QString &section, const QString &key, const QString 
     Backing &b = backing();
     b.setValue(settingsKey(section, key), text);
     // Written at once so that a crash or a second copy of the program cannot
-    // lose it; a store that cannot be written is not reported.
+    // lose it; a failed write is kept for SettingsWriteError.
     if (store().batches == 0)
         b.sync();
 }

@@ -53,6 +53,12 @@ enum class SettingsFileProblem {
 };
 SettingsFileProblem SettingsFileRefusal();
 
+// Why the last write of the file failed, in the system's words: "" when it
+// went through, or before any.  What was set still reads back for the run,
+// and the next write tries it again.  A refused file is never written and
+// has none.  The store tells no one; the window does.
+QString SettingsWriteError();
+
 // Re-reads the file when another process has changed it.  The program calls
 // this before each race load and when the options dialog opens.
 void RefreshSettings();

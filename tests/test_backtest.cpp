@@ -6,11 +6,19 @@
 #include "settings/race_options.h"
 #include "support/backtest_races.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <functional>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Backtest;
 using namespace BacktestRaces;
@@ -33,10 +41,12 @@ QString describe(const Figures &f)
     return QStringLiteral("%1 bets, %2 hits, %3 staked, %4 returned").arg(f.bets).arg(f.hits).arg(f.stake).arg(f.payout);
 }
 
-Report run(const QString &folder, int threads, QList<LedgerEntry> *ledger = nullptr, bool compareModels = false)
+Report run(const QStringList &paths, int threads, QList<LedgerEntry> *ledger = nullptr, bool compareModels = false,
+           bool recursive = false)
 {
     Input input;
-    input.paths = {folder};
+    input.paths = paths;
+    input.recursive = recursive;
     input.options = CommonFunc::DefaultRaceOptions();
     input.compareModels = compareModels;
     input.threads = threads;
@@ -44,6 +54,41 @@ Report run(const QString &folder, int threads, QList<LedgerEntry> *ledger = null
     if (ledger)
         keep = [ledger](const LedgerEntry &entry) { ledger->append(entry); };
     return Run(input, {}, nullptr, keep);
+}
+
+Report run(const QString &folder, int threads, QList<LedgerEntry> *ledger = nullptr, bool compareModels = false)
+{
+    return run(QStringList {folder}, threads, ledger, compareModels);
+}
+
+bool link(const QString &target, const QString &name)
+{
+    return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(name).constData()) == 0;
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Runs body in a child process that has given root up, as root passes every
+// permission check; its exit status, or -1 when it could not give root up.
+int asUnprivilegedChild(const std::function<bool()> &body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0) {
+            [[maybe_unused]] const int ignored = ::setgid(65534);
+            if (::setuid(65534) != 0)
+                ::_exit(3);
+        }
+        ::_exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return 1;
+    return WEXITSTATUS(status) == 3 ? -1 : WEXITSTATUS(status);
 }
 
 } // namespace
@@ -67,6 +112,15 @@ private slots:
     void ledgerInRaceOrder();
     void threadCountChangesNothing();
     void emptyFolderAndCancel();
+    void eachRaceOnce_data();
+    void eachRaceOnce();
+    void namesThatAreNotUtf8();
+    void whyNoRaceWasFound_data();
+    void whyNoRaceWasFound();
+    void unreadableSubfolderIsNoted();
+    void pipeForARaceGivesItsReason();
+    void ledgerSparesTheRaces_data();
+    void ledgerSparesTheRaces();
 };
 
 void TestBacktest::countsAndFailures()
@@ -266,6 +320,207 @@ void TestBacktest::emptyFolderAndCancel()
     const Report stopped = Run(input, {}, &cancel);
     QVERIFY(stopped.cancelled);
     QCOMPARE(stopped.races, 0);
+}
+
+// A race reached again under another name counts once, and the notes say
+// what was skipped: the figures are those of the folder alone.
+void TestBacktest::eachRaceOnce_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<bool>("recursive");
+    QTest::addColumn<QString>("note");
+
+    QTest::newRow("the folder and a link to it")
+        << QStringLiteral("link") << false << QStringLiteral("skipped, the same folder as one searched already: ");
+    QTest::newRow("the folder given twice")
+        << QStringLiteral("twice") << false << QStringLiteral("skipped, the same folder as one searched already: ");
+    QTest::newRow("-r, a link back to the top")
+        << QStringLiteral("loop") << true << QStringLiteral("skipped, the same folder as one searched already: ");
+    QTest::newRow("-r, the top and a subfolder")
+        << QStringLiteral("inner") << true << QStringLiteral("skipped, the same folder as one searched already: ");
+    QTest::newRow("a race file and its folder")
+        << QStringLiteral("file") << false << QStringLiteral("skipped, the same race as one counted already: ");
+    QTest::newRow("a race under two names")
+        << QStringLiteral("alias") << false << QStringLiteral("skipped, the same race as one counted already: ");
+}
+
+void TestBacktest::eachRaceOnce()
+{
+    QFETCH(QString, layout);
+    QFETCH(bool, recursive);
+    QFETCH(QString, note);
+
+    QTemporaryDir dir;
+    const QString top = dir.filePath(QStringLiteral("top"));
+    const QString races = top + QStringLiteral("/races");
+    QVERIFY(QDir().mkpath(races));
+    QVERIFY(!writeFolder(races).isEmpty());
+    const Report once = run(races, 2);
+    QStringList paths {races};
+    if (layout == u"link") {
+        QVERIFY(link(races, dir.filePath(QStringLiteral("again"))));
+        paths << dir.filePath(QStringLiteral("again"));
+    } else if (layout == u"twice") {
+        paths << races + QStringLiteral("/../races/");
+    } else if (layout == u"loop") {
+        QVERIFY(link(QStringLiteral(".."), races + QStringLiteral("/up")));
+        paths = {top};
+    } else if (layout == u"inner") {
+        paths = {top, races};
+    } else if (layout == u"file") {
+        paths.prepend(races + QStringLiteral("/Zo-0101A.jra"));
+    } else {
+        QVERIFY(link(QStringLiteral("Zo-0101A.jra"), races + QStringLiteral("/Zo-0101B.jra")));
+    }
+
+    const Report r = run(paths, 2, nullptr, false, recursive);
+    QCOMPARE(r.races, once.races);
+    QCOMPARE(r.settled, once.settled);
+    QCOMPARE(r.recommended[RecommendedAll].stake, once.recommended[RecommendedAll].stake);
+    QCOMPARE(r.recommended[RecommendedAll].payout, once.recommended[RecommendedAll].payout);
+    QCOMPARE(r.duplicates, 1);
+    QCOMPARE(r.notes.filter(note).size(), 1);
+    QCOMPARE(r.notes.size(), once.notes.size() + 1);
+}
+
+// Names that no path can spell (not valid UTF-8) are counted and noted,
+// race files and, with -r, subfolders.
+void TestBacktest::namesThatAreNotUtf8()
+{
+    QTemporaryDir dir;
+    QVERIFY(!writeFolder(dir.path()).isEmpty());
+    const QByteArray folder = QFile::encodeName(dir.path());
+    QCOMPARE(::link((folder + "/Zo-0101A.jra").constData(), (folder + "/Zo-\xff.jra").constData()), 0);
+    QCOMPARE(::mkdir((folder + "/sub-\xfe").constData(), 0755), 0);
+    QCOMPARE(::link((folder + "/Zo-0101A.jra").constData(), (folder + "/sub-\xfe/Zo-0101A.jra").constData()), 0);
+
+    const Report flat = run(dir.path(), 2);
+    QCOMPARE(flat.races, 5);
+    QCOMPARE(flat.leftOut, 1);
+    QVERIFY(
+        flat.notes.contains(QStringLiteral("1 race file(s) left out, their names are not valid UTF-8: ") + dir.path()));
+
+    const Report deep = run(QStringList {dir.path()}, 2, nullptr, false, true);
+    QCOMPARE(deep.races, 5);
+    QCOMPARE(deep.leftOut, 2);
+    QVERIFY(
+        deep.notes.contains(QStringLiteral("1 subfolder(s) left out, their names are not valid UTF-8: ") + dir.path()));
+}
+
+void TestBacktest::whyNoRaceWasFound_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no such folder") << QStringLiteral("none") << QStringLiteral("no such file or folder");
+    QTest::newRow("empty folder") << QStringLiteral("empty") << QStringLiteral("no race file in the folder");
+    QTest::newRow("unreadable folder") << QStringLiteral("locked") << QString::fromLocal8Bit(std::strerror(EACCES));
+}
+
+// A run that found no race tells why of each path.
+void TestBacktest::whyNoRaceWasFound()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+
+    QTemporaryDir dir;
+    QVERIFY(QFile::setPermissions(dir.path(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                                      | QFile::ExeOther));
+    const QString folder = dir.filePath(QStringLiteral("races"));
+    if (kind != u"none")
+        QVERIFY(QDir().mkpath(folder));
+    if (kind == u"locked") {
+        QVERIFY(!writeFolder(folder).isEmpty());
+        QVERIFY(QFile::setPermissions(folder, QFile::WriteOwner));
+    }
+    const auto check = [&] {
+        const Report r = run(folder, 2);
+        return r.races == 0 && r.emptyPaths.size() == 1 && r.emptyPaths[0].path == folder
+            && r.emptyPaths[0].reason == reason && r.unreadFolders == (kind == u"locked" ? 1 : 0);
+    };
+    if (kind != u"locked") {
+        QVERIFY(check());
+        return;
+    }
+    const int status = asUnprivilegedChild(check);
+    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    if (status < 0)
+        QSKIP("running as root and cannot switch to an unprivileged user");
+    QCOMPARE(status, 0);
+}
+
+// With -r a subfolder that cannot be read is noted; the rest is run.
+void TestBacktest::unreadableSubfolderIsNoted()
+{
+    QTemporaryDir dir;
+    QVERIFY(QFile::setPermissions(dir.path(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                                      | QFile::ExeOther));
+    QVERIFY(!writeFolder(dir.path()).isEmpty());
+    const QString locked = dir.filePath(QStringLiteral("locked"));
+    QVERIFY(QDir().mkpath(locked));
+    QVERIFY(QFile::setPermissions(locked, QFile::WriteOwner));
+    const QString note =
+        QStringLiteral("folder cannot be read (%1): %2").arg(QString::fromLocal8Bit(std::strerror(EACCES)), locked);
+    const int status = asUnprivilegedChild([&] {
+        const Report r = run(QStringList {dir.path()}, 2, nullptr, false, true);
+        return r.races == 5 && r.unreadFolders == 1 && r.notes.contains(note) && r.emptyPaths.isEmpty();
+    });
+    QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    if (status < 0)
+        QSKIP("running as root and cannot switch to an unprivileged user");
+    QCOMPARE(status, 0);
+}
+
+// A named pipe in the place of a race is a failure that says so.
+void TestBacktest::pipeForARaceGivesItsReason()
+{
+    QTemporaryDir dir;
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("Zo-0101A.jra"))).constData(), 0600), 0);
+    const Report r = run(dir.path(), 2);
+    QCOMPARE(r.failed, 1);
+    QCOMPARE(r.failures[0].messages,
+             (QStringList {QStringLiteral("not a regular file (a FIFO)"), u16(u"ファイルの読み込みに失敗しました。")}));
+}
+
+void TestBacktest::ledgerSparesTheRaces_data()
+{
+    QTest::addColumn<QString>("name"); // the race file the ledger would replace
+    QTest::addColumn<bool>("byLink");  // through a link in another folder
+    for (const char *name : {"Zo-0101A.jra", "Uo-0101A.jra", "De-0101A.jra", "Ks-099101A.jra"})
+        QTest::newRow(name) << QString::fromLatin1(name) << false;
+    QTest::newRow("Ks-099101A.jra, through a link") << QStringLiteral("Ks-099101A.jra") << true;
+}
+
+// None of the four files of a race the run reads is replaced by its
+// ledger, whatever the name the ledger is given.
+void TestBacktest::ledgerSparesTheRaces()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, byLink);
+
+    QTemporaryDir dir;
+    const QString races = dir.filePath(QStringLiteral("races"));
+    QVERIFY(QDir().mkpath(races));
+    QVERIFY(!writeFolder(races).isEmpty());
+    const QString race = races + u'/' + name;
+    QVERIFY(QFile::exists(race));
+    const QByteArray before = bytesOf(race);
+    QString target = race;
+    if (byLink) {
+        target = dir.filePath(QStringLiteral("ledger.csv"));
+        QVERIFY(link(race, target));
+    }
+
+    QList<LedgerEntry> ledger;
+    run(races, 2, &ledger);
+    const QStringList guard = LedgerGuard(target, {races}, false);
+    QVERIFY(guard.contains(race));
+    QString error;
+    QVERIFY(!WriteLedgerFile(ledger, target, &error, guard));
+    QCOMPARE(error, u16(u"%1 は開いているレースのファイルなので、上書きしませんでした。").arg(target));
+    QCOMPARE(bytesOf(race), before);
+    QVERIFY(LedgerGuard(dir.filePath(QStringLiteral("new.csv")), {races}, false).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestBacktest)

@@ -10,6 +10,7 @@
 #include "settings/race_options.h"
 #include "settings/settings_store.h"
 #include "support/backtest_races.h"
+#include "support/file_bytes.h"
 #include "support/message_recorder.h"
 #include "tools/racegen/race_generator.h"
 
@@ -28,6 +29,8 @@
 #include <QTest>
 
 #include <memory>
+
+#include <unistd.h>
 
 using namespace Backtest;
 using namespace CommonFunc;
@@ -126,6 +129,10 @@ private slots:
     void closingStopsTheRun();
     void doubleClickOpensTheRace();
     void savesLedgerAndChart();
+    void chartSaveKeepsRaceFiles_data();
+    void chartSaveKeepsRaceFiles();
+    void ledgerSaveNamesLostCharacters();
+    void ledgerSaveSparesTheRaces();
     void chartRenders_data();
     void chartRenders();
     void ticks_data();
@@ -252,6 +259,16 @@ void TestBacktestWindow::subfoldersOnlyWhenAsked()
     QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
     QCOMPARE(w.report()->races, 1);
     QCOMPARE(w.report()->unsettled, 1);
+
+    // A link back to the top is searched once, and the notes say so.
+    QVERIFY(QFile::link(top, top + QStringLiteral("/sub/up")));
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    QCOMPARE(w.report()->races, 1);
+    const auto *notes = child<QTableWidget>("grdNotes");
+    QCOMPARE(notes->rowCount(), 1);
+    QCOMPARE(notes->item(0, 0)->text(),
+             QStringLiteral("skipped, the same folder as one searched already: ") + top + QStringLiteral("/sub/up"));
 }
 
 void TestBacktestWindow::modelsOnlyWhenAsked()
@@ -386,12 +403,129 @@ void TestBacktestWindow::savesLedgerAndChart()
     QVERIFY(!QImage(target).isNull());
     QVERIFY(recorder.texts().isEmpty());
 
-    // A folder that is not there: the user is told, as for the race CSV.
+    // A folder that is not there: the user is told why, then that the save
+    // failed, as for the race CSV.
     target = out.filePath(QStringLiteral("none/ledger.csv"));
     child<QPushButton>("btnSaveLedger")->click();
     target = out.filePath(QStringLiteral("none/chart.png"));
     child<QPushButton>("btnSaveChart")->click();
-    QCOMPARE(recorder.texts(), QStringList(2, Messages::saveFailedText()));
+    const QStringList texts = recorder.texts();
+    QCOMPARE(texts.size(), 4);
+    for (int k : {0, 2}) {
+        QVERIFY(!texts[k].isEmpty() && texts[k] != Messages::saveFailedText());
+        QCOMPARE(recorder.messages[k].kind, Messages::Kind::Notice);
+        QCOMPARE(texts[k + 1], Messages::saveFailedText());
+        QCOMPARE(recorder.messages[k + 1].kind, Messages::Kind::Error);
+    }
+}
+
+// The chart replaces its file by a rename, never in place, and never a race
+// file of the run: by name (links followed), or as the same file under
+// another name.
+void TestBacktestWindow::chartSaveKeepsRaceFiles_data()
+{
+    QTest::addColumn<QString>("target");  // in the run's folder unless it has a slash
+    QTest::addColumn<QString>("refusal"); // %1 the target; "": saved
+
+    const QString byName = u16(u"%1 はレースのファイルの名前なので、保存しませんでした。");
+    const QString ofTheRun = u16(u"%1 はバックテストで読んだレースのファイルなので、上書きしませんでした。");
+    QTest::newRow("plain file") << QStringLiteral("out/chart.png") << QString();
+    QTest::newRow("a race's odds file") << QStringLiteral("Zo-0101A.jra") << byName;
+    QTest::newRow("a race's result file") << QStringLiteral("Ks-099101A.jra") << byName;
+    QTest::newRow("a new file named like a race, lower case") << QStringLiteral("out/uo-9999.jra") << byName;
+    QTest::newRow("a link to a race file") << QStringLiteral("out/link.png") << byName;
+    QTest::newRow("a hard link to a race file") << QStringLiteral("out/hard.png") << ofTheRun;
+}
+
+void TestBacktestWindow::chartSaveKeepsRaceFiles()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, refusal);
+    const QString folder = m_dir.filePath(QStringLiteral("chart%1").arg(m_case));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/out")));
+    QVERIFY(!BacktestRaces::writeFolder(folder).isEmpty());
+    const QString race = folder + QStringLiteral("/Zo-0101A.jra");
+    QVERIFY(QFile::link(race, folder + QStringLiteral("/out/link.png")));
+    QCOMPARE(::link(QFile::encodeName(race).constData(),
+                    QFile::encodeName(folder + QStringLiteral("/out/hard.png")).constData()),
+             0);
+    // An older chart with a second name: a rename leaves that name the old bytes.
+    const QString chart = folder + QStringLiteral("/out/chart.png");
+    QVERIFY(writeAll(chart, "old chart"));
+    QCOMPARE(::link(QFile::encodeName(chart).constData(),
+                    QFile::encodeName(folder + QStringLiteral("/out/old.png")).constData()),
+             0);
+    const QList<QByteArray> before = folderSnapshot(folder);
+
+    BacktestWindow &w = openWindow(folder);
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    const QString path = folder + u'/' + target;
+    w.saveChartDialog = [&](const QString &) { return path; };
+    MessageRecorder recorder;
+    child<QPushButton>("btnSaveChart")->click();
+
+    if (refusal.isEmpty()) {
+        QVERIFY(recorder.messages.isEmpty());
+        QVERIFY(!QImage(chart).isNull());
+        QCOMPARE(readAll(folder + QStringLiteral("/out/old.png")), QByteArray("old chart"));
+        return;
+    }
+    QCOMPARE(recorder.texts(), QStringList({refusal.arg(path), Messages::saveFailedText()}));
+    QCOMPARE(folderSnapshot(folder), before);
+    QCOMPARE(QDir(folder + QStringLiteral("/out"))
+                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
+             QStringList({QStringLiteral("chart.png"), QStringLiteral("hard.png"), QStringLiteral("link.png"),
+                          QStringLiteral("old.png")}));
+}
+
+// A ledger whose folder names have no Shift-JIS code is saved with "?" for
+// them, and the save says so.
+void TestBacktestWindow::ledgerSaveNamesLostCharacters()
+{
+    const QString folder = m_dir.filePath(u16(u"pat-é😀"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(!BacktestRaces::writeFolder(folder).isEmpty());
+    BacktestWindow &w = openWindow(folder);
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    const QString path = m_dir.filePath(QStringLiteral("lost.csv"));
+    w.saveLedgerDialog = [&](const QString &) { return path; };
+    MessageRecorder recorder;
+    child<QPushButton>("btnSaveLedger")->click();
+    QCOMPARE(recorder.texts(), QStringList {Messages::unmappedSavedText(path, u16(u"é😀"))});
+    QVERIFY(readAll(path).contains("pat-??"));
+}
+
+// The ledger is never saved over a file of the races the run read, under
+// any name; the user is told.
+void TestBacktestWindow::ledgerSaveSparesTheRaces()
+{
+    const QString folder = m_dir.filePath(QStringLiteral("spared%1").arg(m_case));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
+    QVERIFY(!BacktestRaces::writeFolder(folder + QStringLiteral("/sub")).isEmpty());
+    const QString result = folder + QStringLiteral("/sub/Ks-099101A.jra");
+    const QString link = folder + QStringLiteral("/ledger.csv");
+    QVERIFY(QFile::link(result, link));
+    QFile file(result);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    BacktestWindow &w = openWindow(folder);
+    child<QCheckBox>("chkSubfolders")->setChecked(true);
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    QCOMPARE(w.report()->races, 5);
+    for (const QString &target : {result, link}) {
+        w.saveLedgerDialog = [&](const QString &) { return target; };
+        MessageRecorder recorder;
+        child<QPushButton>("btnSaveLedger")->click();
+        QVERIFY2(recorder.texts().contains(Messages::saveFailedText()), qPrintable(recorder.texts().join(u'|')));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        file.close();
+    }
 }
 
 void TestBacktestWindow::chartRenders_data()

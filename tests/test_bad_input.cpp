@@ -17,8 +17,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <functional>
+#include <thread>
+
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -475,6 +480,61 @@ std::optional<QByteArray> inChild(bool unprivileged, const std::function<QByteAr
 
 QByteArray toBytes(const QStringList &lines) { return lines.join(u'\n').toUtf8(); }
 
+// ---- A file swapped for a pipe ------------------------------------------------
+
+// Calls read while another thread flips path between a regular file holding
+// bytes and a named pipe (hard links renamed over it in turn), as a hostile
+// folder may between a check and an open, until `times` reads found the
+// regular file (read returns true then).  False when a read blocked: the
+// pipe is then opened for writing, which lets it go on.
+bool readsWhileSwapped(const QString &path, const QByteArray &bytes, int times, const std::function<bool()> &read)
+{
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray regular = target + ".regular";
+    const QByteArray fifo = target + ".fifo";
+    const QByteArray spare = target + ".next";
+    if (!writeFile(QFile::decodeName(regular), bytes) || ::mkfifo(fifo.constData(), 0666) != 0)
+        return false;
+    std::atomic_bool done {false};
+    std::atomic_bool blocked {false};
+    std::atomic_int reads {0};
+    std::thread swapper([&] {
+        while (!done) {
+            for (const QByteArray *from : {&regular, &fifo}) {
+                if (::link(from->constData(), spare.constData()) == 0)
+                    ::rename(spare.constData(), target.constData());
+            }
+        }
+    });
+    std::thread watchdog([&] {
+        int last = -1;
+        auto since = std::chrono::steady_clock::now();
+        while (!done) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (const int now = reads; now != last) {
+                last = now;
+                since = std::chrono::steady_clock::now();
+            } else if (std::chrono::steady_clock::now() - since > std::chrono::seconds(2)) {
+                blocked = true;
+                const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0)
+                    ::close(fd);
+            }
+        }
+    });
+    for (int done = 0, calls = 0; done < times && calls < 50 * times && !blocked; ++calls) {
+        done += read() ? 1 : 0;
+        ++reads;
+    }
+    done = true;
+    swapper.join();
+    watchdog.join();
+    ::unlink(spare.constData());
+    ::rename(regular.constData(), target.constData());
+    ::unlink(fifo.constData());
+    return !blocked;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Image)
@@ -521,6 +581,8 @@ private slots:
     void saveFaults();
     void saveOverRaceFiles_data();
     void saveOverRaceFiles();
+    void swappedForAPipe_data();
+    void swappedForAPipe();
 };
 
 void TestBadInput::initTestCase()
@@ -1013,6 +1075,42 @@ void TestBadInput::saveOverRaceFiles()
     QCOMPARE(dir.entryList(QDir::Files), names);
     for (qsizetype i = 0; i < names.size(); ++i)
         QCOMPARE(readFile(dir.filePath(names[i])), before[i]);
+}
+
+// A race file or the settings file that turns into a named pipe between the
+// readers' look at it and their open: no read waits for a writer.
+void TestBadInput::swappedForAPipe_data()
+{
+    QTest::addColumn<int>("kind"); // -1: the settings file
+    // Every reader opens its file the same way; the odds file stands for all four.
+    QTest::newRow("odds file") << int(Odds);
+    QTest::newRow("settings file") << -1;
+}
+
+void TestBadInput::swappedForAPipe()
+{
+    QFETCH(int, kind);
+
+    const QString folder = newFolder();
+    const Family family;
+    writeFamily(folder, family);
+    MessageRecorder quiet;
+    bool swappedEveryRead = true;
+    if (kind >= 0) {
+        const QString path = folder + u'/' + kNames[kind];
+        swappedEveryRead = readsWhileSwapped(path, readFile(path), 6000, [&] {
+            QStringList filled;
+            return readSlots(kind, path, filled);
+        });
+    } else {
+        const auto restore = qScopeGuard([&] { SetSettingsFile(m_dir.filePath(QStringLiteral("settings.ini"))); });
+        const QString path = folder + QStringLiteral("/settings.ini");
+        swappedEveryRead = readsWhileSwapped(path, "[Option]\nPatFolder=/x\n", 1000, [&] {
+            SetSettingsFile(path);
+            return SettingsFileRefusal() == SettingsFileProblem::None;
+        });
+    }
+    QVERIFY2(swappedEveryRead, "a read blocked on the pipe");
 }
 
 QTEST_GUILESS_MAIN(TestBadInput)

@@ -109,6 +109,50 @@ private:
         return result;
     }
 
+    // The program run as an unprivileged user, since root passes every
+    // permission check.  It runs from a copy in a folder open to everyone:
+    // the checkout may lie where only its owner may enter (under /root, in
+    // mktemp -d).  exitCode is kCannotDropRoot or kCannotReach when the run
+    // could not be made so.
+    static constexpr int kCannotDropRoot = 97;
+    static constexpr int kCannotReach = 98;
+    QTemporaryDir m_shared;
+    Run runUnprivileged(const QStringList &args)
+    {
+        const QString program = m_shared.filePath(QStringLiteral("minukuru-cli"));
+        if (!QFile::exists(program)) {
+            const auto open = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+            if (!QFile::setPermissions(m_shared.path(), open)
+                || !QFile::copy(QStringLiteral(MINUKURU_CLI_PATH), program) || !QFile::setPermissions(program, open))
+                return {};
+        }
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("MINUKURU_SETTINGS"), QStringLiteral("/nonexistent/settings.ini"));
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(QStringLiteral("/"));
+        const QByteArray name = QFile::encodeName(program);
+        process.setChildProcessModifier([name] {
+            if (::geteuid() == 0) {
+                [[maybe_unused]] const int ignored = ::setgid(65534);
+                if (::setuid(65534) != 0)
+                    ::_exit(kCannotDropRoot);
+            }
+            if (::access(name.constData(), X_OK) != 0)
+                ::_exit(kCannotReach);
+        });
+        process.start(program, args);
+        Run result;
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+            return result;
+        result.exitCode = process.exitCode();
+        result.outBytes = process.readAllStandardOutput();
+        result.out = QString::fromUtf8(result.outBytes);
+        result.err = QString::fromUtf8(process.readAllStandardError());
+        return result;
+    }
+
     static QByteArray exportInProcess(const QString &race)
     {
         RaceSheet sheet;
@@ -131,6 +175,8 @@ private slots:
     void exportRefuses();
     void exportToStandardOutput_data();
     void exportToStandardOutput();
+    void lostOutput_data();
+    void lostOutput();
     void show();
     void showMatrix();
     void modelOption();
@@ -144,15 +190,23 @@ private slots:
     void controlCharactersStayVisible();
     void listLeavesOutWithAReason();
     void backtest();
+    void backtestExitStatus_data();
+    void backtestExitStatus();
+    void backtestLedgerSparesTheRaces();
     void refusedSettingsFile_data();
     void refusedSettingsFile();
     void watch();
     void watchStopsOnInterrupt();
+    void lostCharactersAreNamed();
 };
 
 void TestCli::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    // Open to the unprivileged runs; each test's own folders decide.
+    QVERIFY(QFile::setPermissions(m_dir.path(),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                      | QFileDevice::ExeGroup | QFileDevice::ExeOther));
     QVERIFY(QFileInfo(QStringLiteral(MINUKURU_CLI_PATH)).isExecutable());
     m_settings = m_dir.filePath(QStringLiteral("defaults.ini"));
     m_detect2 = m_dir.filePath(QStringLiteral("detect2.ini"));
@@ -344,6 +398,57 @@ void TestCli::exportToStandardOutput()
     QCOMPARE(errLines[0], QString::fromLocal8Bit(std::strerror(EFBIG)));
     QCOMPARE(errLines[1], u16(u"ファイルの保存に失敗しました。"));
     QCOMPARE(readAll(sink), m_inProcess.left(100));
+}
+
+// Output that never reached standard output (a full device, a file over
+// the size limit) fails every command, with the reason.
+void TestCli::lostOutput_data()
+{
+    QTest::addColumn<QStringList>("args"); // RACE and FOLDER stand for the test's own
+    QTest::addColumn<bool>("sizeLimit");   // a file that takes 4096 bytes, else /dev/full
+
+    const QString race = QStringLiteral("RACE");
+    const QString folder = QStringLiteral("FOLDER");
+    QTest::newRow("show") << QStringList {QStringLiteral("show"), race} << false;
+    QTest::newRow("show --matrix") << QStringList {QStringLiteral("show"), race, QStringLiteral("--matrix")} << false;
+    QTest::newRow("list") << QStringList {QStringLiteral("list"), folder} << false;
+    QTest::newRow("backtest") << QStringList {QStringLiteral("backtest"), folder} << false;
+    QTest::newRow("backtest --json, file over the size limit")
+        << QStringList {QStringLiteral("backtest"), QStringLiteral("--json"), folder} << true;
+    QTest::newRow("watch") << QStringList {QStringLiteral("watch"), race} << false;
+    QTest::newRow("--version") << QStringList {QStringLiteral("--version")} << false;
+    QTest::newRow("--help") << QStringList {QStringLiteral("show"), QStringLiteral("--help")} << false;
+}
+
+void TestCli::lostOutput()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, sizeLimit);
+    if (!sizeLimit && !QFileInfo(QStringLiteral("/dev/full")).isWritable())
+        QSKIP("no /dev/full here");
+
+    const QString folder = newFolder();
+    QVERIFY(!BacktestRaces::writeFolder(folder).isEmpty());
+    args.replaceInStrings(QStringLiteral("RACE"), folder + QStringLiteral("/Zo-0101A.jra"));
+    args.replaceInStrings(QStringLiteral("FOLDER"), folder);
+    const QString sink = sizeLimit ? m_dir.filePath(QStringLiteral("stdout%1").arg(m_folders)) : u"/dev/full"_s;
+    const Run r = run(args, QString(), QString(), QString(), [&](QProcess &process) {
+        process.setStandardOutputFile(sink);
+        if (sizeLimit)
+            process.setChildProcessModifier([] {
+                std::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit {4096, 4096};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            });
+    });
+    QCOMPARE(r.exitCode, 1);
+    const QStringList errLines = r.err.split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY2(!errLines.isEmpty(), "no message");
+    QCOMPARE(errLines.last(),
+             QStringLiteral("minukuru-cli: cannot write to standard output: ")
+                 + QString::fromLocal8Bit(std::strerror(sizeLimit ? EFBIG : ENOSPC)));
+    if (sizeLimit)
+        QCOMPARE(QFileInfo(sink).size(), 4096);
 }
 
 // --model prices one run with another model and says so in show and in the
@@ -732,21 +837,15 @@ void TestCli::listLeavesOutWithAReason()
 
     // A folder this user may not read: say so, exit 1.
     QVERIFY(QFile::setPermissions(folder, QFileDevice::WriteOwner | QFileDevice::ExeOwner));
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("MINUKURU_SETTINGS"), QStringLiteral("/nonexistent/settings.ini"));
-    process.setProcessEnvironment(env);
-    process.setChildProcessModifier([] {
-        if (::geteuid() == 0 && ::setuid(65534) != 0)
-            ::_exit(99);
-    });
-    process.start(QStringLiteral(MINUKURU_CLI_PATH), {QStringLiteral("list"), folder});
-    QVERIFY(process.waitForFinished(60000));
-    const QString err = QString::fromUtf8(process.readAllStandardError());
-    QCOMPARE(process.exitCode(), 1);
-    QVERIFY2(err.startsWith(QStringLiteral("minukuru-cli: ") + QString::fromLocal8Bit(std::strerror(EACCES))),
-             qPrintable(err));
+    const Run denied = runUnprivileged({QStringLiteral("list"), folder});
     QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    if (denied.exitCode == kCannotDropRoot)
+        QSKIP("running as root and cannot switch to an unprivileged user");
+    if (denied.exitCode == kCannotReach)
+        QSKIP("an unprivileged user cannot reach the temporary folder");
+    QCOMPARE(denied.exitCode, 1);
+    QVERIFY2(denied.err.startsWith(QStringLiteral("minukuru-cli: ") + QString::fromLocal8Bit(std::strerror(EACCES))),
+             qPrintable(denied.err));
 }
 
 // A settings file that is no regular file is named on standard error and
@@ -820,7 +919,7 @@ void TestCli::backtest()
 
     const QString empty = newFolder();
     const Run none = run({QStringLiteral("backtest"), QStringLiteral("--json"), empty});
-    QCOMPARE(none.exitCode, 0);
+    QCOMPARE(none.exitCode, 1);
     QCOMPARE(QJsonDocument::fromJson(none.out.toUtf8()).object().value(u"notes"_s).toArray().size(), 1);
 
     const QString broken = newFolder();
@@ -833,6 +932,133 @@ void TestCli::backtest()
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     QCOMPARE(run({QStringLiteral("backtest"), folder, QStringLiteral("--ledger"), fifo}).exitCode, 1);
     QCOMPARE(run({QStringLiteral("backtest"), folder, QStringLiteral("--ledger"), QString()}).exitCode, 2);
+}
+
+// Text that code page 932 lacks (a folder's name in the ledger, a mark) is
+// written as "?", and a line on standard error says which; the exit status
+// stays 0.
+void TestCli::lostCharactersAreNamed()
+{
+    const QString folder = m_dir.filePath(u16(u"pat-é😀"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(!BacktestRaces::writeFolder(folder).isEmpty());
+    const QString race = folder + QStringLiteral("/Zo-0101A.jra");
+    const QString ledger = newFolder() + QStringLiteral("/ledger.csv");
+    const Run backtest = run({QStringLiteral("backtest"), folder, QStringLiteral("--ledger"), ledger});
+    QCOMPARE(backtest.exitCode, 0);
+    QCOMPARE(backtest.err, Messages::unmappedSavedText(ledger, u16(u"é😀")) + u'\n');
+    QVERIFY(readAll(ledger).contains("pat-??"));
+
+    const QString marks = m_dir.filePath(QStringLiteral("marks.ini"));
+    QString ini = QStringLiteral("[Option]\n");
+    for (int level = 1; level <= 5; ++level)
+        ini += QStringLiteral("AutoJudge\\%1DispCharUma=%2\nAutoJudge\\%1DispCharWide=%2\n").arg(level).arg(u16(u"😀"));
+    QVERIFY(writeAll(marks, ini.toUtf8()));
+    const QString csv = newFolder() + QStringLiteral("/race.csv");
+    const Run file = run({QStringLiteral("export"), race, QStringLiteral("-o"), csv}, QString(), marks);
+    QCOMPARE(file.exitCode, 0);
+    QCOMPARE(file.err, Messages::unmappedSavedText(csv, u16(u"😀")) + u'\n');
+    const Run out = run({QStringLiteral("export"), race, QStringLiteral("-o"), QStringLiteral("-")}, QString(), marks);
+    QCOMPARE(out.exitCode, 0);
+    QCOMPARE(out.err, Messages::unmappedWrittenText(u16(u"😀")) + u'\n');
+    QCOMPARE(out.outBytes, readAll(csv));
+}
+
+// Exit status 1 with the reason of each path when no race was found, 0 when
+// at least one race was read, settled or not.
+void TestCli::backtestExitStatus_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<bool>("recursive");
+    QTest::addColumn<bool>("unprivileged");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("err"); // PATH stands for the folder
+
+    const QString denied = QString::fromLocal8Bit(std::strerror(EACCES));
+    QTest::newRow("no such folder") << QStringLiteral("none") << false << false << 1
+                                    << QStringLiteral("minukuru-cli backtest: no such file or folder: PATH");
+    QTest::newRow("empty folder") << QStringLiteral("empty") << false << false << 1
+                                  << QStringLiteral("minukuru-cli backtest: no race file in the folder: PATH");
+    QTest::newRow("unreadable folder") << QStringLiteral("locked") << false << true << 1
+                                       << QStringLiteral("minukuru-cli backtest: ") + denied + u": PATH"_s;
+    QTest::newRow("-r, an unreadable subfolder") << QStringLiteral("locked below") << true << true << 0 << QString();
+    QTest::newRow("an unsettled race only") << QStringLiteral("unsettled") << false << false << 0 << QString();
+    QTest::newRow("races, and a path that is none") << QStringLiteral("and none") << false << false << 0 << QString();
+}
+
+void TestCli::backtestExitStatus()
+{
+    QFETCH(QString, layout);
+    QFETCH(bool, recursive);
+    QFETCH(bool, unprivileged);
+    QFETCH(int, exitCode);
+    QFETCH(QString, err);
+
+    QString folder = newFolder();
+    QStringList args {QStringLiteral("backtest"), QStringLiteral("--json")};
+    QString locked;
+    if (layout == u"none") {
+        folder += QStringLiteral("/none");
+    } else if (layout == u"locked") {
+        sampleRace().write(folder);
+        locked = folder;
+    } else if (layout == u"locked below") {
+        sampleRace().write(folder);
+        locked = folder + QStringLiteral("/sub");
+        QVERIFY(QDir().mkpath(locked));
+    } else if (layout == u"unsettled") {
+        BacktestRaces::fourHorses().write(folder);
+    } else if (layout == u"and none") {
+        sampleRace().write(folder);
+        args << folder + QStringLiteral("/none");
+    }
+    if (recursive)
+        args << QStringLiteral("-r");
+    args << folder;
+    if (!locked.isEmpty())
+        QVERIFY(QFile::setPermissions(locked, QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    const Run r = unprivileged ? runUnprivileged(args) : run(args);
+    if (!locked.isEmpty())
+        QVERIFY(
+            QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    if (unprivileged && r.exitCode == kCannotDropRoot)
+        QSKIP("running as root and cannot switch to an unprivileged user");
+    if (unprivileged && r.exitCode == kCannotReach)
+        QSKIP("an unprivileged user cannot reach the temporary folder");
+
+    QCOMPARE(r.exitCode, exitCode);
+    err.replace(QStringLiteral("PATH"), folder);
+    QCOMPARE(r.err, err.isEmpty() ? err : err + u'\n');
+    const QJsonObject json = QJsonDocument::fromJson(r.outBytes).object();
+    QVERIFY(!json.isEmpty());
+    if (layout == u"locked below")
+        QVERIFY(json.value(u"notes"_s)
+                    .toArray()
+                    .contains(u"folder cannot be read (%1): %2"_s.arg(QString::fromLocal8Bit(std::strerror(EACCES)),
+                                                                      locked)));
+}
+
+// A ledger that would replace one of the races' files is refused before the
+// run: no report, the file as it was.
+void TestCli::backtestLedgerSparesTheRaces()
+{
+    const QString folder = newFolder();
+    QVERIFY(!BacktestRaces::writeFolder(folder).isEmpty());
+    const QString race = folder + QStringLiteral("/Zo-0101A.jra");
+    const QByteArray before = readAll(race);
+    const QString elsewhere = newFolder() + QStringLiteral("/ledger.csv");
+    QCOMPARE(::symlink(QFile::encodeName(race).constData(), QFile::encodeName(elsewhere).constData()), 0);
+
+    for (const QString &ledger : {race, elsewhere}) {
+        const Run r = run({QStringLiteral("backtest"), folder, QStringLiteral("--ledger"), ledger});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.out, QString());
+        QCOMPARE(r.err,
+                 u"minukuru-cli backtest: "_s
+                     + u16(u"%1 は開いているレースのファイルなので、上書きしませんでした。").arg(ledger) + u"\n"_s
+                     + u16(u"ファイルの保存に失敗しました。\n"));
+        QCOMPARE(readAll(race), before);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)
@@ -930,6 +1156,11 @@ void TestCli::watchStopsOnInterrupt()
     process.start(QStringLiteral(MINUKURU_CLI_PATH), {QStringLiteral("watch"), race});
     QByteArray out;
     QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).contains("\n"), 60000);
+    // A pipe renamed over the race is refused, not waited on.
+    const QByteArray fifo = QFile::encodeName(race) + ".fifo";
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    QCOMPARE(::rename(fifo.constData(), QFile::encodeName(race).constData()), 0);
+    QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).contains("not a regular file (a FIFO)"), 60000);
     QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);

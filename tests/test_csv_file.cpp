@@ -1,16 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "export/csv_file.h"
+
+#include "common/messages.h"
 #include "support/file_bytes.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <functional>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -90,6 +95,10 @@ private slots:
     void killedPartWayKeepsOldFile();
     void keepsOwner_data();
     void keepsOwner();
+    void leftoversGoUnlessTheirSaveLives();
+    void longNameSaves();
+    void charactersWrittenAsQuestionMarks_data();
+    void charactersWrittenAsQuestionMarks();
 };
 
 void TestCsvFile::fields_data()
@@ -396,6 +405,23 @@ void TestCsvFile::killedPartWayKeepsOldFile()
         QSKIP("running as root and cannot switch to an unprivileged user");
     QCOMPARE(got, result);
     QCOMPARE(readAll(path), old);
+
+    // What the kill left is hidden and named as no output is, and the next
+    // save to the file removes it.
+    const auto entries = [&] {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    };
+    const QStringList left = entries();
+    QCOMPARE(left.size(), folderWritable ? 2 : 1);
+    for (const QString &name : left) {
+        if (name != u"out.csv")
+            QVERIFY2(QRegularExpression(QStringLiteral("^\\.out\\.csv\\.minukuru-tmp-[A-Za-z0-9]{6}$"))
+                         .match(name)
+                         .hasMatch(),
+                     qPrintable(name));
+    }
+    QVERIFY(sampleFile().save(path));
+    QCOMPARE(entries(), QStringList {QStringLiteral("out.csv")});
 }
 
 // Replacing a file keeps its owner and group where the process may set
@@ -436,6 +462,98 @@ void TestCsvFile::keepsOwner()
     if (!unprivileged)
         QCOMPARE(uint(info.st_gid), owner);
     QCOMPARE(info.st_mode & 07777, mode_t(0666));
+}
+
+// A save holds a lock on its temporary file until the rename: a leftover
+// whose lock is free is removed, one still locked belongs to a save that is
+// running and stays.  Only the target's own leftovers are touched.
+void TestCsvFile::leftoversGoUnlessTheirSaveLives()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("out.csv"));
+    const QStringList others {QStringLiteral(".out.csv.minukuru-tmp-abc"),
+                              QStringLiteral(".other.csv.minukuru-tmp-abcdef"),
+                              QStringLiteral("out.csv.minukuru-tmp-abcdef")};
+    for (const QString &name : others)
+        QVERIFY(writeAll(dir.filePath(name), "not ours"));
+    const QString live = dir.filePath(QStringLiteral(".out.csv.minukuru-tmp-Live01"));
+    const QString dead = dir.filePath(QStringLiteral(".out.csv.minukuru-tmp-Dead01"));
+    QVERIFY(writeAll(live, "being written") && writeAll(dead, "left by a kill"));
+    const int held = ::open(encoded(live).constData(), O_RDONLY | O_CLOEXEC);
+    QVERIFY(held >= 0);
+    QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
+
+    QVERIFY(sampleFile().save(path));
+    QVERIFY(QFile::exists(live));
+    QVERIFY(!QFile::exists(dead));
+    ::close(held);
+    QVERIFY(sampleFile().save(path));
+    QVERIFY(!QFile::exists(live));
+    QStringList expected = others + QStringList {QStringLiteral("out.csv")};
+    expected.sort();
+    QStringList entries = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    entries.sort();
+    QCOMPARE(entries, expected);
+}
+
+// The temporary file's name is cut to fit where the target's name is near
+// the longest a folder takes.
+void TestCsvFile::longNameSaves()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QString(250, u'n') + QStringLiteral(".csv"));
+    QString error;
+    QVERIFY2(sampleFile().save(path, &error), qPrintable(error));
+    QVERIFY(readAll(path).endsWith("0.32\r\n"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+// Text without a code page 932 code becomes "?" in the file; the save says
+// which characters, each once, in the order met.  U+FFFD stands for bytes
+// that were no text already and is not named.
+void TestCsvFile::charactersWrittenAsQuestionMarks_data()
+{
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QString>("named"); // "": no warning
+    QTest::addColumn<QByteArray>("written");
+
+    QTest::newRow("all in code page 932")
+        << QStringList {QStringLiteral(u"ミヌクル君"), QStringLiteral("pat-1")} << QString()
+        << QByteArray("\"\x83\x7e\x83\x6b\x83\x4e\x83\x8b\x8c\x4e\",\"pat-1\"\r\n");
+    QTest::newRow("folder name") << QStringList {QStringLiteral(u"/races/pat-é😀/Zo-1.jra")} << QStringLiteral(u"é😀")
+                                 << QByteArray("\"/races/pat-?\?/Zo-1.jra\"\r\n");
+    QTest::newRow("each once") << QStringList {QStringLiteral(u"é"), QStringLiteral(u"ñé😀😀")} << QStringLiteral(u"éñ😀")
+                               << QByteArray("\"?\",\"????\"\r\n");
+    QTest::newRow("replacement character")
+        << QStringList {QStringLiteral(u"a\uFFFDb")} << QString() << QByteArray("\"a?b\"\r\n");
+    QTest::newRow("many") << QStringList {QStringLiteral(u"àáâãäåæçèéêë")} << QStringLiteral(u"àáâãäåæçèé…")
+                          << QByteArray("\"????????????\"\r\n");
+}
+
+void TestCsvFile::charactersWrittenAsQuestionMarks()
+{
+    QFETCH(QStringList, fields);
+    QFETCH(QString, named);
+    QFETCH(QByteArray, written);
+    CsvFile file;
+    CsvLine line;
+    for (const QString &field : fields)
+        line.addText(field);
+    file.addLine(line);
+
+    QString unmapped = QStringLiteral("stale");
+    QCOMPARE(file.bytes(&unmapped), written);
+    QCOMPARE(unmapped, named);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("out.csv"));
+    QString warning = QStringLiteral("stale");
+    QVERIFY(file.save(path, nullptr, {}, &warning));
+    QCOMPARE(readAll(path), written);
+    QCOMPARE(warning, named.isEmpty() ? QString() : Messages::unmappedSavedText(path, named));
 }
 
 QTEST_GUILESS_MAIN(TestCsvFile)

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QHeaderView>
 #include <QListWidget>
@@ -20,6 +21,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+
+#include <unistd.h>
 
 using namespace CommonFunc;
 
@@ -79,6 +82,8 @@ private slots:
     void sheetFollowsItsFiles();
     void failedReloadKeepsTheRace();
     void switchedOff();
+    void historySaveSaysWhy_data();
+    void historySaveSaysWhy();
 };
 
 void TestFollowWindow::sheetFollowsItsFiles()
@@ -215,6 +220,63 @@ void TestFollowWindow::switchedOff()
     menu->trigger();
     QVERIFY(button->isChecked() && GetAutoReload());
     QVERIFY(window.follower().isFollowing());
+}
+
+// The odds history is saved as the race CSV is: never over a race file
+// (by name, or as one of the race's own by another name), the reason told
+// before the failure; marks without a Shift-JIS code are named.
+void TestFollowWindow::historySaveSaysWhy_data()
+{
+    QTest::addColumn<QString>("target");  // in the race's folder
+    QTest::addColumn<QString>("refusal"); // %1 the target; "" the system's reason
+    QTest::newRow("the race's odds file")
+        << QStringLiteral("Zo-0101A.jra")
+        << QString::fromUtf16(u"%1 はレースのファイルの名前なので、保存しませんでした。");
+    QTest::newRow("the race's pair odds file by another name")
+        << QStringLiteral("pairs.csv")
+        << QString::fromUtf16(u"%1 は開いているレースのファイルなので、上書きしませんでした。");
+    QTest::newRow("a folder that is not there") << QStringLiteral("none/history.csv") << QString();
+}
+
+void TestFollowWindow::historySaveSaysWhy()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, refusal);
+    QTemporaryDir folder;
+    const QString path = race().write(folder.path());
+    QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("Zo-0101A.jra"));
+    QCOMPARE(::link(QFile::encodeName(folder.filePath(QStringLiteral("Uo-0101A.jra"))).constData(),
+                    QFile::encodeName(folder.filePath(QStringLiteral("pairs.csv"))).constData()),
+             0);
+    const QList<QByteArray> before = folderSnapshot(folder.path());
+    MainWindow window;
+    window.UpdateFormFromSelection(path);
+    QString saved = folder.filePath(target);
+    window.saveFileDialog = [&saved](const QString &) { return saved; };
+    MessageRecorder recorder;
+    window.action(QStringLiteral("mnuFileHistory"))->trigger();
+
+    QCOMPARE(recorder.messages.size(), 2);
+    QCOMPARE(recorder.messages[0].kind, Messages::Kind::Notice);
+    if (refusal.isEmpty())
+        QVERIFY(!recorder.messages[0].text.isEmpty());
+    else
+        QCOMPARE(recorder.messages[0].text, refusal.arg(saved));
+    QCOMPARE(recorder.messages[1].text, Messages::saveFailedText());
+    QCOMPARE(recorder.messages[1].kind, Messages::Kind::Error);
+    QCOMPARE(folderSnapshot(folder.path()), before);
+
+    // A mark that code page 932 lacks is written as "?", and said so.
+    for (int level = 1; level <= 5; ++level) {
+        SetDispCharUma(level, QString::fromUtf16(u"😀"));
+        SetDispCharWide(level, QString::fromUtf16(u"😀"));
+    }
+    window.UpdateFormFromSelection(path);
+    saved = folder.filePath(QStringLiteral("history.csv"));
+    recorder.clear();
+    window.action(QStringLiteral("mnuFileHistory"))->trigger();
+    QCOMPARE(recorder.texts(), QStringList {Messages::unmappedSavedText(saved, QString::fromUtf16(u"😀"))});
+    QVERIFY(readAll(saved).contains("\"?\"\r\n"));
 }
 
 QTEST_MAIN(TestFollowWindow)

@@ -91,6 +91,7 @@ private slots:
     void pressInDataRowDoesNotSort();
     void coloursReappliedAfterOptions();
     void settingsFileWarning();
+    void failedSettingsSaveWarnsOnce();
     void backtestOpensItsRaces();
     void qtDialogsSpeakJapanese();
 };
@@ -523,6 +524,38 @@ void TestMainWindow::settingsFileWarning()
              u16(u"設定ファイル ") + folder
                  + u16(u" は通常のファイルではありません。\n"
                        u"既定の設定で動作し、設定の変更は保存しません。"));
+}
+
+// A settings file that cannot be written loses the windows' placement and
+// the switches: the first failure of the run says so, later ones do not.
+void TestMainWindow::failedSettingsSaveWarnsOnce()
+{
+    const QString plain = m_dir.filePath(QStringLiteral("plain"));
+    QFile file(plain);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString path = plain + QStringLiteral("/settings.ini");
+    SetSettingsFile(path);
+    MessageRecorder recorder;
+    {
+        MainWindow window;
+        window.show();
+        window.action(QStringLiteral("mnuFileList"))->trigger();
+        window.close();
+    }
+    QCOMPARE(recorder.messages.size(), 1);
+    QCOMPARE(recorder.messages[0].kind, Messages::Kind::Warning);
+    QVERIFY2(recorder.messages[0].text.startsWith(u16(u"設定ファイル ") + path + u16(u" に保存できませんでした。\n")),
+             qPrintable(recorder.messages[0].text));
+    {
+        MainWindow window;
+        window.show();
+        window.action(QStringLiteral("mnuFileAlertSound"))->trigger();
+        QVERIFY(GetAlertSound()); // for the run
+        window.close();
+    }
+    QCOMPARE(recorder.messages.size(), 1);
+    QVERIFY(!QFile::exists(path));
 }
 
 // The backtest window comes once from the menu, shows the race of a ledger

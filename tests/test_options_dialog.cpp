@@ -120,6 +120,7 @@ private slots:
     void modelFrameSavesAndLoads();
     void untickedLimitThatIsNoNumberKeepsStoredValue();
     void cancelWritesNothing();
+    void failedSaveSaysSoAtOnce();
     void keysCloseTheDialog();
 
     void colourPicker();
@@ -466,6 +467,35 @@ void TestOptionsDialog::cancelWritesNothing()
     QCOMPARE(optionKeys(), before);
     OptionsDialog again;
     QCOMPARE(again.btnColor[2]->colour(), 255);
+}
+
+// Options that cannot be written (a folder that cannot be made, even by
+// root) are told in one box at once, on every OK; they hold for the run.
+// The placement the dialog stores as it closes says nothing more.
+void TestOptionsDialog::failedSaveSaysSoAtOnce()
+{
+    const QString plain = m_dir->filePath(QStringLiteral("plain"));
+    QFile file(plain);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString path = plain + QStringLiteral("/settings.ini");
+    CF::SetSettingsFile(path);
+    MessageRecorder recorder;
+    for (int round = 0; round < 2; ++round) {
+        OptionsDialog d;
+        applyEdits(d, QStringLiteral("uma.min.1=600"));
+        QTest::mouseClick(d.btnOk, Qt::LeftButton);
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QCOMPARE(recorder.messages.size(), round + 1);
+        const Messages::Message &told = recorder.messages.last();
+        QCOMPARE(told.kind, Messages::Kind::Warning);
+        QVERIFY2(told.text.startsWith(QString::fromUtf16(u"設定ファイル ") + path
+                                      + QString::fromUtf16(u" に保存できませんでした。\n")),
+                 qPrintable(told.text));
+        QVERIFY(told.text.endsWith(QString::fromUtf16(u"\n変更した設定はこの実行の間だけ有効です。")));
+        QCOMPARE(CF::GetDetectMinUma(1), qint16(600));
+    }
+    QVERIFY(!QFile::exists(path));
 }
 
 void TestOptionsDialog::keysCloseTheDialog()

@@ -15,9 +15,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace CommonFunc;
 
@@ -109,6 +114,8 @@ private slots:
     void followsRewritesAndRenames();
     void burstReloadsOnce();
     void halfWrittenFileIsRetried();
+    void brokenFileGivesItsReason_data();
+    void brokenFileGivesItsReason();
 };
 
 void TestRaceFollow::historyDiffs()
@@ -246,6 +253,46 @@ void TestRaceFollow::halfWrittenFileIsRetried()
     QTRY_COMPARE_WITH_TIMEOUT(reports.reloads, 1, 10000);
     QVERIFY(reports.failures.isEmpty());
     QVERIFY(recorder.messages.isEmpty());
+}
+
+// The odds file turned into something that cannot be read: the failure
+// names the system's reason; only a file that is gone counts as missing.
+void TestRaceFollow::brokenFileGivesItsReason_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason"); // "" for missing
+
+    QTest::newRow("link loop") << QStringLiteral("loop") << QString::fromLocal8Bit(std::strerror(ELOOP));
+    QTest::newRow("named pipe") << QStringLiteral("fifo") << QStringLiteral("not a regular file (a FIFO)");
+    QTest::newRow("deleted") << QStringLiteral("gone") << QString();
+}
+
+void TestRaceFollow::brokenFileGivesItsReason()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+
+    QTemporaryDir dir;
+    const QString odds = sampleRace().write(dir.path());
+    RaceFollower follower;
+    Reports reports(follower);
+    int missing = 0;
+    connect(&follower, &RaceFollower::filesMissing, this, [&missing] { ++missing; });
+    follower.follow(odds);
+
+    const QByteArray path = QFile::encodeName(odds);
+    QCOMPARE(::unlink(path.constData()), 0);
+    if (kind == u"loop")
+        QCOMPARE(::symlink(path.constData(), path.constData()), 0);
+    else if (kind == u"fifo")
+        QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(missing > 0 || !reports.failures.isEmpty(), 10000);
+    if (reason.isEmpty()) {
+        QVERIFY(reports.failures.isEmpty());
+    } else {
+        QCOMPARE(missing, 0);
+        QCOMPARE(reports.failures.first(), reason);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRaceFollow)

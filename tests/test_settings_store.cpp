@@ -4,6 +4,7 @@
 
 #include "settings/ini_screen.h"
 #include "settings/race_options.h"
+#include "settings/scratch_folder.h"
 
 #include "common/text_convert.h"
 #include "support/file_bytes.h"
@@ -20,11 +21,14 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -171,6 +175,36 @@ int asNobody(const std::function<bool()> &body)
     return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : 2;
 }
 
+// Runs body in a child process, as nobody when unprivileged; how the child
+// ended: its exit code, or 128 + the signal that ended it.  3 when it could
+// not give root up.
+int inChild(bool unprivileged, const std::function<int()> &body)
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // As in the programs, not the test's crash handler.
+        for (const int signal : {SIGTERM, SIGHUP, SIGINT})
+            std::signal(signal, SIG_DFL);
+        if (unprivileged) {
+            [[maybe_unused]] const int ignored = ::setgid(65534);
+            if (::setuid(65534) != 0)
+                ::_exit(3);
+        }
+        ::_exit(body());
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
 // Typed values Qt's reader may decode without harm, among fragments that
 // make its lines, quotes, escapes and lists meet in every way.
 QByteArray randomIni(QRandomGenerator &random)
@@ -276,6 +310,14 @@ private slots:
     void refusedFileIsLeftAlone();
     void unreadableFileIsLeftAlone();
     void noWorkingCopyLeavesFileAlone();
+
+    void failedWriteKeepsTheFileAndSaysWhy_data();
+    void failedWriteKeepsTheFileAndSaysWhy();
+    void noCopyOutlivesTheRun_data();
+    void noCopyOutlivesTheRun();
+    void signalRemovesTheScratchFolder_data();
+    void signalRemovesTheScratchFolder();
+    void staleScratchFoldersGo();
 };
 
 void TestSettingsStore::initTestCase()
@@ -1043,6 +1085,200 @@ void TestSettingsStore::noWorkingCopyLeavesFileAlone()
     QCOMPARE(read, qint16(5));
     QCOMPARE(kept, qint16(4));
     QCOMPARE(fileText(), text);
+}
+
+// A write that cannot be made keeps the file as it was, leaves nothing
+// beside it, and says why; what was set holds for the run.
+void TestSettingsStore::failedWriteKeepsTheFileAndSaysWhy_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("unprivileged");
+    QTest::addColumn<int>("stored"); // what the store reads before the write
+    QTest::newRow("full disk") << QStringLiteral("full") << false << 12;
+    QTest::newRow("read-only file") << QStringLiteral("read-only file") << true << 12;
+    QTest::newRow("read-only folder, no file yet") << QStringLiteral("read-only folder") << true << 5;
+    QTest::newRow("folder cannot be made") << QStringLiteral("below a file") << false << 5;
+}
+
+void TestSettingsStore::failedWriteKeepsTheFileAndSaysWhy()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, unprivileged);
+    QFETCH(int, stored);
+
+    QVERIFY(QFile::setPermissions(dir->path(), QFileDevice::Permissions(0x7777)));
+    const QString temporary = dir->filePath(QStringLiteral("tmp"));
+    QVERIFY(QDir().mkdir(temporary));
+    QVERIFY(QFile::setPermissions(temporary, QFileDevice::Permissions(0x7777)));
+    const QString folder = dir->filePath(QStringLiteral("config"));
+    QVERIFY(QDir().mkdir(folder));
+    QString path = folder + QStringLiteral("/settings.ini");
+    // Every key of the store, as a file of the options dialog holds them.
+    const QByteArray old = iniWithEveryKey(allSettings(), QStringLiteral("12")).toUtf8();
+    QVERIFY(old.size() > 1024);
+    if (kind != u"read-only folder")
+        QVERIFY(writeAll(path, old));
+    if (kind == u"below a file")
+        path += QStringLiteral("/settings.ini");
+    const mode_t folderMode = kind == u"read-only folder" ? 0555 : 0777;
+    QCOMPARE(::chmod(QFile::encodeName(folder).constData(), folderMode), 0);
+    if (kind == u"read-only file" || kind == u"full")
+        QCOMPARE(::chmod(QFile::encodeName(folder + QStringLiteral("/settings.ini")).constData(),
+                         kind == u"full" ? 0666 : 0444),
+                 0);
+    const QStringList before = entriesOf(folder);
+
+    const int result = inChild(unprivileged, [&] {
+        qputenv("TMPDIR", QFile::encodeName(temporary));
+        SetSettingsFile(path);
+        if (SettingsFileRefusal() != SettingsFileProblem::None || GetDetectVal() != stored)
+            return 5;
+        if (kind == u"full") {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit {512, 512};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                return 4;
+        }
+        SetDetectVal(9);
+        const QString error = SettingsWriteError();
+        if (error.isEmpty() || GetDetectVal() != 9)
+            return 6;
+        return 0;
+    });
+    QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+    if (result == 3)
+        QSKIP("running as root and cannot switch to an unprivileged user");
+    QCOMPARE(result, 0);
+    QCOMPARE(entriesOf(folder), before);
+    if (kind != u"read-only folder")
+        QCOMPARE(readAll(folder + QStringLiteral("/settings.ini")), old);
+    QCOMPARE(entriesOf(temporary), QStringList());
+}
+
+// The working copy of the settings lives only while the store reads or
+// writes the file, so a run ended at any other time leaves none behind.
+void TestSettingsStore::noCopyOutlivesTheRun_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGKILL") << int(SIGKILL);
+}
+
+void TestSettingsStore::noCopyOutlivesTheRun()
+{
+    QFETCH(int, signal);
+    writeFile(QStringLiteral("[Option]\nAutoJudge\\DetectVal=3\n"));
+    const QString temporary = dir->filePath(QStringLiteral("tmp"));
+    QVERIFY(QDir().mkdir(temporary));
+    const int result = inChild(false, [&] {
+        qputenv("TMPDIR", QFile::encodeName(temporary));
+        SetSettingsFile(filePath());
+        if (GetDetectVal() != 3)
+            return 1;
+        SetDetectVal(8);
+        writeFile(QStringLiteral("[Option]\nAutoJudge\\DetectVal=4\n"));
+        RefreshSettings();
+        if (GetDetectVal() != 4)
+            return 1;
+        ::raise(signal);
+        return 2;
+    });
+    QCOMPARE(result, 128 + signal);
+    QCOMPARE(entriesOf(temporary), QStringList());
+}
+
+// A signal that would end the program while a copy exists removes the
+// scratch folder first, whatever Qt's writer left in it; a signal the
+// program handles itself goes to its handler, and the folder stays until
+// its scope ends.
+void TestSettingsStore::signalRemovesTheScratchFolder_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("handled");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << false;
+    QTest::newRow("SIGHUP") << int(SIGHUP) << false;
+    QTest::newRow("SIGINT") << int(SIGINT) << false;
+    QTest::newRow("SIGINT, the program's handler") << int(SIGINT) << true;
+}
+
+namespace {
+volatile std::sig_atomic_t g_handled = 0;
+void onTestSignal(int) { g_handled = 1; }
+} // namespace
+
+void TestSettingsStore::signalRemovesTheScratchFolder()
+{
+    QFETCH(int, signal);
+    QFETCH(bool, handled);
+    const QString temporary = dir->filePath(QStringLiteral("tmp"));
+    QVERIFY(QDir().mkdir(temporary));
+    const int result = inChild(false, [&] {
+        qputenv("TMPDIR", QFile::encodeName(temporary));
+        if (handled)
+            std::signal(signal, onTestSignal);
+        {
+            const ScratchFolder folder;
+            if (!folder.isValid())
+                return 1;
+            for (const char *name : {"copy.ini", "copy.ini.lock", "copy.ini.aB3dE9"})
+                writeAll(folder.filePath(QString::fromLatin1(name)), "[Option]\nPatFolder=/home/me/pat\n");
+            ::raise(signal);
+            if (!g_handled || entriesOf(temporary).size() != 1)
+                return 2;
+        }
+        struct sigaction now {};
+        ::sigaction(signal, nullptr, &now);
+        return entriesOf(temporary).isEmpty() && now.sa_handler == onTestSignal ? 0 : 3;
+    });
+    QCOMPARE(result, handled ? 0 : 128 + signal);
+    QCOMPARE(entriesOf(temporary), QStringList());
+}
+
+// What a SIGKILL left is removed at the next start: only the user's own
+// folders, named as the store names them, whose process is gone; those of
+// the older form without a process id once nothing changed in them for a day.
+void TestSettingsStore::staleScratchFoldersGo()
+{
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    QVERIFY(gone > 0);
+    QCOMPARE(::waitpid(gone, nullptr, 0), gone);
+    const QString temporary = dir->filePath(QStringLiteral("tmp"));
+    QVERIFY(QDir().mkdir(temporary));
+    const QString deadName = QStringLiteral("minukuru-settings-%1-").arg(gone);
+    const QStringList removed {deadName + QStringLiteral("AbC123"), QStringLiteral("minukuru-settings-Old123")};
+    QStringList kept {QStringLiteral("minukuru-settings-%1-AbC123").arg(::getpid()),
+                      QStringLiteral("minukuru-settings-1-AbC123"), QStringLiteral("minukuru-settings-New123"),
+                      deadName + QStringLiteral("Toolong1"), QStringLiteral("minukuru-settingsX")};
+    for (const QString &name : removed + kept) {
+        QVERIFY(QDir(temporary).mkdir(name));
+        QVERIFY(writeAll(temporary + u'/' + name + QStringLiteral("/copy.ini"), "[Option]\n"));
+    }
+    QVERIFY(writeAll(temporary + u'/' + deadName + QStringLiteral("File12"), "a file"));
+    QVERIFY(QFile::link(temporary + u'/' + kept[0], temporary + u'/' + deadName + QStringLiteral("Link12")));
+    kept << deadName + QStringLiteral("File12") << deadName + QStringLiteral("Link12");
+    const auto setAge = [&](const QString &name, int days) {
+        const QByteArray path = QFile::encodeName(temporary + u'/' + name);
+        const time_t when = ::time(nullptr) - days * 86400 - 60;
+        const struct timeval times[2] = {{when, 0}, {when, 0}};
+        return ::utimes(path.constData(), times) == 0;
+    };
+    QVERIFY(setAge(QStringLiteral("minukuru-settings-Old123"), 1));
+    if (::geteuid() == 0) {
+        const QString foreign = deadName + QStringLiteral("Other1");
+        QVERIFY(QDir(temporary).mkdir(foreign));
+        QCOMPARE(::chown(QFile::encodeName(temporary + u'/' + foreign).constData(), 65534, 65534), 0);
+        kept << foreign;
+    }
+
+    RemoveStaleScratchFolders(temporary);
+    kept.sort();
+    QStringList left = entriesOf(temporary);
+    left.sort();
+    QCOMPARE(left, kept);
 }
 
 QTEST_GUILESS_MAIN(TestSettingsStore)

@@ -5,7 +5,8 @@ cmake_minimum_required(VERSION 3.25)
 
 set(tag "SPDX-License-Identifier: GPL-3.0-or-later")
 set(folders about analysis app backtest bench cli common export fuzz grids patdata race settings tests tools dist)
-set(files "${SOURCE_DIR}/CMakeLists.txt" "${SOURCE_DIR}/quickstart.sh" "${SOURCE_DIR}/.ci/run")
+set(files "${SOURCE_DIR}/CMakeLists.txt" "${SOURCE_DIR}/quickstart.sh" "${SOURCE_DIR}/.ci/run"
+    "${SOURCE_DIR}/.ci/fresh-clone")
 foreach(folder IN LISTS folders)
   file(GLOB_RECURSE found "${SOURCE_DIR}/${folder}/*.cpp" "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cmake"
        "${SOURCE_DIR}/${folder}/CMakeLists.txt" "${SOURCE_DIR}/${folder}/*.sh")

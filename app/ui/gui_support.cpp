@@ -64,6 +64,25 @@ void warnAboutSettingsFile()
                       + QStringLiteral(u"\n既定の設定で動作し、設定の変更は保存しません。"));
 }
 
+namespace {
+bool g_toldNotSaved = false;
+} // namespace
+
+void warnIfOptionsNotSaved()
+{
+    const QString error = CommonFunc::SettingsWriteError();
+    if (error.isEmpty())
+        return;
+    g_toldNotSaved = true;
+    Messages::warning(Messages::settingsSaveFailedText(CommonFunc::SettingsFilePath(), error));
+}
+
+void warnOnceIfSettingsNotSaved()
+{
+    if (!g_toldNotSaved)
+        warnIfOptionsNotSaved();
+}
+
 bool installQtTranslations()
 {
     auto *translator = new QTranslator(QCoreApplication::instance());
@@ -110,18 +129,21 @@ void storePlacement(const QWidget *window, const QString &section)
 {
     using CommonFunc::SetPlacement;
     const QVariantList read = window->property(kPlacedTwips).toList();
-    const CommonFunc::SettingsBatch batch;
-    if (read.size() == 4 && window->property(kPlacedAt).toRect() == QRect(window->pos(), window->size())) {
-        SetPlacement(section, QStringLiteral("Left"), read[0].toFloat());
-        SetPlacement(section, QStringLiteral("Top"), read[1].toFloat());
-        SetPlacement(section, QStringLiteral("Width"), read[2].toFloat());
-        SetPlacement(section, QStringLiteral("Height"), read[3].toFloat());
-        return;
+    {
+        const CommonFunc::SettingsBatch batch;
+        if (read.size() == 4 && window->property(kPlacedAt).toRect() == QRect(window->pos(), window->size())) {
+            SetPlacement(section, QStringLiteral("Left"), read[0].toFloat());
+            SetPlacement(section, QStringLiteral("Top"), read[1].toFloat());
+            SetPlacement(section, QStringLiteral("Width"), read[2].toFloat());
+            SetPlacement(section, QStringLiteral("Height"), read[3].toFloat());
+        } else {
+            SetPlacement(section, QStringLiteral("Left"), float(Twips::fromPixelsX(window->pos().x(), window)));
+            SetPlacement(section, QStringLiteral("Top"), float(Twips::fromPixelsY(window->pos().y(), window)));
+            SetPlacement(section, QStringLiteral("Height"), float(Twips::fromPixelsY(window->height(), window)));
+            SetPlacement(section, QStringLiteral("Width"), float(Twips::fromPixelsX(window->width(), window)));
+        }
     }
-    SetPlacement(section, QStringLiteral("Left"), float(Twips::fromPixelsX(window->pos().x(), window)));
-    SetPlacement(section, QStringLiteral("Top"), float(Twips::fromPixelsY(window->pos().y(), window)));
-    SetPlacement(section, QStringLiteral("Height"), float(Twips::fromPixelsY(window->height(), window)));
-    SetPlacement(section, QStringLiteral("Width"), float(Twips::fromPixelsX(window->width(), window)));
+    warnOnceIfSettingsNotSaved();
 }
 
 void bringForward(QWidget *window)

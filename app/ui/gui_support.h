@@ -25,6 +25,14 @@ void registerFontSubstitutes();
 // refused and the window runs on the defaults without saving them.
 void warnAboutSettingsFile();
 
+// After the options the user chose are saved (the options dialog's OK): a
+// failed write of the settings file is told in a box at once.
+void warnIfOptionsNotSaved();
+// After a save the user did not ask for (a window's placement at its close,
+// a switch of the main window): a failed write is told once a run, and not
+// at all after warnIfOptionsNotSaved has told it.
+void warnOnceIfSettingsNotSaved();
+
 // Qt's own dialogs and buttons (file dialogs, message box buttons, the
 // colour dialog) speak Japanese like the program, whatever the locale.
 // False when Qt's Japanese translations are not installed.

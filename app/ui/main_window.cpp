@@ -12,6 +12,7 @@
 #include "common/text_util.h"
 #include "export/csv_export.h"
 #include "export/csv_file.h"
+#include "export/save_guard.h"
 #include "grids/pair_matrix.h"
 #include "grids/ui/pair_grid_view.h"
 #include "grids/ui/pair_matrix_window.h"
@@ -526,6 +527,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
                      float(m_top.storedFor(frame.y(), Twips::fromPixelsY(frame.y(), this))));
         SetPlacement(Section::mainWindow(), QStringLiteral("Width"),
                      float(m_width.storedFor(frame.width(), widthTwips())));
+        Gui::warnOnceIfSettingsNotSaved();
     }
     event->accept();
 }
@@ -615,15 +617,19 @@ void MainWindow::mnuFileAutoReload(bool on)
         if (action && action->isChecked() != on)
             action->setChecked(on);
     }
-    if (GetAutoReload() != on)
+    if (GetAutoReload() != on) {
         SetAutoReload(on);
+        Gui::warnOnceIfSettingsNotSaved();
+    }
     followRace();
 }
 
 void MainWindow::mnuFileAlertSound(bool on)
 {
-    if (GetAlertSound() != on)
+    if (GetAlertSound() != on) {
         SetAlertSound(on);
+        Gui::warnOnceIfSettingsNotSaved();
+    }
 }
 
 void MainWindow::mnuFileHistory()
@@ -635,9 +641,17 @@ void MainWindow::mnuFileHistory()
     if (path.isEmpty())
         return;
     m_lastSaveFolder = QFileInfo(path).absolutePath();
-    const RacePaths &own = m_sheet.racePaths;
-    if (!m_history.csv().save(path, nullptr, {own.odds, own.entry, own.pairs, own.result}))
-        Messages::error(Messages::saveFailedText());
+    // As the race CSV is saved, and never under a race file's name.
+    QString error = RaceFileNameRefusal(path);
+    QString warning;
+    const QStringList untouchable = QFileInfo::exists(path) ? RaceFilesOf(m_sheet, path) : QStringList();
+    if (error.isEmpty() && m_history.csv().save(path, &error, untouchable, &warning)) {
+        if (!warning.isEmpty())
+            Messages::notice(warning);
+        return;
+    }
+    Messages::notice(error);
+    Messages::error(Messages::saveFailedText());
 }
 
 void MainWindow::mnuFileOpen()

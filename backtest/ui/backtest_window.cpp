@@ -8,10 +8,14 @@
 #include "backtest/report_tables.h"
 #include "backtest/ui/profit_chart.h"
 #include "common/messages.h"
+#include "common/safe_save.h"
+#include "export/save_guard.h"
+#include "patdata/pat_files.h"
 #include "settings/race_options.h"
 #include "settings/settings_store.h"
 
 #include <QAbstractTableModel>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -19,10 +23,12 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QImageWriter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QTableView>
@@ -402,6 +408,8 @@ void BacktestWindow::start()
     clearResults();
     if (!m_runner.start(input))
         return;
+    m_runPaths = input.paths;
+    m_runRecursive = input.recursive;
     m_total = 0;
     m_clock.start();
     setRunning(true);
@@ -532,6 +540,36 @@ void BacktestWindow::openRow(const QString &file)
 
 // ---- Saving ---------------------------------------------------------------------
 
+namespace {
+
+// The PAT files of the folders the run read its races from: a save of the
+// run's output must replace none of them.
+QStringList runFiles(const QStringList &paths, bool recursive)
+{
+    QSet<QString> folders;
+    for (const QString &odds : FindRaces(paths, recursive))
+        folders.insert(QFileInfo(odds).path());
+    QStringList files;
+    for (const QString &folder : std::as_const(folders)) {
+        const CommonFunc::FolderListing listing = CommonFunc::FolderListing::of(folder);
+        for (const QString &name : listing.files) {
+            if (CommonFunc::IsPatFileName(name))
+                files.append(listing.folder + name);
+        }
+    }
+    return files;
+}
+
+// The reason first, then the program's own failure message, as the race CSV
+// tells it.
+void tellSaveFailed(const QString &reason)
+{
+    Messages::notice(reason);
+    Messages::error(Messages::saveFailedText());
+}
+
+} // namespace
+
 void BacktestWindow::saveLedger()
 {
     if (!m_report)
@@ -540,8 +578,12 @@ void BacktestWindow::saveLedger()
     if (path.isEmpty())
         return;
     m_lastSaveFolder = QFileInfo(path).absolutePath();
-    if (!WriteLedgerFile(m_ledger, path))
-        Messages::error(Messages::saveFailedText());
+    QString error;
+    QString warning;
+    if (!WriteLedgerFile(m_ledger, path, &error, LedgerGuard(path, m_runPaths, m_runRecursive), &warning))
+        tellSaveFailed(error);
+    else if (!warning.isEmpty())
+        Messages::notice(warning);
 }
 
 void BacktestWindow::saveChart()
@@ -556,8 +598,23 @@ void BacktestWindow::saveChart()
     QSize size = m_chart->size();
     if (size.width() < m_chart->minimumWidth() || size.height() < m_chart->minimumHeight())
         size = QSize(800, 450);
-    if (!m_chart->toImage(size).save(path, "PNG"))
-        Messages::error(Messages::saveFailedText());
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "PNG");
+    QString error;
+    if (!writer.write(m_chart->toImage(size))) {
+        error = writer.errorString();
+    } else {
+        error = CommonFunc::RaceFileNameRefusal(path);
+        const QStringList untouchable = QFileInfo::exists(path) ? runFiles(m_runPaths, m_runRecursive) : QStringList();
+        if (error.isEmpty()
+            && CommonFunc::SaveFileSafely(
+                path, png, &error, untouchable,
+                QStringLiteral(u"%1 はバックテストで読んだレースのファイルなので、上書きしませんでした。")))
+            return;
+    }
+    tellSaveFailed(error);
 }
 
 // ---- Placement ------------------------------------------------------------------

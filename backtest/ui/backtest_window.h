@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -96,6 +97,9 @@ private:
 
     std::optional<Backtest::Report> m_report;
     QList<Backtest::LedgerEntry> m_ledger;
+    // What the last run searched, whose race files its outputs must not replace.
+    QStringList m_runPaths;
+    bool m_runRecursive = false;
 
     QLineEdit *m_folder = nullptr;
     QPushButton *m_browse = nullptr;

@@ -456,6 +456,7 @@ void OptionsDialog::btnOk_Click()
     if (!validateOptions())
         return;
     save();
+    Gui::warnIfOptionsNotSaved();
     accept();
 }
 
@@ -487,6 +488,7 @@ void OptionsDialog::done(int result)
         namespace CF = CommonFunc;
         CF::SetPlacement(CF::Section::optionWindow(), QStringLiteral("Left"), float(Twips::fromPixelsX(x(), this)));
         CF::SetPlacement(CF::Section::optionWindow(), QStringLiteral("Top"), float(Twips::fromPixelsY(y(), this)));
+        Gui::warnOnceIfSettingsNotSaved();
     }
     QDialog::done(result);
 }

@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#pragma once
+
+#include "backtest/backtest.h"
+#include "patdata/pat_files.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace Backtest {
+
+// The races the paths of a run hold, and what the search met on the way.
+struct RaceSearch {
+    struct Job {
+        QString name; // the win/place odds file's name
+        int listing;  // its folder's listing
+    };
+    std::vector<CommonFunc::FolderListing> listings;
+    std::vector<Job> jobs; // in ordinal file-name order
+    QStringList notes;     // in the order met
+    QList<EmptyPath> emptyPaths;
+    int leftOut = 0;
+    int duplicates = 0;
+    int unreadFolders = 0;
+
+    QString pathOf(const Job &job) const { return listings[std::size_t(job.listing)].folder + job.name; }
+};
+
+// Every race once: a folder or a race reached again under another name (a
+// link, a folder given twice or inside another given with -r) is skipped
+// and noted, as are folders that cannot be listed and names that are not
+// valid UTF-8, which no path can name.
+RaceSearch SearchRaces(const QStringList &paths, bool recursive);
+
+} // namespace Backtest

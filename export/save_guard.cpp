@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "export/save_guard.h"
+
+#include "app/race_sheet.h"
+#include "common/safe_save.h"
+#include "patdata/pat_files.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace CommonFunc {
+
+QStringList RaceFilesOf(const RaceSheet &sheet, const QString &target)
+{
+    const QString &odds = sheet.sRaceFile;
+    if (odds.isEmpty())
+        return {};
+    const RacePaths &loaded = sheet.racePaths;
+    QStringList files {odds, loaded.entry, loaded.pairs, loaded.result};
+    if (IsPatFileName(QFileInfo(target).fileName())) {
+        const RacePaths now = RacePathsOf(odds);
+        files << now.entry << now.pairs << now.result;
+    }
+    return files;
+}
+
+QString RaceFileNameRefusal(const QString &path)
+{
+    if (!IsPatFileName(QFileInfo(SaveTargetOf(path)).fileName()))
+        return QString();
+    return QStringLiteral(u"%1 はレースのファイルの名前なので、保存しませんでした。")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+} // namespace CommonFunc
