@@ -31,11 +31,24 @@ std::optional<float> theoretical(BetType type, const HorseForPrices &first, cons
     return finite(float(k / sum));
 }
 
-std::optional<float> actual(const PairOddsTable &odds, BetType type, int i, int j)
+// Whether the odds text carries the scratched marker anywhere.
+bool marksScratched(QStringView text)
+{
+    constexpr QStringView marker = u"ﾄﾘｹｼ";
+    for (qsizetype k = 0; k + marker.size() <= text.size(); ++k) {
+        if (text[k] == marker[0] && text.sliced(k, marker.size()) == marker)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<float> ActualPrice(const PairOddsTable &odds, BetType type, int i, int j)
 {
     const PairOddsRecord &pair = odds.at(i, j);
     const QString &marked = type == BetType::Umaren ? pair.UmaRenOdds : pair.WideOddsMin;
-    if (marked.contains(ScratchedText()))
+    if (marksScratched(marked))
         return ScratchedPairPrice;
     if (type == BetType::Umaren)
         return ParseOddsSingle(pair.UmaRenOdds).value_or(0.0f);
@@ -47,7 +60,14 @@ std::optional<float> actual(const PairOddsTable &odds, BetType type, int i, int 
     return finite(sum / 2.0f);
 }
 
-} // namespace
+std::optional<double> ActualSupport(BetType type, float actual)
+{
+    if (actual == 0.0f)
+        return std::nullopt;
+    const double a = double(actual);
+    const double support = type == BetType::Umaren ? 0.75 / a : 0.75 / a / 3.0;
+    return std::isfinite(support) ? std::optional<double>(support) : std::nullopt;
+}
 
 HorseForPrices HorseForPricesOf(const RaceAnalysis &race, BetType type, int horse)
 {
@@ -55,27 +75,34 @@ HorseForPrices HorseForPricesOf(const RaceAnalysis &race, BetType type, int hors
     return {h.scratched, (type == BetType::Umaren ? h.tanRatio : h.fukuRatio).number()};
 }
 
+std::optional<float> TheoreticalPrice(BetType type, int i, int j, const HorseForPrices &first,
+                                      const HorseForPrices &second, const ModelPrices *model)
+{
+    if (model && model->active)
+        return first.scratched || second.scratched ? std::optional<float>(ScratchedPairPrice)
+                                                   : model->price[std::size_t(i)][std::size_t(j)];
+    return theoretical(type, first, second);
+}
+
+std::optional<float> DeviationOf(std::optional<float> theoretical, std::optional<float> actual)
+{
+    if (!theoretical || !actual || *actual == 0.0f)
+        return std::nullopt;
+    const float a = *actual;
+    const float difference = a - *theoretical;
+    const float percent = difference * 100.0f;
+    return finite(percent / a);
+}
+
 PairPrices ComputePairPrices(const PairOddsTable &odds, BetType type, int i, int j, const HorseForPrices &first,
                              const HorseForPrices &second, const ModelPrices *model)
 {
     PairPrices prices;
-    if (model && model->active)
-        prices.theoretical = first.scratched || second.scratched ? std::optional<float>(ScratchedPairPrice)
-                                                                 : model->price[std::size_t(i)][std::size_t(j)];
-    else
-        prices.theoretical = theoretical(type, first, second);
-    prices.actual = actual(odds, type, i, j);
-    if (prices.actual && *prices.actual != 0.0f) {
-        const float a = *prices.actual;
-        if (prices.theoretical) {
-            const float difference = a - *prices.theoretical;
-            const float percent = difference * 100.0f;
-            prices.deviation = finite(percent / a);
-        }
-        const double support = type == BetType::Umaren ? 0.75 / double(a) : 0.75 / double(a) / 3.0;
-        if (std::isfinite(support))
-            prices.support = support;
-    }
+    prices.theoretical = TheoreticalPrice(type, i, j, first, second, model);
+    prices.actual = ActualPrice(odds, type, i, j);
+    prices.deviation = DeviationOf(prices.theoretical, prices.actual);
+    if (prices.actual)
+        prices.support = ActualSupport(type, *prices.actual);
     return prices;
 }
 

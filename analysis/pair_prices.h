@@ -37,4 +37,11 @@ HorseForPrices HorseForPricesOf(const RaceAnalysis &race, BetType type, int hors
 PairPrices ComputePairPrices(const PairOddsTable &odds, BetType type, int i, int j, const HorseForPrices &first,
                              const HorseForPrices &second, const ModelPrices *model = nullptr);
 
+// Its parts: T alone, A and S from the pair odds, and D from T and A.
+std::optional<float> ActualPrice(const PairOddsTable &odds, BetType type, int i, int j);
+std::optional<double> ActualSupport(BetType type, float actual);
+std::optional<float> TheoreticalPrice(BetType type, int i, int j, const HorseForPrices &first,
+                                      const HorseForPrices &second, const ModelPrices *model = nullptr);
+std::optional<float> DeviationOf(std::optional<float> theoretical, std::optional<float> actual);
+
 } // namespace CommonFunc

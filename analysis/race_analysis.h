@@ -67,11 +67,11 @@ struct PairAnalysis {
     std::optional<float> actual;
     std::optional<float> deviation;
     std::optional<double> support;
-    // As shown in the grid.
+    // As shown in the grid; the later steps read the first three.
     ShownNumber theoreticalShown;
     ShownNumber actualShown;
     ShownNumber deviationShown;
-    ShownNumber supportShown;
+    ShownNumber supportShown() const { return support ? ShownNumber::fixed(*support, 3) : ShownNumber(); }
 
     // The level (1 to 5) whose mark text was written for the pair, 0 for
     // none; and the level it counts as: none where that text is blank.

@@ -80,7 +80,9 @@ void RaceSheet::notifyChanged()
 
 namespace CommonFunc {
 
-void ClearRaceSheet(RaceSheet &sheet)
+void ClearRaceSheet(RaceSheet &sheet) { ClearRaceSheet(sheet, true); }
+
+void ClearRaceSheet(RaceSheet &sheet, bool notify)
 {
     SheetCells::clear(sheet, SheetCells::Clear::WithRace);
     SheetCells::clear(sheet, SheetCells::Clear::WithAnalysis);
@@ -95,7 +97,8 @@ void ClearRaceSheet(RaceSheet &sheet)
     sheet.sRaceFile.clear();
     sheet.racePaths = {};
     sheet.analysis.reset();
-    sheet.notifyChanged();
+    if (notify)
+        sheet.notifyChanged();
 }
 
 QString PairGridHead(BetType type)
@@ -114,6 +117,8 @@ void ClearPairGrids(RaceSheet &sheet)
                                                 QStringLiteral(u"支持率"), QStringLiteral(u"判定"),
                                                 QStringLiteral(u"人気"),   QStringLiteral(u" 差")};
         TextGrid &grid = sheet.pairGrid(type);
+        // A load keeps drawing suspended across the clear and the fill.
+        const bool drawing = grid.redraw();
         grid.setRedraw(false);
         // No stale empty rows of an earlier race: a race without pair odds
         // shows the heads only.  Rows go before the clear, which then has
@@ -124,9 +129,8 @@ void ClearPairGrids(RaceSheet &sheet)
             grid.setCell(0, c, heads[c]);
             grid.setColumnAlignment(c, alignments[c]);
         }
-        grid.setRedraw(true);
+        grid.setRedraw(drawing);
     }
-    sheet.priceModelLabel.clear();
     sheet.priceModelName.clear();
     sheet.winProbabilityFellBack = false;
 }

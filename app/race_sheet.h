@@ -85,10 +85,8 @@ public:
 
     TextGrid grdUmaRen;
     TextGrid grdWide;
-    // What the pair grids were priced with: empty under the standard model,
-    // else the short label beside 理論値; and whether the model's win
-    // probabilities had to be normalised instead.
-    QString priceModelLabel;
+    // What the pair grids were priced with: empty under the standard model;
+    // and whether the model's win probabilities had to be normalised instead.
     QString priceModelName;
     bool winProbabilityFellBack = false;
     TextGrid &pairGrid(CommonFunc::BetType type) { return type == CommonFunc::BetType::Umaren ? grdUmaRen : grdWide; }
@@ -136,8 +134,10 @@ enum PairColumn : int {
     PairColumnCount
 };
 
-// Empties the sheet: no race on show.
+// Empties the sheet: no race on show.  Views are told, unless the caller
+// fills the sheet at once and tells them itself.
 void ClearRaceSheet(RaceSheet &sheet);
+void ClearRaceSheet(RaceSheet &sheet, bool notify);
 
 QString PairGridHead(BetType type); // "馬連 " or "ﾜｲﾄﾞ "
 

@@ -89,41 +89,43 @@ QString PairRankDifferenceText(const PairAnalysis &pair)
     return pair.rankDifference ? QString::number(*pair.rankDifference) : QString();
 }
 
-void ShowPairGrid(TextGrid &grid, const RaceAnalysis &race, BetType type)
+void ShowPairGrid(TextGrid &grid, std::shared_ptr<const RaceAnalysis> race, BetType type)
 {
-    const QList<PairAnalysis> &pairs = race.pairsOf(type);
-    grid.setRedraw(false);
-    if (race.priceModel != PriceModel::Standard)
-        grid.setCell(0, PairTheoretical, QStringLiteral(u"理論値") + PriceModelLabel(race.priceModel));
-    grid.setRows(int(pairs.size()) + 1);
+    const QList<PairAnalysis> &pairs = race->pairsOf(type);
+    const int count = int(pairs.size());
     int lastHit = 0;
     int lastHitRow = 0;
-    for (int r = 1; r <= int(pairs.size()); ++r) {
-        const PairAnalysis &pair = pairs[r - 1];
-        grid.setRowKey(r, r - 1);
-        grid.setCell(r, PairLabel, pair.label());
-        grid.setCell(r, PairTheoretical, pair.theoreticalShown.text());
-        grid.setCell(r, PairActual, pair.actualShown.text());
-        grid.setCell(r, PairDeviation, pair.deviationShown.text());
-        grid.setCell(r, PairSupport, pair.supportShown.text());
-        grid.setCell(r, PairMark, race.markText(type, pair));
-        grid.setTextColor(r, PairMark, pair.markColour);
-        grid.setCell(r, PairPopularity, PairPopularityText(pair));
-        grid.setCell(r, PairRankDiff, PairRankDifferenceText(pair));
-        if (const std::optional<qint32> hit = pair.hitColour())
-            grid.setBackColor(r, PairLabel, hit);
-        if (pair.hitEntry > lastHit) {
-            lastHit = pair.hitEntry;
+    for (int r = 1; r <= count; ++r) {
+        if (pairs[r - 1].hitEntry > lastHit) {
+            lastHit = pairs[r - 1].hitEntry;
             lastHitRow = r;
         }
     }
+    const bool drawing = grid.redraw();
+    grid.setRedraw(false);
+    if (race->priceModel != PriceModel::Standard)
+        grid.setCell(0, PairTheoretical, QStringLiteral(u"理論値") + PriceModelLabel(race->priceModel));
+    // The texts are made when a row is first shown or read.
+    grid.setSourcedRows(count, [race = std::move(race), type](int key, TextGrid::Row &cells) {
+        const PairAnalysis &pair = race->pairsOf(type)[key];
+        cells[PairLabel].text = pair.label();
+        cells[PairLabel].backColor = pair.hitColour();
+        cells[PairTheoretical].text = pair.theoreticalShown.text();
+        cells[PairActual].text = pair.actualShown.text();
+        cells[PairDeviation].text = pair.deviationShown.text();
+        cells[PairSupport].text = pair.supportShown().text();
+        cells[PairMark].text = race->markText(type, pair);
+        cells[PairMark].textColor = pair.markColour;
+        cells[PairPopularity].text = PairPopularityText(pair);
+        cells[PairRankDiff].text = PairRankDifferenceText(pair);
+    });
     // Where the fill and the hit marking leave the current cell: the last
     // pair's mark, or the label of the pair the last wide payout named.
-    if (!pairs.isEmpty()) {
-        grid.setCurrentCell(int(pairs.size()), PairMark);
+    if (count > 0) {
+        grid.setCurrentCell(count, PairMark);
         grid.setTopRow(1);
     }
-    grid.setRedraw(true);
+    grid.setRedraw(drawing);
     if (lastHitRow > 0)
         grid.setCurrentCell(lastHitRow, PairLabel);
 }
@@ -202,7 +204,10 @@ void ColorHorseNumbers(RaceSheet &sheet, const RaceOptions &options)
 
 void PutRaceOnSheet(RaceSheet &sheet, std::shared_ptr<const RaceAnalysis> race)
 {
-    ClearRaceSheet(sheet);
+    // The grids are drawn once, the sheet's views told once.
+    for (TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide})
+        grid->setRedraw(false);
+    ClearRaceSheet(sheet, false);
     sheet.analysis = std::move(race);
     const RaceAnalysis &r = *sheet.analysis;
     showWinPlace(sheet, r);
@@ -210,16 +215,17 @@ void PutRaceOnSheet(RaceSheet &sheet, std::shared_ptr<const RaceAnalysis> race)
     sheet.racePaths = r.paths;
     ColorHorseNumbers(sheet, r.options);
     if (r.hasPairs) {
-        ShowPairGrid(sheet.grdUmaRen, r, BetType::Umaren);
-        ShowPairGrid(sheet.grdWide, r, BetType::Wide);
+        ShowPairGrid(sheet.grdUmaRen, sheet.analysis, BetType::Umaren);
+        ShowPairGrid(sheet.grdWide, sheet.analysis, BetType::Wide);
     }
     if (r.priceModel != PriceModel::Standard) {
-        sheet.priceModelLabel = PriceModelLabel(r.priceModel);
         sheet.priceModelName = PriceModelName(r.priceModel);
         sheet.winProbabilityFellBack = r.winProbabilityFellBack;
     }
     sheet.lstKaime = RecommendedBetLines(r);
     sheet.lstRaceResult = RaceResultLines(r);
+    for (TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide})
+        grid->setRedraw(true);
     sheet.notifyChanged();
 }
 

@@ -26,7 +26,7 @@ void ColorHorseNumbers(RaceSheet &sheet, const RaceOptions &options);
 
 // The grid of one bet type: a row per pair in pair order, with the mark
 // colours and the result's label colours.
-void ShowPairGrid(TextGrid &grid, const RaceAnalysis &race, BetType type);
+void ShowPairGrid(TextGrid &grid, std::shared_ptr<const RaceAnalysis> race, BetType type);
 
 // The grid row (1 …) that shows the pair of horses a and b, in whatever
 // order the grid is sorted; 0 when the grid has none.

@@ -171,20 +171,21 @@ QString fallBackNote()
 // Scores every model and the market on the race's pairs that all of them
 // price, and collects each model's bets: each model prices the race's pairs
 // again from the same horses.
-void compare(const RaceAnalysis &race, const RaceData &data, Outcome &outcome)
+void compare(const RaceAnalysis &race, Outcome &outcome)
 {
     RaceScores scores;
     std::array<std::array<PairMatrix<float>, 2>, kComparedModels> prices {};
     bool fellBack = false;
+    std::optional<RaceAnalysis> other; // the race under the other models
     for (int m = 0; m < kComparedModels - 1; ++m) {
         RaceOptions o = race.options;
         o.priceModel = qint16(m);
-        std::optional<RaceAnalysis> other;
         if (o.priceModel != race.options.priceModel) {
-            other.emplace(race);
-            ReanalyzePairs(*other, data, o);
+            if (!other)
+                other.emplace(race);
+            ReanalyzePairs(*other, o);
         }
-        const RaceAnalysis &priced = other ? *other : race;
+        const RaceAnalysis &priced = o.priceModel != race.options.priceModel ? *other : race;
         scores.bets[std::size_t(m)] = betsOf(priced, outcome.notes);
         fellBack = fellBack || priced.winProbabilityFellBack;
         for (int t = 0; t < 2; ++t) {
@@ -259,14 +260,14 @@ void addLedger(Outcome &outcome, const RaceAnalysis &race)
     }
 }
 
-Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLedger, bool compareModels)
+// data: the worker's own, reused from race to race.
+Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLedger, bool compareModels, RaceData &data)
 {
     Outcome outcome;
     outcome.file = paths.odds;
     Messages::Held collector;
     const Messages::ThreadCapture capture(&collector);
 
-    RaceData data;
     if (!ReadRaceData(paths, data)) {
         // The reason first, as the command line gives it; looked for only
         // after the failure, as there.
@@ -292,7 +293,7 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLed
     if (race.winProbabilityFellBack)
         outcome.notes.append(fallBackNote());
     if (compareModels)
-        compare(race, data, outcome);
+        compare(race, outcome);
     return outcome;
 }
 
@@ -350,6 +351,7 @@ private:
 
     void work()
     {
+        RaceData data;
         for (;;) {
             int k = 0;
             {
@@ -363,7 +365,7 @@ private:
             if (!(m_cancel && m_cancel->load())) {
                 const RaceSearch::Job &job = m_races.jobs[std::size_t(k)];
                 outcome = analyse(RacePathsIn(m_races.listings[std::size_t(job.listing)], job.name), m_options,
-                                  m_withLedger, m_compareModels);
+                                  m_withLedger, m_compareModels, data);
             }
             {
                 const std::lock_guard lock(m_mutex);

@@ -259,7 +259,7 @@ int runShow(const QStringList &args, bool withMatrix)
     if (!load(sheet, args[0]))
         return 1;
 
-    const int count = std::clamp(sheet.HorseCount(), 0, MaxHorses);
+    const int count = sheet.analysis->count();
     out(QStringLiteral(u"開催 %1\nﾚｰｽ %2\n頭数 %3\n発走時刻 %4\n\n")
             .arg(VisibleText(sheet.lblKaisai), VisibleText(sheet.lblRaceName.trimmed()), VisibleText(sheet.lblHorseNum),
                  VisibleText(sheet.lblRaceTime)));

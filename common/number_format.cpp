@@ -193,8 +193,13 @@ ShownNumber ShownNumber::deviation(double value)
     if (value == 0.0)
         return fixed(0.0, 1);
     ShownNumber shown = fixed(std::fabs(value), 1);
-    shown.m_sign = value > 0.0 ? Sign::Plus : Sign::Minus;
-    shown.setValues();
+    if (value < 0.0) {
+        shown.m_sign = Sign::Minus;
+        shown.m_number = -shown.m_number;
+        shown.m_single = -shown.m_single;
+    } else {
+        shown.m_sign = Sign::Plus;
+    }
     return shown;
 }
 

@@ -73,7 +73,41 @@ bool TextGrid::isCell(int row, int column) const
     return row >= 0 && row < rows() && column >= 0 && column < m_columns;
 }
 
-TextGrid::Cell *TextGrid::cellAt(int row, int column) { return isCell(row, column) ? &m_rows[row][column] : nullptr; }
+const TextGrid::Row &TextGrid::rowAt(int row) const
+{
+    Row &cells = m_rows[row];
+    if (cells.isEmpty()) {
+        cells.resize(m_columns);
+        if (m_source)
+            m_source(m_keys[row], cells);
+    }
+    return cells;
+}
+
+TextGrid::Cell *TextGrid::cellAt(int row, int column)
+{
+    if (!isCell(row, column))
+        return nullptr;
+    rowAt(row);
+    return &m_rows[row][column];
+}
+
+void TextGrid::setSourcedRows(int count, RowSource source)
+{
+    count = qMax(count, 0);
+    if (m_redraw)
+        beginResetModel();
+    m_rows.resize(1);
+    m_keys.resize(1);
+    m_rows.resize(count + 1);
+    m_keys.resize(count + 1);
+    for (int r = 1; r <= count; ++r)
+        m_keys[r] = r - 1;
+    m_source = std::move(source);
+    if (m_redraw)
+        endResetModel();
+    clampPositions();
+}
 
 void TextGrid::cellChanged(int row, int column, const QList<int> &roles)
 {
@@ -87,7 +121,7 @@ void TextGrid::cellChanged(int row, int column, const QList<int> &roles)
     emit dataChanged(i, i, roles);
 }
 
-QString TextGrid::cell(int row, int column) const { return isCell(row, column) ? m_rows[row][column].text : QString(); }
+QString TextGrid::cell(int row, int column) const { return isCell(row, column) ? rowAt(row)[column].text : QString(); }
 
 void TextGrid::setCell(int row, int column, const QString &text)
 {
@@ -100,7 +134,7 @@ void TextGrid::setCell(int row, int column, const QString &text)
 
 std::optional<qint32> TextGrid::textColor(int row, int column) const
 {
-    return isCell(row, column) ? m_rows[row][column].textColor : std::nullopt;
+    return isCell(row, column) ? rowAt(row)[column].textColor : std::nullopt;
 }
 
 void TextGrid::setTextColor(int row, int column, std::optional<qint32> color)
@@ -114,7 +148,7 @@ void TextGrid::setTextColor(int row, int column, std::optional<qint32> color)
 
 std::optional<qint32> TextGrid::backColor(int row, int column) const
 {
-    return isCell(row, column) ? m_rows[row][column].backColor : std::nullopt;
+    return isCell(row, column) ? rowAt(row)[column].backColor : std::nullopt;
 }
 
 void TextGrid::setBackColor(int row, int column, std::optional<qint32> color)
@@ -142,8 +176,9 @@ void TextGrid::setColumnAlignment(int column, Alignment alignment)
 
 void TextGrid::clear()
 {
+    m_source = {};
     for (Row &row : m_rows)
-        row.fill(Cell());
+        row = Row(m_columns);
     m_keys.fill(-1);
     if (!m_redraw)
         return;
@@ -247,31 +282,6 @@ void TextGrid::sortDataRows(Less less)
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void TextGrid::sortNumericAscending(int column)
-{
-    if (column < 0 || column >= m_columns)
-        return;
-    QList<double> values(rows());
-    for (int r = 1; r < rows(); ++r)
-        values[r] = CommonFunc::ParseNumber(m_rows[r][column].text).value_or(0.0);
-    sortDataRows([&](int a, int b) { return values[a] < values[b]; });
-}
-
-void TextGrid::sortTextAscending(int column, Qt::CaseSensitivity cs)
-{
-    if (column < 0 || column >= m_columns)
-        return;
-    if (cs == Qt::CaseSensitive) {
-        sortDataRows([&](int a, int b) { return compareText(m_rows[a][column].text, m_rows[b][column].text, cs) < 0; });
-        return;
-    }
-    // Folded once per row rather than at every comparison.
-    QList<QString> folded(rows());
-    for (int r = 1; r < rows(); ++r)
-        folded[r] = m_rows[r][column].text.toCaseFolded();
-    sortDataRows([&](int a, int b) { return QString::compare(folded[a], folded[b], Qt::CaseSensitive) < 0; });
-}
-
 void TextGrid::sortByHeadClick(int column, Qt::MouseButton button)
 {
     if (column < 0 || column >= m_columns)
@@ -281,7 +291,7 @@ void TextGrid::sortByHeadClick(int column, Qt::MouseButton button)
     setCurrentCell(m_currentRow, column);
 
     if (column == 0) {
-        const auto text = [&](int r) -> const QString & { return m_rows[r][0].text; };
+        const auto text = [&](int r) -> const QString & { return rowAt(r)[0].text; };
         if (button == Qt::LeftButton)
             sortDataRows([&](int a, int b) { return compareText(text(a), text(b), Qt::CaseInsensitive) < 0; });
         else if (button == Qt::RightButton)
@@ -294,14 +304,14 @@ void TextGrid::sortByHeadClick(int column, Qt::MouseButton button)
     if (button == Qt::MiddleButton) {
         QList<double> values(rows());
         for (int r = 1; r < rows(); ++r)
-            values[r] = CommonFunc::ParseNumber(m_rows[r][column].text).value_or(0.0);
+            values[r] = CommonFunc::ParseNumber(rowAt(r)[column].text).value_or(0.0);
         sortDataRows([&](int a, int b) { return values[a] > values[b]; });
         return;
     }
 
     QList<SortKey> keys(rows());
     for (int r = 1; r < rows(); ++r)
-        keys[r] = {m_rows[r][column].text, CommonFunc::ParseNumber(m_rows[r][column].text)};
+        keys[r] = {rowAt(r)[column].text, CommonFunc::ParseNumber(rowAt(r)[column].text)};
     const int direction = button == Qt::LeftButton ? 1 : -1;
     sortDataRows([&](int a, int b) { return direction * compareGeneric(keys[a], keys[b]) < 0; });
 }
@@ -314,7 +324,7 @@ void TextGrid::sortByKeys(const QList<int> &columns)
             continue;
         QList<SortKey> key(rows());
         for (int r = 1; r < rows(); ++r)
-            key[r] = {m_rows[r][column].text, CommonFunc::ParseNumber(m_rows[r][column].text)};
+            key[r] = {rowAt(r)[column].text, CommonFunc::ParseNumber(rowAt(r)[column].text)};
         keys.append(std::move(key));
     }
     if (keys.isEmpty())
@@ -370,7 +380,7 @@ QVariant TextGrid::data(const QModelIndex &index, int role) const
         }
         return int(horizontal | Qt::AlignVCenter);
     }
-    return cellData(m_rows[row][index.column()], role);
+    return cellData(rowAt(row)[index.column()], role);
 }
 
 QVariant TextGrid::headerData(int section, Qt::Orientation orientation, int role) const
@@ -379,5 +389,5 @@ QVariant TextGrid::headerData(int section, Qt::Orientation orientation, int role
         return QAbstractTableModel::headerData(section, orientation, role);
     if (section < 0 || section >= m_columns)
         return QVariant();
-    return cellData(m_rows[0][section], role);
+    return cellData(rowAt(0)[section], role);
 }

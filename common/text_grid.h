@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // The text grid behind the pair grids and the PAT file list: rows of text
@@ -79,9 +80,6 @@ public:
     // compare equal keep their order.  Out-of-range columns leave the grid as
     // it is.
     //
-    // Every text read as a number, a text that is not one counting as 0.
-    void sortNumericAscending(int column);
-    void sortTextAscending(int column, Qt::CaseSensitivity cs);
     // A press on a head cell.  Left: ascending, two numbers compared as
     // numbers and anything else as text ignoring case (the pair label column
     // always as text).  Right: the same, descending.  Middle: descending,
@@ -102,15 +100,27 @@ signals:
     void currentCellChanged(int row, int column);
     void topRowChanged(int row);
 
-private:
+public:
     struct Cell {
         QString text;
         std::optional<qint32> textColor;
         std::optional<qint32> backColor;
     };
     using Row = QList<Cell>;
+    // Fills the cells of the row whose key is `key` (the row comes sized to
+    // the columns, every cell empty).
+    using RowSource = std::function<void(int key, Row &cells)>;
 
+    // Replaces the data rows by `count` rows with the keys 0 … count - 1
+    // whose cells `source` makes when something first reads or writes them:
+    // a view shows a few rows of many.  clear() and setRows() drop the source
+    // for the rows they touch.
+    void setSourcedRows(int count, RowSource source);
+
+private:
     bool isCell(int row, int column) const;
+    // The row's cells, made first where they come from the source.
+    const Row &rowAt(int row) const;
     Cell *cellAt(int row, int column);
     void cellChanged(int row, int column, const QList<int> &roles);
     QVariant cellData(const Cell &cell, int role) const;
@@ -118,8 +128,9 @@ private:
     template <typename Less>
     void sortDataRows(Less less);
 
-    QList<Row> m_rows;
-    QList<int> m_keys; // by row
+    mutable QList<Row> m_rows; // empty: not made yet
+    QList<int> m_keys;         // by row
+    RowSource m_source;
     QList<Alignment> m_alignments;
     int m_columns;
     int m_currentRow = 0;

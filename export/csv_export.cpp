@@ -21,8 +21,10 @@ namespace {
 void addPair(CsvLine &line, const RaceAnalysis &race, BetType type, const PairAnalysis &pair)
 {
     line.addText(pair.label());
-    for (const ShownNumber *value : {&pair.theoreticalShown, &pair.actualShown, &pair.deviationShown, &pair.supportShown})
-        line.addValue(*value);
+    line.addValue(pair.theoreticalShown);
+    line.addValue(pair.actualShown);
+    line.addValue(pair.deviationShown);
+    line.addValue(pair.supportShown());
     line.addText(race.markText(type, pair));
     line.addText(PairPopularityText(pair));
     line.addText(PairRankDifferenceText(pair));

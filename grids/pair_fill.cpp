@@ -17,7 +17,9 @@ namespace {
 // A support rate limit: a rate that is not a number skips that horse's test.
 bool belowLimit(const std::optional<float> &rate, float limit) { return rate && *rate < limit; }
 
-void fill(RaceAnalysis &race, const PairOddsTable &odds, BetType type)
+// T, D and the mark of every pair of the bet type, under the race's options
+// and from the actual prices the pairs have.
+void priceAndJudge(RaceAnalysis &race, BetType type)
 {
     const RaceOptions::Judge &options = race.judge(type);
     const ModelPrices model = ComputeModelPrices(race, type, race.options);
@@ -25,68 +27,84 @@ void fill(RaceAnalysis &race, const PairOddsTable &odds, BetType type)
         race.priceModel = PriceModelOf(race.options);
         race.winProbabilityFellBack = race.winProbabilityFellBack || model.fellBack;
     }
+    std::array<HorseForPrices, MaxHorses + 1> horses {};
+    for (int k = 1; k <= race.count(); ++k)
+        horses[std::size_t(k)] = HorseForPricesOf(race, type, k);
+
+    for (PairAnalysis &pair : race.pairsOf(type)) {
+        const auto i = std::size_t(pair.first);
+        const auto j = std::size_t(pair.second);
+        pair.theoretical = TheoreticalPrice(type, pair.first, pair.second, horses[i], horses[j], &model);
+        pair.theoreticalShown = pair.theoretical ? ShownNumber::fixed(*pair.theoretical, 1) : ShownNumber();
+        pair.deviation = DeviationOf(pair.theoretical, pair.actual);
+        pair.deviationShown = pair.deviation ? ShownNumber::deviation(*pair.deviation) : ShownNumber();
+        if (pair.deviation) {
+            JudgePair(race, options, pair);
+        } else {
+            pair.judgedLevel = pair.markLevel = 0;
+            pair.markColour = SystemColor::WindowBackground;
+        }
+        // The popularity column shows the scratched marker instead of the rank.
+        pair.unranked = pair.theoreticalShown.single() == ScratchedPairPrice;
+    }
+}
+
+// Umaren rank minus wide rank, in both bet types' pairs: 0 where the wide
+// pair is unranked, none where only the umaren pair is.
+void rankDifferences(RaceAnalysis &race)
+{
+    QList<PairAnalysis> &umaren = race.pairsOf(BetType::Umaren);
+    QList<PairAnalysis> &wide = race.pairsOf(BetType::Wide);
+    for (PairAnalysis &pair : umaren)
+        pair.rankDifference.reset();
+    for (qsizetype r = 0; r < wide.size(); ++r) {
+        PairAnalysis &w = wide[r];
+        PairAnalysis *u = r < umaren.size() ? &umaren[r] : nullptr;
+        w.rankDifference.reset();
+        if (w.unranked) {
+            if (u)
+                u->rankDifference = 0;
+            w.rankDifference = 0;
+        } else if (u && !u->unranked) {
+            u->rankDifference = w.rankDifference = u->popularity - w.popularity;
+        }
+    }
+}
+
+void fill(RaceAnalysis &race, const PairOddsTable &odds, BetType type)
+{
     const int count = race.count();
     QList<PairAnalysis> &pairs = race.pairsOf(type);
     pairs.clear();
     pairs.reserve(count * (count - 1) / 2);
-
-    std::array<HorseForPrices, MaxHorses + 1> horses {};
-    for (int k = 1; k <= count; ++k)
-        horses[std::size_t(k)] = HorseForPricesOf(race, type, k);
-
     for (int i = 1; i < count; ++i) {
         for (int j = i + 1; j <= count; ++j) {
-            const PairPrices prices =
-                ComputePairPrices(odds, type, i, j, horses[std::size_t(i)], horses[std::size_t(j)], &model);
             PairAnalysis &pair = pairs.emplace_back();
             pair.first = i;
             pair.second = j;
-            pair.scratched = horses[std::size_t(i)].scratched || horses[std::size_t(j)].scratched;
-            pair.theoretical = prices.theoretical;
-            pair.actual = prices.actual;
-            pair.deviation = prices.deviation;
-            pair.support = prices.support;
-            if (prices.theoretical)
-                pair.theoreticalShown = ShownNumber::fixed(*prices.theoretical, 1);
-            if (prices.actual)
-                pair.actualShown = ShownNumber::fixed(*prices.actual, 1);
-            if (prices.deviation)
-                pair.deviationShown = ShownNumber::deviation(*prices.deviation);
-            if (prices.support)
-                pair.supportShown = ShownNumber::fixed(*prices.support, 3);
-            if (prices.deviation)
-                JudgePair(race, options, pair);
-            else
-                pair.markColour = SystemColor::WindowBackground;
-        }
-    }
-
-    // Popularity by actual price as shown, a price not shown counting as 0:
-    // the rank is the position in a stable sort.
-    const std::vector<std::size_t> order = StableOrder(std::size_t(pairs.size()), [&](std::size_t a, std::size_t b) {
-        return pairs[qsizetype(a)].actualShown.number().value_or(0.0)
-            < pairs[qsizetype(b)].actualShown.number().value_or(0.0);
-    });
-    for (std::size_t k = 0; k < order.size(); ++k) {
-        PairAnalysis &pair = pairs[qsizetype(order[k])];
-        pair.popularity = int(k) + 1;
-        pair.unranked = pair.theoreticalShown.single() == ScratchedPairPrice;
-    }
-
-    if (type == BetType::Wide) {
-        QList<PairAnalysis> &umaren = race.pairsOf(BetType::Umaren);
-        for (qsizetype r = 0; r < pairs.size(); ++r) {
-            PairAnalysis &wide = pairs[r];
-            PairAnalysis *uma = r < umaren.size() ? &umaren[r] : nullptr;
-            if (wide.unranked) {
-                if (uma)
-                    uma->rankDifference = 0;
-                wide.rankDifference = 0;
-            } else if (uma && !uma->unranked) {
-                uma->rankDifference = wide.rankDifference = uma->popularity - wide.popularity;
+            pair.scratched = race.horses[std::size_t(i)].scratched || race.horses[std::size_t(j)].scratched;
+            pair.actual = ActualPrice(odds, type, i, j);
+            if (pair.actual) {
+                pair.actualShown = ShownNumber::fixed(*pair.actual, 1);
+                pair.support = ActualSupport(type, *pair.actual);
             }
         }
     }
+    priceAndJudge(race, type);
+
+    // Popularity by actual price as shown, a price not shown counting as 0:
+    // the rank is the position in a stable sort.
+    std::array<double, MaxHorses *(MaxHorses - 1) / 2> shownActual {};
+    for (qsizetype k = 0; k < pairs.size(); ++k)
+        shownActual[std::size_t(k)] = pairs[k].actualShown.number().value_or(0.0);
+    const std::vector<std::size_t> order = StableOrder(std::size_t(pairs.size()), [&](std::size_t a, std::size_t b) {
+        return shownActual[a] < shownActual[b];
+    });
+    for (std::size_t k = 0; k < order.size(); ++k)
+        pairs[qsizetype(order[k])].popularity = int(k) + 1;
+
+    if (type == BetType::Wide)
+        rankDifferences(race);
 }
 
 } // namespace
@@ -94,6 +112,13 @@ void fill(RaceAnalysis &race, const PairOddsTable &odds, BetType type)
 void FillUmarenGrid(RaceAnalysis &race, const PairOddsTable &odds) { fill(race, odds, BetType::Umaren); }
 
 void FillWideGrid(RaceAnalysis &race, const PairOddsTable &odds) { fill(race, odds, BetType::Wide); }
+
+void RepricePairs(RaceAnalysis &race)
+{
+    for (BetType type : {BetType::Umaren, BetType::Wide})
+        priceAndJudge(race, type);
+    rankDifferences(race);
+}
 
 int MarkLevel(const RaceOptions::Judge &o, float deviation)
 {

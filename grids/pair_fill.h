@@ -17,6 +17,11 @@ void FillUmarenGrid(RaceAnalysis &race, const PairOddsTable &odds);
 // Also gives both bet types' pairs their rank difference.
 void FillWideGrid(RaceAnalysis &race, const PairOddsTable &odds);
 
+// The theoretical prices, deviations and marks of both bet types' pairs
+// again, under the race's options as they are now; the actual prices and the
+// popularity, which no option changes, stay.
+void RepricePairs(RaceAnalysis &race);
+
 // The first level (1 to 5) whose band holds the deviation's size; 0 when none.
 int MarkLevel(const RaceOptions::Judge &options, float deviation);
 

@@ -11,9 +11,17 @@ bool ReadRaceData(const QString &oddsPath, RaceData &data)
 
 bool ReadRaceData(const RacePaths &paths, RaceData &data)
 {
-    data = RaceData();
+    // Every field afresh but the pair odds table, which its reader blanks
+    // itself: blanking it costs more than reading the other files.
     data.oddsPath = paths.odds;
     data.paths = paths;
+    data.odds = TanFukuOddsData();
+    data.hasEntry = false;
+    data.entry = EntryData();
+    data.hasPairs = false;
+    data.hasResult = false;
+    data.resultUnreadable = false;
+    data.result = ResultData();
     if (!ReadTanFukuOddsFile(paths.odds, data.odds))
         return false;
     data.hasEntry = ReadEntryFile(paths.entry, data.entry);

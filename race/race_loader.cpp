@@ -108,16 +108,19 @@ RaceAnalysis AnalyzeRace(const RaceData &data, const RaceOptions &options)
     return race;
 }
 
-void ReanalyzePairs(RaceAnalysis &race, const RaceData &data, const RaceOptions &options)
+void ReanalyzePairs(RaceAnalysis &race, const RaceOptions &options)
 {
     race.options = options;
     race.priceModel = PriceModel::Standard;
     race.winProbabilityFellBack = false;
-    race.bets.clear();
-    for (QList<PairAnalysis> &pairs : race.pairs)
-        pairs.clear();
-    analyzePairs(race, data);
-    ShowRaceResult(race, data);
+    if (!race.hasPairs)
+        return;
+    RepricePairs(race);
+    JudgeRace(race);
+    if (race.settled) {
+        for (int k = 1; k <= race.result.Wide.size(); ++k)
+            MarkResultHit(race, race.result.Wide[k].Combination, k);
+    }
 }
 
 void ShowRaceResult(RaceAnalysis &race, const RaceData &data)

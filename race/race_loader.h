@@ -23,9 +23,10 @@ bool LoadRace(RaceSheet &sheet, const QString &oddsPath);
 // has pair odds, and last its result.
 RaceAnalysis AnalyzeRace(const RaceData &data, const RaceOptions &options);
 
-// The pairs, the judgement and the hits of a race under other options (a
-// price model of the comparison), its win and place part kept.
-void ReanalyzePairs(RaceAnalysis &race, const RaceData &data, const RaceOptions &options);
+// The pairs' prices and marks, the judgement and its hits under other
+// options (a price model of the comparison); the win and place part and the
+// pairs' actual prices stay as they were.
+void ReanalyzePairs(RaceAnalysis &race, const RaceOptions &options);
 
 // The result's payouts and the hits they make.
 void ShowRaceResult(RaceAnalysis &race, const RaceData &data);

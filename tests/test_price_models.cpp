@@ -303,7 +303,7 @@ void TestPriceModels::standardIgnoresModelOptions()
         ClearPairGrids(sheet);
         QStringList cells;
         for (BetType type : {BetType::Umaren, BetType::Wide}) {
-            ShowPairGrid(sheet.pairGrid(type), race, type);
+            ShowPairGrid(sheet.pairGrid(type), std::make_shared<const RaceAnalysis>(race), type);
             for (int r = 0; r < sheet.pairGrid(type).rows(); ++r)
                 cells << sheet.pairGrid(type).cell(r, PairTheoretical);
         }

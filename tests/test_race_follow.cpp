@@ -8,6 +8,7 @@
 #include "race/race_follower.h"
 #include "race/race_history.h"
 #include "settings/race_options.h"
+#include "support/analysis_builder.h"
 #include "support/message_recorder.h"
 #include "support/race_files.h"
 
@@ -45,10 +46,9 @@ RaceFiles sampleRace(const char *firstTan = "2.5")
     return race;
 }
 
-// A race of three horses on the sheet whose pairs of one bet type have
-// these actual prices and deviations (NaN: none), marked as the default
-// options mark them, on the grid in the order given (the user may have
-// sorted it).
+// The pairs of one bet type on the sheet, with these actual prices and
+// deviations (NaN: none), on the grid in the order given (the user may have
+// sorted it), in a race of three horses.
 struct PairSpec {
     int first;
     int second;
@@ -59,26 +59,14 @@ struct PairSpec {
 void showPairs(RaceSheet &sheet, BetType type, std::initializer_list<PairSpec> specs,
                const QList<RecommendedBet> &bets = {})
 {
-    auto race = std::make_shared<RaceAnalysis>(sheet.analysis ? *sheet.analysis : RaceAnalysis());
-    if (!sheet.analysis)
-        race->options = DefaultRaceOptions();
-    race->horseCount = 3;
-    race->hasPairs = true;
-    QList<PairAnalysis> &pairs = race->pairsOf(type);
-    pairs = {{1, 2}, {1, 3}, {2, 3}};
+    auto race = std::make_shared<RaceAnalysis>(sheet.analysis ? *sheet.analysis : AnalysisBuilder::race(3));
     TextGrid &grid = sheet.pairGrid(type);
     grid.setRows(int(specs.size()) + 1);
     int row = 1;
     for (const PairSpec &spec : specs) {
-        const int index = RaceAnalysis::PairIndex(3, spec.first, spec.second);
-        PairAnalysis &pair = pairs[index];
-        pair.actualShown = ShownNumber::fixed(spec.actual, 1);
-        if (!std::isnan(spec.deviation)) {
-            pair.deviation = float(spec.deviation);
-            pair.deviationShown = ShownNumber::deviation(spec.deviation);
-            pair.judgedLevel = pair.markLevel = MarkLevel(race->judge(type), *pair.deviation);
-        }
-        grid.setRowKey(row++, index);
+        const QString deviation = std::isnan(spec.deviation) ? QString() : QString::number(spec.deviation);
+        AnalysisBuilder::setPair(*race, type, spec.first, spec.second, {}, QString::number(spec.actual), deviation);
+        grid.setRowKey(row++, RaceAnalysis::PairIndex(3, spec.first, spec.second));
     }
     race->bets = bets;
     sheet.analysis = race;

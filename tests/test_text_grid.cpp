@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 using CommonFunc::MakePairLabel;
@@ -35,11 +36,13 @@ void fillRace(TextGrid &grid)
             grid.setCell(r, 2, price);
         }
     }
-    // Rank by actual price, then back into pair order.
-    grid.sortNumericAscending(2);
-    for (int k = 1; k < grid.rows(); ++k)
-        grid.setCell(k, 6, grid.cell(k, 1) == u"99999.9" ? Scratched : QString::number(k));
-    grid.sortTextAscending(0, Qt::CaseInsensitive);
+    // Rank by actual price, equal prices in pair order.
+    QList<int> order(15);
+    std::iota(order.begin(), order.end(), 1);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return grid.cell(a, 2).toDouble() < grid.cell(b, 2).toDouble(); });
+    for (int k = 1; k <= 15; ++k)
+        grid.setCell(order[k - 1], 6, grid.cell(order[k - 1], 1) == u"99999.9" ? Scratched : QString::number(k));
 }
 
 QStringList column(const TextGrid &grid, int c)

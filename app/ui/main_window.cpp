@@ -31,12 +31,14 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -123,6 +125,18 @@ void fitNameToCell(QLabel *label)
     }
     if (font != label->font())
         label->setFont(font);
+}
+
+// A list's lines, replaced only when they changed.
+void setLines(QListWidget *list, const QStringList &lines)
+{
+    bool same = list->count() == lines.size();
+    for (int k = 0; same && k < list->count(); ++k)
+        same = list->item(k)->text() == lines[k];
+    if (same)
+        return;
+    list->clear();
+    list->addItems(lines);
 }
 
 QString qtFilter(const QString &filter)
@@ -288,10 +302,23 @@ QLabel *MainWindow::heading(QWidget *parent, const QString &text, int left, int 
 MainWindow::LabelColumn MainWindow::column(QWidget *parent, const QString &name, int left, int top, int width,
                                            Qt::Alignment alignment)
 {
+    // The column's cells in a box of their own, at exactly the places they
+    // would have in the parent: painting one cell then weighs it against its
+    // column, not against every cell of the sheet.
+    auto *box = new QWidget(parent);
+    box->setObjectName(name);
     LabelColumn labels {};
+    QRect cells;
     for (int k = 1; k <= MaxHorses; ++k) {
-        labels[std::size_t(k)] = cell(parent, left, top + kRowHeight * (k - 1), width, alignment);
-        labels[std::size_t(k)]->setObjectName(name + u'_' + QString::number(k));
+        QLabel *label = cell(box, left, top + kRowHeight * (k - 1), width, alignment);
+        label->setObjectName(name + u'_' + QString::number(k));
+        labels[std::size_t(k)] = label;
+        cells |= label->geometry();
+    }
+    box->setGeometry(cells);
+    for (QLabel *label : labels) {
+        if (label)
+            label->move(label->pos() - cells.topLeft());
     }
     m_columns.insert(name, labels);
     return labels;
@@ -808,22 +835,35 @@ void MainWindow::refresh()
     m_lblHorseNum->setText(s.lblHorseNum);
     m_lblRaceTime->setText(s.lblRaceTime);
 
+    // Only what changed: a reload changes few cells, and each change of a
+    // label's text or colours lays it out and paints it again.
+    QSet<QLabel *> renamed;
     for (const SheetCells::Column &column : SheetCells::kColumns) {
         const LabelColumn &labels = m_columns[QLatin1StringView(column.name)];
-        for (int k = 1; k <= MaxHorses; ++k)
-            labels[std::size_t(k)]->setText((s.*column.member)[k]);
+        for (int k = 1; k <= MaxHorses; ++k) {
+            QLabel *label = labels[std::size_t(k)];
+            const QString &text = (s.*column.member)[k];
+            if (label->text() != text) {
+                label->setText(text);
+                renamed.insert(label);
+            }
+        }
     }
 
     const QPalette base = QApplication::palette();
     const auto paint = [&base](QLabel *label, const RaceSheet::CellColours &colours) {
+        const QColor back = Gui::toQColor(colours.back, base);
+        const QColor text = Gui::toQColor(colours.text, base);
         QPalette palette = label->palette();
-        palette.setColor(QPalette::Window, Gui::toQColor(colours.back, base));
-        palette.setColor(QPalette::WindowText, Gui::toQColor(colours.text, base));
+        if (palette.color(QPalette::Window) == back && palette.color(QPalette::WindowText) == text)
+            return;
+        palette.setColor(QPalette::Window, back);
+        palette.setColor(QPalette::WindowText, text);
         label->setPalette(palette);
     };
     for (const char *name : {"lblHorseName", "lblTanHorseName", "lblFukuHorseName"}) {
         for (QLabel *label : m_columns[QLatin1StringView(name)]) {
-            if (label)
+            if (label && renamed.contains(label))
                 fitNameToCell(label);
         }
     }
@@ -835,8 +875,6 @@ void MainWindow::refresh()
         paint(m_columns[QStringLiteral("lblFukuHorseName")][i], s.fukuHorseColours[k]);
     }
 
-    m_kaime->clear();
-    m_kaime->addItems(s.lstKaime);
-    m_result->clear();
-    m_result->addItems(s.lstRaceResult);
+    setLines(m_kaime, s.lstKaime);
+    setLines(m_result, s.lstRaceResult);
 }

@@ -6,6 +6,7 @@
 #include "common/text_grid.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QMouseEvent>
@@ -165,6 +166,30 @@ public:
     }
 };
 
+// The head row, whose height a reset of the model (each race load) would
+// have measured again from every head cell although only its texts count.
+class PairHead final : public QHeaderView {
+public:
+    explicit PairHead(QWidget *parent)
+        : QHeaderView(Qt::Horizontal, parent)
+    {
+    }
+
+    QSize sizeHint() const override
+    {
+        QString key = font().key();
+        for (int c = 0; model() && c < model()->columnCount(); ++c)
+            key += u'\n' + model()->headerData(c, Qt::Horizontal).toString();
+        auto hint = m_hints.find(key);
+        if (hint == m_hints.end())
+            hint = m_hints.insert(key, QHeaderView::sizeHint());
+        return *hint;
+    }
+
+private:
+    mutable QHash<QString, QSize> m_hints; // by font and heads
+};
+
 } // namespace
 
 PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
@@ -173,6 +198,7 @@ PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
     , m_proxy(new ChangeColumnProxy(this))
 {
     m_proxy->setSourceModel(&grid);
+    setHorizontalHeader(new PairHead(this));
     setModel(m_proxy);
     setItemDelegate(new PairCellDelegate(this));
     setFont(QFont(QStringLiteral(u"ＭＳ ゴシック"), 9));

@@ -43,12 +43,13 @@ inline RaceAnalysis race(int n, std::initializer_list<int> scratched = {}, std::
     return race;
 }
 
-// One pair of one bet type as the grid shows it ("" for a number it lacks);
-// its mark as the race's options judge the deviation shown.
+// One pair of one bet type afresh, as the grid shows it ("" for a number it
+// lacks); its mark as the race's options judge the deviation.
 inline PairAnalysis &setPair(RaceAnalysis &race, BetType type, int a, int b, const QString &theoretical,
                              const QString &actual, const QString &deviation)
 {
     PairAnalysis &pair = race.pairsOf(type)[RaceAnalysis::PairIndex(race.count(), a, b)];
+    pair = {std::min(a, b), std::max(a, b)};
     pair.scratched = race.horses[std::size_t(a)].scratched || race.horses[std::size_t(b)].scratched;
     if (!theoretical.isEmpty()) {
         pair.theoretical = theoretical.toFloat();
