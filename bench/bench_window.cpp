@@ -6,7 +6,7 @@
 // Run under callgrind with 1 and with 11 loads; the difference over 10 is
 // what one load costs the window, drawing included.
 
-#include "app/ui/gui_support.h"
+#include "common/ui/gui_support.h"
 #include "app/ui/main_window.h"
 #include "settings/settings_store.h"
 

@@ -2,7 +2,7 @@
 
 #include "backtest/ui/backtest_window.h"
 
-#include "app/ui/twips.h"
+#include "common/ui/twips.h"
 #include "backtest/ledger.h"
 #include "backtest/report_tables.h"
 #include "backtest/ui/profit_chart.h"

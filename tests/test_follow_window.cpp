@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/ui/gui_support.h"
+#include "common/ui/gui_support.h"
 #include "app/ui/main_window.h"
-#include "app/ui/twips.h"
+#include "common/ui/twips.h"
 #include "common/text_grid.h"
 #include "grids/ui/pair_grid_view.h"
 #include "race/race_history.h"

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "app/sheet_view.h"
-#include "app/ui/gui_support.h"
+#include "common/ui/gui_support.h"
 #include "app/ui/main_window.h"
-#include "app/ui/twips.h"
+#include "common/ui/twips.h"
 #include "common/text_convert.h"
 #include "common/text_grid.h"
 #include "grids/pair_matrix.h"

@@ -2,7 +2,7 @@
 
 #include "patdata/ui/select_file_window.h"
 
-#include "app/ui/twips.h"
+#include "common/ui/twips.h"
 #include "patdata/file_list.h"
 #include "settings/settings_store.h"
 #include "support/message_recorder.h"

@@ -7,6 +7,9 @@
 #   other.
 # - Window code lives in ui/ folders; nothing outside them includes a header
 #   from one, and no core file includes a Qt GUI or Widgets header.
+# - A ui/ folder includes its own headers, the GUI base common/ui/ and core
+#   headers; only the main window (app/ui/) includes the windows it opens,
+#   those listed in main_window_opens.
 # - tests/, tools/, bench/ and fuzz/ may include anything.
 # - minukuru_core links Qt Core only.
 
@@ -30,6 +33,10 @@ set(layer_about 7)
 set(layer_cli 8)
 set(core_folders common settings patdata app analysis grids export race backtest about cli)
 
+# The other windows' headers the main window includes: the windows it opens.
+set(main_window_opens about/ui/about_dialog.h backtest/ui/backtest_window.h grids/ui/pair_grid_view.h
+                      grids/ui/pair_matrix_window.h patdata/ui/select_file_window.h settings/ui/options_dialog.h)
+
 set(problems "")
 
 file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}"
@@ -47,6 +54,15 @@ foreach(file IN LISTS sources)
   file(STRINGS "${SOURCE_DIR}/${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
   foreach(line IN LISTS includes)
     string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[\"<]([^\">]+)[\">].*$" "\\1" header "${line}")
+
+    if(in_ui AND header MATCHES "^([a-z]+)/ui/")
+      set(target_folder "${CMAKE_MATCH_1}")
+      if(NOT target_folder STREQUAL folder AND NOT target_folder STREQUAL "common")
+        if(NOT (folder STREQUAL "app" AND header IN_LIST main_window_opens))
+          list(APPEND problems "${file}: ${folder}/ui/ includes ${header}, another feature's window header")
+        endif()
+      endif()
+    endif()
 
     if(NOT in_ui)
       if(header MATCHES "(^|/)ui/")

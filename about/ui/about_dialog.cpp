@@ -2,7 +2,7 @@
 
 #include "about/ui/about_dialog.h"
 
-#include "app/ui/twips.h"
+#include "common/ui/twips.h"
 
 #include <QFont>
 #include <QIcon>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "app/ui/command_line.h"
-#include "app/ui/gui_support.h"
+#include "common/ui/gui_support.h"
 #include "app/ui/main_window.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/race_sheet.h"
-#include "app/ui/twips.h"
+#include "common/ui/twips.h"
 #include "race/race_follower.h"
 #include "race/race_history.h"
 

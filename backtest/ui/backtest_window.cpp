@@ -2,8 +2,8 @@
 
 #include "backtest/ui/backtest_window.h"
 
-#include "app/ui/gui_support.h"
-#include "app/ui/twips.h"
+#include "common/ui/gui_support.h"
+#include "common/ui/twips.h"
 #include "backtest/ledger.h"
 #include "backtest/report_tables.h"
 #include "backtest/ui/profit_chart.h"

@@ -2,7 +2,7 @@
 
 #include "grids/ui/pair_grid_view.h"
 
-#include "app/ui/gui_support.h"
+#include "common/ui/gui_support.h"
 #include "common/text_grid.h"
 
 #include <QApplication>

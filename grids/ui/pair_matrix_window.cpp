@@ -3,7 +3,7 @@
 #include "grids/ui/pair_matrix_window.h"
 
 #include "app/race_sheet.h"
-#include "app/ui/gui_support.h"
+#include "common/ui/gui_support.h"
 #include "common/text_convert.h"
 #include "settings/settings_store.h"
 

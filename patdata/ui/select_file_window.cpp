@@ -2,8 +2,8 @@
 
 #include "patdata/ui/select_file_window.h"
 
-#include "app/ui/gui_support.h"
-#include "app/ui/twips.h"
+#include "common/ui/gui_support.h"
+#include "common/ui/twips.h"
 #include "common/messages.h"
 #include "patdata/file_list.h"
 #include "patdata/pat_files.h"

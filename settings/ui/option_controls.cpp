@@ -2,7 +2,7 @@
 
 #include "settings/ui/option_controls.h"
 
-#include "app/ui/gui_support.h"
+#include "common/ui/gui_support.h"
 #include "common/colours.h"
 
 #include <QDir>

@@ -2,8 +2,8 @@
 
 #include "settings/ui/options_dialog.h"
 
-#include "app/ui/gui_support.h"
-#include "app/ui/twips.h"
+#include "common/ui/gui_support.h"
+#include "common/ui/twips.h"
 #include "common/messages.h"
 #include "settings/race_options.h"
 #include "settings/settings_store.h"

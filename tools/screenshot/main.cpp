@@ -2,7 +2,7 @@
 // Renders the program's windows into PNG files, for the README and for a
 // look at the layout without a desktop.
 #include "about/ui/about_dialog.h"
-#include "app/ui/gui_support.h"
+#include "common/ui/gui_support.h"
 #include "app/ui/main_window.h"
 #include "backtest/ui/backtest_window.h"
 #include "patdata/ui/select_file_window.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "app/ui/twips.h"
+#include "common/ui/twips.h"
 
 #include <QGuiApplication>
 #include <QScreen>
