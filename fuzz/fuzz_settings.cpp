@@ -40,8 +40,8 @@ void readEverything()
     };
     for (const auto &p : placements) {
         const QString key = QString::fromLatin1(p.key);
-        const std::optional<float> tried = TryGetPlacement(p.section, key, p.twips);
-        const float got = GetPlacement(p.section, key, p.twips);
+        const std::optional<float> tried = Settings::Placement(p.section, key, p.twips).tryGet();
+        const float got = Settings::Placement(p.section, key, p.twips).get();
         require(tried ? got == *tried || (got != got && *tried != *tried) : got == float(p.twips), "placement");
     }
 
@@ -50,34 +50,34 @@ void readEverything()
     require(GetPatFilePath(QStringLiteral("Zo-1.jra")) == folder + QStringLiteral("Zo-1.jra"), "PAT file path");
 
     for (int horse = 0; horse <= 19; ++horse)
-        requireFallback(TryGetHorseNoColor(horse), GetHorseNoColor(horse), qint32(16777215), "horse colour");
-    requireFallback(TryGetDetectVal(), GetDetectVal(), qint16(5), "detect value");
+        requireFallback(Settings::HorseNoColor(horse).tryGet(), Settings::HorseNoColor(horse).get(), qint32(16777215), "horse colour");
+    requireFallback(Settings::DetectVal().tryGet(), Settings::DetectVal().get(), qint16(5), "detect value");
 
     for (BetType type : {BetType::Umaren, BetType::Wide}) {
         for (int level = 0; level <= 6; ++level) {
-            (void)TryGetDetectMin(type, level);
-            (void)GetDetectMin(type, level);
-            (void)TryGetDetectMax(type, level);
-            (void)GetDetectMax(type, level);
-            (void)TryGetDispChar(type, level);
-            (void)GetDispChar(type, level);
+            (void)Settings::DetectMin(type, level).tryGet();
+            (void)Settings::DetectMin(type, level).get();
+            (void)Settings::DetectMax(type, level).tryGet();
+            (void)Settings::DetectMax(type, level).get();
+            (void)Settings::DispChar(type, level).tryGet();
+            (void)Settings::DispChar(type, level).get();
         }
-        requireFallback(TryGetDispSign(type), GetDispSign(type), qint16(0), "display sign");
-        requireFallback(TryGetPlusColor(type), GetPlusColor(type), qint32(0), "plus colour");
-        requireFallback(TryGetMinusColor(type), GetMinusColor(type), qint32(255), "minus colour");
-        requireFallback(TryGetIsIdealLimit(type), GetIsIdealLimit(type), true, "ideal limit flag");
-        requireFallback(TryGetIsRealLimit(type), GetIsRealLimit(type), true, "real limit flag");
-        requireFallback(TryGetIsTanRatioLimit(type), GetIsTanRatioLimit(type), true, "win ratio flag");
-        requireFallback(TryGetIsFukuRatioLimit(type), GetIsFukuRatioLimit(type), true, "place ratio flag");
-        (void)GetIdealLimit(type);
-        (void)GetRealLimit(type);
-        (void)GetTanRatioLimit(type);
-        (void)GetFukuRatioLimit(type);
+        requireFallback(Settings::DispSign(type).tryGet(), Settings::DispSign(type).get(), qint16(0), "display sign");
+        requireFallback(Settings::PlusColor(type).tryGet(), Settings::PlusColor(type).get(), qint32(0), "plus colour");
+        requireFallback(Settings::MinusColor(type).tryGet(), Settings::MinusColor(type).get(), qint32(255), "minus colour");
+        requireFallback(Settings::IsIdealLimit(type).tryGet(), Settings::IsIdealLimit(type).get(), true, "ideal limit flag");
+        requireFallback(Settings::IsRealLimit(type).tryGet(), Settings::IsRealLimit(type).get(), true, "real limit flag");
+        requireFallback(Settings::IsTanRatioLimit(type).tryGet(), Settings::IsTanRatioLimit(type).get(), true, "win ratio flag");
+        requireFallback(Settings::IsFukuRatioLimit(type).tryGet(), Settings::IsFukuRatioLimit(type).get(), true, "place ratio flag");
+        (void)Settings::IdealLimit(type).get();
+        (void)Settings::RealLimit(type).get();
+        (void)Settings::TanRatioLimit(type).get();
+        (void)Settings::FukuRatioLimit(type).get();
     }
-    (void)GetDetectMinUma(1);
-    (void)GetDispCharWide(5);
-    (void)GetRealLimitUma();
-    (void)GetFukuRatioLimitWide();
+    (void)Settings::DetectMin(BetType::Umaren, 1).get();
+    (void)Settings::DispChar(BetType::Wide, 5).get();
+    (void)Settings::RealLimit(BetType::Umaren).get();
+    (void)Settings::FukuRatioLimit(BetType::Wide).get();
 }
 
 // Whether QSettings finds a key that allKeys() lists: one with an empty part
@@ -130,16 +130,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Saving options on top of whatever was there keeps them.
     {
         SettingsBatch batch;
-        SetDetectVal(7);
-        SetDispChar(BetType::Wide, 3, QStringLiteral(u"▲"));
+        Settings::DetectVal().set(7);
+        Settings::DispChar(BetType::Wide, 3).set(QStringLiteral(u"▲"));
         SetPatFolder(QStringLiteral(u"/pat/データ"));
-        SetPlacement(Section::mainWindow(), QStringLiteral("Left"), 1234.5f);
+        Settings::Placement(Section::mainWindow(), QStringLiteral("Left")).set(1234.5f);
     }
     SetSettingsFile(path);
-    require(TryGetDetectVal() == qint16(7), "a saved integer reads back");
-    require(TryGetDispChar(BetType::Wide, 3) == QStringLiteral(u"▲"), "a saved mark reads back");
+    require(Settings::DetectVal().tryGet() == qint16(7), "a saved integer reads back");
+    require(Settings::DispChar(BetType::Wide, 3).tryGet() == QStringLiteral(u"▲"), "a saved mark reads back");
     require(GetPatFolder() == QStringLiteral(u"/pat/データ") + QDir::separator(), "a saved folder reads back");
-    require(TryGetPlacement(Section::mainWindow(), QStringLiteral("Left"), 0) == 1234.5f,
+    require(Settings::Placement(Section::mainWindow(), QStringLiteral("Left"), 0).tryGet() == 1234.5f,
             "a saved placement reads back");
     readEverything();
 

@@ -282,29 +282,29 @@ void settingsFiles()
         SettingsBatch batch;
         SetPatFolder(QStringLiteral("C:\\Program Files\\Pat98"));
         for (int h = 1; h <= 18; ++h)
-            SetHorseNoColor(h, GetHorseNoColor(h) - h);
-        SetDetectVal(GetDetectVal());
+            Settings::HorseNoColor(h).set(Settings::HorseNoColor(h).get() - h);
+        Settings::DetectVal().set(Settings::DetectVal().get());
         for (BetType type : {BetType::Umaren, BetType::Wide}) {
             for (int level = 1; level <= 5; ++level) {
-                SetDetectMin(type, level, GetDetectMin(type, level));
-                SetDetectMax(type, level, GetDetectMax(type, level));
-                SetDispChar(type, level, GetDispChar(type, level));
+                Settings::DetectMin(type, level).set(Settings::DetectMin(type, level).get());
+                Settings::DetectMax(type, level).set(Settings::DetectMax(type, level).get());
+                Settings::DispChar(type, level).set(Settings::DispChar(type, level).get());
             }
-            SetDispSign(type, GetDispSign(type));
-            SetPlusColor(type, GetPlusColor(type));
-            SetMinusColor(type, GetMinusColor(type));
-            SetIsIdealLimit(type, GetIsIdealLimit(type));
-            SetIdealLimit(type, GetIdealLimit(type));
-            SetIsRealLimit(type, GetIsRealLimit(type));
-            SetRealLimit(type, GetRealLimit(type));
-            SetIsTanRatioLimit(type, GetIsTanRatioLimit(type));
-            SetTanRatioLimit(type, GetTanRatioLimit(type));
-            SetIsFukuRatioLimit(type, GetIsFukuRatioLimit(type));
-            SetFukuRatioLimit(type, GetFukuRatioLimit(type));
+            Settings::DispSign(type).set(Settings::DispSign(type).get());
+            Settings::PlusColor(type).set(Settings::PlusColor(type).get());
+            Settings::MinusColor(type).set(Settings::MinusColor(type).get());
+            Settings::IsIdealLimit(type).set(Settings::IsIdealLimit(type).get());
+            Settings::IdealLimit(type).set(Settings::IdealLimit(type).get());
+            Settings::IsRealLimit(type).set(Settings::IsRealLimit(type).get());
+            Settings::RealLimit(type).set(Settings::RealLimit(type).get());
+            Settings::IsTanRatioLimit(type).set(Settings::IsTanRatioLimit(type).get());
+            Settings::TanRatioLimit(type).set(Settings::TanRatioLimit(type).get());
+            Settings::IsFukuRatioLimit(type).set(Settings::IsFukuRatioLimit(type).get());
+            Settings::FukuRatioLimit(type).set(Settings::FukuRatioLimit(type).get());
         }
-        SetPlacement(Section::mainWindow(), QStringLiteral("Left"), 1000);
-        SetPlacement(Section::mainWindow(), QStringLiteral("Width"), 2880.5f);
-        SetPlacement(Section::selectFileWindow(), QStringLiteral("Height"), 6180);
+        Settings::Placement(Section::mainWindow(), QStringLiteral("Left")).set(1000);
+        Settings::Placement(Section::mainWindow(), QStringLiteral("Width")).set(2880.5f);
+        Settings::Placement(Section::selectFileWindow(), QStringLiteral("Height")).set(6180);
     }
     SetSettingsFile(QString());
     QFile file(path);

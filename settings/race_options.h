@@ -51,11 +51,10 @@ struct OptionSet {
     Field<double> pairPayoutRate;
     Field<double> discountLambda2;
     Field<double> discountLambda3;
-    Judge uma;
-    Judge wide;
+    std::array<Judge, kBetKindCount> judges; // by bet kind
 
-    Judge &judge(BetType type) { return type == BetType::Umaren ? uma : wide; }
-    const Judge &judge(BetType type) const { return type == BetType::Umaren ? uma : wide; }
+    Judge &judge(BetType type) { return judges[IndexOf(type)]; }
+    const Judge &judge(BetType type) const { return judges[IndexOf(type)]; }
 };
 
 template <typename T>

@@ -7,7 +7,6 @@
 #include "common/text_convert.h"
 #include "common/text_util.h"
 #include "settings/ini_screen.h"
-#include "settings/race_options.h"
 #include "settings/scratch_folder.h"
 
 #include <QDir>
@@ -20,6 +19,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -306,36 +306,6 @@ QString settingsKey(const QString &section, const QString &key)
     return path + u'/' + key;
 }
 
-QString betSuffix(BetType type) { return type == BetType::Umaren ? QStringLiteral("Uma") : QStringLiteral("Wide"); }
-
-QString fixedKey(const char16_t *base, BetType type) { return QString::fromUtf16(base) + betSuffix(type); }
-
-QString levelKey(int level, const char16_t *base, BetType type)
-{
-    return QString::number(level) + fixedKey(base, type);
-}
-
-bool validLevel(int level) { return level >= 1 && level <= 5; }
-
-// Reads a key and converts it; absent keys convert the default text.
-template <typename T, typename Convert>
-std::optional<T> readTyped(const QString &section, const QString &key, const QString &defaultText, Convert convert)
-{
-    const std::optional<QString> stored = ReadSettingText(section, key);
-    return convert(stored ? *stored : defaultText);
-}
-
-template <typename T, typename Convert>
-std::optional<T> readTypedNoDefault(const QString &section, const QString &key, Convert convert)
-{
-    const std::optional<QString> stored = ReadSettingText(section, key);
-    if (!stored)
-        return std::nullopt;
-    return convert(*stored);
-}
-
-const RaceOptions &defaults() { return DefaultRaceOptions(); }
-
 } // namespace
 
 // ---- Store ------------------------------------------------------------------
@@ -396,21 +366,6 @@ SettingsBatch::~SettingsBatch()
         backing().sync();
 }
 
-std::optional<float> TryGetPlacement(const QString &section, const QString &key, int defaultTwips)
-{
-    return readTyped<float>(section, key, QString::number(defaultTwips), RealFromText);
-}
-
-float GetPlacement(const QString &section, const QString &key, int defaultTwips)
-{
-    return TryGetPlacement(section, key, defaultTwips).value_or(float(defaultTwips));
-}
-
-void SetPlacement(const QString &section, const QString &key, float twips)
-{
-    WriteSettingText(section, key, RealText(twips));
-}
-
 // ---- Text forms -------------------------------------------------------------
 
 std::optional<qint16> IntegerFromText(const QString &text)
@@ -445,7 +400,134 @@ QString ColourText(qint32 value) { return QString::number(value); }
 QString FlagText(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
 QString RealText(float value) { return FormatSingle(value); }
 
-// ---- Options ----------------------------------------------------------------
+// ---- The settings -----------------------------------------------------------
+
+namespace {
+
+std::optional<QString> textAsIs(const QString &text) { return text; }
+QString textItself(const QString &text) { return text; }
+QString integerText(const qint16 &value) { return IntegerText(value); }
+QString colourText(const qint32 &value) { return ColourText(value); }
+QString flagText(const bool &value) { return FlagText(value); }
+QString realText(const float &value) { return RealText(value); }
+QString modelRealText(const double &value) { return ModelRealText(value); }
+
+std::optional<qint16> choiceFromText(const QString &text)
+{
+    const std::optional<qint16> value = IntegerFromText(text);
+    return value && *value >= 0 && *value <= 2 ? value : std::nullopt;
+}
+
+std::optional<double> realInRange(const QString &text, double upper)
+{
+    const std::optional<double> value = ParseNumber(text);
+    return value && *value > 0.0 && *value <= upper ? value : std::nullopt;
+}
+
+const TextForm<QString> kText {textAsIs, textItself};
+const TextForm<qint16> kInteger {IntegerFromText, integerText};
+const TextForm<qint16> kChoice {choiceFromText, integerText};
+const TextForm<qint32> kColour {ColourFromText, colourText};
+const TextForm<bool> kFlag {FlagFromText, flagText};
+const TextForm<float> kReal {RealFromText, realText};
+const TextForm<double> kPayoutRate {PayoutRateFromText, modelRealText};
+const TextForm<double> kLambda {LambdaFromText, modelRealText};
+
+// What the options of each bet kind start from; the rest is alike.
+struct JudgeDefaults {
+    std::array<qint16, 5> detectMin;
+    std::array<qint16, 5> detectMax;
+    float realLimit;
+};
+constexpr std::array<JudgeDefaults, kBetKindCount> kJudgeDefaults {{
+    {{500, 300, 200, 100, 50}, {1000, 500, 300, 200, 100}, 300.0f}, // umaren
+    {{300, 200, 100, 50, 30}, {1000, 300, 200, 100, 50}, 100.0f},   // wide
+}};
+const char16_t *const kMarks[5] = {u"◎", u"○", u"▲", u"△", u"×"};
+
+bool validLevel(int level) { return level >= 1 && level <= 5; }
+
+QString kindKey(const char *base, BetType type)
+{
+    return QLatin1StringView(base) + KindOf(type).settingsSuffix;
+}
+
+QString levelKey(int level, const char *base, BetType type) { return QString::number(level) + kindKey(base, type); }
+
+template <typename T>
+std::optional<T> levelDefault(int level, const std::array<T, 5> &values)
+{
+    return validLevel(level) ? std::optional<T>(values[std::size_t(level - 1)]) : std::nullopt;
+}
+
+template <typename T>
+Setting<T> judge(const char *base, BetType type, T fallback, const TextForm<T> &form)
+{
+    return {Section::autoJudge(), kindKey(base, type), fallback, form};
+}
+
+// The price model's keys came after the others.
+template <typename T>
+Setting<T> model(const char *key, T fallback, const TextForm<T> &form)
+{
+    return {Section::option(), QLatin1StringView(key), fallback, form, Setting<T>::Writing::OnlyWhenSet};
+}
+
+} // namespace
+
+namespace Settings {
+
+Setting<QString> PatFolder() { return {Section::option(), QStringLiteral("PatFolder"), DefaultPatFolder(), kText}; }
+Setting<bool> AutoReload() { return {Section::option(), QStringLiteral("AutoReload"), true, kFlag}; }
+Setting<bool> AlertSound() { return {Section::option(), QStringLiteral("AlertSound"), false, kFlag}; }
+
+// Every horse number, 0 and numbers beyond 18 included, starts white.
+Setting<qint32> HorseNoColor(int horse) { return {Section::horseNoColor(), QString::number(horse), 16777215, kColour}; }
+Setting<qint16> DetectVal() { return {Section::autoJudge(), QStringLiteral("DetectVal"), 5, kInteger}; }
+
+Setting<qint16> PriceModel() { return model<qint16>("PriceModel", 0, kChoice); }
+Setting<qint16> WinProbability() { return model<qint16>("WinProbability", 0, kChoice); }
+Setting<double> PairPayoutRate() { return model("PairPayoutRate", 0.775, kPayoutRate); } // since June 2014
+Setting<double> DiscountLambda2() { return model("DiscountLambda2", 0.81, kLambda); }    // Benter's fit
+Setting<double> DiscountLambda3() { return model("DiscountLambda3", 0.65, kLambda); }
+
+Setting<qint16> DetectMin(BetType type, int level)
+{
+    return {Section::autoJudge(), levelKey(level, "DetectMin", type),
+            levelDefault(level, kJudgeDefaults[IndexOf(type)].detectMin), kInteger};
+}
+
+Setting<qint16> DetectMax(BetType type, int level)
+{
+    return {Section::autoJudge(), levelKey(level, "DetectMax", type),
+            levelDefault(level, kJudgeDefaults[IndexOf(type)].detectMax), kInteger};
+}
+
+Setting<QString> DispChar(BetType type, int level)
+{
+    const std::optional<QString> mark = validLevel(level) ? std::optional(QString::fromUtf16(kMarks[level - 1]))
+                                                          : std::nullopt;
+    return {Section::autoJudge(), levelKey(level, "DispChar", type), mark, kText};
+}
+
+Setting<qint16> DispSign(BetType type) { return judge<qint16>("DispSign", type, 0, kInteger); }
+Setting<qint32> PlusColor(BetType type) { return judge<qint32>("PlusColor", type, 0, kColour); }
+Setting<qint32> MinusColor(BetType type) { return judge<qint32>("MinusColor", type, 255, kColour); }
+Setting<bool> IsIdealLimit(BetType type) { return judge("IsIdealLimit", type, true, kFlag); }
+Setting<float> IdealLimit(BetType type) { return judge("IdealLimit", type, 1000.0f, kReal); }
+Setting<bool> IsRealLimit(BetType type) { return judge("IsRealLimit", type, true, kFlag); }
+Setting<float> RealLimit(BetType type) { return judge("RealLimit", type, kJudgeDefaults[IndexOf(type)].realLimit, kReal); }
+Setting<bool> IsTanRatioLimit(BetType type) { return judge("IsTanRatioLimit", type, true, kFlag); }
+Setting<float> TanRatioLimit(BetType type) { return judge("TanRatioLimit", type, 0.04f, kReal); }
+Setting<bool> IsFukuRatioLimit(BetType type) { return judge("IsFukuRatioLimit", type, true, kFlag); }
+Setting<float> FukuRatioLimit(BetType type) { return judge("FukuRatioLimit", type, 0.05f, kReal); }
+
+Setting<float> Placement(const QString &section, const QString &key, int defaultTwips)
+{
+    return {section, key, float(defaultTwips), kReal};
+}
+
+} // namespace Settings
 
 QString DefaultPatFolder()
 {
@@ -463,208 +545,19 @@ QString DefaultPatFolder()
 
 QString GetPatFolder()
 {
-    QString folder = ReadSettingText(Section::option(), QStringLiteral("PatFolder")).value_or(DefaultPatFolder());
+    QString folder = Settings::PatFolder().get();
     const QChar separator = QDir::separator();
     if (!folder.endsWith(separator))
         folder += separator;
     return folder;
 }
 
-void SetPatFolder(const QString &folder) { WriteSettingText(Section::option(), QStringLiteral("PatFolder"), folder); }
-
-bool GetAutoReload()
-{
-    return FlagFromText(ReadSettingText(Section::option(), QStringLiteral("AutoReload")).value_or(QString()))
-        .value_or(true);
-}
-
-void SetAutoReload(bool on) { WriteSettingText(Section::option(), QStringLiteral("AutoReload"), FlagText(on)); }
-
-bool GetAlertSound()
-{
-    return FlagFromText(ReadSettingText(Section::option(), QStringLiteral("AlertSound")).value_or(QString()))
-        .value_or(false);
-}
-
-void SetAlertSound(bool on) { WriteSettingText(Section::option(), QStringLiteral("AlertSound"), FlagText(on)); }
+void SetPatFolder(const QString &folder) { Settings::PatFolder().set(folder); }
 
 QString GetPatFilePath(const QString &fileName) { return GetPatFolder() + fileName; }
-
-namespace {
-
-// Every horse number, 0 and numbers beyond 18 included, starts white.
-qint32 defaultHorseNoColor(int) { return defaults().horseNoColor[0]; }
-
-} // namespace
-
-std::optional<qint32> TryGetHorseNoColor(int horse)
-{
-    return readTyped<qint32>(Section::horseNoColor(), QString::number(horse), ColourText(defaultHorseNoColor(horse)),
-                             ColourFromText);
-}
-
-qint32 GetHorseNoColor(int horse) { return TryGetHorseNoColor(horse).value_or(defaultHorseNoColor(horse)); }
-
-void SetHorseNoColor(int horse, qint32 colour)
-{
-    WriteSettingText(Section::horseNoColor(), QString::number(horse), ColourText(colour));
-}
-
-std::optional<qint16> TryGetDetectVal()
-{
-    return readTyped<qint16>(Section::autoJudge(), QStringLiteral("DetectVal"), IntegerText(defaults().detectVal),
-                             IntegerFromText);
-}
-
-qint16 GetDetectVal() { return TryGetDetectVal().value_or(defaults().detectVal); }
-
-void SetDetectVal(qint16 value)
-{
-    WriteSettingText(Section::autoJudge(), QStringLiteral("DetectVal"), IntegerText(value));
-}
-
-// Price model ------------------------------------------------------------------
-
-namespace {
-
-std::optional<qint16> choiceFromText(const QString &text)
-{
-    const std::optional<qint16> value = IntegerFromText(text);
-    return value && *value >= 0 && *value <= 2 ? value : std::nullopt;
-}
-
-std::optional<double> realInRange(const QString &text, double upper)
-{
-    const std::optional<double> value = ParseNumber(text);
-    return value && *value > 0.0 && *value <= upper ? value : std::nullopt;
-}
-
-} // namespace
 
 std::optional<double> PayoutRateFromText(const QString &text) { return realInRange(text, 1.0); }
 std::optional<double> LambdaFromText(const QString &text) { return realInRange(text, 2.0); }
 QString ModelRealText(double value) { return QString::number(value, 'g', QLocale::FloatingPointShortest); }
-
-#define MINUKURU_MODEL_OPTION(Name, Field, Type, FromText, ToText)                                            \
-    std::optional<Type> TryGet##Name()                                                                        \
-    {                                                                                                         \
-        return readTyped<Type>(Section::option(), QStringLiteral(#Name), ToText(defaults().Field), FromText); \
-    }                                                                                                         \
-    void Set##Name(Type value) { WriteSettingText(Section::option(), QStringLiteral(#Name), ToText(value)); }
-
-MINUKURU_MODEL_OPTION(PriceModel, priceModel, qint16, choiceFromText, IntegerText)
-MINUKURU_MODEL_OPTION(WinProbability, winProbability, qint16, choiceFromText, IntegerText)
-MINUKURU_MODEL_OPTION(PairPayoutRate, pairPayoutRate, double, PayoutRateFromText, ModelRealText)
-MINUKURU_MODEL_OPTION(DiscountLambda2, discountLambda2, double, LambdaFromText, ModelRealText)
-MINUKURU_MODEL_OPTION(DiscountLambda3, discountLambda3, double, LambdaFromText, ModelRealText)
-#undef MINUKURU_MODEL_OPTION
-
-// Level options --------------------------------------------------------------
-
-namespace {
-
-qint16 defaultDetectMin(BetType type, int level)
-{
-    if (!validLevel(level))
-        return 0;
-    return defaults().judge(type).detectMin[std::size_t(level - 1)];
-}
-
-qint16 defaultDetectMax(BetType type, int level)
-{
-    if (!validLevel(level))
-        return 0;
-    return defaults().judge(type).detectMax[std::size_t(level - 1)];
-}
-
-QString defaultDispChar(BetType type, int level)
-{
-    return validLevel(level) ? defaults().judge(type).dispChar[std::size_t(level - 1)] : QString();
-}
-
-template <typename T, typename Convert>
-std::optional<T> readLevel(BetType type, int level, const char16_t *base, const QString &defaultText, Convert convert)
-{
-    const QString key = levelKey(level, base, type);
-    if (!validLevel(level))
-        return readTypedNoDefault<T>(Section::autoJudge(), key, convert);
-    return readTyped<T>(Section::autoJudge(), key, defaultText, convert);
-}
-
-std::optional<QString> textAsIs(const QString &text) { return text; }
-
-} // namespace
-
-std::optional<qint16> TryGetDetectMin(BetType type, int level)
-{
-    return readLevel<qint16>(type, level, u"DetectMin", IntegerText(defaultDetectMin(type, level)), IntegerFromText);
-}
-
-qint16 GetDetectMin(BetType type, int level)
-{
-    return TryGetDetectMin(type, level).value_or(defaultDetectMin(type, level));
-}
-
-void SetDetectMin(BetType type, int level, qint16 value)
-{
-    WriteSettingText(Section::autoJudge(), levelKey(level, u"DetectMin", type), IntegerText(value));
-}
-
-std::optional<qint16> TryGetDetectMax(BetType type, int level)
-{
-    return readLevel<qint16>(type, level, u"DetectMax", IntegerText(defaultDetectMax(type, level)), IntegerFromText);
-}
-
-qint16 GetDetectMax(BetType type, int level)
-{
-    return TryGetDetectMax(type, level).value_or(defaultDetectMax(type, level));
-}
-
-void SetDetectMax(BetType type, int level, qint16 value)
-{
-    WriteSettingText(Section::autoJudge(), levelKey(level, u"DetectMax", type), IntegerText(value));
-}
-
-std::optional<QString> TryGetDispChar(BetType type, int level)
-{
-    return readLevel<QString>(type, level, u"DispChar", defaultDispChar(type, level), textAsIs);
-}
-
-QString GetDispChar(BetType type, int level)
-{
-    return TryGetDispChar(type, level).value_or(defaultDispChar(type, level));
-}
-
-void SetDispChar(BetType type, int level, const QString &mark)
-{
-    WriteSettingText(Section::autoJudge(), levelKey(level, u"DispChar", type), mark);
-}
-
-// Fixed-name twins -------------------------------------------------------------
-
-#define MINUKURU_FIXED_OPTION(Name, Field, Type, FromText, ToText)                                                    \
-    std::optional<Type> TryGet##Name(BetType type)                                                                    \
-    {                                                                                                                 \
-        return readTyped<Type>(Section::autoJudge(), fixedKey(u## #Name, type), ToText(defaults().judge(type).Field), \
-                               FromText);                                                                             \
-    }                                                                                                                 \
-    Type Get##Name(BetType type) { return TryGet##Name(type).value_or(defaults().judge(type).Field); }                \
-    void Set##Name(BetType type, Type value)                                                                          \
-    {                                                                                                                 \
-        WriteSettingText(Section::autoJudge(), fixedKey(u## #Name, type), ToText(value));                             \
-    }
-
-MINUKURU_FIXED_OPTION(DispSign, dispSign, qint16, IntegerFromText, IntegerText)
-MINUKURU_FIXED_OPTION(PlusColor, plusColor, qint32, ColourFromText, ColourText)
-MINUKURU_FIXED_OPTION(MinusColor, minusColor, qint32, ColourFromText, ColourText)
-MINUKURU_FIXED_OPTION(IsIdealLimit, isIdealLimit, bool, FlagFromText, FlagText)
-MINUKURU_FIXED_OPTION(IdealLimit, idealLimit, float, RealFromText, RealText)
-MINUKURU_FIXED_OPTION(IsRealLimit, isRealLimit, bool, FlagFromText, FlagText)
-MINUKURU_FIXED_OPTION(RealLimit, realLimit, float, RealFromText, RealText)
-MINUKURU_FIXED_OPTION(IsTanRatioLimit, isTanRatioLimit, bool, FlagFromText, FlagText)
-MINUKURU_FIXED_OPTION(TanRatioLimit, tanRatioLimit, float, RealFromText, RealText)
-MINUKURU_FIXED_OPTION(IsFukuRatioLimit, isFukuRatioLimit, bool, FlagFromText, FlagText)
-MINUKURU_FIXED_OPTION(FukuRatioLimit, fukuRatioLimit, float, RealFromText, RealText)
-#undef MINUKURU_FIXED_OPTION
 
 } // namespace CommonFunc

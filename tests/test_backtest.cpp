@@ -220,7 +220,7 @@ void TestBacktest::marksByLevelAndSign()
     QCOMPARE(f.maxDrawdown, drawdown);
     QCOMPARE(f.longestLosingRun, losingRun);
     QCOMPARE(r.markTexts[std::size_t(type)][std::size_t(level - 1)],
-             CommonFunc::DefaultRaceOptions().uma.dispChar[std::size_t(level - 1)]);
+             CommonFunc::DefaultRaceOptions().judge(BetType::Umaren).dispChar[std::size_t(level - 1)]);
 }
 
 void TestBacktest::buckets()

@@ -235,7 +235,7 @@ void TestBacktestWindow::reportAgreesWithTheCore()
     QVERIFY(child<QPushButton>("btnSaveLedger")->isEnabled());
 
     // Options changed between runs count from the next run on.
-    SetDispChar(BetType::Umaren, 5, QStringLiteral(u"☆"));
+    Settings::DispChar(BetType::Umaren, 5).set(QStringLiteral(u"☆"));
     child<QPushButton>("btnStart")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
     QCOMPARE(w.report()->markTexts[0][4], u16(u"☆"));
@@ -601,10 +601,10 @@ void TestBacktestWindow::placementRoundTrip()
         w.resize(Twips::toPixelsX(13500, &w), Twips::toPixelsY(9000, &w));
         m_window.reset(); // unloading stores it
     }
-    QCOMPARE(GetPlacement(section, QStringLiteral("Left"), 0), 3000.0f);
-    QCOMPARE(GetPlacement(section, QStringLiteral("Top"), 0), 2250.0f);
-    QCOMPARE(GetPlacement(section, QStringLiteral("Width"), 0), 13500.0f);
-    QCOMPARE(GetPlacement(section, QStringLiteral("Height"), 0), 9000.0f);
+    QCOMPARE(Settings::Placement(section, QStringLiteral("Left"), 0).get(), 3000.0f);
+    QCOMPARE(Settings::Placement(section, QStringLiteral("Top"), 0).get(), 2250.0f);
+    QCOMPARE(Settings::Placement(section, QStringLiteral("Width"), 0).get(), 13500.0f);
+    QCOMPARE(Settings::Placement(section, QStringLiteral("Height"), 0).get(), 9000.0f);
 
     BacktestWindow &again = openWindow();
     QCOMPARE(again.pos(), QPoint(Twips::toPixelsX(3000, &again), Twips::toPixelsY(2250, &again)));

@@ -946,9 +946,9 @@ void TestBadInput::settingsGarbage()
                 if (grid.cell(r, 5).isEmpty())
                     continue;
                 ++marked;
-                QVERIFY(grid.cell(r, 5) == GetDispChar(type, 1) || grid.cell(r, 5) == GetDispChar(type, 2)
-                        || grid.cell(r, 5) == GetDispChar(type, 3) || grid.cell(r, 5) == GetDispChar(type, 4)
-                        || grid.cell(r, 5) == GetDispChar(type, 5));
+                QVERIFY(grid.cell(r, 5) == Settings::DispChar(type, 1).get() || grid.cell(r, 5) == Settings::DispChar(type, 2).get()
+                        || grid.cell(r, 5) == Settings::DispChar(type, 3).get() || grid.cell(r, 5) == Settings::DispChar(type, 4).get()
+                        || grid.cell(r, 5) == Settings::DispChar(type, 5).get());
             }
         }
         QVERIFY(marked > 0 || garbage.isEmpty());

@@ -211,7 +211,7 @@ void TestCli::initTestCase()
     m_settings = m_dir.filePath(QStringLiteral("defaults.ini"));
     m_detect2 = m_dir.filePath(QStringLiteral("detect2.ini"));
     SetSettingsFile(m_detect2);
-    SetDetectVal(2);
+    Settings::DetectVal().set(2);
     SetSettingsFile(m_settings);
 
     const QString races = m_dir.filePath(QStringLiteral("races"));

@@ -169,8 +169,8 @@ private slots:
 
 void TestCsvExport::goldenRace()
 {
-    SetDetectVal(2);
-    const auto restore = qScopeGuard([] { SetDetectVal(5); });
+    Settings::DetectVal().set(2);
+    const auto restore = qScopeGuard([] { Settings::DetectVal().set(5); });
     MessageRecorder recorder;
     RaceSheet sheet;
     const QByteArray written = loadAndSave(sheet, ::goldenRace());

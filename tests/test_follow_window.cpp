@@ -214,11 +214,11 @@ void TestFollowWindow::switchedOff()
     QTRY_VERIFY(shown("Follow"));
     button->trigger();
     QVERIFY(!menu->isChecked());
-    QVERIFY(!GetAutoReload());
+    QVERIFY(!Settings::AutoReload().get());
     window.UpdateFormFromSelection(path);
     QVERIFY(!window.follower().isFollowing());
     menu->trigger();
-    QVERIFY(button->isChecked() && GetAutoReload());
+    QVERIFY(button->isChecked() && Settings::AutoReload().get());
     QVERIFY(window.follower().isFollowing());
 }
 
@@ -268,8 +268,8 @@ void TestFollowWindow::historySaveSaysWhy()
 
     // A mark that code page 932 lacks is written as "?", and said so.
     for (int level = 1; level <= 5; ++level) {
-        SetDispCharUma(level, QString::fromUtf16(u"😀"));
-        SetDispCharWide(level, QString::fromUtf16(u"😀"));
+        Settings::DispChar(BetType::Umaren, level).set(QString::fromUtf16(u"😀"));
+        Settings::DispChar(BetType::Wide, level).set(QString::fromUtf16(u"😀"));
     }
     window.UpdateFormFromSelection(path);
     saved = folder.filePath(QStringLiteral("history.csv"));

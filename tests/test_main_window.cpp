@@ -209,9 +209,9 @@ void TestMainWindow::placementRoundTrip()
 void TestMainWindow::unmovedPlacementStoredExactly()
 {
     // None of these is a whole number of pixels at 96 dpi.
-    SetPlacement(Section::mainWindow(), QStringLiteral("Left"), 1000);
-    SetPlacement(Section::mainWindow(), QStringLiteral("Top"), 2017);
-    SetPlacement(Section::mainWindow(), QStringLiteral("Width"), 2885);
+    Settings::Placement(Section::mainWindow(), QStringLiteral("Left")).set(1000);
+    Settings::Placement(Section::mainWindow(), QStringLiteral("Top")).set(2017);
+    Settings::Placement(Section::mainWindow(), QStringLiteral("Width")).set(2885);
     const auto stored = [](const char *key) {
         return ReadSettingText(Section::mainWindow(), QString::fromLatin1(key)).value_or(QString());
     };
@@ -240,7 +240,7 @@ void TestMainWindow::unmovedPlacementStoredExactly()
 
 void TestMainWindow::minimisedCloseStoresNothing()
 {
-    SetPlacement(Section::mainWindow(), QStringLiteral("Width"), 10740);
+    Settings::Placement(Section::mainWindow(), QStringLiteral("Width")).set(10740);
     MainWindow window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -495,7 +495,7 @@ void TestMainWindow::coloursReappliedAfterOptions()
     MainWindow window;
     window.UpdateFormFromSelection(m_racePath);
     const QString favourite = window.cellText(QStringLiteral("lblTanHorseNo"), 1);
-    window.runOptionsDialog = [&](QWidget *) { SetHorseNoColor(favourite.toInt(), 255); };
+    window.runOptionsDialog = [&](QWidget *) { Settings::HorseNoColor(favourite.toInt()).set(255); };
     const QString umarenFirst = window.sheet().grdUmaRen.cell(1, 3);
     window.mnuToolOption();
     QCOMPARE(window.sheet().tanHorseColours[1].back, 255);
@@ -551,7 +551,7 @@ void TestMainWindow::failedSettingsSaveWarnsOnce()
         MainWindow window;
         window.show();
         window.action(QStringLiteral("mnuFileAlertSound"))->trigger();
-        QVERIFY(GetAlertSound()); // for the run
+        QVERIFY(Settings::AlertSound().get()); // for the run
         window.close();
     }
     QCOMPARE(recorder.messages.size(), 1);

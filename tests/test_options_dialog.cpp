@@ -184,14 +184,14 @@ void TestOptionsDialog::loadShowsStoredValues()
     const QString folder = m_dir->filePath(QStringLiteral("Pat98"));
     QVERIFY(QDir().mkpath(folder));
     CF::SetPatFolder(folder + QDir::separator());
-    CF::SetHorseNoColor(18, 65280);
-    CF::SetDetectVal(17);
-    CF::SetDetectMin(BetType::Umaren, 3, 150);
-    CF::SetDispChar(BetType::Wide, 2, QStringLiteral(u"\u3000"));
-    CF::SetDispSign(BetType::Wide, 2);
-    CF::SetMinusColor(BetType::Umaren, 65535);
-    CF::SetIsRealLimit(BetType::Wide, false);
-    CF::SetTanRatioLimit(BetType::Wide, 0.03f);
+    CF::Settings::HorseNoColor(18).set(65280);
+    CF::Settings::DetectVal().set(17);
+    CF::Settings::DetectMin(BetType::Umaren, 3).set(150);
+    CF::Settings::DispChar(BetType::Wide, 2).set(QStringLiteral(u"\u3000"));
+    CF::Settings::DispSign(BetType::Wide).set(2);
+    CF::Settings::MinusColor(BetType::Umaren).set(65535);
+    CF::Settings::IsRealLimit(BetType::Wide).set(false);
+    CF::Settings::TanRatioLimit(BetType::Wide).set(0.03f);
 
     OptionsDialog d;
     // The directory list writes the folder back without the separator.
@@ -214,10 +214,10 @@ void TestOptionsDialog::corruptValueSkipsOnlyThatControl()
 {
     const QString aj = CF::Section::autoJudge();
     CF::WriteSettingText(CF::Section::horseNoColor(), QStringLiteral("7"), QStringLiteral("red"));
-    CF::SetHorseNoColor(8, 255);
+    CF::Settings::HorseNoColor(8).set(255);
     CF::WriteSettingText(aj, QStringLiteral("DetectVal"), QStringLiteral("x"));
     CF::WriteSettingText(aj, QStringLiteral("3DetectMinUma"), QStringLiteral("abc"));
-    CF::SetDetectMax(BetType::Umaren, 3, 250);
+    CF::Settings::DetectMax(BetType::Umaren, 3).set(250);
     CF::WriteSettingText(aj, QStringLiteral("1DetectMinWide"), QStringLiteral("40000"));
     CF::WriteSettingText(aj, QStringLiteral("DispSignWide"), QStringLiteral("7"));
     CF::WriteSettingText(aj, QStringLiteral("PlusColorUma"), QStringLiteral("zz"));
@@ -427,19 +427,19 @@ void TestOptionsDialog::okStoresEditedValues()
     QVERIFY(!d.isVisible());
     // The folder goes in as typed.
     QCOMPARE(stored(CF::Section::option(), QStringLiteral("PatFolder")), QStringLiteral("D:\\no such\\"));
-    QCOMPARE(CF::GetDetectVal(), qint16(6));
-    QCOMPARE(CF::GetDetectMin(BetType::Umaren, 5), qint16(30));
-    QCOMPARE(CF::GetDispChar(BetType::Umaren, 1), QStringLiteral(u"\u3000"));
-    QCOMPARE(CF::GetDispChar(BetType::Wide, 5), QStringLiteral(u"危"));
-    QCOMPARE(CF::GetDispSign(BetType::Umaren), qint16(1));
-    QCOMPARE(CF::GetIsFukuRatioLimit(BetType::Wide), false);
-    QCOMPARE(CF::GetTanRatioLimit(BetType::Umaren), 0.025f);
-    QCOMPARE(CF::GetRealLimit(BetType::Wide), 9999.9f);
+    QCOMPARE(CF::Settings::DetectVal().get(), qint16(6));
+    QCOMPARE(CF::Settings::DetectMin(BetType::Umaren, 5).get(), qint16(30));
+    QCOMPARE(CF::Settings::DispChar(BetType::Umaren, 1).get(), QStringLiteral(u"\u3000"));
+    QCOMPARE(CF::Settings::DispChar(BetType::Wide, 5).get(), QStringLiteral(u"危"));
+    QCOMPARE(CF::Settings::DispSign(BetType::Umaren).get(), qint16(1));
+    QCOMPARE(CF::Settings::IsFukuRatioLimit(BetType::Wide).get(), false);
+    QCOMPARE(CF::Settings::TanRatioLimit(BetType::Umaren).get(), 0.025f);
+    QCOMPARE(CF::Settings::RealLimit(BetType::Wide).get(), 9999.9f);
 }
 
 void TestOptionsDialog::untickedLimitThatIsNoNumberKeepsStoredValue()
 {
-    CF::SetRealLimit(BetType::Umaren, 250);
+    CF::Settings::RealLimit(BetType::Umaren).set(250);
     MessageRecorder recorder;
     OptionsDialog d;
     applyEdits(d, QStringLiteral("uma.chk.1=0;uma.lim.1=abc;wide.chk.0=0;wide.lim.0="));
@@ -453,7 +453,7 @@ void TestOptionsDialog::untickedLimitThatIsNoNumberKeepsStoredValue()
 
 void TestOptionsDialog::cancelWritesNothing()
 {
-    CF::SetHorseNoColor(3, 255);
+    CF::Settings::HorseNoColor(3).set(255);
     const QStringList before = optionKeys();
     {
         OptionsDialog d;
@@ -493,7 +493,7 @@ void TestOptionsDialog::failedSaveSaysSoAtOnce()
                                       + QString::fromUtf16(u" に保存できませんでした。\n")),
                  qPrintable(told.text));
         QVERIFY(told.text.endsWith(QString::fromUtf16(u"\n変更した設定はこの実行の間だけ有効です。")));
-        QCOMPARE(CF::GetDetectMinUma(1), qint16(600));
+        QCOMPARE(CF::Settings::DetectMin(BetType::Umaren, 1).get(), qint16(600));
     }
     QVERIFY(!QFile::exists(path));
 }
@@ -510,7 +510,7 @@ void TestOptionsDialog::keysCloseTheDialog()
         // Even from an editable box, Esc cancels and Enter presses OK.
         QTest::keyClick(QApplication::focusWidget(), key);
         QVERIFY(!d.isVisible());
-        QCOMPARE(CF::GetDetectMin(BetType::Umaren, 1), qint16(key == Qt::Key_Escape ? 500 : 400));
+        QCOMPARE(CF::Settings::DetectMin(BetType::Umaren, 1).get(), qint16(key == Qt::Key_Escape ? 500 : 400));
         QCOMPARE(d.blockUma.cmbDetectMin[0]->count(), 9); // typing adds no entry
     }
     QVERIFY(recorder.messages.isEmpty());
@@ -555,10 +555,10 @@ void TestOptionsDialog::colourPicker()
 
     QCOMPARE(stored(CF::Section::horseNoColor(), QStringLiteral("5")), absent()); // only OK stores
     QTest::mouseClick(d.btnOk, Qt::LeftButton);
-    QCOMPARE(CF::GetHorseNoColor(5), 65280);
-    QCOMPARE(CF::GetHorseNoColor(2), CF::SystemColor::ButtonFace);
-    QCOMPARE(CF::GetMinusColor(BetType::Wide), 255);
-    QCOMPARE(CF::GetPlusColor(BetType::Umaren), 0x12 + 256 * 0x34 + 65536 * 0x56);
+    QCOMPARE(CF::Settings::HorseNoColor(5).get(), 65280);
+    QCOMPARE(CF::Settings::HorseNoColor(2).get(), CF::SystemColor::ButtonFace);
+    QCOMPARE(CF::Settings::MinusColor(BetType::Wide).get(), 255);
+    QCOMPARE(CF::Settings::PlusColor(BetType::Umaren).get(), 0x12 + 256 * 0x34 + 65536 * 0x56);
 }
 
 void TestOptionsDialog::folderChooser()
@@ -643,7 +643,7 @@ void TestOptionsDialog::position()
         QVERIFY(QTest::qWaitForWindowExposed(&d));
         d.move(300, 200);
         QTest::mouseClick(d.btnCancel, Qt::LeftButton);
-        QCOMPARE(CF::GetPlacement(section, QStringLiteral("Left"), 0), float(Twips::fromPixelsX(300, &d)));
+        QCOMPARE(CF::Settings::Placement(section, QStringLiteral("Left"), 0).get(), float(Twips::fromPixelsX(300, &d)));
     }
     {
         OptionsDialog d;

@@ -645,10 +645,10 @@ void TestPairGrids::settingsFamilies()
     QCOMPARE(sheet.grdUmaRen.textColor(1, 5), std::optional<qint32>(0));
     QCOMPARE(sheet.grdWide.cell(1, 5), QString()); // 29.9 is below the wide level 5 (30)
 
-    SetDetectMin(BetType::Wide, 5, 20);
-    SetDispChar(BetType::Wide, 5, u"w"_s);
-    SetMinusColor(BetType::Wide, 4242);
-    SetDispChar(BetType::Umaren, 5, u"u"_s);
+    Settings::DetectMin(BetType::Wide, 5).set(20);
+    Settings::DispChar(BetType::Wide, 5).set(u"w"_s);
+    Settings::MinusColor(BetType::Wide).set(4242);
+    Settings::DispChar(BetType::Umaren, 5).set(u"u"_s);
     fillBoth(sheet);
     QCOMPARE(sheet.grdUmaRen.cell(1, 5), u"u"_s);
     QCOMPARE(sheet.grdWide.cell(1, 5), u"w"_s);

@@ -193,10 +193,10 @@ void TestPairMatrixWindow::placementRoundTrip()
         matrix.resize(Twips::toPixelsX(7500, &matrix), Twips::toPixelsY(6000, &matrix));
         window.close(); // closing the main window stores it
     }
-    QCOMPARE(GetPlacement(section, QStringLiteral("Left"), 0), 3000.0f);
-    QCOMPARE(GetPlacement(section, QStringLiteral("Top"), 0), 2250.0f);
-    QCOMPARE(GetPlacement(section, QStringLiteral("Width"), 0), 7500.0f);
-    QCOMPARE(GetPlacement(section, QStringLiteral("Height"), 0), 6000.0f);
+    QCOMPARE(Settings::Placement(section, QStringLiteral("Left"), 0).get(), 3000.0f);
+    QCOMPARE(Settings::Placement(section, QStringLiteral("Top"), 0).get(), 2250.0f);
+    QCOMPARE(Settings::Placement(section, QStringLiteral("Width"), 0).get(), 7500.0f);
+    QCOMPARE(Settings::Placement(section, QStringLiteral("Height"), 0).get(), 6000.0f);
 
     MainWindow window;
     PairMatrixWindow &again = openMatrix(window);

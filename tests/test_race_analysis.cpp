@@ -221,17 +221,17 @@ void TestRaceAnalysis::popularityMark()
     QVERIFY(LoadRace(sheet, writeRace(race)));
     QCOMPARE(sheet.lblFukuPopular[2], QString::number(placeRank));
     QCOMPARE(sheet.lblAutoJudge[2], marked ? u16(u"★") : QString());
-    SetDetectVal(1);
+    Settings::DetectVal().set(1);
     QVERIFY(LoadRace(sheet, sheet.sRaceFile));
     QCOMPARE(sheet.lblAutoJudge[2], u16(u"★"));
     QCOMPARE(sheet.lblAutoJudge[9], QString());
-    SetDetectVal(5);
+    Settings::DetectVal().set(5);
 }
 
 void TestRaceAnalysis::horseColours()
 {
-    SetHorseNoColor(2, 0x0000FF);
-    SetHorseNoColor(0, 65280);
+    Settings::HorseNoColor(2).set(0x0000FF);
+    Settings::HorseNoColor(0).set(65280);
     RaceFiles race;
     race.horses = {horse("5.0", "1.5", "2.5"), horse("1.5", "1.1", "1.2")};
     RaceSheet sheet;
@@ -244,8 +244,8 @@ void TestRaceAnalysis::horseColours()
     QCOMPARE(sheet.tanHorseColours[2].back, 16777215);
     QCOMPARE(sheet.tanHorseColours[3].back, 16777215);
     QCOMPARE(sheet.tanHorseColours[3].text, 0);
-    SetHorseNoColor(2, 16777215);
-    SetHorseNoColor(0, 16777215);
+    Settings::HorseNoColor(2).set(16777215);
+    Settings::HorseNoColor(0).set(16777215);
 }
 
 void TestRaceAnalysis::loadingFillsHeaderNamesAndTime()

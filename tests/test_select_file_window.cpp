@@ -395,10 +395,10 @@ void TestSelectFileWindow::placementRoundTrip()
         w.resize(Twips::toPixelsX(9000, &w), Twips::toPixelsY(7500, &w));
         m_window.reset(); // unloading stores it
     }
-    QCOMPARE(GetPlacement(section, QStringLiteral("Left"), 0), 3000.0f);
-    QCOMPARE(GetPlacement(section, QStringLiteral("Top"), 0), 2250.0f);
-    QCOMPARE(GetPlacement(section, QStringLiteral("Width"), 0), 9000.0f);
-    QCOMPARE(GetPlacement(section, QStringLiteral("Height"), 0), 7500.0f);
+    QCOMPARE(Settings::Placement(section, QStringLiteral("Left"), 0).get(), 3000.0f);
+    QCOMPARE(Settings::Placement(section, QStringLiteral("Top"), 0).get(), 2250.0f);
+    QCOMPARE(Settings::Placement(section, QStringLiteral("Width"), 0).get(), 9000.0f);
+    QCOMPARE(Settings::Placement(section, QStringLiteral("Height"), 0).get(), 7500.0f);
 
     SelectFileWindow &again = openWindow();
     QCOMPARE(again.pos(), QPoint(Twips::toPixelsX(3000, &again), Twips::toPixelsY(2250, &again)));
@@ -408,8 +408,8 @@ void TestSelectFileWindow::placementRoundTrip()
 void TestSelectFileWindow::minimisedKeepsStoredPlacement()
 {
     const QString section = Section::selectFileWindow();
-    SetPlacement(section, QStringLiteral("Left"), 2400);
-    SetPlacement(section, QStringLiteral("Width"), 8100);
+    Settings::Placement(section, QStringLiteral("Left")).set(2400);
+    Settings::Placement(section, QStringLiteral("Width")).set(8100);
 
     // A window that was never opened has no placement of its own.
     m_window = std::make_unique<SelectFileWindow>(nullptr);
@@ -421,8 +421,8 @@ void TestSelectFileWindow::minimisedKeepsStoredPlacement()
     w.showMinimized();
     QVERIFY(w.isMinimized());
     m_window.reset();
-    QCOMPARE(GetPlacement(section, QStringLiteral("Left"), 0), 2400.0f);
-    QCOMPARE(GetPlacement(section, QStringLiteral("Width"), 0), 8100.0f);
+    QCOMPARE(Settings::Placement(section, QStringLiteral("Left"), 0).get(), 2400.0f);
+    QCOMPARE(Settings::Placement(section, QStringLiteral("Width"), 0).get(), 8100.0f);
     QVERIFY(!ReadSettingText(section, QStringLiteral("Top")));
 }
 

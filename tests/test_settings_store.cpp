@@ -49,71 +49,78 @@ QVariant variantOf(const T &value)
         return QVariant(int(value));
 }
 
-// One stored setting: where it lives, its default and its accessors, with the
-// values folded into QVariant so that one table covers every type.
-struct Setting {
+// One key of the store as the test knows it: where it lives and its default,
+// with the store's typed readings folded into QVariant, so that one table
+// covers every type.
+struct Entry {
     QString section;
     QString key;
     QVariant fallback;
     std::function<QVariant()> get;
     std::function<std::optional<QVariant>()> tryGet;
+    bool keyMatches; // the setting lives where the test expects it
 
     bool isText() const { return fallback.typeId() == QMetaType::QString; }
     QString name() const { return section + u'/' + key; }
 };
 
-template <typename Get, typename TryGet>
-void add(std::vector<Setting> &list, const QString &section, const QString &key, const QVariant &fallback, Get get,
-         TryGet tryGet)
+template <typename T>
+void add(std::vector<Entry> &list, const QString &section, const QString &key, const QVariant &fallback,
+         const CommonFunc::Setting<T> &setting)
 {
-    list.push_back({section, key, fallback, [get] { return variantOf(get()); },
-                    [tryGet]() -> std::optional<QVariant> {
-                        const auto value = tryGet();
+    list.push_back({section, key, fallback, [setting] { return variantOf(setting.get()); },
+                    [setting]() -> std::optional<QVariant> {
+                        const std::optional<T> value = setting.tryGet();
                         if (!value)
                             return std::nullopt;
                         return variantOf(*value);
-                    }});
+                    },
+                    setting.section() == section && setting.key() == key});
 }
-
-#define FIXED(Name, Suffix, Default)                                                   \
-    add(                                                                               \
-        list, Section::autoJudge(), QStringLiteral(#Name #Suffix), variantOf(Default), \
-        [] { return Get##Name##Suffix(); }, [] { return TryGet##Name##Suffix(); })
-#define LEVELS(Name, Suffix, ...)                                                                     \
-    for (int level = 1; level <= 5; ++level)                                                          \
-    add(                                                                                              \
-        list, Section::autoJudge(), QString::number(level) + QStringLiteral(#Name #Suffix),           \
-        variantOf(std::array {__VA_ARGS__}[level - 1]), [level] { return Get##Name##Suffix(level); }, \
-        [level] { return TryGet##Name##Suffix(level); })
-#define TWINS(Suffix, MinDefaults, MaxDefaults, RealLimitDefault)                    \
-    LEVELS(DetectMin, Suffix, MinDefaults);                                          \
-    LEVELS(DetectMax, Suffix, MaxDefaults);                                          \
-    LEVELS(DispChar, Suffix, u16(u"◎"), u16(u"○"), u16(u"▲"), u16(u"△"), u16(u"×")); \
-    FIXED(DispSign, Suffix, 0);                                                      \
-    FIXED(PlusColor, Suffix, 0);                                                     \
-    FIXED(MinusColor, Suffix, 255);                                                  \
-    FIXED(IsIdealLimit, Suffix, true);                                               \
-    FIXED(IdealLimit, Suffix, 1000.0f);                                              \
-    FIXED(IsRealLimit, Suffix, true);                                                \
-    FIXED(RealLimit, Suffix, RealLimitDefault);                                      \
-    FIXED(IsTanRatioLimit, Suffix, true);                                            \
-    FIXED(TanRatioLimit, Suffix, 0.04f);                                             \
-    FIXED(IsFukuRatioLimit, Suffix, true);                                           \
-    FIXED(FukuRatioLimit, Suffix, 0.05f)
-#define ARGS(...) __VA_ARGS__
 
 // Every key of the store except the PAT folder, whose default depends on the
 // environment.
-std::vector<Setting> allSettings()
+std::vector<Entry> allSettings()
 {
-    std::vector<Setting> list;
+    std::vector<Entry> list;
     for (int horse = 1; horse <= 18; ++horse)
-        add(
-            list, Section::horseNoColor(), QString::number(horse), variantOf(16777215),
-            [horse] { return GetHorseNoColor(horse); }, [horse] { return TryGetHorseNoColor(horse); });
-    add(list, Section::autoJudge(), QStringLiteral("DetectVal"), variantOf(5), GetDetectVal, TryGetDetectVal);
-    TWINS(Uma, ARGS(500, 300, 200, 100, 50), ARGS(1000, 500, 300, 200, 100), 300.0f);
-    TWINS(Wide, ARGS(300, 200, 100, 50, 30), ARGS(1000, 300, 200, 100, 50), 100.0f);
+        add(list, Section::horseNoColor(), QString::number(horse), variantOf(16777215), Settings::HorseNoColor(horse));
+    add(list, Section::autoJudge(), QStringLiteral("DetectVal"), variantOf(5), Settings::DetectVal());
+
+    const struct {
+        const char *suffix;
+        BetType type;
+        std::array<int, 5> min;
+        std::array<int, 5> max;
+        float realLimit;
+    } twins[] = {{"Uma", BetType::Umaren, {500, 300, 200, 100, 50}, {1000, 500, 300, 200, 100}, 300.0f},
+                 {"Wide", BetType::Wide, {300, 200, 100, 50, 30}, {1000, 300, 200, 100, 50}, 100.0f}};
+    const QString marks[5] = {u16(u"◎"), u16(u"○"), u16(u"▲"), u16(u"△"), u16(u"×")};
+    for (const auto &twin : twins) {
+        const QString suffix = QLatin1String(twin.suffix);
+        const BetType t = twin.type;
+        const auto key = [&](const char *base, int level = 0) {
+            return (level > 0 ? QString::number(level) : QString()) + QLatin1String(base) + suffix;
+        };
+        const QString judge = Section::autoJudge();
+        for (int level = 1; level <= 5; ++level) {
+            const auto i = std::size_t(level - 1);
+            add(list, judge, key("DetectMin", level), variantOf(qint16(twin.min[i])), Settings::DetectMin(t, level));
+            add(list, judge, key("DetectMax", level), variantOf(qint16(twin.max[i])), Settings::DetectMax(t, level));
+            add(list, judge, key("DispChar", level), variantOf(marks[i]), Settings::DispChar(t, level));
+        }
+        add(list, judge, key("DispSign"), variantOf(qint16(0)), Settings::DispSign(t));
+        add(list, judge, key("PlusColor"), variantOf(0), Settings::PlusColor(t));
+        add(list, judge, key("MinusColor"), variantOf(255), Settings::MinusColor(t));
+        add(list, judge, key("IsIdealLimit"), variantOf(true), Settings::IsIdealLimit(t));
+        add(list, judge, key("IdealLimit"), variantOf(1000.0f), Settings::IdealLimit(t));
+        add(list, judge, key("IsRealLimit"), variantOf(true), Settings::IsRealLimit(t));
+        add(list, judge, key("RealLimit"), variantOf(twin.realLimit), Settings::RealLimit(t));
+        add(list, judge, key("IsTanRatioLimit"), variantOf(true), Settings::IsTanRatioLimit(t));
+        add(list, judge, key("TanRatioLimit"), variantOf(0.04f), Settings::TanRatioLimit(t));
+        add(list, judge, key("IsFukuRatioLimit"), variantOf(true), Settings::IsFukuRatioLimit(t));
+        add(list, judge, key("FukuRatioLimit"), variantOf(0.05f), Settings::FukuRatioLimit(t));
+    }
 
     const struct {
         QString section;
@@ -127,20 +134,11 @@ std::vector<Setting> allSettings()
         {Section::selectFileWindow(), u"Width", 7635},
     };
     for (const auto &p : placements) {
-        const QString section = p.section;
         const QString key = QString::fromUtf16(p.key);
-        const int twips = p.twips;
-        add(
-            list, section, key, variantOf(float(twips)), [=] { return GetPlacement(section, key, twips); },
-            [=] { return TryGetPlacement(section, key, twips); });
+        add(list, p.section, key, variantOf(float(p.twips)), Settings::Placement(p.section, key, p.twips));
     }
     return list;
 }
-
-#undef ARGS
-#undef TWINS
-#undef LEVELS
-#undef FIXED
 
 int significantDigits(QStringView text)
 {
@@ -257,10 +255,10 @@ class TestSettingsStore : public QObject {
     }
 
     // An INI file that holds the given text under every key of the table.
-    static QString iniWithEveryKey(const std::vector<Setting> &settings, const QString &value)
+    static QString iniWithEveryKey(const std::vector<Entry> &settings, const QString &value)
     {
         QMap<QString, QStringList> groups;
-        for (const Setting &s : settings) {
+        for (const Entry &s : settings) {
             const qsizetype slash = s.section.indexOf(u'\\');
             const QString group = slash < 0 ? s.section : s.section.left(slash);
             const QString prefix = slash < 0 ? QString() : s.section.mid(slash + 1) + u'\\';
@@ -330,17 +328,17 @@ void TestSettingsStore::batchWritesTheFileOnceAtItsEnd()
 {
     {
         const SettingsBatch outer;
-        SetDetectVal(9);
+        Settings::DetectVal().set(9);
         {
             const SettingsBatch inner;
-            SetDispSign(BetType::Wide, 2);
+            Settings::DispSign(BetType::Wide).set(2);
         }
         QVERIFY(!QFile::exists(filePath())); // an inner batch does not write
-        QCOMPARE(GetDetectVal(), qint16(9)); // but the values read back at once
+        QCOMPARE(Settings::DetectVal().get(), qint16(9)); // but the values read back at once
     }
     QVERIFY(fileText().contains(QStringLiteral("DetectVal=9")));
     QVERIFY(fileText().contains(QStringLiteral("DispSignWide=2")));
-    SetDetectVal(4); // outside a batch every write reaches the file
+    Settings::DetectVal().set(4); // outside a batch every write reaches the file
     QVERIFY(fileText().contains(QStringLiteral("DetectVal=4")));
 }
 
@@ -360,10 +358,11 @@ void TestSettingsStore::cleanup()
 
 void TestSettingsStore::freshStoreHasEveryDefaultAndWritesNothing()
 {
-    const std::vector<Setting> settings = allSettings();
+    const std::vector<Entry> settings = allSettings();
     QCOMPARE(settings.size(), std::size_t(18 + 1 + 2 * (3 * 5 + 11) + 9));
-    for (const Setting &s : settings) {
+    for (const Entry &s : settings) {
         const QByteArray name = s.name().toUtf8();
+        QVERIFY2(s.keyMatches, name.constData());
         QVERIFY2(s.get() == s.fallback, name.constData());
         QVERIFY2(s.tryGet() == s.fallback, name.constData());
     }
@@ -374,11 +373,11 @@ void TestSettingsStore::freshStoreHasEveryDefaultAndWritesNothing()
 
 void TestSettingsStore::iniLayoutNestsSections()
 {
-    SetDetectMinUma(1, 500);
+    Settings::DetectMin(BetType::Umaren, 1).set(500);
     QCOMPARE(fileText(), QStringLiteral("[Option]\nAutoJudge\\1DetectMinUma=500\n"));
 
-    SetHorseNoColor(7, 255);
-    SetPlacement(Section::mainWindow(), QStringLiteral("Left"), 1000);
+    Settings::HorseNoColor(7).set(255);
+    Settings::Placement(Section::mainWindow(), QStringLiteral("Left")).set(1000);
     const QString text = fileText();
     QVERIFY(text.contains(QStringLiteral("[MainWindow]\nLeft=1000\n")));
     QVERIFY(text.contains(QStringLiteral("[Option]\nAutoJudge\\1DetectMinUma=500\nHorseNoColor\\7=255\n")));
@@ -386,20 +385,20 @@ void TestSettingsStore::iniLayoutNestsSections()
 
 void TestSettingsStore::settersWriteTextForms()
 {
-    SetIsIdealLimitUma(false);
-    SetIsRealLimitWide(true);
-    SetTanRatioLimitUma(0.04f);
-    SetIdealLimitWide(1000.0f);
-    SetRealLimitUma(9999.9f);
-    SetFukuRatioLimitWide(1.0f / 3.0f);
-    SetPlusColorUma(65280);
-    SetMinusColorWide(16777215);
-    SetHorseNoColor(18, 0);
-    SetDetectVal(-3);
-    SetDispSignWide(2);
-    SetDetectMaxWide(5, 32767);
+    Settings::IsIdealLimit(BetType::Umaren).set(false);
+    Settings::IsRealLimit(BetType::Wide).set(true);
+    Settings::TanRatioLimit(BetType::Umaren).set(0.04f);
+    Settings::IdealLimit(BetType::Wide).set(1000.0f);
+    Settings::RealLimit(BetType::Umaren).set(9999.9f);
+    Settings::FukuRatioLimit(BetType::Wide).set(1.0f / 3.0f);
+    Settings::PlusColor(BetType::Umaren).set(65280);
+    Settings::MinusColor(BetType::Wide).set(16777215);
+    Settings::HorseNoColor(18).set(0);
+    Settings::DetectVal().set(-3);
+    Settings::DispSign(BetType::Wide).set(2);
+    Settings::DetectMax(BetType::Wide, 5).set(32767);
     SetPatFolder(QStringLiteral("/pat"));
-    SetPlacement(Section::selectFileWindow(), QStringLiteral("Width"), 7635.5f);
+    Settings::Placement(Section::selectFileWindow(), QStringLiteral("Width")).set(7635.5f);
 
     const QStringList lines = fileText().split(u'\n');
     const QStringList expected = {
@@ -473,7 +472,7 @@ void TestSettingsStore::storedTextsConvert()
     QVariant fallback;
     std::function<QVariant()> get;
     std::function<std::optional<QVariant>()> tryGet;
-    for (const Setting &s : allSettings()) {
+    for (const Entry &s : allSettings()) {
         const bool match = (kind == u"integer" && s.key == u"DetectVal")
             || (kind == u"colour" && s.key == u"PlusColorWide") || (kind == u"flag" && s.key == u"IsRealLimitUma")
             || (kind == u"real" && s.key == u"TanRatioLimitWide");
@@ -497,23 +496,23 @@ void TestSettingsStore::storedTextsConvert()
 
 void TestSettingsStore::typedValuesReadBack()
 {
-    SetIsIdealLimitUma(false);
-    SetPlusColorWide(65280);
-    SetHorseNoColor(1, 0);
-    SetTanRatioLimitUma(0.04f);
-    SetDetectMinWide(4, -32768);
-    SetPlacement(Section::optionWindow(), QStringLiteral("Top"), 1234.5f);
+    Settings::IsIdealLimit(BetType::Umaren).set(false);
+    Settings::PlusColor(BetType::Wide).set(65280);
+    Settings::HorseNoColor(1).set(0);
+    Settings::TanRatioLimit(BetType::Umaren).set(0.04f);
+    Settings::DetectMin(BetType::Wide, 4).set(-32768);
+    Settings::Placement(Section::optionWindow(), QStringLiteral("Top")).set(1234.5f);
 
-    QCOMPARE(GetIsIdealLimitUma(), false);
-    QCOMPARE(GetIsIdealLimitWide(), true);
-    QCOMPARE(GetPlusColorWide(), 65280);
-    QCOMPARE(GetPlusColorUma(), 0);
-    QCOMPARE(GetHorseNoColor(1), 0);
-    QCOMPARE(GetHorseNoColor(2), 16777215);
-    QCOMPARE(GetTanRatioLimitUma(), 0.04f);
-    QCOMPARE(GetDetectMinWide(4), qint16(-32768));
-    QCOMPARE(GetDetectMinUma(4), qint16(100));
-    QCOMPARE(GetPlacement(Section::optionWindow(), QStringLiteral("Top"), 1000), 1234.5f);
+    QCOMPARE(Settings::IsIdealLimit(BetType::Umaren).get(), false);
+    QCOMPARE(Settings::IsIdealLimit(BetType::Wide).get(), true);
+    QCOMPARE(Settings::PlusColor(BetType::Wide).get(), 65280);
+    QCOMPARE(Settings::PlusColor(BetType::Umaren).get(), 0);
+    QCOMPARE(Settings::HorseNoColor(1).get(), 0);
+    QCOMPARE(Settings::HorseNoColor(2).get(), 16777215);
+    QCOMPARE(Settings::TanRatioLimit(BetType::Umaren).get(), 0.04f);
+    QCOMPARE(Settings::DetectMin(BetType::Wide, 4).get(), qint16(-32768));
+    QCOMPARE(Settings::DetectMin(BetType::Umaren, 4).get(), qint16(100));
+    QCOMPARE(Settings::Placement(Section::optionWindow(), QStringLiteral("Top"), 1000).get(), 1234.5f);
 }
 
 // Reals are written as the shortest plain decimal of at most seven digits,
@@ -573,14 +572,14 @@ void TestSettingsStore::marksSurviveExactly_data()
 void TestSettingsStore::marksSurviveExactly()
 {
     QFETCH(QString, mark);
-    SetDispCharWide(3, mark);
-    QCOMPARE(GetDispCharWide(3), mark);
-    QCOMPARE(GetDispCharUma(3), u16(u"▲"));
+    Settings::DispChar(BetType::Wide, 3).set(mark);
+    QCOMPARE(Settings::DispChar(BetType::Wide, 3).get(), mark);
+    QCOMPARE(Settings::DispChar(BetType::Umaren, 3).get(), u16(u"▲"));
 
     // And as read by a later run of the program.
     SetSettingsFile(dir->filePath(QStringLiteral("elsewhere.ini")));
     SetSettingsFile(filePath());
-    QCOMPARE(TryGetDispCharWide(3), std::optional<QString>(mark));
+    QCOMPARE(Settings::DispChar(BetType::Wide, 3).tryGet(), std::optional<QString>(mark));
 }
 
 void TestSettingsStore::patFolderEndsInSeparator_data()
@@ -632,10 +631,10 @@ void TestSettingsStore::environmentRedirectsStore()
     qputenv("MINUKURU_SETTINGS", redirected.toLocal8Bit());
     SetSettingsFile(QString());
     QCOMPARE(SettingsFilePath(), redirected);
-    SetDetectVal(9);
+    Settings::DetectVal().set(9);
     qunsetenv("MINUKURU_SETTINGS");
 
-    QCOMPARE(GetDetectVal(), qint16(9));
+    QCOMPARE(Settings::DetectVal().get(), qint16(9));
     QFile file(redirected);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("AutoJudge\\DetectVal=9"));
@@ -643,30 +642,30 @@ void TestSettingsStore::environmentRedirectsStore()
     // An explicit file wins over the environment.
     qputenv("MINUKURU_SETTINGS", redirected.toLocal8Bit());
     SetSettingsFile(filePath());
-    QCOMPARE(GetDetectVal(), qint16(5));
+    QCOMPARE(Settings::DetectVal().get(), qint16(5));
     qunsetenv("MINUKURU_SETTINGS");
 }
 
 void TestSettingsStore::refreshSeesOtherWriters()
 {
-    SetDetectVal(5);
-    SetDetectMinUma(2, 77);
+    Settings::DetectVal().set(5);
+    Settings::DetectMin(BetType::Umaren, 2).set(77);
 
     {
         QSettings other(filePath(), QSettings::IniFormat);
         other.setValue(QStringLiteral("Option/AutoJudge/DetectVal"), QStringLiteral("12"));
     }
     RefreshSettings();
-    QCOMPARE(GetDetectVal(), qint16(12));
+    QCOMPARE(Settings::DetectVal().get(), qint16(12));
 
     // A second copy of the program rewrites the whole file.
     writeFile(QStringLiteral("[Option]\nAutoJudge\\DetectVal=1234\nAutoJudge\\1DispCharUma=") + u16(u"★")
               + QStringLiteral("\nHorseNoColor\\4=65280\n"));
     RefreshSettings();
-    QCOMPARE(GetDetectVal(), qint16(1234));
-    QCOMPARE(GetDispCharUma(1), u16(u"★"));
-    QCOMPARE(GetHorseNoColor(4), 65280);
-    QCOMPARE(GetDetectMinUma(2), qint16(300));
+    QCOMPARE(Settings::DetectVal().get(), qint16(1234));
+    QCOMPARE(Settings::DispChar(BetType::Umaren, 1).get(), u16(u"★"));
+    QCOMPARE(Settings::HorseNoColor(4).get(), 65280);
+    QCOMPARE(Settings::DetectMin(BetType::Umaren, 2).get(), qint16(300));
 }
 
 void TestSettingsStore::unwritableStoreIsSilent()
@@ -676,11 +675,11 @@ void TestSettingsStore::unwritableStoreIsSilent()
     const QString path = filePath() + QStringLiteral("/settings.ini");
     SetSettingsFile(path);
 
-    QCOMPARE(GetDetectVal(), qint16(5));
-    SetDetectVal(9);
-    SetDispCharUma(1, u16(u"○"));
+    QCOMPARE(Settings::DetectVal().get(), qint16(5));
+    Settings::DetectVal().set(9);
+    Settings::DispChar(BetType::Umaren, 1).set(u16(u"○"));
     SetPatFolder(QStringLiteral("/elsewhere"));
-    SetPlacement(Section::mainWindow(), QStringLiteral("Left"), 10.0f);
+    Settings::Placement(Section::mainWindow(), QStringLiteral("Left")).set(10.0f);
     RefreshSettings();
     QVERIFY(!QFile::exists(path));
     QCOMPARE(fileText(), QStringLiteral("not a folder"));
@@ -688,8 +687,8 @@ void TestSettingsStore::unwritableStoreIsSilent()
     // Nothing reached the store, so the next run sees the defaults.
     SetSettingsFile(filePath() + QStringLiteral("/other.ini"));
     SetSettingsFile(path);
-    QCOMPARE(GetDetectVal(), qint16(5));
-    QCOMPARE(GetDispCharUma(1), u16(u"◎"));
+    QCOMPARE(Settings::DetectVal().get(), qint16(5));
+    QCOMPARE(Settings::DispChar(BetType::Umaren, 1).get(), u16(u"◎"));
 }
 
 void TestSettingsStore::unquotedCommaReadsAsOneText()
@@ -697,9 +696,9 @@ void TestSettingsStore::unquotedCommaReadsAsOneText()
     writeFile(
         QStringLiteral("[Option]\nAutoJudge\\1DispCharUma=a, b\nAutoJudge\\DetectVal=1,000\n"
                        "PatFolder=/mnt/c/Pat98,old\n"));
-    QCOMPARE(GetDispCharUma(1), QStringLiteral("a, b"));
-    QCOMPARE(TryGetDetectVal(), std::nullopt);
-    QCOMPARE(GetDetectVal(), qint16(5));
+    QCOMPARE(Settings::DispChar(BetType::Umaren, 1).get(), QStringLiteral("a, b"));
+    QCOMPARE(Settings::DetectVal().tryGet(), std::nullopt);
+    QCOMPARE(Settings::DetectVal().get(), qint16(5));
     QVERIFY(GetPatFolder().startsWith(QStringLiteral("/mnt/c/Pat98,")));
 }
 
@@ -722,9 +721,9 @@ void TestSettingsStore::garbageFallsBackToDefaults()
 {
     QFETCH(QString, garbage);
 
-    const std::vector<Setting> settings = allSettings();
+    const std::vector<Entry> settings = allSettings();
     writeFile(iniWithEveryKey(settings, garbage));
-    for (const Setting &s : settings) {
+    for (const Entry &s : settings) {
         if (s.isText())
             continue;
         const QByteArray name = s.name().toUtf8();
@@ -736,18 +735,18 @@ void TestSettingsStore::garbageFallsBackToDefaults()
 
 void TestSettingsStore::levelsOutsideRangeHaveNoDefault()
 {
-    QCOMPARE(TryGetDetectMinUma(0), std::nullopt);
-    QCOMPARE(TryGetDetectMaxWide(6), std::nullopt);
-    QCOMPARE(TryGetDispCharWide(-1), std::nullopt);
-    QCOMPARE(TryGetDetectMinWide(10), std::nullopt);
-    QCOMPARE(GetDetectMaxUma(0), qint16(0));
-    QCOMPARE(GetDispCharUma(6), QString());
+    QCOMPARE(Settings::DetectMin(BetType::Umaren, 0).tryGet(), std::nullopt);
+    QCOMPARE(Settings::DetectMax(BetType::Wide, 6).tryGet(), std::nullopt);
+    QCOMPARE(Settings::DispChar(BetType::Wide, -1).tryGet(), std::nullopt);
+    QCOMPARE(Settings::DetectMin(BetType::Wide, 10).tryGet(), std::nullopt);
+    QCOMPARE(Settings::DetectMax(BetType::Umaren, 0).get(), qint16(0));
+    QCOMPARE(Settings::DispChar(BetType::Umaren, 6).get(), QString());
 
-    SetDetectMinUma(6, 42);
-    SetDetectMinUma(10, 43);
-    QCOMPARE(TryGetDetectMinUma(6), std::optional<qint16>(42));
-    QCOMPARE(TryGetDetectMinUma(10), std::optional<qint16>(43));
-    QCOMPARE(GetDetectMinUma(1), qint16(500));
+    Settings::DetectMin(BetType::Umaren, 6).set(42);
+    Settings::DetectMin(BetType::Umaren, 10).set(43);
+    QCOMPARE(Settings::DetectMin(BetType::Umaren, 6).tryGet(), std::optional<qint16>(42));
+    QCOMPARE(Settings::DetectMin(BetType::Umaren, 10).tryGet(), std::optional<qint16>(43));
+    QCOMPARE(Settings::DetectMin(BetType::Umaren, 1).get(), qint16(500));
     QVERIFY(fileText().contains(QStringLiteral("AutoJudge\\6DetectMinUma=42\n")));
 }
 
@@ -757,26 +756,26 @@ void TestSettingsStore::optionsSnapshotTakesEachKey()
 {
     SetPatFolder(QStringLiteral("/races/"));
     for (int n = 0; n <= 18; ++n)
-        SetHorseNoColor(n, 1000 + n);
-    SetDetectVal(3);
+        Settings::HorseNoColor(n).set(1000 + n);
+    Settings::DetectVal().set(3);
     for (BetType type : {BetType::Umaren, BetType::Wide}) {
         const int t = type == BetType::Umaren ? 0 : 1;
         for (int level = 1; level <= 5; ++level) {
-            SetDetectMin(type, level, qint16(10 * level + t));
-            SetDetectMax(type, level, qint16(100 * level + t));
-            SetDispChar(type, level, QStringLiteral("m%1%2").arg(level).arg(t));
+            Settings::DetectMin(type, level).set(qint16(10 * level + t));
+            Settings::DetectMax(type, level).set(qint16(100 * level + t));
+            Settings::DispChar(type, level).set(QStringLiteral("m%1%2").arg(level).arg(t));
         }
-        SetDispSign(type, qint16(1 + t));
-        SetPlusColor(type, 11 + t);
-        SetMinusColor(type, 21 + t);
-        SetIsIdealLimit(type, t == 0);
-        SetIdealLimit(type, 31.5f + t);
-        SetIsRealLimit(type, t == 1);
-        SetRealLimit(type, 41.5f + t);
-        SetIsTanRatioLimit(type, t == 0);
-        SetTanRatioLimit(type, 0.125f + t);
-        SetIsFukuRatioLimit(type, t == 1);
-        SetFukuRatioLimit(type, 0.25f + t);
+        Settings::DispSign(type).set(qint16(1 + t));
+        Settings::PlusColor(type).set(11 + t);
+        Settings::MinusColor(type).set(21 + t);
+        Settings::IsIdealLimit(type).set(t == 0);
+        Settings::IdealLimit(type).set(31.5f + t);
+        Settings::IsRealLimit(type).set(t == 1);
+        Settings::RealLimit(type).set(41.5f + t);
+        Settings::IsTanRatioLimit(type).set(t == 0);
+        Settings::TanRatioLimit(type).set(0.125f + t);
+        Settings::IsFukuRatioLimit(type).set(t == 1);
+        Settings::FukuRatioLimit(type).set(0.25f + t);
     }
 
     const RaceOptions o = ReadRaceOptions();
@@ -818,11 +817,11 @@ void TestSettingsStore::storedOptionsKeepWhatIsAbsent()
 {
     writeFile(QStringLiteral("[Option]\nAutoJudge\\RealLimitWide=abc\nAutoJudge\\DetectVal=x\n"));
     const StoredOptions stored = ReadStoredOptions();
-    QVERIFY(!stored.wide.realLimit);
+    QVERIFY(!stored.judge(BetType::Wide).realLimit);
     QVERIFY(!stored.detectVal);
-    QCOMPARE(stored.uma.realLimit, std::optional<float>(300.0f));
+    QCOMPARE(stored.judge(BetType::Umaren).realLimit, std::optional<float>(300.0f));
     const RaceOptions o = WithDefaults(stored);
-    QCOMPARE(o.wide.realLimit, 100.0f);
+    QCOMPARE(o.judge(BetType::Wide).realLimit, 100.0f);
     QCOMPARE(o.detectVal, qint16(5));
     QCOMPARE(o.horseNoColor[0], 16777215);
 
@@ -830,10 +829,10 @@ void TestSettingsStore::storedOptionsKeepWhatIsAbsent()
     SaveOptions(StoredOptions());
     QCOMPARE(fileText(), before);
     StoredOptions one;
-    one.uma.dispSign = 2;
+    one.judge(BetType::Umaren).dispSign = 2;
     SaveOptions(one);
     QVERIFY(fileText().contains(QStringLiteral("RealLimitWide=abc")));
-    QCOMPARE(GetDispSign(BetType::Umaren), qint16(2));
+    QCOMPARE(Settings::DispSign(BetType::Umaren).get(), qint16(2));
 }
 
 // The model keys: out-of-range texts read as the default, a file that never
@@ -910,11 +909,11 @@ void TestSettingsStore::typedValuesReadAsText()
     writeFile(QString::fromUtf8("[MainWindow]\nLeft=12\n[Option]\nPatFolder=" + value + "\nAutoJudge\\DetectVal=7\n"));
     for (const bool saved : {false, true}) {
         QCOMPARE(ReadSettingText(Section::option(), QStringLiteral("PatFolder")), std::optional<QString>(text));
-        QCOMPARE(GetDetectVal(), qint16(7));
-        QCOMPARE(GetPlacement(Section::mainWindow(), QStringLiteral("Left"), 0), 12.0f);
+        QCOMPARE(Settings::DetectVal().get(), qint16(7));
+        QCOMPARE(Settings::Placement(Section::mainWindow(), QStringLiteral("Left"), 0).get(), 12.0f);
         if (saved)
             break;
-        SetDispSignWide(2);
+        Settings::DispSign(BetType::Wide).set(2);
         const QByteArray bytes = fileText().toUtf8();
         QCOMPARE(ScreenIniFile(bytes), bytes); // nothing typed is left
         SetSettingsFile(filePath());           // read afresh
@@ -989,8 +988,8 @@ void TestSettingsStore::savesAsQtDoes()
     }
     {
         const SettingsBatch batch;
-        SetDetectVal(7);
-        SetPlacement(Section::mainWindow(), QStringLiteral("Top"), 5);
+        Settings::DetectVal().set(7);
+        Settings::Placement(Section::mainWindow(), QStringLiteral("Top")).set(5);
         QVERIFY(otherWriter.isEmpty() || writeAll(filePath(), otherWriter));
     }
     QCOMPARE(readAll(filePath()), readAll(qtPath));
@@ -1028,14 +1027,14 @@ void TestSettingsStore::refusedFileIsLeftAlone()
 
     SetSettingsFile(path);
     QCOMPARE(SettingsFileRefusal(), problem);
-    for (const Setting &s : allSettings())
+    for (const Entry &s : allSettings())
         QVERIFY2(s.get() == s.fallback, qPrintable(s.name()));
-    SetDetectVal(9);
+    Settings::DetectVal().set(9);
     RefreshSettings();
-    QCOMPARE(GetDetectVal(), qint16(9));
+    QCOMPARE(Settings::DetectVal().get(), qint16(9));
 
     SetSettingsFile(path);
-    QCOMPARE(GetDetectVal(), problem == SettingsFileProblem::None ? qint16(9) : qint16(5));
+    QCOMPARE(Settings::DetectVal().get(), problem == SettingsFileProblem::None ? qint16(9) : qint16(5));
     if (problem != SettingsFileProblem::None) {
         QCOMPARE(QDir(dir->path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden), before);
         QVERIFY(!QFile::exists(path + QStringLiteral(".lock")));
@@ -1052,10 +1051,10 @@ void TestSettingsStore::unreadableFileIsLeftAlone()
     QVERIFY(QFile::setPermissions(filePath(), QFileDevice::WriteOwner | QFileDevice::WriteOther));
     const int exit = asNobody([this] {
         SetSettingsFile(filePath());
-        const bool refused = SettingsFileRefusal() == SettingsFileProblem::Unreadable && GetDetectVal() == 5;
-        SetDetectVal(4);
+        const bool refused = SettingsFileRefusal() == SettingsFileProblem::Unreadable && Settings::DetectVal().get() == 5;
+        Settings::DetectVal().set(4);
         RefreshSettings();
-        return refused && GetDetectVal() == 4;
+        return refused && Settings::DetectVal().get() == 4;
     });
     if (exit == 3)
         QSKIP("running as root and cannot switch to an unprivileged user");
@@ -1075,9 +1074,9 @@ void TestSettingsStore::noWorkingCopyLeavesFileAlone()
     qputenv("TMPDIR", QFile::encodeName(dir->filePath(QStringLiteral("missing"))));
     SetSettingsFile(filePath());
     const SettingsFileProblem problem = SettingsFileRefusal();
-    const qint16 read = GetDetectVal();
-    SetDetectVal(4);
-    const qint16 kept = GetDetectVal();
+    const qint16 read = Settings::DetectVal().get();
+    Settings::DetectVal().set(4);
+    const qint16 kept = Settings::DetectVal().get();
     SetSettingsFile(QString());
     qputenv("TMPDIR", temporary);
 
@@ -1131,7 +1130,7 @@ void TestSettingsStore::failedWriteKeepsTheFileAndSaysWhy()
     const int result = inChild(unprivileged, [&] {
         qputenv("TMPDIR", QFile::encodeName(temporary));
         SetSettingsFile(path);
-        if (SettingsFileRefusal() != SettingsFileProblem::None || GetDetectVal() != stored)
+        if (SettingsFileRefusal() != SettingsFileProblem::None || Settings::DetectVal().get() != stored)
             return 5;
         if (kind == u"full") {
             std::signal(SIGXFSZ, SIG_IGN);
@@ -1139,9 +1138,9 @@ void TestSettingsStore::failedWriteKeepsTheFileAndSaysWhy()
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
                 return 4;
         }
-        SetDetectVal(9);
+        Settings::DetectVal().set(9);
         const QString error = SettingsWriteError();
-        if (error.isEmpty() || GetDetectVal() != 9)
+        if (error.isEmpty() || Settings::DetectVal().get() != 9)
             return 6;
         return 0;
     });
@@ -1175,12 +1174,12 @@ void TestSettingsStore::noCopyOutlivesTheRun()
     const int result = inChild(false, [&] {
         qputenv("TMPDIR", QFile::encodeName(temporary));
         SetSettingsFile(filePath());
-        if (GetDetectVal() != 3)
+        if (Settings::DetectVal().get() != 3)
             return 1;
-        SetDetectVal(8);
+        Settings::DetectVal().set(8);
         writeFile(QStringLiteral("[Option]\nAutoJudge\\DetectVal=4\n"));
         RefreshSettings();
-        if (GetDetectVal() != 4)
+        if (Settings::DetectVal().get() != 4)
             return 1;
         ::raise(signal);
         return 2;

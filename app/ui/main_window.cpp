@@ -220,11 +220,11 @@ void MainWindow::buildMenus()
     file->addSeparator();
     QAction *follow = add(file, QStringLiteral("mnuFileAutoReload"), QStringLiteral(u"自動更新(&A)"), nullptr);
     follow->setCheckable(true);
-    follow->setChecked(GetAutoReload());
+    follow->setChecked(Settings::AutoReload().get());
     connect(follow, &QAction::toggled, this, &MainWindow::mnuFileAutoReload);
     QAction *sound = add(file, QStringLiteral("mnuFileAlertSound"), QStringLiteral(u"通知音(&B)"), nullptr);
     sound->setCheckable(true);
-    sound->setChecked(GetAlertSound());
+    sound->setChecked(Settings::AlertSound().get());
     connect(sound, &QAction::toggled, this, &MainWindow::mnuFileAlertSound);
     file->addSeparator();
     add(file, QStringLiteral("mnuFileExit"), QStringLiteral(u"終了(&X)"), &MainWindow::mnuFileExit);
@@ -476,12 +476,12 @@ QSize MainWindow::outerSize() const { return size() + m_frameExtra; }
 
 void MainWindow::restorePlacement()
 {
-    const float left = GetPlacement(Section::mainWindow(), QStringLiteral("Left"), 1000);
-    const float top = GetPlacement(Section::mainWindow(), QStringLiteral("Top"), 1000);
+    const float left = Settings::Placement(Section::mainWindow(), QStringLiteral("Left"), 1000).get();
+    const float top = Settings::Placement(Section::mainWindow(), QStringLiteral("Top"), 1000).get();
     move(Twips::toPixelsX(left, this), Twips::toPixelsY(top, this));
     m_left = {left, x()};
     m_top = {top, y()};
-    float width = GetPlacement(Section::mainWindow(), QStringLiteral("Width"), SummaryWidth);
+    float width = Settings::Placement(Section::mainWindow(), QStringLiteral("Width"), SummaryWidth).get();
     if (!(width > 0.0f))
         width = SummaryWidth;
     // The height is never remembered.
@@ -548,12 +548,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
     }
     if (!isMinimized()) {
         const QRect frame = frameGeometry();
-        SetPlacement(Section::mainWindow(), QStringLiteral("Left"),
-                     float(m_left.storedFor(frame.x(), Twips::fromPixelsX(frame.x(), this))));
-        SetPlacement(Section::mainWindow(), QStringLiteral("Top"),
-                     float(m_top.storedFor(frame.y(), Twips::fromPixelsY(frame.y(), this))));
-        SetPlacement(Section::mainWindow(), QStringLiteral("Width"),
-                     float(m_width.storedFor(frame.width(), widthTwips())));
+        Settings::Placement(Section::mainWindow(), QStringLiteral("Left")).set(float(m_left.storedFor(frame.x(), Twips::fromPixelsX(frame.x(), this))));
+        Settings::Placement(Section::mainWindow(), QStringLiteral("Top")).set(float(m_top.storedFor(frame.y(), Twips::fromPixelsY(frame.y(), this))));
+        Settings::Placement(Section::mainWindow(), QStringLiteral("Width")).set(float(m_width.storedFor(frame.width(), widthTwips())));
         Gui::warnOnceIfSettingsNotSaved();
     }
     event->accept();
@@ -644,8 +641,8 @@ void MainWindow::mnuFileAutoReload(bool on)
         if (action && action->isChecked() != on)
             action->setChecked(on);
     }
-    if (GetAutoReload() != on) {
-        SetAutoReload(on);
+    if (Settings::AutoReload().get() != on) {
+        Settings::AutoReload().set(on);
         Gui::warnOnceIfSettingsNotSaved();
     }
     followRace();
@@ -653,8 +650,8 @@ void MainWindow::mnuFileAutoReload(bool on)
 
 void MainWindow::mnuFileAlertSound(bool on)
 {
-    if (GetAlertSound() != on) {
-        SetAlertSound(on);
+    if (Settings::AlertSound().get() != on) {
+        Settings::AlertSound().set(on);
         Gui::warnOnceIfSettingsNotSaved();
     }
 }

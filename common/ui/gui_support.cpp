@@ -114,11 +114,11 @@ constexpr char kPlacedAt[] = "minukuruPlacedAt";
 
 void restorePlacement(QWidget *window, const QString &section, const Placement &defaults)
 {
-    using CommonFunc::GetPlacement;
-    const float left = GetPlacement(section, QStringLiteral("Left"), defaults.left);
-    const float top = GetPlacement(section, QStringLiteral("Top"), defaults.top);
-    const float height = GetPlacement(section, QStringLiteral("Height"), defaults.height);
-    const float width = GetPlacement(section, QStringLiteral("Width"), defaults.width);
+    namespace Settings = CommonFunc::Settings;
+    const float left = Settings::Placement(section, QStringLiteral("Left"), defaults.left).get();
+    const float top = Settings::Placement(section, QStringLiteral("Top"), defaults.top).get();
+    const float height = Settings::Placement(section, QStringLiteral("Height"), defaults.height).get();
+    const float width = Settings::Placement(section, QStringLiteral("Width"), defaults.width).get();
     window->move(Twips::toPixelsX(left, window), Twips::toPixelsY(top, window));
     window->resize(Twips::toPixelsX(width, window), Twips::toPixelsY(height, window));
     window->setProperty(kPlacedTwips, QVariantList {left, top, width, height});
@@ -127,20 +127,20 @@ void restorePlacement(QWidget *window, const QString &section, const Placement &
 
 void storePlacement(const QWidget *window, const QString &section)
 {
-    using CommonFunc::SetPlacement;
+    namespace Settings = CommonFunc::Settings;
     const QVariantList read = window->property(kPlacedTwips).toList();
     {
         const CommonFunc::SettingsBatch batch;
         if (read.size() == 4 && window->property(kPlacedAt).toRect() == QRect(window->pos(), window->size())) {
-            SetPlacement(section, QStringLiteral("Left"), read[0].toFloat());
-            SetPlacement(section, QStringLiteral("Top"), read[1].toFloat());
-            SetPlacement(section, QStringLiteral("Width"), read[2].toFloat());
-            SetPlacement(section, QStringLiteral("Height"), read[3].toFloat());
+            Settings::Placement(section, QStringLiteral("Left")).set(read[0].toFloat());
+            Settings::Placement(section, QStringLiteral("Top")).set(read[1].toFloat());
+            Settings::Placement(section, QStringLiteral("Width")).set(read[2].toFloat());
+            Settings::Placement(section, QStringLiteral("Height")).set(read[3].toFloat());
         } else {
-            SetPlacement(section, QStringLiteral("Left"), float(Twips::fromPixelsX(window->pos().x(), window)));
-            SetPlacement(section, QStringLiteral("Top"), float(Twips::fromPixelsY(window->pos().y(), window)));
-            SetPlacement(section, QStringLiteral("Height"), float(Twips::fromPixelsY(window->height(), window)));
-            SetPlacement(section, QStringLiteral("Width"), float(Twips::fromPixelsX(window->width(), window)));
+            Settings::Placement(section, QStringLiteral("Left")).set(float(Twips::fromPixelsX(window->pos().x(), window)));
+            Settings::Placement(section, QStringLiteral("Top")).set(float(Twips::fromPixelsY(window->pos().y(), window)));
+            Settings::Placement(section, QStringLiteral("Height")).set(float(Twips::fromPixelsY(window->height(), window)));
+            Settings::Placement(section, QStringLiteral("Width")).set(float(Twips::fromPixelsX(window->width(), window)));
         }
     }
     warnOnceIfSettingsNotSaved();

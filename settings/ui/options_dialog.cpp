@@ -312,8 +312,8 @@ void OptionsDialog::load()
     CF::RefreshSettings();
 
     QPoint at = pos();
-    const std::optional<float> left = CF::TryGetPlacement(CF::Section::optionWindow(), QStringLiteral("Left"), 1500);
-    const std::optional<float> top = CF::TryGetPlacement(CF::Section::optionWindow(), QStringLiteral("Top"), 1000);
+    const std::optional<float> left = CF::Settings::Placement(CF::Section::optionWindow(), QStringLiteral("Left"), 1500).tryGet();
+    const std::optional<float> top = CF::Settings::Placement(CF::Section::optionWindow(), QStringLiteral("Top"), 1000).tryGet();
     if (left)
         at.setX(Twips::toPixelsX(*left, this));
     if (top)
@@ -486,8 +486,8 @@ void OptionsDialog::done(int result)
 {
     if (!isMinimized()) {
         namespace CF = CommonFunc;
-        CF::SetPlacement(CF::Section::optionWindow(), QStringLiteral("Left"), float(Twips::fromPixelsX(x(), this)));
-        CF::SetPlacement(CF::Section::optionWindow(), QStringLiteral("Top"), float(Twips::fromPixelsY(y(), this)));
+        CF::Settings::Placement(CF::Section::optionWindow(), QStringLiteral("Left")).set(float(Twips::fromPixelsX(x(), this)));
+        CF::Settings::Placement(CF::Section::optionWindow(), QStringLiteral("Top")).set(float(Twips::fromPixelsY(y(), this)));
         Gui::warnOnceIfSettingsNotSaved();
     }
     QDialog::done(result);
