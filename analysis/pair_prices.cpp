@@ -27,8 +27,7 @@ std::optional<float> theoretical(BetType type, const HorseForPrices &first, cons
     const float sum = p1 + p2;
     if (!std::isfinite(p1) || !std::isfinite(p2) || sum == 0.0f)
         return std::nullopt;
-    const double k = type == BetType::Umaren ? 0.75 : 0.75 / 3.0;
-    return finite(float(k / sum));
+    return finite(float(KindOf(type).priceConstant / sum));
 }
 
 // Whether the odds text carries the scratched marker anywhere.
@@ -65,14 +64,17 @@ std::optional<double> ActualSupport(BetType type, float actual)
     if (actual == 0.0f)
         return std::nullopt;
     const double a = double(actual);
-    const double support = type == BetType::Umaren ? 0.75 / a : 0.75 / a / 3.0;
+    const double support = 0.75 / a / KindOf(type).supportDivisor;
     return std::isfinite(support) ? std::optional<double>(support) : std::nullopt;
 }
 
 HorseForPrices HorseForPricesOf(const RaceAnalysis &race, BetType type, int horse)
 {
+    // The support rate behind each kind's price: win for umaren, place for wide.
+    static constexpr ShownNumber HorseAnalysis::*kRates[kBetKindCount] = {&HorseAnalysis::tanRatio,
+                                                                          &HorseAnalysis::fukuRatio};
     const HorseAnalysis &h = race.horses[std::size_t(horse)];
-    return {h.scratched, (type == BetType::Umaren ? h.tanRatio : h.fukuRatio).number()};
+    return {h.scratched, (h.*kRates[IndexOf(type)]).number()};
 }
 
 std::optional<float> TheoreticalPrice(BetType type, int i, int j, const HorseForPrices &first,

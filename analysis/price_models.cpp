@@ -313,7 +313,8 @@ ModelPrices ComputeModelPrices(const RaceAnalysis &race, BetType type, const Rac
     const WinProbabilities win = ComputeWinProbabilities(InverseWinOdds(race), method);
     prices.fellBack = win.fellBack;
     const bool discount = model == PriceModel::Discount;
-    const bool wide = type == BetType::Wide;
+    // A bet on the first three needs W, one on the first two Q.
+    const bool wide = KindOf(type).places == 3;
     const PairProbabilities pairs = ComputePairProbabilities(win.p, discount ? options.discountLambda2 : 1.0,
                                                              discount ? options.discountLambda3 : 1.0, wide);
     const PairMatrix<double> &chance = wide ? pairs.w : pairs.q;

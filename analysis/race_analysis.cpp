@@ -105,14 +105,16 @@ void AnalyzeWinPlace(RaceAnalysis &race, const RaceData &data)
     }
 
     auto &horses = race.horses;
-    rank(race, [&](int n) { return horses[std::size_t(n)].tanValue; }, &HorseAnalysis::tanRank);
+    rank(
+        race, [&](int n) { return horses[std::size_t(n)].tanValue; }, &HorseAnalysis::tanRank);
     for (int n = 1; n <= count; ++n) {
         HorseAnalysis &horse = horses[std::size_t(n)];
         horse.tanRatio = supportRate(OddsNumericValue(horse.tanOdds), 1.0);
         horse.fukuOdds = ShownNumber::fixed((horse.fukuMinValue + horse.fukuMaxValue) / 2.0f, 2);
     }
     // Place ranks compare the two-decimal means as shown.
-    rank(race, [&](int n) { return horses[std::size_t(n)].fukuOdds.single().value_or(0.0f); }, &HorseAnalysis::fukuRank);
+    rank(
+        race, [&](int n) { return horses[std::size_t(n)].fukuOdds.single().value_or(0.0f); }, &HorseAnalysis::fukuRank);
     for (int n = 1; n <= count; ++n) {
         HorseAnalysis &horse = horses[std::size_t(n)];
         horse.fukuRatio = supportRate(horse.fukuOdds.number().value_or(0.0), 3.0);

@@ -42,8 +42,8 @@ struct HorseAnalysis {
     float fukuMinValue = 0.0f;
     float fukuMaxValue = 0.0f;
 
-    int tanRank = 0;  // 1 to N
-    int fukuRank = 0; // by the mean as shown
+    int tanRank = 0;       // 1 to N
+    int fukuRank = 0;      // by the mean as shown
     ShownNumber tanRatio;  // "0.000"; empty: "-----"
     ShownNumber fukuOdds;  // the mean place odds, "0.00"
     ShownNumber fukuRatio; // "0.000"; empty: "-----"
@@ -52,8 +52,8 @@ struct HorseAnalysis {
 // One row of the win or place popularity table.
 struct RankAnalysis {
     int horse = 0;
-    bool star = false;          // ★: win and place ranks lie far apart (win table only)
-    ShownNumber tanFukuRatio;   // win over place support, "0.000"; empty: "---" (win table only)
+    bool star = false;        // ★: win and place ranks lie far apart (win table only)
+    ShownNumber tanFukuRatio; // win over place support, "0.000"; empty: "---" (win table only)
 };
 
 // One pair of one bet kind, in pair order (1-2, 1-3, …).
@@ -79,8 +79,8 @@ struct PairAnalysis {
     int markLevel = 0;
     qint32 markColour = 0; // text colour of the mark cell (a SystemColor when unmarked)
 
-    int popularity = 0;        // rank by actual price, 1 to n
-    bool unranked = false;     // its theoretical price shows 99999.9: "ﾄﾘｹｼ" instead of a rank
+    int popularity = 0;                // rank by actual price, 1 to n
+    bool unranked = false;             // its theoretical price shows 99999.9: "ﾄﾘｹｼ" instead of a rank
     std::optional<int> rankDifference; // umaren rank minus wide rank
 
     // The result: the last wide payout entry (1 to 11) that names the pair,
@@ -110,9 +110,9 @@ struct PayoutEntry {
 };
 
 struct RaceAnalysis {
-    RaceOptions options; // what the race was computed with
-    QString raceFile;    // the win/place odds file; "" for no race
-    RacePaths paths;     // the race's files as found when read
+    RaceOptions options;               // what the race was computed with
+    QString raceFile;                  // the win/place odds file; "" for no race
+    RacePaths paths;                   // the race's files as found when read
     QList<Messages::Message> messages; // shown while the race was read, in order
 
     // The race header.
@@ -121,26 +121,26 @@ struct RaceAnalysis {
     QString raceName;
     QString raceTime; // "15:35", "" without entry file
 
-    std::array<HorseAnalysis, MaxHorses + 1> horses; // item n: horse number n
+    std::array<HorseAnalysis, MaxHorses + 1> horses;   // item n: horse number n
     std::array<RankAnalysis, MaxHorses + 1> tanTable;  // item k: win rank k
     std::array<RankAnalysis, MaxHorses + 1> fukuTable; // item k: place rank k
 
     bool hasPairs = false; // the pair odds were read: the grids are filled
     PriceModel priceModel = PriceModel::Standard;
     bool winProbabilityFellBack = false;
-    std::array<QList<PairAnalysis>, 2> pairs; // by bet type, pair order
+    std::array<QList<PairAnalysis>, kBetKindCount> pairs; // by bet kind, pair order
 
     QList<RecommendedBet> bets; // none: 見送りレース
 
-    bool settled = false;          // the result file was read
-    bool resultUnreadable = false; // found, but it could not be read
-    ResultData result;             // its texts
-    std::array<QList<PayoutEntry>, 2> payouts; // umaren and wide entries, by bet type
+    bool settled = false;                                  // the result file was read
+    bool resultUnreadable = false;                         // found, but it could not be read
+    ResultData result;                                     // its texts
+    std::array<QList<PayoutEntry>, kBetKindCount> payouts; // the result's entries of each bet kind
 
     // Horses 1 to this many carry analysis values: the horse count within 0 to 18.
     int count() const { return std::clamp(horseCount, 0, MaxHorses); }
-    const QList<PairAnalysis> &pairsOf(BetType type) const { return pairs[std::size_t(type)]; }
-    QList<PairAnalysis> &pairsOf(BetType type) { return pairs[std::size_t(type)]; }
+    const QList<PairAnalysis> &pairsOf(BetType type) const { return pairs[IndexOf(type)]; }
+    QList<PairAnalysis> &pairsOf(BetType type) { return pairs[IndexOf(type)]; }
     // The index of the pair of horses a and b (either order) in pair order.
     static int PairIndex(int count, int a, int b);
     const PairAnalysis *pair(BetType type, int a, int b) const;

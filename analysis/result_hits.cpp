@@ -20,9 +20,10 @@ void MarkResultHit(RaceAnalysis &race, const QString &combination, int entry)
         if (index < pairs.size())
             pairs[index].hitEntry = entry;
     }
-    // A bet once marked carries the mark before its label and matches no more.
+    // A bet once marked carries the mark before its label and matches no more;
+    // a kind that pays one pair is hit by the first entry only.
     for (RecommendedBet &bet : race.bets) {
-        if (!bet.hit && bet.pair == index && (bet.type == BetType::Wide || first))
+        if (!bet.hit && bet.pair == index && (KindOf(bet.type).paying > 1 || first))
             bet.hit = true;
     }
 }

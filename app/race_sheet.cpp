@@ -72,6 +72,16 @@ int RaceSheet::HorseByTanRank(int rank) const { return horseByRank(lblTanPopular
 
 int RaceSheet::HorseByFukuRank(int rank) const { return horseByRank(lblFukuPopular, HorseCount(), rank); }
 
+namespace {
+
+constexpr TextGrid RaceSheet::*kGrids[kBetKindCount] = {&RaceSheet::grdUmaRen, &RaceSheet::grdWide};
+
+} // namespace
+
+TextGrid &RaceSheet::pairGrid(BetType type) { return this->*kGrids[IndexOf(type)]; }
+
+const TextGrid &RaceSheet::pairGrid(BetType type) const { return this->*kGrids[IndexOf(type)]; }
+
 void RaceSheet::notifyChanged()
 {
     ++m_changes;
@@ -101,17 +111,15 @@ void ClearRaceSheet(RaceSheet &sheet, bool notify)
         sheet.notifyChanged();
 }
 
-QString PairGridHead(BetType type)
-{
-    return type == BetType::Umaren ? QStringLiteral(u"馬連 ") : QStringLiteral(u"ﾜｲﾄﾞ ");
-}
+QString PairGridHead(BetType type) { return KindOf(type).gridHead.toString(); }
 
 void ClearPairGrids(RaceSheet &sheet)
 {
     using A = TextGrid::Alignment;
     constexpr A alignments[PairColumnCount] = {A::Left,  A::Right,  A::Right,  A::Right,
                                                A::Right, A::Center, A::Center, A::Right};
-    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+    for (const BetKind &kind : kBetKinds) {
+        const BetType type = kind.type;
         const QString heads[PairColumnCount] = {PairGridHead(type),        QStringLiteral(u"理論値"),
                                                 QStringLiteral(u"実際値"), QStringLiteral(u"乖離％"),
                                                 QStringLiteral(u"支持率"), QStringLiteral(u"判定"),

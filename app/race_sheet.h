@@ -89,11 +89,9 @@ public:
     // and whether the model's win probabilities had to be normalised instead.
     QString priceModelName;
     bool winProbabilityFellBack = false;
-    TextGrid &pairGrid(CommonFunc::BetType type) { return type == CommonFunc::BetType::Umaren ? grdUmaRen : grdWide; }
-    const TextGrid &pairGrid(CommonFunc::BetType type) const
-    {
-        return type == CommonFunc::BetType::Umaren ? grdUmaRen : grdWide;
-    }
+    // The grid of each bet kind.
+    TextGrid &pairGrid(CommonFunc::BetType type);
+    const TextGrid &pairGrid(CommonFunc::BetType type) const;
 
     static constexpr int MaxHorses() { return CommonFunc::MaxHorses; }
     int HorseCount() const;
@@ -139,7 +137,7 @@ enum PairColumn : int {
 void ClearRaceSheet(RaceSheet &sheet);
 void ClearRaceSheet(RaceSheet &sheet, bool notify);
 
-QString PairGridHead(BetType type); // "馬連 " or "ﾜｲﾄﾞ "
+QString PairGridHead(BetType type); // the kind's grid head: "馬連 ", "ﾜｲﾄﾞ "
 
 // Empties both grids down to their head rows and writes the heads.
 void ClearPairGrids(RaceSheet &sheet);

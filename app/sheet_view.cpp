@@ -146,10 +146,9 @@ int FindPairRow(const RaceSheet &sheet, BetType type, int a, int b)
 
 QString RecommendedBetLine(const RaceAnalysis &race, const RecommendedBet &bet)
 {
-    const bool umaren = bet.type == BetType::Umaren;
-    QString line = bet.hit ? (umaren ? QStringLiteral(u" ◎") : QStringLiteral(u" ○")) : QString();
-    line += umaren ? QStringLiteral(u"馬 ") : QStringLiteral(u"ワ ");
-    return line + race.pairsOf(bet.type)[bet.pair].label();
+    const BetKind &kind = KindOf(bet.type);
+    QString line = bet.hit ? kind.hitMark.toString() : QString();
+    return line + kind.betPrefix.toString() + race.pairsOf(bet.type)[bet.pair].label();
 }
 
 QStringList RecommendedBetLines(const RaceAnalysis &race)
@@ -215,8 +214,8 @@ void PutRaceOnSheet(RaceSheet &sheet, std::shared_ptr<const RaceAnalysis> race)
     sheet.racePaths = r.paths;
     ColorHorseNumbers(sheet, r.options);
     if (r.hasPairs) {
-        ShowPairGrid(sheet.grdUmaRen, sheet.analysis, BetType::Umaren);
-        ShowPairGrid(sheet.grdWide, sheet.analysis, BetType::Wide);
+        for (const BetKind &kind : kBetKinds)
+            ShowPairGrid(sheet.pairGrid(kind.type), sheet.analysis, kind.type);
     }
     if (r.priceModel != PriceModel::Standard) {
         sheet.priceModelName = PriceModelName(r.priceModel);

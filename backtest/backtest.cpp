@@ -91,9 +91,9 @@ struct Bet {
 // One race's part of the model comparison.
 struct RaceScores {
     // [model][bet type], summed over the race's scored pairs
-    std::array<std::array<double, 2>, kComparedModels> logLoss {};
-    std::array<std::array<double, 2>, kComparedModels> brier {};
-    std::array<qint64, 2> pairs {};
+    std::array<std::array<double, kBetKindCount>, kComparedModels> logLoss {};
+    std::array<std::array<double, kBetKindCount>, kComparedModels> brier {};
+    std::array<qint64, kBetKindCount> pairs {};
     std::array<std::vector<Bet>, kComparedModels - 1> bets; // the market places none
 };
 
@@ -137,7 +137,8 @@ std::vector<Bet> betsOf(const RaceAnalysis &race, QStringList &notes)
         bet.payout = paidOn(race, recommended.type, race.pairsOf(recommended.type)[recommended.pair], notes);
         bets.push_back(bet);
     }
-    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+    for (const BetKind &kind : kBetKinds) {
+        const BetType type = kind.type;
         const QList<PairAnalysis> &pairs = race.pairsOf(type);
         for (int index = 0; index < int(pairs.size()); ++index) {
             const PairAnalysis &pair = pairs[index];
@@ -174,7 +175,7 @@ QString fallBackNote()
 void compare(const RaceAnalysis &race, Outcome &outcome)
 {
     RaceScores scores;
-    std::array<std::array<PairMatrix<float>, 2>, kComparedModels> prices {};
+    std::array<std::array<PairMatrix<float>, kBetKindCount>, kComparedModels> prices {};
     bool fellBack = false;
     std::optional<RaceAnalysis> other; // the race under the other models
     for (int m = 0; m < kComparedModels - 1; ++m) {
@@ -188,8 +189,8 @@ void compare(const RaceAnalysis &race, Outcome &outcome)
         const RaceAnalysis &priced = o.priceModel != race.options.priceModel ? *other : race;
         scores.bets[std::size_t(m)] = betsOf(priced, outcome.notes);
         fellBack = fellBack || priced.winProbabilityFellBack;
-        for (int t = 0; t < 2; ++t) {
-            for (const PairAnalysis &pair : priced.pairs[std::size_t(t)]) {
+        for (std::size_t t = 0; t < kBetKindCount; ++t) {
+            for (const PairAnalysis &pair : priced.pairs[t]) {
                 if (!pair.scratched && pair.theoretical)
                     prices[std::size_t(m)][std::size_t(t)][std::size_t(pair.first)][std::size_t(pair.second)] =
                         *pair.theoretical;
@@ -199,7 +200,7 @@ void compare(const RaceAnalysis &race, Outcome &outcome)
     if (fellBack && !outcome.notes.contains(fallBackNote()))
         outcome.notes.append(fallBackNote());
 
-    for (int t = 0; t < 2 && race.hasPairs; ++t) {
+    for (std::size_t t = 0; t < kBetKindCount && race.hasPairs; ++t) {
         const QList<PairAnalysis> &pairs = race.pairs[std::size_t(t)];
         auto &market = prices[kComparedModels - 1][std::size_t(t)];
         for (const PairAnalysis &pair : pairs) {
@@ -215,7 +216,8 @@ void compare(const RaceAnalysis &race, Outcome &outcome)
                         total[std::size_t(m)] += 1.0 / double(*price);
                 }
         }
-        const double events = t == 0 ? 1.0 : 3.0;
+        // Each model's pair probabilities add up to the pairs a result pays.
+        const double events = kBetKinds[t].paying;
         for (const PairAnalysis &pair : pairs) {
             const auto i = std::size_t(pair.first);
             const auto j = std::size_t(pair.second);
@@ -393,16 +395,11 @@ private:
     bool m_stopping = false;
 };
 
-int typeIndex(BetType type)
-{
-    return type == BetType::Umaren ? 0 : 1;
-}
-
 void addScores(ModelComparison &models, const RaceScores &race)
 {
     for (std::size_t m = 0; m < std::size_t(kComparedModels); ++m) {
         ModelScores &row = models.rows[m];
-        for (std::size_t t = 0; t < 2; ++t) {
+        for (std::size_t t = 0; t < kBetKindCount; ++t) {
             row.logLossSum[t] += race.logLoss[m][t];
             row.brierSum[t] += race.brier[m][t];
             row.pairs[t] += race.pairs[t];
@@ -410,7 +407,7 @@ void addScores(ModelComparison &models, const RaceScores &race)
         if (m >= race.bets.size())
             continue;
         for (const Bet &bet : race.bets[m]) {
-            const auto t = std::size_t(typeIndex(bet.type));
+            const std::size_t t = IndexOf(bet.type);
             if (bet.group == Group::Recommended) {
                 row.recommended[t].add(bet.payout);
                 row.recommended[RecommendedAll].add(bet.payout);
@@ -425,13 +422,13 @@ void addScores(ModelComparison &models, const RaceScores &race)
 
 std::optional<double> ModelScores::logLoss(BetType type) const
 {
-    const auto t = std::size_t(type == BetType::Umaren ? 0 : 1);
+    const std::size_t t = IndexOf(type);
     return pairs[t] == 0 ? std::nullopt : std::optional<double>(logLossSum[t] / double(pairs[t]));
 }
 
 std::optional<double> ModelScores::brier(BetType type) const
 {
-    const auto t = std::size_t(type == BetType::Umaren ? 0 : 1);
+    const std::size_t t = IndexOf(type);
     return pairs[t] == 0 ? std::nullopt : std::optional<double>(brierSum[t] / double(pairs[t]));
 }
 
@@ -474,10 +471,10 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
     report.duplicates = races.duplicates;
     report.unreadFolders = races.unreadFolders;
     report.emptyPaths = races.emptyPaths;
-    for (int t = 0; t < 2; ++t) {
-        const RaceOptions::Judge &judge = input.options.judge(t == 0 ? BetType::Umaren : BetType::Wide);
+    for (const BetKind &kind : kBetKinds) {
+        const RaceOptions::Judge &judge = input.options.judge(kind.type);
         for (std::size_t level = 0; level < 5; ++level)
-            report.markTexts[std::size_t(t)][level] = judge.dispChar[level];
+            report.markTexts[IndexOf(kind.type)][level] = judge.dispChar[level];
     }
 
     const int total = int(races.jobs.size());
@@ -510,17 +507,17 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
                 for (const QString &note : race.notes)
                     report.notes.append(race.file + QStringLiteral(": ") + note);
                 for (const Bet &bet : race.bets) {
-                    const int t = typeIndex(bet.type);
+                    const std::size_t t = IndexOf(bet.type);
                     switch (bet.group) {
                     case Group::Recommended:
-                        report.recommended[std::size_t(t)].add(bet.payout);
+                        report.recommended[t].add(bet.payout);
                         report.recommended[RecommendedAll].add(bet.payout);
                         break;
                     case Group::Mark:
-                        report.marks[std::size_t(t)][std::size_t(bet.level - 1)][bet.minus ? 1 : 0].add(bet.payout);
+                        report.marks[t][std::size_t(bet.level - 1)][bet.minus ? 1 : 0].add(bet.payout);
                         break;
                     case Group::Pair:
-                        report.buckets[std::size_t(t)][std::size_t(bet.bucket)].add(bet.payout);
+                        report.buckets[t][std::size_t(bet.bucket)].add(bet.payout);
                         break;
                     }
                 }
@@ -530,9 +527,10 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
                 }
                 if (report.models && race.scores)
                     addScores(*report.models, *race.scores);
-                report.curve.append({race.file, report.recommended[RecommendedUmaren].profit(),
-                                     report.recommended[RecommendedWide].profit(),
-                                     report.recommended[RecommendedAll].profit()});
+                CurvePoint point {race.file, {}};
+                for (std::size_t k = 0; k < point.profit.size(); ++k)
+                    point.profit[k] = report.recommended[k].profit();
+                report.curve.append(point);
             }
         }
         if (progress)

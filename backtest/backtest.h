@@ -53,7 +53,9 @@ int BucketOf(float deviation);
 std::optional<int> BucketFrom(int bucket); // none for the lower tail
 std::optional<int> BucketTo(int bucket);   // none for the upper tail
 
-enum Recommended { RecommendedUmaren, RecommendedWide, RecommendedAll };
+// The recommended bets by bet kind (index IndexOf(type)), then all of them.
+constexpr std::size_t RecommendedAll = CommonFunc::kBetKindCount;
+using RecommendedFigures = std::array<Figures, CommonFunc::kBetKindCount + 1>;
 
 struct Failure {
     QString file;
@@ -71,9 +73,7 @@ struct EmptyPath {
 // Cumulative profit of the recommended bets after a settled race.
 struct CurvePoint {
     QString file;
-    qint64 umaren = 0;
-    qint64 wide = 0;
-    qint64 all = 0;
+    std::array<qint64, CommonFunc::kBetKindCount + 1> profit {}; // as RecommendedFigures
 };
 
 // The pricing models set against each other and against the market:
@@ -83,13 +83,13 @@ constexpr int kComparedModels = 4;
 QString ComparedModelKey(int model); // "standard", "harville", "discount", "market"
 
 struct ModelScores {
-    // By bet type (0 umaren, 1 wide): sums over the scored pairs.
-    std::array<double, 2> logLossSum {};
-    std::array<double, 2> brierSum {};
-    std::array<qint64, 2> pairs {};
+    // By bet kind: sums over the scored pairs.
+    std::array<double, CommonFunc::kBetKindCount> logLossSum {};
+    std::array<double, CommonFunc::kBetKindCount> brierSum {};
+    std::array<qint64, CommonFunc::kBetKindCount> pairs {};
     // The model's own recommended bets and marks (both signs); the market has none.
-    std::array<Figures, 3> recommended;
-    std::array<std::array<Figures, 5>, 2> marks;
+    RecommendedFigures recommended;
+    std::array<std::array<Figures, 5>, CommonFunc::kBetKindCount> marks;
 
     std::optional<double> logLoss(BetType type) const; // mean; none without pairs
     std::optional<double> brier(BetType type) const;
@@ -108,11 +108,11 @@ struct Report {
     int skipped = 0;   // settled and judged 見送りレース
     bool cancelled = false;
 
-    std::array<Figures, 3> recommended; // by Recommended
-    // [bet type][level - 1][0: deviation >= 0, 1: below 0]
-    std::array<std::array<std::array<Figures, 2>, 5>, 2> marks;
-    std::array<std::array<QString, 5>, 2> markTexts; // the levels' marks
-    std::array<std::array<Figures, kBuckets>, 2> buckets;
+    RecommendedFigures recommended;
+    // [bet kind][level - 1][0: deviation >= 0, 1: below 0]
+    std::array<std::array<std::array<Figures, 2>, 5>, CommonFunc::kBetKindCount> marks;
+    std::array<std::array<QString, 5>, CommonFunc::kBetKindCount> markTexts; // the levels' marks
+    std::array<std::array<Figures, kBuckets>, CommonFunc::kBetKindCount> buckets;
 
     // What the search of the paths met; each is also in the notes.
     int leftOut = 0;             // race files and subfolders named in bytes that are not UTF-8

@@ -8,10 +8,7 @@
 
 namespace Backtest {
 
-QString BetTypeName(BetType type)
-{
-    return type == BetType::Umaren ? QStringLiteral(u"馬連") : QStringLiteral(u"ワイド");
-}
+QString BetTypeName(BetType type) { return KindOf(type).name.toString(); }
 
 bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QString *errorText,
                      const QStringList &untouchable, QString *warningText)

@@ -7,11 +7,11 @@
 
 namespace Backtest {
 
+using CommonFunc::BetKind;
+using CommonFunc::IndexOf;
+using CommonFunc::kBetKinds;
+
 namespace {
-
-const BetType kTypes[] = {BetType::Umaren, BetType::Wide};
-
-std::size_t typeIndex(BetType type) { return type == BetType::Umaren ? 0 : 1; }
 
 QStringList figureCells(const Figures &f)
 {
@@ -52,17 +52,18 @@ QString BucketName(int bucket)
 ReportTable RecommendedTable(const Report &report)
 {
     ReportTable table = figureTable({QStringLiteral(u"券種")});
-    const QString names[3] = {BetTypeName(BetType::Umaren), BetTypeName(BetType::Wide), QStringLiteral(u"合計")};
-    for (std::size_t k = 0; k < 3; ++k)
-        table.rows.append(QStringList {names[k]} + figureCells(report.recommended[k]));
+    for (const BetKind &kind : kBetKinds)
+        table.rows.append(QStringList {BetTypeName(kind.type)} + figureCells(report.recommended[IndexOf(kind.type)]));
+    table.rows.append(QStringList {QStringLiteral(u"合計")} + figureCells(report.recommended[RecommendedAll]));
     return table;
 }
 
 ReportTable MarksTable(const Report &report)
 {
     ReportTable table = figureTable({QStringLiteral(u"券種"), QStringLiteral(u"印"), QStringLiteral(u"乖離")});
-    for (BetType type : kTypes) {
-        const std::size_t t = typeIndex(type);
+    for (const BetKind &kind : kBetKinds) {
+        const BetType type = kind.type;
+        const std::size_t t = IndexOf(type);
         for (std::size_t level = 0; level < 5; ++level) {
             for (std::size_t sign = 0; sign < 2; ++sign) {
                 const Figures &f = report.marks[t][level][sign];
@@ -81,8 +82,9 @@ ReportTable MarksTable(const Report &report)
 ReportTable BucketsTable(const Report &report)
 {
     ReportTable table = figureTable({QStringLiteral(u"券種"), QStringLiteral(u"乖離％")});
-    for (BetType type : kTypes) {
-        const std::size_t t = typeIndex(type);
+    for (const BetKind &kind : kBetKinds) {
+        const BetType type = kind.type;
+        const std::size_t t = IndexOf(type);
         for (int b = 0; b < kBuckets; ++b) {
             const Figures &f = report.buckets[t][std::size_t(b)];
             if (f.bets > 0)
@@ -146,26 +148,27 @@ QString ComparedModelName(int model)
 ReportTable ModelsTable(const Report &report)
 {
     ReportTable table;
-    table.heads = {QStringLiteral(u"ﾓﾃﾞﾙ"),
-                   QStringLiteral(u"馬連 対数損失"),
-                   QStringLiteral(u"ﾜｲﾄﾞ 対数損失"),
-                   QStringLiteral(u"馬連 Brier"),
-                   QStringLiteral(u"ﾜｲﾄﾞ Brier"),
-                   QStringLiteral(u"馬連 組数"),
-                   QStringLiteral(u"ﾜｲﾄﾞ 組数"),
-                   QStringLiteral(u"推奨馬連 回収率%"),
-                   QStringLiteral(u"推奨ﾜｲﾄﾞ 回収率%"),
-                   QStringLiteral(u"推奨合計 回収率%")};
+    table.heads = {QStringLiteral(u"ﾓﾃﾞﾙ")};
+    for (const char16_t *measure : {u" 対数損失", u" Brier", u" 組数"}) {
+        for (const BetKind &kind : kBetKinds)
+            table.heads << kind.shortName.toString() + QString::fromUtf16(measure);
+    }
+    for (const BetKind &kind : kBetKinds)
+        table.heads << QStringLiteral(u"推奨") + kind.shortName.toString() + QStringLiteral(u" 回収率%");
+    table.heads << QStringLiteral(u"推奨合計 回収率%");
     if (!report.models)
         return table;
     for (int m = 0; m < kComparedModels; ++m) {
         const ModelScores &row = report.models->rows[std::size_t(m)];
         const bool market = m == kComparedModels - 1;
         QStringList cells {ComparedModelName(m)};
-        cells << realText(row.logLoss(BetType::Umaren), 4) << realText(row.logLoss(BetType::Wide), 4)
-              << realText(row.brier(BetType::Umaren), 5) << realText(row.brier(BetType::Wide), 5)
-              << QString::number(row.pairs[0]) << QString::number(row.pairs[1]);
-        for (std::size_t k = 0; k < 3; ++k)
+        for (const BetKind &kind : kBetKinds)
+            cells << realText(row.logLoss(kind.type), 4);
+        for (const BetKind &kind : kBetKinds)
+            cells << realText(row.brier(kind.type), 5);
+        for (const BetKind &kind : kBetKinds)
+            cells << QString::number(row.pairs[IndexOf(kind.type)]);
+        for (std::size_t k = 0; k < row.recommended.size(); ++k)
             cells << (market ? QStringLiteral("-") : PercentText(row.recommended[k].roi()));
         table.rows.append(cells);
     }
@@ -182,8 +185,9 @@ ReportTable ModelMarksTable(const Report &report)
     if (!report.models)
         return table;
     for (int m = 0; m < kComparedModels - 1; ++m) {
-        for (BetType type : kTypes) {
-            const std::size_t t = typeIndex(type);
+        for (const BetKind &kind : kBetKinds) {
+            const BetType type = kind.type;
+            const std::size_t t = IndexOf(type);
             for (std::size_t level = 0; level < 5; ++level) {
                 const Figures &f = report.models->rows[std::size_t(m)].marks[t][level];
                 if (f.bets == 0)
@@ -197,12 +201,11 @@ ReportTable ModelMarksTable(const Report &report)
     return table;
 }
 
-QList<int> LowestLogLossRows(const Report &report, int type)
+QList<int> LowestLogLossRows(const Report &report, BetType bet)
 {
     QList<int> rows;
     if (!report.models)
         return rows;
-    const BetType bet = type == 0 ? BetType::Umaren : BetType::Wide;
     std::optional<double> lowest;
     for (int m = 0; m < kComparedModels; ++m) {
         const std::optional<double> value = report.models->rows[std::size_t(m)].logLoss(bet);

@@ -36,8 +36,9 @@ ReportTable ModelsTable(const Report &report);
 // The ROI of each model's marks by bet type and level, those with bets.
 ReportTable ModelMarksTable(const Report &report);
 QString ComparedModelName(int model); // 標準, Harville, 割引Harville, 市場
-// The rows of ModelsTable with the lowest log loss of a bet type (0 umaren, 1 wide).
-QList<int> LowestLogLossRows(const Report &report, int type);
+// The rows of ModelsTable with the lowest log loss of a bet kind, whose
+// column is 1 + IndexOf(type).
+QList<int> LowestLogLossRows(const Report &report, BetType type);
 
 // "レースが見つかりません。" or "確定したレースがありません。" where it applies.
 QString EmptyRunText(const Report &report);

@@ -6,8 +6,8 @@
 // Run under callgrind with 1 and with 11 loads; the difference over 10 is
 // what one load costs the window, drawing included.
 
-#include "common/ui/gui_support.h"
 #include "app/ui/main_window.h"
+#include "common/ui/gui_support.h"
 #include "settings/settings_store.h"
 
 #include <QApplication>

@@ -40,8 +40,6 @@ QString render(const ReportTable &table)
     return text.render(QStringLiteral("  "));
 }
 
-const BetType kTypes[] = {BetType::Umaren, BetType::Wide};
-
 void printReport(const Report &r)
 {
     out(QStringLiteral(u"推奨買い目\n") + render(RecommendedTable(r)) + u'\n');
@@ -74,11 +72,6 @@ QJsonObject money(const Figures &f)
             {QStringLiteral("return"), f.payout}};
 }
 
-QString typeKey(BetType type)
-{
-    return type == BetType::Umaren ? QStringLiteral("umaren") : QStringLiteral("wide");
-}
-
 QJsonObject jsonReport(const Report &r)
 {
     QJsonObject json {{QStringLiteral("races"), r.races},         {QStringLiteral("loaded"), r.loaded},
@@ -86,18 +79,19 @@ QJsonObject jsonReport(const Report &r)
                       {QStringLiteral("unsettled"), r.unsettled}, {QStringLiteral("skipped"), r.skipped}};
 
     QJsonObject recommended;
-    const QString keys[3] = {QStringLiteral("umaren"), QStringLiteral("wide"), QStringLiteral("all")};
-    for (std::size_t k = 0; k < 3; ++k) {
+    for (std::size_t k = 0; k < r.recommended.size(); ++k) {
         QJsonObject group = money(r.recommended[k]);
         group.insert(QStringLiteral("max_drawdown"), r.recommended[k].maxDrawdown);
-        recommended.insert(keys[k], group);
+        recommended.insert(k < CommonFunc::kBetKindCount ? QString(CommonFunc::kBetKinds[k].key)
+                                                         : QStringLiteral("all"),
+                           group);
     }
     json.insert(QStringLiteral("recommended"), recommended);
 
     QJsonObject marks;
     QJsonObject buckets;
-    for (BetType type : kTypes) {
-        const auto t = std::size_t(type == BetType::Umaren ? 0 : 1);
+    for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
+        const std::size_t t = CommonFunc::IndexOf(kind.type);
         QJsonArray markList;
         for (std::size_t level = 0; level < 5; ++level) {
             for (std::size_t sign = 0; sign < 2; ++sign) {
@@ -111,7 +105,7 @@ QJsonObject jsonReport(const Report &r)
                 markList.append(entry);
             }
         }
-        marks.insert(typeKey(type), markList);
+        marks.insert(QString(kind.key), markList);
 
         QJsonArray bucketList;
         for (int b = 0; b < kBuckets; ++b) {
@@ -122,7 +116,7 @@ QJsonObject jsonReport(const Report &r)
             entry.insert(QStringLiteral("to"), to ? QJsonValue(*to) : QJsonValue());
             bucketList.append(entry);
         }
-        buckets.insert(typeKey(type), bucketList);
+        buckets.insert(QString(kind.key), bucketList);
     }
     json.insert(QStringLiteral("marks"), marks);
     json.insert(QStringLiteral("buckets"), buckets);
@@ -142,13 +136,14 @@ QJsonObject jsonReport(const Report &r)
         const auto real = [](const std::optional<double> &value) { return value ? QJsonValue(*value) : QJsonValue(); };
         for (int m = 0; m < kComparedModels; ++m) {
             const ModelScores &row = r.models->rows[std::size_t(m)];
-            models.append(QJsonObject {{QStringLiteral("model"), ComparedModelKey(m)},
-                                       {QStringLiteral("umaren_logloss"), real(row.logLoss(BetType::Umaren))},
-                                       {QStringLiteral("wide_logloss"), real(row.logLoss(BetType::Wide))},
-                                       {QStringLiteral("umaren_brier"), real(row.brier(BetType::Umaren))},
-                                       {QStringLiteral("wide_brier"), real(row.brier(BetType::Wide))},
-                                       {QStringLiteral("pairs_umaren"), row.pairs[0]},
-                                       {QStringLiteral("pairs_wide"), row.pairs[1]}});
+            QJsonObject entry {{QStringLiteral("model"), ComparedModelKey(m)}};
+            for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
+                const QString key = kind.key;
+                entry.insert(key + QStringLiteral("_logloss"), real(row.logLoss(kind.type)));
+                entry.insert(key + QStringLiteral("_brier"), real(row.brier(kind.type)));
+                entry.insert(QStringLiteral("pairs_") + key, row.pairs[CommonFunc::IndexOf(kind.type)]);
+            }
+            models.append(entry);
         }
         json.insert(QStringLiteral("models"), models);
     }

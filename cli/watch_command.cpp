@@ -64,9 +64,8 @@ int RunWatchCommand(RaceSheet &sheet, int count)
         QString line = now() + QStringLiteral(" reload ") + QString::number(reload) + QStringLiteral(u" 推奨買い目 ")
             + betsText(sheet);
         for (const RaceHistory::MarkChange &change : history.markChanges()) {
-            line += QStringLiteral(u"  ")
-                + (change.type == BetType::Umaren ? QStringLiteral(u"馬連") : QStringLiteral(u"ﾜｲﾄﾞ")) + u' '
-                + TrimSpaces(change.label) + u' ' + markText(change.before) + u'→' + markText(change.after);
+            line += QStringLiteral(u"  ") + KindOf(change.type).shortName.toString() + u' ' + TrimSpaces(change.label)
+                + u' ' + markText(change.before) + u'→' + markText(change.after);
         }
         out(line + u'\n');
         if (!flushOut())

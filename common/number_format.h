@@ -33,8 +33,8 @@ public:
     enum class Sign : quint8 { None, Plus, Minus };
 
     ShownNumber() = default;
-    static ShownNumber fixed(double value, int decimals);   // FormatFixed
-    static ShownNumber deviation(double value);             // FormatDeviation
+    static ShownNumber fixed(double value, int decimals); // FormatFixed
+    static ShownNumber deviation(double value);           // FormatDeviation
 
     bool isEmpty() const { return m_empty; }
     // FormatFixed's or FormatDeviation's text; "" when empty.
@@ -56,8 +56,8 @@ public:
 
     friend bool operator==(const ShownNumber &a, const ShownNumber &b)
     {
-        return a.m_empty == b.m_empty && a.m_sign == b.m_sign && a.m_decimals == b.m_decimals
-            && a.m_units == b.m_units && a.m_long == b.m_long;
+        return a.m_empty == b.m_empty && a.m_sign == b.m_sign && a.m_decimals == b.m_decimals && a.m_units == b.m_units
+            && a.m_long == b.m_long;
     }
 
 private:
@@ -71,7 +71,7 @@ private:
     Sign m_sign = Sign::None;
     bool m_empty = true;
     bool m_singleInRange = true; // beyond float range ParseSingle gives nothing
-    QByteArray m_long; // the digits, without point or sign, when they are too many for m_units
+    QByteArray m_long;           // the digits, without point or sign, when they are too many for m_units
 };
 
 } // namespace CommonFunc

@@ -5,10 +5,10 @@
 #include "analysis/price_models.h"
 #include "analysis/race_analysis.h"
 #include "app/race_sheet.h"
+#include "app/sheet_view.h"
 #include "common/messages.h"
 #include "common/text_convert.h"
 #include "export/csv_file.h"
-#include "app/sheet_view.h"
 #include "export/save_guard.h"
 #include "patdata/pat_files.h"
 
@@ -102,18 +102,20 @@ CsvFile csvOf(const RaceSheet &sheet)
     file.addEmptyLine();
 
     CsvLine pairHead;
-    for (const char16_t *head : {u"馬連", u"理論値", u"実際値", u"乖離％", u"支持率", u"判定", u"人気", u"人気差",
-                                 u"ﾜｲﾄﾞ", u"理論値", u"実際値", u"乖離％", u"支持率", u"判定", u"人気", u"人気差"})
-        pairHead.addText(QString::fromUtf16(head));
+    for (const BetKind &kind : kBetKinds) {
+        pairHead.addText(kind.shortName.toString());
+        for (const char16_t *head : {u"理論値", u"実際値", u"乖離％", u"支持率", u"判定", u"人気", u"人気差"})
+            pairHead.addText(QString::fromUtf16(head));
+    }
     file.addLine(pairHead);
 
     // Rows in the grids' current order; a race without pair data has none.
     if (race.hasPairs) {
-        for (int r = 1; r <= int(race.pairsOf(BetType::Umaren).size()); ++r) {
+        for (int r = 1; r <= int(race.pairs.front().size()); ++r) {
             CsvLine line;
-            for (BetType type : {BetType::Umaren, BetType::Wide}) {
-                if (const PairAnalysis *pair = pairOnRow(race, type, sheet.pairGrid(type), r))
-                    addPair(line, race, type, *pair);
+            for (const BetKind &kind : kBetKinds) {
+                if (const PairAnalysis *pair = pairOnRow(race, kind.type, sheet.pairGrid(kind.type), r))
+                    addPair(line, race, kind.type, *pair);
             }
             file.addLine(line);
         }

@@ -50,7 +50,8 @@ void readEverything()
     require(GetPatFilePath(QStringLiteral("Zo-1.jra")) == folder + QStringLiteral("Zo-1.jra"), "PAT file path");
 
     for (int horse = 0; horse <= 19; ++horse)
-        requireFallback(Settings::HorseNoColor(horse).tryGet(), Settings::HorseNoColor(horse).get(), qint32(16777215), "horse colour");
+        requireFallback(Settings::HorseNoColor(horse).tryGet(), Settings::HorseNoColor(horse).get(), qint32(16777215),
+                        "horse colour");
     requireFallback(Settings::DetectVal().tryGet(), Settings::DetectVal().get(), qint16(5), "detect value");
 
     for (BetType type : {BetType::Umaren, BetType::Wide}) {
@@ -64,11 +65,16 @@ void readEverything()
         }
         requireFallback(Settings::DispSign(type).tryGet(), Settings::DispSign(type).get(), qint16(0), "display sign");
         requireFallback(Settings::PlusColor(type).tryGet(), Settings::PlusColor(type).get(), qint32(0), "plus colour");
-        requireFallback(Settings::MinusColor(type).tryGet(), Settings::MinusColor(type).get(), qint32(255), "minus colour");
-        requireFallback(Settings::IsIdealLimit(type).tryGet(), Settings::IsIdealLimit(type).get(), true, "ideal limit flag");
-        requireFallback(Settings::IsRealLimit(type).tryGet(), Settings::IsRealLimit(type).get(), true, "real limit flag");
-        requireFallback(Settings::IsTanRatioLimit(type).tryGet(), Settings::IsTanRatioLimit(type).get(), true, "win ratio flag");
-        requireFallback(Settings::IsFukuRatioLimit(type).tryGet(), Settings::IsFukuRatioLimit(type).get(), true, "place ratio flag");
+        requireFallback(Settings::MinusColor(type).tryGet(), Settings::MinusColor(type).get(), qint32(255),
+                        "minus colour");
+        requireFallback(Settings::IsIdealLimit(type).tryGet(), Settings::IsIdealLimit(type).get(), true,
+                        "ideal limit flag");
+        requireFallback(Settings::IsRealLimit(type).tryGet(), Settings::IsRealLimit(type).get(), true,
+                        "real limit flag");
+        requireFallback(Settings::IsTanRatioLimit(type).tryGet(), Settings::IsTanRatioLimit(type).get(), true,
+                        "win ratio flag");
+        requireFallback(Settings::IsFukuRatioLimit(type).tryGet(), Settings::IsFukuRatioLimit(type).get(), true,
+                        "place ratio flag");
         (void)Settings::IdealLimit(type).get();
         (void)Settings::RealLimit(type).get();
         (void)Settings::TanRatioLimit(type).get();

@@ -115,8 +115,8 @@ void FillWideGrid(RaceAnalysis &race, const PairOddsTable &odds) { fill(race, od
 
 void RepricePairs(RaceAnalysis &race)
 {
-    for (BetType type : {BetType::Umaren, BetType::Wide})
-        priceAndJudge(race, type);
+    for (const BetKind &kind : kBetKinds)
+        priceAndJudge(race, kind.type);
     rankDifferences(race);
 }
 
@@ -155,8 +155,8 @@ void JudgePair(const RaceAnalysis &race, const RaceOptions::Judge &o, PairAnalys
         judged = false;
 
     pair.judgedLevel = judged ? MarkLevel(o, deviation) : 0;
-    const bool marked =
-        pair.judgedLevel > 0 && !TrimSpacesView(o.dispChar[std::size_t(pair.judgedLevel - 1)]).isEmpty();
+    const bool marked = pair.judgedLevel > 0
+        && !TrimSpacesView(o.dispChar[std::size_t(pair.judgedLevel - 1)]).isEmpty();
     pair.markLevel = marked ? pair.judgedLevel : 0;
     if (!marked)
         pair.markColour = SystemColor::WindowBackground;

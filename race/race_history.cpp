@@ -14,10 +14,6 @@ using namespace CommonFunc;
 
 namespace {
 
-constexpr BetType kTypes[] = {BetType::Umaren, BetType::Wide};
-
-int typeIndex(BetType type) { return type == BetType::Umaren ? 0 : 1; }
-
 bool isTop(int level) { return level == 1 || level == 2; }
 
 } // namespace
@@ -27,7 +23,8 @@ void RaceHistory::add(const RaceSheet &sheet, const QDateTime &time)
     Load load;
     load.time = time;
     if (const RaceAnalysis *race = sheet.analysis.get()) {
-        for (BetType type : kTypes) {
+        for (const BetKind &kind : kBetKinds) {
+            const BetType type = kind.type;
             const TextGrid &grid = sheet.pairGrid(type);
             const QList<PairAnalysis> &pairs = race->pairsOf(type);
             for (int r = 1; r < grid.rows(); ++r) {
@@ -35,8 +32,8 @@ void RaceHistory::add(const RaceSheet &sheet, const QDateTime &time)
                 if (key < 0 || key >= pairs.size())
                     continue;
                 const PairAnalysis &pair = pairs[key];
-                load.pairs[typeIndex(type)].append({pair.label(), pair.actualShown, pair.deviationShown,
-                                                    TrimSpaces(race->markText(type, pair)), pair.markLevel});
+                load.pairs[IndexOf(type)].append({pair.label(), pair.actualShown, pair.deviationShown,
+                                                  TrimSpaces(race->markText(type, pair)), pair.markLevel});
             }
         }
         // The two words that stand for no bet are no bets.
@@ -48,7 +45,7 @@ void RaceHistory::add(const RaceSheet &sheet, const QDateTime &time)
 
 const RaceHistory::Pair *RaceHistory::find(const Load &load, BetType type, const QString &label)
 {
-    for (const Pair &pair : load.pairs[typeIndex(type)]) {
+    for (const Pair &pair : load.pairs[IndexOf(type)]) {
         if (pair.label == label)
             return &pair;
     }
@@ -61,8 +58,9 @@ QList<RaceHistory::MarkChange> RaceHistory::markChanges() const
     if (m_loads.size() < 2)
         return changes;
     const Load &before = m_loads[m_loads.size() - 2];
-    for (BetType type : kTypes) {
-        for (const Pair &now : m_loads.last().pairs[typeIndex(type)]) {
+    for (const BetKind &kind : kBetKinds) {
+        const BetType type = kind.type;
+        for (const Pair &now : m_loads.last().pairs[IndexOf(type)]) {
             const Pair *old = find(before, type, now.label);
             const QString oldMark = old ? old->mark : QString();
             if (oldMark != now.mark)
@@ -100,8 +98,9 @@ QList<RaceHistory::MarkChange> RaceHistory::newTopMarks() const
     if (m_loads.size() < 2)
         return marks;
     const Load &before = m_loads[m_loads.size() - 2];
-    for (BetType type : kTypes) {
-        for (const Pair &now : m_loads.last().pairs[typeIndex(type)]) {
+    for (const BetKind &kind : kBetKinds) {
+        const BetType type = kind.type;
+        for (const Pair &now : m_loads.last().pairs[IndexOf(type)]) {
             const Pair *old = find(before, type, now.label);
             if (isTop(now.level) && !(old && isTop(old->level)))
                 marks.append({type, now.label, old ? old->mark : QString(), now.mark});
@@ -135,9 +134,10 @@ CsvFile RaceHistory::csv() const
     file.addLine(head);
     for (const Load &load : m_loads) {
         const QString time = load.time.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
-        for (BetType type : kTypes) {
-            const QString typeText = type == BetType::Umaren ? QStringLiteral(u"馬連") : QStringLiteral(u"ﾜｲﾄﾞ");
-            for (const Pair &pair : load.pairs[typeIndex(type)]) {
+        for (const BetKind &kind : kBetKinds) {
+            const BetType type = kind.type;
+            const QString typeText = kind.shortName.toString();
+            for (const Pair &pair : load.pairs[IndexOf(type)]) {
                 CsvLine line;
                 line.addText(time);
                 line.addText(typeText);

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <optional>
 
 class CsvFile;
@@ -30,7 +31,7 @@ public:
     };
     struct Load {
         QDateTime time;
-        QList<Pair> pairs[2]; // by bet type, grid order
+        std::array<QList<Pair>, CommonFunc::kBetKindCount> pairs; // by bet kind, grid order
         QStringList bets;     // the recommended bets, without 該当無し/見送りレース
     };
     struct MarkChange {

@@ -11,6 +11,8 @@
 #include "grids/pair_fill.h"
 #include "settings/settings_store.h"
 
+#include <array>
+
 namespace CommonFunc {
 
 bool LoadRace(RaceSheet &sheet, const QString &oddsPath)
@@ -44,9 +46,9 @@ bool LoadRace(RaceSheet &sheet, const QString &oddsPath)
 namespace {
 
 template <int N>
-void takePayouts(QList<PayoutEntry> &entries, const Slots<ResultPayout, N> &section)
+QList<PayoutEntry> payoutsOf(const Slots<ResultPayout, N> &section)
 {
-    entries.clear();
+    QList<PayoutEntry> entries;
     for (const ResultPayout &payout : section) {
         PayoutEntry entry {TrimSpaces(payout.Combination), payout.Amount, std::nullopt};
         QString amount = TrimSpaces(payout.Amount);
@@ -64,7 +66,15 @@ void takePayouts(QList<PayoutEntry> &entries, const Slots<ResultPayout, N> &sect
             entry.yen = value;
         entries.append(entry);
     }
+    return entries;
 }
+
+// The result's payouts of each bet kind.
+using ResultSection = QList<PayoutEntry> (*)(const ResultData &);
+constexpr std::array<ResultSection, kBetKindCount> kResultSections {
+    [](const ResultData &result) { return payoutsOf(result.UmaRen); },
+    [](const ResultData &result) { return payoutsOf(result.Wide); },
+};
 
 void pairPayouts(RaceAnalysis &race, BetType type)
 {
@@ -130,12 +140,12 @@ void ShowRaceResult(RaceAnalysis &race, const RaceData &data)
         return;
     race.settled = true;
     race.result = data.result;
-    takePayouts(race.payouts[std::size_t(BetType::Umaren)], data.result.UmaRen);
-    takePayouts(race.payouts[std::size_t(BetType::Wide)], data.result.Wide);
+    for (const BetKind &kind : kBetKinds)
+        race.payouts[IndexOf(kind.type)] = kResultSections[IndexOf(kind.type)](data.result);
     for (int k = 1; k <= data.result.Wide.size(); ++k)
         MarkResultHit(race, data.result.Wide[k].Combination, k);
-    pairPayouts(race, BetType::Umaren);
-    pairPayouts(race, BetType::Wide);
+    for (const BetKind &kind : kBetKinds)
+        pairPayouts(race, kind.type);
 }
 
 } // namespace CommonFunc

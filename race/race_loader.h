@@ -3,8 +3,8 @@
 #pragma once
 
 #include "analysis/race_analysis.h"
-#include "patdata/race_data.h"
 #include "app/sheet_view.h"
+#include "patdata/race_data.h"
 #include "settings/race_options.h"
 
 #include <QString>

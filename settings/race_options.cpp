@@ -79,7 +79,8 @@ RaceOptions WithDefaults(const StoredOptions &s)
 {
     RaceOptions o;
     o.patFolder = s.patFolder ? *s.patFolder : defaultPatFolderWithSeparator();
-    forEachOption([](const auto &setting, auto &field, const auto &stored) { field = stored ? *stored : *setting.fallback(); },
+    forEachOption([](const auto &setting, auto &field,
+                     const auto &stored) { field = stored ? *stored : *setting.fallback(); },
                   o, s);
     return o;
 }

@@ -447,10 +447,7 @@ const char16_t *const kMarks[5] = {u"◎", u"○", u"▲", u"△", u"×"};
 
 bool validLevel(int level) { return level >= 1 && level <= 5; }
 
-QString kindKey(const char *base, BetType type)
-{
-    return QLatin1StringView(base) + KindOf(type).settingsSuffix;
-}
+QString kindKey(const char *base, BetType type) { return QLatin1StringView(base) + KindOf(type).settingsSuffix; }
 
 QString levelKey(int level, const char *base, BetType type) { return QString::number(level) + kindKey(base, type); }
 
@@ -516,7 +513,10 @@ Setting<qint32> MinusColor(BetType type) { return judge<qint32>("MinusColor", ty
 Setting<bool> IsIdealLimit(BetType type) { return judge("IsIdealLimit", type, true, kFlag); }
 Setting<float> IdealLimit(BetType type) { return judge("IdealLimit", type, 1000.0f, kReal); }
 Setting<bool> IsRealLimit(BetType type) { return judge("IsRealLimit", type, true, kFlag); }
-Setting<float> RealLimit(BetType type) { return judge("RealLimit", type, kJudgeDefaults[IndexOf(type)].realLimit, kReal); }
+Setting<float> RealLimit(BetType type)
+{
+    return judge("RealLimit", type, kJudgeDefaults[IndexOf(type)].realLimit, kReal);
+}
 Setting<bool> IsTanRatioLimit(BetType type) { return judge("IsTanRatioLimit", type, true, kFlag); }
 Setting<float> TanRatioLimit(BetType type) { return judge("TanRatioLimit", type, 0.04f, kReal); }
 Setting<bool> IsFukuRatioLimit(BetType type) { return judge("IsFukuRatioLimit", type, true, kFlag); }

@@ -22,6 +22,7 @@
 
 using namespace Backtest;
 using namespace BacktestRaces;
+using CommonFunc::IndexOf;
 
 namespace {
 
@@ -172,18 +173,18 @@ void TestBacktest::recommendedBets()
 {
     const Report r = run(m_folder, 2);
     // A: 1-2 pays 2,500, 1-4 nothing; B: 1,200 and 1,830; E none.
-    const Figures &umaren = r.recommended[RecommendedUmaren];
+    const Figures &umaren = r.recommended[IndexOf(BetType::Umaren)];
     QVERIFY2(same(umaren, {4, 3, 400, 5530}), qPrintable(describe(umaren)));
     QCOMPARE(umaren.profit(), qint64(5130));
     QCOMPARE(umaren.maxDrawdown, qint64(100)); // +2,400, then +2,300
     QCOMPARE(umaren.longestLosingRun, qint64(1));
     QCOMPARE(*umaren.hitRate(), 75.0);
     QCOMPARE(*umaren.roi(), 1382.5);
-    QVERIFY(same(r.recommended[RecommendedWide], {0, 0, 0, 0}));
-    QVERIFY(!r.recommended[RecommendedWide].roi()); // no bets: no rate, shown as "-"
+    QVERIFY(same(r.recommended[IndexOf(BetType::Wide)], {0, 0, 0, 0}));
+    QVERIFY(!r.recommended[IndexOf(BetType::Wide)].roi()); // no bets: no rate, shown as "-"
     QVERIFY(same(r.recommended[RecommendedAll], {4, 3, 400, 5530}));
-    QCOMPARE(r.curve.last().umaren, qint64(5130));
-    QCOMPARE(r.curve.last().all, qint64(5130));
+    QCOMPARE(r.curve.last().profit[IndexOf(BetType::Umaren)], qint64(5130));
+    QCOMPARE(r.curve.last().profit[RecommendedAll], qint64(5130));
 }
 
 void TestBacktest::marksByLevelAndSign_data()

@@ -2,11 +2,11 @@
 
 #include "backtest/ui/backtest_window.h"
 
-#include "common/ui/twips.h"
 #include "backtest/ledger.h"
 #include "backtest/report_tables.h"
 #include "backtest/ui/profit_chart.h"
 #include "common/messages.h"
+#include "common/ui/twips.h"
 #include "settings/race_options.h"
 #include "settings/settings_store.h"
 #include "support/backtest_races.h"
@@ -231,7 +231,7 @@ void TestBacktestWindow::reportAgreesWithTheCore()
 
     QCOMPARE(child<QTableView>("grdLedger")->model()->rowCount(), ledger.size());
     QCOMPARE(w.chart()->curve().size(), expected.curve.size());
-    QCOMPARE(w.chart()->curve().last().all, qint64(5130));
+    QCOMPARE(w.chart()->curve().last().profit[RecommendedAll], qint64(5130));
     QVERIFY(child<QPushButton>("btnSaveLedger")->isEnabled());
 
     // Options changed between runs count from the next run on.
@@ -286,11 +286,11 @@ void TestBacktestWindow::modelsOnlyWhenAsked()
     const Report &r = *w.report();
     QCOMPARE(models->rowCount(), 4);
     // Only the lowest log loss of each bet type is bold.
-    for (int type = 0; type < 2; ++type) {
-        const QList<int> lowest = LowestLogLossRows(r, type);
+    for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
+        const QList<int> lowest = LowestLogLossRows(r, kind.type);
         QVERIFY(!lowest.isEmpty());
         for (int row = 0; row < 4; ++row)
-            QCOMPARE(models->item(row, 1 + type)->font().bold(), lowest.contains(row));
+            QCOMPARE(models->item(row, 1 + int(kind.type))->font().bold(), lowest.contains(row));
     }
 }
 
@@ -532,15 +532,15 @@ void TestBacktestWindow::chartRenders_data()
 {
     QTest::addColumn<QList<CurvePoint>>("curve");
     QTest::newRow("none") << QList<CurvePoint>();
-    QTest::newRow("one") << QList<CurvePoint> {{QStringLiteral("a"), 2400, -100, 2300}};
-    QTest::newRow("one at zero") << QList<CurvePoint> {{QStringLiteral("a"), 0, 0, 0}};
+    QTest::newRow("one") << QList<CurvePoint> {{QStringLiteral("a"), {2400, -100, 2300}}};
+    QTest::newRow("one at zero") << QList<CurvePoint> {{QStringLiteral("a"), {0, 0, 0}}};
     QList<CurvePoint> many;
     for (int k = 0; k < 5000; ++k)
-        many.append({QString(), k * 37 % 9000 - 4000, -k * 20, k * 37 % 9000 - 4000 - k * 20});
+        many.append({QString(), {k * 37 % 9000 - 4000, -k * 20, k * 37 % 9000 - 4000 - k * 20}});
     QTest::newRow("many") << many;
     QList<CurvePoint> falling;
     for (int k = 0; k < 300; ++k)
-        falling.append({QString(), -100 * k, -200 * k, -300 * k});
+        falling.append({QString(), {-100 * k, -200 * k, -300 * k}});
     QTest::newRow("falling") << falling;
 }
 

@@ -946,8 +946,10 @@ void TestBadInput::settingsGarbage()
                 if (grid.cell(r, 5).isEmpty())
                     continue;
                 ++marked;
-                QVERIFY(grid.cell(r, 5) == Settings::DispChar(type, 1).get() || grid.cell(r, 5) == Settings::DispChar(type, 2).get()
-                        || grid.cell(r, 5) == Settings::DispChar(type, 3).get() || grid.cell(r, 5) == Settings::DispChar(type, 4).get()
+                QVERIFY(grid.cell(r, 5) == Settings::DispChar(type, 1).get()
+                        || grid.cell(r, 5) == Settings::DispChar(type, 2).get()
+                        || grid.cell(r, 5) == Settings::DispChar(type, 3).get()
+                        || grid.cell(r, 5) == Settings::DispChar(type, 4).get()
                         || grid.cell(r, 5) == Settings::DispChar(type, 5).get());
             }
         }

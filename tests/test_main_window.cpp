@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "common/ui/gui_support.h"
 #include "app/ui/main_window.h"
-#include "common/ui/twips.h"
 #include "backtest/ui/backtest_window.h"
 #include "common/text_convert.h"
 #include "common/text_grid.h"
+#include "common/ui/gui_support.h"
+#include "common/ui/twips.h"
 #include "grids/ui/pair_grid_view.h"
 #include "settings/settings_store.h"
 #include "support/backtest_races.h"

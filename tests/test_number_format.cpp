@@ -7,8 +7,8 @@
 #include <QTest>
 
 #include <charconv>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 

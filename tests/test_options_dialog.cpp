@@ -2,9 +2,9 @@
 
 #include "settings/ui/options_dialog.h"
 
+#include "common/colours.h"
 #include "common/ui/gui_support.h"
 #include "common/ui/twips.h"
-#include "common/colours.h"
 #include "settings/ui/option_controls.h"
 #include "support/message_recorder.h"
 

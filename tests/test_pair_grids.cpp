@@ -789,7 +789,10 @@ void setUpHits(RaceSheet &sheet)
     g_race = raceOf(sheet);
     for (QList<PairAnalysis> &pairs : g_race.pairs)
         pairs = {{1, 2}, {1, 3}, {2, 3}};
-    g_race.bets = {{BetType::Umaren, 0}, {BetType::Wide, 0}, {BetType::Umaren, 2}, {BetType::Wide, 2},
+    g_race.bets = {{BetType::Umaren, 0},
+                   {BetType::Wide, 0},
+                   {BetType::Umaren, 2},
+                   {BetType::Wide, 2},
                    {BetType::Wide, 1}};
     showGrids(sheet);
 }

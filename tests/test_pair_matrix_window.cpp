@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "app/sheet_view.h"
-#include "common/ui/gui_support.h"
 #include "app/ui/main_window.h"
-#include "common/ui/twips.h"
 #include "common/text_convert.h"
 #include "common/text_grid.h"
+#include "common/ui/gui_support.h"
+#include "common/ui/twips.h"
 #include "grids/pair_matrix.h"
 #include "grids/ui/pair_grid_view.h"
 #include "grids/ui/pair_matrix_window.h"
@@ -179,8 +179,10 @@ void TestPairMatrixWindow::followsANewRace()
     window.UpdateFormFromSelection(m_race18);
     QCOMPARE(matrix.matrix().horses, 18);
     const TextGrid &umaren = window.sheet().grdUmaRen;
-    QCOMPARE(matrix.matrix().at(17, 18).actual, umaren.cell(FindPairRow(window.sheet(), BetType::Umaren, 17, 18), PairActual));
-    QCOMPARE(matrix.matrix().at(1, 2).theoretical, umaren.cell(FindPairRow(window.sheet(), BetType::Umaren, 1, 2), PairTheoretical));
+    QCOMPARE(matrix.matrix().at(17, 18).actual,
+             umaren.cell(FindPairRow(window.sheet(), BetType::Umaren, 17, 18), PairActual));
+    QCOMPARE(matrix.matrix().at(1, 2).theoretical,
+             umaren.cell(FindPairRow(window.sheet(), BetType::Umaren, 1, 2), PairTheoretical));
 }
 
 void TestPairMatrixWindow::placementRoundTrip()

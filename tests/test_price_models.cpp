@@ -231,8 +231,7 @@ void TestPriceModels::shinSolves_data()
     // The three-horse example of the literature on Shin's model.
     QTest::newRow("2.6, 2.4, 4.3") << horses({1.0 / 2.6, 1.0 / 2.4, 1.0 / 4.3}) << 0.0169425;
     // JRA pays 1.0 on a favourite; a root exists whenever the others are dearer.
-    QTest::newRow("favourite at 1.0") << horses({1.0, 1.0 / 6.0, 1.0 / 9.5, 1.0 / 14.0, 1.0 / 22.0, 1.0 / 50.0})
-                                      << 0.0;
+    QTest::newRow("favourite at 1.0") << horses({1.0, 1.0 / 6.0, 1.0 / 9.5, 1.0 / 14.0, 1.0 / 22.0, 1.0 / 50.0}) << 0.0;
 }
 
 void TestPriceModels::shinSolves()
@@ -295,7 +294,8 @@ void TestPriceModels::standardIgnoresModelOptions()
         race.options = options;
         fillRace(race, {u"2.0"_s, u"3.5"_s, u"6.1"_s, u"12.0"_s, u"40.2"_s});
         for (int n = 1; n <= 5; ++n)
-            race.horses[std::size_t(n)].tanRatio = ShownNumber::fixed(0.8 / race.horses[std::size_t(n)].tanOdds.toDouble(), 3);
+            race.horses[std::size_t(n)].tanRatio =
+                ShownNumber::fixed(0.8 / race.horses[std::size_t(n)].tanOdds.toDouble(), 3);
         const PairOddsTable odds;
         FillUmarenGrid(race, odds);
         FillWideGrid(race, odds);

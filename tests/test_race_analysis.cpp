@@ -399,9 +399,12 @@ void TestRaceAnalysis::negativeOddsReadAsNoNumber()
         const QString b = bad;
         race.horses = {horse("3.5", "1.5", "2.5"), RaceFiles::Horse {b, QStringLiteral("1.1"), b},
                        RaceFiles::Horse {QStringLiteral("7.0"), b, QStringLiteral("3.0")}, horse("4.5", "1.4", "2.2")};
-        race.pairs = {{b, QStringLiteral("1.5"), QStringLiteral("2.0")}, {QStringLiteral("25.0"), b, QStringLiteral("6.0")},
-                      {QStringLiteral("8.0"), QStringLiteral("2.0"), b},  {QStringLiteral("12.0"), QStringLiteral("3.0"), QStringLiteral("4.0")},
-                      {QStringLiteral("9.0"), QStringLiteral("2.5"), QStringLiteral("3.5")}, {QStringLiteral("30.0"), QStringLiteral("6.0"), QStringLiteral("8.0")}};
+        race.pairs = {{b, QStringLiteral("1.5"), QStringLiteral("2.0")},
+                      {QStringLiteral("25.0"), b, QStringLiteral("6.0")},
+                      {QStringLiteral("8.0"), QStringLiteral("2.0"), b},
+                      {QStringLiteral("12.0"), QStringLiteral("3.0"), QStringLiteral("4.0")},
+                      {QStringLiteral("9.0"), QStringLiteral("2.5"), QStringLiteral("3.5")},
+                      {QStringLiteral("30.0"), QStringLiteral("6.0"), QStringLiteral("8.0")}};
         auto sheet = std::make_unique<RaceSheet>();
         if (!LoadRace(*sheet, writeRace(race)))
             return SheetState::State();

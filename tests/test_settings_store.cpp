@@ -75,7 +75,7 @@ void add(std::vector<Entry> &list, const QString &section, const QString &key, c
                             return std::nullopt;
                         return variantOf(*value);
                     },
-                    setting.section() == section && setting.key() == key});
+                    setting.section() == section &&setting.key() == key});
 }
 
 // Every key of the store except the PAT folder, whose default depends on the
@@ -1051,7 +1051,8 @@ void TestSettingsStore::unreadableFileIsLeftAlone()
     QVERIFY(QFile::setPermissions(filePath(), QFileDevice::WriteOwner | QFileDevice::WriteOther));
     const int exit = asNobody([this] {
         SetSettingsFile(filePath());
-        const bool refused = SettingsFileRefusal() == SettingsFileProblem::Unreadable && Settings::DetectVal().get() == 5;
+        const bool refused = SettingsFileRefusal() == SettingsFileProblem::Unreadable
+            && Settings::DetectVal().get() == 5;
         Settings::DetectVal().set(4);
         RefreshSettings();
         return refused && Settings::DetectVal().get() == 4;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "app/ui/command_line.h"
-#include "common/ui/gui_support.h"
 #include "app/ui/main_window.h"
+#include "common/ui/gui_support.h"
 
 #include <QApplication>
 #include <QFileInfo>

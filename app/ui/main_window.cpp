@@ -5,11 +5,11 @@
 #include "about/ui/about_dialog.h"
 #include "analysis/race_analysis.h"
 #include "app/sheet_cells.h"
-#include "common/ui/gui_support.h"
-#include "common/ui/twips.h"
 #include "backtest/ui/backtest_window.h"
 #include "common/messages.h"
 #include "common/text_util.h"
+#include "common/ui/gui_support.h"
+#include "common/ui/twips.h"
 #include "export/csv_export.h"
 #include "export/csv_file.h"
 #include "export/save_guard.h"
@@ -548,9 +548,12 @@ void MainWindow::closeEvent(QCloseEvent *event)
     }
     if (!isMinimized()) {
         const QRect frame = frameGeometry();
-        Settings::Placement(Section::mainWindow(), QStringLiteral("Left")).set(float(m_left.storedFor(frame.x(), Twips::fromPixelsX(frame.x(), this))));
-        Settings::Placement(Section::mainWindow(), QStringLiteral("Top")).set(float(m_top.storedFor(frame.y(), Twips::fromPixelsY(frame.y(), this))));
-        Settings::Placement(Section::mainWindow(), QStringLiteral("Width")).set(float(m_width.storedFor(frame.width(), widthTwips())));
+        Settings::Placement(Section::mainWindow(), QStringLiteral("Left"))
+            .set(float(m_left.storedFor(frame.x(), Twips::fromPixelsX(frame.x(), this))));
+        Settings::Placement(Section::mainWindow(), QStringLiteral("Top"))
+            .set(float(m_top.storedFor(frame.y(), Twips::fromPixelsY(frame.y(), this))));
+        Settings::Placement(Section::mainWindow(), QStringLiteral("Width"))
+            .set(float(m_width.storedFor(frame.width(), widthTwips())));
         Gui::warnOnceIfSettingsNotSaved();
     }
     event->accept();
@@ -604,8 +607,9 @@ void MainWindow::raceReloaded(const RaceData &data, int reload)
 
 void MainWindow::showChangeColumns()
 {
-    for (PairGridView *view : {m_umarenView, m_wideView}) {
-        const BetType type = view == m_umarenView ? BetType::Umaren : BetType::Wide;
+    for (const BetKind &kind : kBetKinds) {
+        const BetType type = kind.type;
+        PairGridView *view = viewOf(type);
         const TextGrid *grid = &view->grid();
         const auto text = [this, grid, type](int row) {
             const std::optional<double> change = m_history.deviationChange(type, grid->cell(row, PairLabel));
@@ -623,8 +627,7 @@ void MainWindow::alertNewValue()
 {
     QStringList news = m_history.newBets();
     for (const RaceHistory::MarkChange &mark : m_history.newTopMarks())
-        news.append((mark.type == BetType::Umaren ? QStringLiteral(u"馬連") : QStringLiteral(u"ﾜｲﾄﾞ"))
-                    + TrimSpaces(mark.label) + mark.after);
+        news.append(KindOf(mark.type).shortName.toString() + TrimSpaces(mark.label) + mark.after);
     if (news.isEmpty())
         return;
     statusBar()->showMessage(statusBar()->currentMessage() + QStringLiteral(u"  新着 ") + news.join(u' '));
@@ -788,8 +791,8 @@ bool MainWindow::selectPair(BetType type, int first, int second)
     const int row = FindPairRow(m_sheet, type, first, second);
     if (row == 0)
         return false;
-    optBetTypeClick(type == BetType::Wide ? 1 : 0);
-    PairGridView *view = type == BetType::Wide ? m_wideView : m_umarenView;
+    optBetTypeClick(int(IndexOf(type)));
+    PairGridView *view = viewOf(type);
     view->grid().setCurrentCell(row, PairLabel);
     view->scrollTo(view->currentIndex());
     return true;

@@ -82,6 +82,11 @@ public:
 
     PairGridView *umarenView() const { return m_umarenView; }
     PairGridView *wideView() const { return m_wideView; }
+    // The grid view of each bet kind; the option buttons of optBetType are in the same order.
+    PairGridView *viewOf(CommonFunc::BetType type) const
+    {
+        return std::array {m_umarenView, m_wideView}[CommonFunc::IndexOf(type)];
+    }
     QListWidget *kaimeList() const { return m_kaime; }
     QListWidget *resultList() const { return m_result; }
     QAction *action(const QString &key) const;

@@ -2,13 +2,13 @@
 
 #include "backtest/ui/backtest_window.h"
 
-#include "common/ui/gui_support.h"
-#include "common/ui/twips.h"
 #include "backtest/ledger.h"
 #include "backtest/report_tables.h"
 #include "backtest/ui/profit_chart.h"
 #include "common/messages.h"
 #include "common/safe_save.h"
+#include "common/ui/gui_support.h"
+#include "common/ui/twips.h"
 #include "export/save_guard.h"
 #include "patdata/pat_files.h"
 #include "settings/race_options.h"
@@ -464,9 +464,9 @@ void BacktestWindow::showOutcome(const BacktestRunner::Outcome &outcome)
     fill(m_marks, MarksTable(r));
     fill(m_buckets, BucketsTable(r));
     fill(m_models, ModelsTable(r));
-    for (int type = 0; type < 2; ++type) {
-        for (int row : LowestLogLossRows(r, type)) {
-            if (QTableWidgetItem *item = m_models->item(row, 1 + type)) {
+    for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
+        for (int row : LowestLogLossRows(r, kind.type)) {
+            if (QTableWidgetItem *item = m_models->item(row, 1 + int(CommonFunc::IndexOf(kind.type)))) {
                 QFont bold = item->font();
                 bold.setBold(true);
                 item->setFont(bold);

@@ -25,15 +25,18 @@ QString yen(qint64 value, bool sign = false)
 }
 
 struct Line {
-    qint64 Backtest::CurvePoint::*member;
+    std::size_t index; // in CurvePoint::profit
     const QColor *colour;
-    const char16_t *name;
+    QStringView name;
 };
-const Line kLines[] = {
-    {&Backtest::CurvePoint::umaren, &ProfitChart::kUmarenColour, u"馬連"},
-    {&Backtest::CurvePoint::wide, &ProfitChart::kWideColour, u"ワイド"},
-    {&Backtest::CurvePoint::all, &ProfitChart::kAllColour, u"合計"},
-};
+// A line per bet kind, then their sum.
+const std::array<Line, CommonFunc::kBetKindCount + 1> kLines {{
+    {CommonFunc::IndexOf(CommonFunc::BetType::Umaren), &ProfitChart::kUmarenColour,
+     CommonFunc::KindOf(CommonFunc::BetType::Umaren).name},
+    {CommonFunc::IndexOf(CommonFunc::BetType::Wide), &ProfitChart::kWideColour,
+     CommonFunc::KindOf(CommonFunc::BetType::Wide).name},
+    {Backtest::RecommendedAll, &ProfitChart::kAllColour, u"合計"},
+}};
 
 } // namespace
 
@@ -104,8 +107,8 @@ void ProfitChart::paint(QPainter &painter, const QRect &area) const
     qint64 high = 0;
     for (const Backtest::CurvePoint &point : m_curve) {
         for (const Line &line : kLines) {
-            low = std::min(low, point.*line.member);
-            high = std::max(high, point.*line.member);
+            low = std::min(low, point.profit[line.index]);
+            high = std::max(high, point.profit[line.index]);
         }
     }
     if (low == high)
@@ -172,7 +175,7 @@ void ProfitChart::paint(QPainter &painter, const QRect &area) const
         points.reserve(m_curve.size() + 1);
         points.append(QPointF(xAt(0.0), yAt(0.0)));
         for (qsizetype i = 0; i < m_curve.size(); ++i)
-            points.append(QPointF(xAt(double(i + 1)), yAt(double(m_curve[i].*line.member))));
+            points.append(QPointF(xAt(double(i + 1)), yAt(double(m_curve[i].profit[line.index]))));
         painter.setPen(QPen(*line.colour, 1.6));
         painter.drawPolyline(points);
     }
@@ -182,8 +185,8 @@ void ProfitChart::paint(QPainter &painter, const QRect &area) const
     // The legend above the plot, with each line's last value.
     int x = plot.right();
     for (auto it = std::rbegin(kLines); it != std::rend(kLines); ++it) {
-        const qint64 last = m_curve.last().*it->member;
-        const QString text = QString::fromUtf16(it->name) + u' ' + yen(last, true) + QStringLiteral(u"円");
+        const qint64 last = m_curve.last().profit[it->index];
+        const QString text = it->name.toString() + u' ' + yen(last, true) + QStringLiteral(u"円");
         const int width = metrics.horizontalAdvance(text);
         x -= width;
         const int y = plot.top() - lineHeight - 6;

@@ -137,10 +137,14 @@ void storePlacement(const QWidget *window, const QString &section)
             Settings::Placement(section, QStringLiteral("Width")).set(read[2].toFloat());
             Settings::Placement(section, QStringLiteral("Height")).set(read[3].toFloat());
         } else {
-            Settings::Placement(section, QStringLiteral("Left")).set(float(Twips::fromPixelsX(window->pos().x(), window)));
-            Settings::Placement(section, QStringLiteral("Top")).set(float(Twips::fromPixelsY(window->pos().y(), window)));
-            Settings::Placement(section, QStringLiteral("Height")).set(float(Twips::fromPixelsY(window->height(), window)));
-            Settings::Placement(section, QStringLiteral("Width")).set(float(Twips::fromPixelsX(window->width(), window)));
+            Settings::Placement(section, QStringLiteral("Left"))
+                .set(float(Twips::fromPixelsX(window->pos().x(), window)));
+            Settings::Placement(section, QStringLiteral("Top"))
+                .set(float(Twips::fromPixelsY(window->pos().y(), window)));
+            Settings::Placement(section, QStringLiteral("Height"))
+                .set(float(Twips::fromPixelsY(window->height(), window)));
+            Settings::Placement(section, QStringLiteral("Width"))
+                .set(float(Twips::fromPixelsX(window->width(), window)));
         }
     }
     warnOnceIfSettingsNotSaved();

@@ -2,8 +2,8 @@
 
 #include "grids/ui/pair_grid_view.h"
 
-#include "common/ui/gui_support.h"
 #include "common/text_grid.h"
+#include "common/ui/gui_support.h"
 
 #include <QApplication>
 #include <QHash>

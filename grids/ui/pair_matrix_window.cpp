@@ -3,8 +3,8 @@
 #include "grids/ui/pair_matrix_window.h"
 
 #include "app/race_sheet.h"
-#include "common/ui/gui_support.h"
 #include "common/text_convert.h"
+#include "common/ui/gui_support.h"
 #include "settings/settings_store.h"
 
 #include <QHelpEvent>

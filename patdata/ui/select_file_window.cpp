@@ -2,9 +2,9 @@
 
 #include "patdata/ui/select_file_window.h"
 
+#include "common/messages.h"
 #include "common/ui/gui_support.h"
 #include "common/ui/twips.h"
-#include "common/messages.h"
 #include "patdata/file_list.h"
 #include "patdata/pat_files.h"
 #include "settings/settings_store.h"

@@ -2,8 +2,8 @@
 
 #include "settings/ui/option_controls.h"
 
-#include "common/ui/gui_support.h"
 #include "common/colours.h"
+#include "common/ui/gui_support.h"
 
 #include <QDir>
 #include <QFileInfo>

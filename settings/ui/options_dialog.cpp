@@ -2,9 +2,9 @@
 
 #include "settings/ui/options_dialog.h"
 
+#include "common/messages.h"
 #include "common/ui/gui_support.h"
 #include "common/ui/twips.h"
-#include "common/messages.h"
 #include "settings/race_options.h"
 #include "settings/settings_store.h"
 #include "settings/ui/option_controls.h"
@@ -238,11 +238,10 @@ void OptionsDialog::buildModelFrame()
 
 void OptionsDialog::buildJudgeBlock(JudgeBlock &b, BetType type, int left, int top)
 {
-    const bool uma = type == BetType::Umaren;
-    b.frame = addFrame(this, uma ? QStringLiteral(u"馬連自動判定") : QStringLiteral(u"ワイド自動判定"), left, top, 4590,
-                       5730);
+    const CommonFunc::BetKind &kind = CommonFunc::KindOf(type);
+    b.frame = addFrame(this, kind.name.toString() + QStringLiteral(u"自動判定"), left, top, 4590, 5730);
     QGroupBox *frame = b.frame;
-    const QString suffix = uma ? QStringLiteral("Uma_") : QStringLiteral("Wide_");
+    const QString suffix = kind.settingsSuffix + u'_';
     auto name = [&suffix](QWidget *widget, const char16_t *base, int item) {
         widget->setObjectName(QString::fromUtf16(base) + suffix + QString::number(item));
     };
@@ -312,8 +311,10 @@ void OptionsDialog::load()
     CF::RefreshSettings();
 
     QPoint at = pos();
-    const std::optional<float> left = CF::Settings::Placement(CF::Section::optionWindow(), QStringLiteral("Left"), 1500).tryGet();
-    const std::optional<float> top = CF::Settings::Placement(CF::Section::optionWindow(), QStringLiteral("Top"), 1000).tryGet();
+    const std::optional<float> left =
+        CF::Settings::Placement(CF::Section::optionWindow(), QStringLiteral("Left"), 1500).tryGet();
+    const std::optional<float> top =
+        CF::Settings::Placement(CF::Section::optionWindow(), QStringLiteral("Top"), 1000).tryGet();
     if (left)
         at.setX(Twips::toPixelsX(*left, this));
     if (top)
@@ -343,7 +344,8 @@ void OptionsDialog::load()
     assign(stored.discountLambda2, [&](double v) { txtDiscountLambda2->setText(CF::ModelRealText(v)); });
     assign(stored.discountLambda3, [&](double v) { txtDiscountLambda3->setText(CF::ModelRealText(v)); });
 
-    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+    for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
+        const BetType type = kind.type;
         JudgeBlock &b = block(type);
         const CF::StoredOptions::Judge &j = stored.judge(type);
         for (size_t i = 0; i < 5; ++i) {
@@ -375,7 +377,8 @@ bool OptionsDialog::validateOptions()
         box->setFocus(Qt::OtherFocusReason);
         return false;
     };
-    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+    for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
+        const BetType type = kind.type;
         const JudgeBlock &b = block(type);
         for (size_t i = 0; i < 5; ++i) {
             // A bound must fit the store's 16-bit integer, not just be a number.
@@ -422,7 +425,8 @@ void OptionsDialog::save()
     o.discountLambda2 = CF::LambdaFromText(txtDiscountLambda2->text());
     o.discountLambda3 = CF::LambdaFromText(txtDiscountLambda3->text());
 
-    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+    for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
+        const BetType type = kind.type;
         const JudgeBlock &b = block(type);
         CF::StoredOptions::Judge &j = o.judge(type);
         for (size_t i = 0; i < 5; ++i) {
@@ -486,8 +490,10 @@ void OptionsDialog::done(int result)
 {
     if (!isMinimized()) {
         namespace CF = CommonFunc;
-        CF::Settings::Placement(CF::Section::optionWindow(), QStringLiteral("Left")).set(float(Twips::fromPixelsX(x(), this)));
-        CF::Settings::Placement(CF::Section::optionWindow(), QStringLiteral("Top")).set(float(Twips::fromPixelsY(y(), this)));
+        CF::Settings::Placement(CF::Section::optionWindow(), QStringLiteral("Left"))
+            .set(float(Twips::fromPixelsX(x(), this)));
+        CF::Settings::Placement(CF::Section::optionWindow(), QStringLiteral("Top"))
+            .set(float(Twips::fromPixelsY(y(), this)));
         Gui::warnOnceIfSettingsNotSaved();
     }
     QDialog::done(result);

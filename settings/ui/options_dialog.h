@@ -54,7 +54,11 @@ public:
         std::array<QComboBox *, 4> cmbDispLimit {};
     };
 
-    JudgeBlock &block(CommonFunc::BetType type) { return type == CommonFunc::BetType::Umaren ? blockUma : blockWide; }
+    // The block of each bet kind.
+    JudgeBlock &block(CommonFunc::BetType type)
+    {
+        return *std::array {&blockUma, &blockWide}[CommonFunc::IndexOf(type)];
+    }
 
     // The controls, public so that the tests can drive them.
     QLineEdit *txtPatFolder = nullptr;

@@ -2,9 +2,9 @@
 // Renders the program's windows into PNG files, for the README and for a
 // look at the layout without a desktop.
 #include "about/ui/about_dialog.h"
-#include "common/ui/gui_support.h"
 #include "app/ui/main_window.h"
 #include "backtest/ui/backtest_window.h"
+#include "common/ui/gui_support.h"
 #include "patdata/ui/select_file_window.h"
 #include "settings/ui/options_dialog.h"
 
