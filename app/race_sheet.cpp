@@ -90,9 +90,9 @@ void RaceSheet::notifyChanged()
 
 namespace CommonFunc {
 
-void ClearRaceSheet(RaceSheet &sheet) { ClearRaceSheet(sheet, true); }
+void ClearRaceSheet(RaceSheet &sheet) { ClearRaceSheet(sheet, false); }
 
-void ClearRaceSheet(RaceSheet &sheet, bool notify)
+void ClearRaceSheet(RaceSheet &sheet, bool forLoad)
 {
     SheetCells::clear(sheet, SheetCells::Clear::WithRace);
     SheetCells::clear(sheet, SheetCells::Clear::WithAnalysis);
@@ -103,44 +103,38 @@ void ClearRaceSheet(RaceSheet &sheet, bool notify)
         sheet.tanHorseColours[k] = {};
         sheet.fukuHorseColours[k] = {};
     }
-    ClearPairGrids(sheet);
+    sheet.priceModelName.clear();
+    sheet.winProbabilityFellBack = false;
     sheet.sRaceFile.clear();
     sheet.racePaths = {};
     sheet.analysis.reset();
-    if (notify)
-        sheet.notifyChanged();
+    if (forLoad)
+        return;
+    ClearPairGrids(sheet);
+    sheet.notifyChanged();
 }
 
 QString PairGridHead(BetType type) { return KindOf(type).gridHead.toString(); }
 
-void ClearPairGrids(RaceSheet &sheet)
+QStringList PairGridHeads(BetType type)
+{
+    return {PairGridHead(type),        QStringLiteral(u"理論値"), QStringLiteral(u"実際値"), QStringLiteral(u"乖離％"),
+            QStringLiteral(u"支持率"), QStringLiteral(u"判定"),   QStringLiteral(u"人気"),   QStringLiteral(u" 差")};
+}
+
+const QList<TextGrid::Alignment> &PairGridAlignments()
 {
     using A = TextGrid::Alignment;
-    constexpr A alignments[PairColumnCount] = {A::Left,  A::Right,  A::Right,  A::Right,
-                                               A::Right, A::Center, A::Center, A::Right};
-    for (const BetKind &kind : kBetKinds) {
-        const BetType type = kind.type;
-        const QString heads[PairColumnCount] = {PairGridHead(type),        QStringLiteral(u"理論値"),
-                                                QStringLiteral(u"実際値"), QStringLiteral(u"乖離％"),
-                                                QStringLiteral(u"支持率"), QStringLiteral(u"判定"),
-                                                QStringLiteral(u"人気"),   QStringLiteral(u" 差")};
-        TextGrid &grid = sheet.pairGrid(type);
-        // A load keeps drawing suspended across the clear and the fill.
-        const bool drawing = grid.redraw();
-        grid.setRedraw(false);
-        // No stale empty rows of an earlier race: a race without pair odds
-        // shows the heads only.  Rows go before the clear, which then has
-        // only the head row to empty.
-        grid.setRows(1);
-        grid.clear();
-        for (int c = 0; c < PairColumnCount; ++c) {
-            grid.setCell(0, c, heads[c]);
-            grid.setColumnAlignment(c, alignments[c]);
-        }
-        grid.setRedraw(drawing);
-    }
-    sheet.priceModelName.clear();
-    sheet.winProbabilityFellBack = false;
+    static const QList<A> alignments {A::Left, A::Right, A::Right, A::Right, A::Right, A::Center, A::Center, A::Right};
+    return alignments;
+}
+
+void ClearPairGrids(RaceSheet &sheet)
+{
+    // No stale empty rows of an earlier race: a race without pair odds shows
+    // the heads only.
+    for (const BetKind &kind : kBetKinds)
+        sheet.pairGrid(kind.type).reset(PairGridHeads(kind.type), PairGridAlignments(), 0);
 }
 
 } // namespace CommonFunc

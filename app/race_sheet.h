@@ -132,14 +132,17 @@ enum PairColumn : int {
     PairColumnCount
 };
 
-// Empties the sheet: no race on show.  Views are told, unless the caller
-// fills the sheet at once and tells them itself.
+// Empties the sheet: no race on show.  A load passes forLoad: it resets the
+// grids with the race's pairs and tells the views itself, once.
 void ClearRaceSheet(RaceSheet &sheet);
-void ClearRaceSheet(RaceSheet &sheet, bool notify);
+void ClearRaceSheet(RaceSheet &sheet, bool forLoad);
 
 QString PairGridHead(BetType type); // the kind's grid head: "馬連 ", "ﾜｲﾄﾞ "
 
 // Empties both grids down to their head rows and writes the heads.
 void ClearPairGrids(RaceSheet &sheet);
+// A kind's grid heads and the columns' alignments.
+QStringList PairGridHeads(BetType type);
+const QList<TextGrid::Alignment> &PairGridAlignments();
 
 } // namespace CommonFunc

@@ -91,22 +91,12 @@ QString PairRankDifferenceText(const PairAnalysis &pair)
 
 void ShowPairGrid(TextGrid &grid, std::shared_ptr<const RaceAnalysis> race, BetType type)
 {
-    const QList<PairAnalysis> &pairs = race->pairsOf(type);
-    const int count = int(pairs.size());
-    int lastHit = 0;
-    int lastHitRow = 0;
-    for (int r = 1; r <= count; ++r) {
-        if (pairs[r - 1].hitEntry > lastHit) {
-            lastHit = pairs[r - 1].hitEntry;
-            lastHitRow = r;
-        }
-    }
-    const bool drawing = grid.redraw();
-    grid.setRedraw(false);
+    QStringList heads = PairGridHeads(type);
     if (race->priceModel != PriceModel::Standard)
-        grid.setCell(0, PairTheoretical, QStringLiteral(u"理論値") + PriceModelLabel(race->priceModel));
+        heads[PairTheoretical] += PriceModelLabel(race->priceModel);
+    const int count = int(race->pairsOf(type).size());
     // The texts are made when a row is first shown or read.
-    grid.setSourcedRows(count, [race = std::move(race), type](int key, TextGrid::Row &cells) {
+    grid.reset(heads, PairGridAlignments(), count, [race = std::move(race), type](int key, TextGrid::Row &cells) {
         const PairAnalysis &pair = race->pairsOf(type)[key];
         cells[PairLabel].text = pair.label();
         cells[PairLabel].backColor = pair.hitColour();
@@ -119,15 +109,24 @@ void ShowPairGrid(TextGrid &grid, std::shared_ptr<const RaceAnalysis> race, BetT
         cells[PairPopularity].text = PairPopularityText(pair);
         cells[PairRankDiff].text = PairRankDifferenceText(pair);
     });
-    // Where the fill and the hit marking leave the current cell: the last
-    // pair's mark, or the label of the pair the last wide payout named.
-    if (count > 0) {
-        grid.setCurrentCell(count, PairMark);
-        grid.setTopRow(1);
+}
+
+GridCell LoadedCurrentCell(const RaceSheet &sheet, BetType type)
+{
+    const RaceAnalysis *race = sheet.analysis.get();
+    if (!race || race->pairsOf(type).isEmpty())
+        return {};
+    // The last pair's mark, or the label of the pair the last wide payout named.
+    const QList<PairAnalysis> &pairs = race->pairsOf(type);
+    GridCell cell {int(pairs.size()), PairMark};
+    int lastHit = 0;
+    for (int r = 1; r <= int(pairs.size()); ++r) {
+        if (pairs[r - 1].hitEntry > lastHit) {
+            lastHit = pairs[r - 1].hitEntry;
+            cell = {r, PairLabel};
+        }
     }
-    grid.setRedraw(drawing);
-    if (lastHitRow > 0)
-        grid.setCurrentCell(lastHitRow, PairLabel);
+    return cell;
 }
 
 int FindPairRow(const RaceSheet &sheet, BetType type, int a, int b)
@@ -203,19 +202,19 @@ void ColorHorseNumbers(RaceSheet &sheet, const RaceOptions &options)
 
 void PutRaceOnSheet(RaceSheet &sheet, std::shared_ptr<const RaceAnalysis> race)
 {
-    // The grids are drawn once, the sheet's views told once.
-    for (TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide})
-        grid->setRedraw(false);
-    ClearRaceSheet(sheet, false);
+    // Each grid is reset once, the sheet's views told once.
+    ClearRaceSheet(sheet, true);
     sheet.analysis = std::move(race);
     const RaceAnalysis &r = *sheet.analysis;
     showWinPlace(sheet, r);
     sheet.sRaceFile = r.raceFile;
     sheet.racePaths = r.paths;
     ColorHorseNumbers(sheet, r.options);
-    if (r.hasPairs) {
-        for (const BetKind &kind : kBetKinds)
+    for (const BetKind &kind : kBetKinds) {
+        if (r.hasPairs)
             ShowPairGrid(sheet.pairGrid(kind.type), sheet.analysis, kind.type);
+        else
+            sheet.pairGrid(kind.type).reset(PairGridHeads(kind.type), PairGridAlignments(), 0);
     }
     if (r.priceModel != PriceModel::Standard) {
         sheet.priceModelName = PriceModelName(r.priceModel);
@@ -223,8 +222,6 @@ void PutRaceOnSheet(RaceSheet &sheet, std::shared_ptr<const RaceAnalysis> race)
     }
     sheet.lstKaime = RecommendedBetLines(r);
     sheet.lstRaceResult = RaceResultLines(r);
-    for (TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide})
-        grid->setRedraw(true);
     sheet.notifyChanged();
 }
 

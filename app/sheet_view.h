@@ -28,6 +28,14 @@ void ColorHorseNumbers(RaceSheet &sheet, const RaceOptions &options);
 // colours and the result's label colours.
 void ShowPairGrid(TextGrid &grid, std::shared_ptr<const RaceAnalysis> race, BetType type);
 
+// Where a load leaves a grid control's current cell: on the last pair's mark,
+// or on the label of the pair the last wide payout named; (0, 0) without pairs.
+struct GridCell {
+    int row = 0;
+    int column = 0;
+};
+GridCell LoadedCurrentCell(const RaceSheet &sheet, BetType type);
+
 // The grid row (1 …) that shows the pair of horses a and b, in whatever
 // order the grid is sorted; 0 when the grid has none.
 int FindPairRow(const RaceSheet &sheet, BetType type, int a, int b);

@@ -50,22 +50,17 @@ void TextGrid::setRows(int rows)
     if (rows == old)
         return;
     if (rows > old) {
-        if (m_redraw)
-            beginInsertRows(QModelIndex(), old - 1, rows - 2);
+        beginInsertRows(QModelIndex(), old - 1, rows - 2);
         while (m_rows.size() < rows)
             m_rows.append(Row(m_columns));
         m_keys.resize(rows, -1);
-        if (m_redraw)
-            endInsertRows();
+        endInsertRows();
     } else {
-        if (m_redraw)
-            beginRemoveRows(QModelIndex(), rows - 1, old - 2);
+        beginRemoveRows(QModelIndex(), rows - 1, old - 2);
         m_rows.resize(rows);
         m_keys.resize(rows);
-        if (m_redraw)
-            endRemoveRows();
+        endRemoveRows();
     }
-    clampPositions();
 }
 
 bool TextGrid::isCell(int row, int column) const
@@ -92,27 +87,28 @@ TextGrid::Cell *TextGrid::cellAt(int row, int column)
     return &m_rows[row][column];
 }
 
-void TextGrid::setSourcedRows(int count, RowSource source)
+void TextGrid::reset(const QStringList &heads, const QList<Alignment> &alignments, int count, RowSource source)
 {
     count = qMax(count, 0);
-    if (m_redraw)
-        beginResetModel();
-    m_rows.resize(1);
-    m_keys.resize(1);
+    beginResetModel();
+    m_rows = {Row(m_columns)};
+    for (int c = 0; c < m_columns && c < heads.size(); ++c)
+        m_rows[0][c].text = heads[c];
+    for (int c = 0; c < m_columns && c < alignments.size(); ++c)
+        m_alignments[c] = alignments[c];
     m_rows.resize(count + 1);
-    m_keys.resize(count + 1);
-    for (int r = 1; r <= count; ++r)
+    m_keys = QList<int>(count + 1, -1);
+    for (int r = 1; r <= count; ++r) {
         m_keys[r] = r - 1;
+        if (!source)
+            m_rows[r] = Row(m_columns);
+    }
     m_source = std::move(source);
-    if (m_redraw)
-        endResetModel();
-    clampPositions();
+    endResetModel();
 }
 
 void TextGrid::cellChanged(int row, int column, const QList<int> &roles)
 {
-    if (!m_redraw)
-        return;
     if (row == 0) {
         emit headerDataChanged(Qt::Horizontal, column, column);
         return;
@@ -170,7 +166,7 @@ void TextGrid::setColumnAlignment(int column, Alignment alignment)
     if (column < 0 || column >= m_columns || m_alignments[column] == alignment)
         return;
     m_alignments[column] = alignment;
-    if (m_redraw && rows() > 1)
+    if (rows() > 1)
         emit dataChanged(index(0, column), index(rows() - 2, column), {Qt::TextAlignmentRole});
 }
 
@@ -180,56 +176,9 @@ void TextGrid::clear()
     for (Row &row : m_rows)
         row = Row(m_columns);
     m_keys.fill(-1);
-    if (!m_redraw)
-        return;
     emit headerDataChanged(Qt::Horizontal, 0, m_columns - 1);
     if (rows() > 1)
         emit dataChanged(index(0, 0), index(rows() - 2, m_columns - 1));
-}
-
-void TextGrid::setCurrentCell(int row, int column)
-{
-    row = qBound(0, row, rows() - 1);
-    column = qBound(0, column, m_columns - 1);
-    if (row == m_currentRow && column == m_currentColumn)
-        return;
-    m_currentRow = row;
-    m_currentColumn = column;
-    if (m_redraw)
-        emit currentCellChanged(m_currentRow, m_currentColumn);
-}
-
-void TextGrid::setTopRow(int row)
-{
-    row = rows() > 1 ? qBound(1, row, rows() - 1) : 0;
-    if (row == m_topRow)
-        return;
-    m_topRow = row;
-    if (m_redraw)
-        emit topRowChanged(m_topRow);
-}
-
-void TextGrid::clampPositions()
-{
-    setCurrentCell(m_currentRow, m_currentColumn);
-    setTopRow(m_topRow);
-}
-
-void TextGrid::setRedraw(bool on)
-{
-    if (on == m_redraw)
-        return;
-    // The reset brackets the whole suspended stretch, so that nothing sees
-    // the model change under it without having been told.
-    if (!on) {
-        beginResetModel();
-        m_redraw = false;
-        return;
-    }
-    m_redraw = true;
-    endResetModel();
-    emit currentCellChanged(m_currentRow, m_currentColumn);
-    emit topRowChanged(m_topRow);
 }
 
 // Sorts the data rows, rows 1 … n, with a stable order that stays safe
@@ -251,8 +200,7 @@ void TextGrid::sortDataRows(Less less)
     if (!moved)
         return;
 
-    if (m_redraw)
-        emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     QList<Row> sorted;
     QList<int> keys;
     sorted.reserve(rows());
@@ -265,8 +213,6 @@ void TextGrid::sortDataRows(Less less)
     }
     m_rows = std::move(sorted);
     m_keys = std::move(keys);
-    if (!m_redraw)
-        return;
 
     QList<int> newRow(n + 1, 0);
     for (int k = 0; k < n; ++k)
@@ -288,8 +234,6 @@ void TextGrid::sortByHeadClick(int column, Qt::MouseButton button)
         return;
     if (button != Qt::LeftButton && button != Qt::RightButton && button != Qt::MiddleButton)
         return;
-    setCurrentCell(m_currentRow, column);
-
     if (column == 0) {
         const auto text = [&](int r) -> const QString & { return rowAt(r)[0].text; };
         if (button == Qt::LeftButton)

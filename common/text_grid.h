@@ -5,13 +5,15 @@
 #include <QAbstractTableModel>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
 
 // The text grid behind the pair grids and the PAT file list: rows of text
 // cells with optional colours, a fixed head row (row 0), per-column
-// alignment, a current cell, a top visible row and the grid's sorts.
+// alignment and the grid's sorts.  Where a window's grid control stands
+// (its current cell, its top row) is the window's own (common/ui/grid_state.h).
 //
 // Grid rows count from 0, the head row included.  As a table model it shows
 // the data rows only: model row i is grid row i + 1, and the head row's texts
@@ -57,24 +59,9 @@ public:
     Alignment columnAlignment(int column) const;
     void setColumnAlignment(int column, Alignment alignment);
 
-    // Empties every cell's text and colours; row and column counts, column
-    // alignments, the current cell and the top row stay.
+    // Empties every cell's text and colours; row and column counts and
+    // column alignments stay.
     void clear();
-
-    // The current cell may be on the head row.  Values are clamped to the grid.
-    int currentRow() const { return m_currentRow; }
-    int currentColumn() const { return m_currentColumn; }
-    void setCurrentCell(int row, int column);
-
-    // First data row on screen; 0 only while the grid has no data rows.
-    int topRow() const { return m_topRow; }
-    void setTopRow(int row);
-
-    // While off, changes emit no signals at all; switching it back on resets
-    // the model once (and re-announces the current cell and top row, which
-    // views lose in a reset).
-    bool redraw() const { return m_redraw; }
-    void setRedraw(bool on);
 
     // Sorts of the data rows.  Rows move whole, with their colours; rows that
     // compare equal keep their order.  Out-of-range columns leave the grid as
@@ -84,7 +71,7 @@ public:
     // numbers and anything else as text ignoring case (the pair label column
     // always as text).  Right: the same, descending.  Middle: descending,
     // every text as a number; the pair label column as text with case
-    // significant.  Other buttons do nothing.  Makes `column` current.
+    // significant.  Other buttons do nothing.
     void sortByHeadClick(int column, Qt::MouseButton button);
     // Ascending by several keys, the first deciding first; each key compares
     // like the left head press on a data column.
@@ -95,10 +82,6 @@ public:
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-
-signals:
-    void currentCellChanged(int row, int column);
-    void topRowChanged(int row);
 
 public:
     struct Cell {
@@ -111,11 +94,11 @@ public:
     // the columns, every cell empty).
     using RowSource = std::function<void(int key, Row &cells)>;
 
-    // Replaces the data rows by `count` rows with the keys 0 … count - 1
-    // whose cells `source` makes when something first reads or writes them:
-    // a view shows a few rows of many.  clear() and setRows() drop the source
-    // for the rows they touch.
-    void setSourcedRows(int count, RowSource source);
+    // Everything anew, in one reset of the model: the heads, the columns'
+    // alignments, and `count` data rows with the keys 0 … count - 1 whose
+    // cells `source` makes when something first reads or writes them (a view
+    // shows a few rows of many); without a source the rows are empty.
+    void reset(const QStringList &heads, const QList<Alignment> &alignments, int count, RowSource source = {});
 
 private:
     bool isCell(int row, int column) const;
@@ -124,7 +107,6 @@ private:
     Cell *cellAt(int row, int column);
     void cellChanged(int row, int column, const QList<int> &roles);
     QVariant cellData(const Cell &cell, int role) const;
-    void clampPositions();
     template <typename Less>
     void sortDataRows(Less less);
 
@@ -133,8 +115,4 @@ private:
     RowSource m_source;
     QList<Alignment> m_alignments;
     int m_columns;
-    int m_currentRow = 0;
-    int m_currentColumn = 0;
-    int m_topRow = 0;
-    bool m_redraw = true;
 };

@@ -107,7 +107,7 @@ void TestFollowWindow::sheetFollowsItsFiles()
                     header->height() / 2);
     QTest::mousePress(header->viewport(), Qt::RightButton, Qt::NoModifier, at);
     QTest::mouseRelease(header->viewport(), Qt::RightButton, Qt::NoModifier, at);
-    grid.setTopRow(20);
+    view->state().setTopRow(20);
     const int widths = header->sectionSize(PairDeviation);
     const QMap<QString, Shown> before = umarenByPair(grid);
 
@@ -115,7 +115,7 @@ void TestFollowWindow::sheetFollowsItsFiles()
     QTRY_COMPARE_WITH_TIMEOUT(window.follower().reloadCount(), 1, 20000);
     const QMap<QString, Shown> after = umarenByPair(grid);
     QVERIFY(after != before);
-    QCOMPARE(grid.topRow(), 20);
+    QCOMPARE(view->state().topRow(), 20);
     for (int r = 2; r < grid.rows(); ++r)
         QVERIFY(grid.cell(r - 1, PairActual).toDouble() >= grid.cell(r, PairActual).toDouble());
     QCOMPARE(window.size(), size);

@@ -357,22 +357,22 @@ void TestMainWindow::gridSwitchKeepsTopRow()
         QVERIFY(!window.umarenView()->isHidden());
         QVERIFY(window.wideView()->isHidden());
         scrollTo(window.umarenView(), 40);
-        QCOMPARE(window.sheet().grdUmaRen.topRow(), 40);
+        QCOMPARE(window.umarenView()->state().topRow(), 40);
         window.betTypeOption(1)->click();
         QVERIFY(!window.wideView()->isHidden());
         QVERIFY(window.umarenView()->isHidden());
-        QCOMPARE(window.sheet().grdWide.topRow(), 40);
+        QCOMPARE(window.wideView()->state().topRow(), 40);
         QCOMPARE(shownTop(window.wideView()), 40);
 
         // Choosing it again changes nothing.
-        window.sheet().grdUmaRen.setTopRow(10);
+        window.umarenView()->state().setTopRow(10);
         window.optBetTypeClick(1);
         QCOMPARE(shownTop(window.wideView()), 40);
 
         scrollTo(window.wideView(), 25);
         window.betTypeOption(0)->click();
         QVERIFY(!window.umarenView()->isHidden());
-        QCOMPARE(window.sheet().grdUmaRen.topRow(), 25);
+        QCOMPARE(window.umarenView()->state().topRow(), 25);
         QCOMPARE(shownTop(window.umarenView()), 25);
     }
 }

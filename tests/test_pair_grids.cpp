@@ -102,8 +102,9 @@ RaceAnalysis raceOf(const RaceSheet &sheet)
 void showGrids(RaceSheet &sheet)
 {
     ClearPairGrids(sheet);
+    sheet.analysis = std::make_shared<const RaceAnalysis>(g_race);
     for (BetType type : {BetType::Umaren, BetType::Wide})
-        ShowPairGrid(sheet.pairGrid(type), std::make_shared<const RaceAnalysis>(g_race), type);
+        ShowPairGrid(sheet.pairGrid(type), sheet.analysis, type);
     sheet.lstKaime = RecommendedBetLines(g_race);
 }
 
@@ -807,11 +808,12 @@ void TestPairGrids::markResultHit()
     // The first wide entry is also the umaren result.
     MarkResultHit(g_race, u" 1- 2 "_s, 1);
     showGrids(sheet);
-    for (const TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
-        QCOMPARE(grid->backColor(1, 0), std::optional<qint32>(255));
-        QCOMPARE(grid->backColor(2, 0), std::optional<qint32>());
-        QCOMPARE(grid->currentRow(), 1);
-        QCOMPARE(grid->currentColumn(), 0);
+    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+        const TextGrid &grid = sheet.pairGrid(type);
+        QCOMPARE(grid.backColor(1, 0), std::optional<qint32>(255));
+        QCOMPARE(grid.backColor(2, 0), std::optional<qint32>());
+        QCOMPARE(LoadedCurrentCell(sheet, type).row, 1);
+        QCOMPARE(LoadedCurrentCell(sheet, type).column, 0);
     }
     QCOMPARE(sheet.lstKaime,
              QStringList({u" ◎馬  1- 2"_s, u" ○ワ  1- 2"_s, u"馬  2- 3"_s, u"ワ  2- 3"_s, u"ワ  1- 3"_s}));
@@ -819,9 +821,9 @@ void TestPairGrids::markResultHit()
     // A later entry: green, and only the wide line is marked.
     MarkResultHit(g_race, u" 2- 3"_s, 2);
     showGrids(sheet);
-    for (const TextGrid *grid : {&sheet.grdUmaRen, &sheet.grdWide}) {
-        QCOMPARE(grid->backColor(3, 0), std::optional<qint32>(65280));
-        QCOMPARE(grid->currentRow(), 3);
+    for (BetType type : {BetType::Umaren, BetType::Wide}) {
+        QCOMPARE(sheet.pairGrid(type).backColor(3, 0), std::optional<qint32>(65280));
+        QCOMPARE(LoadedCurrentCell(sheet, type).row, 3);
     }
     QCOMPARE(sheet.lstKaime,
              QStringList({u" ◎馬  1- 2"_s, u" ○ワ  1- 2"_s, u"馬  2- 3"_s, u" ○ワ  2- 3"_s, u"ワ  1- 3"_s}));

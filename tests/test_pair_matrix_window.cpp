@@ -145,9 +145,9 @@ void TestPairMatrixWindow::clickSelectsThePairInItsGrid()
     QVERIFY(window.betTypeOption(1)->isChecked());
     QVERIFY(window.wideView()->isVisible());
     TextGrid &wide = window.sheet().grdWide;
-    QCOMPARE(wide.cell(wide.currentRow(), PairLabel), label);
+    QCOMPARE(wide.cell(window.wideView()->state().currentRow(), PairLabel), label);
     const QModelIndex index = window.wideView()->currentIndex();
-    QCOMPARE(index.row(), wide.currentRow() - 1);
+    QCOMPARE(index.row(), window.wideView()->state().currentRow() - 1);
     QVERIFY(window.wideView()->viewport()->rect().intersects(window.wideView()->visualRect(index)));
 
     // Above it: umaren, back again.
@@ -155,11 +155,11 @@ void TestPairMatrixWindow::clickSelectsThePairInItsGrid()
     QVERIFY(window.betTypeOption(0)->isChecked());
     QVERIFY(window.umarenView()->isVisible());
     TextGrid &umaren = window.sheet().grdUmaRen;
-    QCOMPARE(umaren.cell(umaren.currentRow(), PairLabel), label);
+    QCOMPARE(umaren.cell(window.umarenView()->state().currentRow(), PairLabel), label);
     QVERIFY(window.umarenView()->viewport()->rect().intersects(
         window.umarenView()->visualRect(window.umarenView()->currentIndex())));
 
-    const int row = umaren.currentRow();
+    const int row = window.umarenView()->state().currentRow();
     const QString tip = QStringLiteral(u"馬連 3-17\n理論値 %1\n実際値 %2\n乖離％ %3")
                             .arg(umaren.cell(row, PairTheoretical).trimmed(), umaren.cell(row, PairActual).trimmed(),
                                  umaren.cell(row, PairDeviation).trimmed());

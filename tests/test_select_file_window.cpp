@@ -161,7 +161,7 @@ void TestSelectFileWindow::listsTheFolder()
                            QStringLiteral("Zo-0502.jra")}));
     QCOMPARE(view()->model()->rowCount(), 3);
 
-    QCOMPARE(grid.currentRow(), 0);
+    QCOMPARE(m_window->state().currentRow(), 0);
     QVERIFY(!view()->selectionModel()->hasSelection());
     QVERIFY(!QApplication::overrideCursor());
     QVERIFY(button("btnUpdate")->isEnabled() && button("btnSelect")->isEnabled() && button("btnClose")->isEnabled());
@@ -221,9 +221,9 @@ void TestSelectFileWindow::selectWithoutRow()
 
     // A rebuild drops the pick made before it.
     clickRow(2);
-    QCOMPARE(w.grid().currentRow(), 2);
+    QCOMPARE(w.state().currentRow(), 2);
     QTest::mouseClick(button("btnUpdate"), Qt::LeftButton);
-    QCOMPARE(w.grid().currentRow(), 0);
+    QCOMPARE(w.state().currentRow(), 0);
     QVERIFY(!view()->selectionModel()->hasSelection());
     recorder.clear();
     QTest::mouseClick(button("btnSelect"), Qt::LeftButton);
@@ -237,11 +237,11 @@ void TestSelectFileWindow::deselectedRowIsNoPick()
     MessageRecorder recorder;
     SelectFileWindow &w = openWindow();
     clickRow(2);
-    QCOMPARE(w.grid().currentRow(), 2);
+    QCOMPARE(w.state().currentRow(), 2);
     // Ctrl+click takes the highlight off the row but leaves the cursor on it.
     QTest::mouseClick(view()->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(2));
     QVERIFY(!view()->selectionModel()->hasSelection());
-    QCOMPARE(w.grid().currentRow(), 0);
+    QCOMPARE(w.state().currentRow(), 0);
     QTest::mouseClick(button("btnSelect"), Qt::LeftButton);
     QCOMPARE(recorder.texts(), QStringList {pickRow});
     QVERIFY(m_picked.isEmpty());
@@ -261,7 +261,7 @@ void TestSelectFileWindow::selectByButton()
 
     // The list stays with its row for the next pick.
     QVERIFY(w.isVisible());
-    QCOMPARE(w.grid().currentRow(), row);
+    QCOMPARE(w.state().currentRow(), row);
     clickRow(gridRowOf(QStringLiteral("Zo-0411.jra")));
     QTest::mouseClick(button("btnSelect"), Qt::LeftButton);
     QCOMPARE(m_picked.size(), 2);
@@ -277,7 +277,7 @@ void TestSelectFileWindow::selectByDoubleClick()
     const int row = gridRowOf(QStringLiteral("Zo-0512.jra"));
     doubleClick(rowCentre(row));
     QCOMPARE(m_picked, QStringList {GetPatFilePath(QStringLiteral("Zo-0512.jra"))});
-    QCOMPARE(w.grid().currentRow(), row);
+    QCOMPARE(w.state().currentRow(), row);
 
     // Below the last row there is no file to pick.
     const QPoint below(rowCentre(3).x(), view()->viewport()->height() - 2);
@@ -302,7 +302,7 @@ void TestSelectFileWindow::closeAndReopenKeepsListAndRow()
     w.open();
     QVERIFY(w.isVisible());
     QCOMPARE(w.grid().rows(), 4);
-    QCOMPARE(w.grid().currentRow(), row);
+    QCOMPARE(w.state().currentRow(), row);
     QCOMPARE(view()->selectionModel()->selectedRows().size(), 1);
     QCOMPARE(view()->selectionModel()->selectedRows().first().row(), row - 1);
     QTest::mouseClick(button("btnSelect"), Qt::LeftButton);
@@ -339,7 +339,7 @@ void TestSelectFileWindow::newRacesAppearByThemselves()
     QVERIFY(writeRace(QStringLiteral("Zo-0501.jra"),
                       race(QStringLiteral(u"東京"), QStringLiteral(" 5"), QStringLiteral(" 8"), QStringLiteral(" 1"))));
     QTRY_COMPARE_WITH_TIMEOUT(w.grid().rows(), 5, 10000);
-    QCOMPARE(w.grid().cell(w.grid().currentRow(), 7), QStringLiteral("Zo-0502.jra"));
+    QCOMPARE(w.grid().cell(w.state().currentRow(), 7), QStringLiteral("Zo-0502.jra"));
     QTest::mouseClick(button("btnSelect"), Qt::LeftButton);
     QCOMPARE(m_picked, QStringList {m_folder + QStringLiteral("/Zo-0502.jra")});
 

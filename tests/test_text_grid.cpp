@@ -107,7 +107,7 @@ private slots:
     void setRowsGrowsAndShrinks();
     void modelView();
     void modelTester();
-    void redrawOffEmitsNothingThenOneReset();
+    void resetMakesRowsWhenFirstRead();
 };
 
 void TestTextGrid::fillRanksAndRestoresPairOrder()
@@ -173,10 +173,8 @@ void TestTextGrid::headClick()
     fillRace(grid);
     if (firstColumn >= 0)
         grid.sortByHeadClick(firstColumn, Qt::RightButton);
-    grid.setCurrentCell(0, 5);
     grid.sortByHeadClick(col, button);
     QCOMPARE(column(grid, 0), expected);
-    QCOMPARE(grid.currentColumn(), button == Qt::BackButton ? 5 : col);
     QCOMPARE(grid.cell(0, 0), QString()); // the head row stays
 }
 
@@ -299,27 +297,19 @@ void TestTextGrid::clearKeepsCounts()
 void TestTextGrid::setRowsGrowsAndShrinks()
 {
     TextGrid grid(8);
-    QCOMPARE(grid.topRow(), 0); // head row only
     grid.setRows(4);
     grid.setCell(2, 1, u"x"_s);
     grid.setCell(3, 1, u"y"_s);
-    grid.setCurrentCell(3, 9);
-    grid.setTopRow(40);
-    QCOMPARE(grid.currentColumn(), 7);
-    QCOMPARE(grid.topRow(), 3);
 
     QSignalSpy removed(&grid, &QAbstractItemModel::rowsRemoved);
     grid.setRows(3);
     QCOMPARE(removed.size(), 1);
     QCOMPARE(removed[0][1].toInt(), 2); // model rows leave out the head
-    QCOMPARE(grid.currentRow(), 2);
-    QCOMPARE(grid.topRow(), 2);
     grid.setRows(6);
     QCOMPARE(grid.cell(2, 1), u"x"_s);
     QVERIFY(grid.cell(3, 1).isEmpty());
     grid.setRows(-5);
     QCOMPARE(grid.rows(), 1);
-    QCOMPARE(grid.topRow(), 0);
 }
 
 void TestTextGrid::modelView()
@@ -367,47 +357,68 @@ void TestTextGrid::modelTester()
             grid.sortByHeadClick(c, button);
     }
     grid.sortByKeys({6, 0});
-    grid.setRedraw(false);
-    grid.setRows(40);
-    grid.sortByHeadClick(0, Qt::RightButton);
-    grid.setRedraw(true);
+    grid.reset({u"a"_s, u"b"_s}, {TextGrid::Alignment::Right}, 40,
+               [](int key, TextGrid::Row &cells) { cells[0].text = QString::number(40 - key); });
+    grid.sortByHeadClick(0, Qt::LeftButton);
+    grid.setRows(12);
     grid.clear();
     grid.setRows(2);
     fillRace(grid);
 }
 
-void TestTextGrid::redrawOffEmitsNothingThenOneReset()
+void TestTextGrid::resetMakesRowsWhenFirstRead()
 {
-    TextGrid grid;
-    grid.setRows(3);
+    TextGrid grid(3);
+    grid.setRows(4);
+    grid.setCell(2, 0, u"old"_s);
+    QList<int> made;
+    const auto source = [&made](int key, TextGrid::Row &cells) {
+        made.append(key);
+        QCOMPARE(cells.size(), 3);
+        cells[0].text = QString::number(key * 7 % 5);
+        cells[1].text = u"k%1"_s.arg(key);
+        cells[2].backColor = key;
+    };
+
     QSignalSpy reset(&grid, &QAbstractItemModel::modelReset);
-    QSignalSpy top(&grid, &TextGrid::topRowChanged);
     std::vector<std::unique_ptr<QSignalSpy>> quiet;
     quiet.emplace_back(new QSignalSpy(&grid, &QAbstractItemModel::dataChanged));
     quiet.emplace_back(new QSignalSpy(&grid, &QAbstractItemModel::headerDataChanged));
     quiet.emplace_back(new QSignalSpy(&grid, &QAbstractItemModel::rowsInserted));
     quiet.emplace_back(new QSignalSpy(&grid, &QAbstractItemModel::rowsRemoved));
-    quiet.emplace_back(new QSignalSpy(&grid, &QAbstractItemModel::layoutChanged));
-    quiet.emplace_back(new QSignalSpy(&grid, &TextGrid::currentCellChanged));
-
-    grid.setRedraw(false);
-    fillRace(grid);
-    grid.setCurrentCell(5, 5);
-    grid.setTopRow(9);
-    grid.sortByHeadClick(2, Qt::RightButton);
-    grid.setRows(10);
-    grid.clear();
+    grid.reset({u"値"_s, u"鍵"_s}, {TextGrid::Alignment::Right, TextGrid::Alignment::Center}, 6, source);
+    QCOMPARE(reset.size(), 1);
     for (const auto &spy : quiet)
         QCOMPARE(spy->size(), 0);
-    QCOMPARE(top.size(), 0);
-    QCOMPARE(reset.size(), 0);
+    QVERIFY(made.isEmpty());
 
-    grid.setRedraw(true);
-    grid.setRedraw(true);
-    QCOMPARE(reset.size(), 1);
-    QCOMPARE(top.size(), 1);
-    QCOMPARE(top[0][0].toInt(), 9);
-    QCOMPARE(grid.rowCount(), 9);
+    QCOMPARE(grid.rows(), 7);
+    QCOMPARE(grid.cell(0, 0), u"値"_s);
+    QCOMPARE(grid.cell(0, 2), QString()); // heads beyond the list are blank
+    QCOMPARE(grid.columnAlignment(1), TextGrid::Alignment::Center);
+    QCOMPARE(grid.columnAlignment(2), TextGrid::Alignment::Left);
+    QCOMPARE(grid.cell(4, 1), u"k3"_s);
+    QCOMPARE(grid.backColor(4, 2), std::optional<qint32>(3));
+    QCOMPARE(made, QList<int> {3});
+
+    // A write to a row not yet made lands on the made row; keys follow sorts.
+    grid.setCell(2, 1, u"mine"_s);
+    grid.sortByHeadClick(0, Qt::LeftButton);
+    QStringList order;
+    QList<int> keys;
+    for (int r = 1; r < grid.rows(); ++r) {
+        order.append(grid.cell(r, 0));
+        keys.append(grid.rowKey(r));
+    }
+    QCOMPARE(order, (QStringList {u"0"_s, u"0"_s, u"1"_s, u"2"_s, u"3"_s, u"4"_s}));
+    QCOMPARE(keys, (QList<int> {0, 5, 3, 1, 4, 2}));
+    QCOMPARE(grid.cell(4, 1), u"mine"_s);
+    std::sort(made.begin(), made.end());
+    QCOMPARE(made, (QList<int> {0, 1, 2, 3, 4, 5}));
+
+    grid.reset({}, {}, 0);
+    QCOMPARE(grid.rows(), 1);
+    QCOMPARE(grid.cell(0, 0), QString());
 }
 
 QTEST_APPLESS_MAIN(TestTextGrid)

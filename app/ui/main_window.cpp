@@ -5,6 +5,7 @@
 #include "about/ui/about_dialog.h"
 #include "analysis/race_analysis.h"
 #include "app/sheet_cells.h"
+#include "app/sheet_view.h"
 #include "backtest/ui/backtest_window.h"
 #include "common/messages.h"
 #include "common/text_util.h"
@@ -568,6 +569,7 @@ void MainWindow::UpdateFormFromSelection(const QString &sFileName)
     QApplication::restoreOverrideCursor();
     if (!loaded)
         return; // the race on show, if any, goes on being followed
+    placeGridsAfterLoad();
     // A race opened by hand starts afresh: no sort to repeat, a new baseline.
     m_umarenView->forgetSort();
     m_wideView->forgetSort();
@@ -577,6 +579,18 @@ void MainWindow::UpdateFormFromSelection(const QString &sFileName)
     m_history.add(m_sheet, QDateTime::currentDateTime());
     statusBar()->clearMessage();
     followRace();
+}
+
+// A load leaves each grid at its first row, its current cell where the fill
+// and the hit marking leave it.
+void MainWindow::placeGridsAfterLoad()
+{
+    for (const BetKind &kind : kBetKinds) {
+        GridState &state = viewOf(kind.type)->state();
+        state.setTopRow(1);
+        const GridCell cell = LoadedCurrentCell(m_sheet, kind.type);
+        state.setCurrentCell(cell.row, cell.column);
+    }
 }
 
 void MainWindow::followRace()
@@ -591,13 +605,14 @@ void MainWindow::raceReloaded(const RaceData &data, int reload)
 {
     RefreshSettings();
     const RaceOptions options = ReadRaceOptions();
-    const int umarenTop = m_sheet.grdUmaRen.topRow();
-    const int wideTop = m_sheet.grdWide.topRow();
+    const int umarenTop = m_umarenView->state().topRow();
+    const int wideTop = m_wideView->state().topRow();
     PutRaceOnSheet(m_sheet, data, options);
+    placeGridsAfterLoad();
     m_umarenView->reapplySort();
     m_wideView->reapplySort();
-    m_sheet.grdUmaRen.setTopRow(umarenTop);
-    m_sheet.grdWide.setTopRow(wideTop);
+    m_umarenView->state().setTopRow(umarenTop);
+    m_wideView->state().setTopRow(wideTop);
     m_history.add(m_sheet, QDateTime::currentDateTime());
     showChangeColumns();
     statusBar()->showMessage(QStringLiteral(u"ｵｯｽﾞ更新 ") + QTime::currentTime().toString(u"HH:mm:ss")
@@ -781,7 +796,7 @@ void MainWindow::optBetTypeClick(int index)
     m_optBetType[std::size_t(index)]->setChecked(true);
     if (!chosen->isHidden())
         return;
-    chosen->grid().setTopRow(other->grid().topRow());
+    chosen->state().setTopRow(other->state().topRow());
     chosen->show();
     other->hide();
 }
@@ -793,7 +808,7 @@ bool MainWindow::selectPair(BetType type, int first, int second)
         return false;
     optBetTypeClick(int(IndexOf(type)));
     PairGridView *view = viewOf(type);
-    view->grid().setCurrentCell(row, PairLabel);
+    view->state().setCurrentCell(row, PairLabel);
     view->scrollTo(view->currentIndex());
     return true;
 }

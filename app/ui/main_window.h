@@ -120,6 +120,7 @@ private:
     void fitSheet();
     void refresh();
     void followRace();
+    void placeGridsAfterLoad();
     void raceReloaded(const CommonFunc::RaceData &data, int reload);
     void showChangeColumns();
     void alertNewValue();

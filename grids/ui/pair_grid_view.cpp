@@ -195,6 +195,7 @@ private:
 PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
     : QTableView(parent)
     , m_grid(grid)
+    , m_state(grid)
     , m_proxy(new ChangeColumnProxy(this))
 {
     m_proxy->setSourceModel(&grid);
@@ -218,8 +219,13 @@ PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
     setCornerButtonEnabled(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 
-    connect(&grid, &TextGrid::topRowChanged, this, &PairGridView::showTopRow);
-    connect(&grid, &TextGrid::currentCellChanged, this, &PairGridView::showCurrentCell);
+    connect(&m_state, &GridState::topRowChanged, this, &PairGridView::showTopRow);
+    connect(&m_state, &GridState::currentCellChanged, this, &PairGridView::showCurrentCell);
+    // A reset loses the view's place: the state puts it back.
+    connect(m_proxy, &QAbstractItemModel::modelReset, this, [this] {
+        showCurrentCell(m_state.currentRow(), m_state.currentColumn());
+        showTopRow(m_state.topRow());
+    });
     connect(&grid, &QAbstractItemModel::headerDataChanged, this, &PairGridView::fitColumnsToHeads);
     // After the view has taken in a reset, which rebuilds the head.
     connect(m_proxy, &QAbstractItemModel::modelReset, this, &PairGridView::fitColumnsToHeads);
@@ -228,7 +234,7 @@ PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
             return;
         const int row = rowAt(0);
         if (row >= 0)
-            m_grid.setTopRow(row + 1);
+            m_state.setTopRow(row + 1);
     });
     fitColumnsToHeads();
 }
@@ -277,8 +283,10 @@ void PairGridView::extraColumnChanged() { m_proxy->extraChanged(); }
 
 void PairGridView::reapplySort()
 {
-    if (m_lastSort)
+    if (m_lastSort) {
+        m_state.setCurrentCell(m_state.currentRow(), m_lastSort->first);
         m_grid.sortByHeadClick(m_lastSort->first, m_lastSort->second);
+    }
 }
 
 QString PairGridView::fittedText(const QString &text, const QFontMetrics &metrics, int width)
@@ -299,6 +307,9 @@ bool PairGridView::eventFilter(QObject *watched, QEvent *event)
         if (column >= 0) {
             if (column < m_grid.columns())
                 m_lastSort = {column, press->button()};
+            // A head press makes its column current, then sorts.
+            if (column < m_grid.columns() && press->button() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton))
+                m_state.setCurrentCell(m_state.currentRow(), column);
             m_grid.sortByHeadClick(column, press->button());
             return true;
         }
@@ -315,7 +326,7 @@ bool PairGridView::event(QEvent *event)
     m_syncing = true;
     const bool handled = QTableView::event(event);
     m_syncing = false;
-    showTopRow(m_grid.topRow());
+    showTopRow(m_state.topRow());
     return handled;
 }
 

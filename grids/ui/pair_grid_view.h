@@ -2,6 +2,8 @@
 
 #pragma once
 
+#include "common/ui/grid_state.h"
+
 #include <QTableView>
 
 #include <functional>
@@ -14,7 +16,7 @@ class ChangeColumnProxy;
 
 // A pair grid on screen: the core's grid model with its colours, a fixed
 // look for the pair column, and sorting by a mouse press on a column head
-// (left, right or middle button).  The model's top row and current cell
+// (left, right or middle button).  Its grid state's top row and current cell
 // drive the view and follow the user's scrolling.
 class PairGridView : public QTableView {
     Q_OBJECT
@@ -23,6 +25,8 @@ public:
     explicit PairGridView(TextGrid &grid, QWidget *parent = nullptr);
 
     TextGrid &grid() const { return m_grid; }
+    GridState &state() { return m_state; }
+    const GridState &state() const { return m_state; }
 
     // Fits the columns to their heads and to the widest values they show.
     void fitColumnsToHeads();
@@ -57,6 +61,7 @@ private:
     void showCurrentCell(int row, int column);
 
     TextGrid &m_grid;
+    GridState m_state;
     ChangeColumnProxy *m_proxy;
     std::optional<std::pair<int, Qt::MouseButton>> m_lastSort;
     bool m_syncing = false;

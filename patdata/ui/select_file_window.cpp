@@ -46,6 +46,7 @@ SelectFileWindow::SelectFileWindow(SelectHandler onSelect, QWidget *owner)
     : QWidget(owner, Qt::Tool)
     , m_onSelect(std::move(onSelect))
     , m_grid(CommonFunc::FileListColumnCount)
+    , m_state(m_grid)
 {
     setObjectName(QStringLiteral("frmSelectFile"));
     setWindowTitle(QStringLiteral(u"PATﾌｧｲﾙの選択"));
@@ -88,13 +89,12 @@ SelectFileWindow::SelectFileWindow(SelectHandler onSelect, QWidget *owner)
     connect(m_view, &QAbstractItemView::doubleClicked, this, &SelectFileWindow::selectFile);
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &SelectFileWindow::syncGridFromView);
-    connect(&m_grid, &TextGrid::currentCellChanged, this, [this](int row, int) { syncViewFromGrid(row); });
+    connect(&m_state, &GridState::currentCellChanged, this, [this](int row, int) { syncViewFromGrid(row); });
 
+    m_grid.reset(heads(), alignments(), 0);
     const auto columns = CommonFunc::FileListColumns();
-    for (int c = 0; c < CommonFunc::FileListColumnCount; ++c) {
-        m_grid.setCell(0, c, columns[std::size_t(c)].heading);
+    for (int c = 0; c < CommonFunc::FileListColumnCount; ++c)
         m_view->setColumnWidth(c, Twips::toPixelsX(columns[std::size_t(c)].widthTwips, this));
-    }
 
     // The terminal writes a race's files one after the other: one listing
     // once the folder has been quiet a moment.
@@ -102,6 +102,19 @@ SelectFileWindow::SelectFileWindow(SelectHandler onSelect, QWidget *owner)
     m_folderQuiet.setInterval(300);
     connect(&m_folderWatch, &QFileSystemWatcher::directoryChanged, this, [this] { m_folderQuiet.start(); });
     connect(&m_folderQuiet, &QTimer::timeout, this, &SelectFileWindow::folderChanged);
+}
+
+QStringList SelectFileWindow::heads()
+{
+    QStringList heads;
+    for (const auto &column : CommonFunc::FileListColumns())
+        heads.append(column.heading);
+    return heads;
+}
+
+QList<TextGrid::Alignment> SelectFileWindow::alignments()
+{
+    return QList<TextGrid::Alignment>(CommonFunc::FileListColumnCount, TextGrid::Alignment::Left);
 }
 
 QStringList SelectFileWindow::racesIn(const QString &folder)
@@ -131,17 +144,17 @@ void SelectFileWindow::folderChanged()
         return;
     if (racesIn(CommonFunc::GetPatFolder()) == m_listedRaces)
         return;
-    const int row = m_grid.currentRow();
+    const int row = m_state.currentRow();
     const QString chosen = row >= 1 ? m_grid.cell(row, fileNameColumn) : QString();
-    const int column = m_grid.currentColumn();
-    const int top = m_grid.topRow();
+    const int column = m_state.currentColumn();
+    const int top = m_state.topRow();
     UpdateList();
     if (chosen.isEmpty())
         return;
     for (int r = 1; r < m_grid.rows(); ++r) {
         if (m_grid.cell(r, fileNameColumn) == chosen) {
-            m_grid.setTopRow(top);
-            m_grid.setCurrentCell(r, column);
+            m_state.setTopRow(top);
+            m_state.setCurrentCell(r, column);
             m_view->selectRow(r - 1);
             break;
         }
@@ -233,21 +246,13 @@ void SelectFileWindow::UpdateList()
             });
         }
 
-        const auto columns = CommonFunc::FileListColumns();
-        m_grid.setRedraw(false);
-        m_grid.clear();
-        m_grid.setRows(int(rows.size()) + 1);
-        for (int c = 0; c < CommonFunc::FileListColumnCount; ++c) {
-            m_grid.setCell(0, c, columns[std::size_t(c)].heading);
-            m_grid.setColumnAlignment(c, TextGrid::Alignment::Left);
-        }
-        for (int r = 0; r < int(rows.size()); ++r) {
+        m_grid.reset(heads(), alignments(), int(rows.size()), [rows](int key, TextGrid::Row &cells) {
             for (int c = 0; c < CommonFunc::FileListColumnCount; ++c)
-                m_grid.setCell(r + 1, c, rows[r].cells[std::size_t(c)]);
-        }
-        m_grid.setCurrentCell(0, 0);
-        m_grid.setTopRow(1);
-        m_grid.setRedraw(true);
+                cells[c].text = rows[key].cells[std::size_t(c)];
+        });
+        m_state.setCurrentCell(0, 0);
+        m_state.setTopRow(1);
+        const auto columns = CommonFunc::FileListColumns();
         for (int c = 0; c < CommonFunc::FileListColumnCount; ++c)
             m_view->setColumnWidth(c, Twips::toPixelsX(columns[std::size_t(c)].widthTwips, this));
         m_view->scrollToTop();
@@ -259,7 +264,7 @@ void SelectFileWindow::selectFile()
 {
     if (m_busy)
         return;
-    const int row = m_grid.currentRow();
+    const int row = m_state.currentRow();
     if (row < 1) {
         Messages::notice(QStringLiteral(u"行を選んでちょ"));
         return;
@@ -280,7 +285,7 @@ void SelectFileWindow::syncGridFromView()
     const QModelIndexList selected = m_view->selectionModel()->selectedRows();
     const int row = selected.isEmpty() ? 0 : selected.first().row() + 1;
     const QModelIndex current = m_view->currentIndex();
-    m_grid.setCurrentCell(row, current.isValid() ? current.column() : 0);
+    m_state.setCurrentCell(row, current.isValid() ? current.column() : 0);
 }
 
 void SelectFileWindow::syncViewFromGrid(int row)
@@ -293,7 +298,7 @@ void SelectFileWindow::syncViewFromGrid(int row)
         selection->clear();
         return;
     }
-    selection->setCurrentIndex(m_grid.index(row - 1, m_grid.currentColumn()),
+    selection->setCurrentIndex(m_grid.index(row - 1, m_state.currentColumn()),
                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 

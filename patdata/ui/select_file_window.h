@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/text_grid.h"
+#include "common/ui/grid_state.h"
 
 #include <QFileSystemWatcher>
 #include <QString>
@@ -40,8 +41,10 @@ public:
     // Rebuilds the list from the PAT folder; no file row is selected after.
     void UpdateList();
 
-    // The grid behind grdFileList; grid row 0 is the heading row.
+    // The grid behind grdFileList; grid row 0 is the heading row.  Its
+    // current row is the picked file's, the heading row while none is.
     const TextGrid &grid() const { return m_grid; }
+    const GridState &state() const { return m_state; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -59,10 +62,13 @@ private:
     void setBusy(bool busy);
     void watchFolder(bool on);
     void folderChanged();
+    static QStringList heads();
+    static QList<TextGrid::Alignment> alignments();
     static QStringList racesIn(const QString &folder);
 
     SelectHandler m_onSelect;
     TextGrid m_grid;
+    GridState m_state;
     QTableView *m_view = nullptr;
     QPushButton *m_update = nullptr;
     QPushButton *m_select = nullptr;
