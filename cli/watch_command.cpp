@@ -54,7 +54,7 @@ QString markText(const QString &mark) { return mark.isEmpty() ? QStringLiteral("
 
 int RunWatchCommand(RaceSheet &sheet, int count)
 {
-    RaceHistory history;
+    RaceHistory history(RaceHistory::KeepForChanges);
     history.add(sheet, QDateTime::currentDateTime());
     RaceFollower follower;
     QObject::connect(&follower, &RaceFollower::reloaded, [&](const RaceData &data, int reload) {

@@ -203,6 +203,17 @@ ShownNumber ShownNumber::deviation(double value)
     return shown;
 }
 
+ShownNumber ShownNumber::fromUnits(quint64 units, int decimals, Sign sign)
+{
+    ShownNumber shown;
+    shown.m_empty = false;
+    shown.m_units = units;
+    shown.m_decimals = quint8(std::clamp(decimals, 0, kMaxDecimals));
+    shown.m_sign = sign;
+    shown.setValues();
+    return shown;
+}
+
 void ShownNumber::setDigits(const char *digits, int count)
 {
     int first = 0;

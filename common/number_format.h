@@ -35,6 +35,10 @@ public:
     ShownNumber() = default;
     static ShownNumber fixed(double value, int decimals); // FormatFixed
     static ShownNumber deviation(double value);           // FormatDeviation
+    // The number whose digits are `units` (at most 18 of them) with that many
+    // decimals and that sign shown: what units(), decimals() and sign() of a
+    // number gave, the same number again.
+    static ShownNumber fromUnits(quint64 units, int decimals, Sign sign);
 
     bool isEmpty() const { return m_empty; }
     // FormatFixed's or FormatDeviation's text; "" when empty.

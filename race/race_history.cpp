@@ -5,6 +5,7 @@
 #include "analysis/race_analysis.h"
 #include "app/race_sheet.h"
 #include "app/sheet_view.h"
+#include "common/text_convert.h"
 #include "common/text_util.h"
 #include "export/csv_file.h"
 
@@ -16,112 +17,266 @@ namespace {
 
 bool isTop(int level) { return level == 1 || level == 2; }
 
+// A pair is kept as one byte: its index among the pairs of 18 horses.
+int pairCode(int first, int second) { return RaceAnalysis::PairIndex(MaxHorses, first, second); }
+
+struct Horses {
+    quint8 first;
+    quint8 second;
+};
+
+const std::array<Horses, MaxHorses *(MaxHorses - 1) / 2> &pairsOfCodes()
+{
+    static const auto table = [] {
+        std::array<Horses, MaxHorses *(MaxHorses - 1) / 2> pairs {};
+        for (int a = 1; a < MaxHorses; ++a) {
+            for (int b = a + 1; b <= MaxHorses; ++b)
+                pairs[std::size_t(pairCode(a, b))] = {quint8(a), quint8(b)};
+        }
+        return pairs;
+    }();
+    return table;
+}
+
+void putVarint(QByteArray &out, quint64 value)
+{
+    while (value >= 0x80) {
+        out.append(char(0x80 | (value & 0x7f)));
+        value >>= 7;
+    }
+    out.append(char(value));
+}
+
+quint64 takeVarint(const char *&p)
+{
+    quint64 value = 0;
+    for (int shift = 0;; shift += 7) {
+        const auto byte = quint8(*p++);
+        value |= quint64(byte & 0x7f) << shift;
+        if (!(byte & 0x80))
+            return value;
+    }
+}
+
+QString trimmedMark(const RaceAnalysis &race, BetType type, const PairAnalysis &pair)
+{
+    return TrimSpaces(race.markText(type, pair));
+}
+
+const PairAnalysis *pairOf(const std::shared_ptr<const RaceAnalysis> &race, BetType type, int a, int b)
+{
+    return race ? race->pair(type, a, b) : nullptr;
+}
+
 } // namespace
+
+QString RaceHistory::Pair::label() const { return MakePairLabel(first, second); }
+
+RaceHistory::RaceHistory(Keep keep)
+    : m_keep(keep)
+{
+}
+
+void RaceHistory::clear()
+{
+    m_loads.clear();
+    m_marks.clear();
+    m_unusual.clear();
+    m_first.reset();
+    m_previous.reset();
+    m_last.reset();
+    for (QList<int> &order : m_lastOrder)
+        order.clear();
+}
+
+// Prices and deviations show one decimal: the digits as a number, the sign
+// and a flag bit.  Anything else goes into a side list, named by its place.
+void RaceHistory::putNumber(QByteArray &out, const ShownNumber &number)
+{
+    if (number.isEmpty()) {
+        putVarint(out, 1);
+        return;
+    }
+    const std::optional<qint64> units = number.units();
+    if (units && number.decimals() == 1 && *units < (qint64(1) << 60)) {
+        putVarint(out, quint64(*units) << 3 | quint64(number.sign()) << 1);
+        return;
+    }
+    m_unusual.append(number);
+    putVarint(out, quint64(m_unusual.size()) << 1 | 1);
+}
+
+ShownNumber RaceHistory::takeNumber(const char *&p) const
+{
+    const quint64 code = takeVarint(p);
+    if (!(code & 1))
+        return ShownNumber::fromUnits(code >> 3, 1, ShownNumber::Sign((code >> 1) & 3));
+    const quint64 index = code >> 1;
+    return index == 0 ? ShownNumber() : m_unusual[qsizetype(index - 1)];
+}
 
 void RaceHistory::add(const RaceSheet &sheet, const QDateTime &time)
 {
-    Load load;
-    load.time = time;
-    if (const RaceAnalysis *race = sheet.analysis.get()) {
-        for (const BetKind &kind : kBetKinds) {
-            const BetType type = kind.type;
-            const TextGrid &grid = sheet.pairGrid(type);
-            const QList<PairAnalysis> &pairs = race->pairsOf(type);
-            for (int r = 1; r < grid.rows(); ++r) {
-                const int key = grid.rowKey(r);
-                if (key < 0 || key >= pairs.size())
-                    continue;
-                const PairAnalysis &pair = pairs[key];
-                load.pairs[IndexOf(type)].append({pair.label(), pair.actualShown, pair.deviationShown,
-                                                  TrimSpaces(race->markText(type, pair)), pair.markLevel});
+    const Race race = sheet.analysis;
+    Packed packed;
+    packed.msecs = time.toMSecsSinceEpoch();
+    for (const BetKind &kind : kBetKinds) {
+        const BetType type = kind.type;
+        QList<int> &order = m_lastOrder[IndexOf(type)];
+        order.clear();
+        if (!race)
+            continue;
+        const TextGrid &grid = sheet.pairGrid(type);
+        const QList<PairAnalysis> &pairs = race->pairsOf(type);
+        QByteArray &rows = packed.rows[IndexOf(type)];
+        for (int r = 1; r < grid.rows(); ++r) {
+            const int key = grid.rowKey(r);
+            if (key < 0 || key >= pairs.size())
+                continue;
+            order.append(key);
+            if (m_keep == KeepForChanges)
+                continue;
+            const PairAnalysis &pair = pairs[key];
+            rows.append(char(pairCode(pair.first, pair.second)));
+            putNumber(rows, pair.actualShown);
+            putNumber(rows, pair.deviationShown);
+            const QString mark = trimmedMark(*race, type, pair);
+            qsizetype markIndex = m_marks.indexOf(mark);
+            if (markIndex < 0) {
+                markIndex = m_marks.size();
+                m_marks.append(mark);
             }
+            putVarint(rows, quint64(markIndex) << 3 | quint64(pair.markLevel & 7));
         }
-        // The two words that stand for no bet are no bets.
-        for (const RecommendedBet &bet : race->bets)
-            load.bets.append(RecommendedBetLine(*race, bet));
+        // A rewrite that changed nothing costs no new bytes.
+        if (!m_loads.isEmpty() && m_loads.last().rows[IndexOf(type)] == rows)
+            rows = m_loads.last().rows[IndexOf(type)];
+        else
+            rows.squeeze();
     }
-    m_loads.append(load);
+    if (m_keep == KeepAll)
+        m_loads.append(packed);
+    if (!m_first)
+        m_first = race;
+    m_previous = m_last;
+    m_last = race;
 }
 
-const RaceHistory::Pair *RaceHistory::find(const Load &load, BetType type, const QString &label)
+RaceHistory::Load RaceHistory::at(int index) const
 {
-    for (const Pair &pair : load.pairs[IndexOf(type)]) {
-        if (pair.label == label)
-            return &pair;
+    const Packed &packed = m_loads.at(index);
+    Load load;
+    load.time = QDateTime::fromMSecsSinceEpoch(packed.msecs);
+    for (const BetKind &kind : kBetKinds) {
+        const QByteArray &rows = packed.rows[IndexOf(kind.type)];
+        QList<Pair> &pairs = load.pairs[IndexOf(kind.type)];
+        const char *p = rows.constData();
+        const char *end = p + rows.size();
+        while (p < end) {
+            Pair pair;
+            const Horses horses = pairsOfCodes()[quint8(*p++)];
+            pair.first = horses.first;
+            pair.second = horses.second;
+            pair.actual = takeNumber(p);
+            pair.deviation = takeNumber(p);
+            const quint64 mark = takeVarint(p);
+            pair.mark = m_marks[qsizetype(mark >> 3)];
+            pair.level = int(mark & 7);
+            pairs.append(pair);
+        }
     }
-    return nullptr;
+    return load;
+}
+
+qsizetype RaceHistory::packedBytes() const
+{
+    qsizetype bytes = 0;
+    for (int k = 0; k < size(); ++k) {
+        for (const QByteArray &rows : m_loads[k].rows) {
+            // A load that shares its bytes with the one before costs nothing.
+            if (k == 0 || !rows.isSharedWith(m_loads[k - 1].rows[&rows - m_loads[k].rows.data()]))
+                bytes += rows.size();
+        }
+    }
+    return bytes;
+}
+
+// Each pair of the last load's grids with the same pair in the load before.
+template <typename Visit>
+void RaceHistory::forEachChange(const Visit &visit) const
+{
+    if (!m_previous || !m_last)
+        return;
+    for (const BetKind &kind : kBetKinds) {
+        const BetType type = kind.type;
+        const QList<PairAnalysis> &pairs = m_last->pairsOf(type);
+        for (int key : m_lastOrder[IndexOf(type)]) {
+            const PairAnalysis &now = pairs[key];
+            visit(type, now, pairOf(m_previous, type, now.first, now.second));
+        }
+    }
 }
 
 QList<RaceHistory::MarkChange> RaceHistory::markChanges() const
 {
     QList<MarkChange> changes;
-    if (m_loads.size() < 2)
-        return changes;
-    const Load &before = m_loads[m_loads.size() - 2];
-    for (const BetKind &kind : kBetKinds) {
-        const BetType type = kind.type;
-        for (const Pair &now : m_loads.last().pairs[IndexOf(type)]) {
-            const Pair *old = find(before, type, now.label);
-            const QString oldMark = old ? old->mark : QString();
-            if (oldMark != now.mark)
-                changes.append({type, now.label, oldMark, now.mark});
-        }
-    }
+    forEachChange([&](BetType type, const PairAnalysis &now, const PairAnalysis *old) {
+        const QString before = old ? trimmedMark(*m_previous, type, *old) : QString();
+        const QString after = trimmedMark(*m_last, type, now);
+        if (before != after)
+            changes.append({type, now.label(), before, after});
+    });
     return changes;
-}
-
-bool RaceHistory::markChanged(BetType type, const QString &label) const
-{
-    if (m_loads.size() < 2)
-        return false;
-    const Pair *now = find(m_loads.last(), type, label);
-    const Pair *old = find(m_loads[m_loads.size() - 2], type, label);
-    return (now ? now->mark : QString()) != (old ? old->mark : QString());
-}
-
-QStringList RaceHistory::newBets() const
-{
-    QStringList bets;
-    if (m_loads.size() < 2)
-        return bets;
-    const QStringList &before = m_loads[m_loads.size() - 2].bets;
-    for (const QString &bet : m_loads.last().bets) {
-        if (!before.contains(bet))
-            bets.append(bet);
-    }
-    return bets;
 }
 
 QList<RaceHistory::MarkChange> RaceHistory::newTopMarks() const
 {
     QList<MarkChange> marks;
-    if (m_loads.size() < 2)
-        return marks;
-    const Load &before = m_loads[m_loads.size() - 2];
-    for (const BetKind &kind : kBetKinds) {
-        const BetType type = kind.type;
-        for (const Pair &now : m_loads.last().pairs[IndexOf(type)]) {
-            const Pair *old = find(before, type, now.label);
-            if (isTop(now.level) && !(old && isTop(old->level)))
-                marks.append({type, now.label, old ? old->mark : QString(), now.mark});
-        }
-    }
+    forEachChange([&](BetType type, const PairAnalysis &now, const PairAnalysis *old) {
+        if (isTop(now.markLevel) && !(old && isTop(old->markLevel)))
+            marks.append({type, now.label(), old ? trimmedMark(*m_previous, type, *old) : QString(),
+                          trimmedMark(*m_last, type, now)});
+    });
     return marks;
 }
 
-std::optional<double> RaceHistory::deviationChange(BetType type, const QString &label) const
+bool RaceHistory::markChanged(BetType type, int a, int b) const
 {
-    if (m_loads.isEmpty())
-        return std::nullopt;
-    const Pair *now = find(m_loads.last(), type, label);
-    const Pair *base = find(m_loads.first(), type, label);
+    if (!m_previous || !m_last)
+        return false;
+    const PairAnalysis *now = pairOf(m_last, type, a, b);
+    const PairAnalysis *old = pairOf(m_previous, type, a, b);
+    return (now ? trimmedMark(*m_last, type, *now) : QString())
+        != (old ? trimmedMark(*m_previous, type, *old) : QString());
+}
+
+QStringList RaceHistory::newBets() const
+{
+    QStringList bets;
+    if (!m_previous || !m_last)
+        return bets;
+    QStringList before;
+    for (const RecommendedBet &bet : m_previous->bets)
+        before.append(RecommendedBetLine(*m_previous, bet));
+    for (const RecommendedBet &bet : m_last->bets) {
+        const QString line = RecommendedBetLine(*m_last, bet);
+        if (!before.contains(line))
+            bets.append(line);
+    }
+    return bets;
+}
+
+std::optional<double> RaceHistory::deviationChange(BetType type, int a, int b) const
+{
+    const PairAnalysis *now = pairOf(m_last, type, a, b);
+    const PairAnalysis *base = pairOf(m_first, type, a, b);
     if (!now || !base)
         return std::nullopt;
-    const std::optional<double> a = now->deviation.number();
-    const std::optional<double> b = base->deviation.number();
-    if (!a || !b)
+    const std::optional<double> x = now->deviationShown.number();
+    const std::optional<double> y = base->deviationShown.number();
+    if (!x || !y)
         return std::nullopt;
-    return *a - *b;
+    return *x - *y;
 }
 
 CsvFile RaceHistory::csv() const
@@ -132,16 +287,16 @@ CsvFile RaceHistory::csv() const
                                 QStringLiteral(u"実際値"), QStringLiteral(u"乖離％"), QStringLiteral(u"判定")})
         head.addText(text);
     file.addLine(head);
-    for (const Load &load : m_loads) {
+    for (int k = 0; k < size(); ++k) {
+        const Load load = at(k);
         const QString time = load.time.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
         for (const BetKind &kind : kBetKinds) {
-            const BetType type = kind.type;
             const QString typeText = kind.shortName.toString();
-            for (const Pair &pair : load.pairs[IndexOf(type)]) {
+            for (const Pair &pair : load.pairs[IndexOf(kind.type)]) {
                 CsvLine line;
                 line.addText(time);
                 line.addText(typeText);
-                line.addText(TrimSpaces(pair.label));
+                line.addText(TrimSpaces(pair.label()));
                 line.addValue(pair.actual);
                 line.addValue(pair.deviation);
                 line.addText(pair.mark);

@@ -187,10 +187,13 @@ void TestNumberFormat::deviation()
 namespace {
 
 // The shown number of value has the format's text and reads back as ParseNumber
-// and ParseSingle read that text, to the bit and the sign of zero.
+// and ParseSingle read that text, to the bit and the sign of zero; made again
+// from its digits, it is the same number.
 bool readsBack(const ShownNumber &shown, const QString &text, QString &why)
 {
     const auto same = [](auto a, auto b) { return !a == !b && (!a || std::memcmp(&*a, &*b, sizeof *a) == 0); };
+    const std::optional<qint64> units = shown.units();
+    const ShownNumber again = units ? ShownNumber::fromUnits(quint64(*units), shown.decimals(), shown.sign()) : shown;
     if (shown.text() != text)
         why = QStringLiteral("text %1, expected %2").arg(shown.text(), text);
     else if (!same(shown.number(), ParseNumber(text)))
@@ -199,6 +202,8 @@ bool readsBack(const ShownNumber &shown, const QString &text, QString &why)
         why = QStringLiteral("%1 reads as a float other than ParseSingle's").arg(text);
     else if (shown.csvText() != FormatSingleOfText(text))
         why = QStringLiteral("%1 goes into the CSV as %2").arg(text, shown.csvText());
+    else if (!(again == shown) || !same(again.number(), shown.number()) || !same(again.single(), shown.single()))
+        why = QStringLiteral("%1 made again from its digits is another number").arg(text);
     return why.isEmpty();
 }
 

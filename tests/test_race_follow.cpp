@@ -3,6 +3,7 @@
 #include "analysis/race_analysis.h"
 #include "app/race_sheet.h"
 #include "common/text_grid.h"
+#include "common/text_util.h"
 #include "export/csv_file.h"
 #include "grids/pair_fill.h"
 #include "race/race_follower.h"
@@ -98,6 +99,7 @@ class TestRaceFollow : public QObject {
 private slots:
     void historyDiffs();
     void historyCsv();
+    void historyKeepsLoadsPacked();
 
     void followsRewritesAndRenames();
     void burstReloadsOnce();
@@ -117,7 +119,7 @@ void TestRaceFollow::historyDiffs()
     history.add(sheet, QDateTime::currentDateTime());
     QVERIFY(history.markChanges().isEmpty());
     QVERIFY(history.newBets().isEmpty());
-    QCOMPARE(history.deviationChange(BetType::Umaren, QStringLiteral(" 1- 2")), 0.0);
+    QCOMPARE(history.deviationChange(BetType::Umaren, 1, 2), 0.0);
 
     // The user sorted the grid: rows swap, pairs are still found by label.
     showPairs(sheet, BetType::Umaren, {{1, 3, 26.0, 320.5}, {1, 2, 12.5, 340.0}});
@@ -133,8 +135,8 @@ void TestRaceFollow::historyDiffs()
     QCOMPARE(changes[1].label, QStringLiteral(" 1- 3"));
     QCOMPARE(changes[1].before, QString());
     QCOMPARE(changes[1].after, QStringLiteral(u"×"));
-    QVERIFY(history.markChanged(BetType::Umaren, QStringLiteral(" 1- 3")));
-    QVERIFY(!history.markChanged(BetType::Umaren, QStringLiteral(" 1- 2")));
+    QVERIFY(history.markChanged(BetType::Umaren, 1, 3));
+    QVERIFY(!history.markChanged(BetType::Umaren, 1, 2));
 
     // 1-2 stayed at level 2: not new; the wide mark is level 5.
     const QList<RaceHistory::MarkChange> top = history.newTopMarks();
@@ -142,9 +144,9 @@ void TestRaceFollow::historyDiffs()
     QCOMPARE(top[0].label, QStringLiteral(" 1- 3"));
     QCOMPARE(history.newBets(), QStringList {QStringLiteral(u"馬  1- 3")});
 
-    QCOMPARE(history.deviationChange(BetType::Umaren, QStringLiteral(" 1- 3")), 320.5 - 150.0);
-    QCOMPARE(history.deviationChange(BetType::Wide, QStringLiteral(" 1- 2")), std::nullopt);
-    QCOMPARE(history.deviationChange(BetType::Umaren, QStringLiteral(" 3- 4")), std::nullopt);
+    QCOMPARE(history.deviationChange(BetType::Umaren, 1, 3), 320.5 - 150.0);
+    QCOMPARE(history.deviationChange(BetType::Wide, 1, 2), std::nullopt);
+    QCOMPARE(history.deviationChange(BetType::Umaren, 3, 4), std::nullopt);
 
     QCOMPARE(DeviationChangeText(12.34), QStringLiteral("+12.3"));
     QCOMPARE(DeviationChangeText(-0.25000001), QStringLiteral("-0.3"));
@@ -165,6 +167,79 @@ void TestRaceFollow::historyCsv()
     QCOMPARE(lines[0], QStringLiteral(u"\"時刻\",\"券種\",\"組番\",\"実際値\",\"乖離％\",\"判定\""));
     QCOMPARE(lines[1], QStringLiteral(u"\"2026/12/06 15:34:05\",\"馬連\",\"1- 2\",12,350,\"○\""));
     QCOMPARE(lines[4], QStringLiteral(u"\"2026/12/06 15:34:35\",\"ﾜｲﾄﾞ\",\"1- 2\",5,-12.5,\"\""));
+}
+
+// Every number a pair may show comes back from the packed loads as it went
+// in, the grid's order too, at a few bytes a pair; watch's history keeps
+// nothing but what its comparisons read.
+void TestRaceFollow::historyKeepsLoadsPacked()
+{
+    RaceHistory all;
+    RaceHistory changes(RaceHistory::KeepForChanges);
+    RaceSheet sheet;
+    QList<RaceHistory::Load> expected;
+    for (int load = 0; load < 4; ++load) {
+        auto race = std::make_shared<RaceAnalysis>(AnalysisBuilder::race(18));
+        RaceHistory::Load shown;
+        shown.time = QDateTime(QDate(2026, 12, 9), QTime(15, 0)).addSecs(7 * load);
+        for (const BetKind &kind : kBetKinds) {
+            QList<PairAnalysis> &pairs = race->pairsOf(kind.type);
+            TextGrid &grid = sheet.pairGrid(kind.type);
+            grid.setRows(int(pairs.size()) + 1);
+            for (int k = 0; k < pairs.size(); ++k) {
+                PairAnalysis &pair = pairs[k];
+                const double x = (k * 37 + load * 11) % 1000 / 10.0;
+                // Empty, two decimals, more digits than 18 and a negative zero among the usual.
+                pair.actualShown = k % 50 == 7 ? ShownNumber()
+                    : k % 50 == 8              ? ShownNumber::fixed(x, 2)
+                    : k % 50 == 9              ? ShownNumber::fixed(1e30 + x, 1)
+                                               : ShownNumber::fixed(x + 1.0, 1);
+                pair.deviationShown = k % 40 == 3 ? ShownNumber::deviation(-0.04) : ShownNumber::deviation(x * 7 - 300);
+                pair.judgedLevel = pair.markLevel = (k + load) % 6;
+                // The user sorted the grid backwards.
+                grid.setRowKey(int(pairs.size()) - k, k);
+            }
+            for (int r = 1; r < grid.rows(); ++r) {
+                const PairAnalysis &pair = pairs[grid.rowKey(r)];
+                shown.pairs[IndexOf(kind.type)].append({pair.first, pair.second, pair.actualShown, pair.deviationShown,
+                                                        TrimSpaces(race->markText(kind.type, pair)), pair.markLevel});
+            }
+        }
+        sheet.analysis = race;
+        all.add(sheet, shown.time);
+        changes.add(sheet, shown.time);
+        expected.append(shown);
+    }
+    all.add(sheet, expected.last().time); // a rewrite that changed nothing
+    expected.append(expected.last());
+
+    QCOMPARE(all.size(), expected.size());
+    for (int load = 0; load < all.size(); ++load) {
+        const RaceHistory::Load got = all.at(load);
+        QCOMPARE(got.time, expected[load].time);
+        for (const BetKind &kind : kBetKinds) {
+            const QList<RaceHistory::Pair> &a = got.pairs[IndexOf(kind.type)];
+            const QList<RaceHistory::Pair> &b = expected[load].pairs[IndexOf(kind.type)];
+            QCOMPARE(a.size(), 153);
+            for (int k = 0; k < a.size(); ++k) {
+                QCOMPARE(a[k].label(), b[k].label());
+                QVERIFY(a[k].actual == b[k].actual && a[k].deviation == b[k].deviation);
+                QCOMPARE(a[k].actual.number(), b[k].actual.number());
+                QCOMPARE(a[k].mark, b[k].mark);
+                QCOMPARE(a[k].level, b[k].level);
+            }
+        }
+    }
+    QVERIFY2(all.packedBytes() <= 4 * 3072, qPrintable(QString::number(all.packedBytes())));
+
+    QCOMPARE(changes.size(), 0);
+    QCOMPARE(changes.packedBytes(), 0);
+    QVERIFY(changes.csv().lines().size() == 1);
+    changes.add(sheet, expected.last().time.addSecs(1));
+    all.add(sheet, expected.last().time.addSecs(1));
+    QVERIFY(changes.markChanges().isEmpty());
+    QCOMPARE(changes.deviationChange(BetType::Wide, 17, 18), all.deviationChange(BetType::Wide, 17, 18));
+    QVERIFY(changes.deviationChange(BetType::Wide, 17, 18).has_value());
 }
 
 void TestRaceFollow::followsRewritesAndRenames()

@@ -626,12 +626,21 @@ void MainWindow::showChangeColumns()
         const BetType type = kind.type;
         PairGridView *view = viewOf(type);
         const TextGrid *grid = &view->grid();
-        const auto text = [this, grid, type](int row) {
-            const std::optional<double> change = m_history.deviationChange(type, grid->cell(row, PairLabel));
+        const std::shared_ptr<const RaceAnalysis> race = m_sheet.analysis;
+        // The pair a row shows, by its key: the user may have sorted the grid.
+        const auto pairAt = [race, grid, type](int row) -> const PairAnalysis * {
+            const int key = grid->rowKey(row);
+            return race && key >= 0 && key < race->pairsOf(type).size() ? &race->pairsOf(type)[key] : nullptr;
+        };
+        const auto text = [this, pairAt, type](int row) {
+            const PairAnalysis *pair = pairAt(row);
+            const std::optional<double> change = pair ? m_history.deviationChange(type, pair->first, pair->second)
+                                                      : std::nullopt;
             return change ? DeviationChangeText(*change) : QString();
         };
-        const auto bold = [this, grid, type](int row) {
-            return m_history.markChanged(type, grid->cell(row, PairLabel));
+        const auto bold = [this, pairAt, type](int row) {
+            const PairAnalysis *pair = pairAt(row);
+            return pair && m_history.markChanged(type, pair->first, pair->second);
         };
         view->showExtraColumn(QStringLiteral(u"変化"), text, bold);
     }
