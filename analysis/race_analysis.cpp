@@ -79,6 +79,7 @@ void AnalyzeWinPlace(RaceAnalysis &race, const RaceData &data)
     const PatFileHeader &header = data.odds.Header;
     race.raceFile = data.oddsPath;
     race.paths = data.paths;
+    race.hasEntry = data.hasEntry;
     race.horseCount = PatCount(header.HorseCount);
     race.kaisai = header.Course + QStringLiteral(u" 第") + header.Kai + QStringLiteral(u"回 ") + header.Nichi
         + QStringLiteral(u"日");

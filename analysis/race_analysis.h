@@ -125,6 +125,7 @@ struct RaceAnalysis {
     std::array<RankAnalysis, MaxHorses + 1> tanTable;  // item k: win rank k
     std::array<RankAnalysis, MaxHorses + 1> fukuTable; // item k: place rank k
 
+    bool hasEntry = false; // the entry file was read
     bool hasPairs = false; // the pair odds were read: the grids are filled
     PriceModel priceModel = PriceModel::Standard;
     bool winProbabilityFellBack = false;

@@ -2,6 +2,7 @@
 
 #include "cli/watch_command.h"
 
+#include "analysis/race_analysis.h"
 #include "app/race_sheet.h"
 #include "cli/terminal.h"
 #include "common/text_util.h"
@@ -83,7 +84,12 @@ int RunWatchCommand(RaceSheet &sheet, int count)
         if (!flushOut())
             stopOnLostOutput();
     });
-    follower.follow(sheet.sRaceFile);
+    QObject::connect(&follower, &RaceFollower::followingStopped, [](const QString &reason) {
+        out(now() + QStringLiteral(u" ｵｯｽﾞ更新停止 ") + VisibleText(reason) + u'\n');
+        flushOut();
+        QCoreApplication::exit(1);
+    });
+    follower.follow(sheet.sRaceFile, RaceFollower::FilesRead(*sheet.analysis));
     // The first line once the files are followed: whatever changes after it
     // is seen.
     out(QStringLiteral(u"推奨買い目 ") + betsText(sheet) + u'\n');

@@ -221,6 +221,10 @@ struct RacePaths {
     QString result;
 };
 RacePaths RacePathsOf(const QString &oddsPath);
+// Whether `name` may be one of the four files of the race whose win/place
+// odds file is named `oddsName`, by the rules above: the name itself, its
+// entry or pair odds sibling in any letter case, a result file's name.
+bool IsFileNameOfRace(const QString &oddsName, const QString &name);
 
 // One listing of a folder, from which many races find their siblings with
 // the rules above without listing the folder again.

@@ -233,6 +233,19 @@ RacePaths RacePathsOf(const QString &oddsPath)
     return {oddsPath, GetEntryFileName(oddsPath), GetPairOddsFileName(oddsPath), FindResultFile(oddsPath)};
 }
 
+bool IsFileNameOfRace(const QString &oddsName, const QString &name)
+{
+    if (name == oddsName)
+        return true;
+    for (const QString prefix : {QStringLiteral("De-"), QStringLiteral("Uo-")}) {
+        const QString sibling = siblingNameOf(oddsName, prefix);
+        if (!sibling.isEmpty() && sibling.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    const ResultPattern result(oddsName);
+    return result.valid && result.matches(name);
+}
+
 FolderListing FolderListing::of(const QString &folder)
 {
     FolderListing listing;

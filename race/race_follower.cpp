@@ -2,9 +2,10 @@
 
 #include "race/race_follower.h"
 
+#include "analysis/race_analysis.h"
 #include "common/file_checks.h"
-#include "common/messages.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -12,7 +13,7 @@ using namespace CommonFunc;
 
 namespace {
 
-QStringList racePathList(const RacePaths &paths)
+QStringList pathList(const RacePaths &paths)
 {
     QStringList list;
     for (const QString &path : {paths.odds, paths.entry, paths.pairs, paths.result}) {
@@ -20,6 +21,19 @@ QStringList racePathList(const RacePaths &paths)
             list.append(path);
     }
     return list;
+}
+
+// The nearest folder at or above `path` that is there.
+QString nearestFolder(QString path)
+{
+    for (;;) {
+        if (QFileInfo(path).isDir())
+            return path;
+        const QString up = QFileInfo(path).absolutePath();
+        if (up == path)
+            return QString();
+        path = up;
+    }
 }
 
 } // namespace
@@ -33,20 +47,65 @@ RaceFollower::RaceFollower(QObject *parent)
     m_maxWait.setInterval(kMaxWaitMs);
     m_retry.setSingleShot(true);
     m_retry.setInterval(kRetryMs);
-    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &RaceFollower::fileChanged);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &RaceFollower::folderChanged);
+    connect(&m_folder, &FolderWatch::changed, this, &RaceFollower::folderChanged);
+    connect(&m_folder, &FolderWatch::folderGone, this, &RaceFollower::folderGone);
+    connect(&m_above, &FolderWatch::changed, this, &RaceFollower::aboveChanged);
+    connect(&m_above, &FolderWatch::folderGone, this, &RaceFollower::aboveChanged);
     connect(&m_quiet, &QTimer::timeout, this, &RaceFollower::quietOver);
     connect(&m_maxWait, &QTimer::timeout, this, &RaceFollower::quietOver);
     connect(&m_retry, &QTimer::timeout, this, &RaceFollower::attempt);
 }
 
-void RaceFollower::follow(const QString &oddsPath)
+RacePaths RaceFollower::FilesRead(const RaceData &data)
+{
+    return {data.paths.odds, data.hasEntry ? data.paths.entry : QString(), data.hasPairs ? data.paths.pairs : QString(),
+            data.hasResult ? data.paths.result : QString()};
+}
+
+RacePaths RaceFollower::FilesRead(const RaceAnalysis &race)
+{
+    return {race.paths.odds, race.hasEntry ? race.paths.entry : QString(), race.hasPairs ? race.paths.pairs : QString(),
+            race.settled ? race.paths.result : QString()};
+}
+
+void RaceFollower::follow(const QString &oddsPath, const RacePaths &read)
 {
     stop();
     m_oddsPath = QFileInfo(oddsPath).absoluteFilePath();
-    m_watcher.addPath(QFileInfo(m_oddsPath).absolutePath());
-    watchPaths();
+    m_paths = RacePathsOf(m_oddsPath);
+    m_had = read;
+    if (read.odds.isEmpty()) {
+        // Taken as read: the files there now.
+        const auto there = [](const QString &path) { return QFileInfo(path).isFile() ? path : QString(); };
+        m_had = {m_paths.odds, there(m_paths.entry), there(m_paths.pairs), there(m_paths.result)};
+    }
+    arm();
     m_stamps = stamps();
+}
+
+void RaceFollower::pause()
+{
+    if (!isFollowing())
+        return;
+    m_quiet.stop();
+    m_maxWait.stop();
+    m_retry.stop();
+    m_folder.stop();
+    m_above.stop();
+    m_reading = false;
+    m_pending = false;
+    m_paused = true;
+}
+
+void RaceFollower::resume()
+{
+    if (!isPaused())
+        return;
+    m_paused = false;
+    m_paths = RacePathsOf(m_oddsPath);
+    arm();
+    if (isFollowing() && stamps() != m_stamps)
+        quietOver();
 }
 
 void RaceFollower::stop()
@@ -54,36 +113,47 @@ void RaceFollower::stop()
     m_quiet.stop();
     m_maxWait.stop();
     m_retry.stop();
-    if (!m_watcher.files().isEmpty())
-        m_watcher.removePaths(m_watcher.files());
-    if (!m_watcher.directories().isEmpty())
-        m_watcher.removePaths(m_watcher.directories());
+    m_folder.stop();
+    m_above.stop();
     m_oddsPath.clear();
+    m_paths = {};
+    m_had = {};
     m_stamps.clear();
     m_reloads = 0;
     m_attempts = 0;
+    m_paused = false;
     m_reading = false;
     m_pending = false;
 }
 
-// A file replaced by a rename or deleted drops out of the watcher; whatever
-// stands under the race's names now is watched again.
-void RaceFollower::watchPaths()
+// Watches the race's folder, or while it is not there the nearest folder
+// above it, to see it come back.
+void RaceFollower::arm()
 {
-    const QStringList watched = m_watcher.files();
-    for (const QString &path : racePathList(RacePathsOf(m_oddsPath))) {
-        if (!watched.contains(path) && QFileInfo::exists(path))
-            m_watcher.addPath(path);
-    }
     const QString folder = QFileInfo(m_oddsPath).absolutePath();
-    if (!m_watcher.directories().contains(folder) && QFileInfo::exists(folder))
-        m_watcher.addPath(folder);
+    QString reason;
+    if (QFileInfo(folder).isDir()) {
+        m_above.stop();
+        if (m_folder.folder() != folder && !m_folder.watch(folder, pathList(m_paths), &reason))
+            giveUp(QDir::toNativeSeparators(folder) + u' ' + reason);
+        return;
+    }
+    m_folder.stop();
+    const QString above = nearestFolder(folder);
+    if (above.isEmpty() || (m_above.folder() != above && !m_above.watch(above, {}, &reason)))
+        giveUp(QDir::toNativeSeparators(above.isEmpty() ? folder : above) + u' ' + reason);
+}
+
+void RaceFollower::giveUp(const QString &reason)
+{
+    stop();
+    emit followingStopped(reason.trimmed());
 }
 
 QHash<QString, RaceFollower::Stamp> RaceFollower::stamps() const
 {
     QHash<QString, Stamp> result;
-    for (const QString &path : racePathList(RacePathsOf(m_oddsPath))) {
+    for (const QString &path : pathList(m_paths)) {
         const QFileInfo info(path);
         if (info.exists())
             result.insert(path,
@@ -93,21 +163,58 @@ QHash<QString, RaceFollower::Stamp> RaceFollower::stamps() const
     return result;
 }
 
-void RaceFollower::fileChanged()
+// The folder changes whenever the terminal writes any race; only a change to
+// this race's names counts.  A name that came or went may change which file
+// is the race's (letter case, the result's two free characters).
+void RaceFollower::folderChanged(const QList<FolderWatch::Change> &changes, bool known)
 {
     if (!isFollowing())
         return;
-    watchPaths();
-    changed();
+    bool ours = !known;
+    bool entries = !known;
+    const QString oddsName = QFileInfo(m_oddsPath).fileName();
+    for (const FolderWatch::Change &change : changes) {
+        if (IsFileNameOfRace(oddsName, change.name)) {
+            ours = true;
+            entries |= change.entries;
+        }
+    }
+    if (!ours)
+        return;
+    if (entries) {
+        m_paths = RacePathsOf(m_oddsPath);
+        if (!m_folder.namesChanges())
+            m_folder.watch(m_folder.folder(), pathList(m_paths));
+    }
+    if (stamps() != m_stamps)
+        changed();
 }
 
-// The folder changes whenever the terminal writes any race; only a change to
-// this race's files counts.
-void RaceFollower::folderChanged()
+void RaceFollower::folderGone()
 {
     if (!isFollowing())
         return;
-    watchPaths();
+    arm(); // it may be back already
+    if (!isFollowing())
+        return;
+    m_paths = RacePathsOf(m_oddsPath);
+    if (stamps() != m_stamps)
+        changed();
+}
+
+// Something changed above the race's folder while it is not there: it may
+// be back, or the folder watched may have gone as well.
+void RaceFollower::aboveChanged()
+{
+    if (!isFollowing())
+        return;
+    const QString folder = QFileInfo(m_oddsPath).absolutePath();
+    if (!QFileInfo(folder).isDir() && m_above.isWatching() && nearestFolder(folder) == m_above.folder())
+        return;
+    arm();
+    if (!isFollowing() || !m_folder.isWatching())
+        return;
+    m_paths = RacePathsOf(m_oddsPath);
     if (stamps() != m_stamps)
         changed();
 }
@@ -138,6 +245,25 @@ void RaceFollower::quietOver()
     attempt();
 }
 
+// The files the race had that this read could not take in, with the reasons.
+QString RaceFollower::unreadFiles(const RaceData &data, const Messages::Held &collected) const
+{
+    const RacePaths now = FilesRead(data);
+    QStringList unread;
+    const std::pair<QString, QString> files[] = {{m_had.entry, now.entry},
+                                                 {m_had.pairs, now.pairs},
+                                                 {m_had.result, now.result}};
+    for (const auto &[had, read] : files) {
+        if (had.isEmpty() || !read.isEmpty())
+            continue;
+        QString reason = FileProblem(had);
+        if (reason.isEmpty())
+            reason = collected.messages.isEmpty() ? Messages::readFailedText() : collected.texts().join(u' ');
+        unread.append(QFileInfo(had).fileName() + u' ' + reason);
+    }
+    return unread.join(QStringLiteral(" / "));
+}
+
 void RaceFollower::attempt()
 {
     if (!m_reading)
@@ -148,20 +274,26 @@ void RaceFollower::attempt()
     bool read = false;
     {
         const Messages::ThreadCapture capture(&collected);
-        read = ReadRaceData(m_oddsPath, data);
+        read = ReadRaceData(m_paths, data);
     }
-    // A pair odds file caught half-written reads as none: read again, and
-    // take the race without its pairs only when it stays so, as an open would.
-    const bool pairsMissing = read && !data.paths.pairs.isEmpty() && !data.hasPairs;
-    if (read && (!pairsMissing || m_attempts > kRetries)) {
+    // A file caught half-written reads as none: read again.  A file the race
+    // did not have may stay unread, as an open would leave it; one it had
+    // may not.
+    const bool partly = read
+        && ((!data.paths.entry.isEmpty() && !data.hasEntry) || (!data.paths.pairs.isEmpty() && !data.hasPairs)
+            || data.resultUnreadable);
+    const QString unread = read ? unreadFiles(data, collected) : QString();
+    if (read && (!partly || (m_attempts > kRetries && unread.isEmpty()))) {
         m_reading = false;
         m_stamps = stamps();
+        m_had = FilesRead(data);
         ++m_reloads;
         emit reloaded(data, m_reloads);
         finishReading();
         return;
     }
     if (m_attempts <= kRetries && QFileInfo::exists(m_oddsPath)) {
+        m_paths = RacePathsOf(m_oddsPath);
         m_retry.start();
         return;
     }
@@ -169,11 +301,13 @@ void RaceFollower::attempt()
     m_stamps = stamps();
     if (IsMissing(m_oddsPath)) {
         emit filesMissing();
-    } else {
+    } else if (!read) {
         QString reason = FileProblem(m_oddsPath);
         if (reason.isEmpty())
             reason = collected.messages.isEmpty() ? Messages::readFailedText() : collected.texts().join(u' ');
         emit reloadFailed(reason);
+    } else {
+        emit reloadFailed(unread);
     }
     finishReading();
 }

@@ -9,6 +9,7 @@
 #include "common/text_util.h"
 #include "export/csv_file.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace CommonFunc;
@@ -264,6 +265,45 @@ QStringList RaceHistory::newBets() const
             bets.append(line);
     }
     return bets;
+}
+
+QString RaceHistory::newsText() const
+{
+    if (!m_previous || !m_last)
+        return QString();
+    // By kind: the labels, each with its new top mark if it has one.
+    std::array<QList<std::pair<QString, QString>>, kBetKindCount> items;
+    const auto put = [&](BetType type, const QString &label, const QString &mark) {
+        auto &list = items[IndexOf(type)];
+        for (auto &item : list) {
+            if (item.first == label) {
+                item.second = mark;
+                return;
+            }
+        }
+        list.append({label, mark});
+    };
+    for (const RecommendedBet &bet : m_last->bets) {
+        const QString label = m_last->pairsOf(bet.type)[bet.pair].label();
+        const bool before = std::any_of(m_previous->bets.cbegin(), m_previous->bets.cend(),
+                                        [&](const RecommendedBet &old) {
+                                            return old.type == bet.type
+                                                && m_previous->pairsOf(old.type)[old.pair].label() == label;
+                                        });
+        if (!before)
+            put(bet.type, label, QString());
+    }
+    for (const MarkChange &mark : newTopMarks())
+        put(mark.type, mark.label, mark.after);
+    QStringList kinds;
+    for (const BetKind &kind : kBetKinds) {
+        QStringList texts;
+        for (const auto &[label, mark] : items[IndexOf(kind.type)])
+            texts.append(label + mark);
+        if (!texts.isEmpty())
+            kinds.append(kind.shortName.toString() + u' ' + texts.join(QStringLiteral(", ")));
+    }
+    return kinds.join(QStringLiteral(" / "));
 }
 
 std::optional<double> RaceHistory::deviationChange(BetType type, int a, int b) const

@@ -70,6 +70,10 @@ public:
     QStringList newBets() const; // the recommended bets, without 該当無し/見送りレース
     // Pairs now at mark level 1 or 2 that were not at either before.
     QList<MarkChange> newTopMarks() const;
+    // The new bets, then the other new top marks, by kind, a new top mark
+    // with its mark: "馬連  1-12○ / ﾜｲﾄﾞ  5-12,  6-12"; empty when nothing
+    // is new.
+    QString newsText() const;
     // The deviation of the pair of horses a and b now minus the baseline's,
     // when both are numbers.
     std::optional<double> deviationChange(CommonFunc::BetType type, int a, int b) const;

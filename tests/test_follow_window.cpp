@@ -5,6 +5,7 @@
 #include "common/ui/gui_support.h"
 #include "common/ui/twips.h"
 #include "grids/ui/pair_grid_view.h"
+#include "grids/ui/pair_matrix_window.h"
 #include "race/race_history.h"
 #include "settings/settings_store.h"
 #include "support/file_bytes.h"
@@ -16,6 +17,7 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QHeaderView>
+#include <QLabel>
 #include <QListWidget>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -82,6 +84,7 @@ private slots:
     void sheetFollowsItsFiles();
     void failedReloadKeepsTheRace();
     void switchedOff();
+    void alertShowsWhereTheFocusIs();
     void historySaveSaysWhy_data();
     void historySaveSaysWhy();
 };
@@ -125,7 +128,8 @@ void TestFollowWindow::sheetFollowsItsFiles()
     const QList<RaceHistory::MarkChange> top = window.history().newTopMarks();
     QVERIFY(!top.isEmpty());
     QVERIFY(window.statusText().contains(QString::fromUtf16(u"新着 ")));
-    QVERIFY(window.statusText().contains(top.first().label.trimmed() + top.first().after));
+    QVERIFY(window.statusText().contains(top.first().label + top.first().after));
+    QVERIFY(window.statusText().endsWith(QString::fromUtf16(u"新着 ") + window.history().newsText()));
 
     // The 変化 column and the bold marks, row by row.
     QAbstractItemModel *model = view->model();
@@ -220,6 +224,41 @@ void TestFollowWindow::switchedOff()
     menu->trigger();
     QVERIFY(button->isChecked() && Settings::AutoReload().get());
     QVERIFY(window.follower().isFollowing());
+
+    // Rewritten while switched off: read as soon as it is on again.
+    button->trigger();
+    race(0.5).write(folder.path());
+    QTest::qWait(500);
+    QCOMPARE(window.follower().reloadCount(), 0);
+    button->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(window.follower().reloadCount(), 1, 20000);
+}
+
+// With the matrix in front, the news shows along its bottom edge too.
+void TestFollowWindow::alertShowsWhereTheFocusIs()
+{
+    QTemporaryDir folder;
+    const QString path = race().write(folder.path());
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.UpdateFormFromSelection(path);
+    window.action(QStringLiteral("mnuToolMatrix"))->trigger();
+    QWidget *matrix = window.matrixWindow();
+    QVERIFY(matrix);
+    matrix->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(matrix));
+
+    race(0.25).write(folder.path());
+    QTRY_COMPARE_WITH_TIMEOUT(window.follower().reloadCount(), 1, 20000);
+    const QString news = window.history().newsText();
+    QVERIFY(!news.isEmpty());
+    auto *notice = matrix->findChild<QLabel *>(QLatin1StringView(Gui::kAlertNoticeName));
+    QVERIFY(notice && notice->isVisible());
+    QCOMPARE(notice->text(), QString::fromUtf16(u"新着 ") + news);
+    QCOMPARE(notice->geometry().bottom(), matrix->rect().bottom());
+    // The main window in front shows it in its status bar only.
+    QVERIFY(!window.findChild<QLabel *>(QLatin1StringView(Gui::kAlertNoticeName), Qt::FindDirectChildrenOnly));
 }
 
 // The odds history is saved as the race CSV is: never over a race file

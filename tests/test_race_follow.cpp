@@ -106,6 +106,10 @@ private slots:
     void halfWrittenFileIsRetried();
     void brokenFileGivesItsReason_data();
     void brokenFileGivesItsReason();
+    void halfWrittenFileFailsAndKeepsRace_data();
+    void halfWrittenFileFailsAndKeepsRace();
+    void resumeCatchesUp();
+    void folderMadeAgainIsFollowed();
 };
 
 void TestRaceFollow::historyDiffs()
@@ -123,7 +127,8 @@ void TestRaceFollow::historyDiffs()
 
     // The user sorted the grid: rows swap, pairs are still found by label.
     showPairs(sheet, BetType::Umaren, {{1, 3, 26.0, 320.5}, {1, 2, 12.5, 340.0}});
-    showPairs(sheet, BetType::Wide, {{1, 2, 5.0, none}, {1, 3, 6.0, 40.0}}, {{BetType::Umaren, 1}});
+    showPairs(sheet, BetType::Wide, {{1, 2, 5.0, none}, {1, 3, 6.0, 40.0}},
+              {{BetType::Umaren, 1}, {BetType::Wide, 0}, {BetType::Wide, 1}});
     history.add(sheet, QDateTime::currentDateTime());
 
     const QList<RaceHistory::MarkChange> changes = history.markChanges();
@@ -142,7 +147,9 @@ void TestRaceFollow::historyDiffs()
     const QList<RaceHistory::MarkChange> top = history.newTopMarks();
     QCOMPARE(top.size(), 1);
     QCOMPARE(top[0].label, QStringLiteral(" 1- 3"));
-    QCOMPARE(history.newBets(), QStringList {QStringLiteral(u"馬  1- 3")});
+    QCOMPARE(history.newBets(),
+             (QStringList {QStringLiteral(u"馬  1- 3"), QStringLiteral(u"ワ  1- 2"), QStringLiteral(u"ワ  1- 3")}));
+    QCOMPARE(history.newsText(), QStringLiteral(u"馬連  1- 3○ / ﾜｲﾄﾞ  1- 2,  1- 3"));
 
     QCOMPARE(history.deviationChange(BetType::Umaren, 1, 3), 320.5 - 150.0);
     QCOMPARE(history.deviationChange(BetType::Wide, 1, 2), std::nullopt);
@@ -356,6 +363,106 @@ void TestRaceFollow::brokenFileGivesItsReason()
         QCOMPARE(missing, 0);
         QCOMPARE(reports.failures.first(), reason);
     }
+}
+
+// A file the race had, left half-written: after the retries the reload
+// fails with the file's name, is not counted, and the next good write is the
+// next reload.
+void TestRaceFollow::halfWrittenFileFailsAndKeepsRace_data()
+{
+    QTest::addColumn<QString>("prefix");
+    QTest::newRow("pair odds") << QStringLiteral("Uo-");
+    QTest::newRow("entries") << QStringLiteral("De-");
+    QTest::newRow("result") << QStringLiteral("Ks-");
+}
+
+void TestRaceFollow::halfWrittenFileFailsAndKeepsRace()
+{
+    QFETCH(QString, prefix);
+
+    QTemporaryDir dir;
+    RaceFiles race = sampleRace();
+    race.entry = true;
+    race.wideResults = {QStringLiteral(" 1- 2"), QStringLiteral(" 1- 3"), QStringLiteral(" 2- 3")};
+    const QString odds = race.write(dir.path());
+    const QString name = QDir(dir.path()).entryList({prefix + u'*'}, QDir::Files).value(0);
+    QVERIFY(!name.isEmpty());
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    file.close();
+
+    RaceData data;
+    QVERIFY(ReadRaceData(RacePathsOf(odds), data));
+    MessageRecorder recorder;
+    RaceFollower follower;
+    Reports reports(follower);
+    follower.follow(odds, RaceFollower::FilesRead(data));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(whole.left(whole.size() / 3));
+    file.close();
+    QTRY_COMPARE_WITH_TIMEOUT(reports.failures.size(), 1, 10000);
+    QCOMPARE(reports.reloads, 0);
+    QVERIFY2(reports.failures.first().startsWith(name + u' '), qPrintable(reports.failures.first()));
+    QVERIFY(recorder.messages.isEmpty());
+
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(whole);
+    file.close();
+    QTRY_COMPARE_WITH_TIMEOUT(reports.reloads, 1, 10000);
+    QCOMPARE(follower.reloadCount(), 1);
+    QCOMPARE(reports.failures.size(), 1);
+}
+
+// Rewrites while following is paused are read at once on resuming; with
+// nothing changed, resuming reads nothing.
+void TestRaceFollow::resumeCatchesUp()
+{
+    QTemporaryDir dir;
+    const QString odds = sampleRace().write(dir.path());
+    RaceFollower follower;
+    Reports reports(follower);
+    follower.follow(odds);
+    follower.pause();
+    QVERIFY(follower.isPaused());
+    follower.resume();
+    QTest::qWait(RaceFollower::kQuietMs + 200);
+    QCOMPARE(reports.reloads, 0);
+
+    follower.pause();
+    sampleRace("6.6").write(dir.path());
+    QTest::qWait(RaceFollower::kMaxWaitMs + 300);
+    QCOMPARE(reports.reloads, 0);
+    follower.resume();
+    QTRY_COMPARE_WITH_TIMEOUT(reports.reloads, 1, 10000);
+    QCOMPARE(reports.firstTan, QStringLiteral("6.6"));
+}
+
+// The race's folder moved away and made again: the follower watches the
+// folder above meanwhile and goes on in the new one.
+void TestRaceFollow::folderMadeAgainIsFollowed()
+{
+    QTemporaryDir root;
+    const QString folder = root.filePath(QStringLiteral("pat"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString odds = sampleRace().write(folder);
+    RaceFollower follower;
+    Reports reports(follower);
+    QStringList stopped;
+    connect(&follower, &RaceFollower::followingStopped, this, [&stopped](const QString &why) { stopped << why; });
+    follower.follow(odds);
+
+    QVERIFY(QDir().rename(folder, root.filePath(QStringLiteral("old"))));
+    QTest::qWait(200);
+    QVERIFY(QDir().mkpath(folder));
+    sampleRace("7.7").write(folder);
+    QTRY_COMPARE_WITH_TIMEOUT(reports.reloads, 1, 10000);
+    QCOMPARE(reports.firstTan, QStringLiteral("7.7"));
+    sampleRace("8.8").write(folder);
+    QTRY_COMPARE_WITH_TIMEOUT(reports.firstTan, QStringLiteral("8.8"), 10000);
+    QVERIFY(stopped.isEmpty());
+    QVERIFY(follower.isFollowing());
 }
 
 QTEST_GUILESS_MAIN(TestRaceFollow)

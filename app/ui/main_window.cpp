@@ -187,6 +187,10 @@ MainWindow::MainWindow(QWidget *parent)
         statusBar()->showMessage(QStringLiteral(u"ｵｯｽﾞ更新失敗 ") + QTime::currentTime().toString(u"HH:mm:ss") + u' '
                                  + reason);
     });
+    connect(&m_follower, &RaceFollower::followingStopped, this, [this](const QString &reason) {
+        statusBar()->showMessage(QStringLiteral(u"ｵｯｽﾞ更新停止 ") + QTime::currentTime().toString(u"HH:mm:ss") + u' '
+                                 + reason);
+    });
     connect(&m_follower, &RaceFollower::filesMissing, this, [this] {
         statusBar()->showMessage(QStringLiteral(u"ﾌｧｲﾙが見つかりません ") + QTime::currentTime().toString(u"HH:mm:ss"));
     });
@@ -595,8 +599,9 @@ void MainWindow::placeGridsAfterLoad()
 
 void MainWindow::followRace()
 {
-    if (m_actions.value(QStringLiteral("mnuFileAutoReload"))->isChecked() && !m_sheet.sRaceFile.isEmpty())
-        m_follower.follow(m_sheet.sRaceFile);
+    if (m_actions.value(QStringLiteral("mnuFileAutoReload"))->isChecked() && m_sheet.analysis
+        && !m_sheet.sRaceFile.isEmpty())
+        m_follower.follow(m_sheet.sRaceFile, RaceFollower::FilesRead(*m_sheet.analysis));
     else
         m_follower.stop();
 }
@@ -646,16 +651,15 @@ void MainWindow::showChangeColumns()
     }
 }
 
-// New value is told without a box: the status bar, the task bar, a beep.
+// New value is told without a box: the status bar, a beep, and wherever the
+// program's focus is (the task bar, or the window in front).
 void MainWindow::alertNewValue()
 {
-    QStringList news = m_history.newBets();
-    for (const RaceHistory::MarkChange &mark : m_history.newTopMarks())
-        news.append(KindOf(mark.type).shortName.toString() + TrimSpaces(mark.label) + mark.after);
+    const QString news = m_history.newsText();
     if (news.isEmpty())
         return;
-    statusBar()->showMessage(statusBar()->currentMessage() + QStringLiteral(u"  新着 ") + news.join(u' '));
-    QApplication::alert(this);
+    statusBar()->showMessage(statusBar()->currentMessage() + QStringLiteral(u"  新着 ") + news);
+    Gui::alertWhereFocused(this, QStringLiteral(u"新着 ") + news);
     if (m_actions.value(QStringLiteral("mnuFileAlertSound"))->isChecked())
         QApplication::beep();
 }
@@ -672,7 +676,14 @@ void MainWindow::mnuFileAutoReload(bool on)
         Settings::AutoReload().set(on);
         Gui::warnOnceIfSettingsNotSaved();
     }
-    followRace();
+    // Turned off and on again, the race on show is followed on from where it
+    // was, and what changed meanwhile is read at once.
+    if (!on)
+        m_follower.pause();
+    else if (m_follower.isPaused())
+        m_follower.resume();
+    else if (!m_follower.isFollowing())
+        followRace();
 }
 
 void MainWindow::mnuFileAlertSound(bool on)

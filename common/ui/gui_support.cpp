@@ -9,9 +9,11 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLabel>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPalette>
+#include <QTimer>
 #include <QTranslator>
 #include <QWidget>
 
@@ -161,6 +163,38 @@ void bringForward(QWidget *window)
     else
         window->show();
     window->activateWindow();
+}
+
+void alertWhereFocused(QWidget *owner, const QString &text, int msecs)
+{
+    QWidget *active = QApplication::activeWindow();
+    if (!active || active == owner->window()) {
+        QApplication::alert(owner);
+        return;
+    }
+    auto *notice = active->findChild<QLabel *>(QLatin1StringView(kAlertNoticeName), Qt::FindDirectChildrenOnly);
+    if (!notice) {
+        notice = new QLabel(active);
+        notice->setObjectName(QLatin1StringView(kAlertNoticeName));
+        notice->setAutoFillBackground(true);
+        QPalette palette = notice->palette();
+        palette.setColor(QPalette::Window, QColor(0xff, 0xff, 0xe1));
+        palette.setColor(QPalette::WindowText, Qt::black);
+        notice->setPalette(palette);
+        notice->setFrameShape(QFrame::Box);
+        notice->setMargin(2);
+        auto *timer = new QTimer(notice);
+        timer->setSingleShot(true);
+        QObject::connect(timer, &QTimer::timeout, notice, &QWidget::hide);
+    }
+    notice->setText(text);
+    notice->setToolTip(text);
+    notice->setMaximumWidth(active->width());
+    notice->adjustSize();
+    notice->move(0, active->height() - notice->height());
+    notice->raise();
+    notice->show();
+    notice->findChild<QTimer *>()->start(msecs);
 }
 
 } // namespace Gui

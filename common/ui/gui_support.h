@@ -54,6 +54,13 @@ void storePlacement(const QWidget *window, const QString &section);
 // Brings a tool window to the front, shown and active, from wherever it is.
 void bringForward(QWidget *window);
 
+// Tells the user of something new wherever the program's focus is: with
+// another program active, the owner's task bar entry flashes; with another
+// of the program's windows active, that window shows `text` along its
+// bottom edge for `msecs`.  The owner shows it itself.
+void alertWhereFocused(QWidget *owner, const QString &text, int msecs = 10000);
+inline constexpr const char *kAlertNoticeName = "alertNotice";
+
 // Answers the core's messages with message boxes owned by the active window.
 class MessageBoxSink final : public Messages::Sink {
 public:
