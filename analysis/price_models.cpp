@@ -211,9 +211,23 @@ std::optional<double> ShinZ(const HorseValues &pi)
     return bisect([&](double z) { return shinSum(pi, z, total) - 1.0; }, 0.0, high);
 }
 
-WinProbabilities ComputeWinProbabilities(const HorseValues &pi, WinProbabilityMethod method)
+WinProbabilities ComputeWinProbabilities(const HorseValues &pi, const RaceOptions &options)
+{
+    return ComputeWinProbabilities(pi, WinProbabilityMethod(std::clamp<int>(options.winProbability, 0, 3)),
+                                   options.winPowerExponent);
+}
+
+WinProbabilities ComputeWinProbabilities(const HorseValues &pi, WinProbabilityMethod method, double exponent)
 {
     WinProbabilities result;
+    if (method == WinProbabilityMethod::CorrectedPower && exponent != 1.0) {
+        HorseValues powered;
+        for (std::size_t n = 0; n < pi.size(); ++n) {
+            if (pi[n])
+                powered[n] = std::pow(*pi[n], exponent);
+        }
+        return ComputeWinProbabilities(powered, WinProbabilityMethod::Normalised);
+    }
     if (method == WinProbabilityMethod::Power) {
         if (const std::optional<double> k = PowerExponent(pi)) {
             for (std::size_t n = 0; n < pi.size(); ++n) {
@@ -309,8 +323,7 @@ ModelPrices ComputeModelPrices(const RaceAnalysis &race, BetType type, const Rac
     if (model == PriceModel::Standard)
         return prices;
     prices.active = true;
-    const auto method = WinProbabilityMethod(std::clamp<int>(options.winProbability, 0, 2));
-    const WinProbabilities win = ComputeWinProbabilities(InverseWinOdds(race), method);
+    const WinProbabilities win = ComputeWinProbabilities(InverseWinOdds(race), options);
     prices.fellBack = win.fellBack;
     const bool discount = model == PriceModel::Discount;
     // A bet on the first three needs W, one on the first two Q.

@@ -19,7 +19,9 @@ struct RaceAnalysis;
 // original formula in pair_prices.cpp; the others price from win
 // probabilities taken from the win odds.
 enum class PriceModel { Standard = 0, Harville = 1, Discount = 2 };
-enum class WinProbabilityMethod { Normalised = 0, Power = 1, Shin = 2 };
+// Power solves its exponent per race; CorrectedPower takes one exponent for
+// all races (fitted by `fit`), p ∝ pi^β normalised.
+enum class WinProbabilityMethod { Normalised = 0, Power = 1, Shin = 2, CorrectedPower = 3 };
 
 PriceModel PriceModelOf(const RaceOptions &options);
 QString PriceModelName(PriceModel model); // 標準, Harville, 割引Harville
@@ -46,7 +48,9 @@ struct WinProbabilities {
     HorseValues p;
     bool fellBack = false; // power or Shin had no solution: normalised instead
 };
-WinProbabilities ComputeWinProbabilities(const HorseValues &pi, WinProbabilityMethod method);
+WinProbabilities ComputeWinProbabilities(const HorseValues &pi, WinProbabilityMethod method, double exponent = 1.0);
+// The options' method and its exponent.
+WinProbabilities ComputeWinProbabilities(const HorseValues &pi, const RaceOptions &options);
 
 // Q (umaren) and W (both in the first three) of every pair i < j of runners,
 // from win probabilities, with the discount exponents (1 and 1: Harville).

@@ -4,6 +4,7 @@
 #include "app/race_sheet.h"
 #include "app/sheet_cells.h"
 #include "cli/backtest_command.h"
+#include "cli/fit_command.h"
 #include "cli/terminal.h"
 #include "cli/text_table.h"
 #include "cli/watch_command.h"
@@ -52,6 +53,9 @@ const char *const kUsage =
     "  backtest [-r] [--json] [--ledger FILE.csv] [--models] [PATH...]\n"
     "                               what the marks and recommended bets\n"
     "                               would have paid over past races\n"
+    "  fit [-r] [--json] [--win-probability M] [--save] [PATH...]\n"
+    "                               fit the price model's exponents to the\n"
+    "                               settled races\n"
     "\n"
     "Options, before or after the command:\n"
     "  --settings FILE  the settings file (else MINUKURU_SETTINGS when set,\n"
@@ -94,6 +98,26 @@ const char *const kBacktestUsage =
     "Exit status 0 when at least one race was read, 1 when none was found or\n"
     "none could be read (the reason on standard error) or the ledger could\n"
     "not be written, 2 for wrong usage.\n";
+
+const char *const kFitUsage =
+    "usage: minukuru-cli fit [-r] [--json] [--win-probability METHOD] [--save]\n"
+    "                        [PATH...]\n"
+    "Reads every race of the folders or files given (default: the PAT folder\n"
+    "of the settings) as the backtest does, takes the first three of each\n"
+    "settled race from its payouts (a dead heat or missing payouts leave a race\n"
+    "out, counted), and fits by maximum likelihood the discount model's\n"
+    "exponents λ2 and λ3 and the win exponent β of the corrected power method\n"
+    "(WinProbability=3), with standard errors; then, holding out every fifth\n"
+    "race, the held-out races' mean log-likelihood of their first three under\n"
+    "Harville, the stored λ and the fitted λ.\n"
+    "  -r, --recursive           search the folders' subfolders too\n"
+    "  --json                    the report as one JSON object\n"
+    "  --win-probability METHOD  fit λ2 and λ3 on normalised (the default),\n"
+    "                            power or shin win probabilities\n"
+    "  --save                    store the fitted λ2, λ3 and β in the options\n"
+    "Exit status 0 when the fit was made (and saved with --save), 1 when no\n"
+    "race was found or none gave its first three, or the estimates could not\n"
+    "be saved, 2 for wrong usage.\n";
 
 const char *const kListUsage =
     "usage: minukuru-cli list [FOLDER]\n"
@@ -335,6 +359,7 @@ struct Command {
     bool backtest = false;
     bool show = false; // --matrix
     bool watch = false;
+    bool fit = false;
 };
 
 const Command kCommands[] = {
@@ -343,6 +368,7 @@ const Command kCommands[] = {
     {"list", kListUsage, false},
     {"backtest", kBacktestUsage, false, true},
     {"watch", kWatchUsage, false, false, false, true},
+    {"fit", kFitUsage, false, false, false, false, true},
 };
 
 const Command *commandNamed(const QString &name)
@@ -384,7 +410,7 @@ qsizetype commandIndex(const QStringList &args)
         if (arg == u"--")
             return i + 1 < args.size() ? i + 1 : -1;
         if (arg == u"--settings" || arg == u"--model" || arg == u"-o" || arg == u"--output" || arg == u"--ledger"
-            || arg == u"--count")
+            || arg == u"--count" || arg == u"--win-probability")
             ++i;
         else if (!arg.startsWith(u'-') || arg == u"-")
             return i;
@@ -435,6 +461,10 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
     const QCommandLineOption modelsOption(QStringLiteral("models"));
     if (command && command->backtest)
         parser.addOptions({recursiveOption, jsonOption, ledgerOption, modelsOption});
+    const QCommandLineOption winProbabilityOption(QStringLiteral("win-probability"), QString(), QStringLiteral("M"));
+    const QCommandLineOption saveOption(QStringLiteral("save"));
+    if (command && command->fit)
+        parser.addOptions({recursiveOption, jsonOption, winProbabilityOption, saveOption});
     const QCommandLineOption matrixOption(QStringLiteral("matrix"));
     if (command && command->show)
         parser.addOption(matrixOption);
@@ -453,6 +483,8 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
             return usageError(prefix + QStringLiteral(": ") + last + QStringLiteral(" needs a file name"), usage);
         if (command && command->backtest && last == u"--ledger")
             return usageError(prefix + QStringLiteral(": --ledger needs a file name"), usage);
+        if (command && command->fit && last == u"--win-probability")
+            return usageError(prefix + QStringLiteral(": --win-probability needs normalised, power or shin"), usage);
         if (command && command->watch && last == u"--count")
             return usageError(prefix + QStringLiteral(": --count needs a number"), usage);
     }
@@ -509,6 +541,16 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
         return RunBacktestCommand(positional.isEmpty() ? QStringList {GetPatFolder()} : positional,
                                   parser.isSet(recursiveOption), parser.isSet(jsonOption), parser.value(ledgerOption),
                                   parser.isSet(modelsOption));
+    }
+    if (word == u"fit") {
+        std::optional<WinProbabilityMethod> method = WinProbabilityMethod::Normalised;
+        if (parser.isSet(winProbabilityOption))
+            method = FitMethodFromKey(parser.value(winProbabilityOption));
+        if (!method)
+            return usageError(prefix + QStringLiteral(": --win-probability needs normalised, power or shin"), usage);
+        return RunFitCommand(positional.isEmpty() ? QStringList {GetPatFolder()} : positional,
+                             parser.isSet(recursiveOption), parser.isSet(jsonOption), *method,
+                             parser.isSet(saveOption));
     }
     if (word == u"watch") {
         int count = 0;

@@ -237,7 +237,7 @@ bool IsFileNameOfRace(const QString &oddsName, const QString &name)
 {
     if (name == oddsName)
         return true;
-    for (const QString prefix : {QStringLiteral("De-"), QStringLiteral("Uo-")}) {
+    for (const QString &prefix : {QStringLiteral("De-"), QStringLiteral("Uo-")}) {
         const QString sibling = siblingNameOf(oddsName, prefix);
         if (!sibling.isEmpty() && sibling.compare(name, Qt::CaseInsensitive) == 0)
             return true;

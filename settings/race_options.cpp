@@ -21,6 +21,7 @@ void forEachOption(Visit &&visit, Sets &...sets)
     visit(Settings::DetectVal(), sets.detectVal...);
     visit(Settings::PriceModel(), sets.priceModel...);
     visit(Settings::WinProbability(), sets.winProbability...);
+    visit(Settings::WinPowerExponent(), sets.winPowerExponent...);
     visit(Settings::PairPayoutRate(), sets.pairPayoutRate...);
     visit(Settings::DiscountLambda2(), sets.discountLambda2...);
     visit(Settings::DiscountLambda3(), sets.discountLambda3...);

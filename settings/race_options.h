@@ -47,7 +47,8 @@ struct OptionSet {
     // How the theoretical prices are made: 0 the original formula, 1 Harville,
     // 2 discounted Harville; the other four matter only to models 1 and 2.
     Field<qint16> priceModel;
-    Field<qint16> winProbability; // 0 normalised, 1 power, 2 Shin
+    Field<qint16> winProbability;   // 0 normalised, 1 power, 2 Shin, 3 corrected power
+    Field<double> winPowerExponent; // method 3: p ∝ (1 / win odds)^this
     Field<double> pairPayoutRate;
     Field<double> discountLambda2;
     Field<double> discountLambda3;

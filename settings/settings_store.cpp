@@ -418,6 +418,12 @@ std::optional<qint16> choiceFromText(const QString &text)
     return value && *value >= 0 && *value <= 2 ? value : std::nullopt;
 }
 
+std::optional<qint16> winChoiceFromText(const QString &text)
+{
+    const std::optional<qint16> value = IntegerFromText(text);
+    return value && *value >= 0 && *value <= 3 ? value : std::nullopt;
+}
+
 std::optional<double> realInRange(const QString &text, double upper)
 {
     const std::optional<double> value = ParseNumber(text);
@@ -427,11 +433,13 @@ std::optional<double> realInRange(const QString &text, double upper)
 const TextForm<QString> kText {textAsIs, textItself};
 const TextForm<qint16> kInteger {IntegerFromText, integerText};
 const TextForm<qint16> kChoice {choiceFromText, integerText};
+const TextForm<qint16> kWinChoice {winChoiceFromText, integerText};
 const TextForm<qint32> kColour {ColourFromText, colourText};
 const TextForm<bool> kFlag {FlagFromText, flagText};
 const TextForm<float> kReal {RealFromText, realText};
 const TextForm<double> kPayoutRate {PayoutRateFromText, modelRealText};
 const TextForm<double> kLambda {LambdaFromText, modelRealText};
+const TextForm<double> kWinPower {WinPowerFromText, modelRealText};
 
 // What the options of each bet kind start from; the rest is alike.
 struct JudgeDefaults {
@@ -483,7 +491,8 @@ Setting<qint32> HorseNoColor(int horse) { return {Section::horseNoColor(), QStri
 Setting<qint16> DetectVal() { return {Section::autoJudge(), QStringLiteral("DetectVal"), 5, kInteger}; }
 
 Setting<qint16> PriceModel() { return model<qint16>("PriceModel", 0, kChoice); }
-Setting<qint16> WinProbability() { return model<qint16>("WinProbability", 0, kChoice); }
+Setting<qint16> WinProbability() { return model<qint16>("WinProbability", 0, kWinChoice); }
+Setting<double> WinPowerExponent() { return model("WinPowerExponent", 1.0, kWinPower); }
 Setting<double> PairPayoutRate() { return model("PairPayoutRate", 0.775, kPayoutRate); } // since June 2014
 Setting<double> DiscountLambda2() { return model("DiscountLambda2", 0.81, kLambda); }    // Benter's fit
 Setting<double> DiscountLambda3() { return model("DiscountLambda3", 0.65, kLambda); }
@@ -558,6 +567,7 @@ QString GetPatFilePath(const QString &fileName) { return GetPatFolder() + fileNa
 
 std::optional<double> PayoutRateFromText(const QString &text) { return realInRange(text, 1.0); }
 std::optional<double> LambdaFromText(const QString &text) { return realInRange(text, 2.0); }
+std::optional<double> WinPowerFromText(const QString &text) { return realInRange(text, 5.0); }
 QString ModelRealText(double value) { return QString::number(value, 'g', QLocale::FloatingPointShortest); }
 
 } // namespace CommonFunc

@@ -91,6 +91,7 @@ QString FlagText(bool value);
 QString RealText(float value);
 std::optional<double> PayoutRateFromText(const QString &text); // in (0, 1]
 std::optional<double> LambdaFromText(const QString &text);     // in (0, 2]
+std::optional<double> WinPowerFromText(const QString &text);   // in (0, 5]
 QString ModelRealText(double value);
 
 // ---- The settings -----------------------------------------------------------
@@ -111,7 +112,8 @@ Setting<qint16> DetectVal();
 // The price model (0 standard, 1 Harville, 2 discounted Harville) and its
 // parameters.  A stored text out of range does not convert.
 Setting<qint16> PriceModel();
-Setting<qint16> WinProbability(); // 0 normalised, 1 power, 2 Shin
+Setting<qint16> WinProbability();   // 0 normalised, 1 power, 2 Shin, 3 corrected power
+Setting<double> WinPowerExponent(); // β of method 3
 Setting<double> PairPayoutRate();
 Setting<double> DiscountLambda2();
 Setting<double> DiscountLambda3();

@@ -193,6 +193,7 @@ private slots:
     void backtestExitStatus_data();
     void backtestExitStatus();
     void backtestLedgerSparesTheRaces();
+    void fit();
     void refusedSettingsFile_data();
     void refusedSettingsFile();
     void watch();
@@ -932,6 +933,39 @@ void TestCli::backtest()
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     QCOMPARE(run({QStringLiteral("backtest"), folder, QStringLiteral("--ledger"), fifo}).exitCode, 1);
     QCOMPARE(run({QStringLiteral("backtest"), folder, QStringLiteral("--ledger"), QString()}).exitCode, 2);
+}
+
+// The fit's JSON, and --save storing what it printed, nothing without it.
+void TestCli::fit()
+{
+    const QString samples = QStringLiteral(MINUKURU_SAMPLE_DIR);
+    const Run r = run({QStringLiteral("fit"), QStringLiteral("--json"), samples});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject json = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    QCOMPARE(json.value(u"races"_s).toInt(), 26);
+    QCOMPARE(json.value(u"unsettled"_s).toInt(), 10);
+    for (const char *key : {"lambda2", "lambda3", "lambda2_se", "lambda3_se", "power", "power_se"})
+        QVERIFY2(json.value(QLatin1StringView(key)).toDouble() > 0.0, key);
+    const QJsonArray holdout = json.value(u"holdout"_s).toArray();
+    QCOMPARE(holdout.size(), 3);
+    QCOMPARE(holdout[2].toObject().value(u"model"_s).toString(), u"discount_fitted"_s);
+    QCOMPARE(holdout[2].toObject().value(u"races"_s).toInt(), 5);
+    QVERIFY(holdout[0].toObject().value(u"loglik_per_race"_s).toDouble() < 0.0);
+    QVERIFY(!QFile::exists(m_settings));
+
+    const QString ini = newFolder() + QStringLiteral("/fit.ini");
+    const Run saved = run({QStringLiteral("fit"), QStringLiteral("--save"), samples}, QString(), ini);
+    QCOMPARE(saved.exitCode, 0);
+    SetSettingsFile(ini);
+    QCOMPARE(Settings::DiscountLambda2().get(), json.value(u"lambda2"_s).toDouble());
+    QCOMPARE(Settings::DiscountLambda3().get(), json.value(u"lambda3"_s).toDouble());
+    QCOMPARE(Settings::WinPowerExponent().get(), json.value(u"power"_s).toDouble());
+    QCOMPARE(Settings::WinProbability().get(), qint16(0)); // the method is the user's to choose
+    SetSettingsFile(m_settings);
+
+    QCOMPARE(
+        run({QStringLiteral("fit"), QStringLiteral("--win-probability"), QStringLiteral("odds"), samples}).exitCode, 2);
+    QCOMPARE(run({QStringLiteral("fit"), newFolder()}).exitCode, 1);
 }
 
 // Text that code page 932 lacks (a folder's name in the ledger, a mark) is

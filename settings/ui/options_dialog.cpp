@@ -219,14 +219,17 @@ void OptionsDialog::buildModelFrame()
                           1800);
     addLabel(frame, QStringLiteral(u"勝率"), 2700, 300, 540);
     cmbWinProbability = combo("cmbWinProbability",
-                              {QStringLiteral(u"正規化"), QStringLiteral(u"べき乗"), QStringLiteral(u"Shin")}, 3270,
-                              1500);
+                              {QStringLiteral(u"正規化"), QStringLiteral(u"べき乗"), QStringLiteral(u"Shin"),
+                               QStringLiteral(u"補正累乗")},
+                              3270, 1500);
     addLabel(frame, QStringLiteral(u"馬連・ﾜｲﾄﾞ払戻率"), 4980, 300, 1800);
     txtPairPayoutRate = edit("txtPairPayoutRate", 6810);
     addLabel(frame, QStringLiteral(u"割引 λ2"), 7920, 300, 900);
     txtDiscountLambda2 = edit("txtDiscountLambda2", 8850);
     addLabel(frame, QStringLiteral(u"λ3"), 9960, 300, 450);
     txtDiscountLambda3 = edit("txtDiscountLambda3", 10440);
+    addLabel(frame, QStringLiteral(u"β"), 11460, 300, 300);
+    txtWinPowerExponent = edit("txtWinPowerExponent", 11790);
     // As the form starts: the store's defaults.
     const CommonFunc::RaceOptions &d = CommonFunc::DefaultRaceOptions();
     cmbPriceModel->setCurrentIndex(d.priceModel);
@@ -234,6 +237,7 @@ void OptionsDialog::buildModelFrame()
     txtPairPayoutRate->setText(CommonFunc::ModelRealText(d.pairPayoutRate));
     txtDiscountLambda2->setText(CommonFunc::ModelRealText(d.discountLambda2));
     txtDiscountLambda3->setText(CommonFunc::ModelRealText(d.discountLambda3));
+    txtWinPowerExponent->setText(CommonFunc::ModelRealText(d.winPowerExponent));
 }
 
 void OptionsDialog::buildJudgeBlock(JudgeBlock &b, BetType type, int left, int top)
@@ -343,6 +347,7 @@ void OptionsDialog::load()
     assign(stored.pairPayoutRate, [&](double v) { txtPairPayoutRate->setText(CF::ModelRealText(v)); });
     assign(stored.discountLambda2, [&](double v) { txtDiscountLambda2->setText(CF::ModelRealText(v)); });
     assign(stored.discountLambda3, [&](double v) { txtDiscountLambda3->setText(CF::ModelRealText(v)); });
+    assign(stored.winPowerExponent, [&](double v) { txtWinPowerExponent->setText(CF::ModelRealText(v)); });
 
     for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
         const BetType type = kind.type;
@@ -407,6 +412,8 @@ bool OptionsDialog::validateOptions()
         if (!CommonFunc::LambdaFromText(box->text()))
             return failEdit(box);
     }
+    if (!CommonFunc::WinPowerFromText(txtWinPowerExponent->text()))
+        return failEdit(txtWinPowerExponent);
     return true;
 }
 
@@ -424,6 +431,7 @@ void OptionsDialog::save()
     o.pairPayoutRate = CF::PayoutRateFromText(txtPairPayoutRate->text());
     o.discountLambda2 = CF::LambdaFromText(txtDiscountLambda2->text());
     o.discountLambda3 = CF::LambdaFromText(txtDiscountLambda3->text());
+    o.winPowerExponent = CF::WinPowerFromText(txtWinPowerExponent->text());
 
     for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
         const BetType type = kind.type;

@@ -73,6 +73,7 @@ public:
     QLineEdit *txtPairPayoutRate = nullptr;
     QLineEdit *txtDiscountLambda2 = nullptr;
     QLineEdit *txtDiscountLambda3 = nullptr;
+    QLineEdit *txtWinPowerExponent = nullptr;
     QPushButton *btnOk = nullptr;
     QPushButton *btnCancel = nullptr;
 
