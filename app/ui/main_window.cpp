@@ -7,6 +7,7 @@
 #include "app/sheet_cells.h"
 #include "app/sheet_view.h"
 #include "backtest/ui/backtest_window.h"
+#include "backtest/ui/model_fit_window.h"
 #include "common/messages.h"
 #include "common/text_util.h"
 #include "common/ui/gui_support.h"
@@ -242,6 +243,8 @@ void MainWindow::buildMenus()
     add(tool, QStringLiteral("mnuToolOption"), QStringLiteral(u"ｵﾌﾟｼｮﾝ(&O)..."), &MainWindow::mnuToolOption);
     add(tool, QStringLiteral("mnuToolBacktest"), QStringLiteral(u"回収率検証(&B)..."), &MainWindow::mnuToolBacktest);
     add(tool, QStringLiteral("mnuToolMatrix"), QStringLiteral(u"ﾏﾄﾘｸｽ(&M)..."), &MainWindow::mnuToolMatrix);
+    add(tool, QStringLiteral("mnuToolModelFit"), QStringLiteral(u"理論値ﾓﾃﾞﾙ推定(&F)..."),
+        &MainWindow::mnuToolModelFit);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral(u"ﾍﾙﾌﾟ(&H)"));
     add(help, QStringLiteral("mnuHelpAbout"), QStringLiteral(u"ﾊﾞｰｼﾞｮﾝ情報(&A).."), &MainWindow::mnuHelpAbout);
@@ -767,6 +770,13 @@ void MainWindow::mnuToolBacktest()
             this);
     }
     m_backtest->open();
+}
+
+void MainWindow::mnuToolModelFit()
+{
+    if (!m_modelFit)
+        m_modelFit = new ModelFitWindow(this);
+    m_modelFit->open();
 }
 
 void MainWindow::mnuToolMatrix()

@@ -15,6 +15,7 @@
 class BacktestWindow;
 class PairGridView;
 class PairMatrixWindow;
+class ModelFitWindow;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -54,6 +55,7 @@ public:
     void mnuToolOption();
     void mnuToolBacktest();
     void mnuToolMatrix();
+    void mnuToolModelFit();
     void mnuHelpAbout();
     void toolbarButtonClick(const QString &key);
 
@@ -94,6 +96,7 @@ public:
     SelectFileWindow *selectFileWindow() const { return m_selectFile; }
     BacktestWindow *backtestWindow() const { return m_backtest; }
     PairMatrixWindow *matrixWindow() const { return m_matrix; }
+    ModelFitWindow *modelFitWindow() const { return m_modelFit; }
     QPushButton *detailButton(int index) const { return m_btnDetail[std::size_t(index)]; }
     QPushButton *summaryButton(int index) const { return m_btnSummary[std::size_t(index)]; }
     QRadioButton *betTypeOption(int index) const { return m_optBetType[std::size_t(index)]; }
@@ -161,4 +164,5 @@ private:
     SelectFileWindow *m_selectFile = nullptr;
     BacktestWindow *m_backtest = nullptr;
     PairMatrixWindow *m_matrix = nullptr;
+    ModelFitWindow *m_modelFit = nullptr;
 };
