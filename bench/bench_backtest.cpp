@@ -120,11 +120,21 @@ int main(int argc, char *argv[])
         cpu = cpuSeconds() - cpuBefore;
     }
     const double wall = median(walls);
+    // The same run without intervals: the difference is what the resampling costs.
+    input.resamples = 0;
+    std::vector<double> plainCpu;
+    for (int k = 0; k < 3; ++k) {
+        const double cpuBefore = cpuSeconds();
+        Backtest::Run(input);
+        plainCpu.push_back(cpuSeconds() - cpuBefore);
+    }
     std::printf("races %d (settled %d), threads %d\n", report.races, report.settled,
                 threads > 0 ? threads : QThread::idealThreadCount());
     std::printf("cat of the files        %8.3f s\n", catSeconds);
     std::printf("backtest wall (median)  %8.3f s   = %.2f x cat\n", wall, wall / catSeconds);
     std::printf("backtest CPU (last run) %8.3f s   = %.3f s per 10,000 races\n", cpu, cpu * 10000.0 / races);
+    std::printf("  without intervals     %8.3f s   (median; %d resamples add %.3f s)\n", median(plainCpu),
+                report.resamples, cpu - median(plainCpu));
     std::printf("peak memory             %8.1f MB\n", double(peakKilobytes()) / 1024.0);
 
 #ifdef MINUKURU_CLI_PATH
