@@ -181,7 +181,7 @@ struct ModelComparison {
 };
 
 struct Report {
-    int races = 0;     // win/place odds files found
+    int races = 0; // win/place odds files found, less those a condition excluded
     int loaded = 0;
     int failed = 0;
     int settled = 0;   // loaded, with a result

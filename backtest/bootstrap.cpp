@@ -91,20 +91,27 @@ Resampler::Intervals Resampler::intervals(int resamples, quint64 seed) const
     std::vector<double> sx(groups);
     std::vector<double> sy(groups);
     std::vector<double> sn(groups);
+    std::vector<quint32> drawn(races);
     for (int b = 0; b < resamples; ++b) {
         std::fill(sx.begin(), sx.end(), 0.0);
         std::fill(sy.begin(), sy.end(), 0.0);
         std::fill(sn.begin(), sn.end(), 0.0);
         // Each draw seeds its own generator, so that a draw is the same
-        // whatever came before it.
+        // whatever came before it.  Counting the races drawn first, then
+        // going through the races in order, reads the sums once and in order.
         Random random(Random(seed ^ (quint64(b) * 0xD1B54A32D192ED03ull)).next());
-        for (quint32 k = 0; k < races; ++k) {
-            const quint32 race = random.below(races);
+        std::fill(drawn.begin(), drawn.end(), 0u);
+        for (quint32 k = 0; k < races; ++k)
+            ++drawn[random.below(races)];
+        for (quint32 race = 0; race < races; ++race) {
+            const double times = double(drawn[race]);
+            if (times == 0.0)
+                continue;
             for (std::size_t s = m_starts[race]; s < ends[race]; ++s) {
                 const Sum &sum = m_sums[s];
-                sx[std::size_t(sum.group)] += sum.x;
-                sy[std::size_t(sum.group)] += sum.y;
-                sn[std::size_t(sum.group)] += sum.n;
+                sx[std::size_t(sum.group)] += times * sum.x;
+                sy[std::size_t(sum.group)] += times * sum.y;
+                sn[std::size_t(sum.group)] += times * sum.n;
             }
         }
         for (std::size_t g = 0; g < groups; ++g) {

@@ -183,6 +183,8 @@ ReportTable FailuresTable(const Report &report)
 
 QString EmptyRunText(const Report &report)
 {
+    if (report.races == 0 && report.excluded > 0)
+        return QStringLiteral(u"条件に合うレースがありません。");
     if (report.races == 0) // a run stopped before its first race found no answer either way
         return report.cancelled ? QString() : QStringLiteral(u"レースが見つかりません。");
     if (report.settled == 0)

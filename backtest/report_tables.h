@@ -53,7 +53,8 @@ QString ComparedModelName(int model); // 標準, Harville, 割引Harville, 市�
 // column is 1 + IndexOf(type).
 QList<int> LowestLogLossRows(const Report &report, BetType type);
 
-// "レースが見つかりません。" or "確定したレースがありません。" where it applies.
+// "レースが見つかりません。", "条件に合うレースがありません。" or
+// "確定したレースがありません。" where it applies.
 QString EmptyRunText(const Report &report);
 
 } // namespace Backtest
