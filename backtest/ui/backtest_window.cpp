@@ -541,11 +541,13 @@ void BacktestWindow::showOutcome(const BacktestRunner::Outcome &outcome)
     m_ledgerModel->endReset();
     m_ledgerView->resizeColumnsToContents();
 
+    // Races a condition left out were gone through all the same.
+    const int done = r.races + r.excluded;
     if (!r.cancelled || m_total == 0)
-        m_total = std::max(m_total, r.races);
+        m_total = std::max(m_total, done);
     m_progress->setRange(0, std::max(m_total, 1));
-    m_progress->setValue(r.races);
-    m_count->setText(QStringLiteral("%1 / %2").arg(r.races).arg(m_total));
+    m_progress->setValue(done);
+    m_count->setText(QStringLiteral("%1 / %2").arg(done).arg(m_total));
     m_remaining->setText(QStringLiteral(u"所要 ") + clockText(m_clock.elapsed() / 1000));
 
     fill(m_recommended, RecommendedTable(r));
