@@ -316,6 +316,31 @@ PairProbabilities ComputePairProbabilities(const HorseValues &p, double lambda2,
     return out;
 }
 
+std::optional<double> FirstThreeChance(const HorseValues &p, double lambda2, double lambda3, int a, int b, int c)
+{
+    const std::size_t horses[3] = {std::size_t(a), std::size_t(b), std::size_t(c)};
+    for (std::size_t h : horses) {
+        if (h < 1 || h >= p.size() || !p[h])
+            return std::nullopt;
+    }
+    const HorseValues s = discounted(p, lambda2);
+    const HorseValues t = discounted(p, lambda3);
+    // The six orders: first by p, second by s among the rest, third by t among the rest.
+    constexpr int orders[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+    double sum = 0.0;
+    for (const auto &order : orders) {
+        const std::size_t i = horses[order[0]];
+        const std::size_t j = horses[order[1]];
+        const std::size_t k = horses[order[2]];
+        const std::optional<double> second = finiteRatio(*s[j], 1.0 - *s[i]);
+        const std::optional<double> third = finiteRatio(*t[k], 1.0 - *t[i] - *t[j]);
+        if (!second || !third)
+            return std::nullopt;
+        sum += *p[i] * *second * *third;
+    }
+    return sum;
+}
+
 ModelPrices ComputeModelPrices(const RaceAnalysis &race, BetType type, const RaceOptions &options)
 {
     ModelPrices prices;

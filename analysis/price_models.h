@@ -61,6 +61,11 @@ struct PairProbabilities {
 };
 PairProbabilities ComputePairProbabilities(const HorseValues &p, double lambda2, double lambda3, bool withWide);
 
+// The chance that horses a, b and c take the first three places in any
+// order, under the same finishing-order model; absent where a horse has no
+// probability or a term cannot be computed.
+std::optional<double> FirstThreeChance(const HorseValues &p, double lambda2, double lambda3, int a, int b, int c);
+
 // The theoretical prices of one bet type under the options' model, made
 // once for a race.  Inactive under the standard model.
 struct ModelPrices {

@@ -15,6 +15,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
@@ -85,6 +86,7 @@ struct Bet {
     bool minus = false;
     qint8 bucket = 0;
     int pair = 0; // in the bet type's pairs
+    int popularity = 0;
     qint64 payout = 0;
 };
 
@@ -95,6 +97,8 @@ struct RaceScores {
     std::array<std::array<double, kBetKindCount>, kComparedModels> brier {};
     std::array<qint64, kBetKindCount> pairs {};
     std::array<std::vector<Bet>, kComparedModels - 1> bets; // the market places none
+    // [model][bet type]: -log of the chance of the result; none where left out
+    std::array<std::array<std::optional<double>, kBetKindCount>, kComparedModels> raceLoss {};
 };
 
 struct Outcome {
@@ -105,6 +109,7 @@ struct Outcome {
     QStringList messages;
     QStringList notes;
     QString raceName;
+    RaceFacts facts;
     std::vector<Bet> bets;
     QList<LedgerEntry> ledger; // the recommended and marked bets, when asked for
     std::optional<RaceScores> scores;
@@ -134,7 +139,9 @@ std::vector<Bet> betsOf(const RaceAnalysis &race, QStringList &notes)
     for (const RecommendedBet &recommended : race.bets) {
         Bet bet {Group::Recommended, recommended.type};
         bet.pair = recommended.pair;
-        bet.payout = paidOn(race, recommended.type, race.pairsOf(recommended.type)[recommended.pair], notes);
+        const PairAnalysis &pair = race.pairsOf(recommended.type)[recommended.pair];
+        bet.popularity = pair.popularity;
+        bet.payout = paidOn(race, recommended.type, pair, notes);
         bets.push_back(bet);
     }
     for (const BetKind &kind : kBetKinds) {
@@ -151,6 +158,7 @@ std::vector<Bet> betsOf(const RaceAnalysis &race, QStringList &notes)
                 mark.level = qint8(pair.markLevel);
                 mark.minus = d < 0.0f;
                 mark.pair = index;
+                mark.popularity = pair.popularity;
                 mark.payout = paid;
                 bets.push_back(mark);
             }
@@ -162,6 +170,75 @@ std::vector<Bet> betsOf(const RaceAnalysis &race, QStringList &notes)
         }
     }
     return bets;
+}
+
+// Whether the model scores the kind's result race by race: a pair of the
+// first two by its price, the first three as a set only by a
+// finishing-order model.
+bool scoresRaces(int model, std::size_t t)
+{
+    if (kBetKinds[t].places == 2)
+        return true;
+    return kBetKinds[t].places == 3 && (model == int(PriceModel::Harville) || model == int(PriceModel::Discount));
+}
+
+// The pairs of the kind the result pays on; the first two or three horses
+// where they are plain (no dead heat): one pair, or three pairs of three horses.
+std::optional<std::array<int, 3>> placedHorses(const QList<PairAnalysis> &pairs, int places)
+{
+    std::vector<int> horses;
+    int paying = 0;
+    for (const PairAnalysis &pair : pairs) {
+        if (pair.payouts == 0)
+            continue;
+        ++paying;
+        for (int h : {pair.first, pair.second}) {
+            if (std::find(horses.begin(), horses.end(), h) == horses.end())
+                horses.push_back(h);
+        }
+    }
+    const int expected = places == 2 ? 1 : 3;
+    if (paying != expected || int(horses.size()) != places)
+        return std::nullopt;
+    std::array<int, 3> placed {};
+    std::copy(horses.begin(), horses.end(), placed.begin());
+    return placed;
+}
+
+// The race's score of each model on kind t: the pair's chance renormalised
+// over the pairs the model prices, or the first three's chance as a set.
+void scoreRace(const RaceAnalysis &race, std::size_t t,
+               const std::array<std::array<PairMatrix<float>, kBetKindCount>, kComparedModels> &prices,
+               const std::array<double, kComparedModels> &total, RaceScores &scores)
+{
+    const int places = kBetKinds[t].places;
+    const std::optional<std::array<int, 3>> placed = placedHorses(race.pairs[t], places);
+    if (!placed)
+        return;
+    std::optional<HorseValues> win;
+    for (int m = 0; m < kComparedModels; ++m) {
+        if (!scoresRaces(m, t))
+            continue;
+        std::optional<double> chance;
+        if (places == 2) {
+            const int a = std::min((*placed)[0], (*placed)[1]);
+            const int b = std::max((*placed)[0], (*placed)[1]);
+            const std::optional<float> &price = prices[std::size_t(m)][t][std::size_t(a)][std::size_t(b)];
+            if (price && *price > 0.0f && total[std::size_t(m)] > 0.0)
+                chance = 1.0 / double(*price) / total[std::size_t(m)];
+        } else {
+            const RaceOptions &o = race.options;
+            if (!win)
+                win = ComputeWinProbabilities(InverseWinOdds(race),
+                                              WinProbabilityMethod(std::clamp<int>(o.winProbability, 0, 2)))
+                          .p;
+            const bool discount = m == int(PriceModel::Discount);
+            chance = FirstThreeChance(*win, discount ? o.discountLambda2 : 1.0, discount ? o.discountLambda3 : 1.0,
+                                      (*placed)[0], (*placed)[1], (*placed)[2]);
+        }
+        if (chance && *chance > 0.0 && std::isfinite(*chance))
+            scores.raceLoss[std::size_t(m)][t] = -std::log(std::min(*chance, 1.0));
+    }
 }
 
 QString fallBackNote()
@@ -216,6 +293,7 @@ void compare(const RaceAnalysis &race, Outcome &outcome)
                         total[std::size_t(m)] += 1.0 / double(*price);
                 }
         }
+        scoreRace(race, t, prices, total, scores);
         // Each model's pair probabilities add up to the pairs a result pays.
         const double events = kBetKinds[t].paying;
         for (const PairAnalysis &pair : pairs) {
@@ -262,6 +340,30 @@ void addLedger(Outcome &outcome, const RaceAnalysis &race)
     }
 }
 
+RaceFacts factsOf(const PatFileHeader &header, const RaceAnalysis &race)
+{
+    RaceFacts facts;
+    facts.course = TrimSpaces(header.Course);
+    facts.raceNumberText = TrimSpaces(header.RaceNo);
+    bool number = false;
+    const int raceNumber = facts.raceNumberText.toInt(&number);
+    if (number)
+        facts.raceNumber = raceNumber;
+    for (int n = 1; n <= race.count(); ++n) {
+        const HorseAnalysis &horse = race.horses[std::size_t(n)];
+        if (horse.scratched)
+            continue;
+        ++facts.runners;
+        // Odds come in tenths; whole tenths compare exactly with the bands and ranges.
+        if (horse.tanValue > 0.0f) {
+            const int tenths = int(std::lround(double(horse.tanValue) * 10.0));
+            facts.favouriteTenths = facts.favouriteTenths ? std::min(*facts.favouriteTenths, tenths) : tenths;
+        }
+    }
+    facts.conditions = header.Conditions;
+    return facts;
+}
+
 // data: the worker's own, reused from race to race.
 Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLedger, bool compareModels, RaceData &data)
 {
@@ -283,6 +385,7 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLed
         collector.messages.append({Messages::Kind::Error, Messages::readFailedText(), Messages::errorTitle()});
     const RaceAnalysis race = AnalyzeRace(data, options);
     outcome.loaded = true;
+    outcome.facts = factsOf(data.odds.Header, race);
     outcome.settled = race.settled;
     outcome.messages = collector.texts();
     outcome.raceName = TrimSpaces(race.raceName);
@@ -395,7 +498,42 @@ private:
     bool m_stopping = false;
 };
 
-void addScores(ModelComparison &models, const RaceScores &race)
+// The groups the intervals are drawn for, numbered for the resampler: the
+// recommended bets, the marks by level and sign, then when the models are
+// compared each model's recommended bets and marks by level, and the race
+// scores' differences to their reference.
+namespace Groups {
+constexpr int kRecommended = int(kBetKindCount) + 1;
+constexpr int kMarks = int(kBetKindCount) * 10;
+constexpr int kModelGroups = kRecommended + int(kBetKindCount) * 5;
+constexpr int recommended(std::size_t k) { return int(k); }
+constexpr int mark(std::size_t t, std::size_t level, std::size_t sign)
+{
+    return kRecommended + int(t * 10 + level * 2 + sign);
+}
+constexpr int modelRecommended(std::size_t m, std::size_t k)
+{
+    return kRecommended + kMarks + int(m) * kModelGroups + int(k);
+}
+constexpr int modelMark(std::size_t m, std::size_t t, std::size_t level)
+{
+    return kRecommended + kMarks + int(m) * kModelGroups + kRecommended + int(t * 5 + level);
+}
+constexpr int score(std::size_t m, std::size_t t)
+{
+    return kRecommended + kMarks + (kComparedModels - 1) * kModelGroups + int(m * kBetKindCount + t);
+}
+constexpr int kCount = score(kComparedModels, 0);
+} // namespace Groups
+
+// One bet into the resampler: its return over its bets is the ROI in
+// percent (a bet is 100 yen), 100 a hit over its bets the hit rate.
+void resample(Resampler &resampler, int group, qint64 payout)
+{
+    resampler.add(group, double(payout) * (100.0 / double(kStake)), payout > 0 ? 100.0 : 0.0, 1.0);
+}
+
+void addScores(ModelComparison &models, const RaceScores &race, Resampler *resampler)
 {
     for (std::size_t m = 0; m < std::size_t(kComparedModels); ++m) {
         ModelScores &row = models.rows[m];
@@ -403,6 +541,23 @@ void addScores(ModelComparison &models, const RaceScores &race)
             row.logLossSum[t] += race.logLoss[m][t];
             row.brierSum[t] += race.brier[m][t];
             row.pairs[t] += race.pairs[t];
+            if (!row.raceScoring[t])
+                continue;
+            const std::optional<double> &loss = race.raceLoss[m][t];
+            if (!loss) {
+                ++row.racesLeftOut[t];
+                continue;
+            }
+            ++row.racesScored[t];
+            row.raceLogLossSum[t] += *loss;
+            const std::size_t reference = std::size_t(ReferenceModel(kBetKinds[t].type));
+            if (m != reference && race.raceLoss[reference][t]) {
+                const double difference = *loss - *race.raceLoss[reference][t];
+                row.vsReferenceSum[t] += difference;
+                ++row.vsReferenceRaces[t];
+                if (resampler)
+                    resampler->add(Groups::score(m, t), difference, 0.0, 1.0);
+            }
         }
         if (m >= race.bets.size())
             continue;
@@ -411,12 +566,145 @@ void addScores(ModelComparison &models, const RaceScores &race)
             if (bet.group == Group::Recommended) {
                 row.recommended[t].add(bet.payout);
                 row.recommended[RecommendedAll].add(bet.payout);
+                if (resampler) {
+                    resample(*resampler, Groups::modelRecommended(m, t), bet.payout);
+                    resample(*resampler, Groups::modelRecommended(m, RecommendedAll), bet.payout);
+                }
             } else if (bet.group == Group::Mark) {
                 row.marks[t][std::size_t(bet.level - 1)].add(bet.payout);
+                if (resampler)
+                    resample(*resampler, Groups::modelMark(m, t, std::size_t(bet.level - 1)), bet.payout);
             }
         }
     }
 }
+
+void setIntervals(Figures &figures, const Resampler::Intervals &intervals, int group)
+{
+    figures.roiCi = intervals.x[std::size_t(group)];
+    figures.hitRateCi = intervals.y[std::size_t(group)];
+}
+
+// ---- Breakdowns -----------------------------------------------------------------
+
+struct Band {
+    int upTo; // the band's highest value
+    const char16_t *key;
+};
+constexpr Band kRunnerBands[] = {{8, u"≤8"}, {12, u"9-12"}, {16, u"13-16"}, {MaxHorses, u"17-18"}};
+constexpr Band kFavouriteBands[] = {{19, u"<2.0"}, {29, u"2.0-2.9"}, {49, u"3.0-4.9"}, {INT_MAX, u"≥5.0"}};
+constexpr Band kPopularityBands[] = {{3, u"1-3"}, {10, u"4-10"}, {30, u"11-30"}, {INT_MAX, u"31+"}};
+
+template <std::size_t N>
+int bandOf(const Band (&bands)[N], int value)
+{
+    for (std::size_t b = 0; b < N; ++b) {
+        if (value <= bands[b].upTo)
+            return int(b);
+    }
+    return int(N) - 1;
+}
+
+template <std::size_t N>
+QList<BreakdownEntry> bandEntries(const Band (&bands)[N])
+{
+    QList<BreakdownEntry> entries;
+    for (const Band &band : bands) {
+        entries.append(BreakdownEntry());
+        entries.last().key = QString::fromUtf16(band.key);
+    }
+    return entries;
+}
+
+// The entry named `key`, added at the end when new; "-" stands for a race
+// without the fact.
+BreakdownEntry &entryNamed(QList<BreakdownEntry> &entries, const QString &key)
+{
+    for (BreakdownEntry &entry : entries) {
+        if (entry.key == key)
+            return entry;
+    }
+    entries.append(BreakdownEntry());
+    entries.last().key = key;
+    return entries.last();
+}
+
+void addBet(RecommendedFigures &recommended, MarkFigures &marks, const Bet &bet)
+{
+    const std::size_t t = IndexOf(bet.type);
+    if (bet.group == Group::Recommended) {
+        recommended[t].add(bet.payout);
+        recommended[RecommendedAll].add(bet.payout);
+    } else if (bet.group == Group::Mark) {
+        marks[t][std::size_t(bet.level - 1)][bet.minus ? 1 : 0].add(bet.payout);
+    }
+}
+
+class Breakdowns {
+public:
+    Breakdowns()
+    {
+        m_entries[std::size_t(Dimension::Runners)] = bandEntries(kRunnerBands);
+        m_entries[std::size_t(Dimension::Favourite)] = bandEntries(kFavouriteBands);
+        m_entries[std::size_t(Dimension::Popularity)] = bandEntries(kPopularityBands);
+    }
+
+    void add(const RaceFacts &facts, bool settled, const std::vector<Bet> &bets)
+    {
+        const QString none = QStringLiteral("-");
+        auto &entries = m_entries;
+        BreakdownEntry *of[] = {
+            &entryNamed(entries[std::size_t(Dimension::Course)], facts.course.isEmpty() ? none : facts.course),
+            &entries[std::size_t(Dimension::Runners)][bandOf(kRunnerBands, facts.runners)],
+            &entryNamed(entries[std::size_t(Dimension::RaceNumber)],
+                        facts.raceNumber ? QString::number(*facts.raceNumber)
+                                         : (facts.raceNumberText.isEmpty() ? none : facts.raceNumberText)),
+            facts.favouriteTenths
+                ? &entries[std::size_t(Dimension::Favourite)][bandOf(kFavouriteBands, *facts.favouriteTenths)]
+                : &entryNamed(entries[std::size_t(Dimension::Favourite)], none),
+        };
+        for (BreakdownEntry *entry : of) {
+            ++entry->races;
+            entry->settled += settled ? 1 : 0;
+        }
+        std::array<bool, std::size(kPopularityBands)> seen {};
+        for (const Bet &bet : bets) {
+            if (bet.group == Group::Pair)
+                continue;
+            for (BreakdownEntry *entry : of)
+                addBet(entry->recommended, entry->marks, bet);
+            if (bet.popularity <= 0)
+                continue;
+            const int band = bandOf(kPopularityBands, bet.popularity);
+            BreakdownEntry &entry = entries[std::size_t(Dimension::Popularity)][band];
+            addBet(entry.recommended, entry.marks, bet);
+            if (!seen[std::size_t(band)]) {
+                seen[std::size_t(band)] = true;
+                ++entry.races;
+                ++entry.settled;
+            }
+        }
+    }
+
+    std::array<QList<BreakdownEntry>, kDimensions> take()
+    {
+        // Race numbers by number, any that are not numbers after them.
+        QList<BreakdownEntry> &numbers = m_entries[std::size_t(Dimension::RaceNumber)];
+        std::stable_sort(numbers.begin(), numbers.end(), [](const BreakdownEntry &a, const BreakdownEntry &b) {
+            bool aNumber = false;
+            bool bNumber = false;
+            const int x = a.key.toInt(&aNumber);
+            const int y = b.key.toInt(&bNumber);
+            if (aNumber != bNumber)
+                return aNumber;
+            return aNumber && x < y;
+        });
+        return std::move(m_entries);
+    }
+
+private:
+    std::array<QList<BreakdownEntry>, kDimensions> m_entries;
+};
 
 } // namespace
 
@@ -430,6 +718,80 @@ std::optional<double> ModelScores::brier(BetType type) const
 {
     const std::size_t t = IndexOf(type);
     return pairs[t] == 0 ? std::nullopt : std::optional<double>(brierSum[t] / double(pairs[t]));
+}
+
+std::optional<double> ModelScores::raceLogLoss(BetType type) const
+{
+    const std::size_t t = IndexOf(type);
+    return !raceScoring[t] || racesScored[t] == 0 ? std::nullopt
+                                                  : std::optional<double>(raceLogLossSum[t] / double(racesScored[t]));
+}
+
+std::optional<double> ModelScores::vsReference(BetType type) const
+{
+    const std::size_t t = IndexOf(type);
+    return vsReferenceRaces[t] == 0 ? std::nullopt
+                                    : std::optional<double>(vsReferenceSum[t] / double(vsReferenceRaces[t]));
+}
+
+int ReferenceModel(BetType type) { return KindOf(type).places == 2 ? kComparedModels - 1 : int(PriceModel::Harville); }
+
+QString ConditionKey(Condition condition)
+{
+    static const char *const keys[] = {"course", "runners", "race_number", "favourite", "conditions"};
+    return QString::fromLatin1(keys[int(condition)]);
+}
+
+std::optional<Range> ParseRange(QStringView text)
+{
+    const QStringView trimmed = text.trimmed();
+    const qsizetype dash = trimmed.indexOf(u'-', 1);
+    const QStringView low = dash < 0 ? trimmed : trimmed.first(dash).trimmed();
+    const QStringView high = dash < 0 ? trimmed : trimmed.sliced(dash + 1).trimmed();
+    bool lowOk = false;
+    bool highOk = false;
+    const double min = low.toDouble(&lowOk);
+    const double max = high.toDouble(&highOk);
+    if (!lowOk || !highOk || !std::isfinite(min) || !std::isfinite(max) || min > max)
+        return std::nullopt;
+    return Range {min, max};
+}
+
+unsigned FailedConditions(const Conditions &conditions, const RaceFacts &facts)
+{
+    unsigned failed = 0;
+    const auto fail = [&failed](Condition c) { failed |= 1u << unsigned(c); };
+    if (!conditions.courses.isEmpty()) {
+        const bool listed = std::any_of(conditions.courses.begin(), conditions.courses.end(),
+                                        [&](const QString &course) { return TrimSpaces(course) == facts.course; });
+        if (!listed)
+            fail(Condition::Course);
+    }
+    if (conditions.runners && !conditions.runners->holds(facts.runners))
+        fail(Condition::Runners);
+    if (conditions.raceNumber && !(facts.raceNumber && conditions.raceNumber->holds(*facts.raceNumber)))
+        fail(Condition::RaceNumber);
+    if (conditions.favourite
+        && !(facts.favouriteTenths && conditions.favourite->holds(double(*facts.favouriteTenths) / 10.0)))
+        fail(Condition::Favourite);
+    // Full- and half-width forms alike: "３歳" is found by "3歳".
+    if (!conditions.text.isEmpty()
+        && !facts.conditions.normalized(QString::NormalizationForm_KC)
+                .contains(conditions.text.normalized(QString::NormalizationForm_KC)))
+        fail(Condition::Text);
+    return failed;
+}
+
+QString DimensionKey(Dimension dimension)
+{
+    static const char *const keys[] = {"course", "runners", "race_number", "favourite_odds", "popularity"};
+    return QString::fromLatin1(keys[int(dimension)]);
+}
+
+QString DimensionName(Dimension dimension)
+{
+    static const char16_t *const names[] = {u"場名", u"頭数", u"ﾚｰｽ", u"1番人気単勝", u"人気"};
+    return QString::fromUtf16(names[int(dimension)]);
 }
 
 QString ComparedModelKey(int model)
@@ -471,6 +833,9 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
     report.duplicates = races.duplicates;
     report.unreadFolders = races.unreadFolders;
     report.emptyPaths = races.emptyPaths;
+    report.conditions = input.conditions;
+    report.resamples = std::max(0, input.resamples);
+    report.seed = input.seed;
     for (const BetKind &kind : kBetKinds) {
         const RaceOptions::Judge &judge = input.options.judge(kind.type);
         for (std::size_t level = 0; level < 5; ++level)
@@ -480,8 +845,17 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
     const int total = int(races.jobs.size());
     const int threads = std::clamp(input.threads > 0 ? input.threads : QThread::idealThreadCount(), 1,
                                    std::max(1, total));
-    if (input.compareModels)
+    if (input.compareModels) {
         report.models.emplace();
+        for (int m = 0; m < kComparedModels; ++m) {
+            for (std::size_t t = 0; t < kBetKindCount; ++t)
+                report.models->rows[std::size_t(m)].raceScoring[t] = scoresRaces(m, t);
+        }
+    }
+    std::optional<Resampler> resampler;
+    if (report.resamples > 0)
+        resampler.emplace(Groups::kCount);
+    Breakdowns breakdowns;
     Pipeline pipeline(races, input.options, bool(ledger), input.compareModels, total == 0 ? 0 : threads, cancel);
     for (int k = 0; k < total; ++k) {
         if (cancel && cancel->load()) {
@@ -493,48 +867,97 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
             report.cancelled = true; // not run: the worker saw the cancel
             break;
         }
-        ++report.races;
-        if (!race.loaded) {
-            ++report.failed;
-            report.failures.append({race.file, race.messages});
-        } else {
+        // What the race adds to the report; the progress comes after it.
+        [&] {
+            if (race.loaded) {
+                if (const unsigned failed = FailedConditions(input.conditions, race.facts); failed != 0) {
+                    ++report.excluded;
+                    for (int c = 0; c < kConditionCount; ++c)
+                        report.excludedBy[std::size_t(c)] += (failed >> c) & 1u;
+                    return;
+                }
+            }
+            ++report.races;
+            if (!race.loaded) {
+                ++report.failed;
+                report.failures.append({race.file, race.messages});
+                return;
+            }
             ++report.loaded;
+            breakdowns.add(race.facts, race.settled, race.bets);
             if (!race.settled) {
                 ++report.unsettled;
-            } else {
-                ++report.settled;
-                report.skipped += race.skipped ? 1 : 0;
-                for (const QString &note : race.notes)
-                    report.notes.append(race.file + QStringLiteral(": ") + note);
-                for (const Bet &bet : race.bets) {
-                    const std::size_t t = IndexOf(bet.type);
-                    switch (bet.group) {
-                    case Group::Recommended:
-                        report.recommended[t].add(bet.payout);
-                        report.recommended[RecommendedAll].add(bet.payout);
-                        break;
-                    case Group::Mark:
-                        report.marks[t][std::size_t(bet.level - 1)][bet.minus ? 1 : 0].add(bet.payout);
-                        break;
-                    case Group::Pair:
-                        report.buckets[t][std::size_t(bet.bucket)].add(bet.payout);
-                        break;
-                    }
-                }
-                if (ledger) {
-                    for (const LedgerEntry &entry : race.ledger)
-                        ledger(entry);
-                }
-                if (report.models && race.scores)
-                    addScores(*report.models, *race.scores);
-                CurvePoint point {race.file, {}};
-                for (std::size_t k = 0; k < point.profit.size(); ++k)
-                    point.profit[k] = report.recommended[k].profit();
-                report.curve.append(point);
+                return;
             }
-        }
+            ++report.settled;
+            report.skipped += race.skipped ? 1 : 0;
+            for (const QString &note : race.notes)
+                report.notes.append(race.file + QStringLiteral(": ") + note);
+            if (resampler)
+                resampler->beginRace();
+            for (const Bet &bet : race.bets) {
+                const std::size_t t = IndexOf(bet.type);
+                switch (bet.group) {
+                case Group::Recommended:
+                    report.recommended[t].add(bet.payout);
+                    report.recommended[RecommendedAll].add(bet.payout);
+                    if (resampler) {
+                        resample(*resampler, Groups::recommended(t), bet.payout);
+                        resample(*resampler, Groups::recommended(RecommendedAll), bet.payout);
+                    }
+                    break;
+                case Group::Mark:
+                    report.marks[t][std::size_t(bet.level - 1)][bet.minus ? 1 : 0].add(bet.payout);
+                    if (resampler)
+                        resample(*resampler, Groups::mark(t, std::size_t(bet.level - 1), bet.minus ? 1 : 0),
+                                 bet.payout);
+                    break;
+                case Group::Pair:
+                    report.buckets[t][std::size_t(bet.bucket)].add(bet.payout);
+                    break;
+                }
+            }
+            if (ledger) {
+                for (const LedgerEntry &entry : race.ledger)
+                    ledger(entry);
+            }
+            if (report.models && race.scores)
+                addScores(*report.models, *race.scores, resampler ? &*resampler : nullptr);
+            CurvePoint point {race.file, {}};
+            for (std::size_t p = 0; p < point.profit.size(); ++p)
+                point.profit[p] = report.recommended[p].profit();
+            report.curve.append(point);
+        }();
         if (progress)
             progress(k + 1, total);
+    }
+    report.breakdowns = breakdowns.take();
+
+    if (resampler) {
+        const Resampler::Intervals intervals = resampler->intervals(report.resamples, report.seed);
+        for (std::size_t k = 0; k < report.recommended.size(); ++k)
+            setIntervals(report.recommended[k], intervals, Groups::recommended(k));
+        for (std::size_t t = 0; t < kBetKindCount; ++t) {
+            for (std::size_t level = 0; level < 5; ++level) {
+                for (std::size_t sign = 0; sign < 2; ++sign)
+                    setIntervals(report.marks[t][level][sign], intervals, Groups::mark(t, level, sign));
+            }
+        }
+        if (report.models) {
+            for (std::size_t m = 0; m < std::size_t(kComparedModels); ++m) {
+                ModelScores &row = report.models->rows[m];
+                for (std::size_t t = 0; t < kBetKindCount; ++t)
+                    row.vsReferenceCi[t] = intervals.x[std::size_t(Groups::score(m, t))];
+                if (m + 1 == std::size_t(kComparedModels))
+                    continue; // the market places no bets
+                for (std::size_t k = 0; k < row.recommended.size(); ++k)
+                    setIntervals(row.recommended[k], intervals, Groups::modelRecommended(m, k));
+                for (std::size_t t = 0; t < kBetKindCount; ++t) {
+                    for (std::size_t level = 0; level < 5; ++level)
+                        setIntervals(row.marks[t][level], intervals, Groups::modelMark(m, t, level));
+                }
+            }
+        }
     }
     return report;
 }

@@ -2,6 +2,7 @@
 
 #pragma once
 
+#include "backtest/bootstrap.h"
 #include "common/bet_type.h"
 #include "settings/race_options.h"
 
@@ -22,6 +23,8 @@ namespace Backtest {
 using CommonFunc::BetType;
 
 constexpr qint64 kStake = 100; // yen a bet
+// A group of fewer bets than this says little: its figures are shown as tentative.
+constexpr qint64 kTentativeBets = 30;
 
 // The money of one group of bets, in yen, with the course of its profit over
 // the bets in the order they were made.
@@ -37,6 +40,12 @@ public:
     qint64 profit() const { return payout - stake; }
     std::optional<double> hitRate() const; // percent; none without bets
     std::optional<double> roi() const;     // percent; none without bets
+    bool tentative() const { return bets < kTentativeBets; }
+
+    // 95 % intervals of the ROI and the hit rate in percent, where the run
+    // resampled the group.
+    std::optional<Interval> roiCi;
+    std::optional<Interval> hitRateCi;
 
     // One bet of kStake that paid `paid`.
     void add(qint64 paid);
@@ -56,6 +65,56 @@ std::optional<int> BucketTo(int bucket);   // none for the upper tail
 // The recommended bets by bet kind (index IndexOf(type)), then all of them.
 constexpr std::size_t RecommendedAll = CommonFunc::kBetKindCount;
 using RecommendedFigures = std::array<Figures, CommonFunc::kBetKindCount + 1>;
+// [bet kind][level - 1][0: deviation >= 0, 1: below 0]
+using MarkFigures = std::array<std::array<std::array<Figures, 2>, 5>, CommonFunc::kBetKindCount>;
+
+// The conditions a race must meet to take part in a run; an absent one
+// lets every race through.  Ranges are inclusive.
+struct Range {
+    double min = 0.0;
+    double max = 0.0;
+    bool holds(double value) const { return min <= value && value <= max; }
+};
+enum class Condition { Course, Runners, RaceNumber, Favourite, Text };
+constexpr int kConditionCount = 5;
+QString ConditionKey(Condition condition); // "course", "runners", "race_number", "favourite", "conditions"
+struct Conditions {
+    QStringList courses;             // 場名 as the file list shows them, any of them
+    std::optional<Range> runners;    // horses not scratched
+    std::optional<Range> raceNumber; // the race's number
+    std::optional<Range> favourite;  // the lowest win odds
+    QString text;                    // a text the race conditions (条件) must contain
+    bool any() const { return !courses.isEmpty() || runners || raceNumber || favourite || !text.isEmpty(); }
+};
+// "MIN-MAX" or "N"; none for anything else, or a minimum above the maximum.
+std::optional<Range> ParseRange(QStringView text);
+
+// What a race is, for its conditions and its breakdowns: read from its
+// win/place odds file and its analysis.
+struct RaceFacts {
+    QString course;                // trimmed
+    QString raceNumberText;        // trimmed
+    std::optional<int> raceNumber; // where the text is a number
+    int runners = 0;
+    std::optional<int> favouriteTenths; // the lowest win odds in tenths; none without a priced horse
+    QString conditions;                 // 条件
+};
+// The conditions the race fails (bit IndexOf the Condition); 0: it takes part.
+unsigned FailedConditions(const Conditions &conditions, const RaceFacts &facts);
+
+// The report's figures broken down by one of the race's facts, or for
+// marks and recommended bets, by the pair's popularity.
+enum class Dimension { Course, Runners, RaceNumber, Favourite, Popularity };
+constexpr int kDimensions = 5;
+QString DimensionKey(Dimension dimension);  // "course", "runners", "race_number", "favourite_odds", "popularity"
+QString DimensionName(Dimension dimension); // 場名, 頭数, ﾚｰｽ, 1番人気単勝, 人気
+struct BreakdownEntry {
+    QString key;   // the course, the race number or the band: "≤8", "9-12", "<2.0", "1-3", …
+    int races = 0; // loaded; by popularity: settled races with a bet of the band
+    int settled = 0;
+    RecommendedFigures recommended;
+    MarkFigures marks;
+};
 
 struct Failure {
     QString file;
@@ -93,14 +152,36 @@ struct ModelScores {
 
     std::optional<double> logLoss(BetType type) const; // mean; none without pairs
     std::optional<double> brier(BetType type) const;
+
+    // By bet kind, over the settled races: -log of the model's chance of
+    // the result the kind pays on (umaren: the pair of the first two; wide:
+    // the first three as a set).  A kind the model cannot score this way
+    // has no score at all; a race whose result is unpriced or a dead heat
+    // is left out.
+    std::array<bool, CommonFunc::kBetKindCount> raceScoring {};
+    std::array<double, CommonFunc::kBetKindCount> raceLogLossSum {};
+    std::array<qint64, CommonFunc::kBetKindCount> racesScored {};
+    std::array<qint64, CommonFunc::kBetKindCount> racesLeftOut {};
+    // The mean difference to the reference model (ReferenceModel) over the
+    // races both scored, and its paired interval.
+    std::array<double, CommonFunc::kBetKindCount> vsReferenceSum {};
+    std::array<qint64, CommonFunc::kBetKindCount> vsReferenceRaces {};
+    std::array<std::optional<Interval>, CommonFunc::kBetKindCount> vsReferenceCi {};
+
+    std::optional<double> raceLogLoss(BetType type) const; // none where not scored
+    std::optional<double> vsReference(BetType type) const;
 };
+
+// The model a kind's race scores are set against: the market for umaren,
+// Harville for wide (the market has no chance of a set of three).
+int ReferenceModel(BetType type);
 
 struct ModelComparison {
     std::array<ModelScores, kComparedModels> rows;
 };
 
 struct Report {
-    int races = 0;     // win/place odds files found
+    int races = 0; // win/place odds files found, less those a condition excluded
     int loaded = 0;
     int failed = 0;
     int settled = 0;   // loaded, with a result
@@ -109,8 +190,7 @@ struct Report {
     bool cancelled = false;
 
     RecommendedFigures recommended;
-    // [bet kind][level - 1][0: deviation >= 0, 1: below 0]
-    std::array<std::array<std::array<Figures, 2>, 5>, CommonFunc::kBetKindCount> marks;
+    MarkFigures marks;
     std::array<std::array<QString, 5>, CommonFunc::kBetKindCount> markTexts; // the levels' marks
     std::array<std::array<Figures, kBuckets>, CommonFunc::kBetKindCount> buckets;
 
@@ -126,6 +206,15 @@ struct Report {
     QStringList notes;
     QList<CurvePoint> curve;
     std::optional<ModelComparison> models; // only when asked for
+
+    // The conditions of the run, and the races that failed them: in total
+    // and under each condition they failed.  They count nowhere else.
+    Conditions conditions;
+    int excluded = 0;
+    std::array<int, kConditionCount> excludedBy {};
+    std::array<QList<BreakdownEntry>, kDimensions> breakdowns;
+    int resamples = 0; // the intervals' draws; 0: none
+    quint64 seed = 0;
 };
 
 // One bet of the ledger: a recommended bet or a marked pair of a settled race.
@@ -149,6 +238,9 @@ struct Input {
     CommonFunc::RaceOptions options;
     bool compareModels = false; // load each settled race once more per model
     int threads = 0; // 0: one per core
+    Conditions conditions;
+    int resamples = 2000; // 0: no intervals
+    quint64 seed = 1;
 };
 
 // The win/place odds files the paths hold, as the open dialog matches them,

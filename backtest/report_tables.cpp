@@ -13,22 +13,45 @@ using CommonFunc::kBetKinds;
 
 namespace {
 
+// Each rate with its interval beside it, and a last column that says when
+// the bets are too few to go by.
 QStringList figureCells(const Figures &f)
 {
-    return {QString::number(f.bets),     QString::number(f.hits),        PercentText(f.hitRate()),
-            QString::number(f.stake),    QString::number(f.payout),      PercentText(f.roi()),
-            QString::number(f.profit()), QString::number(f.maxDrawdown), QString::number(f.longestLosingRun)};
+    return {QString::number(f.bets),
+            QString::number(f.hits),
+            PercentText(f.hitRate()),
+            IntervalText(f.hitRateCi),
+            QString::number(f.stake),
+            QString::number(f.payout),
+            PercentText(f.roi()),
+            IntervalText(f.roiCi),
+            QString::number(f.profit()),
+            QString::number(f.maxDrawdown),
+            QString::number(f.longestLosingRun),
+            TentativeText(f)};
+}
+
+const QStringList &figureHeads()
+{
+    static const QStringList heads {
+        QStringLiteral(u"点数"), QStringLiteral(u"的中"),   QStringLiteral(u"的中率%"),  QStringLiteral(u"95%区間"),
+        QStringLiteral(u"投資"), QStringLiteral(u"払戻"),   QStringLiteral(u"回収率%"),  QStringLiteral(u"95%区間"),
+        QStringLiteral(u"収支"), QStringLiteral(u"最大DD"), QStringLiteral(u"最長連敗"), QStringLiteral(u"注"),
+    };
+    return heads;
 }
 
 ReportTable figureTable(const QStringList &keyHeads)
 {
     ReportTable table;
     table.keyColumns = int(keyHeads.size());
-    table.heads = keyHeads
-        + QStringList {QStringLiteral(u"点数"), QStringLiteral(u"的中"),   QStringLiteral(u"的中率%"),
-                       QStringLiteral(u"投資"), QStringLiteral(u"払戻"),   QStringLiteral(u"回収率%"),
-                       QStringLiteral(u"収支"), QStringLiteral(u"最大DD"), QStringLiteral(u"最長連敗")};
+    table.heads = keyHeads + figureHeads();
     return table;
+}
+
+QString bandCaption(const Report &report)
+{
+    return QStringLiteral(u"95%区間: 確定ﾚｰｽを%1回 再抽出 (seed %2)").arg(report.resamples).arg(report.seed);
 }
 
 } // namespace
@@ -36,6 +59,45 @@ ReportTable figureTable(const QStringList &keyHeads)
 QString PercentText(const std::optional<double> &value)
 {
     return value ? QString::number(*value, 'f', 1) : QStringLiteral("-");
+}
+
+QString IntervalText(const std::optional<Interval> &interval)
+{
+    return interval ? QString::number(interval->low, 'f', 1) + u'-' + QString::number(interval->high, 'f', 1)
+                    : QStringLiteral("-");
+}
+
+QString TentativeText(const Figures &figures)
+{
+    return figures.bets > 0 && figures.tentative() ? QStringLiteral(u"30点未満") : QString();
+}
+
+int TentativeColumn(const ReportTable &table)
+{
+    return table.heads.size() >= figureHeads().size() && table.heads.last() == figureHeads().last()
+        ? int(table.heads.size()) - 1
+        : -1;
+}
+
+QString IntervalCaption(const Report &report) { return report.resamples > 0 ? bandCaption(report) : QString(); }
+
+QString ConditionsText(const Conditions &conditions)
+{
+    QStringList parts;
+    const auto range = [](const Range &r, int decimals) {
+        return QString::number(r.min, 'f', decimals) + u'-' + QString::number(r.max, 'f', decimals);
+    };
+    if (!conditions.courses.isEmpty())
+        parts << QStringLiteral(u"場名 ") + conditions.courses.join(u',');
+    if (conditions.runners)
+        parts << QStringLiteral(u"頭数 ") + range(*conditions.runners, 0);
+    if (conditions.raceNumber)
+        parts << QStringLiteral(u"ﾚｰｽ ") + range(*conditions.raceNumber, 0);
+    if (conditions.favourite)
+        parts << QStringLiteral(u"1番人気単勝 ") + range(*conditions.favourite, 1);
+    if (!conditions.text.isEmpty())
+        parts << QStringLiteral(u"条件 \"") + conditions.text + u'"';
+    return parts.join(QStringLiteral(u"、"));
 }
 
 QString BucketName(int bucket)
@@ -103,6 +165,8 @@ ReportTable CountsTable(const Report &report)
     };
     for (const auto &[name, value] : rows)
         table.rows.append({QString::fromUtf16(name), QString::number(value)});
+    if (report.conditions.any())
+        table.rows.append({QStringLiteral(u"条件外"), QString::number(report.excluded)});
     return table;
 }
 
@@ -119,6 +183,8 @@ ReportTable FailuresTable(const Report &report)
 
 QString EmptyRunText(const Report &report)
 {
+    if (report.races == 0 && report.excluded > 0)
+        return QStringLiteral(u"条件に合うレースがありません。");
     if (report.races == 0) // a run stopped before its first race found no answer either way
         return report.cancelled ? QString() : QStringLiteral(u"レースが見つかりません。");
     if (report.settled == 0)
@@ -132,9 +198,20 @@ namespace Backtest {
 
 namespace {
 
-QString realText(const std::optional<double> &value, int decimals)
+// Six significant digits: enough to tell close models apart.
+QString scoreText(const std::optional<double> &value)
 {
-    return value ? QString::number(*value, 'f', decimals) : QStringLiteral("-");
+    return value ? QString::number(*value, 'g', 6) : QStringLiteral("-");
+}
+
+QString differenceText(const std::optional<double> &value, const std::optional<Interval> &interval)
+{
+    if (!value)
+        return QStringLiteral("-");
+    QString text = QString::asprintf("%+.4f", *value);
+    if (interval)
+        text += QString::asprintf(" [%.4f, %.4f]", interval->low, interval->high);
+    return text;
 }
 
 } // namespace
@@ -156,6 +233,12 @@ ReportTable ModelsTable(const Report &report)
     for (const BetKind &kind : kBetKinds)
         table.heads << QStringLiteral(u"推奨") + kind.shortName.toString() + QStringLiteral(u" 回収率%");
     table.heads << QStringLiteral(u"推奨合計 回収率%");
+    for (const BetKind &kind : kBetKinds) {
+        const QString name = kind.shortName.toString();
+        table.heads << name + QStringLiteral(u" ﾚｰｽ対数損失")
+                    << name + QStringLiteral(u" 対") + ComparedModelName(ReferenceModel(kind.type))
+                    << name + QStringLiteral(u" ﾚｰｽ数") << name + QStringLiteral(u" 除外");
+    }
     if (!report.models)
         return table;
     for (int m = 0; m < kComparedModels; ++m) {
@@ -163,25 +246,45 @@ ReportTable ModelsTable(const Report &report)
         const bool market = m == kComparedModels - 1;
         QStringList cells {ComparedModelName(m)};
         for (const BetKind &kind : kBetKinds)
-            cells << realText(row.logLoss(kind.type), 4);
+            cells << scoreText(row.logLoss(kind.type));
         for (const BetKind &kind : kBetKinds)
-            cells << realText(row.brier(kind.type), 5);
+            cells << scoreText(row.brier(kind.type));
         for (const BetKind &kind : kBetKinds)
             cells << QString::number(row.pairs[IndexOf(kind.type)]);
         for (std::size_t k = 0; k < row.recommended.size(); ++k)
             cells << (market ? QStringLiteral("-") : PercentText(row.recommended[k].roi()));
+        for (const BetKind &kind : kBetKinds) {
+            const std::size_t t = IndexOf(kind.type);
+            const bool scored = row.raceScoring[t];
+            cells << scoreText(row.raceLogLoss(kind.type))
+                  << differenceText(row.vsReference(kind.type), row.vsReferenceCi[t])
+                  << (scored ? QString::number(row.racesScored[t]) : QStringLiteral("-"))
+                  << (scored ? QString::number(row.racesLeftOut[t]) : QStringLiteral("-"));
+        }
         table.rows.append(cells);
+    }
+    return table;
+}
+
+ReportTable ModelRecommendedTable(const Report &report)
+{
+    ReportTable table = figureTable({QStringLiteral(u"ﾓﾃﾞﾙ"), QStringLiteral(u"券種")});
+    if (!report.models)
+        return table;
+    for (int m = 0; m < kComparedModels - 1; ++m) {
+        const ModelScores &row = report.models->rows[std::size_t(m)];
+        for (std::size_t k = 0; k < row.recommended.size(); ++k)
+            table.rows.append(
+                QStringList {ComparedModelName(m),
+                             k < CommonFunc::kBetKindCount ? BetTypeName(kBetKinds[k].type) : QStringLiteral(u"合計")}
+                + figureCells(row.recommended[k]));
     }
     return table;
 }
 
 ReportTable ModelMarksTable(const Report &report)
 {
-    ReportTable table;
-    table.keyColumns = 3;
-    table.heads = {QStringLiteral(u"ﾓﾃﾞﾙ"), QStringLiteral(u"券種"),   QStringLiteral(u"印"),
-                   QStringLiteral(u"点数"), QStringLiteral(u"的中"),   QStringLiteral(u"投資"),
-                   QStringLiteral(u"払戻"), QStringLiteral(u"回収率%")};
+    ReportTable table = figureTable({QStringLiteral(u"ﾓﾃﾞﾙ"), QStringLiteral(u"券種"), QStringLiteral(u"印")});
     if (!report.models)
         return table;
     for (int m = 0; m < kComparedModels - 1; ++m) {
@@ -192,9 +295,46 @@ ReportTable ModelMarksTable(const Report &report)
                 const Figures &f = report.models->rows[std::size_t(m)].marks[t][level];
                 if (f.bets == 0)
                     continue;
-                table.rows.append({ComparedModelName(m), BetTypeName(type), report.markTexts[t][level],
-                                   QString::number(f.bets), QString::number(f.hits), QString::number(f.stake),
-                                   QString::number(f.payout), PercentText(f.roi())});
+                table.rows.append(QStringList {ComparedModelName(m), BetTypeName(type), report.markTexts[t][level]}
+                                  + figureCells(f));
+            }
+        }
+    }
+    return table;
+}
+
+ReportTable BreakdownTable(const Report &report, Dimension dimension)
+{
+    ReportTable table = figureTable({DimensionName(dimension), QStringLiteral(u"ﾚｰｽ"), QStringLiteral(u"確定"),
+                                     QStringLiteral(u"区分"), QStringLiteral(u"券種"), QStringLiteral(u"印"),
+                                     QStringLiteral(u"乖離")});
+    for (const BreakdownEntry &entry : report.breakdowns[std::size_t(dimension)]) {
+        const QStringList key {entry.key, QString::number(entry.races), QString::number(entry.settled)};
+        for (std::size_t k = 0; k < entry.recommended.size(); ++k) {
+            const Figures &f = entry.recommended[k];
+            if (f.bets == 0)
+                continue;
+            table.rows.append(
+                key
+                + QStringList {QStringLiteral(u"推奨"),
+                               k < CommonFunc::kBetKindCount ? BetTypeName(kBetKinds[k].type) : QStringLiteral(u"合計"),
+                               QString(), QString()}
+                + figureCells(f));
+        }
+        for (const BetKind &kind : kBetKinds) {
+            const std::size_t t = IndexOf(kind.type);
+            for (std::size_t level = 0; level < 5; ++level) {
+                for (std::size_t sign = 0; sign < 2; ++sign) {
+                    const Figures &f = entry.marks[t][level][sign];
+                    if (f.bets == 0)
+                        continue;
+                    table.rows.append(
+                        key
+                        + QStringList {QStringLiteral(u"印"), BetTypeName(kind.type),
+                                       QStringLiteral("%1 %2").arg(level + 1).arg(report.markTexts[t][level]),
+                                       sign == 0 ? QStringLiteral("+") : QStringLiteral("-")}
+                        + figureCells(f));
+                }
             }
         }
     }

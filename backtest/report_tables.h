@@ -22,6 +22,14 @@ struct ReportTable {
 };
 
 QString PercentText(const std::optional<double> &value); // one decimal; "-" for none
+QString IntervalText(const std::optional<Interval> &interval); // "0.0-844.0"; "-" for none
+QString TentativeText(const Figures &figures);                 // "30点未満" for a group of a few bets
+// The column of a figure table that says a row is tentative; -1 for another table.
+int TentativeColumn(const ReportTable &table);
+// What the intervals were drawn with; "" for a run without them.
+QString IntervalCaption(const Report &report);
+// The run's conditions in a line, "" for none.
+QString ConditionsText(const Conditions &conditions);
 QString BucketName(int bucket);                          // "< -100", "80 ~ 90", ">= 100"
 
 ReportTable RecommendedTable(const Report &report); // 推奨買い目: umaren, wide, together
@@ -31,16 +39,22 @@ ReportTable CountsTable(const Report &report);      // 件数
 ReportTable FailuresTable(const Report &report);    // 読込失敗: file and messages
 
 // The model comparison, when the run made one: log loss, Brier score and
-// pairs scored by bet type, and the ROI of each model's recommended bets.
+// pairs scored by bet type, the ROI of each model's recommended bets, then
+// the race scores with their difference to the reference model.
 ReportTable ModelsTable(const Report &report);
-// The ROI of each model's marks by bet type and level, those with bets.
+// Each model's recommended bets and its marks by bet type and level, those
+// with bets, with every figure.
+ReportTable ModelRecommendedTable(const Report &report);
 ReportTable ModelMarksTable(const Report &report);
+// The recommended bets and the marks of each entry of a breakdown.
+ReportTable BreakdownTable(const Report &report, Dimension dimension);
 QString ComparedModelName(int model); // 標準, Harville, 割引Harville, 市場
 // The rows of ModelsTable with the lowest log loss of a bet kind, whose
 // column is 1 + IndexOf(type).
 QList<int> LowestLogLossRows(const Report &report, BetType type);
 
-// "レースが見つかりません。" or "確定したレースがありません。" where it applies.
+// "レースが見つかりません。", "条件に合うレースがありません。" or
+// "確定したレースがありません。" where it applies.
 QString EmptyRunText(const Report &report);
 
 } // namespace Backtest

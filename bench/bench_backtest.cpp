@@ -110,21 +110,36 @@ int main(int argc, char *argv[])
     input.threads = threads;
     std::vector<double> walls;
     double cpu = 0;
+    std::vector<double> intervalCpu;
     Backtest::Report report;
-    for (int k = 0; k < 3; ++k) {
+    for (int k = 0; k < 5; ++k) {
         const double cpuBefore = cpuSeconds();
         QElapsedTimer timer;
         timer.start();
         report = Backtest::Run(input);
         walls.push_back(double(timer.nsecsElapsed()) / 1e9);
         cpu = cpuSeconds() - cpuBefore;
+        intervalCpu.push_back(cpu);
     }
     const double wall = median(walls);
+    // The same run without intervals: the difference is what the resampling
+    // costs.  The least CPU of each is the steadiest on a busy machine.
+    input.resamples = 0;
+    std::vector<double> plainCpu;
+    for (int k = 0; k < 5; ++k) {
+        const double cpuBefore = cpuSeconds();
+        Backtest::Run(input);
+        plainCpu.push_back(cpuSeconds() - cpuBefore);
+    }
     std::printf("races %d (settled %d), threads %d\n", report.races, report.settled,
                 threads > 0 ? threads : QThread::idealThreadCount());
     std::printf("cat of the files        %8.3f s\n", catSeconds);
     std::printf("backtest wall (median)  %8.3f s   = %.2f x cat\n", wall, wall / catSeconds);
     std::printf("backtest CPU (last run) %8.3f s   = %.3f s per 10,000 races\n", cpu, cpu * 10000.0 / races);
+    const double least = *std::min_element(intervalCpu.begin(), intervalCpu.end());
+    const double leastPlain = *std::min_element(plainCpu.begin(), plainCpu.end());
+    std::printf("  least of five         %8.3f s, without intervals %.3f s: %d resamples add %.3f s\n", least,
+                leastPlain, report.resamples, least - leastPlain);
     std::printf("peak memory             %8.1f MB\n", double(peakKilobytes()) / 1024.0);
 
 #ifdef MINUKURU_CLI_PATH

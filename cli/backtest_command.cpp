@@ -40,15 +40,25 @@ QString render(const ReportTable &table)
     return text.render(QStringLiteral("  "));
 }
 
-void printReport(const Report &r)
+void printReport(const Report &r, bool breakdowns)
 {
+    if (r.conditions.any())
+        out(QStringLiteral(u"絞り込み: ") + ConditionsText(r.conditions) + QStringLiteral("\n\n"));
     out(QStringLiteral(u"推奨買い目\n") + render(RecommendedTable(r)) + u'\n');
     out(QStringLiteral(u"判定印 (印の付いた組をすべて買った場合)\n") + render(MarksTable(r)) + u'\n');
     out(QStringLiteral(u"乖離％別 (全組を買った場合)\n") + render(BucketsTable(r)) + u'\n');
     out(QStringLiteral(u"件数\n") + render(CountsTable(r)));
+    if (const QString caption = IntervalCaption(r); !caption.isEmpty())
+        out(QStringLiteral("  ") + caption + u'\n');
+    if (breakdowns) {
+        for (int d = 0; d < kDimensions; ++d)
+            out(u'\n' + DimensionName(Dimension(d)) + QStringLiteral(u"別 回収率\n")
+                + render(BreakdownTable(r, Dimension(d))));
+    }
     if (r.models) {
         out(QStringLiteral(u"\n理論値ﾓﾃﾞﾙ比較 (確定ﾚｰｽの全組: 対数損失と Brier は小さいほど良い)\n")
             + render(ModelsTable(r)));
+        out(QStringLiteral(u"\n理論値ﾓﾃﾞﾙ別 推奨買い目\n") + render(ModelRecommendedTable(r)));
         out(QStringLiteral(u"\n理論値ﾓﾃﾞﾙ別 判定印\n") + render(ModelMarksTable(r)));
     }
     if (const QString empty = EmptyRunText(r); !empty.isEmpty())
@@ -64,38 +74,49 @@ void printReport(const Report &r)
     }
 }
 
+QJsonValue real(const std::optional<double> &value) { return value ? QJsonValue(*value) : QJsonValue(); }
+
+QJsonValue interval(const std::optional<Interval> &value)
+{
+    return value ? QJsonValue(QJsonArray {value->low, value->high}) : QJsonValue();
+}
+
+// Every group of bets has the same keys.
 QJsonObject money(const Figures &f)
 {
     return {{QStringLiteral("bets"), f.bets},
             {QStringLiteral("hits"), f.hits},
             {QStringLiteral("stake"), f.stake},
-            {QStringLiteral("return"), f.payout}};
+            {QStringLiteral("return"), f.payout},
+            {QStringLiteral("hit_rate"), real(f.hitRate())},
+            {QStringLiteral("roi"), real(f.roi())},
+            {QStringLiteral("profit"), f.profit()},
+            {QStringLiteral("max_drawdown"), f.maxDrawdown},
+            {QStringLiteral("longest_losing_run"), f.longestLosingRun},
+            {QStringLiteral("tentative"), f.tentative()},
+            {QStringLiteral("roi_ci"), interval(f.roiCi)},
+            {QStringLiteral("hit_rate_ci"), interval(f.hitRateCi)}};
 }
 
-QJsonObject jsonReport(const Report &r)
+QJsonObject recommendedJson(const RecommendedFigures &figures)
 {
-    QJsonObject json {{QStringLiteral("races"), r.races},         {QStringLiteral("loaded"), r.loaded},
-                      {QStringLiteral("failed"), r.failed},       {QStringLiteral("settled"), r.settled},
-                      {QStringLiteral("unsettled"), r.unsettled}, {QStringLiteral("skipped"), r.skipped}};
-
     QJsonObject recommended;
-    for (std::size_t k = 0; k < r.recommended.size(); ++k) {
-        QJsonObject group = money(r.recommended[k]);
-        group.insert(QStringLiteral("max_drawdown"), r.recommended[k].maxDrawdown);
+    for (std::size_t k = 0; k < figures.size(); ++k)
         recommended.insert(k < CommonFunc::kBetKindCount ? QString(CommonFunc::kBetKinds[k].key)
                                                          : QStringLiteral("all"),
-                           group);
-    }
-    json.insert(QStringLiteral("recommended"), recommended);
+                           money(figures[k]));
+    return recommended;
+}
 
+QJsonObject marksJson(const Report &r, const MarkFigures &figures)
+{
     QJsonObject marks;
-    QJsonObject buckets;
     for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
         const std::size_t t = CommonFunc::IndexOf(kind.type);
         QJsonArray markList;
         for (std::size_t level = 0; level < 5; ++level) {
             for (std::size_t sign = 0; sign < 2; ++sign) {
-                const Figures &f = r.marks[t][level][sign];
+                const Figures &f = figures[t][level][sign];
                 if (f.bets == 0)
                     continue;
                 QJsonObject entry = money(f);
@@ -106,7 +127,26 @@ QJsonObject jsonReport(const Report &r)
             }
         }
         marks.insert(QString(kind.key), markList);
+    }
+    return marks;
+}
 
+QJsonValue rangeJson(const std::optional<Range> &range)
+{
+    return range ? QJsonValue(QJsonArray {range->min, range->max}) : QJsonValue();
+}
+
+QJsonObject jsonReport(const Report &r)
+{
+    QJsonObject json {{QStringLiteral("races"), r.races},         {QStringLiteral("loaded"), r.loaded},
+                      {QStringLiteral("failed"), r.failed},       {QStringLiteral("settled"), r.settled},
+                      {QStringLiteral("unsettled"), r.unsettled}, {QStringLiteral("skipped"), r.skipped}};
+
+    json.insert(QStringLiteral("recommended"), recommendedJson(r.recommended));
+
+    QJsonObject buckets;
+    for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
+        const std::size_t t = CommonFunc::IndexOf(kind.type);
         QJsonArray bucketList;
         for (int b = 0; b < kBuckets; ++b) {
             QJsonObject entry = money(r.buckets[t][std::size_t(b)]);
@@ -118,7 +158,7 @@ QJsonObject jsonReport(const Report &r)
         }
         buckets.insert(QString(kind.key), bucketList);
     }
-    json.insert(QStringLiteral("marks"), marks);
+    json.insert(QStringLiteral("marks"), marksJson(r, r.marks));
     json.insert(QStringLiteral("buckets"), buckets);
 
     QJsonArray failures;
@@ -133,33 +173,104 @@ QJsonObject jsonReport(const Report &r)
     json.insert(QStringLiteral("notes"), QJsonArray::fromStringList(notes));
     if (r.models) {
         QJsonArray models;
-        const auto real = [](const std::optional<double> &value) { return value ? QJsonValue(*value) : QJsonValue(); };
         for (int m = 0; m < kComparedModels; ++m) {
             const ModelScores &row = r.models->rows[std::size_t(m)];
+            const bool market = m == kComparedModels - 1;
             QJsonObject entry {{QStringLiteral("model"), ComparedModelKey(m)}};
+            QJsonObject scored;
+            QJsonObject leftOut;
             for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
                 const QString key = kind.key;
+                const std::size_t t = CommonFunc::IndexOf(kind.type);
                 entry.insert(key + QStringLiteral("_logloss"), real(row.logLoss(kind.type)));
                 entry.insert(key + QStringLiteral("_brier"), real(row.brier(kind.type)));
-                entry.insert(QStringLiteral("pairs_") + key, row.pairs[CommonFunc::IndexOf(kind.type)]);
+                entry.insert(QStringLiteral("pairs_") + key, row.pairs[t]);
+                const QString race = key + QStringLiteral("_race_logloss");
+                const QString versus = race + QStringLiteral("_vs_") + ComparedModelKey(ReferenceModel(kind.type));
+                entry.insert(race, real(row.raceLogLoss(kind.type)));
+                entry.insert(versus, real(row.vsReference(kind.type)));
+                entry.insert(versus + QStringLiteral("_ci"), interval(row.vsReferenceCi[t]));
+                scored.insert(key, row.raceScoring[t] ? QJsonValue(row.racesScored[t]) : QJsonValue());
+                leftOut.insert(key, row.raceScoring[t] ? QJsonValue(row.racesLeftOut[t]) : QJsonValue());
+            }
+            entry.insert(QStringLiteral("races_scored"), scored);
+            entry.insert(QStringLiteral("races_left_out"), leftOut);
+            if (market) {
+                entry.insert(QStringLiteral("recommended"), QJsonValue());
+                entry.insert(QStringLiteral("marks"), QJsonValue());
+            } else {
+                entry.insert(QStringLiteral("recommended"), recommendedJson(row.recommended));
+                QJsonObject marks;
+                for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
+                    const std::size_t t = CommonFunc::IndexOf(kind.type);
+                    QJsonArray list;
+                    for (std::size_t level = 0; level < 5; ++level) {
+                        const Figures &f = row.marks[t][level];
+                        if (f.bets == 0)
+                            continue;
+                        QJsonObject mark = money(f);
+                        mark.insert(QStringLiteral("level"), int(level + 1));
+                        mark.insert(QStringLiteral("mark"), r.markTexts[t][level]);
+                        list.append(mark);
+                    }
+                    marks.insert(QString(kind.key), list);
+                }
+                entry.insert(QStringLiteral("marks"), marks);
             }
             models.append(entry);
         }
         json.insert(QStringLiteral("models"), models);
     }
+
+    QJsonObject breakdowns;
+    for (int d = 0; d < kDimensions; ++d) {
+        QJsonArray list;
+        for (const BreakdownEntry &e : r.breakdowns[std::size_t(d)])
+            list.append(QJsonObject {{QStringLiteral("key"), e.key},
+                                     {QStringLiteral("races"), e.races},
+                                     {QStringLiteral("settled"), e.settled},
+                                     {QStringLiteral("recommended"), recommendedJson(e.recommended)},
+                                     {QStringLiteral("marks"), marksJson(r, e.marks)}});
+        breakdowns.insert(DimensionKey(Dimension(d)), list);
+    }
+    json.insert(QStringLiteral("breakdowns"), breakdowns);
+
+    QJsonObject conditions;
+    const Conditions &c = r.conditions;
+    if (!c.courses.isEmpty())
+        conditions.insert(ConditionKey(Condition::Course), QJsonArray::fromStringList(c.courses));
+    if (c.runners)
+        conditions.insert(ConditionKey(Condition::Runners), rangeJson(c.runners));
+    if (c.raceNumber)
+        conditions.insert(ConditionKey(Condition::RaceNumber), rangeJson(c.raceNumber));
+    if (c.favourite)
+        conditions.insert(ConditionKey(Condition::Favourite), rangeJson(c.favourite));
+    if (!c.text.isEmpty())
+        conditions.insert(ConditionKey(Condition::Text), c.text);
+    json.insert(QStringLiteral("conditions"), conditions);
+    QJsonObject excluded {{QStringLiteral("total"), r.excluded}};
+    for (int k = 0; k < kConditionCount; ++k)
+        excluded.insert(ConditionKey(Condition(k)), r.excludedBy[std::size_t(k)]);
+    json.insert(QStringLiteral("excluded"), excluded);
+    json.insert(QStringLiteral("resamples"), r.resamples);
+    json.insert(QStringLiteral("seed"), qint64(r.seed));
     return json;
 }
 
 } // namespace
 
-int RunBacktestCommand(const QStringList &paths, bool recursive, bool json, const QString &ledgerPath,
-                       bool compareModels)
+int RunBacktestCommand(const QStringList &paths, const BacktestCommandOptions &options)
 {
+    const bool recursive = options.recursive;
+    const QString &ledgerPath = options.ledgerPath;
     Input input;
     input.paths = paths;
     input.recursive = recursive;
     input.options = CommonFunc::ReadRaceOptions();
-    input.compareModels = compareModels;
+    input.compareModels = options.compareModels;
+    input.conditions = options.conditions;
+    input.resamples = options.resamples;
+    input.seed = options.seed;
 
     // A ledger that could not be written is refused before the run, not
     // after it: one of the run's own race files above all.
@@ -179,19 +290,20 @@ int RunBacktestCommand(const QStringList &paths, bool recursive, bool json, cons
         keep = [&ledger](const LedgerEntry &entry) { ledger.append(entry); };
     const Report report = Run(input, {}, nullptr, keep);
 
-    if (json)
+    if (options.json)
         out(QString::fromUtf8(QJsonDocument(jsonReport(report)).toJson(QJsonDocument::Indented)));
     else
-        printReport(report);
+        printReport(report, options.breakdowns);
 
     // A run of at least one race read is a run, settled or not; one without
     // says why of each path.
     int status = 0;
-    if (report.races == 0) {
+    // Races a condition left out were read: the run found what it was asked for.
+    if (report.races == 0 && report.excluded == 0) {
         for (const EmptyPath &empty : report.emptyPaths)
             err(QStringLiteral("minukuru-cli backtest: ") + empty.reason + QStringLiteral(": ") + empty.path);
         status = 1;
-    } else if (report.loaded == 0) {
+    } else if (report.loaded == 0 && report.excluded == 0) {
         err(QStringLiteral("minukuru-cli backtest: none of the %1 races could be read").arg(report.races));
         status = 1;
     }

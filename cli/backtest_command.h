@@ -2,12 +2,25 @@
 
 #pragma once
 
+#include "backtest/backtest.h"
+
 #include <QString>
 #include <QStringList>
+
+// What the command line asks of a run beyond its paths.
+struct BacktestCommandOptions {
+    bool recursive = false;
+    bool json = false;
+    QString ledgerPath;
+    bool compareModels = false;
+    bool breakdowns = false; // the breakdown tables in the text report
+    Backtest::Conditions conditions;
+    int resamples = 2000;
+    quint64 seed = 1;
+};
 
 // minukuru-cli backtest [-r] [--json] [--ledger FILE.csv] [--models] PATH...:
 // the report of what the marks and recommended bets would have paid over the
 // races the paths hold, with the pricing models compared when asked.
 // Returns the exit status.
-int RunBacktestCommand(const QStringList &paths, bool recursive, bool json, const QString &ledgerPath,
-                       bool compareModels = false);
+int RunBacktestCommand(const QStringList &paths, const BacktestCommandOptions &options);

@@ -51,6 +51,9 @@ const char *const kUsage =
     "  list [FOLDER]                list the races of a PAT folder\n"
     "  watch ZO_FILE [--count N]    follow a race as the terminal rewrites it\n"
     "  backtest [-r] [--json] [--ledger FILE.csv] [--models] [PATH...]\n"
+    "           [--course NAMES] [--runners MIN-MAX] [--race-number MIN-MAX]\n"
+    "           [--favourite MIN-MAX] [--conditions TEXT] [--breakdowns]\n"
+    "           [--seed N] [--resamples N]\n"
     "                               what the marks and recommended bets\n"
     "                               would have paid over past races\n"
     "  fit [-r] [--json] [--win-probability M] [--save] [PATH...]\n"
@@ -93,6 +96,19 @@ const char *const kBacktestUsage =
     "  --ledger FILE.csv  one CSV line per bet\n"
     "  --models           compare the pricing models and the market on the\n"
     "                     settled races (log loss, Brier score, returns)\n"
+    "  --breakdowns       the figures by course, field size, race number,\n"
+    "                     favourite's odds and popularity (the JSON has them\n"
+    "                     always)\n"
+    "Only races that meet every condition given take part:\n"
+    "  --course NAME[,NAME...]  the course as the race list shows it\n"
+    "  --runners MIN-MAX        horses not scratched\n"
+    "  --race-number MIN-MAX    the race's number\n"
+    "  --favourite MIN-MAX      the lowest win odds of the race\n"
+    "  --conditions TEXT        the race conditions contain TEXT\n"
+    "Ranges are inclusive; N alone is N-N.  95 % intervals by resampling the\n"
+    "settled races:\n"
+    "  --seed N           the draws' seed (default 1)\n"
+    "  --resamples N      the draws (default 2000; 0: no intervals)\n"
     "Each race counts once, however many paths lead to it.  The ledger never\n"
     "replaces one of the races' files or anything but a regular file.\n"
     "Exit status 0 when at least one race was read, 1 when none was found or\n"
@@ -410,7 +426,9 @@ qsizetype commandIndex(const QStringList &args)
         if (arg == u"--")
             return i + 1 < args.size() ? i + 1 : -1;
         if (arg == u"--settings" || arg == u"--model" || arg == u"-o" || arg == u"--output" || arg == u"--ledger"
-            || arg == u"--count" || arg == u"--win-probability")
+            || arg == u"--count" || arg == u"--course" || arg == u"--runners" || arg == u"--race-number"
+            || arg == u"--favourite" || arg == u"--conditions" || arg == u"--seed" || arg == u"--resamples"
+            || arg == u"--win-probability")
             ++i;
         else if (!arg.startsWith(u'-') || arg == u"-")
             return i;
@@ -459,8 +477,29 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
     const QCommandLineOption jsonOption(QStringLiteral("json"));
     const QCommandLineOption ledgerOption(QStringLiteral("ledger"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption modelsOption(QStringLiteral("models"));
+    const QCommandLineOption breakdownsOption(QStringLiteral("breakdowns"));
+    const QCommandLineOption courseOption(QStringLiteral("course"), QString(), QStringLiteral("NAMES"));
+    const QCommandLineOption runnersOption(QStringLiteral("runners"), QString(), QStringLiteral("MIN-MAX"));
+    const QCommandLineOption raceNumberOption(QStringLiteral("race-number"), QString(), QStringLiteral("MIN-MAX"));
+    const QCommandLineOption favouriteOption(QStringLiteral("favourite"), QString(), QStringLiteral("MIN-MAX"));
+    const QCommandLineOption conditionsOption(QStringLiteral("conditions"), QString(), QStringLiteral("TEXT"));
+    const QCommandLineOption seedOption(QStringLiteral("seed"), QString(), QStringLiteral("N"));
+    const QCommandLineOption resamplesOption(QStringLiteral("resamples"), QString(), QStringLiteral("N"));
+    // The backtest's options that take a value, with what a missing one needs.
+    const std::pair<const QCommandLineOption *, const char *> backtestValues[] = {
+        {&ledgerOption, "a file name"},
+        {&courseOption, "course names"},
+        {&runnersOption, "a range MIN-MAX"},
+        {&raceNumberOption, "a range MIN-MAX"},
+        {&favouriteOption, "a range MIN-MAX"},
+        {&conditionsOption, "a text"},
+        {&seedOption, "a number"},
+        {&resamplesOption, "a number"},
+    };
     if (command && command->backtest)
-        parser.addOptions({recursiveOption, jsonOption, ledgerOption, modelsOption});
+        parser.addOptions({recursiveOption, jsonOption, ledgerOption, modelsOption, breakdownsOption, courseOption,
+                           runnersOption, raceNumberOption, favouriteOption, conditionsOption, seedOption,
+                           resamplesOption});
     const QCommandLineOption winProbabilityOption(QStringLiteral("win-probability"), QString(), QStringLiteral("M"));
     const QCommandLineOption saveOption(QStringLiteral("save"));
     if (command && command->fit)
@@ -481,8 +520,14 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
             return usageError(prefix + QStringLiteral(": --model needs standard, harville or discount"), usage);
         if (command && command->takesOutput && (last == u"-o" || last == u"--output"))
             return usageError(prefix + QStringLiteral(": ") + last + QStringLiteral(" needs a file name"), usage);
-        if (command && command->backtest && last == u"--ledger")
-            return usageError(prefix + QStringLiteral(": --ledger needs a file name"), usage);
+        if (command && command->backtest) {
+            for (const auto &[option, needs] : backtestValues) {
+                if (last == QStringLiteral("--") + option->names().first())
+                    return usageError(prefix + QStringLiteral(": ") + last + QStringLiteral(" needs ")
+                                          + QLatin1StringView(needs),
+                                      usage);
+            }
+        }
         if (command && command->fit && last == u"--win-probability")
             return usageError(prefix + QStringLiteral(": --win-probability needs normalised, power or shin"), usage);
         if (command && command->watch && last == u"--count")
@@ -538,9 +583,52 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
     if (word == u"backtest") {
         if (parser.isSet(ledgerOption) && parser.value(ledgerOption).isEmpty())
             return usageError(prefix + QStringLiteral(": --ledger needs a file name"), usage);
-        return RunBacktestCommand(positional.isEmpty() ? QStringList {GetPatFolder()} : positional,
-                                  parser.isSet(recursiveOption), parser.isSet(jsonOption), parser.value(ledgerOption),
-                                  parser.isSet(modelsOption));
+        BacktestCommandOptions options;
+        options.recursive = parser.isSet(recursiveOption);
+        options.json = parser.isSet(jsonOption);
+        options.ledgerPath = parser.value(ledgerOption);
+        options.compareModels = parser.isSet(modelsOption);
+        options.breakdowns = parser.isSet(breakdownsOption);
+        if (parser.isSet(courseOption)) {
+            for (const QString &name : parser.value(courseOption).split(u',')) {
+                if (!name.trimmed().isEmpty())
+                    options.conditions.courses.append(name.trimmed());
+            }
+            if (options.conditions.courses.isEmpty())
+                return usageError(prefix + QStringLiteral(": --course needs course names"), usage);
+        }
+        const std::pair<const QCommandLineOption *, std::optional<Backtest::Range> *> ranges[] = {
+            {&runnersOption, &options.conditions.runners},
+            {&raceNumberOption, &options.conditions.raceNumber},
+            {&favouriteOption, &options.conditions.favourite},
+        };
+        for (const auto &[option, range] : ranges) {
+            if (!parser.isSet(*option))
+                continue;
+            *range = Backtest::ParseRange(parser.value(*option));
+            if (!*range)
+                return usageError(prefix + QStringLiteral(": --") + option->names().first()
+                                      + QStringLiteral(" needs a range MIN-MAX, not ") + parser.value(*option),
+                                  usage);
+        }
+        if (parser.isSet(conditionsOption)) {
+            options.conditions.text = parser.value(conditionsOption);
+            if (options.conditions.text.isEmpty())
+                return usageError(prefix + QStringLiteral(": --conditions needs a text"), usage);
+        }
+        if (parser.isSet(seedOption)) {
+            bool ok = false;
+            options.seed = parser.value(seedOption).toULongLong(&ok);
+            if (!ok)
+                return usageError(prefix + QStringLiteral(": --seed needs a whole number of 0 or more"), usage);
+        }
+        if (parser.isSet(resamplesOption)) {
+            bool ok = false;
+            options.resamples = parser.value(resamplesOption).toInt(&ok);
+            if (!ok || options.resamples < 0 || options.resamples > 1000000)
+                return usageError(prefix + QStringLiteral(": --resamples needs a number from 0 to 1000000"), usage);
+        }
+        return RunBacktestCommand(positional.isEmpty() ? QStringList {GetPatFolder()} : positional, options);
     }
     if (word == u"fit") {
         std::optional<WinProbabilityMethod> method = WinProbabilityMethod::Normalised;

@@ -5,6 +5,7 @@
 #include "backtest/ledger.h"
 #include "settings/race_options.h"
 #include "support/backtest_races.h"
+#include "tools/racegen/race_generator.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,6 +63,44 @@ Report run(const QString &folder, int threads, QList<LedgerEntry> *ledger = null
     return run(QStringList {folder}, threads, ledger, compareModels);
 }
 
+Report runWith(const QString &folder, const std::function<void(Input &)> &change, int threads = 2)
+{
+    Input input;
+    input.paths = {folder};
+    input.options = CommonFunc::DefaultRaceOptions();
+    input.threads = threads;
+    change(input);
+    return Run(input);
+}
+
+// Races of four courses, twelve race numbers and all field sizes; every
+// seventh without its result.
+QString writeGenerated(const QString &folder)
+{
+    int made = 0;
+    for (int course : {1, 5, 6, 9}) {
+        for (int raceNo = 1; raceNo <= 12; ++raceNo, ++made) {
+            RaceGen::RaceSetup setup;
+            setup.seed = quint64(made) + 11;
+            setup.courseCode = course;
+            setup.raceNo = raceNo;
+            setup.horseCount = 5 + made % 14;
+            setup.withResult = made % 7 != 3;
+            if (!RaceGen::WriteRace(folder, RaceGen::GenerateRace(setup)))
+                return QString();
+        }
+    }
+    return folder;
+}
+
+void addInto(Money &sum, const Figures &f)
+{
+    sum.bets += f.bets;
+    sum.hits += f.hits;
+    sum.stake += f.stake;
+    sum.payout += f.payout;
+}
+
 bool link(const QString &target, const QString &name)
 {
     return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(name).constData()) == 0;
@@ -95,15 +134,22 @@ int asUnprivilegedChild(const std::function<bool()> &body)
 } // namespace
 
 Q_DECLARE_METATYPE(Money)
+Q_DECLARE_METATYPE(std::function<void(Backtest::Conditions &, const QString &)>)
 
 class TestBacktest : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir;
     QString m_folder;
+    QTemporaryDir m_generatedDir;
+    QString m_generated;
 
 private slots:
-    void initTestCase() { QVERIFY(!(m_folder = writeFolder(m_dir.path())).isEmpty()); }
+    void initTestCase()
+    {
+        QVERIFY(!(m_folder = writeFolder(m_dir.path())).isEmpty());
+        QVERIFY(!(m_generated = writeGenerated(m_generatedDir.path())).isEmpty());
+    }
     void countsAndFailures();
     void modelComparison();
     void recommendedBets();
@@ -122,6 +168,14 @@ private slots:
     void pipeForARaceGivesItsReason();
     void ledgerSparesTheRaces_data();
     void ledgerSparesTheRaces();
+    void intervalsOfSmallCases();
+    void raceScores();
+    void breakdownsAddUp();
+    void conditionsSplitTheRun_data();
+    void conditionsSplitTheRun();
+    void ranges_data();
+    void ranges();
+    void conditionsOfOneRace();
 };
 
 void TestBacktest::countsAndFailures()
@@ -305,6 +359,39 @@ void TestBacktest::threadCountChangesNothing()
     }
     QCOMPARE(a.curve.size(), b.curve.size());
     QCOMPARE(a.recommended[RecommendedAll].maxDrawdown, b.recommended[RecommendedAll].maxDrawdown);
+
+    // The intervals come from the seed alone, whatever the threads.
+    const auto seeded = [](quint64 seed) { return [seed](Input &input) { input.seed = seed; }; };
+    const Report one1 = runWith(m_generated, seeded(1), 1);
+    const Report two1 = runWith(m_generated, seeded(1), 2);
+    const Report two2 = runWith(m_generated, seeded(2), 2);
+    QVERIFY(one1.recommended[RecommendedAll].roiCi);
+    for (std::size_t k = 0; k < one1.recommended.size(); ++k) {
+        QCOMPARE(one1.recommended[k].roiCi.has_value(), two1.recommended[k].roiCi.has_value());
+        if (!one1.recommended[k].roiCi)
+            continue;
+        QCOMPARE(one1.recommended[k].roiCi->low, two1.recommended[k].roiCi->low);
+        QCOMPARE(one1.recommended[k].roiCi->high, two1.recommended[k].roiCi->high);
+        QCOMPARE(one1.recommended[k].hitRateCi->high, two1.recommended[k].hitRateCi->high);
+    }
+    // Another seed draws other races.
+    bool differs = false;
+    for (std::size_t t = 0; t < 2; ++t) {
+        for (std::size_t level = 0; level < 5; ++level) {
+            for (std::size_t sign = 0; sign < 2; ++sign) {
+                const Figures &a1 = one1.marks[t][level][sign];
+                const Figures &b1 = two1.marks[t][level][sign];
+                const Figures &b2 = two2.marks[t][level][sign];
+                QCOMPARE(a1.roiCi.has_value(), b1.roiCi.has_value());
+                if (!a1.roiCi)
+                    continue;
+                QCOMPARE(a1.roiCi->low, b1.roiCi->low);
+                QCOMPARE(a1.hitRateCi->high, b1.hitRateCi->high);
+                differs = differs || a1.roiCi->low != b2.roiCi->low || a1.roiCi->high != b2.roiCi->high;
+            }
+        }
+    }
+    QVERIFY(differs);
 }
 
 void TestBacktest::emptyFolderAndCancel()
@@ -526,3 +613,252 @@ void TestBacktest::ledgerSparesTheRaces()
 
 QTEST_GUILESS_MAIN(TestBacktest)
 #include "test_backtest.moc"
+
+// Cases small enough to know the interval of: bets that all lose have
+// [0, 0]; a single race is every draw, so its interval is its figure.
+void TestBacktest::intervalsOfSmallCases()
+{
+    QTemporaryDir dir;
+    RaceFiles lost = fourHorses(); // recommends umaren 1-2 and 1-4, as race A
+    lost.wideResults = {QStringLiteral(" 2- 3"), QStringLiteral(" 2- 4"), QStringLiteral(" 3- 4")};
+    lost.umarenPayouts = {{QStringLiteral(" 3- 4"), QStringLiteral("   9,900")}};
+    lost.write(dir.path(), QStringLiteral("0101A.jra"));
+    lost.write(dir.path(), QStringLiteral("0102A.jra"));
+    const Report none = run(dir.path(), 2);
+    const Figures &all = none.recommended[RecommendedAll];
+    QCOMPARE(all.bets, qint64(4));
+    QVERIFY(all.roiCi && all.hitRateCi);
+    QCOMPARE(all.roiCi->low, 0.0);
+    QCOMPARE(all.roiCi->high, 0.0);
+    QCOMPARE(all.hitRateCi->high, 0.0);
+    QVERIFY(all.tentative());
+    QVERIFY(!none.recommended[IndexOf(BetType::Wide)].roiCi); // no bets, no interval
+
+    QTemporaryDir single;
+    RaceFiles a = fourHorses(); // race A alone
+    a.wideResults = {QStringLiteral(" 1- 2"), QStringLiteral(" 1- 3"), QStringLiteral(" 2- 3")};
+    a.umarenPayouts = {{QStringLiteral(" 1- 2"), QStringLiteral("   2,500")}};
+    a.write(single.path(), QStringLiteral("0101A.jra"));
+    const Report one = run(single.path(), 2);
+    const Figures &umaren = one.recommended[IndexOf(BetType::Umaren)];
+    QCOMPARE(umaren.bets, qint64(2));
+    QVERIFY(umaren.roiCi);
+    QCOMPARE(umaren.roiCi->low, *umaren.roi()); // 1,250 %
+    QCOMPARE(umaren.roiCi->high, *umaren.roi());
+    QCOMPARE(umaren.hitRateCi->low, 50.0);
+
+    // The buckets have none, and no resampling gives none anywhere.
+    QVERIFY(!one.buckets[0][std::size_t(BucketOf(87.1f))].roiCi);
+    const Report off = runWith(m_folder, [](Input &input) { input.resamples = 0; });
+    QVERIFY(!off.recommended[RecommendedAll].roiCi);
+    QVERIFY(same(off.recommended[RecommendedAll], {4, 3, 400, 5530}));
+
+    // The resampler itself: a group's ratio over the drawn races.
+    Resampler resampler(2);
+    for (int race = 0; race < 40; ++race) {
+        resampler.beginRace();
+        resampler.add(0, race % 2 == 0 ? 200.0 : 0.0, 0.0, 1.0);
+    }
+    const Resampler::Intervals drawn = resampler.intervals(2000, 7);
+    QVERIFY(drawn.x[0] && !drawn.x[1]);
+    QVERIFY(drawn.x[0]->low > 50.0 && drawn.x[0]->low < 100.0); // half the races pay 200
+    QVERIFY(drawn.x[0]->high > 100.0 && drawn.x[0]->high < 150.0);
+    QCOMPARE(resampler.intervals(2000, 7).x[0]->low, drawn.x[0]->low);
+}
+
+// The race-level scores by hand: races A and E are scored (both with the
+// win odds 2, 4, 8, 16); B, a dead heat for second, is left out of umaren
+// and, with two wide pairs paid, of wide.
+void TestBacktest::raceScores()
+{
+    const Report r = run(m_folder, 2, nullptr, true);
+    QVERIFY(r.models);
+    const ModelScores &standard = r.models->rows[0];
+    const ModelScores &harville = r.models->rows[1];
+    const ModelScores &market = r.models->rows[kComparedModels - 1];
+    for (const ModelScores *row : {&standard, &harville, &market}) {
+        QCOMPARE(row->racesScored[0], qint64(2));
+        QCOMPARE(row->racesLeftOut[0], qint64(1));
+    }
+    // Harville: p = 8/15, 4/15, 2/15, 1/15; Q(1-2) = 0.4987013, Q(1-3) = 0.2344322.
+    QVERIFY(std::fabs(*harville.raceLogLoss(BetType::Umaren) - (0.6957480 + 1.4505667) / 2) < 1e-4);
+    // The market: 1 / odds normalised, A's 1-2 at 25.0; E's six pairs all at 4.0.
+    QVERIFY2(std::fabs(*market.raceLogLoss(BetType::Umaren) - (1.8502031 + 1.7917595) / 2) < 1e-7,
+             qPrintable(QString::number(*market.raceLogLoss(BetType::Umaren), 'g', 12)));
+    QVERIFY(std::fabs(*harville.vsReference(BetType::Umaren) - (0.6957480 + 1.4505667 - 1.8502031 - 1.7917595) / 2)
+            < 1e-4);
+    QVERIFY(!market.vsReference(BetType::Umaren));
+    QVERIFY(!market.vsReferenceCi[0]);
+    QVERIFY(harville.vsReferenceCi[0]);
+    QVERIFY(harville.vsReferenceCi[0]->low <= harville.vsReferenceCi[0]->high);
+
+    // Wide: the first three {1, 2, 3} in A and E, P = 0.5995782 under Harville.
+    QCOMPARE(harville.racesScored[1], qint64(2));
+    QCOMPARE(harville.racesLeftOut[1], qint64(1));
+    QVERIFY(std::fabs(*harville.raceLogLoss(BetType::Wide) - 0.5115289) < 1e-6);
+    QVERIFY(!standard.raceLogLoss(BetType::Wide) && !standard.raceScoring[1]);
+    QVERIFY(!market.raceLogLoss(BetType::Wide));
+    QCOMPARE(ReferenceModel(BetType::Wide), 1);
+    const ModelScores &discount = r.models->rows[2];
+    QVERIFY(discount.raceLogLoss(BetType::Wide));
+    QCOMPARE(discount.vsReferenceRaces[1], qint64(2));
+    // Both races are scored alike, so every draw gives the same difference.
+    QVERIFY(std::fabs(discount.vsReferenceCi[1]->high - discount.vsReferenceCi[1]->low) < 1e-12);
+    // The model's own bets carry their intervals.
+    QVERIFY(harville.recommended[RecommendedAll].bets == 0 || harville.recommended[RecommendedAll].roiCi);
+    QVERIFY(standard.recommended[RecommendedAll].roiCi);
+}
+
+// Each breakdown but popularity holds every loaded race once, and every
+// bet in one entry; by popularity every recommended and marked bet.
+void TestBacktest::breakdownsAddUp()
+{
+    const Report r = run(m_generated, 2);
+    QCOMPARE(r.loaded, 48);
+    QVERIFY(r.unsettled > 0);
+    QCOMPARE(r.breakdowns[std::size_t(Dimension::Course)].size(), 4);
+    QCOMPARE(r.breakdowns[std::size_t(Dimension::RaceNumber)].size(), 12);
+    QCOMPARE(r.breakdowns[std::size_t(Dimension::RaceNumber)].first().key, QStringLiteral("1"));
+    QCOMPARE(r.breakdowns[std::size_t(Dimension::RaceNumber)].last().key, QStringLiteral("12"));
+    const QStringList runnerKeys {u16(u"≤8"), QStringLiteral("9-12"), QStringLiteral("13-16"), QStringLiteral("17-18")};
+    QStringList keys;
+    for (const BreakdownEntry &e : r.breakdowns[std::size_t(Dimension::Runners)])
+        keys << e.key;
+    QCOMPARE(keys, runnerKeys);
+    for (int d = 0; d < kDimensions; ++d) {
+        int races = 0;
+        int settled = 0;
+        std::array<Money, 3> recommended {};
+        Money marks {};
+        for (const BreakdownEntry &e : r.breakdowns[std::size_t(d)]) {
+            races += e.races;
+            settled += e.settled;
+            for (std::size_t k = 0; k < 3; ++k)
+                addInto(recommended[k], e.recommended[k]);
+            for (const auto &kind : e.marks)
+                for (const auto &level : kind)
+                    for (const Figures &f : level)
+                        addInto(marks, f);
+        }
+        if (Dimension(d) != Dimension::Popularity) {
+            QCOMPARE(races, r.loaded);
+            QCOMPARE(settled, r.settled);
+        }
+        for (std::size_t k = 0; k < 3; ++k)
+            QVERIFY2(same(r.recommended[k], recommended[k]), qPrintable(DimensionKey(Dimension(d))));
+        Money whole {};
+        for (const auto &kind : r.marks)
+            for (const auto &level : kind)
+                for (const Figures &f : level)
+                    addInto(whole, f);
+        QVERIFY(whole.bets > 0);
+        QVERIFY2(whole.bets == marks.bets && whole.payout == marks.payout && whole.hits == marks.hits,
+                 qPrintable(DimensionKey(Dimension(d))));
+    }
+}
+
+void TestBacktest::conditionsSplitTheRun_data()
+{
+    QTest::addColumn<int>("dimension");
+    QTest::addColumn<std::function<void(Conditions &, const QString &)>>("restrict");
+    const auto range = [](const QString &key) {
+        // "≤8" and "≥5.0" as ranges; the others are MIN-MAX already.
+        QString text = key;
+        text.replace(u16(u"≤"), QStringLiteral("0-")).replace(u16(u"≥5.0"), QStringLiteral("5.0-9999"));
+        text.replace(QStringLiteral("<2.0"), QStringLiteral("0-1.9"));
+        return ParseRange(text);
+    };
+    QTest::newRow("course") << int(Dimension::Course)
+                            << std::function([](Conditions &c, const QString &key) { c.courses = {key}; });
+    QTest::newRow("runners") << int(Dimension::Runners)
+                             << std::function([range](Conditions &c, const QString &key) { c.runners = range(key); });
+    QTest::newRow("race number") << int(Dimension::RaceNumber) << std::function([](Conditions &c, const QString &key) {
+        c.raceNumber = ParseRange(key);
+    });
+    QTest::newRow("favourite") << int(Dimension::Favourite)
+                               << std::function(
+                                      [range](Conditions &c, const QString &key) { c.favourite = range(key); });
+}
+
+// A run restricted to one entry of a breakdown has that entry's figures;
+// the runs over the entries add up to the whole, and each leaves the rest
+// out as excluded under that condition, failures staying failures.
+void TestBacktest::conditionsSplitTheRun()
+{
+    QFETCH(int, dimension);
+    using Restrict = std::function<void(Conditions &, const QString &)>;
+    QFETCH(Restrict, restrict);
+    const Report whole = run(m_generated, 2);
+    int races = 0;
+    Money all {};
+    for (const BreakdownEntry &entry : whole.breakdowns[std::size_t(dimension)]) {
+        const Report part = runWith(m_generated, [&](Input &input) {
+            restrict(input.conditions, entry.key);
+            input.resamples = 0;
+        });
+        QVERIFY2(part.conditions.any(), qPrintable(entry.key));
+        QCOMPARE(part.loaded, entry.races);
+        QCOMPARE(part.settled, entry.settled);
+        QCOMPARE(part.excluded, whole.loaded - entry.races);
+        // The first four dimensions are the conditions of the same name.
+        QCOMPARE(part.excludedBy[std::size_t(dimension)], part.excluded);
+        QVERIFY(same(part.recommended[RecommendedAll],
+                     {entry.recommended[RecommendedAll].bets, entry.recommended[RecommendedAll].hits,
+                      entry.recommended[RecommendedAll].stake, entry.recommended[RecommendedAll].payout}));
+        races += part.races;
+        addInto(all, part.recommended[RecommendedAll]);
+    }
+    QCOMPARE(races, whole.races);
+    QVERIFY(same(whole.recommended[RecommendedAll], all));
+
+    // A race that cannot be read is a failure under any condition.
+    const Report failing = runWith(m_folder, [](Input &input) { input.conditions.courses = {QStringLiteral("-")}; });
+    QCOMPARE(failing.failed, 1);
+    QCOMPARE(failing.loaded, 0);
+    QCOMPARE(failing.excluded, 4);
+    QCOMPARE(failing.races, 1);
+}
+
+void TestBacktest::ranges_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<double>("min");
+    QTest::addColumn<double>("max");
+    QTest::newRow("range") << QStringLiteral("9-12") << true << 9.0 << 12.0;
+    QTest::newRow("one number") << QStringLiteral(" 5 ") << true << 5.0 << 5.0;
+    QTest::newRow("decimals") << QStringLiteral("2.0 - 2.9") << true << 2.0 << 2.9;
+    QTest::newRow("reversed") << QStringLiteral("12-9") << false << 0.0 << 0.0;
+    QTest::newRow("open") << QStringLiteral("9-") << false << 0.0 << 0.0;
+    QTest::newRow("text") << QStringLiteral("many") << false << 0.0 << 0.0;
+    QTest::newRow("empty") << QString() << false << 0.0 << 0.0;
+}
+
+void TestBacktest::ranges()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    const std::optional<Range> range = ParseRange(text);
+    QCOMPARE(range.has_value(), valid);
+    if (valid) {
+        QFETCH(double, min);
+        QFETCH(double, max);
+        QCOMPARE(range->min, min);
+        QCOMPARE(range->max, max);
+    }
+}
+
+void TestBacktest::conditionsOfOneRace()
+{
+    // The favourite's odds in tenths meet a range of one decimal exactly.
+    RaceFacts facts;
+    facts.favouriteTenths = 29;
+    Conditions conditions;
+    conditions.favourite = ParseRange(u"2.0-2.9");
+    QCOMPARE(FailedConditions(conditions, facts), 0u);
+    facts.conditions = u16(u"サラ系３歳以上　１勝クラス");
+    conditions.text = u16(u"3歳以上");
+    QCOMPARE(FailedConditions(conditions, facts), 0u);
+    conditions.text = u16(u"２歳");
+    QCOMPARE(FailedConditions(conditions, facts), 1u << unsigned(Condition::Text));
+}

@@ -15,6 +15,7 @@
 #include "tools/racegen/race_generator.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -125,6 +126,7 @@ private slots:
     void subfoldersOnlyWhenAsked();
     void modelsOnlyWhenAsked();
     void missingFolderIsRefused();
+    void conditionsAndBreakdowns();
     void cancelLeavesTheWindowUsable();
     void closingStopsTheRun();
     void doubleClickOpensTheRace();
@@ -223,8 +225,14 @@ void TestBacktestWindow::reportAgreesWithTheCore()
     QCOMPARE(recommended->rowCount(), 3);
     for (int r = 0; r < 3; ++r)
         QCOMPARE(rowOf(recommended, r), RecommendedTable(expected).rows[r]);
-    QCOMPARE(recommended->item(0, 6)->text(), QStringLiteral("1382.5"));
-    QCOMPARE(recommended->item(1, 6)->text(), QStringLiteral("-"));
+    QCOMPARE(recommended->item(0, 7)->text(), QStringLiteral("1382.5"));
+    QCOMPARE(recommended->item(1, 7)->text(), QStringLiteral("-"));
+    // Four bets are few: the row says so and its figures are italic.
+    QCOMPARE(recommended->item(0, recommended->columnCount() - 1)->text(), u16(u"30点未満"));
+    QVERIFY(recommended->item(0, 7)->font().italic());
+    QVERIFY(!recommended->item(0, 0)->font().italic());
+    QCOMPARE(recommended->item(0, 8)->text(), IntervalText(expected.recommended[0].roiCi));
+    QVERIFY(text("lblIntervals").contains(QStringLiteral("2000")));
 
     QCOMPARE(child<QTableWidget>("grdFailures")->rowCount(), 1);
     QCOMPARE(child<QTableWidget>("grdNotes")->rowCount(), 1);
@@ -302,6 +310,46 @@ void TestBacktestWindow::missingFolderIsRefused()
     QVERIFY(!w.isRunning());
     QCOMPARE(recorder.texts(), QStringList {u16(u"フォルダが見つかりません。")});
     QVERIFY(!w.report());
+}
+
+// The conditions restrict the run as the core's do; a range that cannot be
+// read stops the run before it starts; 条件別 shows the chosen breakdown.
+void TestBacktestWindow::conditionsAndBreakdowns()
+{
+    BacktestWindow &w = openWindow(m_small);
+    {
+        MessageRecorder recorder;
+        child<QLineEdit>("txtRunners")->setText(QStringLiteral("many"));
+        child<QPushButton>("btnStart")->click();
+        QVERIFY(!w.isRunning());
+        QCOMPARE(recorder.texts().size(), 1);
+    }
+    child<QLineEdit>("txtRunners")->setText(QStringLiteral("4-4"));
+    child<QLineEdit>("txtRaceNumber")->setText(QStringLiteral("2-12"));
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    const Report &r = *w.report();
+    QVERIFY(r.conditions.runners && r.conditions.raceNumber);
+    Input input;
+    input.paths = {m_small};
+    input.options = ReadRaceOptions();
+    input.conditions = r.conditions;
+    const Report expected = Run(input);
+    QCOMPARE(r.excluded, expected.excluded);
+    QCOMPARE(r.loaded, expected.loaded);
+    QVERIFY(text("lblIntervals").contains(u16(u"条件外")));
+    const auto *counts = child<QTableWidget>("grdCounts");
+    QCOMPARE(rowOf(counts, counts->rowCount() - 1), CountsTable(expected).rows.last());
+
+    auto *dimension = child<QComboBox>("cboBreakdown");
+    const auto *breakdown = child<QTableWidget>("grdBreakdown");
+    for (int d = 0; d < kDimensions; ++d) {
+        dimension->setCurrentIndex(d);
+        const ReportTable table = BreakdownTable(expected, Dimension(d));
+        QCOMPARE(breakdown->rowCount(), int(table.rows.size()));
+        for (int row = 0; row < breakdown->rowCount(); ++row)
+            QCOMPARE(rowOf(breakdown, row), table.rows[row]);
+    }
 }
 
 void TestBacktestWindow::cancelLeavesTheWindowUsable()

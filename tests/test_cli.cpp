@@ -190,6 +190,9 @@ private slots:
     void controlCharactersStayVisible();
     void listLeavesOutWithAReason();
     void backtest();
+    void backtestConditionsAndIntervals();
+    void backtestOptionErrors_data();
+    void backtestOptionErrors();
     void backtestExitStatus_data();
     void backtestExitStatus();
     void backtestLedgerSparesTheRaces();
@@ -1000,6 +1003,104 @@ void TestCli::lostCharactersAreNamed()
 
 // Exit status 1 with the reason of each path when no race was found, 0 when
 // at least one race was read, settled or not.
+// Every group has the same keys; conditions restrict the run and are named
+// in the report; the seed makes the intervals.
+void TestCli::backtestConditionsAndIntervals()
+{
+    const QString folder = newFolder();
+    QVERIFY(!BacktestRaces::writeFolder(folder).isEmpty());
+    const Run plain = run({QStringLiteral("backtest"), QStringLiteral("--json"), QStringLiteral("--models"), folder});
+    QCOMPARE(plain.exitCode, 0);
+    const QJsonObject json = QJsonDocument::fromJson(plain.out.toUtf8()).object();
+    const QStringList groupKeys {u"bets"_s,      u"hits"_s,         u"stake"_s,
+                                 u"return"_s,    u"hit_rate"_s,     u"roi"_s,
+                                 u"profit"_s,    u"max_drawdown"_s, u"longest_losing_run"_s,
+                                 u"tentative"_s, u"roi_ci"_s,       u"hit_rate_ci"_s};
+    const QJsonObject all = json.value(u"recommended"_s).toObject().value(u"all"_s).toObject();
+    const QJsonObject mark = json.value(u"marks"_s).toObject().value(u"wide"_s).toArray().first().toObject();
+    const QJsonObject bucket = json.value(u"buckets"_s).toObject().value(u"umaren"_s).toArray().first().toObject();
+    const QJsonObject harville = json.value(u"models"_s).toArray()[1].toObject();
+    const QJsonObject own = harville.value(u"recommended"_s).toObject().value(u"all"_s).toObject();
+    for (const QString &key : groupKeys) {
+        for (const QJsonObject *group : {&all, &mark, &bucket, &own})
+            QVERIFY2(group->contains(key), qPrintable(key));
+    }
+    QCOMPARE(all.value(u"roi"_s).toDouble(), 1382.5);
+    QCOMPARE(all.value(u"longest_losing_run"_s).toInt(), 1);
+    QVERIFY(all.value(u"tentative"_s).toBool());
+    QCOMPARE(all.value(u"roi_ci"_s).toArray().size(), 2);
+    QVERIFY(bucket.value(u"roi_ci"_s).isNull());
+    QVERIFY(harville.value(u"umaren_race_logloss_vs_market_ci"_s).isArray());
+    QVERIFY(harville.value(u"wide_race_logloss_vs_harville_ci"_s).isNull()); // itself
+    QCOMPARE(harville.value(u"races_scored"_s).toObject().value(u"umaren"_s).toInt(), 2);
+    QCOMPARE(json.value(u"breakdowns"_s).toObject().keys(),
+             (QStringList {u"course"_s, u"favourite_odds"_s, u"popularity"_s, u"race_number"_s, u"runners"_s}));
+    QVERIFY(json.value(u"conditions"_s).toObject().isEmpty());
+    QCOMPARE(json.value(u"excluded"_s).toObject().value(u"total"_s).toInt(), 0);
+
+    // The same seed gives the same intervals; none without resampling.
+    const Run again = run({QStringLiteral("backtest"), QStringLiteral("--json"), QStringLiteral("--models"),
+                           QStringLiteral("--seed"), QStringLiteral("1"), folder});
+    QCOMPARE(again.out, plain.out);
+    const Run off = run({QStringLiteral("backtest"), QStringLiteral("--json"), QStringLiteral("--resamples"),
+                         QStringLiteral("0"), folder});
+    const QJsonObject offAll = QJsonDocument::fromJson(off.out.toUtf8())
+                                   .object()
+                                   .value(u"recommended"_s)
+                                   .toObject()
+                                   .value(u"all"_s)
+                                   .toObject();
+    QVERIFY(offAll.value(u"roi_ci"_s).isNull());
+
+    // The races hold four runners each: none has five or more.
+    const Run none = run({QStringLiteral("backtest"), QStringLiteral("--json"), QStringLiteral("--runners"),
+                          QStringLiteral("5-18"), QStringLiteral("--conditions"), u"２歳"_s, folder});
+    QCOMPARE(none.exitCode, 0);
+    const QJsonObject restricted = QJsonDocument::fromJson(none.out.toUtf8()).object();
+    QCOMPARE(restricted.value(u"races"_s).toInt(), 1); // the race that cannot be read
+    QCOMPARE(restricted.value(u"failed"_s).toInt(), 1);
+    QCOMPARE(restricted.value(u"settled"_s).toInt(), 0);
+    const QJsonObject excluded = restricted.value(u"excluded"_s).toObject();
+    QCOMPARE(excluded.value(u"total"_s).toInt(), 4);
+    QCOMPARE(excluded.value(u"runners"_s).toInt(), 4);
+    QCOMPARE(excluded.value(u"conditions"_s).toInt(), 4);
+    QCOMPARE(restricted.value(u"conditions"_s).toObject().value(u"runners"_s).toArray(), (QJsonArray {5, 18}));
+
+    const Run text = run({QStringLiteral("backtest"), QStringLiteral("--runners"), QStringLiteral("4"),
+                          QStringLiteral("--breakdowns"), folder});
+    QVERIFY(text.out.startsWith(u"絞り込み: 頭数 4-4\n"_s));
+    QVERIFY(text.out.contains(u"\n人気別 回収率\n"_s));
+    QVERIFY(text.out.contains(u"条件外"_s));
+}
+
+void TestCli::backtestOptionErrors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("reversed range") << QStringList {u"--runners"_s, u"12-9"_s}
+                                    << u"minukuru-cli backtest: --runners needs a range MIN-MAX, not 12-9"_s;
+    QTest::newRow("no range") << QStringList {u"--favourite"_s, u"low"_s}
+                              << u"minukuru-cli backtest: --favourite needs a range MIN-MAX, not low"_s;
+    QTest::newRow("no course") << QStringList {u"--course"_s, u","_s}
+                               << u"minukuru-cli backtest: --course needs course names"_s;
+    QTest::newRow("resamples") << QStringList {u"--resamples"_s, u"-1"_s}
+                               << u"minukuru-cli backtest: --resamples needs a number from 0 to 1000000"_s;
+    QTest::newRow("seed") << QStringList {u"--seed"_s, u"x"_s}
+                          << u"minukuru-cli backtest: --seed needs a whole number of 0 or more"_s;
+    QTest::newRow("value missing") << QStringList {u"--race-number"_s}
+                                   << u"minukuru-cli backtest: --race-number needs a range MIN-MAX"_s;
+}
+
+void TestCli::backtestOptionErrors()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, err);
+    const QString folder = newFolder();
+    const Run r = run(QStringList {u"backtest"_s, folder} + args);
+    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.err.split(u'\n').first(), err);
+}
+
 void TestCli::backtestExitStatus_data()
 {
     QTest::addColumn<QString>("layout");

@@ -18,6 +18,7 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -103,6 +104,17 @@ void fill(QTableWidget *widget, const ReportTable &table, const QStringList &hea
             auto *item = new QTableWidgetItem(row[c]);
             item->setTextAlignment(Qt::AlignVCenter | (c < table.keyColumns ? Qt::AlignLeft : Qt::AlignRight));
             widget->setItem(r, c, item);
+        }
+        // A row of a few bets is shown paler, its figures in italics.
+        const int tentative = TentativeColumn(table);
+        if (tentative >= 0 && tentative < int(row.size()) && !row[tentative].isEmpty()) {
+            for (int c = table.keyColumns; c < int(row.size()) && c < int(shown.size()); ++c) {
+                QTableWidgetItem *item = widget->item(r, c);
+                QFont italic = item->font();
+                italic.setItalic(true);
+                item->setFont(italic);
+                item->setForeground(widget->palette().color(QPalette::Disabled, QPalette::Text));
+            }
         }
     }
     widget->resizeColumnsToContents();
@@ -229,6 +241,19 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     // Off by default: the comparison loads every settled race three times more.
     m_compareModels = new QCheckBox(QStringLiteral(u"理論値ﾓﾃﾞﾙを比較"), this);
     m_compareModels->setObjectName(QStringLiteral("chkModels"));
+    const auto edit = [this](const char *name, const char16_t *placeholder, int width) {
+        auto *e = new QLineEdit(this);
+        e->setObjectName(QString::fromLatin1(name));
+        e->setPlaceholderText(QString::fromUtf16(placeholder));
+        if (width > 0)
+            e->setMaximumWidth(fontMetrics().horizontalAdvance(QString(width, u'0')));
+        return e;
+    };
+    m_course = edit("txtCourse", u"東京,中山", 0);
+    m_runners = edit("txtRunners", u"9-12", 8);
+    m_raceNumber = edit("txtRaceNumber", u"1-12", 8);
+    m_favourite = edit("txtFavourite", u"2.0-2.9", 10);
+    m_conditionText = edit("txtConditions", u"３歳以上", 0);
     m_start = button("btnStart", u"開始");
     m_cancel = button("btnCancel", u"中止");
     m_progress = new QProgressBar(this);
@@ -244,6 +269,13 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     m_tabs->setObjectName(QStringLiteral("tabResults"));
     m_recommended = newTable(QStringLiteral("grdRecommended"));
     m_counts = newTable(QStringLiteral("grdCounts"));
+    m_intervals = label("lblIntervals");
+    m_dimension = new QComboBox;
+    m_dimension->setObjectName(QStringLiteral("cboBreakdown"));
+    for (int d = 0; d < kDimensions; ++d)
+        m_dimension->addItem(DimensionName(Dimension(d)));
+    m_breakdown = newTable(QStringLiteral("grdBreakdown"));
+    m_modelRecommended = newTable(QStringLiteral("grdModelRecommended"));
     m_marks = newTable(QStringLiteral("grdMarks"));
     m_buckets = newTable(QStringLiteral("grdBuckets"));
     m_failures = newTable(QStringLiteral("grdFailures"));
@@ -268,10 +300,21 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     summaryLayout->addWidget(m_recommended);
     summaryLayout->addWidget(new QLabel(QStringLiteral(u"件数")));
     summaryLayout->addWidget(m_counts);
+    summaryLayout->addWidget(m_intervals);
     summaryLayout->addStretch(1);
     m_tabs->addTab(summary, QStringLiteral(u"推奨買い目"));
     m_tabs->addTab(tab(QStringLiteral(u"判定印 (印の付いた組をすべて買った場合)"), m_marks), QStringLiteral(u"判定印"));
     m_tabs->addTab(tab(QStringLiteral(u"乖離％別 (全組を買った場合)"), m_buckets), QStringLiteral(u"乖離％別"));
+    auto *breakdown = new QWidget;
+    auto *breakdownLayout = new QVBoxLayout(breakdown);
+    auto *dimensionRow = new QHBoxLayout;
+    dimensionRow->addWidget(new QLabel(QStringLiteral(u"推奨買い目と判定印の回収率を")));
+    dimensionRow->addWidget(m_dimension);
+    dimensionRow->addWidget(new QLabel(QStringLiteral(u"別に")));
+    dimensionRow->addStretch(1);
+    breakdownLayout->addLayout(dimensionRow);
+    breakdownLayout->addWidget(m_breakdown, 1);
+    m_tabs->addTab(breakdown, QStringLiteral(u"条件別"));
     m_tabs->addTab(tab(QString(), m_chart), QStringLiteral(u"収支グラフ"));
     m_tabs->addTab(tab(QString(), m_ledgerView), QStringLiteral(u"買い目一覧"));
     auto *models = new QWidget;
@@ -279,6 +322,8 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     modelsLayout->addWidget(
         new QLabel(QStringLiteral(u"確定ﾚｰｽの全組 (対数損失と Brier は小さいほど良い、太字は対数損失の最小)")));
     modelsLayout->addWidget(m_models);
+    modelsLayout->addWidget(new QLabel(QStringLiteral(u"ﾓﾃﾞﾙ別 推奨買い目")));
+    modelsLayout->addWidget(m_modelRecommended, 1);
     modelsLayout->addWidget(new QLabel(QStringLiteral(u"ﾓﾃﾞﾙ別 判定印")));
     modelsLayout->addWidget(m_modelMarks, 1);
     m_tabs->addTab(models, QStringLiteral(u"ﾓﾃﾞﾙ比較"));
@@ -302,6 +347,18 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     runRow->addWidget(m_start);
     runRow->addWidget(m_cancel);
     layout->addLayout(runRow);
+    auto *conditionRow = new QHBoxLayout;
+    const std::pair<const char16_t *, QLineEdit *> conditionEdits[] = {
+        {u"場名", m_course},           {u"頭数", m_runners},       {u"ﾚｰｽ", m_raceNumber},
+        {u"1番人気単勝", m_favourite}, {u"条件", m_conditionText},
+    };
+    for (const auto &[caption, control] : conditionEdits) {
+        auto *name = new QLabel(QString::fromUtf16(caption));
+        name->setBuddy(control);
+        conditionRow->addWidget(name);
+        conditionRow->addWidget(control, control == m_course || control == m_conditionText ? 1 : 0);
+    }
+    layout->addLayout(conditionRow);
     auto *progressRow = new QHBoxLayout;
     progressRow->addWidget(m_progress, 1);
     m_count->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("000000 / 000000")));
@@ -319,6 +376,7 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     layout->addLayout(bottomRow);
 
     connect(m_browse, &QPushButton::clicked, this, &BacktestWindow::browse);
+    connect(m_dimension, &QComboBox::currentIndexChanged, this, &BacktestWindow::showBreakdown);
     connect(m_start, &QPushButton::clicked, this, &BacktestWindow::start);
     connect(m_cancel, &QPushButton::clicked, this, &BacktestWindow::cancel);
     connect(m_saveLedger, &QPushButton::clicked, this, &BacktestWindow::saveLedger);
@@ -396,10 +454,14 @@ void BacktestWindow::start()
         Messages::error(QStringLiteral(u"フォルダが見つかりません。"));
         return;
     }
+    const std::optional<Conditions> asked = conditions();
+    if (!asked)
+        return;
     Input input;
     input.paths = {path};
     input.recursive = m_subfolders->isChecked();
     input.compareModels = m_compareModels->isChecked();
+    input.conditions = *asked;
     // One snapshot of the options for the whole run, as a race load takes one.
     CommonFunc::RefreshSettings();
     input.options = CommonFunc::ReadRaceOptions();
@@ -415,6 +477,33 @@ void BacktestWindow::start()
     setRunning(true);
     m_progress->setRange(0, 0); // busy until the races are counted
     m_status->setText(QStringLiteral(u"検証中..."));
+}
+
+std::optional<Conditions> BacktestWindow::conditions()
+{
+    Conditions asked;
+    for (const QString &name : m_course->text().split(u',')) {
+        if (!name.trimmed().isEmpty())
+            asked.courses.append(name.trimmed());
+    }
+    const std::pair<QLineEdit *, std::optional<Range> *> ranges[] = {
+        {m_runners, &asked.runners},
+        {m_raceNumber, &asked.raceNumber},
+        {m_favourite, &asked.favourite},
+    };
+    for (const auto &[control, range] : ranges) {
+        if (control->text().trimmed().isEmpty())
+            continue;
+        *range = ParseRange(control->text());
+        if (!*range) {
+            Messages::error(QStringLiteral(u"範囲は 9-12 のように最小-最大で入力してください。"));
+            control->setFocus();
+            control->selectAll();
+            return std::nullopt;
+        }
+    }
+    asked.text = m_conditionText->text().trimmed();
+    return asked;
 }
 
 void BacktestWindow::cancel()
@@ -452,17 +541,28 @@ void BacktestWindow::showOutcome(const BacktestRunner::Outcome &outcome)
     m_ledgerModel->endReset();
     m_ledgerView->resizeColumnsToContents();
 
+    // Races a condition left out were gone through all the same.
+    const int done = r.races + r.excluded;
     if (!r.cancelled || m_total == 0)
-        m_total = std::max(m_total, r.races);
+        m_total = std::max(m_total, done);
     m_progress->setRange(0, std::max(m_total, 1));
-    m_progress->setValue(r.races);
-    m_count->setText(QStringLiteral("%1 / %2").arg(r.races).arg(m_total));
+    m_progress->setValue(done);
+    m_count->setText(QStringLiteral("%1 / %2").arg(done).arg(m_total));
     m_remaining->setText(QStringLiteral(u"所要 ") + clockText(m_clock.elapsed() / 1000));
 
     fill(m_recommended, RecommendedTable(r));
     fill(m_counts, CountsTable(r), {QStringLiteral(u"項目"), QStringLiteral(u"件数")});
     fill(m_marks, MarksTable(r));
     fill(m_buckets, BucketsTable(r));
+    showBreakdown();
+    QStringList captions;
+    if (r.conditions.any())
+        captions << QStringLiteral(u"絞り込み: ") + ConditionsText(r.conditions)
+                + QStringLiteral(u" (条件外 %1 レース)").arg(r.excluded);
+    if (const QString caption = IntervalCaption(r); !caption.isEmpty())
+        captions << caption + QStringLiteral(u"、斜体は30点未満");
+    m_intervals->setText(captions.join(u'\n'));
+    fill(m_modelRecommended, ModelRecommendedTable(r));
     fill(m_models, ModelsTable(r));
     for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
         for (int row : LowestLogLossRows(r, kind.type)) {
@@ -507,6 +607,9 @@ void BacktestWindow::clearResults()
     fill(m_buckets, ReportTable {BucketsTable(none).heads, 1, {}, {}});
     fill(m_models, ReportTable {ModelsTable(none).heads, 1, {}, {}});
     fill(m_modelMarks, ReportTable {ModelMarksTable(none).heads, 3, {}, {}});
+    fill(m_modelRecommended, ReportTable {ModelRecommendedTable(none).heads, 2, {}, {}});
+    fill(m_breakdown, ReportTable {BreakdownTable(none, Dimension::Course).heads, 7, {}, {}});
+    m_intervals->clear();
     fill(m_failures, {}, {QStringLiteral(u"レースファイル"), QStringLiteral(u"内容")});
     fill(m_notes, {}, {QStringLiteral(u"注記")});
     m_tabs->setTabText(m_tabs->indexOf(m_failures->parentWidget()), QStringLiteral(u"読込失敗"));
@@ -528,8 +631,20 @@ void BacktestWindow::setRunning(bool running)
     m_browse->setEnabled(!running);
     m_subfolders->setEnabled(!running);
     m_compareModels->setEnabled(!running);
+    for (QLineEdit *control : {m_course, m_runners, m_raceNumber, m_favourite, m_conditionText})
+        control->setEnabled(!running);
     m_saveLedger->setEnabled(!running && m_report.has_value());
     m_saveChart->setEnabled(!running && m_report.has_value());
+}
+
+void BacktestWindow::showBreakdown()
+{
+    const auto dimension = Dimension(std::clamp(m_dimension->currentIndex(), 0, kDimensions - 1));
+    if (!m_report) {
+        fill(m_breakdown, ReportTable {BreakdownTable(Report(), dimension).heads, 7, {}, {}});
+        return;
+    }
+    fill(m_breakdown, BreakdownTable(*m_report, dimension));
 }
 
 void BacktestWindow::openRow(const QString &file)

@@ -17,6 +17,7 @@
 class LedgerModel;
 class ProfitChart;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -79,6 +80,9 @@ private:
     void saveLedger();
     void saveChart();
     void showProgress(int done, int total);
+    void showBreakdown();
+    // The conditions the controls ask for; none, with the message shown, when one cannot be read.
+    std::optional<Backtest::Conditions> conditions();
     void showOutcome(const BacktestRunner::Outcome &outcome);
     void clearResults();
     void setRunning(bool running);
@@ -105,6 +109,11 @@ private:
     QPushButton *m_browse = nullptr;
     QCheckBox *m_subfolders = nullptr;
     QCheckBox *m_compareModels = nullptr;
+    QLineEdit *m_course = nullptr;
+    QLineEdit *m_runners = nullptr;
+    QLineEdit *m_raceNumber = nullptr;
+    QLineEdit *m_favourite = nullptr;
+    QLineEdit *m_conditionText = nullptr;
     QPushButton *m_start = nullptr;
     QPushButton *m_cancel = nullptr;
     QProgressBar *m_progress = nullptr;
@@ -116,6 +125,10 @@ private:
     QTableWidget *m_marks = nullptr;
     QTableWidget *m_buckets = nullptr;
     QTableWidget *m_counts = nullptr;
+    QLabel *m_intervals = nullptr;
+    QComboBox *m_dimension = nullptr;
+    QTableWidget *m_breakdown = nullptr;
+    QTableWidget *m_modelRecommended = nullptr;
     QTableWidget *m_failures = nullptr;
     QTableWidget *m_notes = nullptr;
     QTableWidget *m_models = nullptr;

@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "backtest/bootstrap.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Backtest {
+
+namespace {
+
+// SplitMix64: small, fast and the same on every platform, unlike the
+// standard library's distributions.
+class Random {
+public:
+    explicit Random(quint64 seed)
+        : m_state(seed)
+    {
+    }
+
+    quint64 next()
+    {
+        quint64 z = (m_state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+
+    // In [0, n), n below 2^32.
+    quint32 below(quint32 n) { return quint32(((next() >> 32) * quint64(n)) >> 32); }
+
+private:
+    quint64 m_state;
+};
+
+// Linear between the closest ranks, as most statistics programs take it.
+double percentile(const std::vector<double> &sorted, double p)
+{
+    const double at = p * double(sorted.size() - 1);
+    const std::size_t below = std::size_t(std::floor(at));
+    const std::size_t above = std::min(below + 1, sorted.size() - 1);
+    return sorted[below] + (at - double(below)) * (sorted[above] - sorted[below]);
+}
+
+std::optional<Interval> intervalOf(std::vector<double> &values)
+{
+    if (values.empty())
+        return std::nullopt;
+    std::sort(values.begin(), values.end());
+    return Interval {percentile(values, 0.025), percentile(values, 0.975)};
+}
+
+} // namespace
+
+Resampler::Resampler(int groups)
+    : m_groups(groups)
+{
+}
+
+void Resampler::beginRace() { m_starts.push_back(m_sums.size()); }
+
+void Resampler::add(int group, double x, double y, double n)
+{
+    // One sum a group a race, so that a draw adds few.
+    for (std::size_t s = m_starts.back(); s < m_sums.size(); ++s) {
+        Sum &sum = m_sums[s];
+        if (sum.group == group) {
+            sum.x += x;
+            sum.y += y;
+            sum.n += n;
+            return;
+        }
+    }
+    m_sums.push_back({group, x, y, n});
+}
+
+Resampler::Intervals Resampler::intervals(int resamples, quint64 seed) const
+{
+    Intervals out;
+    out.x.resize(std::size_t(m_groups));
+    out.y.resize(std::size_t(m_groups));
+    const quint32 races = quint32(m_starts.size());
+    if (races == 0 || resamples <= 0)
+        return out;
+
+    std::vector<std::size_t> ends(m_starts.begin() + 1, m_starts.end());
+    ends.push_back(m_sums.size());
+    const std::size_t groups = std::size_t(m_groups);
+    std::vector<std::vector<double>> xs(groups);
+    std::vector<std::vector<double>> ys(groups);
+    std::vector<double> sx(groups);
+    std::vector<double> sy(groups);
+    std::vector<double> sn(groups);
+    std::vector<quint32> drawn(races);
+    for (int b = 0; b < resamples; ++b) {
+        std::fill(sx.begin(), sx.end(), 0.0);
+        std::fill(sy.begin(), sy.end(), 0.0);
+        std::fill(sn.begin(), sn.end(), 0.0);
+        // Each draw seeds its own generator, so that a draw is the same
+        // whatever came before it.  Counting the races drawn first, then
+        // going through the races in order, reads the sums once and in order.
+        Random random(Random(seed ^ (quint64(b) * 0xD1B54A32D192ED03ull)).next());
+        std::fill(drawn.begin(), drawn.end(), 0u);
+        for (quint32 k = 0; k < races; ++k)
+            ++drawn[random.below(races)];
+        for (quint32 race = 0; race < races; ++race) {
+            const double times = double(drawn[race]);
+            if (times == 0.0)
+                continue;
+            for (std::size_t s = m_starts[race]; s < ends[race]; ++s) {
+                const Sum &sum = m_sums[s];
+                sx[std::size_t(sum.group)] += times * sum.x;
+                sy[std::size_t(sum.group)] += times * sum.y;
+                sn[std::size_t(sum.group)] += times * sum.n;
+            }
+        }
+        for (std::size_t g = 0; g < groups; ++g) {
+            if (sn[g] > 0.0) {
+                xs[g].push_back(sx[g] / sn[g]);
+                ys[g].push_back(sy[g] / sn[g]);
+            }
+        }
+    }
+    for (std::size_t g = 0; g < groups; ++g) {
+        out.x[g] = intervalOf(xs[g]);
+        out.y[g] = intervalOf(ys[g]);
+    }
+    return out;
+}
+
+} // namespace Backtest
