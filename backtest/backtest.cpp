@@ -12,6 +12,7 @@
 #include "patdata/race_data.h"
 #include "race/race_loader.h"
 
+#include <QCoreApplication>
 #include <QThread>
 
 #include <algorithm>
@@ -164,9 +165,11 @@ std::vector<Bet> betsOf(const RaceAnalysis &race, QStringList &notes)
     return bets;
 }
 
+// English; minukuru-cli translates it for the user's language.
 QString fallBackNote()
 {
-    return QStringLiteral("win probabilities normalised: the power or Shin equation has no solution");
+    return QCoreApplication::translate("Backtest",
+                                       "win probabilities normalised: the power or Shin equation has no solution");
 }
 
 // Scores every model and the market on the race's pairs that all of them

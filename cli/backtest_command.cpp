@@ -192,7 +192,8 @@ int RunBacktestCommand(const QStringList &paths, bool recursive, bool json, cons
             err(QStringLiteral("minukuru-cli backtest: ") + empty.reason + QStringLiteral(": ") + empty.path);
         status = 1;
     } else if (report.loaded == 0) {
-        err(QStringLiteral("minukuru-cli backtest: none of the %1 races could be read").arg(report.races));
+        err(QStringLiteral("minukuru-cli backtest: ")
+            + Cli::tr("none of the %1 races could be read").arg(report.races));
         status = 1;
     }
     // A run that read nothing leaves an earlier ledger as it was.

@@ -195,11 +195,12 @@ void OptionsDialog::buildControls()
     buildJudgeBlock(blockWide, BetType::Wide, 9825, 975);
 
     buildModelFrame();
+    buildEncodingFrame();
 }
 
 void OptionsDialog::buildModelFrame()
 {
-    QGroupBox *frame = addFrame(this, QStringLiteral(u"理論値モデル"), 120, 6825, 14295, 720);
+    QGroupBox *frame = addFrame(this, QStringLiteral(u"理論値モデル"), 120, 6825, 11460, 720);
     auto combo = [frame](const char *name, const QStringList &items, int left, int width) {
         auto *box = new QComboBox(frame);
         box->setObjectName(QString::fromLatin1(name));
@@ -234,6 +235,17 @@ void OptionsDialog::buildModelFrame()
     txtPairPayoutRate->setText(CommonFunc::ModelRealText(d.pairPayoutRate));
     txtDiscountLambda2->setText(CommonFunc::ModelRealText(d.discountLambda2));
     txtDiscountLambda3->setText(CommonFunc::ModelRealText(d.discountLambda3));
+}
+
+void OptionsDialog::buildEncodingFrame()
+{
+    QGroupBox *frame = addFrame(this, QStringLiteral(u"CSV文字ｺｰﾄﾞ"), 11700, 6825, 2715, 720);
+    cmbCsvEncoding = new QComboBox(frame);
+    cmbCsvEncoding->setObjectName(QStringLiteral("cmbCsvEncoding"));
+    cmbCsvEncoding->addItems({QStringLiteral("Shift-JIS"), QStringLiteral(u"UTF-8 (BOM付き)")});
+    place(cmbCsvEncoding, 120, 300, 2475, kBoxHeight);
+    // As the form starts: the store's default.
+    cmbCsvEncoding->setCurrentIndex(int(CommonFunc::DefaultRaceOptions().csvEncoding));
 }
 
 void OptionsDialog::buildJudgeBlock(JudgeBlock &b, BetType type, int left, int top)
@@ -343,6 +355,7 @@ void OptionsDialog::load()
     assign(stored.pairPayoutRate, [&](double v) { txtPairPayoutRate->setText(CF::ModelRealText(v)); });
     assign(stored.discountLambda2, [&](double v) { txtDiscountLambda2->setText(CF::ModelRealText(v)); });
     assign(stored.discountLambda3, [&](double v) { txtDiscountLambda3->setText(CF::ModelRealText(v)); });
+    assign(stored.csvEncoding, [&](CF::TextEncoding v) { cmbCsvEncoding->setCurrentIndex(int(v)); });
 
     for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
         const BetType type = kind.type;
@@ -424,6 +437,7 @@ void OptionsDialog::save()
     o.pairPayoutRate = CF::PayoutRateFromText(txtPairPayoutRate->text());
     o.discountLambda2 = CF::LambdaFromText(txtDiscountLambda2->text());
     o.discountLambda3 = CF::LambdaFromText(txtDiscountLambda3->text());
+    o.csvEncoding = CF::TextEncoding(cmbCsvEncoding->currentIndex());
 
     for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
         const BetType type = kind.type;
