@@ -528,7 +528,7 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
         return usageError(QStringLiteral("minukuru-cli: ") + Cli::tr("which command?"), kUsage);
     if (!command)
         return usageError(QStringLiteral("minukuru-cli: ") + Cli::tr("unknown command %1").arg(word), kUsage);
-    if (parser.isSet(encodingOption)) {
+    if ((command->takesOutput || command->backtest) && parser.isSet(encodingOption)) {
         const std::optional<TextEncoding> encoding = TextEncodingFromName(parser.value(encodingOption));
         if (!encoding)
             return usageError(prefix + QStringLiteral(": ") + Cli::tr("--encoding needs sjis or utf-8"), usage);
