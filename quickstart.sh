@@ -3,7 +3,7 @@
 # Quick start on Debian 12: installs what is missing, builds, then either
 # starts the program on the bundled sample races (demo), runs every test
 # under AddressSanitizer and UBSan (test), or makes the Debian package
-# (package).  Safe to run again.
+# (package) and checks it with lintian.  Safe to run again.
 set -eu
 
 usage() {
@@ -18,7 +18,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 cd "$here"
 
 packages="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-ipafont-gothic libbenchmark-dev\
-    desktop-file-utils appstream groff-base dpkg-dev file"
+    qt6-l10n-tools desktop-file-utils appstream groff-base shared-mime-info dpkg-dev file"
+# The package is checked as Debian checks its own.
+if [ "$mode" = package ]; then
+    packages="$packages lintian"
+fi
 
 missing=""
 for p in $packages; do
@@ -47,8 +51,11 @@ cmake --preset release
 cmake --build --preset release -j "$jobs"
 
 if [ "$mode" = package ]; then
+    rm -f build/release/package/*.deb
     cpack --config build/release/CPackConfig.cmake -B build/release/package
     ls build/release/package/*.deb
+    # No error and no warning at lintian's default level.
+    lintian --fail-on error,warning build/release/package/*.deb
     exit 0
 fi
 

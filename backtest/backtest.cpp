@@ -12,6 +12,7 @@
 #include "patdata/race_data.h"
 #include "race/race_loader.h"
 
+#include <QCoreApplication>
 #include <QThread>
 
 #include <algorithm>
@@ -229,9 +230,7 @@ void scoreRace(const RaceAnalysis &race, std::size_t t,
         } else {
             const RaceOptions &o = race.options;
             if (!win)
-                win = ComputeWinProbabilities(InverseWinOdds(race),
-                                              WinProbabilityMethod(std::clamp<int>(o.winProbability, 0, 2)))
-                          .p;
+                win = ComputeWinProbabilities(InverseWinOdds(race), o).p;
             const bool discount = m == int(PriceModel::Discount);
             chance = FirstThreeChance(*win, discount ? o.discountLambda2 : 1.0, discount ? o.discountLambda3 : 1.0,
                                       (*placed)[0], (*placed)[1], (*placed)[2]);
@@ -241,9 +240,11 @@ void scoreRace(const RaceAnalysis &race, std::size_t t,
     }
 }
 
+// English; minukuru-cli translates it for the user's language.
 QString fallBackNote()
 {
-    return QStringLiteral("win probabilities normalised: the power or Shin equation has no solution");
+    return QCoreApplication::translate("Backtest",
+                                       "win probabilities normalised: the power or Shin equation has no solution");
 }
 
 // Scores every model and the market on the race's pairs that all of them

@@ -3,6 +3,7 @@
 #include "backtest/ledger.h"
 
 #include "export/csv_file.h"
+#include "settings/race_options.h"
 
 #include <QFileInfo>
 
@@ -13,7 +14,7 @@ QString BetTypeName(BetType type) { return KindOf(type).name.toString(); }
 bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QString *errorText,
                      const QStringList &untouchable, QString *warningText)
 {
-    CsvFile file;
+    CsvFile file(CommonFunc::CsvEncodingInForce());
     CsvLine head;
     for (const char16_t *text : {u"レースファイル", u"レース名", u"区分", u"券種", u"組番", u"判定", u"乖離％",
                                  u"理論値", u"実際値", u"投資", u"払戻"})

@@ -10,7 +10,7 @@
 
 namespace Backtest {
 
-// Writes the ledger as the race CSV is written (code page 932, CR LF, in one
+// Writes the ledger as the race CSV is written (the encoding in force, CR LF, in one
 // atomic replacement): a heading, then a line a bet.  The files in
 // untouchable (links followed) and anything but a regular file are never
 // replaced.  On failure *errorText receives the reason and an earlier file

@@ -4,6 +4,7 @@
 
 #include "common/file_checks.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,6 +23,12 @@ namespace Backtest {
 using namespace CommonFunc;
 
 namespace {
+
+// The notes and reasons are English; minukuru-cli translates them for the
+// user's language.
+struct RaceSearchText {
+    Q_DECLARE_TR_FUNCTIONS(RaceSearchText)
+};
 
 bool isOddsFileName(const QString &name) { return MatchesWildcard(name, GetOddsFilePattern()); }
 
@@ -48,7 +55,7 @@ Scan scan(const QString &folder)
     if (!dir) {
         s.problem = FolderProblem(folder);
         if (s.problem.isEmpty()) // it came back meanwhile
-            s.problem = QStringLiteral("cannot be listed");
+            s.problem = RaceSearchText::tr("cannot be listed");
         return s;
     }
     while (const dirent *entry = ::readdir(dir)) {
@@ -114,16 +121,16 @@ public:
         if (info.isDir()) {
             reason = walk(QDir::cleanPath(info.absoluteFilePath()));
             if (reason.isEmpty())
-                reason = QStringLiteral("no race file in the folder");
+                reason = RaceSearchText::tr("no race file in the folder");
         } else if (info.exists() || info.isSymLink()) {
             const QString folder = QDir::cleanPath(info.absolutePath());
             const QString canonical = info.canonicalFilePath();
             if (!take(listing(canonicalFolder(folder), folder), info.fileName(),
                       canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical))
-                reason = QStringLiteral("the same race as one counted already");
+                reason = RaceSearchText::tr("the same race as one counted already");
         } else {
-            found.notes.append(QStringLiteral("no such file or folder: ") + path);
-            reason = QStringLiteral("no such file or folder");
+            found.notes.append(RaceSearchText::tr("no such file or folder: ") + path);
+            reason = RaceSearchText::tr("no such file or folder");
         }
         if (found.jobs.size() == before)
             found.emptyPaths.append({path, reason});
@@ -150,7 +157,7 @@ private:
     {
         if (m_races.contains(canonical)) {
             ++found.duplicates;
-            found.notes.append(QStringLiteral("skipped, the same race as one counted already: ")
+            found.notes.append(RaceSearchText::tr("skipped, the same race as one counted already: ")
                                + found.listings[std::size_t(at)].folder + name);
             return false;
         }
@@ -166,25 +173,25 @@ private:
         const QString canonical = canonicalFolder(folder);
         if (m_folders.contains(canonical)) {
             ++found.duplicates;
-            found.notes.append(QStringLiteral("skipped, the same folder as one searched already: ") + folder);
-            return QStringLiteral("the same folder as one searched already");
+            found.notes.append(RaceSearchText::tr("skipped, the same folder as one searched already: ") + folder);
+            return RaceSearchText::tr("the same folder as one searched already");
         }
         m_folders.insert(canonical);
         const Scan s = scan(folder);
         if (!s.problem.isEmpty()) {
             ++found.unreadFolders;
-            found.notes.append(QStringLiteral("folder cannot be read (%1): %2").arg(s.problem, folder));
+            found.notes.append(RaceSearchText::tr("folder cannot be read (%1): %2").arg(s.problem, folder));
             return s.problem;
         }
         if (s.oddRaces > 0) {
             found.leftOut += s.oddRaces;
-            found.notes.append(QStringLiteral("%1 race file(s) left out, their names are not valid UTF-8: %2")
+            found.notes.append(RaceSearchText::tr("%1 race file(s) left out, their names are not valid UTF-8: %2")
                                    .arg(s.oddRaces)
                                    .arg(folder));
         }
         if (m_recursive && s.oddFolders > 0) {
             found.leftOut += s.oddFolders;
-            found.notes.append(QStringLiteral("%1 subfolder(s) left out, their names are not valid UTF-8: %2")
+            found.notes.append(RaceSearchText::tr("%1 subfolder(s) left out, their names are not valid UTF-8: %2")
                                    .arg(s.oddFolders)
                                    .arg(folder));
         }

@@ -304,7 +304,8 @@ int RunBacktestCommand(const QStringList &paths, const BacktestCommandOptions &o
             err(QStringLiteral("minukuru-cli backtest: ") + empty.reason + QStringLiteral(": ") + empty.path);
         status = 1;
     } else if (report.loaded == 0 && report.excluded == 0) {
-        err(QStringLiteral("minukuru-cli backtest: none of the %1 races could be read").arg(report.races));
+        err(QStringLiteral("minukuru-cli backtest: ")
+            + Cli::tr("none of the %1 races could be read").arg(report.races));
         status = 1;
     }
     // A run that read nothing leaves an earlier ledger as it was.

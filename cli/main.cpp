@@ -23,7 +23,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSet>
+#include <QTranslator>
 
 #include <cerrno>
 #include <cmath>
@@ -42,119 +45,143 @@ namespace {
 using Terminal::err;
 using Terminal::out;
 
+// The usages are translated when printed (Cli::tr).
 const char *const kUsage =
-    "usage: minukuru-cli [--settings FILE] COMMAND [ARGS]\n"
-    "\n"
-    "Commands:\n"
-    "  export ZO_FILE [-o OUT.csv]  analyse a race and save it as CSV\n"
-    "  show ZO_FILE                 print the analysis of a race\n"
-    "  list [FOLDER]                list the races of a PAT folder\n"
-    "  watch ZO_FILE [--count N]    follow a race as the terminal rewrites it\n"
-    "  backtest [-r] [--json] [--ledger FILE.csv] [--models] [PATH...]\n"
-    "           [--course NAMES] [--runners MIN-MAX] [--race-number MIN-MAX]\n"
-    "           [--favourite MIN-MAX] [--conditions TEXT] [--breakdowns]\n"
-    "           [--seed N] [--resamples N]\n"
-    "                               what the marks and recommended bets\n"
-    "                               would have paid over past races\n"
-    "  fit [-r] [--json] [--win-probability M] [--save] [PATH...]\n"
-    "                               fit the price model's exponents to the\n"
-    "                               settled races\n"
-    "\n"
-    "Options, before or after the command:\n"
-    "  --settings FILE  the settings file (else MINUKURU_SETTINGS when set,\n"
-    "                   else the user's own)\n"
-    "  --model MODEL    price with standard, harville or discount for this run\n"
-    "                   instead of the settings' model\n"
-    "  -h, --help       this text, or a command's with the command\n"
-    "  --version        the program's version\n"
-    "Run 'minukuru-cli COMMAND --help' for a command's options.\n";
+    QT_TRANSLATE_NOOP("Cli",
+                      "usage: minukuru-cli [--settings FILE] COMMAND [ARGS]\n"
+                      "\n"
+                      "Commands:\n"
+                      "  export ZO_FILE [-o OUT.csv] [--encoding ENCODING]\n"
+                      "                               analyse a race and save it as CSV\n"
+                      "  show ZO_FILE [--matrix]      print the analysis of a race\n"
+                      "  list [FOLDER]                list the races of a PAT folder\n"
+                      "  watch ZO_FILE [--count N]    follow a race as the terminal rewrites it\n"
+                      "  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]\n"
+                      "           [--models] [--course NAMES] [--runners MIN-MAX]\n"
+                      "           [--race-number MIN-MAX] [--favourite MIN-MAX]\n"
+                      "           [--conditions TEXT] [--breakdowns] [--seed N]\n"
+                      "           [--resamples N] [PATH...]\n"
+                      "                               what the marks and recommended bets\n"
+                      "                               would have paid over past races\n"
+                      "  fit [-r] [--json] [--win-probability METHOD] [--save] [PATH...]\n"
+                      "                               fit the price model's exponents to the\n"
+                      "                               settled races\n"
+                      "\n"
+                      "Options, before or after the command:\n"
+                      "  --settings FILE  the settings file (else MINUKURU_SETTINGS when set,\n"
+                      "                   else the user's own)\n"
+                      "  --model MODEL    price with standard, harville or discount for this run\n"
+                      "                   instead of the settings' model\n"
+                      "  -h, --help       this text, or a command's with the command\n"
+                      "  --version        the program's version\n"
+                      "Run 'minukuru-cli COMMAND --help' for a command's options.\n"
+                      "Exit status 0 on success, 1 when the command failed, 2 for wrong usage.\n");
 
 const char *const kExportUsage =
-    "usage: minukuru-cli export ZO_FILE [-o OUT.csv]\n"
-    "Loads the race as the program does and writes its CSV file (default: the\n"
-    "race file's base name with .csv in the current folder; -o - for standard\n"
-    "output).  The race's own files and anything but a regular file are never\n"
-    "replaced.\n"
-    "Exit status 0 when the file was written, 1 otherwise.\n";
+    QT_TRANSLATE_NOOP("Cli",
+                      "usage: minukuru-cli export ZO_FILE [-o OUT.csv] [--encoding ENCODING]\n"
+                      "Loads the race as the program does and writes its CSV file (default: the\n"
+                      "race file's base name with .csv in the current folder; -o - for standard\n"
+                      "output).  The race's own files and anything but a regular file are never\n"
+                      "replaced.\n"
+                      "  -o, --output FILE    the file to write, - for standard output\n"
+                      "  --encoding ENCODING  sjis (Shift-JIS) or utf-8 (with a byte-order mark)\n"
+                      "                       for this run instead of the settings' CsvEncoding\n"
+                      "Exit status 0 when the file was written, 1 otherwise, 2 for wrong usage.\n");
 
 const char *const kShowUsage =
-    "usage: minukuru-cli show ZO_FILE [--matrix]\n"
-    "Prints the race header, the popularity tables, both pair grids, the\n"
-    "recommended bets and the result.\n"
-    "  --matrix  then the pair matrix: umaren above the diagonal, wide below,\n"
-    "            each pair's deviation in whole percent and its mark\n";
+    QT_TRANSLATE_NOOP("Cli",
+                      "usage: minukuru-cli show ZO_FILE [--matrix]\n"
+                      "Prints the race header, the popularity tables, both pair grids, the\n"
+                      "recommended bets and the result.\n"
+                      "  --matrix  then the pair matrix: umaren above the diagonal, wide below,\n"
+                      "            each pair's deviation in whole percent and its mark\n"
+                      "Exit status 0 when the race was shown, 1 when it cannot be read, 2 for\n"
+                      "wrong usage.\n");
 
 const char *const kBacktestUsage =
-    "usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv] [--models]\n"
-    "                             [PATH...]\n"
-    "Loads every race (Zo-*.jra) of the folders or files given (default: the\n"
-    "PAT folder of the settings) as the program does, and reports what its\n"
-    "recommended bets and marked pairs would have paid at 100 yen a bet,\n"
-    "by the race results' payouts.\n"
-    "  -r, --recursive    search the folders' subfolders too\n"
-    "  --json             the report as one JSON object\n"
-    "  --ledger FILE.csv  one CSV line per bet\n"
-    "  --models           compare the pricing models and the market on the\n"
-    "                     settled races (log loss, Brier score, returns)\n"
-    "  --breakdowns       the figures by course, field size, race number,\n"
-    "                     favourite's odds and popularity (the JSON has them\n"
-    "                     always)\n"
-    "Only races that meet every condition given take part:\n"
-    "  --course NAME[,NAME...]  the course as the race list shows it\n"
-    "  --runners MIN-MAX        horses not scratched\n"
-    "  --race-number MIN-MAX    the race's number\n"
-    "  --favourite MIN-MAX      the lowest win odds of the race\n"
-    "  --conditions TEXT        the race conditions contain TEXT\n"
-    "Ranges are inclusive; N alone is N-N.  95 % intervals by resampling the\n"
-    "settled races:\n"
-    "  --seed N           the draws' seed (default 1)\n"
-    "  --resamples N      the draws (default 2000; 0: no intervals)\n"
-    "Each race counts once, however many paths lead to it.  The ledger never\n"
-    "replaces one of the races' files or anything but a regular file.\n"
-    "Exit status 0 when at least one race was read, 1 when none was found or\n"
-    "none could be read (the reason on standard error) or the ledger could\n"
-    "not be written, 2 for wrong usage.\n";
+    QT_TRANSLATE_NOOP("Cli",
+                      "usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]\n"
+                      "                             [--encoding ENCODING] [--models] [PATH...]\n"
+                      "Loads every race (Zo-*.jra) of the folders or files given (default: the\n"
+                      "PAT folder of the settings) as the program does, and reports what its\n"
+                      "recommended bets and marked pairs would have paid at 100 yen a bet,\n"
+                      "by the race results' payouts.\n"
+                      "  -r, --recursive    search the folders' subfolders too\n"
+                      "  --json             the report as one JSON object\n"
+                      "  --ledger FILE.csv  one CSV line per bet\n"
+                      "  --encoding ENCODING\n"
+                      "                     the ledger's: sjis (Shift-JIS) or utf-8 (with a\n"
+                      "                     byte-order mark) instead of the settings' CsvEncoding\n"
+                      "  --models           compare the pricing models and the market on the\n"
+                      "                     settled races (log loss, Brier score, returns)\n"
+                      "  --breakdowns       the figures by course, field size, race number,\n"
+                      "                     favourite's odds and popularity (the JSON has them\n"
+                      "                     always)\n"
+                      "Only races that meet every condition given take part:\n"
+                      "  --course NAME[,NAME...]  the course as the race list shows it\n"
+                      "  --runners MIN-MAX        horses not scratched\n"
+                      "  --race-number MIN-MAX    the race's number\n"
+                      "  --favourite MIN-MAX      the lowest win odds of the race\n"
+                      "  --conditions TEXT        the race conditions contain TEXT\n"
+                      "Ranges are inclusive; N alone is N-N.  95 % intervals by resampling the\n"
+                      "settled races:\n"
+                      "  --seed N           the draws' seed (default 1)\n"
+                      "  --resamples N      the draws (default 2000; 0: no intervals)\n"
+                      "Each race counts once, however many paths lead to it.  The ledger never\n"
+                      "replaces one of the races' files or anything but a regular file.\n"
+                      "Exit status 0 when at least one race was read, 1 when none was found or\n"
+                      "none could be read (the reason on standard error) or the ledger could\n"
+                      "not be written, 2 for wrong usage.\n");
 
 const char *const kFitUsage =
-    "usage: minukuru-cli fit [-r] [--json] [--win-probability METHOD] [--save]\n"
-    "                        [PATH...]\n"
-    "Reads every race of the folders or files given (default: the PAT folder\n"
-    "of the settings) as the backtest does, takes the first three of each\n"
-    "settled race from its payouts (a dead heat or missing payouts leave a race\n"
-    "out, counted), and fits by maximum likelihood the discount model's\n"
-    "exponents λ2 and λ3 and the win exponent β of the corrected power method\n"
-    "(WinProbability=3), with standard errors; then, holding out every fifth\n"
-    "race, the held-out races' mean log-likelihood of their first three under\n"
-    "Harville, the stored λ and the fitted λ.\n"
-    "  -r, --recursive           search the folders' subfolders too\n"
-    "  --json                    the report as one JSON object\n"
-    "  --win-probability METHOD  fit λ2 and λ3 on normalised (the default),\n"
-    "                            power or shin win probabilities\n"
-    "  --save                    store the fitted λ2, λ3 and β in the options\n"
-    "Exit status 0 when the fit was made (and saved with --save), 1 when no\n"
-    "race was found or none gave its first three, or the estimates could not\n"
-    "be saved, 2 for wrong usage.\n";
+    QT_TRANSLATE_NOOP("Cli",
+                      "usage: minukuru-cli fit [-r] [--json] [--win-probability METHOD] [--save]\n"
+                      "                        [PATH...]\n"
+                      "Reads every race of the folders or files given (default: the PAT folder\n"
+                      "of the settings) as the backtest does, takes the first three of each\n"
+                      "settled race from its payouts (a dead heat or missing payouts leave a race\n"
+                      "out, counted), and fits by maximum likelihood the discount model's\n"
+                      "exponents λ2 and λ3 and the win exponent β of the corrected power method\n"
+                      "(WinProbability=3), with standard errors; then, holding out every fifth\n"
+                      "race, the held-out races' mean log-likelihood of their first three under\n"
+                      "Harville, the stored λ and the fitted λ.\n"
+                      "  -r, --recursive           search the folders' subfolders too\n"
+                      "  --json                    the report as one JSON object\n"
+                      "  --win-probability METHOD  fit λ2 and λ3 on normalised (the default),\n"
+                      "                            power or shin win probabilities\n"
+                      "  --save                    store the fitted λ2, λ3 and β in the options\n"
+                      "Exit status 0 when the fit was made (and saved with --save), 1 when no\n"
+                      "race was found or none gave its first three, or the estimates could not\n"
+                      "be saved, 2 for wrong usage.\n");
 
 const char *const kListUsage =
-    "usage: minukuru-cli list [FOLDER]\n"
-    "Prints the races of FOLDER (default: the PAT folder of the settings),\n"
-    "tab-separated, with a heading row.\n";
+    QT_TRANSLATE_NOOP("Cli",
+                      "usage: minukuru-cli list [FOLDER]\n"
+                      "Prints the races of FOLDER (default: the PAT folder of the settings),\n"
+                      "tab-separated, with a heading row.\n"
+                      "Exit status 0 when the folder was listed, 1 when it cannot be read, 2 for\n"
+                      "wrong usage.\n");
 
 const char *const kWatchUsage =
-    "usage: minukuru-cli watch ZO_FILE [--count N]\n"
-    "Loads the race, prints its recommended bets, then follows its files as\n"
-    "the window does: one line per reload with the time, \"reload N\", the\n"
-    "recommended bets and each pair whose mark changed (bet type, pair,\n"
-    "old mark -> new mark, \"-\" for none).  Failed reloads are printed and\n"
-    "not counted.\n"
-    "  --count N  stop after N reloads (default: run until Ctrl-C)\n"
-    "Exit status 0 at the end or on Ctrl-C, 1 when the race cannot be read,\n"
-    "2 for wrong usage.\n";
+    QT_TRANSLATE_NOOP("Cli",
+                      "usage: minukuru-cli watch ZO_FILE [--count N]\n"
+                      "Loads the race, prints its recommended bets, then follows its files as\n"
+                      "the window does: one line per reload with the time, \"reload N\", the\n"
+                      "recommended bets and each pair whose mark changed (bet type, pair,\n"
+                      "old mark -> new mark, \"-\" for none).  Failed reloads are printed and\n"
+                      "not counted.\n"
+                      "  --count N  stop after N reloads (default: run until Ctrl-C)\n"
+                      "Exit status 0 at the end or on Ctrl-C, 1 when the race cannot be read,\n"
+                      "2 for wrong usage.\n");
+
+QString usageText(const char *usage) { return Cli::tr(usage); }
 
 int usageError(const QString &message, const char *usage)
 {
     err(message);
-    std::fputs(usage, stderr);
+    const QByteArray text = usageText(usage).toUtf8();
+    std::fwrite(text.constData(), 1, std::size_t(text.size()), stderr);
     return 2;
 }
 
@@ -170,7 +197,8 @@ QSet<QString> g_unrepresentable;
 bool load(RaceSheet &sheet, const QString &path)
 {
     if (g_unrepresentable.contains(path)) {
-        err(QStringLiteral("minukuru-cli: the file name is not valid UTF-8 and cannot be opened: ") + path);
+        err(QStringLiteral("minukuru-cli: ")
+            + Cli::tr("the file name is not valid UTF-8 and cannot be opened: %1").arg(path));
         Messages::error(Messages::readFailedText());
         return false;
     }
@@ -212,9 +240,9 @@ int exportToStandardOutput(const RaceSheet &sheet)
 int runExport(const QStringList &args, const QString &outputOption)
 {
     if (args.isEmpty())
-        return usageError(QStringLiteral("minukuru-cli export: which race file?"), kExportUsage);
+        return usageError(QStringLiteral("minukuru-cli export: ") + Cli::tr("which race file?"), kExportUsage);
     if (args.size() > 1)
-        return usageError(QStringLiteral("minukuru-cli export: one race file only"), kExportUsage);
+        return usageError(QStringLiteral("minukuru-cli export: ") + Cli::tr("one race file only"), kExportUsage);
 
     RaceSheet sheet;
     if (!load(sheet, args[0]))
@@ -294,7 +322,7 @@ QString matrixText(const RaceSheet &sheet)
 int runShow(const QStringList &args, bool withMatrix)
 {
     if (args.size() != 1)
-        return usageError(QStringLiteral("minukuru-cli show: give one race file"), kShowUsage);
+        return usageError(QStringLiteral("minukuru-cli show: ") + Cli::tr("give one race file"), kShowUsage);
     RaceSheet sheet;
     if (!load(sheet, args[0]))
         return 1;
@@ -343,10 +371,10 @@ int runShow(const QStringList &args, bool withMatrix)
 int runList(const QStringList &args)
 {
     if (args.size() > 1)
-        return usageError(QStringLiteral("minukuru-cli list: give at most one folder"), kListUsage);
+        return usageError(QStringLiteral("minukuru-cli list: ") + Cli::tr("give at most one folder"), kListUsage);
     const QString folder = args.isEmpty() ? GetPatFolder() : args[0];
     const QString problem = g_unrepresentable.contains(folder)
-        ? QStringLiteral("the folder name is not valid UTF-8 and cannot be opened")
+        ? Cli::tr("the folder name is not valid UTF-8 and cannot be opened")
         : FolderProblem(folder);
     if (!problem.isEmpty()) {
         err(QStringLiteral("minukuru-cli: ") + problem + QStringLiteral(": ") + folder);
@@ -364,14 +392,15 @@ int runList(const QStringList &args)
         out(cells.join(u'\t') + u'\n');
     }
     if (const int left = CountUnrepresentableOddsFiles(folder); left > 0)
-        err(QStringLiteral("minukuru-cli: %1 race file(s) left out: their names are not valid UTF-8").arg(left));
+        err(QStringLiteral("minukuru-cli: ")
+            + Cli::tr("%1 race file(s) left out: their names are not valid UTF-8").arg(left));
     return 0;
 }
 
 struct Command {
     const char *name;
     const char *usage;
-    bool takesOutput; // -o/--output
+    bool takesOutput; // -o/--output, --encoding
     bool backtest = false;
     bool show = false; // --matrix
     bool watch = false;
@@ -400,22 +429,22 @@ const Command *commandNamed(const QString &name)
 // defaults comes as no surprise.
 void warnAboutSettingsFile()
 {
-    QString why;
+    const char *text = nullptr;
     switch (SettingsFileRefusal()) {
     case SettingsFileProblem::None:
         return;
     case SettingsFileProblem::NotRegularFile:
-        why = QStringLiteral("is not a regular file");
+        text = QT_TRANSLATE_NOOP("Cli", "settings file %1 is not a regular file; using the defaults");
         break;
     case SettingsFileProblem::Unreadable:
-        why = QStringLiteral("cannot be read");
+        text = QT_TRANSLATE_NOOP("Cli", "settings file %1 cannot be read; using the defaults");
         break;
     case SettingsFileProblem::NoWorkingCopy:
-        why = QStringLiteral("cannot be copied to the temporary folder");
+        text = QT_TRANSLATE_NOOP("Cli",
+                                 "settings file %1 cannot be copied to the temporary folder; using the defaults");
         break;
     }
-    err(QStringLiteral("minukuru-cli: settings file ") + SettingsFilePath() + u' ' + why
-        + QStringLiteral("; using the defaults"));
+    err(QStringLiteral("minukuru-cli: ") + Cli::tr(text).arg(SettingsFilePath()));
 }
 
 // The first word that is not an option or an option's value: the command.
@@ -428,7 +457,7 @@ qsizetype commandIndex(const QStringList &args)
         if (arg == u"--settings" || arg == u"--model" || arg == u"-o" || arg == u"--output" || arg == u"--ledger"
             || arg == u"--count" || arg == u"--course" || arg == u"--runners" || arg == u"--race-number"
             || arg == u"--favourite" || arg == u"--conditions" || arg == u"--seed" || arg == u"--resamples"
-            || arg == u"--win-probability")
+            || arg == u"--win-probability" || arg == u"--encoding")
             ++i;
         else if (!arg.startsWith(u'-') || arg == u"-")
             return i;
@@ -471,8 +500,11 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
     parser.addOption(modelOption);
     parser.addOption(helpOption);
     parser.addOption(versionOption);
+    const QCommandLineOption encodingOption(QStringLiteral("encoding"), QString(), QStringLiteral("ENCODING"));
     if (command && command->takesOutput)
         parser.addOption(outputOption);
+    if (command && (command->takesOutput || command->backtest))
+        parser.addOption(encodingOption);
     const QCommandLineOption recursiveOption(QStringList {QStringLiteral("r"), QStringLiteral("recursive")});
     const QCommandLineOption jsonOption(QStringLiteral("json"));
     const QCommandLineOption ledgerOption(QStringLiteral("ledger"), QString(), QStringLiteral("FILE"));
@@ -515,11 +547,12 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
     if (!args.isEmpty()) {
         const QString &last = args.last();
         if (last == u"--settings")
-            return usageError(prefix + QStringLiteral(": --settings needs a file name"), usage);
+            return usageError(prefix + QStringLiteral(": ") + Cli::tr("--settings needs a file name"), usage);
         if (last == u"--model")
-            return usageError(prefix + QStringLiteral(": --model needs standard, harville or discount"), usage);
+            return usageError(prefix + QStringLiteral(": ") + Cli::tr("--model needs standard, harville or discount"),
+                              usage);
         if (command && command->takesOutput && (last == u"-o" || last == u"--output"))
-            return usageError(prefix + QStringLiteral(": ") + last + QStringLiteral(" needs a file name"), usage);
+            return usageError(prefix + QStringLiteral(": ") + Cli::tr("%1 needs a file name").arg(last), usage);
         if (command && command->backtest) {
             for (const auto &[option, needs] : backtestValues) {
                 if (last == QStringLiteral("--") + option->names().first())
@@ -529,9 +562,12 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
             }
         }
         if (command && command->fit && last == u"--win-probability")
-            return usageError(prefix + QStringLiteral(": --win-probability needs normalised, power or shin"), usage);
+            return usageError(prefix + QStringLiteral(": ") + Cli::tr("--win-probability needs normalised, power or shin"),
+                              usage);
         if (command && command->watch && last == u"--count")
-            return usageError(prefix + QStringLiteral(": --count needs a number"), usage);
+            return usageError(prefix + QStringLiteral(": ") + Cli::tr("--count needs a number"), usage);
+        if (command && (command->takesOutput || command->backtest) && last == u"--encoding")
+            return usageError(prefix + QStringLiteral(": ") + Cli::tr("--encoding needs sjis or utf-8"), usage);
     }
     if (!parser.parse(QStringList {QStringLiteral("minukuru-cli")} + args)) {
         const QStringList unknown = parser.unknownOptionNames();
@@ -541,8 +577,8 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
         const QString spelling = optionSpelling(unknown.first());
         const qsizetype where = args.indexOf(spelling);
         const bool beforeCommand = at < 0 || (where >= 0 && where < at);
-        return usageError((beforeCommand ? QStringLiteral("minukuru-cli") : prefix)
-                              + QStringLiteral(": unknown option ") + spelling,
+        return usageError((beforeCommand ? QStringLiteral("minukuru-cli") : prefix) + QStringLiteral(": ")
+                              + Cli::tr("unknown option %1").arg(spelling),
                           beforeCommand ? kUsage : usage);
     }
 
@@ -551,38 +587,46 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
         return 0;
     }
     if (parser.isSet(helpOption) || word == u"help") {
-        std::fputs(usage, stdout);
+        out(usageText(usage));
         return 0;
     }
     if (parser.isSet(settingsOption)) {
         const QString file = parser.value(settingsOption);
         if (file.isEmpty())
-            return usageError(prefix + QStringLiteral(": --settings needs a file name"), usage);
+            return usageError(prefix + QStringLiteral(": ") + Cli::tr("--settings needs a file name"), usage);
         SetSettingsFile(file);
     }
     if (parser.isSet(modelOption)) {
         const std::optional<PriceModel> model = PriceModelFromKey(parser.value(modelOption));
         if (!model)
-            return usageError(prefix + QStringLiteral(": --model needs standard, harville or discount"), usage);
+            return usageError(prefix + QStringLiteral(": ") + Cli::tr("--model needs standard, harville or discount"),
+                              usage);
         OverridePriceModel(qint16(*model));
     }
     if (word.isEmpty())
-        return usageError(QStringLiteral("minukuru-cli: which command?"), kUsage);
+        return usageError(QStringLiteral("minukuru-cli: ") + Cli::tr("which command?"), kUsage);
     if (!command)
-        return usageError(QStringLiteral("minukuru-cli: unknown command ") + word, kUsage);
+        return usageError(QStringLiteral("minukuru-cli: ") + Cli::tr("unknown command %1").arg(word), kUsage);
+    if ((command->takesOutput || command->backtest) && parser.isSet(encodingOption)) {
+        const std::optional<TextEncoding> encoding = TextEncodingFromName(parser.value(encodingOption));
+        if (!encoding)
+            return usageError(prefix + QStringLiteral(": ") + Cli::tr("--encoding needs sjis or utf-8"), usage);
+        OverrideCsvEncoding(*encoding);
+    }
 
     warnAboutSettingsFile();
     const QStringList positional = parser.positionalArguments();
     if (word == u"export") {
         if (parser.isSet(outputOption) && parser.value(outputOption).isEmpty())
-            return usageError(prefix + QStringLiteral(": -o needs a file name"), usage);
+            return usageError(prefix + QStringLiteral(": ") + Cli::tr("%1 needs a file name").arg(QStringLiteral("-o")),
+                              usage);
         return runExport(positional, parser.value(outputOption));
     }
     if (word == u"show")
         return runShow(positional, parser.isSet(matrixOption));
     if (word == u"backtest") {
         if (parser.isSet(ledgerOption) && parser.value(ledgerOption).isEmpty())
-            return usageError(prefix + QStringLiteral(": --ledger needs a file name"), usage);
+            return usageError(prefix + QStringLiteral(": ") + Cli::tr("--ledger needs a file name"), usage);
         BacktestCommandOptions options;
         options.recursive = parser.isSet(recursiveOption);
         options.json = parser.isSet(jsonOption);
@@ -635,7 +679,8 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
         if (parser.isSet(winProbabilityOption))
             method = FitMethodFromKey(parser.value(winProbabilityOption));
         if (!method)
-            return usageError(prefix + QStringLiteral(": --win-probability needs normalised, power or shin"), usage);
+            return usageError(prefix + QStringLiteral(": ") + Cli::tr("--win-probability needs normalised, power or shin"),
+                              usage);
         return RunFitCommand(positional.isEmpty() ? QStringList {GetPatFolder()} : positional,
                              parser.isSet(recursiveOption), parser.isSet(jsonOption), *method,
                              parser.isSet(saveOption));
@@ -646,10 +691,10 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
             bool ok = false;
             count = parser.value(countOption).toInt(&ok);
             if (!ok || count < 1)
-                return usageError(prefix + QStringLiteral(": --count needs a number above 0"), usage);
+                return usageError(prefix + QStringLiteral(": ") + Cli::tr("--count needs a number above 0"), usage);
         }
         if (positional.size() != 1)
-            return usageError(prefix + QStringLiteral(": give one race file"), usage);
+            return usageError(prefix + QStringLiteral(": ") + Cli::tr("give one race file"), usage);
         RaceSheet sheet;
         if (!load(sheet, positional[0]))
             return 1;
@@ -664,6 +709,15 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(MINUKURU_VERSION));
+    // The messages in the user's language: the program's own catalogue, built
+    // in, and Qt's for the few texts of its parser.  English where there is none.
+    QTranslator own;
+    if (own.load(QLocale(), QStringLiteral("minukuru-cli"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+        QCoreApplication::installTranslator(&own);
+    QTranslator qt;
+    if (qt.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qt);
     int status = runProgram(app, argc, argv);
     // What did not reach standard output is a failure, whatever the command
     // made of its work; one that failed already has said why.

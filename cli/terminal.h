@@ -4,11 +4,19 @@
 
 #include "common/text_util.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+// The program's own words (usage, reasons, notes): English, or the user's
+// language where cli/translations has a catalogue for it.  The race
+// analysis's fixed texts stay as they are in every language.
+struct Cli {
+    Q_DECLARE_TR_FUNCTIONS(Cli)
+};
 
 // Writing to the terminal.  Whatever came from a file or a file name goes
 // through CommonFunc::VisibleText before it is printed.
@@ -55,8 +63,8 @@ inline void reportLostOutput()
     static bool reported = false;
     if (g_outError != 0 && !reported) {
         reported = true;
-        err(QStringLiteral("minukuru-cli: cannot write to standard output: ")
-            + QString::fromLocal8Bit(std::strerror(g_outError)));
+        err(QStringLiteral("minukuru-cli: ")
+            + Cli::tr("cannot write to standard output: %1").arg(QString::fromLocal8Bit(std::strerror(g_outError))));
     }
 }
 

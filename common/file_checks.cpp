@@ -2,6 +2,7 @@
 
 #include "common/file_checks.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #ifdef Q_OS_UNIX
@@ -20,6 +21,13 @@
 
 namespace CommonFunc {
 
+namespace {
+// The reasons are English; minukuru-cli translates them for the user's language.
+struct FileChecks {
+    Q_DECLARE_TR_FUNCTIONS(FileChecks)
+};
+} // namespace
+
 #ifdef Q_OS_UNIX
 
 namespace {
@@ -32,14 +40,14 @@ QString systemReason(int error)
 QString kindOf(mode_t mode)
 {
     if (S_ISDIR(mode))
-        return QStringLiteral("a folder");
+        return FileChecks::tr("a folder");
     if (S_ISFIFO(mode))
-        return QStringLiteral("a FIFO");
+        return FileChecks::tr("a FIFO");
     if (S_ISSOCK(mode))
-        return QStringLiteral("a socket");
+        return FileChecks::tr("a socket");
     if (S_ISCHR(mode) || S_ISBLK(mode))
-        return QStringLiteral("a device");
-    return QStringLiteral("not a file");
+        return FileChecks::tr("a device");
+    return FileChecks::tr("not a file");
 }
 
 } // namespace
@@ -49,9 +57,9 @@ QString FileProblem(const QString &path)
     const QByteArray name = QFile::encodeName(path);
     struct stat info {};
     if (::stat(name.constData(), &info) != 0)
-        return errno == ENOENT ? QStringLiteral("no such file") : systemReason(errno);
+        return errno == ENOENT ? FileChecks::tr("no such file") : systemReason(errno);
     if (!S_ISREG(info.st_mode))
-        return QStringLiteral("not a regular file (") + kindOf(info.st_mode) + u')';
+        return FileChecks::tr("not a regular file (%1)").arg(kindOf(info.st_mode));
     const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return systemReason(errno);
@@ -71,7 +79,7 @@ bool ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &bytes, QS
     };
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return fail(errno == ENOENT ? QStringLiteral("no such file") : systemReason(errno));
+        return fail(errno == ENOENT ? FileChecks::tr("no such file") : systemReason(errno));
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         const int error = errno;
@@ -82,7 +90,7 @@ bool ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &bytes, QS
         ::close(fd);
         if (notRegular)
             *notRegular = true;
-        return fail(QStringLiteral("not a regular file (") + kindOf(info.st_mode) + u')');
+        return fail(FileChecks::tr("not a regular file (%1)").arg(kindOf(info.st_mode)));
     }
     // The size is a hint only: the file may grow or shrink while it is read.
     bytes.reserve(qsizetype(std::clamp<qint64>(info.st_size, 0, std::min<qint64>(maxBytes, qint64(1) << 24))));
@@ -120,9 +128,9 @@ QString FolderProblem(const QString &path)
     const QByteArray name = QFile::encodeName(path);
     struct stat info {};
     if (::stat(name.constData(), &info) != 0)
-        return errno == ENOENT ? QStringLiteral("no such folder") : systemReason(errno);
+        return errno == ENOENT ? FileChecks::tr("no such folder") : systemReason(errno);
     if (!S_ISDIR(info.st_mode))
-        return QStringLiteral("not a folder (") + kindOf(info.st_mode) + u')';
+        return FileChecks::tr("not a folder (%1)").arg(kindOf(info.st_mode));
     DIR *dir = ::opendir(name.constData());
     if (!dir)
         return systemReason(errno);
@@ -136,9 +144,9 @@ QString FileProblem(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        return QStringLiteral("no such file");
+        return FileChecks::tr("no such file");
     if (!info.isFile())
-        return QStringLiteral("not a regular file");
+        return FileChecks::tr("not a regular file");
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return file.errorString();
@@ -173,11 +181,11 @@ QString FolderProblem(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        return QStringLiteral("no such folder");
+        return FileChecks::tr("no such folder");
     if (!info.isDir())
-        return QStringLiteral("not a folder");
+        return FileChecks::tr("not a folder");
     if (!QDir(path).isReadable())
-        return QStringLiteral("cannot be read");
+        return FileChecks::tr("cannot be read");
     return QString();
 }
 

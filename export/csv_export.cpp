@@ -11,6 +11,7 @@
 #include "export/csv_file.h"
 #include "export/save_guard.h"
 #include "patdata/pat_files.h"
+#include "settings/race_options.h"
 
 #include <QFileInfo>
 
@@ -43,7 +44,7 @@ CsvFile csvOf(const RaceSheet &sheet)
 {
     static const RaceAnalysis noRace {};
     const RaceAnalysis &race = sheet.analysis ? *sheet.analysis : noRace;
-    CsvFile file;
+    CsvFile file(CsvEncodingInForce());
     const int count = race.count();
 
     CsvLine title;

@@ -9,13 +9,14 @@ class RaceSheet;
 
 namespace CommonFunc {
 
-// Saves the analysis on show as Shift-JIS CSV with CR LF line ends, read back
-// from the sheet, the grids and the lists.  On failure the system's
+// Saves the analysis on show as CSV with CR LF line ends, read back from the
+// sheet, the grids and the lists, in the encoding in force
+// (CsvEncodingInForce, settings/race_options.h).  On failure the system's
 // description of the error is shown and the result is false; an existing
 // file of that name is then left as it was.  The race's own four files and
 // anything but a regular file are never replaced: that save is refused with
 // a message of its own.  A save that wrote characters as "?" (a mark without
-// a Shift-JIS code) says so in a notice.
+// a Shift-JIS code in a Shift-JIS file) says so in a notice.
 bool WriteCsvFile(const RaceSheet &sheet, const QString &path);
 
 // The bytes WriteCsvFile writes; *unmapped as CsvFile::bytes gives it.

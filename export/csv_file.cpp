@@ -97,6 +97,11 @@ QByteArray CsvFile::bytes(QString *unmapped) const
         text += line;
         text += QLatin1String("\r\n");
     }
+    if (m_encoding == CommonFunc::TextEncoding::Utf8) {
+        if (unmapped)
+            unmapped->clear();
+        return QByteArrayLiteral("\xEF\xBB\xBF") + text.toUtf8();
+    }
     if (!unmapped)
         return Cp932::encode(text);
     QString all;

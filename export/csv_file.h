@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/number_format.h"
+#include "common/text_encoding.h"
 
 #include <QByteArray>
 #include <QString>
@@ -39,9 +40,15 @@ private:
     int m_fields = 0;
 };
 
-// The lines of a file, written in one go in code page 932 with CR LF ends.
+// The lines of a file, written in one go with CR LF ends: in code page 932,
+// or in UTF-8 behind a byte-order mark.
 class CsvFile {
 public:
+    explicit CsvFile(CommonFunc::TextEncoding encoding = CommonFunc::TextEncoding::ShiftJis)
+        : m_encoding(encoding)
+    {
+    }
+
     void addLine(const CsvLine &line) { m_lines.append(line.text()); }
     void addEmptyLine() { m_lines.append(QString()); }
     // A line written as it is, without quotes.
@@ -49,10 +56,11 @@ public:
 
     const QStringList &lines() const { return m_lines; }
 
-    // What the file holds: code page 932, CR LF after every line.  The
-    // characters that have no code there and became "?" go to *unmapped
-    // (when given), each once in the order met; U+FFFD is not among them,
-    // since it stands for bytes that were no text in the first place.
+    // What the file holds: CR LF after every line, in code page 932 or
+    // UTF-8 (its byte-order mark first).  The characters that have no code
+    // page 932 code and became "?" go to *unmapped (when given), each once in
+    // the order met; U+FFFD is not among them, since it stands for bytes that
+    // were no text in the first place.  UTF-8 has a code for every one.
     QByteArray bytes(QString *unmapped = nullptr) const;
 
     // Replaces the file at path as SaveFileSafely (common/safe_save.h) does,
@@ -65,6 +73,7 @@ public:
 
 private:
     QStringList m_lines;
+    CommonFunc::TextEncoding m_encoding;
 };
 
 // Why CsvFile::save would refuse path, asked before the work that makes the

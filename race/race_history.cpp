@@ -8,6 +8,7 @@
 #include "common/text_convert.h"
 #include "common/text_util.h"
 #include "export/csv_file.h"
+#include "settings/race_options.h"
 
 #include <algorithm>
 #include <cmath>
@@ -321,7 +322,7 @@ std::optional<double> RaceHistory::deviationChange(BetType type, int a, int b) c
 
 CsvFile RaceHistory::csv() const
 {
-    CsvFile file;
+    CsvFile file(CsvEncodingInForce());
     CsvLine head;
     for (const QString &text : {QStringLiteral(u"時刻"), QStringLiteral(u"券種"), QStringLiteral(u"組番"),
                                 QStringLiteral(u"実際値"), QStringLiteral(u"乖離％"), QStringLiteral(u"判定")})

@@ -80,7 +80,7 @@ public:
     bool markChanged(CommonFunc::BetType type, int a, int b) const;
 
     // One line per load and pair: time, bet type, pair, actual price,
-    // deviation, mark.
+    // deviation, mark; in the encoding in force at the call.
     CsvFile csv() const;
 
 private:

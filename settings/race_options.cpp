@@ -25,6 +25,7 @@ void forEachOption(Visit &&visit, Sets &...sets)
     visit(Settings::PairPayoutRate(), sets.pairPayoutRate...);
     visit(Settings::DiscountLambda2(), sets.discountLambda2...);
     visit(Settings::DiscountLambda3(), sets.discountLambda3...);
+    visit(Settings::CsvEncoding(), sets.csvEncoding...);
     for (const BetKind &kind : kBetKinds) {
         const BetType t = kind.type;
         for (int level = 1; level <= 5; ++level) {
@@ -88,15 +89,25 @@ RaceOptions WithDefaults(const StoredOptions &s)
 
 namespace {
 std::optional<qint16> g_priceModelOverride;
+std::optional<TextEncoding> g_csvEncodingOverride;
 } // namespace
 
 void OverridePriceModel(std::optional<qint16> model) { g_priceModelOverride = model; }
+
+void OverrideCsvEncoding(std::optional<TextEncoding> encoding) { g_csvEncodingOverride = encoding; }
+
+TextEncoding CsvEncodingInForce()
+{
+    return g_csvEncodingOverride ? *g_csvEncodingOverride : Settings::CsvEncoding().get();
+}
 
 RaceOptions ReadRaceOptions()
 {
     RaceOptions options = WithDefaults(ReadStoredOptions());
     if (g_priceModelOverride)
         options.priceModel = *g_priceModelOverride;
+    if (g_csvEncodingOverride)
+        options.csvEncoding = *g_csvEncodingOverride;
     return options;
 }
 

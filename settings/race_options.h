@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/bet_type.h"
+#include "common/text_encoding.h"
 
 #include <QString>
 
@@ -52,6 +53,9 @@ struct OptionSet {
     Field<double> pairPayoutRate;
     Field<double> discountLambda2;
     Field<double> discountLambda3;
+    // The encoding of the files written for the user; no part of the
+    // analysis.
+    Field<TextEncoding> csvEncoding;
     std::array<Judge, kBetKindCount> judges; // by bet kind
 
     Judge &judge(BetType type) { return judges[IndexOf(type)]; }
@@ -74,6 +78,16 @@ RaceOptions ReadRaceOptions();
 // Makes ReadRaceOptions give this price model whatever the store holds, for
 // the rest of the run (minukuru-cli --model); nullopt ends that.
 void OverridePriceModel(std::optional<qint16> model);
+
+// Makes ReadRaceOptions and CsvEncodingInForce give this encoding whatever
+// the store holds, for the rest of the run (minukuru-cli --encoding);
+// nullopt ends that.
+void OverrideCsvEncoding(std::optional<TextEncoding> encoding);
+
+// The encoding a file written for the user now takes: the run's override,
+// else the store's.  Read at each save, so that a change in the options
+// dialog holds for the next save of a race already on show.
+TextEncoding CsvEncodingInForce();
 
 // What the store holds, absent where a stored text does not convert.
 StoredOptions ReadStoredOptions();

@@ -441,6 +441,16 @@ const TextForm<double> kPayoutRate {PayoutRateFromText, modelRealText};
 const TextForm<double> kLambda {LambdaFromText, modelRealText};
 const TextForm<double> kWinPower {WinPowerFromText, modelRealText};
 
+std::optional<TextEncoding> encodingFromText(const QString &text)
+{
+    const std::optional<qint16> value = IntegerFromText(text);
+    if (value == qint16(TextEncoding::ShiftJis) || value == qint16(TextEncoding::Utf8))
+        return TextEncoding(*value);
+    return std::nullopt;
+}
+QString encodingText(const TextEncoding &value) { return IntegerText(qint16(value)); }
+const TextForm<TextEncoding> kEncoding {encodingFromText, encodingText};
+
 // What the options of each bet kind start from; the rest is alike.
 struct JudgeDefaults {
     std::array<qint16, 5> detectMin;
@@ -496,6 +506,8 @@ Setting<double> WinPowerExponent() { return model("WinPowerExponent", 1.0, kWinP
 Setting<double> PairPayoutRate() { return model("PairPayoutRate", 0.775, kPayoutRate); } // since June 2014
 Setting<double> DiscountLambda2() { return model("DiscountLambda2", 0.81, kLambda); }    // Benter's fit
 Setting<double> DiscountLambda3() { return model("DiscountLambda3", 0.65, kLambda); }
+// Newer than the model's keys, and as theirs written only once set.
+Setting<TextEncoding> CsvEncoding() { return model("CsvEncoding", TextEncoding::ShiftJis, kEncoding); }
 
 Setting<qint16> DetectMin(BetType type, int level)
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/bet_type.h"
+#include "common/text_encoding.h"
 #include "settings/setting.h"
 
 #include <QString>
@@ -117,6 +118,9 @@ Setting<double> WinPowerExponent(); // β of method 3
 Setting<double> PairPayoutRate();
 Setting<double> DiscountLambda2();
 Setting<double> DiscountLambda3();
+
+// The encoding of the CSV, the ledger and the odds history.
+Setting<TextEncoding> CsvEncoding();
 
 // The judgement options of a bet kind; levels run 1 to 5, and a level
 // outside that range has no default.

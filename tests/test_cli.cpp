@@ -2,11 +2,12 @@
 
 #include "app/race_sheet.h"
 #include "export/csv_export.h"
+#include "patdata/cp932.h"
 #include "race/race_loader.h"
 #include "settings/settings_store.h"
+#include "support/backtest_races.h"
 #include "support/file_bytes.h"
 #include "support/message_recorder.h"
-#include "support/backtest_races.h"
 #include "support/race_files.h"
 
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -75,6 +77,8 @@ private:
     QTemporaryDir m_dir;
     QString m_settings;     // defaults: nothing stored
     QString m_detect2;      // DetectVal 2
+    QString m_utf8;         // CsvEncoding 1
+    QString m_locale = QStringLiteral("C.UTF-8"); // LC_ALL of the runs
     QString m_race;         // the sample race's odds file
     QByteArray m_inProcess; // its CSV as WriteCsvFile writes it with the defaults
     int m_folders = 0;
@@ -94,6 +98,9 @@ private:
             prepare(process);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("MINUKURU_SETTINGS"), settings.isEmpty() ? m_settings : settings);
+        // The messages' language is the test's to choose, not the machine's.
+        env.remove(QStringLiteral("LANGUAGE"));
+        env.insert(QStringLiteral("LC_ALL"), m_locale);
         if (!temporaryFolder.isEmpty())
             env.insert(QStringLiteral("TMPDIR"), temporaryFolder);
         process.setProcessEnvironment(env);
@@ -202,6 +209,11 @@ private slots:
     void watch();
     void watchStopsOnInterrupt();
     void lostCharactersAreNamed();
+    void encoding_data();
+    void encoding();
+    void ledgerEncoding();
+    void messagesInOneLanguage_data();
+    void messagesInOneLanguage();
 };
 
 void TestCli::initTestCase()
@@ -216,6 +228,9 @@ void TestCli::initTestCase()
     m_detect2 = m_dir.filePath(QStringLiteral("detect2.ini"));
     SetSettingsFile(m_detect2);
     Settings::DetectVal().set(2);
+    m_utf8 = m_dir.filePath(QStringLiteral("utf8.ini"));
+    SetSettingsFile(m_utf8);
+    Settings::CsvEncoding().set(TextEncoding::Utf8);
     SetSettingsFile(m_settings);
 
     const QString races = m_dir.filePath(QStringLiteral("races"));
@@ -672,6 +687,17 @@ void TestCli::usage_data()
         << QStringLiteral("minukuru-cli export: -o needs");
     QTest::newRow("show two races") << QStringList {QStringLiteral("show"), QStringLiteral("a"), QStringLiteral("b")}
                                     << 2 << QString() << QStringLiteral("minukuru-cli show: give one race file");
+    QTest::newRow("--encoding latin-1") << QStringList {QStringLiteral("export"), QStringLiteral("x"),
+                                                        QStringLiteral("--encoding"), QStringLiteral("latin-1")}
+                                        << 2 << QString()
+                                        << QStringLiteral("minukuru-cli export: --encoding needs sjis or utf-8");
+    QTest::newRow("--encoding without value")
+        << QStringList {QStringLiteral("backtest"), QStringLiteral("--encoding")} << 2 << QString()
+        << QStringLiteral("minukuru-cli backtest: --encoding needs sjis or utf-8");
+    QTest::newRow("--encoding on show") << QStringList {QStringLiteral("show"), QStringLiteral("x"),
+                                                        QStringLiteral("--encoding"), QStringLiteral("utf-8")}
+                                        << 2 << QString()
+                                        << QStringLiteral("minukuru-cli show: unknown option --encoding");
 }
 
 void TestCli::usage()
@@ -1303,3 +1329,114 @@ void TestCli::watchStopsOnInterrupt()
 }
 
 #include "test_cli.moc"
+
+namespace {
+
+// What a UTF-8 file must hold: the byte-order mark, then exactly the text of
+// the Shift-JIS file.
+QByteArray asUtf8(const QByteArray &shiftJis)
+{
+    return QByteArrayLiteral("\xEF\xBB\xBF") + Cp932::decode(shiftJis).toUtf8();
+}
+
+} // namespace
+
+void TestCli::encoding_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("utf8Settings"); // CsvEncoding=1 in the settings
+    QTest::addColumn<bool>("toStandardOutput");
+    QTest::addColumn<bool>("utf8");
+
+    const QStringList utf8 {QStringLiteral("--encoding"), QStringLiteral("utf-8")};
+    const QStringList sjis {QStringLiteral("--encoding"), QStringLiteral("sjis")};
+    QTest::newRow("defaults") << QStringList() << false << false << false;
+    QTest::newRow("defaults, -o -") << QStringList() << false << true << false;
+    QTest::newRow("--encoding utf-8") << utf8 << false << false << true;
+    QTest::newRow("--encoding utf-8, -o -") << utf8 << false << true << true;
+    QTest::newRow("--encoding UTF-8 before the command")
+        << QStringList {QStringLiteral("--encoding"), QStringLiteral("UTF-8"), QStringLiteral("--")} << false << false
+        << true;
+    QTest::newRow("CsvEncoding=1") << QStringList() << true << false << true;
+    QTest::newRow("CsvEncoding=1, -o -") << QStringList() << true << true << true;
+    QTest::newRow("--encoding sjis over CsvEncoding=1") << sjis << true << false << false;
+}
+
+// The option for the run, else the settings' key; a UTF-8 CSV is the
+// Shift-JIS one's text behind a byte-order mark.
+void TestCli::encoding()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, utf8Settings);
+    QFETCH(bool, toStandardOutput);
+    QFETCH(bool, utf8);
+
+    const QString out = newFolder() + QStringLiteral("/out.csv");
+    QStringList args = options;
+    args << QStringLiteral("export") << m_race << QStringLiteral("-o")
+         << (toStandardOutput ? QStringLiteral("-") : out);
+    if (options.contains(QStringLiteral("--")))
+        args = QStringList {options[0], options[1], QStringLiteral("export"), m_race, QStringLiteral("-o"), out};
+    const Run r = run(args, QString(), utf8Settings ? m_utf8 : QString());
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.exitCode, 0);
+    const QByteArray bytes = toStandardOutput ? r.outBytes : readAll(out);
+    QCOMPARE(bytes, utf8 ? asUtf8(m_inProcess) : m_inProcess);
+}
+
+// The ledger as the CSV: the option, else the key.
+void TestCli::ledgerEncoding()
+{
+    const QString folder = newFolder();
+    QVERIFY(!BacktestRaces::writeFolder(folder).isEmpty());
+    const auto ledgerOf = [&](const QStringList &options, const QString &settings) {
+        const QString ledger = newFolder() + QStringLiteral("/ledger.csv");
+        const Run r = run(QStringList {QStringLiteral("backtest"), folder, QStringLiteral("--ledger"), ledger}
+                              + options,
+                          QString(), settings);
+        return r.exitCode == 0 ? readAll(ledger) : QByteArray();
+    };
+    const QByteArray shiftJis = ledgerOf({}, QString());
+    QVERIFY(shiftJis.contains(Cp932::encode(QStringLiteral(u"レースファイル"))));
+    QCOMPARE(ledgerOf({QStringLiteral("--encoding"), QStringLiteral("sjis")}, m_utf8), shiftJis);
+    const QByteArray utf8 = ledgerOf({QStringLiteral("--encoding"), QStringLiteral("utf-8")}, QString());
+    QCOMPARE(utf8, asUtf8(shiftJis));
+    QCOMPARE(ledgerOf({}, m_utf8), utf8);
+}
+
+void TestCli::messagesInOneLanguage_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("reason"); // of a missing race file
+    QTest::addColumn<QString>("usage");  // how the usage begins
+
+    const QString english = QStringLiteral("minukuru-cli: no such file: ");
+    QTest::newRow("C") << QStringLiteral("C") << english << QStringLiteral("usage: minukuru-cli");
+    QTest::newRow("en_US.UTF-8") << QStringLiteral("en_US.UTF-8") << english << QStringLiteral("usage: minukuru-cli");
+    QTest::newRow("ja_JP.UTF-8") << QStringLiteral("ja_JP.UTF-8") << u16(u"minukuru-cli: ファイルが見つかりません: ")
+                                 << u16(u"使い方: minukuru-cli");
+}
+
+// The program's own words follow the locale; the fixed message after them
+// stays as it is in every locale.
+void TestCli::messagesInOneLanguage()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, reason);
+    QFETCH(QString, usage);
+    const auto restore = qScopeGuard([this] { m_locale = QStringLiteral("C.UTF-8"); });
+    m_locale = locale;
+
+    const QString missing = newFolder() + QStringLiteral("/Zo-0101A.jra");
+    const Run r = run({QStringLiteral("show"), missing});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.err.split(u'\n', Qt::SkipEmptyParts),
+             QStringList({reason + missing, u16(u"ファイルの読み込みに失敗しました。")}));
+
+    const Run help = run({QStringLiteral("backtest"), QStringLiteral("--help")});
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY2(help.out.startsWith(usage), qPrintable(help.out));
+    const Run wrong = run({QStringLiteral("list"), QStringLiteral("a"), QStringLiteral("b")});
+    QCOMPARE(wrong.exitCode, 2);
+    QVERIFY2(wrong.err.section(u'\n', 1).startsWith(usage), qPrintable(wrong.err));
+}

@@ -2,13 +2,19 @@
 
 #include "export/csv_file.h"
 
+#include "backtest/ledger.h"
 #include "common/messages.h"
+#include "patdata/cp932.h"
+#include "race/race_history.h"
+#include "settings/race_options.h"
+#include "settings/settings_store.h"
 #include "support/file_bytes.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -99,6 +105,7 @@ private slots:
     void longNameSaves();
     void charactersWrittenAsQuestionMarks_data();
     void charactersWrittenAsQuestionMarks();
+    void userFilesFollowTheEncodingInForce();
 };
 
 void TestCsvFile::fields_data()
@@ -554,6 +561,45 @@ void TestCsvFile::charactersWrittenAsQuestionMarks()
     QVERIFY(file.save(path, nullptr, {}, &warning));
     QCOMPARE(readAll(path), written);
     QCOMPARE(warning, named.isEmpty() ? QString() : Messages::unmappedSavedText(path, named));
+
+    // UTF-8 has a code for each: the text as it is behind the byte-order
+    // mark, nothing named.
+    CsvFile utf8(CommonFunc::TextEncoding::Utf8);
+    utf8.addLine(line);
+    const QByteArray text = QByteArrayLiteral("\xEF\xBB\xBF") + (line.text() + QStringLiteral("\r\n")).toUtf8();
+    QCOMPARE(utf8.bytes(&unmapped), text);
+    QCOMPARE(unmapped, QString());
+    QVERIFY(utf8.save(path, nullptr, {}, &warning));
+    QCOMPARE(readAll(path), text);
+    QCOMPARE(warning, QString());
+}
+
+// The ledger and the odds history take the encoding in force when they are
+// made, as the race CSV does: the same text either way.
+void TestCsvFile::userFilesFollowTheEncodingInForce()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    CommonFunc::SetSettingsFile(dir.filePath(QStringLiteral("settings.ini")));
+    const auto restore = qScopeGuard([] {
+        CommonFunc::OverrideCsvEncoding(std::nullopt);
+        CommonFunc::SetSettingsFile(QString());
+    });
+    const auto files = [&] {
+        const QString ledger = dir.filePath(QStringLiteral("ledger.csv"));
+        Backtest::LedgerEntry bet;
+        bet.raceFile = QStringLiteral(u"Zo-①.jra");
+        bet.mark = QStringLiteral(u"◎");
+        return QList<QByteArray> {Backtest::WriteLedgerFile({bet}, ledger) ? readAll(ledger) : QByteArray(),
+                                  RaceHistory().csv().bytes()};
+    };
+    const QList<QByteArray> shiftJis = files();
+    QVERIFY(shiftJis[0].contains(Cp932::encode(QStringLiteral(u"\"Zo-①.jra\""))));
+    QVERIFY(shiftJis[1].startsWith(Cp932::encode(QStringLiteral(u"\"時刻\""))));
+    CommonFunc::OverrideCsvEncoding(CommonFunc::TextEncoding::Utf8);
+    const QList<QByteArray> utf8 = files();
+    for (qsizetype i = 0; i < shiftJis.size(); ++i)
+        QCOMPARE(utf8[i], QByteArrayLiteral("\xEF\xBB\xBF") + Cp932::decode(shiftJis[i]).toUtf8());
 }
 
 QTEST_GUILESS_MAIN(TestCsvFile)

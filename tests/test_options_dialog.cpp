@@ -5,6 +5,7 @@
 #include "common/colours.h"
 #include "common/ui/gui_support.h"
 #include "common/ui/twips.h"
+#include "settings/race_options.h"
 #include "settings/ui/option_controls.h"
 #include "support/message_recorder.h"
 
@@ -118,6 +119,7 @@ private slots:
     void okWritesEveryOption();
     void okStoresEditedValues();
     void modelFrameSavesAndLoads();
+    void encodingFrameSavesAndLoads();
     void untickedLimitThatIsNoNumberKeepsStoredValue();
     void cancelWritesNothing();
     void failedSaveSaysSoAtOnce();
@@ -402,6 +404,37 @@ void TestOptionsDialog::modelFrameSavesAndLoads()
     QCOMPARE(again.cmbWinProbability->currentText(), QStringLiteral("Shin"));
     QCOMPARE(again.txtDiscountLambda2->text(), QStringLiteral("0.9"));
     QCOMPARE(again.txtDiscountLambda3->text(), QStringLiteral("0.65"));
+}
+
+// CsvEncoding stays out of a file that never had it until UTF-8 is chosen;
+// back to Shift-JIS it is written as 0.
+void TestOptionsDialog::encodingFrameSavesAndLoads()
+{
+    const auto ok = [](OptionsDialog &d) {
+        QTest::mouseClick(d.btnOk, Qt::LeftButton);
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+    };
+    {
+        OptionsDialog d;
+        QCOMPARE(d.cmbCsvEncoding->currentText(), QStringLiteral("Shift-JIS"));
+        ok(d);
+    }
+    QCOMPARE(stored(CF::Section::option(), QStringLiteral("CsvEncoding")), absent());
+    {
+        OptionsDialog d;
+        d.cmbCsvEncoding->setCurrentIndex(1);
+        QCOMPARE(d.cmbCsvEncoding->currentText(), QStringLiteral(u"UTF-8 (BOM付き)"));
+        ok(d);
+    }
+    QCOMPARE(stored(CF::Section::option(), QStringLiteral("CsvEncoding")), QStringLiteral("1"));
+    QCOMPARE(CF::CsvEncodingInForce(), CF::TextEncoding::Utf8);
+    {
+        OptionsDialog d;
+        QCOMPARE(d.cmbCsvEncoding->currentIndex(), 1);
+        d.cmbCsvEncoding->setCurrentIndex(0);
+        ok(d);
+    }
+    QCOMPARE(stored(CF::Section::option(), QStringLiteral("CsvEncoding")), QStringLiteral("0"));
 }
 
 void TestOptionsDialog::okStoresEditedValues()

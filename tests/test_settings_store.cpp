@@ -14,6 +14,7 @@
 #include <QMap>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +36,7 @@
 using namespace CommonFunc;
 
 Q_DECLARE_METATYPE(CommonFunc::SettingsFileProblem)
+Q_DECLARE_METATYPE(CommonFunc::TextEncoding)
 
 namespace {
 
@@ -298,6 +300,8 @@ private slots:
     void optionsSnapshotTakesEachKey();
     void storedOptionsKeepWhatIsAbsent();
     void modelOptions();
+    void csvEncoding_data();
+    void csvEncoding();
 
     void typedValuesReadAsText_data();
     void typedValuesReadAsText();
@@ -871,9 +875,54 @@ void TestSettingsStore::modelOptions()
 
     SetSettingsFile(dir->filePath(QStringLiteral("fresh.ini")));
     SaveOptions(ReadStoredOptions()); // every other option is written
-    for (const char *key : {"PriceModel", "WinProbability", "PairPayoutRate", "DiscountLambda2", "DiscountLambda3"})
+    for (const char *key :
+         {"PriceModel", "WinProbability", "PairPayoutRate", "DiscountLambda2", "DiscountLambda3", "CsvEncoding"})
         QVERIFY2(!fresh().contains(QLatin1StringView(key)), key);
     QVERIFY(fresh().contains(QStringLiteral("DetectVal=5")));
+}
+
+void TestSettingsStore::csvEncoding_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<TextEncoding>("encoding");
+
+    QTest::newRow("absent") << QStringLiteral("[Option]\nDetectVal=5\n") << TextEncoding::ShiftJis;
+    QTest::newRow("0") << QStringLiteral("[Option]\nCsvEncoding=0\n") << TextEncoding::ShiftJis;
+    QTest::newRow("1") << QStringLiteral("[Option]\nCsvEncoding=1\n") << TextEncoding::Utf8;
+    QTest::newRow("2") << QStringLiteral("[Option]\nCsvEncoding=2\n") << TextEncoding::ShiftJis;
+    QTest::newRow("-1") << QStringLiteral("[Option]\nCsvEncoding=-1\n") << TextEncoding::ShiftJis;
+    QTest::newRow("utf-8") << QStringLiteral("[Option]\nCsvEncoding=utf-8\n") << TextEncoding::ShiftJis;
+}
+
+// CsvEncoding: 1 is UTF-8, anything else Shift-JIS; the run's override wins
+// over the key and leaves the store as it was.
+void TestSettingsStore::csvEncoding()
+{
+    QFETCH(QString, file);
+    QFETCH(TextEncoding, encoding);
+    writeFile(file);
+    QCOMPARE(ReadRaceOptions().csvEncoding, encoding);
+    QCOMPARE(CsvEncodingInForce(), encoding);
+
+    const auto restore = qScopeGuard([] { OverrideCsvEncoding(std::nullopt); });
+    for (const TextEncoding other : {TextEncoding::ShiftJis, TextEncoding::Utf8}) {
+        OverrideCsvEncoding(other);
+        QCOMPARE(CsvEncodingInForce(), other);
+        QCOMPARE(ReadRaceOptions().csvEncoding, other);
+    }
+    OverrideCsvEncoding(std::nullopt);
+    QCOMPARE(CsvEncodingInForce(), encoding);
+
+    // The dialog's save of unchanged options writes the key only where the
+    // file had it.
+    const std::optional<QString> before = ReadSettingText(Section::option(), QStringLiteral("CsvEncoding"));
+    StoredOptions unchanged;
+    unchanged.csvEncoding = encoding;
+    SaveOptions(unchanged);
+    if (before)
+        QVERIFY(ReadSettingText(Section::option(), QStringLiteral("CsvEncoding")).has_value());
+    else
+        QVERIFY(!ReadSettingText(Section::option(), QStringLiteral("CsvEncoding")).has_value());
 }
 
 // A typed value reads as the text it spells, never decoded (the first once

@@ -5,8 +5,9 @@
 #   is made from) and every listed file is in the tree;
 # - bin holds the three programs and nothing else (no test, benchmark, fuzz
 #   replay or build-time helper);
-# - the desktop files, icons, manual pages and sample races are in place,
-#   each PNG icon of the size its folder names;
+# - the desktop files, the file type, icons, manual pages (compressed), the
+#   copyright, the changelog and sample races are in place, each PNG icon of
+#   the size its folder names;
 # - the installed programs run from there: --version of both, and
 #   minukuru-cli show of an installed sample race.
 cmake_minimum_required(VERSION 3.25)
@@ -46,11 +47,12 @@ endforeach()
 
 set(id io.github.minukuru.Minukuru)
 set(programs minukuru-cli minukuru-racegen)
-set(expected share/man/man1/minukuru-cli.1 share/doc/minukuru/copyright share/minukuru/samples/Zo-03150601.jra)
+set(expected share/man/man1/minukuru-cli.1.gz share/man/man1/minukuru-racegen.1.gz share/doc/minukuru/copyright
+    share/doc/minukuru/changelog.gz share/minukuru/samples/Zo-03150601.jra)
 if(GUI)
   list(APPEND programs minukuru)
   list(APPEND expected share/applications/${id}.desktop share/metainfo/${id}.metainfo.xml
-       share/icons/hicolor/scalable/apps/${id}.svg share/man/man1/minukuru.1)
+       share/icons/hicolor/scalable/apps/${id}.svg share/man/man1/minukuru.1.gz share/mime/packages/${id}.mime.xml)
   foreach(size 16 32 48 64 128 256)
     set(png "${STAGE_DIR}/share/icons/hicolor/${size}x${size}/apps/${id}.png")
     if(NOT EXISTS "${png}")

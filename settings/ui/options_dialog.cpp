@@ -195,11 +195,12 @@ void OptionsDialog::buildControls()
     buildJudgeBlock(blockWide, BetType::Wide, 9825, 975);
 
     buildModelFrame();
+    buildEncodingFrame();
 }
 
 void OptionsDialog::buildModelFrame()
 {
-    QGroupBox *frame = addFrame(this, QStringLiteral(u"理論値モデル"), 120, 6825, 14295, 720);
+    QGroupBox *frame = addFrame(this, QStringLiteral(u"理論値モデル"), 120, 6825, 11460, 720);
     auto combo = [frame](const char *name, const QStringList &items, int left, int width) {
         auto *box = new QComboBox(frame);
         box->setObjectName(QString::fromLatin1(name));
@@ -238,6 +239,17 @@ void OptionsDialog::buildModelFrame()
     txtDiscountLambda2->setText(CommonFunc::ModelRealText(d.discountLambda2));
     txtDiscountLambda3->setText(CommonFunc::ModelRealText(d.discountLambda3));
     txtWinPowerExponent->setText(CommonFunc::ModelRealText(d.winPowerExponent));
+}
+
+void OptionsDialog::buildEncodingFrame()
+{
+    QGroupBox *frame = addFrame(this, QStringLiteral(u"CSV文字ｺｰﾄﾞ"), 11700, 6825, 2715, 720);
+    cmbCsvEncoding = new QComboBox(frame);
+    cmbCsvEncoding->setObjectName(QStringLiteral("cmbCsvEncoding"));
+    cmbCsvEncoding->addItems({QStringLiteral("Shift-JIS"), QStringLiteral(u"UTF-8 (BOM付き)")});
+    place(cmbCsvEncoding, 120, 300, 2475, kBoxHeight);
+    // As the form starts: the store's default.
+    cmbCsvEncoding->setCurrentIndex(int(CommonFunc::DefaultRaceOptions().csvEncoding));
 }
 
 void OptionsDialog::buildJudgeBlock(JudgeBlock &b, BetType type, int left, int top)
@@ -348,6 +360,7 @@ void OptionsDialog::load()
     assign(stored.discountLambda2, [&](double v) { txtDiscountLambda2->setText(CF::ModelRealText(v)); });
     assign(stored.discountLambda3, [&](double v) { txtDiscountLambda3->setText(CF::ModelRealText(v)); });
     assign(stored.winPowerExponent, [&](double v) { txtWinPowerExponent->setText(CF::ModelRealText(v)); });
+    assign(stored.csvEncoding, [&](CF::TextEncoding v) { cmbCsvEncoding->setCurrentIndex(int(v)); });
 
     for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
         const BetType type = kind.type;
@@ -432,6 +445,7 @@ void OptionsDialog::save()
     o.discountLambda2 = CF::LambdaFromText(txtDiscountLambda2->text());
     o.discountLambda3 = CF::LambdaFromText(txtDiscountLambda3->text());
     o.winPowerExponent = CF::WinPowerFromText(txtWinPowerExponent->text());
+    o.csvEncoding = CF::TextEncoding(cmbCsvEncoding->currentIndex());
 
     for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
         const BetType type = kind.type;

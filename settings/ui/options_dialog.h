@@ -74,12 +74,14 @@ public:
     QLineEdit *txtDiscountLambda2 = nullptr;
     QLineEdit *txtDiscountLambda3 = nullptr;
     QLineEdit *txtWinPowerExponent = nullptr;
+    QComboBox *cmbCsvEncoding = nullptr; // Shift-JIS, UTF-8 (BOM付き); item i is TextEncoding(i)
     QPushButton *btnOk = nullptr;
     QPushButton *btnCancel = nullptr;
 
 private:
     void buildControls();
     void buildModelFrame();
+    void buildEncodingFrame();
     void buildJudgeBlock(JudgeBlock &b, CommonFunc::BetType type, int left, int top);
     void load();
     bool validateOptions();

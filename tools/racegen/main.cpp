@@ -22,8 +22,11 @@ const char kUsage[] =
     "  --races N         races at each course, 1 to 12 (default 12)\n"
     "  --day YYYYMMDD    the race day (default 20260315)\n"
     "  --clean           first delete every Zo-, Uo-, De- and Ks-*.jra in OUTDIR\n"
+    "  -h, --help        this text\n"
     "\n"
-    "The same arguments always give the same files.\n";
+    "The same arguments always give the same files.\n"
+    "Exit status 0 when the day was written, 1 when OUTDIR cannot be made or a\n"
+    "file cannot be deleted or written, 2 for wrong usage.\n";
 
 int usage(const char *problem)
 {

@@ -1,0 +1,360 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ja">
+<context>
+    <name>Backtest</name>
+    <message>
+        <source>win probabilities normalised: the power or Shin equation has no solution</source>
+        <translation>勝率は正規化で代用: べき乗または Shin の式に解がありません</translation>
+    </message>
+</context>
+<context>
+    <name>Cli</name>
+    <message>
+        <source>none of the %1 races could be read</source>
+        <translation>%1 レースのどれも読み込めませんでした</translation>
+    </message>
+    <message>
+        <source>usage: minukuru-cli export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
+Loads the race as the program does and writes its CSV file (default: the
+race file&apos;s base name with .csv in the current folder; -o - for standard
+output).  The race&apos;s own files and anything but a regular file are never
+replaced.
+  -o, --output FILE    the file to write, - for standard output
+  --encoding ENCODING  sjis (Shift-JIS) or utf-8 (with a byte-order mark)
+                       for this run instead of the settings&apos; CsvEncoding
+Exit status 0 when the file was written, 1 otherwise, 2 for wrong usage.
+</source>
+        <translation>使い方: minukuru-cli export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
+プログラムと同じようにレースを読み込み、CSV ファイルを書き出します (省略時は
+現在のフォルダに、レースファイルの拡張子を .csv にした名前で。-o - で標準出力)。
+レース自身のファイルと通常のファイルでないものは置き換えません。
+  -o, --output FILE    書き出すファイル、- で標準出力
+  --encoding ENCODING  この実行だけ設定の CsvEncoding に代えて sjis (Shift-JIS)
+                       または utf-8 (バイトオーダーマーク付き)
+終了ステータス: ファイルを書き出すと 0、それ以外は 1、使い方の誤りで 2。
+</translation>
+    </message>
+    <message>
+        <source>usage: minukuru-cli show ZO_FILE [--matrix]
+Prints the race header, the popularity tables, both pair grids, the
+recommended bets and the result.
+  --matrix  then the pair matrix: umaren above the diagonal, wide below,
+            each pair&apos;s deviation in whole percent and its mark
+Exit status 0 when the race was shown, 1 when it cannot be read, 2 for
+wrong usage.
+</source>
+        <translation>使い方: minukuru-cli show ZO_FILE [--matrix]
+レースの見出し、人気順の表、馬連とワイドの表、推奨買い目と競争結果を表示します。
+  --matrix  続けてマトリクス: 対角線の右上が馬連、左下がワイド、各組の乖離％
+            (整数) と印
+終了ステータス: 表示すると 0、レースを読み込めないと 1、使い方の誤りで 2。
+</translation>
+    </message>
+    <message>
+        <source>usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]
+                             [--encoding ENCODING] [--models] [PATH...]
+Loads every race (Zo-*.jra) of the folders or files given (default: the
+PAT folder of the settings) as the program does, and reports what its
+recommended bets and marked pairs would have paid at 100 yen a bet,
+by the race results&apos; payouts.
+  -r, --recursive    search the folders&apos; subfolders too
+  --json             the report as one JSON object
+  --ledger FILE.csv  one CSV line per bet
+  --encoding ENCODING
+                     the ledger&apos;s: sjis (Shift-JIS) or utf-8 (with a
+                     byte-order mark) instead of the settings&apos; CsvEncoding
+  --models           compare the pricing models and the market on the
+                     settled races (log loss, Brier score, returns)
+Each race counts once, however many paths lead to it.  The ledger never
+replaces one of the races&apos; files or anything but a regular file.
+Exit status 0 when at least one race was read, 1 when none was found or
+none could be read (the reason on standard error) or the ledger could
+not be written, 2 for wrong usage.
+</source>
+        <translation>使い方: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]
+                             [--encoding ENCODING] [--models] [PATH...]
+指定したフォルダまたはファイルのレース (Zo-*.jra) をすべて (省略時は設定の
+PAT フォルダ) プログラムと同じように読み込み、推奨買い目と印の付いた組を
+1点100円で買っていればいくら払い戻したかを、競争結果の払戻から出します。
+  -r, --recursive    サブフォルダも探す
+  --json             結果を一つの JSON オブジェクトで出す
+  --ledger FILE.csv  買い目ごとに1行の CSV
+  --encoding ENCODING
+                     買い目 CSV の文字コード: 設定の CsvEncoding に代えて
+                     sjis (Shift-JIS) または utf-8 (バイトオーダーマーク付き)
+  --models           確定レースで理論値モデルと市場を比べる (対数損失、
+                     Brier スコア、回収)
+同じレースは、いくつの指定から辿り着いても一度だけ数えます。買い目 CSV は
+レースのファイルも、通常のファイルでないものも置き換えません。
+終了ステータス: 1レース以上読み込めば 0、レースが見つからないか一つも
+読み込めない (理由は標準エラー出力に) か買い目 CSV を書き出せないと 1、
+使い方の誤りで 2。
+</translation>
+    </message>
+    <message>
+        <source>usage: minukuru-cli list [FOLDER]
+Prints the races of FOLDER (default: the PAT folder of the settings),
+tab-separated, with a heading row.
+Exit status 0 when the folder was listed, 1 when it cannot be read, 2 for
+wrong usage.
+</source>
+        <translation>使い方: minukuru-cli list [FOLDER]
+FOLDER (省略時は設定の PAT フォルダ) のレースを、見出し行を付けてタブ区切りで
+表示します。
+終了ステータス: 一覧すると 0、フォルダを読めないと 1、使い方の誤りで 2。
+</translation>
+    </message>
+    <message>
+        <source>usage: minukuru-cli watch ZO_FILE [--count N]
+Loads the race, prints its recommended bets, then follows its files as
+the window does: one line per reload with the time, &quot;reload N&quot;, the
+recommended bets and each pair whose mark changed (bet type, pair,
+old mark -&gt; new mark, &quot;-&quot; for none).  Failed reloads are printed and
+not counted.
+  --count N  stop after N reloads (default: run until Ctrl-C)
+Exit status 0 at the end or on Ctrl-C, 1 when the race cannot be read,
+2 for wrong usage.
+</source>
+        <translation>使い方: minukuru-cli watch ZO_FILE [--count N]
+レースを読み込んで推奨買い目を表示し、ウィンドウと同じようにそのファイルを
+追います: 読み直すたびに1行、時刻、&quot;reload N&quot;、推奨買い目、印の変わった組
+(券種、組番、前の印 -&gt; 新しい印、印なしは &quot;-&quot;)。失敗した読み直しは表示し、
+数えません。
+  --count N  N 回読み直したら終える (省略時は Ctrl-C まで)
+終了ステータス: 終わりまたは Ctrl-C で 0、レースを読み込めないと 1、
+使い方の誤りで 2。
+</translation>
+    </message>
+    <message>
+        <source>the file name is not valid UTF-8 and cannot be opened: %1</source>
+        <translation>ファイル名が UTF-8 として正しくないため開けません: %1</translation>
+    </message>
+    <message>
+        <source>which race file?</source>
+        <translation>どのレースファイルですか?</translation>
+    </message>
+    <message>
+        <source>one race file only</source>
+        <translation>レースファイルは一つだけです</translation>
+    </message>
+    <message>
+        <source>give one race file</source>
+        <translation>レースファイルを一つ指定してください</translation>
+    </message>
+    <message>
+        <source>give at most one folder</source>
+        <translation>フォルダは一つまでです</translation>
+    </message>
+    <message>
+        <source>the folder name is not valid UTF-8 and cannot be opened</source>
+        <translation>フォルダ名が UTF-8 として正しくないため開けません</translation>
+    </message>
+    <message>
+        <source>%1 race file(s) left out: their names are not valid UTF-8</source>
+        <translation>レースファイル %1 個を除きました: 名前が UTF-8 として正しくありません</translation>
+    </message>
+    <message>
+        <source>settings file %1 is not a regular file; using the defaults</source>
+        <translation>設定ファイル %1 は通常のファイルではありません。既定値を使います</translation>
+    </message>
+    <message>
+        <source>settings file %1 cannot be read; using the defaults</source>
+        <translation>設定ファイル %1 を読めません。既定値を使います</translation>
+    </message>
+    <message>
+        <source>settings file %1 cannot be copied to the temporary folder; using the defaults</source>
+        <translation>設定ファイル %1 を一時フォルダに複写できません。既定値を使います</translation>
+    </message>
+    <message>
+        <source>--settings needs a file name</source>
+        <translation>--settings にはファイル名が要ります</translation>
+    </message>
+    <message>
+        <source>--model needs standard, harville or discount</source>
+        <translation>--model には standard、harville または discount が要ります</translation>
+    </message>
+    <message>
+        <source>%1 needs a file name</source>
+        <translation>%1 にはファイル名が要ります</translation>
+    </message>
+    <message>
+        <source>--ledger needs a file name</source>
+        <translation>--ledger にはファイル名が要ります</translation>
+    </message>
+    <message>
+        <source>--count needs a number</source>
+        <translation>--count には数が要ります</translation>
+    </message>
+    <message>
+        <source>--encoding needs sjis or utf-8</source>
+        <translation>--encoding には sjis または utf-8 が要ります</translation>
+    </message>
+    <message>
+        <source>unknown option %1</source>
+        <translation>知らないオプションです: %1</translation>
+    </message>
+    <message>
+        <source>which command?</source>
+        <translation>どのコマンドですか?</translation>
+    </message>
+    <message>
+        <source>unknown command %1</source>
+        <translation>知らないコマンドです: %1</translation>
+    </message>
+    <message>
+        <source>--count needs a number above 0</source>
+        <translation>--count には 0 より大きい数が要ります</translation>
+    </message>
+    <message>
+        <source>cannot write to standard output: %1</source>
+        <translation>標準出力に書き出せません: %1</translation>
+    </message>
+    <message>
+        <source>usage: minukuru-cli [--settings FILE] COMMAND [ARGS]
+
+Commands:
+  export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
+                               analyse a race and save it as CSV
+  show ZO_FILE [--matrix]      print the analysis of a race
+  list [FOLDER]                list the races of a PAT folder
+  watch ZO_FILE [--count N]    follow a race as the terminal rewrites it
+  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
+           [--models] [PATH...]
+                               what the marks and recommended bets
+                               would have paid over past races
+
+Options, before or after the command:
+  --settings FILE  the settings file (else MINUKURU_SETTINGS when set,
+                   else the user&apos;s own)
+  --model MODEL    price with standard, harville or discount for this run
+                   instead of the settings&apos; model
+  -h, --help       this text, or a command&apos;s with the command
+  --version        the program&apos;s version
+Run &apos;minukuru-cli COMMAND --help&apos; for a command&apos;s options.
+Exit status 0 on success, 1 when the command failed, 2 for wrong usage.
+</source>
+        <translation>使い方: minukuru-cli [--settings FILE] COMMAND [ARGS]
+
+コマンド:
+  export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
+                               レースを分析して CSV に保存する
+  show ZO_FILE [--matrix]      レースの分析を表示する
+  list [FOLDER]                PAT フォルダのレースを一覧する
+  watch ZO_FILE [--count N]    端末が書き換えるレースを追う
+  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
+           [--models] [PATH...]
+                               過去のレースで印と推奨買い目が
+                               いくら払い戻したかを出す
+
+オプション (コマンドの前でも後でも):
+  --settings FILE  設定ファイル (省略時は MINUKURU_SETTINGS があればそれ、
+                   なければユーザーの設定)
+  --model MODEL    この実行だけ設定の理論値モデルに代えて standard、
+                   harville または discount で値付けする
+  -h, --help       この説明 (コマンドと一緒ならそのコマンドの説明)
+  --version        プログラムのバージョン
+コマンドのオプションは &apos;minukuru-cli COMMAND --help&apos; で表示します。
+終了ステータス: 成功で 0、コマンドが失敗すると 1、使い方の誤りで 2。
+</translation>
+    </message>
+</context>
+<context>
+    <name>FileChecks</name>
+    <message>
+        <source>a folder</source>
+        <translation>フォルダ</translation>
+    </message>
+    <message>
+        <source>a FIFO</source>
+        <translation>FIFO</translation>
+    </message>
+    <message>
+        <source>a socket</source>
+        <translation>ソケット</translation>
+    </message>
+    <message>
+        <source>a device</source>
+        <translation>デバイス</translation>
+    </message>
+    <message>
+        <source>not a file</source>
+        <translation>ファイルではない</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>ファイルが見つかりません</translation>
+    </message>
+    <message>
+        <source>not a regular file (%1)</source>
+        <translation>通常のファイルではありません (%1)</translation>
+    </message>
+    <message>
+        <source>no such folder</source>
+        <translation>フォルダが見つかりません</translation>
+    </message>
+    <message>
+        <source>not a folder (%1)</source>
+        <translation>フォルダではありません (%1)</translation>
+    </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>通常のファイルではありません</translation>
+    </message>
+    <message>
+        <source>not a folder</source>
+        <translation>フォルダではありません</translation>
+    </message>
+    <message>
+        <source>cannot be read</source>
+        <translation>読めません</translation>
+    </message>
+</context>
+<context>
+    <name>RaceSearchText</name>
+    <message>
+        <source>cannot be listed</source>
+        <translation>一覧できません</translation>
+    </message>
+    <message>
+        <source>no race file in the folder</source>
+        <translation>フォルダにレースファイルがありません</translation>
+    </message>
+    <message>
+        <source>the same race as one counted already</source>
+        <translation>数えたレースと同じレースです</translation>
+    </message>
+    <message>
+        <source>no such file or folder: </source>
+        <translation>ファイルもフォルダも見つかりません: </translation>
+    </message>
+    <message>
+        <source>no such file or folder</source>
+        <translation>ファイルもフォルダも見つかりません</translation>
+    </message>
+    <message>
+        <source>skipped, the same race as one counted already: </source>
+        <translation>数えたレースと同じレースのため除きました: </translation>
+    </message>
+    <message>
+        <source>skipped, the same folder as one searched already: </source>
+        <translation>探したフォルダと同じフォルダのため除きました: </translation>
+    </message>
+    <message>
+        <source>the same folder as one searched already</source>
+        <translation>探したフォルダと同じフォルダです</translation>
+    </message>
+    <message>
+        <source>folder cannot be read (%1): %2</source>
+        <translation>フォルダを読めません (%1): %2</translation>
+    </message>
+    <message>
+        <source>%1 race file(s) left out, their names are not valid UTF-8: %2</source>
+        <translation>レースファイル %1 個を除きました。名前が UTF-8 として正しくありません: %2</translation>
+    </message>
+    <message>
+        <source>%1 subfolder(s) left out, their names are not valid UTF-8: %2</source>
+        <translation>サブフォルダ %1 個を除きました。名前が UTF-8 として正しくありません: %2</translation>
+    </message>
+</context>
+</TS>

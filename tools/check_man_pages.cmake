@@ -1,0 +1,118 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The manual pages against the programs:
+#   cmake -DPROGRAM=<exe> -DPAGE=<page.1> -DSOURCES=<a.cpp;...> [-DCOMMANDS=ON] -P check_man_pages.cmake
+# - every long option the program accepts, whether its --help (and, with
+#   COMMANDS, each command's --help) names it or only its sources do, is in
+#   the page, and in the help too;
+# - with COMMANDS, every command of the usage has its entry in the page;
+# - every exit status a help names is in the page's EXIT STATUS.
+cmake_minimum_required(VERSION 3.25)
+
+foreach(var PROGRAM PAGE SOURCES)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "${var} not set")
+  endif()
+endforeach()
+
+set(problems)
+macro(problem text)
+  list(APPEND problems "${text}")
+endmacro()
+
+# The help texts, in English whatever the locale of the test run.
+set(run ${CMAKE_COMMAND} -E env LC_ALL=C LANG=C --unset=LANGUAGE --unset=DISPLAY --unset=WAYLAND_DISPLAY)
+macro(help_of var)
+  execute_process(COMMAND ${run} "${PROGRAM}" ${ARGN} --help RESULT_VARIABLE rc OUTPUT_VARIABLE ${var}
+                  ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    problem("${PROGRAM} ${ARGN} --help: exit status ${rc}: ${err}")
+  endif()
+endmacro()
+help_of(help)
+set(helps "${help}")
+set(commands)
+if(COMMANDS)
+  string(REGEX MATCH "\nCommands:\n(.*)\n\n" section "${help}")
+  string(REGEX MATCHALL "\n  [a-z]+" words "\n${CMAKE_MATCH_1}")
+  foreach(word IN LISTS words)
+    string(STRIP "${word}" word)
+    list(APPEND commands ${word})
+    help_of(command_help ${word})
+    string(APPEND helps "\n${command_help}")
+  endforeach()
+  if(NOT commands)
+    problem("no command found in the usage:\n${help}")
+  endif()
+endif()
+
+# The page as text: roff's \- is a minus, font changes go.
+file(READ "${PAGE}" page)
+string(REPLACE "\\-" "-" page "${page}")
+string(REGEX REPLACE "\\\\f[BIRP]" "" page "${page}")
+string(REGEX REPLACE "\\\\\\(->" "->" page "${page}")
+
+# Long options: those the help texts name, and those the sources accept.
+string(REGEX MATCHALL "--[a-z][a-z-]*" help_options "${helps}")
+set(source_options)
+foreach(source IN LISTS SOURCES)
+  file(STRINGS "${source}" lines)
+  foreach(line IN LISTS lines)
+    string(REGEX MATCHALL "\"--[a-z][a-z-]*\"" quoted "${line}")
+    foreach(option IN LISTS quoted)
+      string(REPLACE "\"" "" option "${option}")
+      list(APPEND source_options ${option})
+    endforeach()
+    if(line MATCHES "QCommandLineOption")
+      string(REGEX MATCHALL "QStringLiteral\\(\"[a-z][a-z-]+\"\\)" names "${line}")
+      foreach(name IN LISTS names)
+        string(REGEX REPLACE "QStringLiteral\\(\"([a-z-]+)\"\\)" "--\\1" option "${name}")
+        list(APPEND source_options ${option})
+      endforeach()
+    endif()
+  endforeach()
+endforeach()
+set(options ${help_options} ${source_options})
+list(REMOVE_DUPLICATES options)
+list(SORT options)
+foreach(option IN LISTS options)
+  string(REGEX REPLACE "([.+*?])" "\\\\\\1" pattern "${option}")
+  if(NOT page MATCHES "(^|[^a-z-])${pattern}([^a-z-]|$)")
+    problem("${option} is not in ${PAGE}")
+  endif()
+  if(NOT helps MATCHES "(^|[^a-z-])${pattern}([^a-z-]|$)")
+    problem("${option} is accepted but no --help names it")
+  endif()
+endforeach()
+
+# A page section's text, up to the next section.
+macro(section_of var title)
+  string(REGEX MATCH "\n\\.SH ${title}\n(.*)" _ "${page}")
+  string(REGEX REPLACE "\n\\.SH .*" "" ${var} "${CMAKE_MATCH_1}")
+endmacro()
+
+section_of(commands_section COMMANDS)
+foreach(command IN LISTS commands)
+  if(NOT "\n${commands_section}" MATCHES "\n\\.B[IR]? ${command}[ \n]")
+    problem("the command ${command} has no entry in the COMMANDS of ${PAGE}")
+  endif()
+endforeach()
+
+section_of(exit_section "EXIT STATUS")
+string(REGEX MATCHALL "Exit status[^.]*\\." statuses "${helps}")
+foreach(sentence IN LISTS statuses)
+  string(REGEX MATCHALL "(^|[ \n])[0-9]+[ ,\n]" numbers "${sentence}")
+  foreach(number IN LISTS numbers)
+    string(REGEX REPLACE "[^0-9]" "" number "${number}")
+    if(NOT exit_section MATCHES "(^|[^0-9])${number}([^0-9]|$)")
+      problem("exit status ${number} (${sentence}) is not in the EXIT STATUS of ${PAGE}")
+    endif()
+  endforeach()
+endforeach()
+
+if(problems)
+  list(JOIN problems "\n" text)
+  message(FATAL_ERROR "${text}")
+endif()
+list(LENGTH options count)
+list(LENGTH commands command_count)
+message(STATUS "${PAGE}: ${count} long options and ${command_count} commands of ${PROGRAM}, all described")
