@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -218,6 +219,8 @@ PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
     setTextElideMode(Qt::ElideNone);
     setCornerButtonEnabled(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Tab leaves the grid for the next control; the arrows move within it.
+    setTabKeyNavigation(false);
 
     connect(&m_state, &GridState::topRowChanged, this, &PairGridView::showTopRow);
     connect(&m_state, &GridState::currentCellChanged, this, &PairGridView::showCurrentCell);
@@ -305,16 +308,45 @@ bool PairGridView::eventFilter(QObject *watched, QEvent *event)
         const auto *press = static_cast<QMouseEvent *>(event);
         const int column = horizontalHeader()->logicalIndexAt(press->position().toPoint());
         if (column >= 0) {
-            if (column < m_grid.columns())
-                m_lastSort = {column, press->button()};
-            // A head press makes its column current, then sorts.
-            if (column < m_grid.columns() && press->button() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton))
-                m_state.setCurrentCell(m_state.currentRow(), column);
-            m_grid.sortByHeadClick(column, press->button());
+            sortByHead(column, press->button());
             return true;
         }
     }
     return QTableView::eventFilter(watched, event);
+}
+
+void PairGridView::sortByHead(int column, Qt::MouseButton button)
+{
+    if (column < 0 || column >= m_grid.columns())
+        return;
+    if (!(button & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)))
+        return;
+    m_lastSort = {column, button};
+    m_state.setCurrentCell(m_state.currentRow(), column);
+    m_grid.sortByHeadClick(column, button);
+    // The sort's first row is what the user asked to see.
+    m_state.setTopRow(1);
+    showTopRow(1);
+}
+
+void PairGridView::keyPressEvent(QKeyEvent *event)
+{
+    // The three head presses from the keyboard, on the current column.
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    Qt::MouseButton button = Qt::NoButton;
+    if (event->key() == Qt::Key_Up && mods == Qt::ControlModifier)
+        button = Qt::LeftButton;
+    else if (event->key() == Qt::Key_Down && mods == Qt::ControlModifier)
+        button = Qt::RightButton;
+    else if (event->key() == Qt::Key_Down && mods == (Qt::ControlModifier | Qt::ShiftModifier))
+        button = Qt::MiddleButton;
+    if (button == Qt::NoButton) {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    const QModelIndex current = currentIndex();
+    sortByHead(current.isValid() ? current.column() : m_state.currentColumn(), button);
+    event->accept();
 }
 
 bool PairGridView::event(QEvent *event)

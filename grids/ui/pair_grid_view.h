@@ -16,8 +16,9 @@ class ChangeColumnProxy;
 
 // A pair grid on screen: the core's grid model with its colours, a fixed
 // look for the pair column, and sorting by a mouse press on a column head
-// (left, right or middle button).  Its grid state's top row and current cell
-// drive the view and follow the user's scrolling.
+// (left, right or middle button) or by a key on the current column
+// (Ctrl+Up, Ctrl+Down, Ctrl+Shift+Down).  Its grid state's top row and
+// current cell drive the view and follow the user's scrolling.
 class PairGridView : public QTableView {
     Q_OBJECT
 
@@ -52,9 +53,14 @@ public:
     void reapplySort();
     void forgetSort() { m_lastSort.reset(); }
 
+    // What a press of `button` on the head of `column` does: the column
+    // becomes current, the rows are sorted and the first is shown at the top.
+    void sortByHead(int column, Qt::MouseButton button);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void showTopRow(int row);
