@@ -224,14 +224,21 @@ PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
 
     connect(&m_state, &GridState::topRowChanged, this, &PairGridView::showTopRow);
     connect(&m_state, &GridState::currentCellChanged, this, &PairGridView::showCurrentCell);
-    // A reset loses the view's place: the state puts it back.
+    // A reset loses the view's place: the state puts it back, and the view
+    // its sideways place.
+    connect(m_proxy, &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { m_sideways = horizontalScrollBar()->value(); });
     connect(m_proxy, &QAbstractItemModel::modelReset, this, [this] {
         showCurrentCell(m_state.currentRow(), m_state.currentColumn());
         showTopRow(m_state.topRow());
     });
     connect(&grid, &QAbstractItemModel::headerDataChanged, this, &PairGridView::fitColumnsToHeads);
     // After the view has taken in a reset, which rebuilds the head.
-    connect(m_proxy, &QAbstractItemModel::modelReset, this, &PairGridView::fitColumnsToHeads);
+    connect(m_proxy, &QAbstractItemModel::modelReset, this, [this] {
+        fitColumnsToHeads();
+        executeDelayedItemsLayout();
+        horizontalScrollBar()->setValue(m_sideways);
+    });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
         if (m_syncing)
             return;
@@ -242,12 +249,39 @@ PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
     fitColumnsToHeads();
 }
 
+namespace {
+
+// The widest of the longest texts: the values are digits and signs, so a
+// longer text is the wider one, and only a few are measured.
+qreal widestText(const QFontMetricsF &metrics, int rows, const std::function<QString(int row)> &text)
+{
+    qsizetype longest = 0;
+    QStringList candidates;
+    for (int r = 1; r < rows; ++r) {
+        const QString t = text(r);
+        if (t.size() > longest) {
+            longest = t.size();
+            candidates = {t};
+        } else if (t.size() == longest && longest > 0 && candidates.size() < 8 && !candidates.contains(t)) {
+            candidates.append(t);
+        }
+    }
+    qreal width = 0;
+    for (const QString &t : std::as_const(candidates))
+        width = std::max(width, metrics.horizontalAdvance(t));
+    return width;
+}
+
+} // namespace
+
 void PairGridView::fitColumnsToHeads()
 {
     // Each column wide enough for its head and for the widest value that
     // occurs: umaren prices reach 374625.0 (wide 124875.0), a scratched
     // pair's price is 99999.9, deviations reach -9999.9 and rank differences
-    // stay within two digits.
+    // stay within two digits.  The 変化 column leaves no room for those:
+    // with it every column is as wide as its head and the race's own values,
+    // so that all of them fit the view where the values allow.
     // clang-format off
     static const char16_t *const widest[] = {u"18-18", u"374625.0", u"99999.9", u"-9999.9",
                                              u"0.000", u"",         u"153",     u"-99"};
@@ -255,14 +289,16 @@ void PairGridView::fitColumnsToHeads()
     const QFontMetricsF head(horizontalHeader()->font());
     const QFontMetricsF cells(font());
     const int room = 2 * kCellMargin + (showGrid() ? 1 : 0);
+    const bool extra = m_proxy->hasExtra();
+    const int rows = m_grid.rows();
     for (int c = 0; c < m_grid.columns(); ++c) {
-        const QString sample = c < 8 ? QString::fromUtf16(widest[c]) : QString();
-        const qreal width = std::max(head.horizontalAdvance(m_grid.cell(0, c)), cells.horizontalAdvance(sample));
+        const qreal values = extra ? widestText(cells, rows, [this, c](int r) { return m_grid.cell(r, c); })
+                                   : cells.horizontalAdvance(c < 8 ? QString::fromUtf16(widest[c]) : QString());
+        const qreal width = std::max(head.horizontalAdvance(m_grid.cell(0, c)), values);
         setColumnWidth(c, int(std::ceil(width)) + room);
     }
-    if (m_proxy->hasExtra()) {
-        const qreal width = std::max(head.horizontalAdvance(m_proxy->head),
-                                     cells.horizontalAdvance(QStringLiteral("-9999.9")));
+    if (extra) {
+        const qreal width = std::max(head.horizontalAdvance(m_proxy->head), widestText(cells, rows, m_proxy->text));
         setColumnWidth(m_grid.columns(), int(std::ceil(width)) + room);
     }
 }
@@ -270,15 +306,19 @@ void PairGridView::fitColumnsToHeads()
 void PairGridView::showExtraColumn(const QString &head, std::function<QString(int row)> text,
                                    std::function<bool(int row)> bold)
 {
-    const bool adding = !m_proxy->hasExtra();
     m_proxy->boldFont = font();
     m_proxy->boldFont.setBold(true);
     m_proxy->setExtra(head, std::move(text), std::move(bold));
-    if (adding)
-        fitColumnsToHeads();
+    fitColumnsToHeads();
 }
 
-void PairGridView::hideExtraColumn() { m_proxy->clearExtra(); }
+void PairGridView::hideExtraColumn()
+{
+    if (!m_proxy->hasExtra())
+        return;
+    m_proxy->clearExtra();
+    fitColumnsToHeads();
+}
 
 bool PairGridView::hasExtraColumn() const { return m_proxy->hasExtra(); }
 

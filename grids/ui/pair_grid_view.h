@@ -71,4 +71,5 @@ private:
     ChangeColumnProxy *m_proxy;
     std::optional<std::pair<int, Qt::MouseButton>> m_lastSort;
     bool m_syncing = false;
+    int m_sideways = 0; // the horizontal scroll through a reset
 };
