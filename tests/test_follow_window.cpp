@@ -17,6 +17,7 @@
 #include <QFont>
 #include <QHeaderView>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -82,6 +83,7 @@ private slots:
     void sheetFollowsItsFiles();
     void failedReloadKeepsTheRace();
     void switchedOff();
+    void changeColumnFitsBesideTheOthers();
     void historySaveSaysWhy_data();
     void historySaveSaysWhy();
 };
@@ -108,7 +110,6 @@ void TestFollowWindow::sheetFollowsItsFiles()
     QTest::mousePress(header->viewport(), Qt::RightButton, Qt::NoModifier, at);
     QTest::mouseRelease(header->viewport(), Qt::RightButton, Qt::NoModifier, at);
     view->state().setTopRow(20);
-    const int widths = header->sectionSize(PairDeviation);
     const QMap<QString, Shown> before = umarenByPair(grid);
 
     race(0.25).write(folder.path());
@@ -131,7 +132,16 @@ void TestFollowWindow::sheetFollowsItsFiles()
     QAbstractItemModel *model = view->model();
     QCOMPARE(model->columnCount(), 9);
     QCOMPARE(model->headerData(8, Qt::Horizontal).toString(), QString::fromUtf16(u"変化"));
-    QCOMPARE(header->sectionSize(PairDeviation), widths);
+    // Every cell whole, 変化 included.
+    for (int r = 1; r < grid.rows(); ++r) {
+        for (int c = 0; c < grid.columns(); ++c)
+            QCOMPARE(view->shownText(r, c), grid.cell(r, c));
+    }
+    // This race's prices leave no room for 変化: the view scrolls sideways,
+    // and stays where it was scrolled through the next reload.
+    QScrollBar *sideways = view->horizontalScrollBar();
+    QVERIFY(sideways->maximum() > 0);
+    sideways->setValue(sideways->maximum());
     int bold = 0;
     for (int r = 1; r < grid.rows(); ++r) {
         const QString label = grid.cell(r, PairLabel);
@@ -148,6 +158,7 @@ void TestFollowWindow::sheetFollowsItsFiles()
     race().write(folder.path());
     QTRY_COMPARE_WITH_TIMEOUT(window.follower().reloadCount(), 2, 20000);
     QVERIFY(recorder.messages.isEmpty());
+    QCOMPARE(sideways->value(), sideways->maximum());
     // Back to the first prices: nothing moved since the baseline.
     QCOMPARE(model->index(0, 8).data().toString(), QStringLiteral("0.0"));
 
@@ -158,6 +169,39 @@ void TestFollowWindow::sheetFollowsItsFiles()
     const QList<QByteArray> lines = readAll(saved).split('\n');
     QCOMPARE(lines.size() - 1, 1 + 3 * 2 * 153);
     QVERIFY(lines[1].endsWith("\r"));
+}
+
+// Races of the sample day whose values leave room (14 of its 36): with
+// 変化 all nine columns fit the view, so no sideways bar takes a row.
+void TestFollowWindow::changeColumnFitsBesideTheOthers()
+{
+    const QDir samples(QStringLiteral(MINUKURU_SAMPLE_DIR));
+    for (const QString race : {QStringLiteral("03150603.jra"), QStringLiteral("03151008.jra")}) {
+        QTemporaryDir folder;
+        for (const QString &name : samples.entryList({u'*' + race}, QDir::Files))
+            QVERIFY(QFile::copy(samples.filePath(name), folder.filePath(name)));
+        const QString zo = folder.filePath(QStringLiteral("Zo-") + race);
+        MainWindow window;
+        window.setWidthTwips(MainWindow::FullWidth);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.UpdateFormFromSelection(zo);
+        const QByteArray bytes = readAll(zo);
+        QFile out(zo);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size());
+        out.close();
+        QTRY_COMPARE_WITH_TIMEOUT(window.follower().reloadCount(), 1, 20000);
+        for (const BetKind &kind : kBetKinds) {
+            window.optBetTypeClick(int(IndexOf(kind.type)));
+            PairGridView *view = window.viewOf(kind.type);
+            QCOMPARE(view->model()->columnCount(), 9);
+            QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
+            for (int r = 1; r < view->grid().rows(); ++r) {
+                for (int c = 0; c < view->grid().columns(); ++c)
+                    QCOMPARE(view->shownText(r, c), view->grid().cell(r, c));
+            }
+        }
+    }
 }
 
 void TestFollowWindow::failedReloadKeepsTheRace()

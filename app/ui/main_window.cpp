@@ -6,6 +6,7 @@
 #include "analysis/race_analysis.h"
 #include "app/sheet_cells.h"
 #include "app/sheet_view.h"
+#include "app/ui/toolbar_icons.h"
 #include "backtest/ui/backtest_window.h"
 #include "common/messages.h"
 #include "common/text_util.h"
@@ -65,22 +66,25 @@ constexpr int kFrameTop = 6660;
 constexpr int kDesignFrameWidth = 120;
 constexpr int kDesignFrameHeight = 690;
 
-// The toolbar's buttons by key, with the command each runs (none for Excel).
+// The toolbar's buttons by key, with the command each runs (none for Excel)
+// and the picture: the style's, or one the program draws where the style has
+// none that fits.
 struct ToolbarButton {
     const char *key;
     const char16_t *tip;
     QStyle::StandardPixmap icon;
+    QIcon (*drawn)();
     void (MainWindow::*command)();
 };
 const ToolbarButton kToolbarButtons[] = {
-    {"Open", u"PATﾃﾞｰﾀを開く", QStyle::SP_DialogOpenButton, &MainWindow::mnuFileOpen},
-    {"List", u"PATﾃﾞｰﾀ一覧", QStyle::SP_FileDialogDetailedView, &MainWindow::mnuFileList},
-    {"Save", u"CSV保存", QStyle::SP_DialogSaveButton, &MainWindow::mnuFileCSV},
-    {"Excel", u"Excel に貼付", QStyle::SP_FileDialogListView, nullptr},
-    {"Option", u"ｵﾌﾟｼｮﾝ設定", QStyle::SP_FileDialogContentsView, &MainWindow::mnuToolOption},
-    {"Matrix", u"ﾏﾄﾘｸｽ", QStyle::SP_FileDialogInfoView, &MainWindow::mnuToolMatrix},
-    {"About", u"ﾊﾞｰｼﾞｮﾝ情報", QStyle::SP_MessageBoxInformation, &MainWindow::mnuHelpAbout},
-    {"Follow", u"自動更新", QStyle::SP_BrowserReload, nullptr},
+    {"Open", u"PATﾃﾞｰﾀを開く", QStyle::SP_DialogOpenButton, nullptr, &MainWindow::mnuFileOpen},
+    {"List", u"PATﾃﾞｰﾀ一覧", QStyle::SP_FileDialogDetailedView, nullptr, &MainWindow::mnuFileList},
+    {"Save", u"CSV保存", QStyle::SP_DialogSaveButton, nullptr, &MainWindow::mnuFileCSV},
+    {"Excel", u"Excel に貼付", QStyle::SP_FileDialogListView, nullptr, nullptr},
+    {"Option", u"ｵﾌﾟｼｮﾝ設定", QStyle::SP_CustomBase, &ToolbarIcons::options, &MainWindow::mnuToolOption},
+    {"Matrix", u"ﾏﾄﾘｸｽ", QStyle::SP_CustomBase, &ToolbarIcons::matrix, &MainWindow::mnuToolMatrix},
+    {"About", u"ﾊﾞｰｼﾞｮﾝ情報", QStyle::SP_MessageBoxInformation, nullptr, &MainWindow::mnuHelpAbout},
+    {"Follow", u"自動更新", QStyle::SP_BrowserReload, nullptr, nullptr},
 };
 
 // Qt greys a disabled icon, which leaves a black and white one looking
@@ -252,8 +256,8 @@ void MainWindow::buildMenus()
     m_toolbar->setIconSize(iconSize);
     for (const ToolbarButton &b : kToolbarButtons) {
         const QString key = QString::fromLatin1(b.key);
-        QAction *action = m_toolbar->addAction(withFadedDisabled(style()->standardIcon(b.icon), iconSize),
-                                               QString::fromUtf16(b.tip));
+        const QIcon icon = b.drawn ? b.drawn() : style()->standardIcon(b.icon);
+        QAction *action = m_toolbar->addAction(withFadedDisabled(icon, iconSize), QString::fromUtf16(b.tip));
         action->setToolTip(QString::fromUtf16(b.tip));
         action->setData(key);
         action->setObjectName(QStringLiteral("Toolbar1_") + key);

@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
@@ -226,8 +227,11 @@ PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
     connect(&m_state, &GridState::currentCellChanged, this, &PairGridView::showCurrentCell);
     // A reset loses the view's place: the state puts it back, and the view
     // its sideways place.
-    connect(m_proxy, &QAbstractItemModel::modelAboutToBeReset, this,
-            [this] { m_sideways = horizontalScrollBar()->value(); });
+    connect(m_proxy, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_keepingSideways = true; });
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (!m_keepingSideways)
+            m_sideways = value;
+    });
     connect(m_proxy, &QAbstractItemModel::modelReset, this, [this] {
         showCurrentCell(m_state.currentRow(), m_state.currentColumn());
         showTopRow(m_state.topRow());
@@ -236,8 +240,7 @@ PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
     // After the view has taken in a reset, which rebuilds the head.
     connect(m_proxy, &QAbstractItemModel::modelReset, this, [this] {
         fitColumnsToHeads();
-        executeDelayedItemsLayout();
-        horizontalScrollBar()->setValue(m_sideways);
+        m_keepingSideways = false;
     });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
         if (m_syncing)
@@ -301,6 +304,11 @@ void PairGridView::fitColumnsToHeads()
         const qreal width = std::max(head.horizontalAdvance(m_proxy->head), widestText(cells, rows, m_proxy->text));
         setColumnWidth(m_grid.columns(), int(std::ceil(width)) + room);
     }
+    // New widths give the sideways bar a new range: the user's place stays,
+    // as far as the range allows.
+    const QScopedValueRollback keeping(m_keepingSideways, true);
+    updateGeometries();
+    horizontalScrollBar()->setValue(m_sideways);
 }
 
 void PairGridView::showExtraColumn(const QString &head, std::function<QString(int row)> text,

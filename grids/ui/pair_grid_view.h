@@ -71,5 +71,6 @@ private:
     ChangeColumnProxy *m_proxy;
     std::optional<std::pair<int, Qt::MouseButton>> m_lastSort;
     bool m_syncing = false;
-    int m_sideways = 0; // the horizontal scroll through a reset
+    int m_sideways = 0; // the user's sideways scroll, kept through resets and new widths
+    bool m_keepingSideways = false;
 };
