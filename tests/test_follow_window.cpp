@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -142,6 +143,14 @@ void TestFollowWindow::sheetFollowsItsFiles()
     QScrollBar *sideways = view->horizontalScrollBar();
     QVERIFY(sideways->maximum() > 0);
     sideways->setValue(sideways->maximum());
+    // The pair labels stay in sight over the left edge.
+    const auto *pairs = view->findChild<QTableView *>(QStringLiteral("pairColumn"));
+    QVERIFY(pairs && pairs->isVisible());
+    QCOMPARE(pairs->width(), header->sectionSize(PairLabel));
+    QCOMPARE(pairs->rowAt(0), view->rowAt(0));
+    QCOMPARE(pairs->model()->index(0, PairLabel).data().toString(), grid.cell(1, PairLabel));
+    for (int c = 1; c < model->columnCount(); ++c)
+        QVERIFY(pairs->isColumnHidden(c));
     int bold = 0;
     for (int r = 1; r < grid.rows(); ++r) {
         const QString label = grid.cell(r, PairLabel);
@@ -198,6 +207,7 @@ void TestFollowWindow::changeColumnFitsBesideTheOthers()
             QCOMPARE(view->model()->columnCount(), 9);
             QVERIFY(view->grid().rows() > 20);
             QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
+            QVERIFY(!view->findChild<QTableView *>(QStringLiteral("pairColumn"))->isVisible());
             for (int r = 1; r < view->grid().rows(); ++r) {
                 for (int c = 0; c < view->grid().columns(); ++c)
                     QCOMPARE(view->shownText(r, c), view->grid().cell(r, c));

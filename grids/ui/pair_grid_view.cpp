@@ -223,6 +223,36 @@ PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
     // Tab leaves the grid for the next control; the arrows move within it.
     setTabKeyNavigation(false);
 
+    m_pairColumn = new QTableView(this);
+    m_pairColumn->setObjectName(QStringLiteral("pairColumn"));
+    m_pairColumn->setHorizontalHeader(new PairHead(m_pairColumn));
+    m_pairColumn->setModel(m_proxy);
+    m_pairColumn->setSelectionModel(selectionModel());
+    m_pairColumn->setItemDelegate(new PairCellDelegate(m_pairColumn));
+    m_pairColumn->setFont(font());
+    m_pairColumn->setFocusPolicy(Qt::NoFocus);
+    m_pairColumn->setFrameShape(QFrame::NoFrame);
+    m_pairColumn->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_pairColumn->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_pairColumn->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pairColumn->setWordWrap(false);
+    m_pairColumn->setTextElideMode(Qt::ElideNone);
+    m_pairColumn->verticalHeader()->hide();
+    m_pairColumn->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_pairColumn->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
+    m_pairColumn->horizontalHeader()->setHighlightSections(false);
+    m_pairColumn->horizontalHeader()->setSectionsClickable(false);
+    m_pairColumn->horizontalHeader()->setMinimumSectionSize(8);
+    m_pairColumn->horizontalHeader()->setFont(font());
+    m_pairColumn->horizontalHeader()->viewport()->installEventFilter(this);
+    m_pairColumn->hide();
+    connect(m_proxy, &QAbstractItemModel::columnsInserted, this, &PairGridView::placePairColumn);
+    connect(m_proxy, &QAbstractItemModel::modelReset, this, &PairGridView::placePairColumn);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, &PairGridView::placePairColumn);
+    connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this, &PairGridView::placePairColumn);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, m_pairColumn->verticalScrollBar(), &QScrollBar::setValue);
+    connect(m_pairColumn->verticalScrollBar(), &QScrollBar::valueChanged, verticalScrollBar(), &QScrollBar::setValue);
+
     connect(&m_state, &GridState::topRowChanged, this, &PairGridView::showTopRow);
     connect(&m_state, &GridState::currentCellChanged, this, &PairGridView::showCurrentCell);
     // A reset loses the view's place: the state puts it back, and the view
@@ -350,11 +380,44 @@ QString PairGridView::shownText(int row, int column) const
     return fittedText(m_grid.cell(row, column), fontMetrics(), columnWidth(column) - (showGrid() ? 1 : 0));
 }
 
+void PairGridView::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    placePairColumn();
+}
+
+void PairGridView::updateGeometries()
+{
+    QTableView::updateGeometries();
+    placePairColumn();
+}
+
+void PairGridView::placePairColumn()
+{
+    if (!m_pairColumn)
+        return;
+    const bool needed = horizontalScrollBar()->maximum() > 0;
+    if (needed) {
+        for (int c = 1; c < m_proxy->columnCount(); ++c)
+            m_pairColumn->setColumnHidden(c, true);
+        m_pairColumn->setColumnHidden(0, false);
+        m_pairColumn->setColumnWidth(0, columnWidth(0));
+        const int frame = frameWidth();
+        m_pairColumn->setGeometry(frame, frame, columnWidth(0), horizontalHeader()->height() + viewport()->height());
+        m_pairColumn->verticalScrollBar()->setValue(verticalScrollBar()->value());
+    }
+    if (m_pairColumn->isVisible() != needed)
+        m_pairColumn->setVisible(needed);
+}
+
 bool PairGridView::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonPress) {
+    QHeaderView *head = m_pairColumn && watched == m_pairColumn->horizontalHeader()->viewport()
+                            ? m_pairColumn->horizontalHeader()
+                            : horizontalHeader();
+    if (watched == head->viewport() && event->type() == QEvent::MouseButtonPress) {
         const auto *press = static_cast<QMouseEvent *>(event);
-        const int column = horizontalHeader()->logicalIndexAt(press->position().toPoint());
+        const int column = head->logicalIndexAt(press->position().toPoint());
         if (column >= 0) {
             sortByHead(column, press->button());
             return true;

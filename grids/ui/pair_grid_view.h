@@ -61,14 +61,20 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void updateGeometries() override;
 
 private:
     void showTopRow(int row);
     void showCurrentCell(int row, int column);
+    void placePairColumn();
 
     TextGrid &m_grid;
     GridState m_state;
     ChangeColumnProxy *m_proxy;
+    // The pair column again, over the view's left edge while the view
+    // scrolls sideways, so that the pair labels stay in sight.
+    QTableView *m_pairColumn = nullptr;
     std::optional<std::pair<int, Qt::MouseButton>> m_lastSort;
     bool m_syncing = false;
     int m_sideways = 0; // the user's sideways scroll, kept through resets and new widths
