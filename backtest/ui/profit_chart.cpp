@@ -168,7 +168,8 @@ void ProfitChart::paint(QPainter &painter, const QRect &area) const
     }
 
     // The lines, together first and dashed: where one kind made every bet,
-    // its line lies on the sum's and must still show.
+    // its line lies on the sum's and must still show.  Two pixels wide, a
+    // level line fills whole rows of pixels.
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setClipRect(plot.adjusted(-1, -1, 1, 1));
     for (auto it = std::rbegin(kLines); it != std::rend(kLines); ++it) {
@@ -178,7 +179,7 @@ void ProfitChart::paint(QPainter &painter, const QRect &area) const
         points.append(QPointF(xAt(0.0), yAt(0.0)));
         for (qsizetype i = 0; i < m_curve.size(); ++i)
             points.append(QPointF(xAt(double(i + 1)), yAt(double(m_curve[i].profit[line.index]))));
-        painter.setPen(QPen(*line.colour, 1.6, line.index == Backtest::RecommendedAll ? Qt::DashLine : Qt::SolidLine));
+        painter.setPen(QPen(*line.colour, 2.0, line.index == Backtest::RecommendedAll ? Qt::DashLine : Qt::SolidLine));
         painter.drawPolyline(points);
     }
     painter.setClipping(false);
