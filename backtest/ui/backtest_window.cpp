@@ -276,7 +276,8 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     m_tabs->addTab(tab(QString(), m_ledgerView), QStringLiteral(u"買い目一覧"));
     auto *models = new QWidget;
     auto *modelsLayout = new QVBoxLayout(models);
-    m_modelsHint = new QLabel(QStringLiteral(u"「理論値ﾓﾃﾞﾙを比較」にチェックを入れて開始すると、ここにﾓﾃﾞﾙの比較が出ます。"));
+    m_modelsHint = new QLabel(
+        QStringLiteral(u"「理論値ﾓﾃﾞﾙを比較」にチェックを入れて開始すると、ここにﾓﾃﾞﾙの比較が出ます。"));
     m_modelsHint->setObjectName(QStringLiteral("lblModelsHint"));
     modelsLayout->addWidget(m_modelsHint);
     modelsLayout->addWidget(

@@ -413,8 +413,8 @@ void PairGridView::placePairColumn()
 bool PairGridView::eventFilter(QObject *watched, QEvent *event)
 {
     QHeaderView *head = m_pairColumn && watched == m_pairColumn->horizontalHeader()->viewport()
-                            ? m_pairColumn->horizontalHeader()
-                            : horizontalHeader();
+        ? m_pairColumn->horizontalHeader()
+        : horizontalHeader();
     if (watched == head->viewport() && event->type() == QEvent::MouseButtonPress) {
         const auto *press = static_cast<QMouseEvent *>(event);
         const int column = head->logicalIndexAt(press->position().toPoint());
