@@ -206,8 +206,9 @@ void TestFollowWindow::changeColumnFitsBesideTheOthers()
             PairGridView *view = window.viewOf(kind.type);
             QCOMPARE(view->model()->columnCount(), 9);
             QVERIFY(view->grid().rows() > 20);
-            QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
-            QVERIFY(!view->findChild<QTableView *>(QStringLiteral("pairColumn"))->isVisible());
+            QTRY_COMPARE(view->horizontalScrollBar()->maximum(), 0); // once the view has laid itself out
+            const auto *pairs = view->findChild<QTableView *>(QStringLiteral("pairColumn"));
+            QVERIFY(!pairs || !pairs->isVisible());
             for (int r = 1; r < view->grid().rows(); ++r) {
                 for (int c = 0; c < view->grid().columns(); ++c)
                     QCOMPARE(view->shownText(r, c), view->grid().cell(r, c));

@@ -223,35 +223,10 @@ PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
     // Tab leaves the grid for the next control; the arrows move within it.
     setTabKeyNavigation(false);
 
-    m_pairColumn = new QTableView(this);
-    m_pairColumn->setObjectName(QStringLiteral("pairColumn"));
-    m_pairColumn->setHorizontalHeader(new PairHead(m_pairColumn));
-    m_pairColumn->setModel(m_proxy);
-    m_pairColumn->setSelectionModel(selectionModel());
-    m_pairColumn->setItemDelegate(new PairCellDelegate(m_pairColumn));
-    m_pairColumn->setFont(font());
-    m_pairColumn->setFocusPolicy(Qt::NoFocus);
-    m_pairColumn->setFrameShape(QFrame::NoFrame);
-    m_pairColumn->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_pairColumn->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_pairColumn->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_pairColumn->setWordWrap(false);
-    m_pairColumn->setTextElideMode(Qt::ElideNone);
-    m_pairColumn->verticalHeader()->hide();
-    m_pairColumn->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_pairColumn->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
-    m_pairColumn->horizontalHeader()->setHighlightSections(false);
-    m_pairColumn->horizontalHeader()->setSectionsClickable(false);
-    m_pairColumn->horizontalHeader()->setMinimumSectionSize(8);
-    m_pairColumn->horizontalHeader()->setFont(font());
-    m_pairColumn->horizontalHeader()->viewport()->installEventFilter(this);
-    m_pairColumn->hide();
     connect(m_proxy, &QAbstractItemModel::columnsInserted, this, &PairGridView::placePairColumn);
     connect(m_proxy, &QAbstractItemModel::modelReset, this, &PairGridView::placePairColumn);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, &PairGridView::placePairColumn);
     connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this, &PairGridView::placePairColumn);
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, m_pairColumn->verticalScrollBar(), &QScrollBar::setValue);
-    connect(m_pairColumn->verticalScrollBar(), &QScrollBar::valueChanged, verticalScrollBar(), &QScrollBar::setValue);
 
     connect(&m_state, &GridState::topRowChanged, this, &PairGridView::showTopRow);
     connect(&m_state, &GridState::currentCellChanged, this, &PairGridView::showCurrentCell);
@@ -336,9 +311,11 @@ void PairGridView::fitColumnsToHeads()
     }
     // New widths give the sideways bar a new range: the user's place stays,
     // as far as the range allows.
-    const QScopedValueRollback keeping(m_keepingSideways, true);
-    updateGeometries();
-    horizontalScrollBar()->setValue(m_sideways);
+    if (horizontalScrollBar()->value() != m_sideways) {
+        const QScopedValueRollback keeping(m_keepingSideways, true);
+        updateGeometries();
+        horizontalScrollBar()->setValue(m_sideways);
+    }
 }
 
 void PairGridView::showExtraColumn(const QString &head, std::function<QString(int row)> text,
@@ -394,9 +371,38 @@ void PairGridView::updateGeometries()
 
 void PairGridView::placePairColumn()
 {
-    if (!m_pairColumn)
-        return;
     const bool needed = horizontalScrollBar()->maximum() > 0;
+    if (!m_pairColumn && (!needed || !selectionModel() || selectionModel()->model() != model()))
+        return; // not needed, or the view is still being built
+    if (!m_pairColumn) {
+        // Made when first needed: most grids never scroll sideways.
+        m_pairColumn = new QTableView(this);
+        m_pairColumn->setObjectName(QStringLiteral("pairColumn"));
+        m_pairColumn->setHorizontalHeader(new PairHead(m_pairColumn));
+        m_pairColumn->setModel(m_proxy);
+        m_pairColumn->setSelectionModel(selectionModel());
+        m_pairColumn->setItemDelegate(new PairCellDelegate(m_pairColumn));
+        m_pairColumn->setFont(font());
+        m_pairColumn->setFocusPolicy(Qt::NoFocus);
+        m_pairColumn->setFrameShape(QFrame::NoFrame);
+        m_pairColumn->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_pairColumn->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_pairColumn->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        m_pairColumn->setWordWrap(false);
+        m_pairColumn->setTextElideMode(Qt::ElideNone);
+        m_pairColumn->verticalHeader()->hide();
+        m_pairColumn->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        m_pairColumn->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
+        m_pairColumn->horizontalHeader()->setHighlightSections(false);
+        m_pairColumn->horizontalHeader()->setSectionsClickable(false);
+        m_pairColumn->horizontalHeader()->setMinimumSectionSize(8);
+        m_pairColumn->horizontalHeader()->setFont(font());
+        m_pairColumn->horizontalHeader()->viewport()->installEventFilter(this);
+        connect(verticalScrollBar(), &QScrollBar::valueChanged, m_pairColumn->verticalScrollBar(),
+                &QScrollBar::setValue);
+        connect(m_pairColumn->verticalScrollBar(), &QScrollBar::valueChanged, verticalScrollBar(),
+                &QScrollBar::setValue);
+    }
     if (needed) {
         for (int c = 1; c < m_proxy->columnCount(); ++c)
             m_pairColumn->setColumnHidden(c, true);
