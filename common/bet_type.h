@@ -31,13 +31,14 @@ struct BetKind {
     int paying;                       // the pairs a result pays: 1, or 3 for wide
     double priceConstant;             // K of the original price formula, over the pair's probability
     double supportDivisor;            // the actual price's support rate: 0.75 / price / this
+    QStringView rateLimitWord;        // the options' support-rate limits: 単 and 複 before it
 };
 
 inline constexpr std::array<BetKind, kBetKindCount> kBetKinds {{
     {BetType::Umaren, u"馬連", u"馬連", u"馬連 ", u"馬 ", u" ◎", QLatin1StringView("umaren"), QLatin1StringView("Uma"),
-     2, false, 2, 1, 0.75, 1.0},
+     2, false, 2, 1, 0.75, 1.0, u"指示率"},
     {BetType::Wide, u"ワイド", u"ﾜｲﾄﾞ", u"ﾜｲﾄﾞ ", u"ワ ", u" ○", QLatin1StringView("wide"), QLatin1StringView("Wide"),
-     2, false, 3, 3, 0.75 / 3.0, 3.0},
+     2, false, 3, 3, 0.75 / 3.0, 3.0, u"支持率"},
 }};
 
 constexpr const BetKind &KindOf(BetType type) { return kBetKinds[std::size_t(type)]; }

@@ -579,29 +579,41 @@ void TestBacktestWindow::ledgerSaveSparesTheRaces()
 void TestBacktestWindow::chartRenders_data()
 {
     QTest::addColumn<QList<CurvePoint>>("curve");
-    QTest::newRow("none") << QList<CurvePoint>();
-    QTest::newRow("one") << QList<CurvePoint> {{QStringLiteral("a"), {2400, -100, 2300}}};
-    QTest::newRow("one at zero") << QList<CurvePoint> {{QStringLiteral("a"), {0, 0, 0}}};
+    QTest::addColumn<bool>("wideShows");
+    QTest::newRow("none") << QList<CurvePoint>() << false;
+    QTest::newRow("one") << QList<CurvePoint> {{QStringLiteral("a"), {2400, -100, 2300}}} << true;
+    QTest::newRow("one at zero") << QList<CurvePoint> {{QStringLiteral("a"), {0, 0, 0}}} << false;
+    // Only wide bets: the wide line is the sum's, and must not vanish under it.
+    QTest::newRow("no umaren bets") << QList<CurvePoint> {{QStringLiteral("a"), {0, 1200, 1200}},
+                                                          {QStringLiteral("b"), {0, 900, 900}}}
+                                    << true;
     QList<CurvePoint> many;
     for (int k = 0; k < 5000; ++k)
         many.append({QString(), {k * 37 % 9000 - 4000, -k * 20, k * 37 % 9000 - 4000 - k * 20}});
-    QTest::newRow("many") << many;
+    QTest::newRow("many") << many << true;
     QList<CurvePoint> falling;
     for (int k = 0; k < 300; ++k)
         falling.append({QString(), {-100 * k, -200 * k, -300 * k}});
-    QTest::newRow("falling") << falling;
+    QTest::newRow("falling") << falling << true;
 }
 
 void TestBacktestWindow::chartRenders()
 {
     QFETCH(QList<CurvePoint>, curve);
+    QFETCH(bool, wideShows);
     ProfitChart chart;
     chart.setCurve(curve);
     const QImage image = chart.toImage(QSize(640, 360));
     QCOMPARE(image.size(), QSize(640, 360));
-    // Together is drawn last, so it shows wherever there is a line at all.
-    QCOMPARE(hasColour(image, ProfitChart::kAllColour), !curve.isEmpty());
-    QCOMPARE(hasColour(chart.toImage(QSize(40, 30)), ProfitChart::kAllColour), false); // too small to plot
+    // The kinds' lines lie over the dashed sum: wide shows wherever umaren
+    // leaves it, also where it is the sum's line.
+    const auto anyLine = [](const QImage &picture) {
+        return hasColour(picture, ProfitChart::kUmarenColour) || hasColour(picture, ProfitChart::kWideColour)
+            || hasColour(picture, ProfitChart::kAllColour);
+    };
+    QCOMPARE(anyLine(image), !curve.isEmpty());
+    QCOMPARE(hasColour(image, ProfitChart::kWideColour), wideShows);
+    QCOMPARE(anyLine(chart.toImage(QSize(40, 30))), false); // too small to plot
 
     chart.resize(400, 260);
     QVERIFY(!chart.grab().isNull());

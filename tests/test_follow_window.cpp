@@ -19,7 +19,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -85,6 +87,7 @@ private slots:
     void failedReloadKeepsTheRace();
     void switchedOff();
     void alertShowsWhereTheFocusIs();
+    void changeColumnFitsBesideTheOthers();
     void historySaveSaysWhy_data();
     void historySaveSaysWhy();
 };
@@ -111,7 +114,6 @@ void TestFollowWindow::sheetFollowsItsFiles()
     QTest::mousePress(header->viewport(), Qt::RightButton, Qt::NoModifier, at);
     QTest::mouseRelease(header->viewport(), Qt::RightButton, Qt::NoModifier, at);
     view->state().setTopRow(20);
-    const int widths = header->sectionSize(PairDeviation);
     const QMap<QString, Shown> before = umarenByPair(grid);
 
     race(0.25).write(folder.path());
@@ -135,7 +137,24 @@ void TestFollowWindow::sheetFollowsItsFiles()
     QAbstractItemModel *model = view->model();
     QCOMPARE(model->columnCount(), 9);
     QCOMPARE(model->headerData(8, Qt::Horizontal).toString(), QString::fromUtf16(u"変化"));
-    QCOMPARE(header->sectionSize(PairDeviation), widths);
+    // Every cell whole, 変化 included.
+    for (int r = 1; r < grid.rows(); ++r) {
+        for (int c = 0; c < grid.columns(); ++c)
+            QCOMPARE(view->shownText(r, c), grid.cell(r, c));
+    }
+    // This race's prices leave no room for 変化: the view scrolls sideways,
+    // and stays where it was scrolled through the next reload.
+    QScrollBar *sideways = view->horizontalScrollBar();
+    QVERIFY(sideways->maximum() > 0);
+    sideways->setValue(sideways->maximum());
+    // The pair labels stay in sight over the left edge.
+    const auto *pairs = view->findChild<QTableView *>(QStringLiteral("pairColumn"));
+    QVERIFY(pairs && pairs->isVisible());
+    QCOMPARE(pairs->width(), header->sectionSize(PairLabel));
+    QCOMPARE(pairs->rowAt(0), view->rowAt(0));
+    QCOMPARE(pairs->model()->index(0, PairLabel).data().toString(), grid.cell(1, PairLabel));
+    for (int c = 1; c < model->columnCount(); ++c)
+        QVERIFY(pairs->isColumnHidden(c));
     int bold = 0;
     for (int r = 1; r < grid.rows(); ++r) {
         const QString label = grid.cell(r, PairLabel);
@@ -152,6 +171,7 @@ void TestFollowWindow::sheetFollowsItsFiles()
     race().write(folder.path());
     QTRY_COMPARE_WITH_TIMEOUT(window.follower().reloadCount(), 2, 20000);
     QVERIFY(recorder.messages.isEmpty());
+    QCOMPARE(sideways->value(), sideways->maximum());
     // Back to the first prices: nothing moved since the baseline.
     QCOMPARE(model->index(0, 8).data().toString(), QStringLiteral("0.0"));
 
@@ -162,6 +182,43 @@ void TestFollowWindow::sheetFollowsItsFiles()
     const QList<QByteArray> lines = readAll(saved).split('\n');
     QCOMPARE(lines.size() - 1, 1 + 3 * 2 * 153);
     QVERIFY(lines[1].endsWith("\r"));
+}
+
+// Races of the sample day whose values leave room (13 of its 35 with pair
+// odds): with
+// 変化 all nine columns fit the view, so no sideways bar takes a row.
+void TestFollowWindow::changeColumnFitsBesideTheOthers()
+{
+    const QDir samples(QStringLiteral(MINUKURU_SAMPLE_DIR));
+    for (const QString race : {QStringLiteral("03150604.jra"), QStringLiteral("03151008.jra")}) {
+        QTemporaryDir folder;
+        for (const QString &name : samples.entryList({u'*' + race}, QDir::Files))
+            QVERIFY(QFile::copy(samples.filePath(name), folder.filePath(name)));
+        const QString zo = folder.filePath(QStringLiteral("Zo-") + race);
+        MainWindow window;
+        window.setWidthTwips(MainWindow::FullWidth);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.UpdateFormFromSelection(zo);
+        const QByteArray bytes = readAll(zo);
+        QFile out(zo);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size());
+        out.close();
+        QTRY_COMPARE_WITH_TIMEOUT(window.follower().reloadCount(), 1, 20000);
+        for (const BetKind &kind : kBetKinds) {
+            window.optBetTypeClick(int(IndexOf(kind.type)));
+            PairGridView *view = window.viewOf(kind.type);
+            QCOMPARE(view->model()->columnCount(), 9);
+            QVERIFY(view->grid().rows() > 20);
+            QTRY_COMPARE(view->horizontalScrollBar()->maximum(), 0); // once the view has laid itself out
+            const auto *pairs = view->findChild<QTableView *>(QStringLiteral("pairColumn"));
+            QVERIFY(!pairs || !pairs->isVisible());
+            for (int r = 1; r < view->grid().rows(); ++r) {
+                for (int c = 0; c < view->grid().columns(); ++c)
+                    QCOMPARE(view->shownText(r, c), view->grid().cell(r, c));
+            }
+        }
+    }
 }
 
 void TestFollowWindow::failedReloadKeepsTheRace()

@@ -89,6 +89,12 @@ private slots:
     void headSortByMouseButton_data();
     void headSortByMouseButton();
     void pressInDataRowDoesNotSort();
+    void headSortShowsFirstRow();
+    void keysSortLikeHeadPresses_data();
+    void keysSortLikeHeadPresses();
+    void tabReachesOnlyShownControls_data();
+    void tabReachesOnlyShownControls();
+    void defaultPlacementShowsRanksAndLists();
     void coloursReappliedAfterOptions();
     void settingsFileWarning();
     void failedSettingsSaveWarnsOnce();
@@ -473,6 +479,137 @@ void TestMainWindow::headSortByMouseButton()
     }
     // The other grid keeps pair order.
     QCOMPARE(window.sheet().grdWide.cell(1, 0), QStringLiteral(" 1- 2"));
+}
+
+void TestMainWindow::headSortShowsFirstRow()
+{
+    MainWindow window;
+    window.setWidthTwips(MainWindow::FullWidth);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.UpdateFormFromSelection(m_racePath);
+    PairGridView *view = window.umarenView();
+    view->state().setTopRow(40);
+    QCOMPARE(view->rowAt(0), 39);
+    QHeaderView *header = view->horizontalHeader();
+    const QPoint at(header->sectionViewportPosition(2) + header->sectionSize(2) / 2, header->height() / 2);
+    QTest::mousePress(header->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QCOMPARE(view->state().topRow(), 1);
+    QCOMPARE(view->rowAt(0), 0);
+    QCOMPARE(view->verticalScrollBar()->value(), 0);
+}
+
+void TestMainWindow::keysSortLikeHeadPresses_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("column");
+    QTest::newRow("Ctrl+Up, actual price") << int(Qt::Key_Up) << int(Qt::ControlModifier) << int(Qt::LeftButton) << 2;
+    QTest::newRow("Ctrl+Down, deviation") << int(Qt::Key_Down) << int(Qt::ControlModifier) << int(Qt::RightButton) << 3;
+    QTest::newRow("Ctrl+Shift+Down, rank")
+        << int(Qt::Key_Down) << int(Qt::ControlModifier | Qt::ShiftModifier) << int(Qt::MiddleButton) << 6;
+    QTest::newRow("Ctrl+Down, pair") << int(Qt::Key_Down) << int(Qt::ControlModifier) << int(Qt::RightButton) << 0;
+}
+
+void TestMainWindow::keysSortLikeHeadPresses()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(int, button);
+    QFETCH(int, column);
+    MainWindow window;
+    window.setWidthTwips(MainWindow::FullWidth);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.UpdateFormFromSelection(m_racePath);
+    PairGridView *view = window.umarenView();
+    TextGrid &grid = window.sheet().grdUmaRen;
+    view->state().setTopRow(30);
+    view->state().setCurrentCell(30, column);
+    QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    const QStringList byKey = columnTexts(grid, column);
+    QCOMPARE(view->state().topRow(), 1);
+    QCOMPARE(view->state().currentColumn(), column);
+
+    grid.sortByHeadClick(0, Qt::LeftButton);
+    grid.sortByHeadClick(column, Qt::MouseButton(button));
+    QCOMPARE(byKey, columnTexts(grid, column));
+    QVERIFY(byKey != columnTexts(window.sheet().grdWide, column)); // the key sorted something
+    // A reload sorts again as the key did.
+    view->reapplySort();
+    QCOMPARE(columnTexts(grid, column), byKey);
+}
+
+void TestMainWindow::tabReachesOnlyShownControls_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("stops"); // the view buttons shown, then 馬連, the grid and the two lists
+    QTest::newRow("summary") << int(MainWindow::SummaryWidth) << 1;
+    QTest::newRow("detail") << int(MainWindow::DetailWidth) << 3;
+    QTest::newRow("full") << int(MainWindow::FullWidth) << 8;
+}
+
+void TestMainWindow::tabReachesOnlyShownControls()
+{
+    QFETCH(int, width);
+    QFETCH(int, stops);
+    MainWindow window;
+    window.setWidthTwips(width);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.UpdateFormFromSelection(m_racePath);
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const QWidget *area = window.findChild<QWidget *>(QStringLiteral("clientArea"));
+    window.detailButton(0)->setFocus();
+    QList<QWidget *> visited;
+    for (int k = 0; k < 12 && !visited.contains(QApplication::focusWidget()); ++k) {
+        QWidget *focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        visited.append(focus);
+        // Never a control the window's edge cuts off.
+        const QRect place(focus->mapTo(area, QPoint(0, 0)), focus->size());
+        QVERIFY2(area->rect().contains(place),
+                 qPrintable(focus->objectName() + u' ' + QLatin1StringView(focus->metaObject()->className())));
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    QCOMPARE(visited.size(), stops);
+    // Tab leaves the grid at once, whatever its current cell.
+    if (width == MainWindow::FullWidth) {
+        QVERIFY(visited.contains(window.umarenView()));
+        window.umarenView()->setFocus();
+        QTest::keyClick(window.umarenView(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), window.kaimeList());
+    }
+}
+
+// Rank rows 1 to 18 and both lists within the window's inside, the 元データ
+// frame below it.
+void TestMainWindow::defaultPlacementShowsRanksAndLists()
+{
+    Settings::Placement(Section::mainWindow(), QStringLiteral("Width")).set(MainWindow::FullWidth);
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.UpdateFormFromSelection(m_racePath);
+    QCOMPARE(window.height(), Twips::toPixelsY(MainWindow::Height));
+    const QWidget *central = window.centralWidget();
+    const QRect inside(QPoint(0, 0), central->size());
+    const auto shown = [&](const QWidget *widget) {
+        return inside.contains(QRect(widget->mapTo(central, QPoint(0, 0)), widget->size()));
+    };
+    for (const char *column : {"lblPopular", "lblTanHorseNo", "lblFukuPopRatio"}) {
+        for (int k : {1, 18}) {
+            const auto *cell = window.findChild<QLabel *>(QString::fromLatin1(column) + u'_' + QString::number(k));
+            QVERIFY(cell);
+            QVERIFY2(shown(cell), column);
+        }
+    }
+    QVERIFY(shown(window.kaimeList()));
+    QVERIFY(shown(window.resultList()));
+    const auto *source = window.findChild<QWidget *>(QStringLiteral("frameSource"));
+    QVERIFY(source->mapTo(central, QPoint(0, 0)).y() >= central->height() - 2);
 }
 
 void TestMainWindow::pressInDataRowDoesNotSort()

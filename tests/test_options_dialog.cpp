@@ -175,9 +175,10 @@ void TestOptionsDialog::loadShowsDefaults()
         QCOMPARE(b->cmbDispChar[0]->itemText(0), QStringLiteral(u"\u3000"));
         QCOMPARE(b->cmbDispLimit[2]->count(), 19);
     }
-    QCOMPARE(d.blockUma.chkDispOption[2]->text(), QStringLiteral(u"単支持率"));
-    QCOMPARE(d.blockUma.chkDispOption[3]->text(), QStringLiteral(u"複支持率"));
+    QCOMPARE(d.blockUma.chkDispOption[2]->text(), QStringLiteral(u"単指示率"));
+    QCOMPARE(d.blockUma.chkDispOption[3]->text(), QStringLiteral(u"複指示率"));
     QCOMPARE(d.blockWide.chkDispOption[2]->text(), QStringLiteral(u"単支持率"));
+    QCOMPARE(d.blockWide.chkDispOption[3]->text(), QStringLiteral(u"複支持率"));
     QVERIFY(optionKeys().isEmpty()); // opening writes nothing
 }
 

@@ -112,9 +112,12 @@ private slots:
     void closeAndReopenKeepsListAndRow();
     void updateRebuilds();
     void newRacesAppearByThemselves();
+    void ownRefreshesRaiseNoBox();
+    void enterPicksTheRow();
     void resizeRule_data();
     void resizeRule();
     void placementRoundTrip();
+    void placementRoundTripRunAfterRun();
     void minimisedKeepsStoredPlacement();
 };
 
@@ -351,6 +354,54 @@ void TestSelectFileWindow::newRacesAppearByThemselves()
     QCOMPARE(w.grid().rows(), 5);
 }
 
+void TestSelectFileWindow::ownRefreshesRaiseNoBox()
+{
+    writeDay();
+    MessageRecorder recorder;
+    SelectFileWindow &w = openWindow();
+    QVERIFY(w.statusText().isEmpty());
+    PatBytes::Header wrong = race(QStringLiteral(u"中山"), QStringLiteral(" 1"), QStringLiteral(" 1"),
+                                  QStringLiteral(" 1"));
+    wrong.formatCode = QStringLiteral("9");
+    QVERIFY(writeRace(QStringLiteral("Zo-0101.jra"), wrong));
+    QTRY_VERIFY_WITH_TIMEOUT(!w.statusText().isEmpty(), 10000);
+    QCOMPARE(w.statusText(), Messages::formatMismatchText() + QStringLiteral(" Zo-0101.jra"));
+    // A later change of the folder lists the new race, still without a box.
+    QVERIFY(writeRace(QStringLiteral("Zo-0501.jra"),
+                      race(QStringLiteral(u"東京"), QStringLiteral(" 5"), QStringLiteral(" 8"), QStringLiteral(" 1"))));
+    QTRY_COMPARE_WITH_TIMEOUT(w.grid().rows(), 5, 10000);
+    QVERIFY(recorder.texts().isEmpty());
+    QCOMPARE(w.statusText(), Messages::formatMismatchText() + QStringLiteral(" Zo-0101.jra"));
+
+    // Asked for, the listing says it in a box once, and the line is cleared.
+    QTest::mouseClick(button("btnUpdate"), Qt::LeftButton);
+    QCOMPARE(recorder.texts(), QStringList {Messages::formatMismatchText()});
+    QVERIFY(w.statusText().isEmpty());
+    QCOMPARE(w.grid().rows(), 5);
+}
+
+void TestSelectFileWindow::enterPicksTheRow()
+{
+    writeDay();
+    MessageRecorder recorder;
+    SelectFileWindow &w = openWindow();
+    QVERIFY(button("btnSelect")->isDefault());
+    view()->setFocus();
+    QTest::keyClick(view(), Qt::Key_Return);
+    QCOMPARE(recorder.texts(), QStringList {QStringLiteral(u"行を選んでちょ")});
+    const int row = gridRowOf(QStringLiteral("Zo-0411.jra"));
+    clickRow(row);
+    QTest::keyClick(view(), Qt::Key_Down); // the arrows move the row
+    QTest::keyClick(view(), Qt::Key_Enter);
+    QCOMPARE(w.state().currentRow(), row + 1);
+    QCOMPARE(m_picked, QStringList {GetPatFilePath(w.grid().cell(row + 1, 7))});
+    // On a button Enter presses that button.
+    button("btnClose")->setFocus();
+    QTest::keyClick(button("btnClose"), Qt::Key_Return);
+    QVERIFY(!w.isVisible());
+    QCOMPARE(m_picked.size(), 1);
+}
+
 void TestSelectFileWindow::resizeRule_data()
 {
     QTest::addColumn<int>("heightTwips");
@@ -403,6 +454,27 @@ void TestSelectFileWindow::placementRoundTrip()
     SelectFileWindow &again = openWindow();
     QCOMPARE(again.pos(), QPoint(Twips::toPixelsX(3000, &again), Twips::toPixelsY(2250, &again)));
     QCOMPARE(again.size(), QSize(Twips::toPixelsX(9000, &again), Twips::toPixelsY(7500, &again)));
+}
+
+// Run after run the window comes back where it was left, not a frame's
+// width off each time; a move is stored as moved.
+void TestSelectFileWindow::placementRoundTripRunAfterRun()
+{
+    const QString section = Section::selectFileWindow();
+    QPoint frame;
+    for (int run = 0; run < 4; ++run) {
+        SelectFileWindow w(nullptr);
+        w.open();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        if (run > 0)
+            QCOMPARE(w.frameGeometry().topLeft(), frame + QPoint(0, run == 3 ? 30 : 0));
+        frame = w.frameGeometry().topLeft();
+        if (run == 2)
+            w.move(w.pos() + QPoint(0, 30));
+        QCOMPARE(Settings::Placement(section, QStringLiteral("Left"), 1500).get(), 1500.0f);
+    }
+    QCOMPARE(Settings::Placement(section, QStringLiteral("Top"), 0).get(),
+             float(Twips::fromPixelsY(Twips::toPixelsY(1000) + 30)));
 }
 
 void TestSelectFileWindow::minimisedKeepsStoredPlacement()

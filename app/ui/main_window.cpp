@@ -6,6 +6,7 @@
 #include "analysis/race_analysis.h"
 #include "app/sheet_cells.h"
 #include "app/sheet_view.h"
+#include "app/ui/toolbar_icons.h"
 #include "backtest/ui/backtest_window.h"
 #include "backtest/ui/model_fit_window.h"
 #include "common/messages.h"
@@ -56,30 +57,35 @@ constexpr int kRowHeight = 240;
 constexpr int kRankTop = 2100;
 constexpr int kFrameTop = 6660;
 
-// Left, Top, Width and Height place the window's frame.  The design's frame
+// Left, Top and Width place the window's frame; Height is the client area's,
+// menu bar to status bar, with no window manager's title bar or border in it
+// (without a window manager the two are the same).  The design's frame
 // takes 60 twips a side and, above the client area, a caption and a menu
 // bar of 285 each.  The sheet shows what that client area would hold,
-// whatever frame the platform draws (a thin one, or none without a window
-// manager), so that nothing beyond a view's edge peeks in.
+// whatever frame the platform draws, so that nothing beyond a view's edge
+// peeks in.
 constexpr int kDesignFrameWidth = 120;
 constexpr int kDesignFrameHeight = 690;
 
-// The toolbar's buttons by key, with the command each runs (none for Excel).
+// The toolbar's buttons by key, with the command each runs (none for Excel)
+// and the picture: the style's, or one the program draws where the style has
+// none that fits.
 struct ToolbarButton {
     const char *key;
     const char16_t *tip;
     QStyle::StandardPixmap icon;
+    QIcon (*drawn)();
     void (MainWindow::*command)();
 };
 const ToolbarButton kToolbarButtons[] = {
-    {"Open", u"PATﾃﾞｰﾀを開く", QStyle::SP_DialogOpenButton, &MainWindow::mnuFileOpen},
-    {"List", u"PATﾃﾞｰﾀ一覧", QStyle::SP_FileDialogDetailedView, &MainWindow::mnuFileList},
-    {"Save", u"CSV保存", QStyle::SP_DialogSaveButton, &MainWindow::mnuFileCSV},
-    {"Excel", u"Excel に貼付", QStyle::SP_FileDialogListView, nullptr},
-    {"Option", u"ｵﾌﾟｼｮﾝ設定", QStyle::SP_FileDialogContentsView, &MainWindow::mnuToolOption},
-    {"Matrix", u"ﾏﾄﾘｸｽ", QStyle::SP_FileDialogInfoView, &MainWindow::mnuToolMatrix},
-    {"About", u"ﾊﾞｰｼﾞｮﾝ情報", QStyle::SP_MessageBoxInformation, &MainWindow::mnuHelpAbout},
-    {"Follow", u"自動更新", QStyle::SP_BrowserReload, nullptr},
+    {"Open", u"PATﾃﾞｰﾀを開く", QStyle::SP_DialogOpenButton, nullptr, &MainWindow::mnuFileOpen},
+    {"List", u"PATﾃﾞｰﾀ一覧", QStyle::SP_FileDialogDetailedView, nullptr, &MainWindow::mnuFileList},
+    {"Save", u"CSV保存", QStyle::SP_DialogSaveButton, nullptr, &MainWindow::mnuFileCSV},
+    {"Excel", u"Excel に貼付", QStyle::SP_FileDialogListView, nullptr, nullptr},
+    {"Option", u"ｵﾌﾟｼｮﾝ設定", QStyle::SP_CustomBase, &ToolbarIcons::options, &MainWindow::mnuToolOption},
+    {"Matrix", u"ﾏﾄﾘｸｽ", QStyle::SP_CustomBase, &ToolbarIcons::matrix, &MainWindow::mnuToolMatrix},
+    {"About", u"ﾊﾞｰｼﾞｮﾝ情報", QStyle::SP_MessageBoxInformation, nullptr, &MainWindow::mnuHelpAbout},
+    {"Follow", u"自動更新", QStyle::SP_BrowserReload, nullptr, nullptr},
 };
 
 // Qt greys a disabled icon, which leaves a black and white one looking
@@ -257,8 +263,8 @@ void MainWindow::buildMenus()
     m_toolbar->setIconSize(iconSize);
     for (const ToolbarButton &b : kToolbarButtons) {
         const QString key = QString::fromLatin1(b.key);
-        QAction *action = m_toolbar->addAction(withFadedDisabled(style()->standardIcon(b.icon), iconSize),
-                                               QString::fromUtf16(b.tip));
+        const QIcon icon = b.drawn ? b.drawn() : style()->standardIcon(b.icon);
+        QAction *action = m_toolbar->addAction(withFadedDisabled(icon, iconSize), QString::fromUtf16(b.tip));
         action->setToolTip(QString::fromUtf16(b.tip));
         action->setData(key);
         action->setObjectName(QStringLiteral("Toolbar1_") + key);
@@ -500,22 +506,42 @@ void MainWindow::restorePlacement()
 void MainWindow::keepOuterSize()
 {
     // The platform reports the frame only once it has drawn one: the client
-    // area gives way, so that the frame keeps the size it was given.
+    // area gives way in width, so that the frame keeps the stored width.  The
+    // height is the client area's, so that a title bar hides none of the sheet.
     const QSize extra = frameGeometry().size() - size();
     if (extra == m_frameExtra)
         return;
-    const QSize outer = outerSize();
+    const int outerWidth = outerSize().width();
     m_frameExtra = extra;
     if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
-        resize(outer - extra);
+        resize(outerWidth - extra.width(), height());
     fitSheet();
 }
 
 void MainWindow::fitSheet()
 {
-    const QSize outer = outerSize();
-    m_area->setGeometry(0, 0, outer.width() - Twips::toPixelsX(kDesignFrameWidth, this),
-                        outer.height() - Twips::toPixelsY(kDesignFrameHeight + kToolbarBand, this));
+    m_area->setGeometry(0, 0, outerSize().width() - Twips::toPixelsX(kDesignFrameWidth, this),
+                        height() - Twips::toPixelsY(kDesignFrameHeight + kToolbarBand, this));
+    reachOnlyShownControls();
+}
+
+// Tab goes only to the controls the view shows whole: one cut off by the
+// window's edge takes no focus until the window is wide enough for it.
+void MainWindow::reachOnlyShownControls()
+{
+    if (m_tabStops.isEmpty()) {
+        for (QWidget *widget : m_area->findChildren<QWidget *>()) {
+            if (widget->focusPolicy() & Qt::TabFocus)
+                m_tabStops.append({widget, widget->focusPolicy()});
+        }
+    }
+    const QRect shown = m_area->rect();
+    for (const auto &[widget, policy] : std::as_const(m_tabStops)) {
+        const QRect place(widget->mapTo(m_area, QPoint(0, 0)), widget->size());
+        const Qt::FocusPolicy wanted = shown.contains(place) ? policy : Qt::NoFocus;
+        if (widget->focusPolicy() != wanted)
+            widget->setFocusPolicy(wanted);
+    }
 }
 
 bool MainWindow::event(QEvent *event)

@@ -7,10 +7,12 @@
 #include "race/race_follower.h"
 #include "race/race_history.h"
 
+#include <QList>
 #include <QMainWindow>
 
 #include <array>
 #include <functional>
+#include <utility>
 
 class BacktestWindow;
 class PairGridView;
@@ -34,7 +36,7 @@ public:
     static constexpr int SummaryWidth = 2880; // twips
     static constexpr int DetailWidth = 10740;
     static constexpr int FullWidth = 15360;
-    static constexpr int Height = 7200;
+    static constexpr int Height = 7200; // the client area's, without a window manager's frame
 
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
@@ -121,6 +123,7 @@ private:
     QSize outerSize() const;
     void keepOuterSize();
     void fitSheet();
+    void reachOnlyShownControls();
     void refresh();
     void followRace();
     void placeGridsAfterLoad();
@@ -142,6 +145,7 @@ private:
     Twips::Kept m_width;
     QSize m_frameExtra {0, 0};
     QWidget *m_area = nullptr;
+    QList<std::pair<QWidget *, Qt::FocusPolicy>> m_tabStops; // the sheet's controls, as built
 
     QToolBar *m_toolbar = nullptr;
     QMap<QString, QAction *> m_actions;

@@ -319,6 +319,10 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     m_tabs->addTab(tab(QString(), m_ledgerView), QStringLiteral(u"買い目一覧"));
     auto *models = new QWidget;
     auto *modelsLayout = new QVBoxLayout(models);
+    m_modelsHint = new QLabel(
+        QStringLiteral(u"「理論値ﾓﾃﾞﾙを比較」にチェックを入れて開始すると、ここにﾓﾃﾞﾙの比較が出ます。"));
+    m_modelsHint->setObjectName(QStringLiteral("lblModelsHint"));
+    modelsLayout->addWidget(m_modelsHint);
     modelsLayout->addWidget(
         new QLabel(QStringLiteral(u"確定ﾚｰｽの全組 (対数損失と Brier は小さいほど良い、太字は対数損失の最小)")));
     modelsLayout->addWidget(m_models);
@@ -564,6 +568,7 @@ void BacktestWindow::showOutcome(const BacktestRunner::Outcome &outcome)
     m_intervals->setText(captions.join(u'\n'));
     fill(m_modelRecommended, ModelRecommendedTable(r));
     fill(m_models, ModelsTable(r));
+    m_modelsHint->setVisible(!r.models);
     for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
         for (int row : LowestLogLossRows(r, kind.type)) {
             if (QTableWidgetItem *item = m_models->item(row, 1 + int(CommonFunc::IndexOf(kind.type)))) {
@@ -606,6 +611,7 @@ void BacktestWindow::clearResults()
     fill(m_marks, ReportTable {MarksTable(none).heads, 1, {}, {}});
     fill(m_buckets, ReportTable {BucketsTable(none).heads, 1, {}, {}});
     fill(m_models, ReportTable {ModelsTable(none).heads, 1, {}, {}});
+    m_modelsHint->show();
     fill(m_modelMarks, ReportTable {ModelMarksTable(none).heads, 3, {}, {}});
     fill(m_modelRecommended, ReportTable {ModelRecommendedTable(none).heads, 2, {}, {}});
     fill(m_breakdown, ReportTable {BreakdownTable(none, Dimension::Course).heads, 7, {}, {}});

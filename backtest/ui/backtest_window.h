@@ -132,6 +132,7 @@ private:
     QTableWidget *m_failures = nullptr;
     QTableWidget *m_notes = nullptr;
     QTableWidget *m_models = nullptr;
+    QLabel *m_modelsHint = nullptr; // while the report holds no comparison
     QTableWidget *m_modelMarks = nullptr;
     LedgerModel *m_ledgerModel = nullptr;
     QTableView *m_ledgerView = nullptr;

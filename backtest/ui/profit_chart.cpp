@@ -167,16 +167,19 @@ void ProfitChart::paint(QPainter &painter, const QRect &area) const
         return;
     }
 
-    // The lines, together last so that it lies on top.
+    // The lines, together first and dashed: where one kind made every bet,
+    // its line lies on the sum's and must still show.  Two pixels wide, a
+    // level line fills whole rows of pixels.
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setClipRect(plot.adjusted(-1, -1, 1, 1));
-    for (const Line &line : kLines) {
+    for (auto it = std::rbegin(kLines); it != std::rend(kLines); ++it) {
+        const Line &line = *it;
         QPolygonF points;
         points.reserve(m_curve.size() + 1);
         points.append(QPointF(xAt(0.0), yAt(0.0)));
         for (qsizetype i = 0; i < m_curve.size(); ++i)
             points.append(QPointF(xAt(double(i + 1)), yAt(double(m_curve[i].profit[line.index]))));
-        painter.setPen(QPen(*line.colour, 1.6));
+        painter.setPen(QPen(*line.colour, 2.0, line.index == Backtest::RecommendedAll ? Qt::DashLine : Qt::SolidLine));
         painter.drawPolyline(points);
     }
     painter.setClipping(false);
@@ -193,7 +196,12 @@ void ProfitChart::paint(QPainter &painter, const QRect &area) const
         painter.setPen(Qt::black);
         painter.drawText(QRect(x, y, width, lineHeight), Qt::AlignLeft | Qt::AlignVCenter, text);
         x -= 26;
-        painter.fillRect(QRect(x, y + lineHeight / 2 - 2, 20, 4), *it->colour);
+        if (it->index == Backtest::RecommendedAll) {
+            painter.setPen(QPen(*it->colour, 3, Qt::DashLine, Qt::FlatCap));
+            painter.drawLine(x, y + lineHeight / 2, x + 20, y + lineHeight / 2);
+        } else {
+            painter.fillRect(QRect(x, y + lineHeight / 2 - 2, 20, 4), *it->colour);
+        }
         x -= 16;
     }
 }

@@ -111,6 +111,37 @@ namespace {
 // What restorePlacement read and where it put the window, for storePlacement.
 constexpr char kPlacedTwips[] = "minukuruPlacedTwips";
 constexpr char kPlacedAt[] = "minukuruPlacedAt";
+// Where the placed corner lies from the frame's, once a window manager has
+// framed the window: some put the frame at the point asked for, others the
+// inside (and the frame a title bar above it).
+constexpr char kPlacedFromFrame[] = "minukuruPlacedFromFrame";
+
+// Notes kPlacedFromFrame at the first event that finds the window framed.
+class FrameWatch final : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *window = static_cast<QWidget *>(watched);
+        // The frame may come after the window's last move, with its first paints.
+        Q_UNUSED(event);
+        if (window->isVisible() && window->frameGeometry().size() != window->size()) {
+            window->removeEventFilter(this);
+            deleteLater();
+            // The inside where the frame was asked for: restorePlacement places
+            // the inside's corner there, and so it is stored.  Where the window
+            // manager put the window elsewhere, the frame's corner is stored.
+            const QPoint placed = window->property(kPlacedAt).toRect().topLeft();
+            const QPoint inside = window->geometry().topLeft() - window->frameGeometry().topLeft();
+            if (placed == window->geometry().topLeft())
+                window->setProperty(kPlacedFromFrame, inside);
+        }
+        return false;
+    }
+};
+
+QPoint placedFromFrame(const QWidget *window) { return window->property(kPlacedFromFrame).toPoint(); }
 
 } // namespace
 
@@ -125,24 +156,32 @@ void restorePlacement(QWidget *window, const QString &section, const Placement &
     window->resize(Twips::toPixelsX(width, window), Twips::toPixelsY(height, window));
     window->setProperty(kPlacedTwips, QVariantList {left, top, width, height});
     window->setProperty(kPlacedAt, QRect(window->pos(), window->size()));
+    window->setProperty(kPlacedFromFrame, QVariant());
+    static const QString watchName = QStringLiteral("minukuruFrameWatch");
+    if (!window->findChild<QObject *>(watchName, Qt::FindDirectChildrenOnly)) {
+        auto *watch = new FrameWatch(window);
+        watch->setObjectName(watchName);
+        window->installEventFilter(watch);
+    }
 }
 
 void storePlacement(const QWidget *window, const QString &section)
 {
     namespace Settings = CommonFunc::Settings;
     const QVariantList read = window->property(kPlacedTwips).toList();
+    // The corner as restorePlacement places it, so that a moved window comes
+    // back where it was left rather than a title bar higher each time.
+    const QPoint corner = window->pos() + placedFromFrame(window);
     {
         const CommonFunc::SettingsBatch batch;
-        if (read.size() == 4 && window->property(kPlacedAt).toRect() == QRect(window->pos(), window->size())) {
+        if (read.size() == 4 && window->property(kPlacedAt).toRect() == QRect(corner, window->size())) {
             Settings::Placement(section, QStringLiteral("Left")).set(read[0].toFloat());
             Settings::Placement(section, QStringLiteral("Top")).set(read[1].toFloat());
             Settings::Placement(section, QStringLiteral("Width")).set(read[2].toFloat());
             Settings::Placement(section, QStringLiteral("Height")).set(read[3].toFloat());
         } else {
-            Settings::Placement(section, QStringLiteral("Left"))
-                .set(float(Twips::fromPixelsX(window->pos().x(), window)));
-            Settings::Placement(section, QStringLiteral("Top"))
-                .set(float(Twips::fromPixelsY(window->pos().y(), window)));
+            Settings::Placement(section, QStringLiteral("Left")).set(float(Twips::fromPixelsX(corner.x(), window)));
+            Settings::Placement(section, QStringLiteral("Top")).set(float(Twips::fromPixelsY(corner.y(), window)));
             Settings::Placement(section, QStringLiteral("Height"))
                 .set(float(Twips::fromPixelsY(window->height(), window)));
             Settings::Placement(section, QStringLiteral("Width"))

@@ -9,8 +9,10 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
@@ -218,17 +220,33 @@ PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
     setTextElideMode(Qt::ElideNone);
     setCornerButtonEnabled(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Tab leaves the grid for the next control; the arrows move within it.
+    setTabKeyNavigation(false);
+
+    connect(m_proxy, &QAbstractItemModel::columnsInserted, this, &PairGridView::placePairColumn);
+    connect(m_proxy, &QAbstractItemModel::modelReset, this, &PairGridView::placePairColumn);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, &PairGridView::placePairColumn);
+    connect(horizontalScrollBar(), &QScrollBar::rangeChanged, this, &PairGridView::placePairColumn);
 
     connect(&m_state, &GridState::topRowChanged, this, &PairGridView::showTopRow);
     connect(&m_state, &GridState::currentCellChanged, this, &PairGridView::showCurrentCell);
-    // A reset loses the view's place: the state puts it back.
+    // A reset loses the view's place: the state puts it back, and the view
+    // its sideways place.
+    connect(m_proxy, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_keepingSideways = true; });
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (!m_keepingSideways)
+            m_sideways = value;
+    });
     connect(m_proxy, &QAbstractItemModel::modelReset, this, [this] {
         showCurrentCell(m_state.currentRow(), m_state.currentColumn());
         showTopRow(m_state.topRow());
     });
     connect(&grid, &QAbstractItemModel::headerDataChanged, this, &PairGridView::fitColumnsToHeads);
     // After the view has taken in a reset, which rebuilds the head.
-    connect(m_proxy, &QAbstractItemModel::modelReset, this, &PairGridView::fitColumnsToHeads);
+    connect(m_proxy, &QAbstractItemModel::modelReset, this, [this] {
+        fitColumnsToHeads();
+        m_keepingSideways = false;
+    });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
         if (m_syncing)
             return;
@@ -239,12 +257,39 @@ PairGridView::PairGridView(TextGrid &grid, QWidget *parent)
     fitColumnsToHeads();
 }
 
+namespace {
+
+// The widest of the longest texts: the values are digits and signs, so a
+// longer text is the wider one, and only a few are measured.
+qreal widestText(const QFontMetricsF &metrics, int rows, const std::function<QString(int row)> &text)
+{
+    qsizetype longest = 0;
+    QStringList candidates;
+    for (int r = 1; r < rows; ++r) {
+        const QString t = text(r);
+        if (t.size() > longest) {
+            longest = t.size();
+            candidates = {t};
+        } else if (t.size() == longest && longest > 0 && candidates.size() < 8 && !candidates.contains(t)) {
+            candidates.append(t);
+        }
+    }
+    qreal width = 0;
+    for (const QString &t : std::as_const(candidates))
+        width = std::max(width, metrics.horizontalAdvance(t));
+    return width;
+}
+
+} // namespace
+
 void PairGridView::fitColumnsToHeads()
 {
     // Each column wide enough for its head and for the widest value that
     // occurs: umaren prices reach 374625.0 (wide 124875.0), a scratched
     // pair's price is 99999.9, deviations reach -9999.9 and rank differences
-    // stay within two digits.
+    // stay within two digits.  The 変化 column leaves no room for those:
+    // with it every column is as wide as its head and the race's own values,
+    // so that all of them fit the view where the values allow.
     // clang-format off
     static const char16_t *const widest[] = {u"18-18", u"374625.0", u"99999.9", u"-9999.9",
                                              u"0.000", u"",         u"153",     u"-99"};
@@ -252,30 +297,43 @@ void PairGridView::fitColumnsToHeads()
     const QFontMetricsF head(horizontalHeader()->font());
     const QFontMetricsF cells(font());
     const int room = 2 * kCellMargin + (showGrid() ? 1 : 0);
+    const bool extra = m_proxy->hasExtra();
+    const int rows = m_grid.rows();
     for (int c = 0; c < m_grid.columns(); ++c) {
-        const QString sample = c < 8 ? QString::fromUtf16(widest[c]) : QString();
-        const qreal width = std::max(head.horizontalAdvance(m_grid.cell(0, c)), cells.horizontalAdvance(sample));
+        const qreal values = extra ? widestText(cells, rows, [this, c](int r) { return m_grid.cell(r, c); })
+                                   : cells.horizontalAdvance(c < 8 ? QString::fromUtf16(widest[c]) : QString());
+        const qreal width = std::max(head.horizontalAdvance(m_grid.cell(0, c)), values);
         setColumnWidth(c, int(std::ceil(width)) + room);
     }
-    if (m_proxy->hasExtra()) {
-        const qreal width = std::max(head.horizontalAdvance(m_proxy->head),
-                                     cells.horizontalAdvance(QStringLiteral("-9999.9")));
+    if (extra) {
+        const qreal width = std::max(head.horizontalAdvance(m_proxy->head), widestText(cells, rows, m_proxy->text));
         setColumnWidth(m_grid.columns(), int(std::ceil(width)) + room);
+    }
+    // New widths give the sideways bar a new range: the user's place stays,
+    // as far as the range allows.
+    if (horizontalScrollBar()->value() != m_sideways) {
+        const QScopedValueRollback keeping(m_keepingSideways, true);
+        updateGeometries();
+        horizontalScrollBar()->setValue(m_sideways);
     }
 }
 
 void PairGridView::showExtraColumn(const QString &head, std::function<QString(int row)> text,
                                    std::function<bool(int row)> bold)
 {
-    const bool adding = !m_proxy->hasExtra();
     m_proxy->boldFont = font();
     m_proxy->boldFont.setBold(true);
     m_proxy->setExtra(head, std::move(text), std::move(bold));
-    if (adding)
-        fitColumnsToHeads();
+    fitColumnsToHeads();
 }
 
-void PairGridView::hideExtraColumn() { m_proxy->clearExtra(); }
+void PairGridView::hideExtraColumn()
+{
+    if (!m_proxy->hasExtra())
+        return;
+    m_proxy->clearExtra();
+    fitColumnsToHeads();
+}
 
 bool PairGridView::hasExtraColumn() const { return m_proxy->hasExtra(); }
 
@@ -299,22 +357,113 @@ QString PairGridView::shownText(int row, int column) const
     return fittedText(m_grid.cell(row, column), fontMetrics(), columnWidth(column) - (showGrid() ? 1 : 0));
 }
 
+void PairGridView::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    placePairColumn();
+}
+
+void PairGridView::updateGeometries()
+{
+    QTableView::updateGeometries();
+    placePairColumn();
+}
+
+void PairGridView::placePairColumn()
+{
+    const bool needed = horizontalScrollBar()->maximum() > 0;
+    if (!m_pairColumn && (!needed || !selectionModel() || selectionModel()->model() != model()))
+        return; // not needed, or the view is still being built
+    if (!m_pairColumn) {
+        // Made when first needed: most grids never scroll sideways.
+        m_pairColumn = new QTableView(this);
+        m_pairColumn->setObjectName(QStringLiteral("pairColumn"));
+        m_pairColumn->setHorizontalHeader(new PairHead(m_pairColumn));
+        m_pairColumn->setModel(m_proxy);
+        m_pairColumn->setSelectionModel(selectionModel());
+        m_pairColumn->setItemDelegate(new PairCellDelegate(m_pairColumn));
+        m_pairColumn->setFont(font());
+        m_pairColumn->setFocusPolicy(Qt::NoFocus);
+        m_pairColumn->setFrameShape(QFrame::NoFrame);
+        m_pairColumn->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_pairColumn->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_pairColumn->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        m_pairColumn->setWordWrap(false);
+        m_pairColumn->setTextElideMode(Qt::ElideNone);
+        m_pairColumn->verticalHeader()->hide();
+        m_pairColumn->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        m_pairColumn->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
+        m_pairColumn->horizontalHeader()->setHighlightSections(false);
+        m_pairColumn->horizontalHeader()->setSectionsClickable(false);
+        m_pairColumn->horizontalHeader()->setMinimumSectionSize(8);
+        m_pairColumn->horizontalHeader()->setFont(font());
+        m_pairColumn->horizontalHeader()->viewport()->installEventFilter(this);
+        connect(verticalScrollBar(), &QScrollBar::valueChanged, m_pairColumn->verticalScrollBar(),
+                &QScrollBar::setValue);
+        connect(m_pairColumn->verticalScrollBar(), &QScrollBar::valueChanged, verticalScrollBar(),
+                &QScrollBar::setValue);
+    }
+    if (needed) {
+        for (int c = 1; c < m_proxy->columnCount(); ++c)
+            m_pairColumn->setColumnHidden(c, true);
+        m_pairColumn->setColumnHidden(0, false);
+        m_pairColumn->setColumnWidth(0, columnWidth(0));
+        const int frame = frameWidth();
+        m_pairColumn->setGeometry(frame, frame, columnWidth(0), horizontalHeader()->height() + viewport()->height());
+        m_pairColumn->verticalScrollBar()->setValue(verticalScrollBar()->value());
+    }
+    if (m_pairColumn->isVisible() != needed)
+        m_pairColumn->setVisible(needed);
+}
+
 bool PairGridView::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonPress) {
+    QHeaderView *head = m_pairColumn && watched == m_pairColumn->horizontalHeader()->viewport()
+        ? m_pairColumn->horizontalHeader()
+        : horizontalHeader();
+    if (watched == head->viewport() && event->type() == QEvent::MouseButtonPress) {
         const auto *press = static_cast<QMouseEvent *>(event);
-        const int column = horizontalHeader()->logicalIndexAt(press->position().toPoint());
+        const int column = head->logicalIndexAt(press->position().toPoint());
         if (column >= 0) {
-            if (column < m_grid.columns())
-                m_lastSort = {column, press->button()};
-            // A head press makes its column current, then sorts.
-            if (column < m_grid.columns() && press->button() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton))
-                m_state.setCurrentCell(m_state.currentRow(), column);
-            m_grid.sortByHeadClick(column, press->button());
+            sortByHead(column, press->button());
             return true;
         }
     }
     return QTableView::eventFilter(watched, event);
+}
+
+void PairGridView::sortByHead(int column, Qt::MouseButton button)
+{
+    if (column < 0 || column >= m_grid.columns())
+        return;
+    if (!(button & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)))
+        return;
+    m_lastSort = {column, button};
+    m_state.setCurrentCell(m_state.currentRow(), column);
+    m_grid.sortByHeadClick(column, button);
+    // The sort's first row is what the user asked to see.
+    m_state.setTopRow(1);
+    showTopRow(1);
+}
+
+void PairGridView::keyPressEvent(QKeyEvent *event)
+{
+    // The three head presses from the keyboard, on the current column.
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    Qt::MouseButton button = Qt::NoButton;
+    if (event->key() == Qt::Key_Up && mods == Qt::ControlModifier)
+        button = Qt::LeftButton;
+    else if (event->key() == Qt::Key_Down && mods == Qt::ControlModifier)
+        button = Qt::RightButton;
+    else if (event->key() == Qt::Key_Down && mods == (Qt::ControlModifier | Qt::ShiftModifier))
+        button = Qt::MiddleButton;
+    if (button == Qt::NoButton) {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    const QModelIndex current = currentIndex();
+    sortByHead(current.isValid() ? current.column() : m_state.currentColumn(), button);
+    event->accept();
 }
 
 bool PairGridView::event(QEvent *event)

@@ -16,8 +16,9 @@ class ChangeColumnProxy;
 
 // A pair grid on screen: the core's grid model with its colours, a fixed
 // look for the pair column, and sorting by a mouse press on a column head
-// (left, right or middle button).  Its grid state's top row and current cell
-// drive the view and follow the user's scrolling.
+// (left, right or middle button) or by a key on the current column
+// (Ctrl+Up, Ctrl+Down, Ctrl+Shift+Down).  Its grid state's top row and
+// current cell drive the view and follow the user's scrolling.
 class PairGridView : public QTableView {
     Q_OBJECT
 
@@ -52,17 +53,30 @@ public:
     void reapplySort();
     void forgetSort() { m_lastSort.reset(); }
 
+    // What a press of `button` on the head of `column` does: the column
+    // becomes current, the rows are sorted and the first is shown at the top.
+    void sortByHead(int column, Qt::MouseButton button);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void updateGeometries() override;
 
 private:
     void showTopRow(int row);
     void showCurrentCell(int row, int column);
+    void placePairColumn();
 
     TextGrid &m_grid;
     GridState m_state;
     ChangeColumnProxy *m_proxy;
+    // The pair column again, over the view's left edge while the view
+    // scrolls sideways, so that the pair labels stay in sight.
+    QTableView *m_pairColumn = nullptr;
     std::optional<std::pair<int, Qt::MouseButton>> m_lastSort;
     bool m_syncing = false;
+    int m_sideways = 0; // the user's sideways scroll, kept through resets and new widths
+    bool m_keepingSideways = false;
 };

@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopedValueRollback>
@@ -34,6 +36,8 @@ constexpr int updateLeft = 360;
 constexpr int selectLeft = 3720;
 constexpr int closeLeft = 5400;
 constexpr int gap = 120;
+constexpr int statusBottomMargin = 480; // window height - status line top
+constexpr int statusHeight = 255;
 
 constexpr int defaultLeft = 1500;
 constexpr int defaultTop = 1000;
@@ -76,6 +80,16 @@ SelectFileWindow::SelectFileWindow(SelectHandler onSelect, QWidget *owner)
     m_update = button("btnUpdate", u"最新を反映");
     m_select = button("btnSelect", u"決定");
     m_close = button("btnClose", u"閉じる");
+    // Enter presses the button that has the focus; in the grid it picks the
+    // row, so 決定 is drawn as the default.
+    for (QPushButton *b : {m_update, m_select, m_close})
+        b->setAutoDefault(true);
+    m_select->setDefault(true);
+    m_view->installEventFilter(this);
+
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("lblStatus"));
+    m_status->setTextFormat(Qt::PlainText);
 
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("prgListing"));
@@ -148,7 +162,7 @@ void SelectFileWindow::folderChanged()
     const QString chosen = row >= 1 ? m_grid.cell(row, fileNameColumn) : QString();
     const int column = m_state.currentColumn();
     const int top = m_state.topRow();
-    UpdateList();
+    listFolder(true);
     if (chosen.isEmpty())
         return;
     for (int r = 1; r < m_grid.rows(); ++r) {
@@ -221,7 +235,11 @@ void SelectFileWindow::setBusy(bool busy)
     }
 }
 
-void SelectFileWindow::UpdateList()
+void SelectFileWindow::UpdateList() { listFolder(false); }
+
+QString SelectFileWindow::statusText() const { return m_status->text(); }
+
+void SelectFileWindow::listFolder(bool automatic)
 {
     if (m_busy)
         return;
@@ -257,7 +275,38 @@ void SelectFileWindow::UpdateList()
             m_view->setColumnWidth(c, Twips::toPixelsX(columns[std::size_t(c)].widthTwips, this));
         m_view->scrollToTop();
     }
-    deferred.release();
+    if (!automatic) {
+        m_status->clear();
+        deferred.release();
+        return;
+    }
+    // A refresh nobody asked for raises no box, at each change of the folder
+    // again: the line names the races it left out.
+    if (!deferred.texts().contains(Messages::formatMismatchText())) {
+        m_status->clear();
+        return;
+    }
+    QStringList listed;
+    for (int r = 1; r < m_grid.rows(); ++r)
+        listed.append(m_grid.cell(r, fileNameColumn));
+    QStringList missing;
+    for (const QString &name : std::as_const(m_listedRaces)) {
+        if (!listed.contains(name))
+            missing.append(name);
+    }
+    m_status->setText(Messages::formatMismatchText() + u' ' + missing.join(u' '));
+}
+
+bool SelectFileWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_view && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            selectFile();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void SelectFileWindow::selectFile()
@@ -329,6 +378,8 @@ void SelectFileWindow::applyLayout()
     const int barLeft = updateLeft + buttonWidth + gap;
     m_progress->setGeometry(Twips::toPixelsX(barLeft, this), top, Twips::toPixelsX(selectLeft - gap - barLeft, this),
                             h);
+    m_status->setGeometry(Twips::toPixelsX(updateLeft, this), Twips::toPixelsY(height - statusBottomMargin, this),
+                          Twips::toPixelsX(gridWidth - updateLeft, this), Twips::toPixelsY(statusHeight, this));
 }
 
 // Left and Top are the frame's corner, Width and Height the inside of the

@@ -13,6 +13,7 @@
 
 #include <functional>
 
+class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTableView;
@@ -41,18 +42,24 @@ public:
     // Rebuilds the list from the PAT folder; no file row is selected after.
     void UpdateList();
 
+    // The line under the buttons: what the list's own refreshes left out.
+    QString statusText() const;
+
     // The grid behind grdFileList; grid row 0 is the heading row.  Its
     // current row is the picked file's, the heading row while none is.
     const TextGrid &grid() const { return m_grid; }
     const GridState &state() const { return m_state; }
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     void buildPendingList();
+    // An automatic listing tells the user in the status line, not in a box.
+    void listFolder(bool automatic);
     void selectFile();
     void applyLayout();
     void restorePlacement();
@@ -74,6 +81,7 @@ private:
     QPushButton *m_select = nullptr;
     QPushButton *m_close = nullptr;
     QProgressBar *m_progress = nullptr;
+    QLabel *m_status = nullptr;
     // While the window is open, races the terminal adds to the folder are
     // listed without a press on 最新を反映.
     QFileSystemWatcher m_folderWatch;

@@ -302,9 +302,10 @@ void OptionsDialog::buildJudgeBlock(JudgeBlock &b, BetType type, int left, int t
     name(b.btnDispColor[0], u"btnDispColor", 0);
     name(b.btnDispColor[1], u"btnDispColor", 1);
 
-    // Both blocks read 支持率 (support rate).
-    const QString checkText[4] = {QStringLiteral(u"理論値"), QStringLiteral(u"実際値"), QStringLiteral(u"単支持率"),
-                                  QStringLiteral(u"複支持率")};
+    // The umaren block has always read 指示率 where the wide one reads 支持率.
+    const QString rateWord = kind.rateLimitWord.toString();
+    const QString checkText[4] = {QStringLiteral(u"理論値"), QStringLiteral(u"実際値"), u'単' + rateWord,
+                                  u'複' + rateWord};
     for (int j = 0; j < 4; ++j) {
         const int rowTop = 4170 + j * 375;
         const auto n = size_t(j);
