@@ -3,6 +3,8 @@
 #include "backtest/race_search.h"
 
 #include "common/file_checks.h"
+#include "patdata/folder_index.h"
+#include "patdata/race_source.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,18 +14,11 @@
 
 #include <algorithm>
 
-#ifdef Q_OS_UNIX
-#include <dirent.h>
-#include <sys/stat.h>
-#endif
-
 namespace Backtest {
 
 using namespace CommonFunc;
 
 namespace {
-
-bool isOddsFileName(const QString &name) { return MatchesWildcard(name, GetOddsFilePattern()); }
 
 QString joined(const QString &folder, const QString &name)
 {
@@ -33,65 +28,33 @@ QString joined(const QString &folder, const QString &name)
 // What the search needs of a folder beyond its listing.
 struct Scan {
     QString problem;        // why it cannot be listed
-    QSet<QString> links;    // names that are symbolic links
     QStringList subfolders; // folders and links to folders, in ordinal order
     int oddRaces = 0;       // race files whose names are not valid UTF-8
     int oddFolders = 0;     // the same for subfolders
 };
 
-Scan scan(const QString &folder)
+Scan scan(const FolderIndex &index, const QString &folder)
 {
     Scan s;
-#ifdef Q_OS_UNIX
-    const QByteArray path = QFile::encodeName(folder);
-    DIR *dir = ::opendir(path.constData());
-    if (!dir) {
+    if (!index.opened()) {
         s.problem = FolderProblem(folder);
         if (s.problem.isEmpty()) // it came back meanwhile
             s.problem = QStringLiteral("cannot be listed");
         return s;
     }
-    while (const dirent *entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (name == "." || name == "..")
-            continue;
-        bool isFolder = entry->d_type == DT_DIR;
-        bool isLink = entry->d_type == DT_LNK;
-        if (isLink || entry->d_type == DT_UNKNOWN) {
-            const QByteArray full = path + '/' + name;
-            struct stat info {};
-            isFolder = ::stat(full.constData(), &info) == 0 && S_ISDIR(info.st_mode);
-            if (entry->d_type == DT_UNKNOWN)
-                isLink = ::lstat(full.constData(), &info) == 0 && S_ISLNK(info.st_mode);
-        }
-        if (!IsRepresentableName(name)) {
-            if (isFolder)
+    for (int i = 0; i < index.count(); ++i) {
+        if (!index.isRepresentable(i)) {
+            const QByteArrayView name = index.rawName(i);
+            if (index.isFolder(i))
                 ++s.oddFolders;
             else if (name.size() >= 7 && name.first(3).compare("zo-", Qt::CaseInsensitive) == 0
                      && name.last(4).compare(".jra", Qt::CaseInsensitive) == 0)
                 ++s.oddRaces;
             continue;
         }
-        if (isLink)
-            s.links.insert(QFile::decodeName(name));
-        if (isFolder)
-            s.subfolders.append(QFile::decodeName(name));
+        if (index.isFolder(i))
+            s.subfolders.append(index.name(i));
     }
-    ::closedir(dir);
-#else
-    const QDir dir(folder);
-    if (!dir.isReadable()) {
-        s.problem = FolderProblem(folder);
-        return s;
-    }
-    for (const QFileInfo &info :
-         dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
-        if (info.isSymLink())
-            s.links.insert(info.fileName());
-        if (info.isDir())
-            s.subfolders.append(info.fileName());
-    }
-#endif
     std::sort(s.subfolders.begin(), s.subfolders.end(),
               [](const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseSensitive) < 0; });
     return s;
@@ -141,7 +104,7 @@ private:
         auto it = m_listingOf.find(key);
         if (it == m_listingOf.end()) {
             it = m_listingOf.insert(key, int(found.listings.size()));
-            found.listings.push_back(FolderListing::of(folder));
+            found.listings.push_back(FolderIndex::of(folder, FolderIndex::Lookups::Many));
         }
         return *it;
     }
@@ -151,7 +114,7 @@ private:
         if (m_races.contains(canonical)) {
             ++found.duplicates;
             found.notes.append(QStringLiteral("skipped, the same race as one counted already: ")
-                               + found.listings[std::size_t(at)].folder + name);
+                               + found.listings[std::size_t(at)].folder() + name);
             return false;
         }
         m_races.insert(canonical);
@@ -170,7 +133,9 @@ private:
             return QStringLiteral("the same folder as one searched already");
         }
         m_folders.insert(canonical);
-        const Scan s = scan(folder);
+        const int at = listing(canonical, folder);
+        const FolderIndex &index = found.listings[std::size_t(at)];
+        const Scan s = scan(index, folder);
         if (!s.problem.isEmpty()) {
             ++found.unreadFolders;
             found.notes.append(QStringLiteral("folder cannot be read (%1): %2").arg(s.problem, folder));
@@ -189,13 +154,13 @@ private:
                                    .arg(folder));
         }
 
-        const int at = listing(canonical, folder);
-        for (const QString &name : found.listings[std::size_t(at)].files) {
-            if (!isOddsFileName(name))
+        for (const int i : index.filesInOrdinalOrder()) {
+            if (!PatFolderSource().startsRace(index, i))
                 continue;
+            const QString name = index.name(i);
             // Only a link can lead elsewhere; any other name is found where it stands.
             QString race = joined(canonical, name);
-            if (s.links.contains(name)) {
+            if (index.isLink(i) && index.isRepresentable(i)) {
                 const QString target = QFileInfo(race).canonicalFilePath();
                 if (!target.isEmpty())
                     race = target;
@@ -229,8 +194,8 @@ RaceSearch SearchRaces(const QStringList &paths, bool recursive)
         const int byName = QString::compare(a.name, b.name, Qt::CaseSensitive);
         if (byName != 0)
             return byName < 0;
-        return QString::compare(found.listings[std::size_t(a.listing)].folder,
-                                found.listings[std::size_t(b.listing)].folder, Qt::CaseSensitive)
+        return QString::compare(found.listings[std::size_t(a.listing)].folder(),
+                                found.listings[std::size_t(b.listing)].folder(), Qt::CaseSensitive)
             < 0;
     });
     return std::move(found);

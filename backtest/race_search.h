@@ -3,6 +3,7 @@
 #pragma once
 
 #include "backtest/backtest.h"
+#include "patdata/folder_index.h"
 #include "patdata/pat_files.h"
 
 #include <QList>
@@ -19,7 +20,7 @@ struct RaceSearch {
         QString name; // the win/place odds file's name
         int listing;  // its folder's listing
     };
-    std::vector<CommonFunc::FolderListing> listings;
+    std::vector<CommonFunc::FolderIndex> listings;
     std::vector<Job> jobs; // in ordinal file-name order
     QStringList notes;     // in the order met
     QList<EmptyPath> emptyPaths;
@@ -27,7 +28,7 @@ struct RaceSearch {
     int duplicates = 0;
     int unreadFolders = 0;
 
-    QString pathOf(const Job &job) const { return listings[std::size_t(job.listing)].folder + job.name; }
+    QString pathOf(const Job &job) const { return listings[std::size_t(job.listing)].folder() + job.name; }
 };
 
 // Every race once: a folder or a race reached again under another name (a

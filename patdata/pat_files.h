@@ -4,8 +4,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QHash>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -222,20 +220,9 @@ struct RacePaths {
 };
 RacePaths RacePathsOf(const QString &oddsPath);
 
-// One listing of a folder, from which many races find their siblings with
-// the rules above without listing the folder again.
-struct FolderListing {
-    QString folder;        // with its trailing separator, or ""
-    QStringList files;     // names of the files, in ordinal order
-    QSet<QString> entries; // names of every entry
-    // The first file, in ordinal order, of each case-folded name.
-    QHash<QString, QString> byFoldedName;
-    // Files named like result files ("Ks-" + c + two characters + rest), in
-    // ordinal order, by the case-folded name without the two characters.
-    QHash<QString, QStringList> resultsByKey;
-    static FolderListing of(const QString &folder);
-};
-RacePaths RacePathsIn(const FolderListing &listing, const QString &oddsName);
+class FolderIndex;
+// The same from one index of the race's folder, for races by the thousand.
+RacePaths RacePathsIn(const FolderIndex &index, const QString &oddsName);
 
 QString GetOddsFileFilter();  // "単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra"
 QString GetOddsFilePattern(); // "Zo-*.jra"
