@@ -214,7 +214,7 @@ std::vector<int> FolderIndex::filesInOrdinalOrder() const
     std::vector<int> files;
     files.reserve(m_entries.size());
     for (int i = 0; i < count(); ++i) {
-        if (isFile(i))
+        if (isFile(i) && isRepresentable(i))
             files.push_back(i);
     }
     std::stable_sort(files.begin(), files.end(), [this](int a, int b) { return ordinalLess(a, b); });
@@ -226,8 +226,9 @@ void FolderIndex::buildTables()
     m_tables = true;
     for (int i = 0; i < count(); ++i) {
         const std::uint8_t flags = m_entries[std::size_t(i)].flags;
-        if (!(flags & kUnrepresentable))
-            m_exact.push_back(std::uint32_t(i));
+        if (flags & kUnrepresentable)
+            continue;
+        m_exact.push_back(std::uint32_t(i));
         if (flags & kFolder)
             continue;
         if (flags & kWide) {
@@ -272,15 +273,7 @@ bool FolderIndex::contains(const QString &name) const
                                         [this](std::uint32_t i, const QByteArray &key) {
                                             return compareBytes(rawName(int(i)), key) < 0;
                                         });
-    if (found != m_exact.end() && rawName(int(*found)) == QByteArrayView(encoded))
-        return true;
-    if (isAscii(name))
-        return false; // a name Qt cannot represent never decodes to plain ASCII
-    for (int i = 0; i < count(); ++i) {
-        if (!isRepresentable(i) && this->name(i) == name)
-            return true;
-    }
-    return false;
+    return found != m_exact.end() && rawName(int(*found)) == QByteArrayView(encoded);
 }
 
 int FolderIndex::fileIgnoringCase(const QString &name) const
@@ -295,7 +288,7 @@ int FolderIndex::fileIgnoringCase(const QString &name) const
     int best = -1;
     if (!m_tables || !ascii) {
         for (int i = 0; i < count(); ++i) {
-            if (isFile(i) && matches(i))
+            if (isCandidate(i) && matches(i))
                 best = firstOf(best, i);
         }
         return best;
@@ -325,7 +318,7 @@ int FolderIndex::fileWithTwoBetween(const QString &head, const QString &tail) co
     int best = -1;
     if (!m_tables || !ascii) {
         for (int i = 0; i < count(); ++i) {
-            if (isFile(i) && matches(i))
+            if (isCandidate(i) && matches(i))
                 best = firstOf(best, i);
         }
         return best;

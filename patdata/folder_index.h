@@ -43,9 +43,14 @@ public:
     // Whether the name survives the round trip through Qt's text.
     bool isRepresentable(int i) const { return !(m_entries[std::size_t(i)].flags & kUnrepresentable); }
 
-    // The files, by position in the listing, in ordinal order of their names.
+    // The files Qt can name, by position in the listing, in ordinal order of
+    // their names.
     std::vector<int> filesInOrdinalOrder() const;
 
+    // Lookups.  With Lookups::Many, names Qt cannot represent are left out,
+    // as a listing through Qt leaves them out; a race's own search (Few)
+    // looks at them as Qt decodes them, which names no file it can open.
+    //
     // Whether an entry of any kind has exactly this name.
     bool contains(const QString &name) const;
     // The first file in ordinal order whose name equals `name` but for
@@ -72,6 +77,7 @@ private:
     };
 
     void buildTables();
+    bool isCandidate(int i) const { return isFile(i) && (!m_tables || isRepresentable(i)); }
     bool ordinalLess(int a, int b) const;
     int firstOf(int best, int candidate) const;
 

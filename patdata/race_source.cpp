@@ -10,7 +10,7 @@ class PatFolder final : public RaceSource {
 public:
     bool startsRace(const FolderIndex &folder, int entry) const override
     {
-        return folder.isFile(entry) && folder.isOddsFile(entry);
+        return folder.isFile(entry) && folder.isRepresentable(entry) && folder.isOddsFile(entry);
     }
 
     RacePaths filesOf(const FolderIndex &folder, const QString &name) const override

@@ -245,7 +245,7 @@ void TestPatNames::tablesAgreeWithTheScan()
     const FolderIndex few = FolderIndex::of(dir.path());
     QCOMPARE(many.count(), names.size());
     for (int i = 0; i < few.count(); ++i) {
-        if (!few.isOddsFile(i))
+        if (!few.isOddsFile(i) || !few.isRepresentable(i))
             continue;
         const QString name = few.name(i);
         const RacePaths a = RacePathsIn(many, name);
@@ -274,7 +274,8 @@ void TestPatNames::tablesAgreeWithTheScan()
              folder
                  + QString::fromUtf8("Ks-0\xf0\x9f\x90\x8e"
                                      "505.jra"));
-    // A name that is not UTF-8 is looked at as Qt decodes it.
+    // A name that is not UTF-8 is no candidate in the tables; a scan decodes
+    // it, and its replacement characters sort after "xx".
     QCOMPARE(result("Zo-\xe6\x9d\xb1\xe4\xba\xac.jra"),
              folder + QString::fromUtf8("Ks-\xe6\x9d\xb1xx\xe4\xba\xac.jra"));
 }
