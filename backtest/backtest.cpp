@@ -367,8 +367,7 @@ private:
             Outcome outcome;
             if (!(m_cancel && m_cancel->load())) {
                 const RaceSearch::Job &job = m_races.jobs[std::size_t(k)];
-                outcome = analyse(PatFolderSource().filesOf(m_races.listings[std::size_t(job.listing)], job.name),
-                                  m_options, m_withLedger, m_compareModels, data);
+                outcome = analyse(m_races.filesOf(job), m_options, m_withLedger, m_compareModels, data);
             }
             {
                 const std::lock_guard lock(m_mutex);
@@ -454,7 +453,7 @@ QStringList RaceFilesOf(const QStringList &paths, bool recursive)
     const RaceSearch races = SearchRaces(paths, recursive);
     QStringList files;
     for (const RaceSearch::Job &job : races.jobs) {
-        const RacePaths race = PatFolderSource().filesOf(races.listings[std::size_t(job.listing)], job.name);
+        const RacePaths race = races.filesOf(job);
         for (const QString &file : {race.odds, race.entry, race.pairs, race.result}) {
             if (!file.isEmpty())
                 files.append(file);

@@ -13,6 +13,8 @@
 #include <QSet>
 
 #include <algorithm>
+#include <optional>
+#include <unordered_set>
 
 namespace Backtest {
 
@@ -81,8 +83,10 @@ public:
         } else if (info.exists() || info.isSymLink()) {
             const QString folder = QDir::cleanPath(info.absolutePath());
             const QString canonical = info.canonicalFilePath();
-            if (!take(listing(canonicalFolder(folder), folder), info.fileName(),
-                      canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical))
+            const int at = listing(canonicalFolder(folder), folder);
+            const QString name = info.fileName();
+            const int entry = found.listings[std::size_t(at)].find(name);
+            if (!take(at, entry, name, canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical))
                 reason = QStringLiteral("the same race as one counted already");
         } else {
             found.notes.append(QStringLiteral("no such file or folder: ") + path);
@@ -109,16 +113,36 @@ private:
         return *it;
     }
 
-    bool take(int at, const QString &name, const QString &canonical)
+    // A race file taken, by its listing and entry where the listing of its
+    // canonical folder has it (most races: a few bytes each), else by path.
+    std::optional<quint64> keyOf(const QString &canonical) const
     {
-        if (m_races.contains(canonical)) {
+        const qsizetype slash = canonical.lastIndexOf(u'/');
+        if (slash < 0)
+            return std::nullopt;
+        const auto it = m_listingOf.constFind(slash == 0 ? QStringLiteral("/") : canonical.left(slash));
+        if (it == m_listingOf.constEnd())
+            return std::nullopt;
+        const int entry = found.listings[std::size_t(*it)].find(canonical.mid(slash + 1));
+        if (entry < 0)
+            return std::nullopt;
+        return quint64(quint32(*it)) << 32 | quint32(entry);
+    }
+
+    bool take(int at, int entry, const QString &name, const QString &canonical)
+    {
+        const std::optional<quint64> key = keyOf(canonical);
+        if ((key && m_raceKeys.count(*key)) || m_racePaths.contains(canonical)) {
             ++found.duplicates;
             found.notes.append(QStringLiteral("skipped, the same race as one counted already: ")
                                + found.listings[std::size_t(at)].folder() + name);
             return false;
         }
-        m_races.insert(canonical);
-        found.jobs.push_back({name, at});
+        if (key)
+            m_raceKeys.insert(*key);
+        else
+            m_racePaths.insert(canonical);
+        found.jobs.push_back({at, entry, entry < 0 ? name : QString()});
         return true;
     }
 
@@ -165,7 +189,7 @@ private:
                 if (!target.isEmpty())
                     race = target;
             }
-            take(at, name, race);
+            take(at, i, name, race);
         }
         if (m_recursive) {
             for (const QString &sub : s.subfolders)
@@ -177,7 +201,8 @@ private:
     const bool m_recursive;
     QHash<QString, int> m_listingOf; // by canonical folder
     QSet<QString> m_folders;         // canonical folders searched
-    QSet<QString> m_races;           // canonical race files taken
+    std::unordered_set<quint64> m_raceKeys; // race files taken, by keyOf
+    QSet<QString> m_racePaths;              // those without a key
 };
 
 } // namespace
@@ -191,7 +216,10 @@ RaceSearch SearchRaces(const QStringList &paths, bool recursive)
 
     // Course, meeting, day and race order is the names' ordinal order.
     std::stable_sort(found.jobs.begin(), found.jobs.end(), [&](const RaceSearch::Job &a, const RaceSearch::Job &b) {
-        const int byName = QString::compare(a.name, b.name, Qt::CaseSensitive);
+        const int byName = a.entry >= 0 && b.entry >= 0
+            ? FolderIndex::compareNames(found.listings[std::size_t(a.listing)], a.entry,
+                                        found.listings[std::size_t(b.listing)], b.entry)
+            : QString::compare(found.nameOf(a), found.nameOf(b), Qt::CaseSensitive);
         if (byName != 0)
             return byName < 0;
         return QString::compare(found.listings[std::size_t(a.listing)].folder(),
@@ -199,6 +227,11 @@ RaceSearch SearchRaces(const QStringList &paths, bool recursive)
             < 0;
     });
     return std::move(found);
+}
+
+RacePaths RaceSearch::filesOf(const Job &job) const
+{
+    return PatFolderSource().filesOf(listings[std::size_t(job.listing)], nameOf(job));
 }
 
 } // namespace Backtest

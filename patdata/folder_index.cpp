@@ -197,12 +197,16 @@ QByteArrayView FolderIndex::rawName(int i) const
 
 QString FolderIndex::name(int i) const { return QFile::decodeName(rawName(i).toByteArray()); }
 
-bool FolderIndex::ordinalLess(int a, int b) const
+int FolderIndex::compareNames(const FolderIndex &a, int i, const FolderIndex &b, int j)
 {
-    if (!(m_entries[std::size_t(a)].flags & kWide) && !(m_entries[std::size_t(b)].flags & kWide))
-        return compareBytes(rawName(a), rawName(b)) < 0;
-    return QString::compare(name(a), name(b), Qt::CaseSensitive) < 0;
+    // Plain ASCII compares as its bytes; beyond it UTF-16 order is not the
+    // order of the UTF-8 bytes.
+    if (!(a.m_entries[std::size_t(i)].flags & kWide) && !(b.m_entries[std::size_t(j)].flags & kWide))
+        return compareBytes(a.rawName(i), b.rawName(j));
+    return QString::compare(a.name(i), b.name(j), Qt::CaseSensitive);
 }
+
+bool FolderIndex::ordinalLess(int a, int b) const { return compareNames(*this, a, *this, b) < 0; }
 
 int FolderIndex::firstOf(int best, int candidate) const
 {
@@ -259,21 +263,21 @@ void FolderIndex::buildTables()
     m_results.shrink_to_fit();
 }
 
-bool FolderIndex::contains(const QString &name) const
+int FolderIndex::find(const QString &name) const
 {
     const QByteArray encoded = QFile::encodeName(name);
     if (!m_tables) {
         for (int i = 0; i < count(); ++i) {
             if (isRepresentable(i) ? rawName(i) == QByteArrayView(encoded) : this->name(i) == name)
-                return true;
+                return i;
         }
-        return false;
+        return -1;
     }
     const auto found = std::lower_bound(m_exact.begin(), m_exact.end(), encoded,
                                         [this](std::uint32_t i, const QByteArray &key) {
                                             return compareBytes(rawName(int(i)), key) < 0;
                                         });
-    return found != m_exact.end() && rawName(int(*found)) == QByteArrayView(encoded);
+    return found != m_exact.end() && rawName(int(*found)) == QByteArrayView(encoded) ? int(*found) : -1;
 }
 
 int FolderIndex::fileIgnoringCase(const QString &name) const

@@ -43,6 +43,9 @@ public:
     // Whether the name survives the round trip through Qt's text.
     bool isRepresentable(int i) const { return !(m_entries[std::size_t(i)].flags & kUnrepresentable); }
 
+    // Ordinal order of the names of two entries, which may be of two folders.
+    static int compareNames(const FolderIndex &a, int i, const FolderIndex &b, int j);
+
     // The files Qt can name, by position in the listing, in ordinal order of
     // their names.
     std::vector<int> filesInOrdinalOrder() const;
@@ -51,8 +54,9 @@ public:
     // as a listing through Qt leaves them out; a race's own search (Few)
     // looks at them as Qt decodes them, which names no file it can open.
     //
-    // Whether an entry of any kind has exactly this name.
-    bool contains(const QString &name) const;
+    // The entry, of any kind, of exactly this name; -1 when there is none.
+    int find(const QString &name) const;
+    bool contains(const QString &name) const { return find(name) >= 0; }
     // The first file in ordinal order whose name equals `name` but for
     // letter case; -1 when there is none.
     int fileIgnoringCase(const QString &name) const;
