@@ -77,21 +77,43 @@ struct PairOddsRecord {
 
 // The umaren and wide odds of every pair; element (i, j) with i < j is the
 // pair of horses i and j.  Elements never read hold spaces in every field.
+// The reader keeps each record's bytes as the file has them; the analysis
+// reads its prices from them through oddsText, and a record becomes texts
+// only where at() asks for it (the tools and the tests).
 class PairOddsTable {
 public:
     PairOddsTable();
+    PairOddsTable(const PairOddsTable &other);
+    PairOddsTable &operator=(const PairOddsTable &other);
 
     PatFileHeader Header;
     QString Reserved; // 2 bytes after the header
 
-    PairOddsRecord &at(int i, int j) { return m_pairs[index(i, j)]; }
-    const PairOddsRecord &at(int i, int j) const { return m_pairs[index(i, j)]; }
+    // The record as texts, decoded when first asked for; what is written
+    // into it is what oddsText gives from then on.  Not for two threads on
+    // one table.
+    PairOddsRecord &at(int i, int j);
+    const PairOddsRecord &at(int i, int j) const;
+
+    enum class Odds { UmaRen, WideMin, WideMax };
+    static constexpr int kOddsWidth = 6;
+    using OddsBuffer = std::array<char16_t, kOddsWidth>;
+    // An odds field's text, the record's at() text where it has one, else
+    // decoded from its bytes into buffer; valid while both live.
+    QStringView oddsText(int i, int j, Odds field, OddsBuffer &buffer) const;
 
     void blank();
+    // The reader's: the bytes of the record (i, j), as many as a record has.
+    void setBytes(int i, int j, QByteArrayView bytes);
 
 private:
+    static constexpr int kRecordSize = 25;
     static std::size_t index(int i, int j) { return std::size_t(i - 1) * MaxHorses + std::size_t(j - 1); }
-    std::array<PairOddsRecord, MaxHorses * MaxHorses> m_pairs;
+    PairOddsRecord &decoded(std::size_t k) const;
+
+    std::array<std::array<char, kRecordSize>, MaxHorses * MaxHorses> m_bytes;
+    mutable std::array<bool, MaxHorses * MaxHorses> m_hasTexts {};
+    mutable std::array<PairOddsRecord, MaxHorses * MaxHorses> m_texts;
 };
 
 struct EntryHeader {
