@@ -127,7 +127,7 @@ int compareLower(QByteArrayView a, QByteArrayView b)
 
 } // namespace
 
-FolderIndex FolderIndex::of(const QString &folder, Lookups lookups)
+FolderIndex FolderIndex::of(const QString &folder, Lookups lookups, const Keep &keep)
 {
     FolderIndex index;
     index.m_folder = folder;
@@ -139,7 +139,7 @@ FolderIndex FolderIndex::of(const QString &folder, Lookups lookups)
         index.m_folder += u'/';
     const auto add = [&index](QByteArrayView name, bool isFolder, bool isLink) {
         if (name.size() > std::numeric_limits<std::uint16_t>::max()
-            || index.m_names.size() > std::numeric_limits<std::uint32_t>::max() - name.size())
+            || index.m_names.size() > std::numeric_limits<std::uint32_t>::max() - std::size_t(name.size()))
             return;
         std::uint8_t flags = (isFolder ? kFolder : 0) | (isLink ? kLink : 0);
         if (!isAscii(name)) {
@@ -148,7 +148,7 @@ FolderIndex FolderIndex::of(const QString &folder, Lookups lookups)
                 flags |= kUnrepresentable;
         }
         index.m_entries.push_back({std::uint32_t(index.m_names.size()), std::uint16_t(name.size()), flags});
-        index.m_names.append(name);
+        index.m_names.insert(index.m_names.end(), name.begin(), name.end());
     };
 #ifdef Q_OS_UNIX
     const QByteArray path = QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder);
@@ -156,7 +156,7 @@ FolderIndex FolderIndex::of(const QString &folder, Lookups lookups)
         index.m_opened = true;
         while (const dirent *entry = ::readdir(dir)) {
             const QByteArrayView name(entry->d_name);
-            if (name == "." || name == "..")
+            if (name == "." || name == ".." || (keep && !keep(name)))
                 continue;
             bool isFolder = entry->d_type == DT_DIR;
             bool isLink = entry->d_type == DT_LNK;
@@ -179,10 +179,12 @@ FolderIndex FolderIndex::of(const QString &folder, Lookups lookups)
     while (entries.hasNext()) {
         entries.next();
         const QFileInfo info = entries.fileInfo();
-        add(QFile::encodeName(info.fileName()), info.isDir(), info.isSymLink());
+        const QByteArray name = QFile::encodeName(info.fileName());
+        if (!keep || keep(name))
+            add(name, info.isDir(), info.isSymLink());
     }
 #endif
-    index.m_names.squeeze();
+    index.m_names.shrink_to_fit();
     index.m_entries.shrink_to_fit();
     if (lookups == Lookups::Many)
         index.buildTables();
@@ -192,7 +194,7 @@ FolderIndex FolderIndex::of(const QString &folder, Lookups lookups)
 QByteArrayView FolderIndex::rawName(int i) const
 {
     const Entry &entry = m_entries[std::size_t(i)];
-    return QByteArrayView(m_names).sliced(entry.offset, entry.size);
+    return QByteArrayView(m_names.data() + entry.offset, entry.size);
 }
 
 QString FolderIndex::name(int i) const { return QFile::decodeName(rawName(i).toByteArray()); }

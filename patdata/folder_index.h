@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace CommonFunc {
@@ -28,7 +29,11 @@ public:
 
     // An empty folder name is the current folder.  A folder that cannot be
     // opened gives no entries.
-    static FolderIndex of(const QString &folder, Lookups lookups = Lookups::Few);
+    // keep, when given, sees each raw name first: an entry it refuses is
+    // not kept (nor looked at further), so that one race's search holds only
+    // the few names that may be its files.
+    using Keep = std::function<bool(QByteArrayView)>;
+    static FolderIndex of(const QString &folder, Lookups lookups = Lookups::Few, const Keep &keep = {});
 
     const QString &folder() const { return m_folder; } // with its trailing separator, or ""
     bool opened() const { return m_opened; }
@@ -87,7 +92,7 @@ private:
 
     QString m_folder;
     bool m_opened = false;
-    QByteArray m_names;
+    std::vector<char> m_names;
     std::vector<Entry> m_entries;
     // Many only: representable entries by raw name; ASCII files by their
     // lower-case name; ASCII files by each "ks-" of theirs, the two

@@ -75,6 +75,43 @@ QString resultIn(const FolderIndex &index, const QString &oddsName)
     return found < 0 ? QString() : index.folder() + index.name(found);
 }
 
+// A cheap test on raw names for one race's search: false only for a name
+// that can be none of the race's files (an ASCII name that differs from each
+// of them in more than case); a name beyond ASCII is left to the lookups.
+FolderIndex::Keep mayBeFileOf(const QString &oddsName)
+{
+    const ResultPattern pattern(oddsName);
+    const QString entry = siblingNameOf(oddsName, QStringLiteral("De-"));
+    const QString pairs = siblingNameOf(oddsName, QStringLiteral("Uo-"));
+    const auto ascii = [](const QString &text) {
+        return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    };
+    if (!ascii(oddsName))
+        return {};
+    const auto lower = [](const QString &text) { return text.toLatin1().toLower(); };
+    return [entry = lower(entry), pairs = lower(pairs), head = lower(pattern.head), tail = lower(pattern.tail),
+            valid = pattern.valid](QByteArrayView name) {
+        for (const char c : name) {
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return true;
+        }
+        const auto same = [](QByteArrayView a, QByteArrayView lowered) {
+            if (a.size() != lowered.size())
+                return false;
+            for (qsizetype k = 0; k < a.size(); ++k) {
+                const char c = a[k] >= 'A' && a[k] <= 'Z' ? char(a[k] + ('a' - 'A')) : a[k];
+                if (c != lowered[k])
+                    return false;
+            }
+            return true;
+        };
+        if (same(name, entry) || same(name, pairs))
+            return true;
+        return valid && name.size() == head.size() + 2 + tail.size() && same(name.first(head.size()), head)
+            && same(name.last(tail.size()), tail);
+    };
+}
+
 bool matchFrom(QStringView name, QStringView pattern)
 {
     // Iterative matcher with one back-track point for the last "*".
@@ -130,8 +167,10 @@ RacePaths RacePathsOf(const QString &oddsPath)
     const SplitPath parts = splitPath(oddsPath);
     if (siblingNameOf(parts.name, QStringLiteral("De-")).isEmpty())
         return {oddsPath, QString(), QString(), QString()}; // no marker: nothing to look for
-    // One pass over the folder for all three.
-    RacePaths paths = RacePathsIn(FolderIndex::of(parts.folder), parts.name);
+    // One pass over the folder for all three, keeping only the names that
+    // may be one of them.
+    RacePaths paths = RacePathsIn(FolderIndex::of(parts.folder, FolderIndex::Lookups::Few, mayBeFileOf(parts.name)),
+                                  parts.name);
     paths.odds = oddsPath;
     return paths;
 }
