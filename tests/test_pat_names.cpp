@@ -2,6 +2,7 @@
 
 #include "patdata/folder_index.h"
 #include "patdata/pat_files.h"
+#include "patdata/race_source.h"
 #include "settings/settings_store.h"
 
 #include <QDir>
@@ -39,6 +40,7 @@ private slots:
     void wildcard();
     void listingFindsWhatTheSearchFinds();
     void tablesAgreeWithTheScan();
+    void patFolderSource();
 };
 
 void TestPatNames::siblings_data()
@@ -278,6 +280,36 @@ void TestPatNames::tablesAgreeWithTheScan()
     // it, and its replacement characters sort after "xx".
     QCOMPARE(result("Zo-\xe6\x9d\xb1\xe4\xba\xac.jra"),
              folder + QString::fromUtf8("Ks-\xe6\x9d\xb1xx\xe4\xba\xac.jra"));
+}
+
+// The PAT folder as a race source: its races, their files and the files a
+// follower watches, as the naming rules give them.
+void TestPatNames::patFolderSource()
+{
+    QTemporaryDir dir;
+    const QString base = dir.path() + u'/';
+    for (const QString &name : {u"Zo-0101A.jra"_s, u"de-0101a.jra"_s, u"Ks-0ab101A.jra"_s, u"Zo-x.jrb"_s})
+        QVERIFY(QFile(base + name).open(QIODevice::WriteOnly));
+    QVERIFY(QDir().mkpath(base + u"Zo-dir.jra"_s));
+    const RaceSource &source = PatFolderSource();
+    const FolderIndex index = FolderIndex::of(dir.path(), FolderIndex::Lookups::Many);
+    QStringList races;
+    for (int i = 0; i < index.count(); ++i) {
+        if (source.startsRace(index, i))
+            races.append(index.name(i));
+    }
+    QCOMPARE(races, QStringList {u"Zo-0101A.jra"_s});
+    const RacePaths files = source.filesOf(index, u"Zo-0101A.jra"_s);
+    QCOMPARE(files.entry, base + u"de-0101a.jra"_s);
+    QCOMPARE(files.pairs, base + u"Uo-0101A.jra"_s); // not there yet: the name it will have
+    QCOMPARE(files.result, base + u"Ks-0ab101A.jra"_s);
+    const RacePaths searched = source.filesOf(base + u"Zo-0101A.jra"_s);
+    QCOMPARE(searched.entry, files.entry);
+    QCOMPARE(searched.result, files.result);
+    QCOMPARE(source.filesToFollow(base + u"Zo-0101A.jra"_s),
+             (QStringList {base + u"Zo-0101A.jra"_s, files.entry, files.pairs, files.result}));
+    QVERIFY(source.isOwnFileName(u"ks-1.JRA"_s));
+    QVERIFY(!source.isOwnFileName(u"Zo-1.csv"_s));
 }
 
 QTEST_GUILESS_MAIN(TestPatNames)
