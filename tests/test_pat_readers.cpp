@@ -351,7 +351,7 @@ void TestPatReaders::pairOddsTextsAgreeWithTheBytes()
     PatBytes::Header h;
     h.horseCount = QStringLiteral("4");
     QByteArray bytes = PatBytes::patHeader(h) + PatBytes::raw("00", 2);
-    const QString odds[] = {u"ﾄﾘｹｼ"_s, u"１２．３"_s, u"  12.3"_s, u"9999.9"_s, u"東"_s, QString()};
+    const QString odds[] = {u"ﾄﾘｹｼ"_s, u"１２．"_s, u"  12.3"_s, u"9999.9"_s, u"東"_s, QString()};
     int k = 0;
     for (int i = 1; i <= 4; ++i) {
         for (int j = i + 1; j <= 4; ++j, ++k)
@@ -376,7 +376,7 @@ void TestPatReaders::pairOddsTextsAgreeWithTheBytes()
         }
     }
     QCOMPARE(table.at(1, 2).UmaRenOdds, u"ﾄﾘｹｼ  "_s);
-    QCOMPARE(table.at(1, 2).WideOddsMin, u"１２．"_s + u"   "_s); // six bytes hold three full-width characters
+    QCOMPARE(table.at(1, 2).WideOddsMin, u"１２．   "_s); // six bytes, three characters, padded to six
 
     table.at(1, 3).WideOddsMax = u"7.7"_s;
     const PairOddsTable copy = table;
