@@ -45,14 +45,17 @@ bool marksScratched(QStringView text)
 
 std::optional<float> ActualPrice(const PairOddsTable &odds, BetType type, int i, int j)
 {
-    const PairOddsRecord &pair = odds.at(i, j);
-    const QString &marked = type == BetType::Umaren ? pair.UmaRenOdds : pair.WideOddsMin;
+    // Straight from the file's bytes: no text is made for a price.
+    using Odds = PairOddsTable::Odds;
+    PairOddsTable::OddsBuffer first;
+    const QStringView marked = odds.oddsText(i, j, type == BetType::Umaren ? Odds::UmaRen : Odds::WideMin, first);
     if (marksScratched(marked))
         return ScratchedPairPrice;
     if (type == BetType::Umaren)
-        return ParseOddsSingle(pair.UmaRenOdds).value_or(0.0f);
-    const float low = ParseOddsSingle(pair.WideOddsMin).value_or(0.0f);
-    const std::optional<float> high = ParseOddsSingle(pair.WideOddsMax);
+        return ParseOddsSingle(marked).value_or(0.0f);
+    const float low = ParseOddsSingle(marked).value_or(0.0f);
+    PairOddsTable::OddsBuffer second;
+    const std::optional<float> high = ParseOddsSingle(odds.oddsText(i, j, Odds::WideMax, second));
     if (!high)
         return std::nullopt;
     const float sum = low + *high;

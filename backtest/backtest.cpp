@@ -10,6 +10,7 @@
 #include "common/text_util.h"
 #include "patdata/pat_files.h"
 #include "patdata/race_data.h"
+#include "patdata/race_source.h"
 #include "race/race_loader.h"
 
 #include <QCoreApplication>
@@ -373,7 +374,7 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLed
     Messages::Held collector;
     const Messages::ThreadCapture capture(&collector);
 
-    if (!ReadRaceData(paths, data)) {
+    if (!PatFolderSource().read(paths, data)) {
         // The reason first, as the command line gives it; looked for only
         // after the failure, as there.
         if (const QString problem = FileProblem(paths.odds); !problem.isEmpty())
@@ -470,8 +471,7 @@ private:
             Outcome outcome;
             if (!(m_cancel && m_cancel->load())) {
                 const RaceSearch::Job &job = m_races.jobs[std::size_t(k)];
-                outcome = analyse(RacePathsIn(m_races.listings[std::size_t(job.listing)], job.name), m_options,
-                                  m_withLedger, m_compareModels, data);
+                outcome = analyse(m_races.filesOf(job), m_options, m_withLedger, m_compareModels, data);
             }
             {
                 const std::lock_guard lock(m_mutex);
@@ -816,7 +816,7 @@ QStringList RaceFilesOf(const QStringList &paths, bool recursive)
     const RaceSearch races = SearchRaces(paths, recursive);
     QStringList files;
     for (const RaceSearch::Job &job : races.jobs) {
-        const RacePaths race = RacePathsIn(races.listings[std::size_t(job.listing)], job.name);
+        const RacePaths race = races.filesOf(job);
         for (const QString &file : {race.odds, race.entry, race.pairs, race.result}) {
             if (!file.isEmpty())
                 files.append(file);

@@ -3,6 +3,8 @@
 #include "backtest/race_search.h"
 
 #include "common/file_checks.h"
+#include "patdata/folder_index.h"
+#include "patdata/race_source.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,11 +14,8 @@
 #include <QSet>
 
 #include <algorithm>
-
-#ifdef Q_OS_UNIX
-#include <dirent.h>
-#include <sys/stat.h>
-#endif
+#include <optional>
+#include <unordered_set>
 
 namespace Backtest {
 
@@ -30,8 +29,6 @@ struct RaceSearchText {
     Q_DECLARE_TR_FUNCTIONS(RaceSearchText)
 };
 
-bool isOddsFileName(const QString &name) { return MatchesWildcard(name, GetOddsFilePattern()); }
-
 QString joined(const QString &folder, const QString &name)
 {
     return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
@@ -40,65 +37,33 @@ QString joined(const QString &folder, const QString &name)
 // What the search needs of a folder beyond its listing.
 struct Scan {
     QString problem;        // why it cannot be listed
-    QSet<QString> links;    // names that are symbolic links
     QStringList subfolders; // folders and links to folders, in ordinal order
     int oddRaces = 0;       // race files whose names are not valid UTF-8
     int oddFolders = 0;     // the same for subfolders
 };
 
-Scan scan(const QString &folder)
+Scan scan(const FolderIndex &index, const QString &folder)
 {
     Scan s;
-#ifdef Q_OS_UNIX
-    const QByteArray path = QFile::encodeName(folder);
-    DIR *dir = ::opendir(path.constData());
-    if (!dir) {
+    if (!index.opened()) {
         s.problem = FolderProblem(folder);
         if (s.problem.isEmpty()) // it came back meanwhile
             s.problem = RaceSearchText::tr("cannot be listed");
         return s;
     }
-    while (const dirent *entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (name == "." || name == "..")
-            continue;
-        bool isFolder = entry->d_type == DT_DIR;
-        bool isLink = entry->d_type == DT_LNK;
-        if (isLink || entry->d_type == DT_UNKNOWN) {
-            const QByteArray full = path + '/' + name;
-            struct stat info {};
-            isFolder = ::stat(full.constData(), &info) == 0 && S_ISDIR(info.st_mode);
-            if (entry->d_type == DT_UNKNOWN)
-                isLink = ::lstat(full.constData(), &info) == 0 && S_ISLNK(info.st_mode);
-        }
-        if (!IsRepresentableName(name)) {
-            if (isFolder)
+    for (int i = 0; i < index.count(); ++i) {
+        if (!index.isRepresentable(i)) {
+            const QByteArrayView name = index.rawName(i);
+            if (index.isFolder(i))
                 ++s.oddFolders;
             else if (name.size() >= 7 && name.first(3).compare("zo-", Qt::CaseInsensitive) == 0
                      && name.last(4).compare(".jra", Qt::CaseInsensitive) == 0)
                 ++s.oddRaces;
             continue;
         }
-        if (isLink)
-            s.links.insert(QFile::decodeName(name));
-        if (isFolder)
-            s.subfolders.append(QFile::decodeName(name));
+        if (index.isFolder(i))
+            s.subfolders.append(index.name(i));
     }
-    ::closedir(dir);
-#else
-    const QDir dir(folder);
-    if (!dir.isReadable()) {
-        s.problem = FolderProblem(folder);
-        return s;
-    }
-    for (const QFileInfo &info :
-         dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
-        if (info.isSymLink())
-            s.links.insert(info.fileName());
-        if (info.isDir())
-            s.subfolders.append(info.fileName());
-    }
-#endif
     std::sort(s.subfolders.begin(), s.subfolders.end(),
               [](const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseSensitive) < 0; });
     return s;
@@ -125,8 +90,10 @@ public:
         } else if (info.exists() || info.isSymLink()) {
             const QString folder = QDir::cleanPath(info.absolutePath());
             const QString canonical = info.canonicalFilePath();
-            if (!take(listing(canonicalFolder(folder), folder), info.fileName(),
-                      canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical))
+            const int at = listing(canonicalFolder(folder), folder);
+            const QString name = info.fileName();
+            const int entry = found.listings[std::size_t(at)].find(name);
+            if (!take(at, entry, name, canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical))
                 reason = RaceSearchText::tr("the same race as one counted already");
         } else {
             found.notes.append(RaceSearchText::tr("no such file or folder: ") + path);
@@ -148,21 +115,41 @@ private:
         auto it = m_listingOf.find(key);
         if (it == m_listingOf.end()) {
             it = m_listingOf.insert(key, int(found.listings.size()));
-            found.listings.push_back(FolderListing::of(folder));
+            found.listings.push_back(FolderIndex::of(folder, FolderIndex::Lookups::Many));
         }
         return *it;
     }
 
-    bool take(int at, const QString &name, const QString &canonical)
+    // A race file taken, by its listing and entry where the listing of its
+    // canonical folder has it (most races: a few bytes each), else by path.
+    std::optional<quint64> keyOf(const QString &canonical) const
     {
-        if (m_races.contains(canonical)) {
+        const qsizetype slash = canonical.lastIndexOf(u'/');
+        if (slash < 0)
+            return std::nullopt;
+        const auto it = m_listingOf.constFind(slash == 0 ? QStringLiteral("/") : canonical.left(slash));
+        if (it == m_listingOf.constEnd())
+            return std::nullopt;
+        const int entry = found.listings[std::size_t(*it)].find(canonical.mid(slash + 1));
+        if (entry < 0)
+            return std::nullopt;
+        return quint64(quint32(*it)) << 32 | quint32(entry);
+    }
+
+    bool take(int at, int entry, const QString &name, const QString &canonical)
+    {
+        const std::optional<quint64> key = keyOf(canonical);
+        if ((key && m_raceKeys.count(*key)) || m_racePaths.contains(canonical)) {
             ++found.duplicates;
             found.notes.append(RaceSearchText::tr("skipped, the same race as one counted already: ")
-                               + found.listings[std::size_t(at)].folder + name);
+                               + found.listings[std::size_t(at)].folder() + name);
             return false;
         }
-        m_races.insert(canonical);
-        found.jobs.push_back({name, at});
+        if (key)
+            m_raceKeys.insert(*key);
+        else
+            m_racePaths.insert(canonical);
+        found.jobs.push_back({at, entry, entry < 0 ? name : QString()});
         return true;
     }
 
@@ -177,7 +164,9 @@ private:
             return RaceSearchText::tr("the same folder as one searched already");
         }
         m_folders.insert(canonical);
-        const Scan s = scan(folder);
+        const int at = listing(canonical, folder);
+        const FolderIndex &index = found.listings[std::size_t(at)];
+        const Scan s = scan(index, folder);
         if (!s.problem.isEmpty()) {
             ++found.unreadFolders;
             found.notes.append(RaceSearchText::tr("folder cannot be read (%1): %2").arg(s.problem, folder));
@@ -196,18 +185,18 @@ private:
                                    .arg(folder));
         }
 
-        const int at = listing(canonical, folder);
-        for (const QString &name : found.listings[std::size_t(at)].files) {
-            if (!isOddsFileName(name))
+        for (const int i : index.filesInOrdinalOrder()) {
+            if (!PatFolderSource().startsRace(index, i))
                 continue;
+            const QString name = index.name(i);
             // Only a link can lead elsewhere; any other name is found where it stands.
             QString race = joined(canonical, name);
-            if (s.links.contains(name)) {
+            if (index.isLink(i) && index.isRepresentable(i)) {
                 const QString target = QFileInfo(race).canonicalFilePath();
                 if (!target.isEmpty())
                     race = target;
             }
-            take(at, name, race);
+            take(at, i, name, race);
         }
         if (m_recursive) {
             for (const QString &sub : s.subfolders)
@@ -219,7 +208,8 @@ private:
     const bool m_recursive;
     QHash<QString, int> m_listingOf; // by canonical folder
     QSet<QString> m_folders;         // canonical folders searched
-    QSet<QString> m_races;           // canonical race files taken
+    std::unordered_set<quint64> m_raceKeys; // race files taken, by keyOf
+    QSet<QString> m_racePaths;              // those without a key
 };
 
 } // namespace
@@ -233,14 +223,22 @@ RaceSearch SearchRaces(const QStringList &paths, bool recursive)
 
     // Course, meeting, day and race order is the names' ordinal order.
     std::stable_sort(found.jobs.begin(), found.jobs.end(), [&](const RaceSearch::Job &a, const RaceSearch::Job &b) {
-        const int byName = QString::compare(a.name, b.name, Qt::CaseSensitive);
+        const int byName = a.entry >= 0 && b.entry >= 0
+            ? FolderIndex::compareNames(found.listings[std::size_t(a.listing)], a.entry,
+                                        found.listings[std::size_t(b.listing)], b.entry)
+            : QString::compare(found.nameOf(a), found.nameOf(b), Qt::CaseSensitive);
         if (byName != 0)
             return byName < 0;
-        return QString::compare(found.listings[std::size_t(a.listing)].folder,
-                                found.listings[std::size_t(b.listing)].folder, Qt::CaseSensitive)
+        return QString::compare(found.listings[std::size_t(a.listing)].folder(),
+                                found.listings[std::size_t(b.listing)].folder(), Qt::CaseSensitive)
             < 0;
     });
     return std::move(found);
+}
+
+RacePaths RaceSearch::filesOf(const Job &job) const
+{
+    return PatFolderSource().filesOf(listings[std::size_t(job.listing)], nameOf(job));
 }
 
 } // namespace Backtest

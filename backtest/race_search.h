@@ -3,6 +3,7 @@
 #pragma once
 
 #include "backtest/backtest.h"
+#include "patdata/folder_index.h"
 #include "patdata/pat_files.h"
 
 #include <QList>
@@ -16,10 +17,11 @@ namespace Backtest {
 // The races the paths of a run hold, and what the search met on the way.
 struct RaceSearch {
     struct Job {
-        QString name; // the win/place odds file's name
         int listing;  // its folder's listing
+        int entry;    // the win/place odds file's entry there, or -1
+        QString name; // its name where it has no entry
     };
-    std::vector<CommonFunc::FolderListing> listings;
+    std::vector<CommonFunc::FolderIndex> listings;
     std::vector<Job> jobs; // in ordinal file-name order
     QStringList notes;     // in the order met
     QList<EmptyPath> emptyPaths;
@@ -27,7 +29,12 @@ struct RaceSearch {
     int duplicates = 0;
     int unreadFolders = 0;
 
-    QString pathOf(const Job &job) const { return listings[std::size_t(job.listing)].folder + job.name; }
+    QString nameOf(const Job &job) const
+    {
+        return job.entry < 0 ? job.name : listings[std::size_t(job.listing)].name(job.entry);
+    }
+    QString pathOf(const Job &job) const { return listings[std::size_t(job.listing)].folder() + nameOf(job); }
+    CommonFunc::RacePaths filesOf(const Job &job) const;
 };
 
 // Every race once: a folder or a race reached again under another name (a

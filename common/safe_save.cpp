@@ -189,6 +189,15 @@ bool writeAll(int fd, QByteArrayView bytes)
 // replaces, so that a save as root leaves a user's file theirs.  Only root
 // may give a file away; anyone else may still keep the group when they are
 // in it.
+int syncData(int fd)
+{
+#if defined(_POSIX_SYNCHRONIZED_IO) && _POSIX_SYNCHRONIZED_IO > 0
+    return ::fdatasync(fd);
+#else
+    return ::fsync(fd);
+#endif
+}
+
 void keepOwner(int fd, const struct stat &old)
 {
     if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
@@ -233,9 +242,10 @@ bool SaveFileSafely(const QString &path, QByteArrayView bytes, QString *errorTex
         return fail(systemText(errno));
     if (exists)
         keepOwner(file.get(), old);
-    // The data reaches the disk before the name does; a file system that
-    // cannot sync (EINVAL) has nothing to report.
-    if (writeAll(file.get(), bytes) && (::fsync(file.get()) == 0 || errno == EINVAL || errno == ENOTSUP)
+    // The data reaches the disk before the name does: one data sync, the
+    // size included, then the rename.  A file system that cannot sync
+    // (EINVAL) has nothing to report.
+    if (writeAll(file.get(), bytes) && (syncData(file.get()) == 0 || errno == EINVAL || errno == ENOTSUP)
         && ::rename(temporary.constData(), target.constData()) == 0)
         return true;
     const int error = errno;

@@ -4,7 +4,7 @@
 
 #include "app/race_sheet.h"
 #include "common/safe_save.h"
-#include "patdata/pat_files.h"
+#include "patdata/race_source.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,8 +18,8 @@ QStringList RaceFilesOf(const RaceSheet &sheet, const QString &target)
         return {};
     const RacePaths &loaded = sheet.racePaths;
     QStringList files {odds, loaded.entry, loaded.pairs, loaded.result};
-    if (IsPatFileName(QFileInfo(target).fileName())) {
-        const RacePaths now = RacePathsOf(odds);
+    if (PatFolderSource().isOwnFileName(QFileInfo(target).fileName())) {
+        const RacePaths now = PatFolderSource().filesOf(odds);
         files << now.entry << now.pairs << now.result;
     }
     return files;
@@ -27,7 +27,7 @@ QStringList RaceFilesOf(const RaceSheet &sheet, const QString &target)
 
 QString RaceFileNameRefusal(const QString &path)
 {
-    if (!IsPatFileName(QFileInfo(SaveTargetOf(path)).fileName()))
+    if (!PatFolderSource().isOwnFileName(QFileInfo(SaveTargetOf(path)).fileName()))
         return QString();
     return QStringLiteral(u"%1 はレースのファイルの名前なので、保存しませんでした。")
         .arg(QDir::toNativeSeparators(path));

@@ -66,6 +66,15 @@ QString decode(QByteArrayView bytes)
     return out;
 }
 
+qsizetype decodePaddedTo(QByteArrayView bytes, qsizetype width, char16_t *out)
+{
+    const qsizetype count = decodeTo(bytes, out);
+    if (count >= width)
+        return count;
+    std::fill(out + count, out + width, u' ');
+    return width;
+}
+
 QString decodePadded(QByteArrayView bytes, qsizetype width)
 {
     // One allocation per field: every field of every PAT file passes here.

@@ -19,6 +19,9 @@ QString decode(QByteArrayView bytes);
 
 // The same, padded with spaces to width characters.
 QString decodePadded(QByteArrayView bytes, qsizetype width);
+// The same into out, which has room for max(width, bytes.size())
+// characters: a field read without an allocation.  Returns its length.
+qsizetype decodePaddedTo(QByteArrayView bytes, qsizetype width, char16_t *out);
 
 // Encodes as Windows writes code page 932.  A character without a code
 // (one UTF-16 surrogate pair counts as one character, a lone surrogate too)

@@ -6,19 +6,13 @@
 #include "common/messages.h"
 #include "common/stable_order.h"
 #include "common/text_convert.h"
+#include "patdata/folder_index.h"
 #include "patdata/pat_files.h"
-
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
+#include "patdata/race_source.h"
 
 #include <cmath>
 #include <optional>
 #include <vector>
-
-#ifdef Q_OS_UNIX
-#include <dirent.h>
-#endif
 
 namespace CommonFunc {
 
@@ -158,19 +152,18 @@ QList<FileListRow> BuildFileList(const QString &folder, const std::function<void
     OncePerTextSink filter(Messages::currentSink());
     const Messages::ScopedSink scope(&filter);
 
-    const QString pattern = GetOddsFilePattern();
-    // Files only: a folder or a device named like a race file is not listed.
-    QDirIterator entries(folder, QDir::Files);
-    int seen = 0;
-    while (entries.hasNext()) {
-        const QString path = entries.next();
-        if (progress && ++seen % 64 == 0)
-            progress(seen);
-        const QString name = entries.fileName();
-        if (!MatchesWildcard(name, pattern))
+    // Files only, in the order the folder lists them: a folder named like a
+    // race file is not listed, and the reader refuses anything but a
+    // regular file.
+    const FolderIndex index = FolderIndex::of(folder);
+    for (int i = 0; i < index.count(); ++i) {
+        if (progress && (i + 1) % 64 == 0)
+            progress(i + 1);
+        if (!PatFolderSource().startsRace(index, i))
             continue;
+        const QString name = index.name(i);
         PatFileHeader header;
-        if (!ReadPatFileHeader(path, header))
+        if (!ReadPatFileHeader(index.folder() + name, header))
             continue; // one bad file must not hide the ones after it
         rows.append(makeRow(header, name));
     }
@@ -184,20 +177,13 @@ QList<FileListRow> BuildFileList(const QString &folder, const std::function<void
 int CountUnrepresentableOddsFiles(const QString &folder)
 {
     int count = 0;
-#ifdef Q_OS_UNIX
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
-    if (!dir)
-        return 0;
-    while (const dirent *entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (name.size() >= 7 && name.first(3).compare("zo-", Qt::CaseInsensitive) == 0
-            && name.last(4).compare(".jra", Qt::CaseInsensitive) == 0 && !IsRepresentableName(name))
+    const FolderIndex index = FolderIndex::of(folder);
+    for (int i = 0; i < index.count(); ++i) {
+        const QByteArrayView name = index.rawName(i);
+        if (!index.isRepresentable(i) && name.size() >= 7 && name.first(3).compare("zo-", Qt::CaseInsensitive) == 0
+            && name.last(4).compare(".jra", Qt::CaseInsensitive) == 0)
             ++count;
     }
-    ::closedir(dir);
-#else
-    Q_UNUSED(folder);
-#endif
     return count;
 }
 

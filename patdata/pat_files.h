@@ -4,8 +4,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QHash>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -79,21 +77,43 @@ struct PairOddsRecord {
 
 // The umaren and wide odds of every pair; element (i, j) with i < j is the
 // pair of horses i and j.  Elements never read hold spaces in every field.
+// The reader keeps each record's bytes as the file has them; the analysis
+// reads its prices from them through oddsText, and a record becomes texts
+// only where at() asks for it (the tools and the tests).
 class PairOddsTable {
 public:
     PairOddsTable();
+    PairOddsTable(const PairOddsTable &other);
+    PairOddsTable &operator=(const PairOddsTable &other);
 
     PatFileHeader Header;
     QString Reserved; // 2 bytes after the header
 
-    PairOddsRecord &at(int i, int j) { return m_pairs[index(i, j)]; }
-    const PairOddsRecord &at(int i, int j) const { return m_pairs[index(i, j)]; }
+    // The record as texts, decoded when first asked for; what is written
+    // into it is what oddsText gives from then on.  Not for two threads on
+    // one table.
+    PairOddsRecord &at(int i, int j);
+    const PairOddsRecord &at(int i, int j) const;
+
+    enum class Odds { UmaRen, WideMin, WideMax };
+    static constexpr int kOddsWidth = 6;
+    using OddsBuffer = std::array<char16_t, kOddsWidth>;
+    // An odds field's text, the record's at() text where it has one, else
+    // decoded from its bytes into buffer; valid while both live.
+    QStringView oddsText(int i, int j, Odds field, OddsBuffer &buffer) const;
 
     void blank();
+    // The reader's: the bytes of the record (i, j), as many as a record has.
+    void setBytes(int i, int j, QByteArrayView bytes);
 
 private:
+    static constexpr int kRecordSize = 25;
     static std::size_t index(int i, int j) { return std::size_t(i - 1) * MaxHorses + std::size_t(j - 1); }
-    std::array<PairOddsRecord, MaxHorses * MaxHorses> m_pairs;
+    PairOddsRecord &decoded(std::size_t k) const;
+
+    std::array<std::array<char, kRecordSize>, MaxHorses * MaxHorses> m_bytes;
+    mutable std::array<bool, MaxHorses * MaxHorses> m_hasTexts {};
+    mutable std::array<PairOddsRecord, MaxHorses * MaxHorses> m_texts;
 };
 
 struct EntryHeader {
@@ -226,20 +246,9 @@ RacePaths RacePathsOf(const QString &oddsPath);
 // entry or pair odds sibling in any letter case, a result file's name.
 bool IsFileNameOfRace(const QString &oddsName, const QString &name);
 
-// One listing of a folder, from which many races find their siblings with
-// the rules above without listing the folder again.
-struct FolderListing {
-    QString folder;        // with its trailing separator, or ""
-    QStringList files;     // names of the files, in ordinal order
-    QSet<QString> entries; // names of every entry
-    // The first file, in ordinal order, of each case-folded name.
-    QHash<QString, QString> byFoldedName;
-    // Files named like result files ("Ks-" + c + two characters + rest), in
-    // ordinal order, by the case-folded name without the two characters.
-    QHash<QString, QStringList> resultsByKey;
-    static FolderListing of(const QString &folder);
-};
-RacePaths RacePathsIn(const FolderListing &listing, const QString &oddsName);
+class FolderIndex;
+// The same from one index of the race's folder, for races by the thousand.
+RacePaths RacePathsIn(const FolderIndex &index, const QString &oddsName);
 
 QString GetOddsFileFilter();  // "単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra"
 QString GetOddsFilePattern(); // "Zo-*.jra"

@@ -2,18 +2,11 @@
 
 #include "patdata/pat_files.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include "patdata/folder_index.h"
+
 #include <QRegularExpression>
-#include <QStringList>
 
 #include <algorithm>
-
-#ifdef Q_OS_UNIX
-#include <dirent.h>
-#include <sys/stat.h>
-#endif
 
 namespace CommonFunc {
 
@@ -33,105 +26,12 @@ SplitPath splitPath(const QString &path)
     return {path.left(cut + 1), path.mid(cut + 1)};
 }
 
-void sortOrdinal(QStringList &names)
-{
-    std::sort(names.begin(), names.end(),
-              [](const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseSensitive) < 0; });
-}
-
-// Names of the files in a folder (anything but a folder), in ordinal order.
-QStringList folderFiles(const QString &folder)
-{
-    QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
-    QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
-    sortOrdinal(names);
-    return names;
-}
-
-// Whether the raw bytes of a name hold "ks-" in any letter case: only such a
-// name can be a result file's, and most names of a PAT folder are not.
-bool mayHoldResultMarker(const char *name)
-{
-    for (const char *p = name; p[0] && p[1] && p[2]; ++p) {
-        if ((p[0] | 0x20) == 'k' && (p[1] | 0x20) == 's' && p[2] == '-')
-            return true;
-    }
-    return false;
-}
-
-struct SameNameIgnoringCase {
-    const QString &name;
-    static bool mayHold(const char *) { return true; }
-    bool operator()(const QString &candidate) const { return candidate.compare(name, Qt::CaseInsensitive) == 0; }
-};
-
-// The same, kept to the names `keep` accepts (keep.mayHold looks at the raw
-// bytes first).  A PAT folder holds thousands
-// of files; looking at each name once, without building Qt's file
-// information for it, keeps a single race's load quick there.
-template <typename Keep>
-QStringList folderFilesWhere(const QString &folder, Keep keep)
-{
-#ifdef Q_OS_UNIX
-    const QByteArray path = QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder);
-    DIR *dir = ::opendir(path.constData());
-    if (!dir)
-        return {};
-    QStringList names;
-    while (const dirent *entry = ::readdir(dir)) {
-        if (entry->d_type == DT_DIR)
-            continue;
-        if (!keep.mayHold(entry->d_name))
-            continue;
-        const QString name = QFile::decodeName(entry->d_name);
-        if (!keep(name))
-            continue;
-        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            // A link to a folder, or a file system that does not say.
-            struct stat info {};
-            const QByteArray full = path + '/' + entry->d_name;
-            if (::stat(full.constData(), &info) == 0 && S_ISDIR(info.st_mode))
-                continue;
-            if (entry->d_type == DT_UNKNOWN && ::lstat(full.constData(), &info) == 0 && S_ISDIR(info.st_mode))
-                continue;
-        }
-        names.append(name);
-    }
-    ::closedir(dir);
-    sortOrdinal(names);
-    return names;
-#else
-    QStringList names = folderFiles(folder);
-    names.removeIf([&](const QString &name) { return !keep(name); });
-    return names;
-#endif
-}
-
-
-// Where the exact name is missing, an entry that differs from it only in
-// case (file names are case-sensitive here, not on the PAT's own platform).
-QString resolveNameCase(const QString &path)
-{
-    if (QFileInfo::exists(path))
-        return path;
-    const SplitPath parts = splitPath(path);
-    const QString found = folderFilesWhere(parts.folder, SameNameIgnoringCase {parts.name}).value(0);
-    return found.isEmpty() ? path : parts.folder + found;
-}
-
 QString siblingNameOf(const QString &oddsName, const QString &prefix)
 {
     const qsizetype at = oddsName.indexOf(u"zo-", 0, Qt::CaseInsensitive);
     if (at < 0)
         return QString();
     return oddsName.left(at) + prefix + oddsName.mid(at + 3);
-}
-
-QString siblingName(const QString &oddsPath, const QString &prefix)
-{
-    const SplitPath parts = splitPath(oddsPath);
-    const QString name = siblingNameOf(parts.name, prefix);
-    return name.isEmpty() ? name : parts.folder + name;
 }
 
 // "Zo-" + c + rest becomes "Ks-" + c + two characters + rest.  Only those two
@@ -150,31 +50,67 @@ struct ResultPattern {
         tail = oddsName.mid(at + 4);
         valid = true;
     }
+};
 
-    bool matches(const QString &name) const
-    {
-        return name.size() == head.size() + 2 + tail.size() && name.startsWith(head, Qt::CaseInsensitive)
-            && name.endsWith(tail, Qt::CaseInsensitive);
-    }
+// The sibling's name where the folder has it, else the name derived: the
+// exact name first, then the first file that differs from it only in case
+// (file names are case-sensitive here, not on the PAT's own platform).
+QString siblingIn(const FolderIndex &index, const QString &oddsName, const QString &prefix)
+{
+    const QString name = siblingNameOf(oddsName, prefix);
+    if (name.isEmpty())
+        return name;
+    if (index.contains(name))
+        return index.folder() + name;
+    const int found = index.fileIgnoringCase(name);
+    return index.folder() + (found < 0 ? name : index.name(found));
+}
 
-    // The first match in the ordered names; "" when none.
-    QString firstIn(const QStringList &names) const
-    {
-        if (valid) {
-            for (const QString &name : names) {
-                if (matches(name))
-                    return name;
-            }
-        }
+QString resultIn(const FolderIndex &index, const QString &oddsName)
+{
+    const ResultPattern pattern(oddsName);
+    if (!pattern.valid)
         return QString();
-    }
-};
+    const int found = index.fileWithTwoBetween(pattern.head, pattern.tail);
+    return found < 0 ? QString() : index.folder() + index.name(found);
+}
 
-struct ResultNameOf {
-    const ResultPattern &pattern;
-    static bool mayHold(const char *name) { return mayHoldResultMarker(name); }
-    bool operator()(const QString &candidate) const { return pattern.matches(candidate); }
-};
+// A cheap test on raw names for one race's search: false only for a name
+// that can be none of the race's files (an ASCII name that differs from each
+// of them in more than case); a name beyond ASCII is left to the lookups.
+FolderIndex::Keep mayBeFileOf(const QString &oddsName)
+{
+    const ResultPattern pattern(oddsName);
+    const QString entry = siblingNameOf(oddsName, QStringLiteral("De-"));
+    const QString pairs = siblingNameOf(oddsName, QStringLiteral("Uo-"));
+    const auto ascii = [](const QString &text) {
+        return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    };
+    if (!ascii(oddsName))
+        return {};
+    const auto lower = [](const QString &text) { return text.toLatin1().toLower(); };
+    return [entry = lower(entry), pairs = lower(pairs), head = lower(pattern.head), tail = lower(pattern.tail),
+            valid = pattern.valid](QByteArrayView name) {
+        for (const char c : name) {
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return true;
+        }
+        const auto same = [](QByteArrayView a, QByteArrayView lowered) {
+            if (a.size() != lowered.size())
+                return false;
+            for (qsizetype k = 0; k < a.size(); ++k) {
+                const char c = a[k] >= 'A' && a[k] <= 'Z' ? char(a[k] + ('a' - 'A')) : a[k];
+                if (c != lowered[k])
+                    return false;
+            }
+            return true;
+        };
+        if (same(name, entry) || same(name, pairs))
+            return true;
+        return valid && name.size() == head.size() + 2 + tail.size() && same(name.first(head.size()), head)
+            && same(name.last(tail.size()), tail);
+    };
+}
 
 bool matchFrom(QStringView name, QStringView pattern)
 {
@@ -208,29 +144,35 @@ bool matchFrom(QStringView name, QStringView pattern)
 
 QString GetEntryFileName(const QString &oddsPath)
 {
-    const QString derived = siblingName(oddsPath, QStringLiteral("De-"));
-    return derived.isEmpty() ? derived : resolveNameCase(derived);
+    const SplitPath parts = splitPath(oddsPath);
+    return siblingIn(FolderIndex::of(parts.folder), parts.name, QStringLiteral("De-"));
 }
 
 QString GetPairOddsFileName(const QString &oddsPath)
 {
-    const QString derived = siblingName(oddsPath, QStringLiteral("Uo-"));
-    return derived.isEmpty() ? derived : resolveNameCase(derived);
+    const SplitPath parts = splitPath(oddsPath);
+    return siblingIn(FolderIndex::of(parts.folder), parts.name, QStringLiteral("Uo-"));
 }
 
 QString FindResultFile(const QString &oddsPath)
 {
     const SplitPath parts = splitPath(oddsPath);
-    const ResultPattern pattern(parts.name);
-    if (!pattern.valid)
+    if (!ResultPattern(parts.name).valid)
         return QString();
-    const QString found = folderFilesWhere(parts.folder, ResultNameOf {pattern}).value(0);
-    return found.isEmpty() ? found : parts.folder + found;
+    return resultIn(FolderIndex::of(parts.folder), parts.name);
 }
 
 RacePaths RacePathsOf(const QString &oddsPath)
 {
-    return {oddsPath, GetEntryFileName(oddsPath), GetPairOddsFileName(oddsPath), FindResultFile(oddsPath)};
+    const SplitPath parts = splitPath(oddsPath);
+    if (siblingNameOf(parts.name, QStringLiteral("De-")).isEmpty())
+        return {oddsPath, QString(), QString(), QString()}; // no marker: nothing to look for
+    // One pass over the folder for all three, keeping only the names that
+    // may be one of them.
+    RacePaths paths = RacePathsIn(FolderIndex::of(parts.folder, FolderIndex::Lookups::Few, mayBeFileOf(parts.name)),
+                                  parts.name);
+    paths.odds = oddsPath;
+    return paths;
 }
 
 bool IsFileNameOfRace(const QString &oddsName, const QString &name)
@@ -246,47 +188,10 @@ bool IsFileNameOfRace(const QString &oddsName, const QString &name)
     return result.valid && result.matches(name);
 }
 
-FolderListing FolderListing::of(const QString &folder)
+RacePaths RacePathsIn(const FolderIndex &index, const QString &oddsName)
 {
-    FolderListing listing;
-    listing.folder = folder;
-    if (!listing.folder.isEmpty() && !listing.folder.endsWith(u'/'))
-        listing.folder += u'/';
-    listing.files = folderFiles(listing.folder);
-    const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
-    const QStringList entries =
-        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
-    listing.entries = QSet<QString>(entries.begin(), entries.end());
-    for (const QString &name : std::as_const(listing.files)) {
-        const QString folded = name.toCaseFolded();
-        if (!listing.byFoldedName.contains(folded))
-            listing.byFoldedName.insert(folded, name);
-        // Every "ks-" in the name may be the one a race's pattern puts there.
-        for (qsizetype at = folded.indexOf(u"ks-"); at >= 0 && at + 6 <= folded.size();
-             at = folded.indexOf(u"ks-", at + 1))
-            listing.resultsByKey[folded.left(at + 4) + folded.mid(at + 6)].append(name);
-    }
-    return listing;
-}
-
-RacePaths RacePathsIn(const FolderListing &listing, const QString &oddsName)
-{
-    // The rules of GetEntryFileName, GetPairOddsFileName and FindResultFile,
-    // answered from the listing's indexes.
-    const auto sibling = [&](const QString &prefix) {
-        const QString name = siblingNameOf(oddsName, prefix);
-        if (name.isEmpty())
-            return name;
-        if (listing.entries.contains(name))
-            return listing.folder + name;
-        return listing.folder + listing.byFoldedName.value(name.toCaseFolded(), name);
-    };
-    const ResultPattern pattern(oddsName);
-    const QString result = pattern.valid
-        ? pattern.firstIn(listing.resultsByKey.value((pattern.head + pattern.tail).toCaseFolded()))
-        : QString();
-    return {listing.folder + oddsName, sibling(QStringLiteral("De-")), sibling(QStringLiteral("Uo-")),
-            result.isEmpty() ? result : listing.folder + result};
+    return {index.folder() + oddsName, siblingIn(index, oddsName, QStringLiteral("De-")),
+            siblingIn(index, oddsName, QStringLiteral("Uo-")), resultIn(index, oddsName)};
 }
 
 QString GetOddsFileFilter() { return QStringLiteral(u"単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra"); }

@@ -2,18 +2,113 @@
 
 #include "patdata/pat_files.h"
 
+#include "patdata/cp932.h"
 #include "patdata/pat_layout.h"
+
+#include <algorithm>
 
 namespace CommonFunc {
 
+static_assert(Layout::pairOddsSize == 25);
+
+namespace {
+
+// Where each field of a pair odds record starts.
+constexpr int fieldOffset(int field)
+{
+    int offset = 0;
+    for (int k = 0; k < field; ++k)
+        offset += Layout::pairOdds[k].width;
+    return offset;
+}
+
+constexpr int umaRenField = 2;
+static_assert(Layout::pairOdds[umaRenField].member == &PairOddsRecord::UmaRenOdds);
+static_assert(Layout::pairOdds[umaRenField + 1].member == &PairOddsRecord::WideOddsMin);
+static_assert(Layout::pairOdds[umaRenField + 2].member == &PairOddsRecord::WideOddsMax);
+
+} // namespace
+
 PairOddsTable::PairOddsTable() { blank(); }
+
+PairOddsTable::PairOddsTable(const PairOddsTable &other)
+    : Header(other.Header)
+    , Reserved(other.Reserved)
+    , m_bytes(other.m_bytes)
+    , m_hasTexts(other.m_hasTexts)
+{
+    for (std::size_t k = 0; k < m_texts.size(); ++k) {
+        if (m_hasTexts[k])
+            m_texts[k] = other.m_texts[k];
+    }
+}
+
+PairOddsTable &PairOddsTable::operator=(const PairOddsTable &other)
+{
+    if (this != &other) {
+        Header = other.Header;
+        Reserved = other.Reserved;
+        m_bytes = other.m_bytes;
+        for (std::size_t k = 0; k < m_texts.size(); ++k) {
+            if (other.m_hasTexts[k])
+                m_texts[k] = other.m_texts[k];
+            else if (m_hasTexts[k])
+                m_texts[k] = PairOddsRecord();
+        }
+        m_hasTexts = other.m_hasTexts;
+    }
+    return *this;
+}
 
 void PairOddsTable::blank()
 {
-    PairOddsRecord spaces;
-    for (const auto &field : Layout::pairOdds)
-        spaces.*(field.member) = QString(field.width, u' ');
-    m_pairs.fill(spaces);
+    for (auto &record : m_bytes)
+        record.fill(' ');
+    for (std::size_t k = 0; k < m_texts.size(); ++k) {
+        if (m_hasTexts[k])
+            m_texts[k] = PairOddsRecord();
+    }
+    m_hasTexts.fill(false);
+}
+
+void PairOddsTable::setBytes(int i, int j, QByteArrayView bytes)
+{
+    const std::size_t k = index(i, j);
+    std::copy_n(bytes.data(), kRecordSize, m_bytes[k].begin());
+    if (m_hasTexts[k]) {
+        m_texts[k] = PairOddsRecord();
+        m_hasTexts[k] = false;
+    }
+}
+
+PairOddsRecord &PairOddsTable::decoded(std::size_t k) const
+{
+    if (!m_hasTexts[k]) {
+        const QByteArrayView bytes(m_bytes[k].data(), kRecordSize);
+        int offset = 0;
+        for (const auto &field : Layout::pairOdds) {
+            m_texts[k].*(field.member) = Cp932::decodePadded(bytes.sliced(offset, field.width), field.width);
+            offset += field.width;
+        }
+        m_hasTexts[k] = true;
+    }
+    return m_texts[k];
+}
+
+PairOddsRecord &PairOddsTable::at(int i, int j) { return decoded(index(i, j)); }
+
+const PairOddsRecord &PairOddsTable::at(int i, int j) const { return decoded(index(i, j)); }
+
+QStringView PairOddsTable::oddsText(int i, int j, Odds field, OddsBuffer &buffer) const
+{
+    const std::size_t k = index(i, j);
+    const int f = umaRenField + int(field);
+    if (m_hasTexts[k])
+        return m_texts[k].*(Layout::pairOdds[f].member);
+    const int width = Layout::pairOdds[f].width;
+    static_assert(kOddsWidth == 6);
+    const QByteArrayView bytes(m_bytes[k].data() + fieldOffset(f), width);
+    return QStringView(buffer.data(), Cp932::decodePaddedTo(bytes, width, buffer.data()));
 }
 
 bool ReadTanFukuOddsFile(const QString &path, TanFukuOddsData &data)
@@ -54,8 +149,10 @@ bool ReadPairOddsFile(const QString &path, PairOddsTable &table)
         for (int j = i + 1; j <= count; ++j) {
             if (i > MaxHorses || j > MaxHorses)
                 return false;
-            if (!Layout::readRecord(file, table.at(i, j), Layout::pairOdds))
+            QByteArrayView record;
+            if (!file.take(Layout::pairOddsSize, record))
                 return false;
+            table.setBytes(i, j, record);
         }
     }
     return true;

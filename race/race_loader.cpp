@@ -9,6 +9,7 @@
 #include "common/text_convert.h"
 #include "common/text_util.h"
 #include "grids/pair_fill.h"
+#include "patdata/race_source.h"
 #include "settings/settings_store.h"
 
 #include <array>
@@ -25,7 +26,8 @@ bool LoadRace(RaceSheet &sheet, const QString &oddsPath)
     bool read = false;
     {
         const Messages::ThreadCapture capture(&held);
-        read = ReadRaceData(oddsPath, data);
+        const RaceSource &source = PatFolderSource();
+        read = source.read(source.filesOf(oddsPath), data);
     }
     if (!read) {
         for (const Messages::Message &message : std::as_const(held.messages))

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "patdata/folder_index.h"
 #include "patdata/pat_files.h"
+#include "patdata/race_source.h"
 #include "settings/settings_store.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace CommonFunc;
 using namespace Qt::StringLiterals;
@@ -34,6 +39,8 @@ private slots:
     void wildcard_data();
     void wildcard();
     void listingFindsWhatTheSearchFinds();
+    void tablesAgreeWithTheScan();
+    void patFolderSource();
 };
 
 void TestPatNames::siblings_data()
@@ -180,7 +187,7 @@ void TestPatNames::listingFindsWhatTheSearchFinds()
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
     QVERIFY(QDir().mkpath(base + u"Uo-0303.jra"_s)); // a folder is no sibling file
-    const FolderListing listing = FolderListing::of(dir.path());
+    const FolderIndex listing = FolderIndex::of(dir.path(), FolderIndex::Lookups::Many);
     for (const QString &name : names) {
         if (!name.startsWith(u"zo-"_s, Qt::CaseInsensitive))
             continue;
@@ -192,6 +199,117 @@ void TestPatNames::listingFindsWhatTheSearchFinds()
         QCOMPARE(listed.result, searched.result);
     }
     QCOMPARE(RacePathsIn(listing, u"Zo-0101A.jra"_s).result, base + u"KS-0AA101a.jra"_s);
+}
+
+// The sorted tables of a folder of thousands of races must find what a
+// scan of its entries finds, for names beyond ASCII and names that are not
+// UTF-8 too (whose lookups leave the tables).
+void TestPatNames::tablesAgreeWithTheScan()
+{
+    QTemporaryDir dir;
+    const QByteArray base = QFile::encodeName(dir.path()) + '/';
+    const QList<QByteArray> names {
+        "Zo-0101A.jra",
+        "De-0101A.jra",
+        "Uo-0101A.jra",
+        "Ks-0xy101A.jra",
+        "ks-0AB101a.jra",
+        "Zo-0202.jra",
+        "de-0202.JRA",
+        "\xe2\x84\xaaS-0aa202.jra", // KELVIN SIGN folds to k
+        "Zo-\xe6\x9d\xb1\xe4\xba\xac.jra",
+        "De-\xe6\x9d\xb1\xe4\xba\xac.jra",
+        "Ks-\xe6\x9d\xb1xx\xe4\xba\xac.jra",
+        "Ks-\xe6\x9d\xb1\xff\xfe\xe4\xba\xac.jra", // not UTF-8: two replacement characters
+        "Zo-0303.jra",
+        "UO-0303.JRA",
+        "uo-0303.jra",
+        "Ks-0\xc3\xa9\xc3\xa9"
+        "303.jra",
+        "Zo-\xff.jra",
+        "De-\xff.jra",
+        "Zo-0404.jra",
+        "Ks-0ks-0404.jra",
+        "Ks-0\xf0\x9f\x90\x8e"
+        "404.jra",
+        "Zo-0505.jra",
+        "Ks-0\xef\xbc\xa1\xef\xbc\xa1"
+        "505.jra",
+        "Ks-0\xf0\x9f\x90\x8e"
+        "505.jra",
+    };
+    for (const QByteArray &name : names) {
+        const int fd = ::open((base + name).constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+    }
+    const FolderIndex many = FolderIndex::of(dir.path(), FolderIndex::Lookups::Many);
+    const FolderIndex few = FolderIndex::of(dir.path());
+    QCOMPARE(many.count(), names.size());
+    for (int i = 0; i < few.count(); ++i) {
+        if (!few.isOddsFile(i) || !few.isRepresentable(i))
+            continue;
+        const QString name = few.name(i);
+        const RacePaths a = RacePathsIn(many, name);
+        const RacePaths b = RacePathsIn(few, name);
+        QCOMPARE(a.entry, b.entry);
+        QCOMPARE(a.pairs, b.pairs);
+        QCOMPARE(a.result, b.result);
+    }
+    const QString folder = few.folder();
+    const auto result = [&](const char *odds) { return RacePathsIn(many, QString::fromUtf8(odds)).result; };
+    QCOMPARE(result("Zo-0101A.jra"), folder + u"Ks-0xy101A.jra"_s); // "K" sorts before "k"
+    QCOMPARE(result("Zo-0202.jra"), folder + QString::fromUtf8("\xe2\x84\xaaS-0aa202.jra"));
+    QCOMPARE(RacePathsIn(many, u"Zo-0202.jra"_s).entry, folder + u"de-0202.JRA"_s);
+    QCOMPARE(RacePathsIn(many, u"Zo-0303.jra"_s).pairs, folder + u"UO-0303.JRA"_s);
+    // Two characters are two UTF-16 units: an emoji is one pair of them.
+    QCOMPARE(result("Zo-0303.jra"),
+             folder
+                 + QString::fromUtf8("Ks-0\xc3\xa9\xc3\xa9"
+                                     "303.jra"));
+    QCOMPARE(result("Zo-0404.jra"),
+             folder
+                 + QString::fromUtf8("Ks-0\xf0\x9f\x90\x8e"
+                                     "404.jra"));
+    // Ordinal order is UTF-16 order: U+FF21 comes after a surrogate pair.
+    QCOMPARE(result("Zo-0505.jra"),
+             folder
+                 + QString::fromUtf8("Ks-0\xf0\x9f\x90\x8e"
+                                     "505.jra"));
+    // A name that is not UTF-8 is no candidate in the tables; a scan decodes
+    // it, and its replacement characters sort after "xx".
+    QCOMPARE(result("Zo-\xe6\x9d\xb1\xe4\xba\xac.jra"),
+             folder + QString::fromUtf8("Ks-\xe6\x9d\xb1xx\xe4\xba\xac.jra"));
+}
+
+// The PAT folder as a race source: its races, their files and the files a
+// follower watches, as the naming rules give them.
+void TestPatNames::patFolderSource()
+{
+    QTemporaryDir dir;
+    const QString base = dir.path() + u'/';
+    for (const QString &name : {u"Zo-0101A.jra"_s, u"de-0101a.jra"_s, u"Ks-0ab101A.jra"_s, u"Zo-x.jrb"_s})
+        QVERIFY(QFile(base + name).open(QIODevice::WriteOnly));
+    QVERIFY(QDir().mkpath(base + u"Zo-dir.jra"_s));
+    const RaceSource &source = PatFolderSource();
+    const FolderIndex index = FolderIndex::of(dir.path(), FolderIndex::Lookups::Many);
+    QStringList races;
+    for (int i = 0; i < index.count(); ++i) {
+        if (source.startsRace(index, i))
+            races.append(index.name(i));
+    }
+    QCOMPARE(races, QStringList {u"Zo-0101A.jra"_s});
+    const RacePaths files = source.filesOf(index, u"Zo-0101A.jra"_s);
+    QCOMPARE(files.entry, base + u"de-0101a.jra"_s);
+    QCOMPARE(files.pairs, base + u"Uo-0101A.jra"_s); // not there yet: the name it will have
+    QCOMPARE(files.result, base + u"Ks-0ab101A.jra"_s);
+    const RacePaths searched = source.filesOf(base + u"Zo-0101A.jra"_s);
+    QCOMPARE(searched.entry, files.entry);
+    QCOMPARE(searched.result, files.result);
+    QCOMPARE(source.filesToFollow(base + u"Zo-0101A.jra"_s),
+             (QStringList {base + u"Zo-0101A.jra"_s, files.entry, files.pairs, files.result}));
+    QVERIFY(source.isOwnFileName(u"ks-1.JRA"_s));
+    QVERIFY(!source.isOwnFileName(u"Zo-1.csv"_s));
 }
 
 QTEST_GUILESS_MAIN(TestPatNames)

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "analysis/pair_prices.h"
 #include "patdata/cp932.h"
 #include "patdata/pat_files.h"
 #include "support/message_recorder.h"
@@ -9,6 +10,7 @@
 #include <QTest>
 
 using namespace CommonFunc;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -92,6 +94,7 @@ private slots:
     void pairOddsBoundaries();
     void pairOddsNineteenHorsesReadsUpToTheFirstBadPair();
     void pairOddsFailureBeforeBlankingKeepsTheTable();
+    void pairOddsTextsAgreeWithTheBytes();
 
     void entryFile();
     void entryHorseCountIndependentAndCapped();
@@ -338,6 +341,53 @@ void TestPatReaders::pairOddsBoundaries()
             }
         }
     }
+}
+
+// The prices are read from the records' bytes, the texts made on demand:
+// both must give the same text for every field, and what a tool writes into
+// a record is what the prices see, in a copy of the table too.
+void TestPatReaders::pairOddsTextsAgreeWithTheBytes()
+{
+    PatBytes::Header h;
+    h.horseCount = QStringLiteral("4");
+    QByteArray bytes = PatBytes::patHeader(h) + PatBytes::raw("00", 2);
+    const QString odds[] = {u"ﾄﾘｹｼ"_s, u"１２．"_s, u"  12.3"_s, u"9999.9"_s, u"東"_s, QString()};
+    int k = 0;
+    for (int i = 1; i <= 4; ++i) {
+        for (int j = i + 1; j <= 4; ++j, ++k)
+            bytes += PatBytes::pairRecord(odds[k % 6], odds[(k + 1) % 6], odds[(k + 2) % 6]);
+    }
+    PairOddsTable table;
+    QVERIFY(ReadPairOddsFile(write(QStringLiteral("Uo-t.jra"), bytes), table));
+    PairOddsTable fresh = table; // no record decoded yet
+    using Odds = PairOddsTable::Odds;
+    for (int i = 1; i <= MaxHorses; ++i) {
+        for (int j = 1; j <= MaxHorses; ++j) {
+            PairOddsTable::OddsBuffer a;
+            PairOddsTable::OddsBuffer b;
+            PairOddsTable::OddsBuffer c;
+            const QString umaren = fresh.oddsText(i, j, Odds::UmaRen, a).toString();
+            const QString low = fresh.oddsText(i, j, Odds::WideMin, b).toString();
+            const QString high = fresh.oddsText(i, j, Odds::WideMax, c).toString();
+            const PairOddsRecord &r = table.at(i, j);
+            QCOMPARE(umaren, r.UmaRenOdds);
+            QCOMPARE(low, r.WideOddsMin);
+            QCOMPARE(high, r.WideOddsMax);
+        }
+    }
+    QCOMPARE(table.at(1, 2).UmaRenOdds, u"ﾄﾘｹｼ  "_s);
+    QCOMPARE(table.at(1, 2).WideOddsMin, u"１２．   "_s); // six bytes, three characters, padded to six
+
+    table.at(1, 3).WideOddsMax = u"7.7"_s;
+    const PairOddsTable copy = table;
+    PairOddsTable::OddsBuffer buffer;
+    QCOMPARE(copy.oddsText(1, 3, Odds::WideMax, buffer).toString(), u"7.7"_s);
+    QCOMPARE(ActualPrice(copy, BetType::Wide, 1, 3), ActualPrice(table, BetType::Wide, 1, 3));
+    // Read again, the file's bytes win over what was written.
+    QVERIFY(ReadPairOddsFile(write(QStringLiteral("Uo-t.jra"), bytes), table));
+    PairOddsTable::OddsBuffer other;
+    QCOMPARE(table.oddsText(1, 3, Odds::WideMax, buffer).toString(),
+             fresh.oddsText(1, 3, Odds::WideMax, other).toString());
 }
 
 void TestPatReaders::pairOddsNineteenHorsesReadsUpToTheFirstBadPair()

@@ -10,6 +10,7 @@
 #include "common/ui/gui_support.h"
 #include "common/ui/twips.h"
 #include "export/save_guard.h"
+#include "patdata/folder_index.h"
 #include "patdata/pat_files.h"
 #include "settings/race_options.h"
 #include "settings/settings_store.h"
@@ -672,10 +673,11 @@ QStringList runFiles(const QStringList &paths, bool recursive)
         folders.insert(QFileInfo(odds).path());
     QStringList files;
     for (const QString &folder : std::as_const(folders)) {
-        const CommonFunc::FolderListing listing = CommonFunc::FolderListing::of(folder);
-        for (const QString &name : listing.files) {
+        const CommonFunc::FolderIndex index = CommonFunc::FolderIndex::of(folder);
+        for (const int i : index.filesInOrdinalOrder()) {
+            const QString name = index.name(i);
             if (CommonFunc::IsPatFileName(name))
-                files.append(listing.folder + name);
+                files.append(index.folder() + name);
         }
     }
     return files;

@@ -6,6 +6,7 @@
 #include "common/ui/gui_support.h"
 #include "common/ui/twips.h"
 #include "patdata/file_list.h"
+#include "patdata/folder_index.h"
 #include "patdata/pat_files.h"
 #include "settings/settings_store.h"
 
@@ -133,10 +134,11 @@ QList<TextGrid::Alignment> SelectFileWindow::alignments()
 
 QStringList SelectFileWindow::racesIn(const QString &folder)
 {
+    const CommonFunc::FolderIndex index = CommonFunc::FolderIndex::of(folder);
     QStringList races;
-    for (const QString &name : QDir(folder).entryList(QDir::Files, QDir::Name)) {
-        if (CommonFunc::MatchesWildcard(name, CommonFunc::GetOddsFilePattern()))
-            races.append(name);
+    for (const int i : index.filesInOrdinalOrder()) {
+        if (index.isOddsFile(i))
+            races.append(index.name(i));
     }
     return races;
 }
