@@ -87,8 +87,7 @@ FitReport RunFit(const FitInput &input, const Progress &progress, const std::ato
             RaceData data;
             for (int k = next++; k < size; k = next++) {
                 const RaceSearch::Job &job = races.jobs[std::size_t(start + k)];
-                block[std::size_t(k)] = take(RacePathsIn(races.listings[std::size_t(job.listing)], job.name), input,
-                                             data);
+                block[std::size_t(k)] = take(races.filesOf(job), input, data);
             }
         };
         std::vector<std::thread> workers;

@@ -118,17 +118,18 @@ int RunFitCommand(const QStringList &paths, bool recursive, bool json, WinProbab
         return 1;
     }
     if (report.fit.races == 0) {
-        err(QStringLiteral("minukuru-cli fit: no settled race with its first three among the %1 read")
-                .arg(report.races));
+        err(QStringLiteral("minukuru-cli fit: ")
+            + Cli::tr("no settled race with its first three among the %1 read").arg(report.races));
         return 1;
     }
     if (save) {
         if (!FitFitsOptions(report.fit)) {
-            err(QStringLiteral("minukuru-cli fit: the estimates are outside the options' ranges; nothing saved"));
+            err(QStringLiteral("minukuru-cli fit: ")
+                + Cli::tr("the estimates are outside the options' ranges; nothing saved"));
             return 1;
         }
         if (SettingsFileRefusal() != SettingsFileProblem::None) {
-            err(QStringLiteral("minukuru-cli fit: the settings file cannot be written; nothing saved"));
+            err(QStringLiteral("minukuru-cli fit: ") + Cli::tr("the settings file cannot be written; nothing saved"));
             return 1;
         }
         {

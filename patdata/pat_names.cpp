@@ -50,6 +50,12 @@ struct ResultPattern {
         tail = oddsName.mid(at + 4);
         valid = true;
     }
+
+    bool matches(const QString &name) const
+    {
+        return name.size() == head.size() + 2 + tail.size() && name.startsWith(head, Qt::CaseInsensitive)
+            && name.endsWith(tail, Qt::CaseInsensitive);
+    }
 };
 
 // The sibling's name where the folder has it, else the name derived: the

@@ -135,12 +135,13 @@ void TestMainWindow::menusAndToolbar()
                           u16(u"ｵｯｽﾞ推移保存(&H)..."), QStringLiteral("-"), u16(u"自動更新(&A)"), u16(u"通知音(&B)"),
                           QStringLiteral("-"), u16(u"終了(&X)")}));
     const QList<QAction *> tool = menus[1]->menu()->actions();
-    QCOMPARE(tool.size(), 5);
+    QCOMPARE(tool.size(), 6);
     QVERIFY(!tool[0]->isEnabled());
     QVERIFY(tool[1]->isSeparator());
     QCOMPARE(tool[2]->text(), u16(u"ｵﾌﾟｼｮﾝ(&O)..."));
     QCOMPARE(tool[3]->text(), u16(u"回収率検証(&B)..."));
     QCOMPARE(tool[4]->text(), u16(u"ﾏﾄﾘｸｽ(&M)..."));
+    QCOMPARE(tool[5]->text(), u16(u"理論値ﾓﾃﾞﾙ推定(&F)..."));
     QCOMPARE(menus[2]->menu()->actions().first()->text(), u16(u"ﾊﾞｰｼﾞｮﾝ情報(&A).."));
 
     QStringList keys;

@@ -849,14 +849,15 @@ void TestSettingsStore::modelOptions()
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     };
     writeFile(
-        QStringLiteral("[Option]\nPriceModel=2\nWinProbability=3\nPairPayoutRate=1.5\n"
-                       "DiscountLambda2=0.9\nDiscountLambda3=0\n"));
+        QStringLiteral("[Option]\nPriceModel=2\nWinProbability=4\nPairPayoutRate=1.5\n"
+                       "DiscountLambda2=0.9\nDiscountLambda3=0\nWinPowerExponent=5.5\n"));
     const RaceOptions o = ReadRaceOptions();
     QCOMPARE(o.priceModel, qint16(2));
     QCOMPARE(o.winProbability, qint16(0));
     QCOMPARE(o.pairPayoutRate, 0.775);
     QCOMPARE(o.discountLambda2, 0.9);
     QCOMPARE(o.discountLambda3, 0.65);
+    QCOMPARE(o.winPowerExponent, 1.0);
 
     // Back to the default: a key the file has is written.
     StoredOptions back;

@@ -34,7 +34,8 @@ set(layer_cli 8)
 set(core_folders common settings patdata app analysis grids export race backtest about cli)
 
 # The other windows' headers the main window includes: the windows it opens.
-set(main_window_opens about/ui/about_dialog.h backtest/ui/backtest_window.h grids/ui/pair_grid_view.h
+set(main_window_opens about/ui/about_dialog.h backtest/ui/backtest_window.h backtest/ui/model_fit_window.h
+                      grids/ui/pair_grid_view.h
                       grids/ui/pair_matrix_window.h patdata/ui/select_file_window.h settings/ui/options_dialog.h)
 
 set(problems "")

@@ -211,26 +211,26 @@ void OptionsDialog::buildModelFrame()
     auto edit = [frame](const char *name, int left) {
         auto *box = new QLineEdit(frame);
         box->setObjectName(QString::fromLatin1(name));
-        place(box, left, 300, 900, kBoxHeight);
+        place(box, left, 300, 720, kBoxHeight);
         return box;
     };
     addLabel(frame, QStringLiteral(u"ﾓﾃﾞﾙ"), 120, 300, 540);
     cmbPriceModel = combo("cmbPriceModel",
                           {QStringLiteral(u"標準"), QStringLiteral(u"Harville"), QStringLiteral(u"割引Harville")}, 690,
-                          1800);
-    addLabel(frame, QStringLiteral(u"勝率"), 2700, 300, 540);
+                          1560);
+    addLabel(frame, QStringLiteral(u"勝率"), 2310, 300, 480);
     cmbWinProbability = combo("cmbWinProbability",
                               {QStringLiteral(u"正規化"), QStringLiteral(u"べき乗"), QStringLiteral(u"Shin"),
                                QStringLiteral(u"補正累乗")},
-                              3270, 1500);
-    addLabel(frame, QStringLiteral(u"馬連・ﾜｲﾄﾞ払戻率"), 4980, 300, 1800);
-    txtPairPayoutRate = edit("txtPairPayoutRate", 6810);
-    addLabel(frame, QStringLiteral(u"割引 λ2"), 7920, 300, 900);
-    txtDiscountLambda2 = edit("txtDiscountLambda2", 8850);
-    addLabel(frame, QStringLiteral(u"λ3"), 9960, 300, 450);
-    txtDiscountLambda3 = edit("txtDiscountLambda3", 10440);
-    addLabel(frame, QStringLiteral(u"β"), 11460, 300, 300);
-    txtWinPowerExponent = edit("txtWinPowerExponent", 11790);
+                              2820, 1320);
+    addLabel(frame, QStringLiteral(u"馬連・ﾜｲﾄﾞ払戻率"), 4200, 300, 1620);
+    txtPairPayoutRate = edit("txtPairPayoutRate", 5850);
+    addLabel(frame, QStringLiteral(u"割引 λ2"), 6630, 300, 750);
+    txtDiscountLambda2 = edit("txtDiscountLambda2", 7410);
+    addLabel(frame, QStringLiteral(u"λ3"), 8190, 300, 360);
+    txtDiscountLambda3 = edit("txtDiscountLambda3", 8580);
+    addLabel(frame, QStringLiteral(u"β"), 9360, 300, 300);
+    txtWinPowerExponent = edit("txtWinPowerExponent", 9690);
     // As the form starts: the store's defaults.
     const CommonFunc::RaceOptions &d = CommonFunc::DefaultRaceOptions();
     cmbPriceModel->setCurrentIndex(d.priceModel);
