@@ -2,6 +2,8 @@
 
 #include "patdata/race_source.h"
 
+#include <QFileInfo>
+
 namespace CommonFunc {
 
 namespace {
@@ -34,6 +36,10 @@ public:
     }
 
     bool isOwnFileName(const QString &fileName) const override { return IsPatFileName(fileName); }
+    bool isFileOfRace(const QString &racePath, const QString &fileName) const override
+    {
+        return IsFileNameOfRace(QFileInfo(racePath).fileName(), fileName);
+    }
 };
 
 } // namespace

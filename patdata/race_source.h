@@ -31,6 +31,9 @@ public:
     // The files to watch while a race is followed: its own files as they
     // are now, those not there yet included where their names are known.
     virtual QStringList filesToFollow(const QString &racePath) const = 0;
+    // Whether an entry of the race's folder named `fileName` is, or may
+    // become, one of the race's files: what a follower reacts to.
+    virtual bool isFileOfRace(const QString &racePath, const QString &fileName) const = 0;
     // Whether a file name is that of one of this source's files, which no
     // save of the program may take.
     virtual bool isOwnFileName(const QString &fileName) const = 0;

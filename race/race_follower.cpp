@@ -4,6 +4,7 @@
 
 #include "analysis/race_analysis.h"
 #include "common/file_checks.h"
+#include "patdata/race_source.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -72,7 +73,7 @@ void RaceFollower::follow(const QString &oddsPath, const RacePaths &read)
 {
     stop();
     m_oddsPath = QFileInfo(oddsPath).absoluteFilePath();
-    m_paths = RacePathsOf(m_oddsPath);
+    m_paths = PatFolderSource().filesOf(m_oddsPath);
     m_had = read;
     if (read.odds.isEmpty()) {
         // Taken as read: the files there now.
@@ -102,7 +103,7 @@ void RaceFollower::resume()
     if (!isPaused())
         return;
     m_paused = false;
-    m_paths = RacePathsOf(m_oddsPath);
+    m_paths = PatFolderSource().filesOf(m_oddsPath);
     arm();
     if (isFollowing() && stamps() != m_stamps)
         quietOver();
@@ -172,9 +173,8 @@ void RaceFollower::folderChanged(const QList<FolderWatch::Change> &changes, bool
         return;
     bool ours = !known;
     bool entries = !known;
-    const QString oddsName = QFileInfo(m_oddsPath).fileName();
     for (const FolderWatch::Change &change : changes) {
-        if (IsFileNameOfRace(oddsName, change.name)) {
+        if (PatFolderSource().isFileOfRace(m_oddsPath, change.name)) {
             ours = true;
             entries |= change.entries;
         }
@@ -182,7 +182,7 @@ void RaceFollower::folderChanged(const QList<FolderWatch::Change> &changes, bool
     if (!ours)
         return;
     if (entries) {
-        m_paths = RacePathsOf(m_oddsPath);
+        m_paths = PatFolderSource().filesOf(m_oddsPath);
         if (!m_folder.namesChanges())
             m_folder.watch(m_folder.folder(), pathList(m_paths));
     }
@@ -197,7 +197,7 @@ void RaceFollower::folderGone()
     arm(); // it may be back already
     if (!isFollowing())
         return;
-    m_paths = RacePathsOf(m_oddsPath);
+    m_paths = PatFolderSource().filesOf(m_oddsPath);
     if (stamps() != m_stamps)
         changed();
 }
@@ -214,7 +214,7 @@ void RaceFollower::aboveChanged()
     arm();
     if (!isFollowing() || !m_folder.isWatching())
         return;
-    m_paths = RacePathsOf(m_oddsPath);
+    m_paths = PatFolderSource().filesOf(m_oddsPath);
     if (stamps() != m_stamps)
         changed();
 }
@@ -274,7 +274,7 @@ void RaceFollower::attempt()
     bool read = false;
     {
         const Messages::ThreadCapture capture(&collected);
-        read = ReadRaceData(m_paths, data);
+        read = PatFolderSource().read(m_paths, data);
     }
     // A file caught half-written reads as none: read again.  A file the race
     // did not have may stay unread, as an open would leave it; one it had
@@ -293,7 +293,7 @@ void RaceFollower::attempt()
         return;
     }
     if (m_attempts <= kRetries && QFileInfo::exists(m_oddsPath)) {
-        m_paths = RacePathsOf(m_oddsPath);
+        m_paths = PatFolderSource().filesOf(m_oddsPath);
         m_retry.start();
         return;
     }
