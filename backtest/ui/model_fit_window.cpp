@@ -32,6 +32,9 @@ QTableWidget *newTable(const QString &name)
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->hide();
     table->setSelectionMode(QAbstractItemView::NoSelection);
+    // A row a line high: the tables are short and should show whole.
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->verticalHeader()->setMinimumSectionSize(1);
     return table;
 }
 
