@@ -342,30 +342,6 @@ void addLedger(Outcome &outcome, const RaceAnalysis &race)
     }
 }
 
-RaceFacts factsOf(const PatFileHeader &header, const RaceAnalysis &race)
-{
-    RaceFacts facts;
-    facts.course = TrimSpaces(header.Course);
-    facts.raceNumberText = TrimSpaces(header.RaceNo);
-    bool number = false;
-    const int raceNumber = facts.raceNumberText.toInt(&number);
-    if (number)
-        facts.raceNumber = raceNumber;
-    for (int n = 1; n <= race.count(); ++n) {
-        const HorseAnalysis &horse = race.horses[std::size_t(n)];
-        if (horse.scratched)
-            continue;
-        ++facts.runners;
-        // Odds come in tenths; whole tenths compare exactly with the bands and ranges.
-        if (horse.tanValue > 0.0f) {
-            const int tenths = int(std::lround(double(horse.tanValue) * 10.0));
-            facts.favouriteTenths = facts.favouriteTenths ? std::min(*facts.favouriteTenths, tenths) : tenths;
-        }
-    }
-    facts.conditions = header.Conditions;
-    return facts;
-}
-
 // data: the worker's own, reused from race to race.
 Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLedger, bool compareModels, RaceData &data)
 {
@@ -387,7 +363,7 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLed
         collector.messages.append({Messages::Kind::Error, Messages::readFailedText(), Messages::errorTitle()});
     const RaceAnalysis race = AnalyzeRace(data, options);
     outcome.loaded = true;
-    outcome.facts = factsOf(data.odds.Header, race);
+    outcome.facts = FactsOf(data.odds.Header, race);
     outcome.settled = race.settled;
     outcome.messages = collector.texts();
     outcome.raceName = TrimSpaces(race.raceName);
@@ -756,6 +732,30 @@ std::optional<Range> ParseRange(QStringView text)
     if (!lowOk || !highOk || !std::isfinite(min) || !std::isfinite(max) || min > max)
         return std::nullopt;
     return Range {min, max};
+}
+
+RaceFacts FactsOf(const PatFileHeader &header, const RaceAnalysis &race)
+{
+    RaceFacts facts;
+    facts.course = TrimSpaces(header.Course);
+    facts.raceNumberText = TrimSpaces(header.RaceNo);
+    bool number = false;
+    const int raceNumber = facts.raceNumberText.toInt(&number);
+    if (number)
+        facts.raceNumber = raceNumber;
+    for (int n = 1; n <= race.count(); ++n) {
+        const HorseAnalysis &horse = race.horses[std::size_t(n)];
+        if (horse.scratched)
+            continue;
+        ++facts.runners;
+        // Odds come in tenths; whole tenths compare exactly with the bands and ranges.
+        if (horse.tanValue > 0.0f) {
+            const int tenths = int(std::lround(double(horse.tanValue) * 10.0));
+            facts.favouriteTenths = facts.favouriteTenths ? std::min(*facts.favouriteTenths, tenths) : tenths;
+        }
+    }
+    facts.conditions = header.Conditions;
+    return facts;
 }
 
 unsigned FailedConditions(const Conditions &conditions, const RaceFacts &facts)

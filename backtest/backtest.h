@@ -15,6 +15,11 @@
 #include <functional>
 #include <optional>
 
+namespace CommonFunc {
+struct PatFileHeader;
+struct RaceAnalysis;
+} // namespace CommonFunc
+
 // What the marks and the recommended bets would have paid over past races:
 // every race is loaded as the open command loads it, with one options
 // snapshot for the whole run, and set against its result's payouts.
@@ -101,6 +106,7 @@ struct RaceFacts {
 };
 // The conditions the race fails (bit IndexOf the Condition); 0: it takes part.
 unsigned FailedConditions(const Conditions &conditions, const RaceFacts &facts);
+RaceFacts FactsOf(const CommonFunc::PatFileHeader &header, const CommonFunc::RaceAnalysis &race);
 
 // The report's figures broken down by one of the race's facts, or for
 // marks and recommended bets, by the pair's popularity.

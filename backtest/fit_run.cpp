@@ -21,7 +21,7 @@ namespace Backtest {
 namespace {
 
 struct Taken {
-    enum Kind { Failed, Unsettled, LeftOut, Used } kind = Failed;
+    enum Kind { Failed, Excluded, Unsettled, LeftOut, Used } kind = Failed;
     QString why;
     bool fellBack = false;
     FitRace race;
@@ -35,6 +35,10 @@ Taken take(const RacePaths &paths, const FitInput &input, RaceData &data)
     if (!ReadRaceData(paths, data))
         return taken;
     const RaceAnalysis race = AnalyzeRace(data, input.options);
+    if (input.conditions.any() && FailedConditions(input.conditions, FactsOf(data.odds.Header, race)) != 0) {
+        taken.kind = Taken::Excluded;
+        return taken;
+    }
     if (!race.settled) {
         taken.kind = Taken::Unsettled;
         return taken;
@@ -102,6 +106,9 @@ FitReport RunFit(const FitInput &input, const Progress &progress, const std::ato
             case Taken::Failed:
                 ++report.failed;
                 break;
+            case Taken::Excluded:
+                ++report.excluded;
+                break;
             case Taken::Unsettled:
                 ++report.unsettled;
                 break;
@@ -147,6 +154,8 @@ ReportTable FitCountsTable(const FitReport &r)
     table.rows.append({QStringLiteral(u"推定に使用"), QString::number(r.fit.races)});
     table.rows.append({QStringLiteral(u"未確定"), QString::number(r.unsettled)});
     table.rows.append({QStringLiteral(u"読込失敗"), QString::number(r.failed)});
+    if (r.excluded > 0)
+        table.rows.append({QStringLiteral(u"条件外"), QString::number(r.excluded)});
     for (auto it = r.leftOut.cbegin(); it != r.leftOut.cend(); ++it)
         table.rows.append({QStringLiteral(u"除外 (") + it.key() + u')', QString::number(it.value())});
     return table;

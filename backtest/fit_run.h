@@ -14,6 +14,7 @@ struct FitInput {
     QStringList paths; // folders, or win/place odds files
     bool recursive = false;
     CommonFunc::RaceOptions options;
+    Conditions conditions; // as the backtest's: a race that fails one takes no part
     // The win probabilities λ2 and λ3 are fitted on.
     CommonFunc::WinProbabilityMethod method = CommonFunc::WinProbabilityMethod::Normalised;
     int threads = 0; // 0: one per core
@@ -23,6 +24,7 @@ struct FitReport {
     int races = 0; // taken up, as the backtest counts them
     int failed = 0;
     int unsettled = 0;
+    int excluded = 0; // failed a condition
     QMap<QString, int> leftOut; // settled races without a first three, by why
     int fellBack = 0;           // races whose method had no solution: normalised instead
     QStringList notes;          // of the search

@@ -42,6 +42,7 @@ QJsonObject jsonReport(const FitReport &r, WinProbabilityMethod method, const Ra
             {QStringLiteral("read"), r.races},
             {QStringLiteral("failed"), r.failed},
             {QStringLiteral("unsettled"), r.unsettled},
+            {QStringLiteral("excluded"), r.excluded},
             {QStringLiteral("left_out"), leftOut},
             {QStringLiteral("win_probability"), FitMethodKey(method)},
             {QStringLiteral("fell_back"), r.fellBack},
@@ -97,13 +98,15 @@ std::optional<WinProbabilityMethod> FitMethodFromKey(const QString &key)
     return std::nullopt;
 }
 
-int RunFitCommand(const QStringList &paths, bool recursive, bool json, WinProbabilityMethod method, bool save)
+int RunFitCommand(const QStringList &paths, bool recursive, bool json, WinProbabilityMethod method, bool save,
+                  const Conditions &conditions)
 {
     FitInput input;
     input.paths = paths;
     input.recursive = recursive;
     input.options = ReadRaceOptions();
     input.method = method;
+    input.conditions = conditions;
     const FitReport report = RunFit(input);
 
     if (json)

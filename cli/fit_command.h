@@ -3,6 +3,7 @@
 #pragma once
 
 #include "analysis/price_models.h"
+#include "backtest/backtest.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,6 @@
 // three of the settled races, with a held-out check; --save stores them.
 // Returns the exit status.
 int RunFitCommand(const QStringList &paths, bool recursive, bool json, CommonFunc::WinProbabilityMethod method,
-                  bool save);
+                  bool save, const Backtest::Conditions &conditions = {});
 // normalised, power, shin
 std::optional<CommonFunc::WinProbabilityMethod> FitMethodFromKey(const QString &key);

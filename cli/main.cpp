@@ -63,7 +63,8 @@ const char *const kUsage =
                       "           [--resamples N] [PATH...]\n"
                       "                               what the marks and recommended bets\n"
                       "                               would have paid over past races\n"
-                      "  fit [-r] [--json] [--win-probability METHOD] [--save] [PATH...]\n"
+                      "  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]\n"
+                      "      [PATH...]\n"
                       "                               fit the price model's exponents to the\n"
                       "                               settled races\n"
                       "\n"
@@ -137,7 +138,7 @@ const char *const kBacktestUsage =
 const char *const kFitUsage =
     QT_TRANSLATE_NOOP("Cli",
                       "usage: minukuru-cli fit [-r] [--json] [--win-probability METHOD] [--save]\n"
-                      "                        [PATH...]\n"
+                      "                        [CONDITIONS] [PATH...]\n"
                       "Reads every race of the folders or files given (default: the PAT folder\n"
                       "of the settings) as the backtest does, takes the first three of each\n"
                       "settled race from its payouts (a dead heat or missing payouts leave a race\n"
@@ -151,6 +152,8 @@ const char *const kFitUsage =
                       "  --win-probability METHOD  fit λ2 and λ3 on normalised (the default),\n"
                       "                            power or shin win probabilities\n"
                       "  --save                    store the fitted λ2, λ3 and β in the options\n"
+                      "The backtest's conditions choose the races: --course NAMES, --runners\n"
+                      "MIN-MAX, --race-number MIN-MAX, --favourite MIN-MAX, --conditions TEXT.\n"
                       "Exit status 0 when the fit was made (and saved with --save), 1 when no\n"
                       "race was found or none gave its first three, or the estimates could not\n"
                       "be saved, 2 for wrong usage.\n");
@@ -535,7 +538,8 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
     const QCommandLineOption winProbabilityOption(QStringLiteral("win-probability"), QString(), QStringLiteral("M"));
     const QCommandLineOption saveOption(QStringLiteral("save"));
     if (command && command->fit)
-        parser.addOptions({recursiveOption, jsonOption, winProbabilityOption, saveOption});
+        parser.addOptions({recursiveOption, jsonOption, winProbabilityOption, saveOption, courseOption, runnersOption,
+                           raceNumberOption, favouriteOption, conditionsOption});
     const QCommandLineOption matrixOption(QStringLiteral("matrix"));
     if (command && command->show)
         parser.addOption(matrixOption);
@@ -553,7 +557,7 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
                               usage);
         if (command && command->takesOutput && (last == u"-o" || last == u"--output"))
             return usageError(prefix + QStringLiteral(": ") + Cli::tr("%1 needs a file name").arg(last), usage);
-        if (command && command->backtest) {
+        if (command && (command->backtest || command->fit)) {
             for (const auto &[option, needs] : backtestValues) {
                 if (last == QStringLiteral("--") + option->names().first())
                     return usageError(prefix + QStringLiteral(": ") + last + QStringLiteral(" needs ")
@@ -624,6 +628,37 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
     }
     if (word == u"show")
         return runShow(positional, parser.isSet(matrixOption));
+    // The conditions a run's races must meet, as backtest and fit take them;
+    // what is wrong with them, else "".
+    const auto takeConditions = [&](Backtest::Conditions &conditions) -> QString {
+        if (parser.isSet(courseOption)) {
+            for (const QString &name : parser.value(courseOption).split(u',')) {
+                if (!name.trimmed().isEmpty())
+                    conditions.courses.append(name.trimmed());
+            }
+            if (conditions.courses.isEmpty())
+                return QStringLiteral("--course needs course names");
+        }
+        const std::pair<const QCommandLineOption *, std::optional<Backtest::Range> *> ranges[] = {
+            {&runnersOption, &conditions.runners},
+            {&raceNumberOption, &conditions.raceNumber},
+            {&favouriteOption, &conditions.favourite},
+        };
+        for (const auto &[option, range] : ranges) {
+            if (!parser.isSet(*option))
+                continue;
+            *range = Backtest::ParseRange(parser.value(*option));
+            if (!*range)
+                return QStringLiteral("--") + option->names().first() + QStringLiteral(" needs a range MIN-MAX, not ")
+                    + parser.value(*option);
+        }
+        if (parser.isSet(conditionsOption)) {
+            conditions.text = parser.value(conditionsOption);
+            if (conditions.text.isEmpty())
+                return QStringLiteral("--conditions needs a text");
+        }
+        return QString();
+    };
     if (word == u"backtest") {
         if (parser.isSet(ledgerOption) && parser.value(ledgerOption).isEmpty())
             return usageError(prefix + QStringLiteral(": ") + Cli::tr("--ledger needs a file name"), usage);
@@ -633,33 +668,8 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
         options.ledgerPath = parser.value(ledgerOption);
         options.compareModels = parser.isSet(modelsOption);
         options.breakdowns = parser.isSet(breakdownsOption);
-        if (parser.isSet(courseOption)) {
-            for (const QString &name : parser.value(courseOption).split(u',')) {
-                if (!name.trimmed().isEmpty())
-                    options.conditions.courses.append(name.trimmed());
-            }
-            if (options.conditions.courses.isEmpty())
-                return usageError(prefix + QStringLiteral(": --course needs course names"), usage);
-        }
-        const std::pair<const QCommandLineOption *, std::optional<Backtest::Range> *> ranges[] = {
-            {&runnersOption, &options.conditions.runners},
-            {&raceNumberOption, &options.conditions.raceNumber},
-            {&favouriteOption, &options.conditions.favourite},
-        };
-        for (const auto &[option, range] : ranges) {
-            if (!parser.isSet(*option))
-                continue;
-            *range = Backtest::ParseRange(parser.value(*option));
-            if (!*range)
-                return usageError(prefix + QStringLiteral(": --") + option->names().first()
-                                      + QStringLiteral(" needs a range MIN-MAX, not ") + parser.value(*option),
-                                  usage);
-        }
-        if (parser.isSet(conditionsOption)) {
-            options.conditions.text = parser.value(conditionsOption);
-            if (options.conditions.text.isEmpty())
-                return usageError(prefix + QStringLiteral(": --conditions needs a text"), usage);
-        }
+        if (const QString wrong = takeConditions(options.conditions); !wrong.isEmpty())
+            return usageError(prefix + QStringLiteral(": ") + wrong, usage);
         if (parser.isSet(seedOption)) {
             bool ok = false;
             options.seed = parser.value(seedOption).toULongLong(&ok);
@@ -681,9 +691,12 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
         if (!method)
             return usageError(prefix + QStringLiteral(": ") + Cli::tr("--win-probability needs normalised, power or shin"),
                               usage);
+        Backtest::Conditions conditions;
+        if (const QString wrong = takeConditions(conditions); !wrong.isEmpty())
+            return usageError(prefix + QStringLiteral(": ") + wrong, usage);
         return RunFitCommand(positional.isEmpty() ? QStringList {GetPatFolder()} : positional,
                              parser.isSet(recursiveOption), parser.isSet(jsonOption), *method,
-                             parser.isSet(saveOption));
+                             parser.isSet(saveOption), conditions);
     }
     if (word == u"watch") {
         int count = 0;

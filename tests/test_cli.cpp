@@ -995,6 +995,22 @@ void TestCli::fit()
     QCOMPARE(
         run({QStringLiteral("fit"), QStringLiteral("--win-probability"), QStringLiteral("odds"), samples}).exitCode, 2);
     QCOMPARE(run({QStringLiteral("fit"), newFolder()}).exitCode, 1);
+
+    // The backtest's conditions choose the races: the race numbers 1-6 of
+    // the day, some of them unsettled.
+    const Run some = run({QStringLiteral("fit"), QStringLiteral("--json"), QStringLiteral("--race-number"),
+                          QStringLiteral("1-6"), samples});
+    QCOMPARE(some.exitCode, 0);
+    const QJsonObject part = QJsonDocument::fromJson(some.out.toUtf8()).object();
+    QCOMPARE(part.value(u"excluded"_s).toInt(), 18);
+    int leftOut = 0;
+    for (const QJsonValue &count : part.value(u"left_out"_s).toObject())
+        leftOut += count.toInt();
+    QCOMPARE(part.value(u"races"_s).toInt() + part.value(u"unsettled"_s).toInt() + part.value(u"failed"_s).toInt()
+                 + part.value(u"excluded"_s).toInt() + leftOut,
+             part.value(u"read"_s).toInt());
+    QCOMPARE(part.value(u"read"_s).toInt(), 36);
+    QCOMPARE(run({QStringLiteral("fit"), QStringLiteral("--runners"), QStringLiteral("9-1"), samples}).exitCode, 2);
 }
 
 // Text that code page 932 lacks (a folder's name in the ledger, a mark) is

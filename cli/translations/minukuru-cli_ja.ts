@@ -170,66 +170,6 @@ Exit status 0 at the end or on Ctrl-C, 1 when the race cannot be read,
         <translation>標準出力に書き出せません: %1</translation>
     </message>
     <message>
-        <source>usage: minukuru-cli [--settings FILE] COMMAND [ARGS]
-
-Commands:
-  export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
-                               analyse a race and save it as CSV
-  show ZO_FILE [--matrix]      print the analysis of a race
-  list [FOLDER]                list the races of a PAT folder
-  watch ZO_FILE [--count N]    follow a race as the terminal rewrites it
-  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
-           [--models] [--course NAMES] [--runners MIN-MAX]
-           [--race-number MIN-MAX] [--favourite MIN-MAX]
-           [--conditions TEXT] [--breakdowns] [--seed N]
-           [--resamples N] [PATH...]
-                               what the marks and recommended bets
-                               would have paid over past races
-  fit [-r] [--json] [--win-probability METHOD] [--save] [PATH...]
-                               fit the price model&apos;s exponents to the
-                               settled races
-
-Options, before or after the command:
-  --settings FILE  the settings file (else MINUKURU_SETTINGS when set,
-                   else the user&apos;s own)
-  --model MODEL    price with standard, harville or discount for this run
-                   instead of the settings&apos; model
-  -h, --help       this text, or a command&apos;s with the command
-  --version        the program&apos;s version
-Run &apos;minukuru-cli COMMAND --help&apos; for a command&apos;s options.
-Exit status 0 on success, 1 when the command failed, 2 for wrong usage.
-</source>
-        <translation>使い方: minukuru-cli [--settings FILE] COMMAND [ARGS]
-
-コマンド:
-  export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
-                               レースを分析して CSV に保存する
-  show ZO_FILE [--matrix]      レースの分析を表示する
-  list [FOLDER]                PAT フォルダのレースを一覧する
-  watch ZO_FILE [--count N]    端末が書き換えるレースを追う
-  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
-           [--models] [--course NAMES] [--runners MIN-MAX]
-           [--race-number MIN-MAX] [--favourite MIN-MAX]
-           [--conditions TEXT] [--breakdowns] [--seed N]
-           [--resamples N] [PATH...]
-                               過去のレースで印と推奨買い目が
-                               いくら払い戻したかを出す
-  fit [-r] [--json] [--win-probability METHOD] [--save] [PATH...]
-                               理論値モデルの指数を確定レースに
-                               合わせて推定する
-
-オプション (コマンドの前でも後でも):
-  --settings FILE  設定ファイル (省略時は MINUKURU_SETTINGS があればそれ、
-                   なければユーザーの設定)
-  --model MODEL    この実行だけ設定の理論値モデルに代えて standard、
-                   harville または discount で値付けする
-  -h, --help       この説明 (コマンドと一緒ならそのコマンドの説明)
-  --version        プログラムのバージョン
-コマンドのオプションは &apos;minukuru-cli COMMAND --help&apos; で表示します。
-終了ステータス: 成功で 0、コマンドが失敗すると 1、使い方の誤りで 2。
-</translation>
-    </message>
-    <message>
         <source>usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]
                              [--encoding ENCODING] [--models] [PATH...]
 Loads every race (Zo-*.jra) of the folders or files given (default: the
@@ -295,43 +235,6 @@ PAT フォルダ) プログラムと同じように読み込み、推奨買い�
 </translation>
     </message>
     <message>
-        <source>usage: minukuru-cli fit [-r] [--json] [--win-probability METHOD] [--save]
-                        [PATH...]
-Reads every race of the folders or files given (default: the PAT folder
-of the settings) as the backtest does, takes the first three of each
-settled race from its payouts (a dead heat or missing payouts leave a race
-out, counted), and fits by maximum likelihood the discount model&apos;s
-exponents λ2 and λ3 and the win exponent β of the corrected power method
-(WinProbability=3), with standard errors; then, holding out every fifth
-race, the held-out races&apos; mean log-likelihood of their first three under
-Harville, the stored λ and the fitted λ.
-  -r, --recursive           search the folders&apos; subfolders too
-  --json                    the report as one JSON object
-  --win-probability METHOD  fit λ2 and λ3 on normalised (the default),
-                            power or shin win probabilities
-  --save                    store the fitted λ2, λ3 and β in the options
-Exit status 0 when the fit was made (and saved with --save), 1 when no
-race was found or none gave its first three, or the estimates could not
-be saved, 2 for wrong usage.
-</source>
-        <translation>使い方: minukuru-cli fit [-r] [--json] [--win-probability METHOD] [--save]
-                        [PATH...]
-指定したフォルダまたはファイルのレースを (省略時は設定の PAT フォルダ)
-backtest と同じように読み込み、確定レースごとに払戻から1-3着を取り
-(同着や払戻の欠落があるレースは除いて数えます)、割引モデルの指数 λ2 と λ3、
-補正累乗の勝率 (WinProbability=3) の指数 β を最尤法で標準誤差とともに
-推定します。続けて5レース毎に1レースを除いて推定し、除いたレースの1-3着の
-平均対数尤度を Harville、設定の λ、推定した λ で出します。
-  -r, --recursive           サブフォルダも探す
-  --json                    結果を一つの JSON オブジェクトで出す
-  --win-probability METHOD  λ2 と λ3 を推定する勝率: normalised (省略時)、
-                            power または shin
-  --save                    推定した λ2、λ3、β を設定に保存する
-終了ステータス: 推定すれば (--save なら保存もすれば) 0、レースが見つからないか
-1-3着の分かるレースが無いか推定値を保存できないと 1、使い方の誤りで 2。
-</translation>
-    </message>
-    <message>
         <source>--win-probability needs normalised, power or shin</source>
         <translation>--win-probability には normalised、power または shin が要ります</translation>
     </message>
@@ -346,6 +249,109 @@ backtest と同じように読み込み、確定レースごとに払戻から1-
     <message>
         <source>the settings file cannot be written; nothing saved</source>
         <translation>設定ファイルに書き込めないため、保存しませんでした</translation>
+    </message>
+    <message>
+        <source>usage: minukuru-cli [--settings FILE] COMMAND [ARGS]
+
+Commands:
+  export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
+                               analyse a race and save it as CSV
+  show ZO_FILE [--matrix]      print the analysis of a race
+  list [FOLDER]                list the races of a PAT folder
+  watch ZO_FILE [--count N]    follow a race as the terminal rewrites it
+  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
+           [--models] [--course NAMES] [--runners MIN-MAX]
+           [--race-number MIN-MAX] [--favourite MIN-MAX]
+           [--conditions TEXT] [--breakdowns] [--seed N]
+           [--resamples N] [PATH...]
+                               what the marks and recommended bets
+                               would have paid over past races
+  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
+      [PATH...]
+                               fit the price model&apos;s exponents to the
+                               settled races
+
+Options, before or after the command:
+  --settings FILE  the settings file (else MINUKURU_SETTINGS when set,
+                   else the user&apos;s own)
+  --model MODEL    price with standard, harville or discount for this run
+                   instead of the settings&apos; model
+  -h, --help       this text, or a command&apos;s with the command
+  --version        the program&apos;s version
+Run &apos;minukuru-cli COMMAND --help&apos; for a command&apos;s options.
+Exit status 0 on success, 1 when the command failed, 2 for wrong usage.
+</source>
+        <translation>使い方: minukuru-cli [--settings FILE] COMMAND [ARGS]
+
+コマンド:
+  export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
+                               レースを分析して CSV に保存する
+  show ZO_FILE [--matrix]      レースの分析を表示する
+  list [FOLDER]                PAT フォルダのレースを一覧する
+  watch ZO_FILE [--count N]    端末が書き換えるレースを追う
+  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
+           [--models] [--course NAMES] [--runners MIN-MAX]
+           [--race-number MIN-MAX] [--favourite MIN-MAX]
+           [--conditions TEXT] [--breakdowns] [--seed N]
+           [--resamples N] [PATH...]
+                               過去のレースで印と推奨買い目が
+                               いくら払い戻したかを出す
+  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
+      [PATH...]
+                               理論値モデルの指数を確定レースに
+                               合わせて推定する
+
+オプション (コマンドの前でも後でも):
+  --settings FILE  設定ファイル (省略時は MINUKURU_SETTINGS があればそれ、
+                   なければユーザーの設定)
+  --model MODEL    この実行だけ設定の理論値モデルに代えて standard、
+                   harville または discount で値付けする
+  -h, --help       この説明 (コマンドと一緒ならそのコマンドの説明)
+  --version        プログラムのバージョン
+コマンドのオプションは &apos;minukuru-cli COMMAND --help&apos; で表示します。
+終了ステータス: 成功で 0、コマンドが失敗すると 1、使い方の誤りで 2。
+</translation>
+    </message>
+    <message>
+        <source>usage: minukuru-cli fit [-r] [--json] [--win-probability METHOD] [--save]
+                        [CONDITIONS] [PATH...]
+Reads every race of the folders or files given (default: the PAT folder
+of the settings) as the backtest does, takes the first three of each
+settled race from its payouts (a dead heat or missing payouts leave a race
+out, counted), and fits by maximum likelihood the discount model&apos;s
+exponents λ2 and λ3 and the win exponent β of the corrected power method
+(WinProbability=3), with standard errors; then, holding out every fifth
+race, the held-out races&apos; mean log-likelihood of their first three under
+Harville, the stored λ and the fitted λ.
+  -r, --recursive           search the folders&apos; subfolders too
+  --json                    the report as one JSON object
+  --win-probability METHOD  fit λ2 and λ3 on normalised (the default),
+                            power or shin win probabilities
+  --save                    store the fitted λ2, λ3 and β in the options
+The backtest&apos;s conditions choose the races: --course NAMES, --runners
+MIN-MAX, --race-number MIN-MAX, --favourite MIN-MAX, --conditions TEXT.
+Exit status 0 when the fit was made (and saved with --save), 1 when no
+race was found or none gave its first three, or the estimates could not
+be saved, 2 for wrong usage.
+</source>
+        <translation>使い方: minukuru-cli fit [-r] [--json] [--win-probability METHOD] [--save]
+                        [CONDITIONS] [PATH...]
+指定したフォルダまたはファイルのレースを (省略時は設定の PAT フォルダ)
+backtest と同じように読み込み、確定レースごとに払戻から1-3着を取り
+(同着や払戻の欠落があるレースは除いて数えます)、割引モデルの指数 λ2 と λ3、
+補正累乗の勝率 (WinProbability=3) の指数 β を最尤法で標準誤差とともに
+推定します。続けて5レース毎に1レースを除いて推定し、除いたレースの1-3着の
+平均対数尤度を Harville、設定の λ、推定した λ で出します。
+  -r, --recursive           サブフォルダも探す
+  --json                    結果を一つの JSON オブジェクトで出す
+  --win-probability METHOD  λ2 と λ3 を推定する勝率: normalised (省略時)、
+                            power または shin
+  --save                    推定した λ2、λ3、β を設定に保存する
+レースは backtest の条件で選べます: --course NAMES、--runners MIN-MAX、
+--race-number MIN-MAX、--favourite MIN-MAX、--conditions TEXT。
+終了ステータス: 推定すれば (--save なら保存もすれば) 0、レースが見つからないか
+1-3着の分かるレースが無いか推定値を保存できないと 1、使い方の誤りで 2。
+</translation>
     </message>
 </context>
 <context>
