@@ -37,6 +37,7 @@ QString mainWindow() { return QStringLiteral("MainWindow"); }
 QString optionWindow() { return QStringLiteral("OptionWindow"); }
 QString selectFileWindow() { return QStringLiteral("SelectFileWindow"); }
 QString backtestWindow() { return QStringLiteral("BacktestWindow"); }
+QString modelFitWindow() { return QStringLiteral("ModelFitWindow"); }
 QString pairMatrixWindow() { return QStringLiteral("PairMatrixWindow"); }
 } // namespace Section
 

@@ -27,6 +27,7 @@ QString mainWindow();
 QString optionWindow();
 QString selectFileWindow();
 QString backtestWindow();
+QString modelFitWindow();
 QString pairMatrixWindow();
 } // namespace Section
 

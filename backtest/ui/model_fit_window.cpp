@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -115,7 +116,6 @@ ModelFitWindow::ModelFitWindow(QWidget *owner)
     bottom->addWidget(m_save);
     bottom->addWidget(close);
     layout->addLayout(bottom);
-    resize(560, 520);
 
     connect(browse, &QPushButton::clicked, this, [this] {
         const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral(u"フォルダの選択"),
@@ -133,6 +133,18 @@ ModelFitWindow::~ModelFitWindow()
 {
     m_cancelled = true;
     join();
+    if (m_opened && !isMinimized())
+        Gui::storePlacement(this, Section::modelFitWindow());
+}
+
+void ModelFitWindow::showEvent(QShowEvent *event)
+{
+    if (!m_opened && !event->spontaneous()) {
+        m_opened = true;
+        // Twips: 1500, 1500 and 8400 × 7800, about 560 × 520 pixels.
+        Gui::restorePlacement(this, Section::modelFitWindow(), {1500, 1500, 8400, 7800});
+    }
+    QWidget::showEvent(event);
 }
 
 void ModelFitWindow::open() { Gui::bringForward(this); }

@@ -36,6 +36,11 @@ public:
     bool saveToOptions();
 
     QLineEdit *folderEdit() const { return m_folder; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+public:
     QComboBox *methodBox() const { return m_method; }
 
 signals:
@@ -59,6 +64,7 @@ private:
 
     Backtest::FitReport m_report;
     bool m_hasReport = false;
+    bool m_opened = false; // shown once: its placement is the user's
     std::thread m_thread;
     std::atomic_bool m_cancelled {false};
     std::atomic_bool m_done {true};
