@@ -21,56 +21,37 @@ using Terminal::out;
 
 namespace {
 
-// The table as the terminal shows it: names on the left, figures on the right.
-QString render(const ReportTable &table)
-{
-    TextTable text;
-    const qsizetype columns = table.heads.isEmpty() ? (table.rows.isEmpty() ? 0 : table.rows.first().size())
-                                                    : table.heads.size();
-    if (table.keyColumns < columns) {
-        QList<TextTable::Align> alignments;
-        for (qsizetype i = 0; i < columns; ++i)
-            alignments.append(i < table.keyColumns ? TextTable::Align::Left : TextTable::Align::Right);
-        text.setAlignments(alignments);
-    }
-    if (!table.heads.isEmpty())
-        text.addRow(table.heads);
-    for (const QStringList &row : table.rows)
-        text.addRow(row);
-    return text.render(QStringLiteral("  "));
-}
-
 void printReport(const Report &r, bool breakdowns)
 {
     if (r.conditions.any())
         out(QStringLiteral(u"絞り込み: ") + ConditionsText(r.conditions) + QStringLiteral("\n\n"));
-    out(QStringLiteral(u"推奨買い目\n") + render(RecommendedTable(r)) + u'\n');
-    out(QStringLiteral(u"判定印 (印の付いた組をすべて買った場合)\n") + render(MarksTable(r)) + u'\n');
-    out(QStringLiteral(u"乖離％別 (全組を買った場合)\n") + render(BucketsTable(r)) + u'\n');
-    out(QStringLiteral(u"件数\n") + render(CountsTable(r)));
+    out(QStringLiteral(u"推奨買い目\n") + RenderReportTable(RecommendedTable(r)) + u'\n');
+    out(QStringLiteral(u"判定印 (印の付いた組をすべて買った場合)\n") + RenderReportTable(MarksTable(r)) + u'\n');
+    out(QStringLiteral(u"乖離％別 (全組を買った場合)\n") + RenderReportTable(BucketsTable(r)) + u'\n');
+    out(QStringLiteral(u"件数\n") + RenderReportTable(CountsTable(r)));
     if (const QString caption = IntervalCaption(r); !caption.isEmpty())
         out(QStringLiteral("  ") + caption + u'\n');
     if (breakdowns) {
         for (int d = 0; d < kDimensions; ++d)
             out(u'\n' + DimensionName(Dimension(d)) + QStringLiteral(u"別 回収率\n")
-                + render(BreakdownTable(r, Dimension(d))));
+                + RenderReportTable(BreakdownTable(r, Dimension(d))));
     }
     if (r.models) {
         out(QStringLiteral(u"\n理論値ﾓﾃﾞﾙ比較 (確定ﾚｰｽの全組: 対数損失と Brier は小さいほど良い)\n")
-            + render(ModelsTable(r)));
-        out(QStringLiteral(u"\n理論値ﾓﾃﾞﾙ別 推奨買い目\n") + render(ModelRecommendedTable(r)));
-        out(QStringLiteral(u"\n理論値ﾓﾃﾞﾙ別 判定印\n") + render(ModelMarksTable(r)));
+            + RenderReportTable(ModelsTable(r)));
+        out(QStringLiteral(u"\n理論値ﾓﾃﾞﾙ別 推奨買い目\n") + RenderReportTable(ModelRecommendedTable(r)));
+        out(QStringLiteral(u"\n理論値ﾓﾃﾞﾙ別 判定印\n") + RenderReportTable(ModelMarksTable(r)));
     }
     if (const QString empty = EmptyRunText(r); !empty.isEmpty())
         out(QStringLiteral("  ") + empty + u'\n');
 
     if (!r.failures.isEmpty())
-        out(QStringLiteral(u"\n読込失敗\n") + render(FailuresTable(r)));
+        out(QStringLiteral(u"\n読込失敗\n") + RenderReportTable(FailuresTable(r)));
     if (!r.notes.isEmpty()) {
         ReportTable notes;
         for (const QString &note : r.notes)
             notes.rows.append({note});
-        out(QStringLiteral(u"\n注記\n") + render(notes));
+        out(QStringLiteral(u"\n注記\n") + RenderReportTable(notes));
     }
 }
 
@@ -321,4 +302,22 @@ int RunBacktestCommand(const QStringList &paths, const BacktestCommandOptions &o
         }
     }
     return status;
+}
+
+QString RenderReportTable(const ReportTable &table)
+{
+    TextTable text;
+    const qsizetype columns = table.heads.isEmpty() ? (table.rows.isEmpty() ? 0 : table.rows.first().size())
+                                                    : table.heads.size();
+    if (table.keyColumns < columns) {
+        QList<TextTable::Align> alignments;
+        for (qsizetype i = 0; i < columns; ++i)
+            alignments.append(i < table.keyColumns ? TextTable::Align::Left : TextTable::Align::Right);
+        text.setAlignments(alignments);
+    }
+    if (!table.heads.isEmpty())
+        text.addRow(table.heads);
+    for (const QStringList &row : table.rows)
+        text.addRow(row);
+    return text.render(QStringLiteral("  "));
 }

@@ -7,6 +7,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace Backtest {
+struct ReportTable;
+}
+
 // What the command line asks of a run beyond its paths.
 struct BacktestCommandOptions {
     bool recursive = false;
@@ -24,3 +28,7 @@ struct BacktestCommandOptions {
 // races the paths hold, with the pricing models compared when asked.
 // Returns the exit status.
 int RunBacktestCommand(const QStringList &paths, const BacktestCommandOptions &options);
+
+// A report table as the terminal shows it: names on the left, figures on the
+// right.
+QString RenderReportTable(const Backtest::ReportTable &table);

@@ -2,6 +2,8 @@
 
 #include "cli/fit_command.h"
 
+#include "cli/backtest_command.h"
+
 #include "backtest/fit_run.h"
 #include "cli/terminal.h"
 #include "cli/text_table.h"
@@ -58,28 +60,13 @@ QJsonObject jsonReport(const FitReport &r, WinProbabilityMethod method, const Ra
             {QStringLiteral("notes"), QJsonArray::fromStringList(r.notes)}};
 }
 
-QString render(const ReportTable &table)
-{
-    TextTable text;
-    const qsizetype columns = table.heads.isEmpty() ? table.rows.value(0).size() : table.heads.size();
-    QList<TextTable::Align> alignments;
-    for (qsizetype i = 0; i < columns; ++i)
-        alignments.append(i < table.keyColumns ? TextTable::Align::Left : TextTable::Align::Right);
-    text.setAlignments(alignments);
-    if (!table.heads.isEmpty())
-        text.addRow(table.heads);
-    for (const QStringList &row : table.rows)
-        text.addRow(row);
-    return text.render(QStringLiteral("  "));
-}
-
 void printReport(const FitReport &r, WinProbabilityMethod method, const RaceOptions &options)
 {
-    out(QStringLiteral(u"件数\n") + render(FitCountsTable(r)) + u'\n');
+    out(QStringLiteral(u"件数\n") + RenderReportTable(FitCountsTable(r)) + u'\n');
     out(QStringLiteral(u"最尤推定 (λ2・λ3 は勝率 ") + FitMethodKey(method) + QStringLiteral(u" による)\n")
-        + render(FitEstimatesTable(r, options)) + u'\n');
+        + RenderReportTable(FitEstimatesTable(r, options)) + u'\n');
     out(QStringLiteral(u"検証 (5ﾚｰｽ毎に1ﾚｰｽを除いて推定し、除いたﾚｰｽの1-3着で評価: 大きいほど良い)\n")
-        + render(FitHoldoutTable(r)));
+        + RenderReportTable(FitHoldoutTable(r)));
     if (r.fellBack > 0)
         out(QStringLiteral(u"  勝率に解の無い %1 ﾚｰｽは正規化で代用\n").arg(r.fellBack));
     for (const QString &note : r.notes)
