@@ -2,6 +2,7 @@
 
 #include "backtest/backtest.h"
 
+#include "analysis/price_models.h"
 #include "backtest/ledger.h"
 #include "settings/race_options.h"
 #include "support/backtest_races.h"
