@@ -948,7 +948,7 @@ void TestBacktest::calibrationOfHandMadeRaces()
 }
 
 // Each settled race adds chances that sum to the pairs its result pays (1
-// win, 1 umaren, 3 wide), whatever the model; and the bins come out the
+// win, 1 umaren, 3 wide); and the bins come out the
 // same on any number of threads.
 void TestBacktest::calibrationAddsUp()
 {
@@ -982,7 +982,11 @@ void TestBacktest::calibrationAddsUp()
                 hits += x.hits;
             }
             const double expected = paying[k] * one.settled;
-            QVERIFY2(std::abs(predicted - expected) < 1e-3 * one.settled,
+            // The standard model's shares of three wide payouts can pass 1
+            // for a strong pair; they are cut there, so its sum falls short.
+            const bool cut = model == CommonFunc::PriceModel::Standard && k == 2;
+            QVERIFY2(cut ? predicted <= expected && predicted > 0.95 * expected
+                         : std::abs(predicted - expected) < 1e-3 * one.settled,
                      qPrintable(QStringLiteral("%1: %2 against %3").arg(k).arg(predicted).arg(expected)));
             QCOMPARE(double(hits), expected);
         }
