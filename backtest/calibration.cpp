@@ -102,42 +102,14 @@ std::vector<CalibrationPoint> CalibrationPointsOf(const RaceAnalysis &race)
     if (!race.hasPairs)
         return points;
 
-    const PriceModel model = PriceModelOf(race.options);
-    std::optional<PairProbabilities> modelled;
-    if (model != PriceModel::Standard) {
-        const bool discount = model == PriceModel::Discount;
-        modelled = ComputePairProbabilities(win, discount ? race.options.discountLambda2 : 1.0,
-                                            discount ? race.options.discountLambda3 : 1.0, true);
-    }
+    const PairChances chances = PairChancesOf(race, win);
     for (std::size_t t = 0; t < kBetKindCount; ++t) {
         if (race.payouts[t].isEmpty())
             continue; // the kind was not settled: no pair could be seen to pay
         const QList<PairAnalysis> &pairs = race.pairs[t];
-        const CalibrationKind kind = CalibrationKind(1 + t);
-        if (modelled) {
-            const PairMatrix<double> &chances = kBetKinds[t].places == 2 ? modelled->q : modelled->w;
-            for (const PairAnalysis &pair : pairs) {
-                const std::optional<double> &q = chances[std::size_t(pair.first)][std::size_t(pair.second)];
-                if (!pair.scratched && q && std::isfinite(*q))
-                    points.push_back({kind, std::clamp(*q, 0.0, 1.0), pair.payouts != 0});
-            }
-            continue;
-        }
-        // The standard model has no chances of its own: its prices'
-        // inverses shared out over the pairs a result pays, as the model
-        // comparison scores it.
-        double total = 0.0;
-        for (const PairAnalysis &pair : pairs) {
-            if (!pair.scratched && pair.theoretical && *pair.theoretical > 0.0f)
-                total += 1.0 / double(*pair.theoretical);
-        }
-        if (total <= 0.0)
-            continue;
-        const double events = kBetKinds[t].paying;
-        for (const PairAnalysis &pair : pairs) {
-            if (!pair.scratched && pair.theoretical && *pair.theoretical > 0.0f)
-                points.push_back({kind, std::clamp(events / double(*pair.theoretical) / total, 0.0, 1.0),
-                                  pair.payouts != 0});
+        for (qsizetype k = 0; k < pairs.size(); ++k) {
+            if (const std::optional<double> &q = chances[t][std::size_t(k)])
+                points.push_back({CalibrationKind(1 + t), *q, pairs[k].payouts != 0});
         }
     }
     return points;

@@ -43,7 +43,7 @@ void printReport(const Report &r, bool breakdowns)
         out(QStringLiteral(u"\n理論値ﾓﾃﾞﾙ別 判定印\n") + RenderReportTable(ModelMarksTable(r)));
     }
     if (r.calibration)
-        out(QStringLiteral(u"\n較正 (予測確率と的中頻度)\n") + render(CalibrationTable(r)));
+        out(QStringLiteral(u"\n較正 (予測確率と的中頻度)\n") + RenderReportTable(CalibrationTable(r)));
     if (const QString empty = EmptyRunText(r); !empty.isEmpty())
         out(QStringLiteral("  ") + empty + u'\n');
 
