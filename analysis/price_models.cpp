@@ -368,4 +368,54 @@ ModelPrices ComputeModelPrices(const RaceAnalysis &race, BetType type, const Rac
     return prices;
 }
 
+PairChances PairChancesOf(const RaceAnalysis &race)
+{
+    return PairChancesOf(race, ComputeWinProbabilities(InverseWinOdds(race), race.options).p);
+}
+
+PairChances PairChancesOf(const RaceAnalysis &race, const HorseValues &winProbabilities)
+{
+    PairChances chances;
+    if (!race.hasPairs)
+        return chances;
+    const PriceModel model = PriceModelOf(race.options);
+    std::optional<PairProbabilities> modelled;
+    if (model != PriceModel::Standard) {
+        const bool discount = model == PriceModel::Discount;
+        modelled = ComputePairProbabilities(winProbabilities, discount ? race.options.discountLambda2 : 1.0,
+                                            discount ? race.options.discountLambda3 : 1.0, true);
+    }
+    for (std::size_t t = 0; t < kBetKindCount; ++t) {
+        const QList<PairAnalysis> &pairs = race.pairs[t];
+        std::vector<std::optional<double>> &out = chances[t];
+        out.resize(std::size_t(pairs.size()));
+        if (modelled) {
+            const PairMatrix<double> &q = kBetKinds[t].places == 2 ? modelled->q : modelled->w;
+            for (qsizetype k = 0; k < pairs.size(); ++k) {
+                const PairAnalysis &pair = pairs[k];
+                const std::optional<double> &chance = q[std::size_t(pair.first)][std::size_t(pair.second)];
+                if (!pair.scratched && chance && std::isfinite(*chance))
+                    out[std::size_t(k)] = std::clamp(*chance, 0.0, 1.0);
+            }
+            continue;
+        }
+        const auto priced = [](const PairAnalysis &pair) {
+            return !pair.scratched && pair.theoretical && *pair.theoretical > 0.0f;
+        };
+        double total = 0.0;
+        for (const PairAnalysis &pair : pairs) {
+            if (priced(pair))
+                total += 1.0 / double(*pair.theoretical);
+        }
+        if (total <= 0.0)
+            continue;
+        const double events = kBetKinds[t].paying;
+        for (qsizetype k = 0; k < pairs.size(); ++k) {
+            if (priced(pairs[k]))
+                out[std::size_t(k)] = std::min(events / double(*pairs[k].theoretical) / total, 1.0);
+        }
+    }
+    return chances;
+}
+
 } // namespace CommonFunc

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 namespace CommonFunc {
 
@@ -74,5 +75,15 @@ struct ModelPrices {
     PairMatrix<float> price; // [i][j], i < j
 };
 ModelPrices ComputeModelPrices(const RaceAnalysis &race, BetType type, const RaceOptions &options);
+
+// The chance that each pair of the race pays, by bet kind in pair order,
+// under the race's own model: Q or W under Harville and discount; under the
+// standard model, which has none of its own, each pair's share of 1 / T over
+// the pairs priced times the pairs a result pays, cut at 1.  Absent for a
+// scratched or unpriced pair.  Calibration, expected values and staking all
+// take the chances from here.
+using PairChances = std::array<std::vector<std::optional<double>>, kBetKindCount>;
+PairChances PairChancesOf(const RaceAnalysis &race);
+PairChances PairChancesOf(const RaceAnalysis &race, const HorseValues &winProbabilities);
 
 } // namespace CommonFunc

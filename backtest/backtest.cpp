@@ -115,6 +115,7 @@ struct Outcome {
     std::vector<Bet> bets;
     QList<LedgerEntry> ledger; // the recommended and marked bets, when asked for
     std::optional<RaceScores> scores;
+    std::vector<CalibrationPoint> calibration; // when asked for
 };
 
 // What the pair's payouts pay; amounts that are not whole numbers pay
@@ -343,7 +344,8 @@ void addLedger(Outcome &outcome, const RaceAnalysis &race)
 }
 
 // data: the worker's own, reused from race to race.
-Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLedger, bool compareModels, RaceData &data)
+Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLedger, bool compareModels,
+                bool calibration, RaceData &data)
 {
     Outcome outcome;
     outcome.file = paths.odds;
@@ -377,6 +379,8 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLed
         outcome.notes.append(fallBackNote());
     if (compareModels)
         compare(race, outcome);
+    if (calibration)
+        outcome.calibration = CalibrationPointsOf(race);
     return outcome;
 }
 
@@ -386,12 +390,13 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLed
 // most `window` races ahead of it, so memory stays bounded.
 class Pipeline {
 public:
-    Pipeline(const RaceSearch &races, const RaceOptions &options, bool withLedger, bool compareModels, int threads,
-             const std::atomic_bool *cancel)
+    Pipeline(const RaceSearch &races, const RaceOptions &options, bool withLedger, bool compareModels,
+             bool calibration, int threads, const std::atomic_bool *cancel)
         : m_races(races)
         , m_options(options)
         , m_withLedger(withLedger)
         , m_compareModels(compareModels)
+        , m_calibration(calibration)
         , m_cancel(cancel)
         , m_window(std::max(16, threads * 8))
         , m_slots(std::size_t(m_window))
@@ -447,7 +452,7 @@ private:
             Outcome outcome;
             if (!(m_cancel && m_cancel->load())) {
                 const RaceSearch::Job &job = m_races.jobs[std::size_t(k)];
-                outcome = analyse(m_races.filesOf(job), m_options, m_withLedger, m_compareModels, data);
+                outcome = analyse(m_races.filesOf(job), m_options, m_withLedger, m_compareModels, m_calibration, data);
             }
             {
                 const std::lock_guard lock(m_mutex);
@@ -464,6 +469,7 @@ private:
     const RaceOptions &m_options;
     const bool m_withLedger;
     const bool m_compareModels;
+    const bool m_calibration;
     const std::atomic_bool *m_cancel;
     const int m_window;
     std::mutex m_mutex;
@@ -857,7 +863,10 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
     if (report.resamples > 0)
         resampler.emplace(Groups::kCount);
     Breakdowns breakdowns;
-    Pipeline pipeline(races, input.options, bool(ledger), input.compareModels, total == 0 ? 0 : threads, cancel);
+    if (input.calibration)
+        report.calibration.emplace();
+    Pipeline pipeline(races, input.options, bool(ledger), input.compareModels, input.calibration,
+                      total == 0 ? 0 : threads, cancel);
     for (int k = 0; k < total; ++k) {
         if (cancel && cancel->load()) {
             report.cancelled = true;
@@ -924,6 +933,10 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
             }
             if (report.models && race.scores)
                 addScores(*report.models, *race.scores, resampler ? &*resampler : nullptr);
+            if (report.calibration) {
+                for (const CalibrationPoint &point : race.calibration)
+                    report.calibration->add(point);
+            }
             CurvePoint point {race.file, {}};
             for (std::size_t p = 0; p < point.profit.size(); ++p)
                 point.profit[p] = report.recommended[p].profit();

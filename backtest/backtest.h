@@ -3,6 +3,7 @@
 #pragma once
 
 #include "backtest/bootstrap.h"
+#include "backtest/calibration.h"
 #include "common/bet_type.h"
 #include "settings/race_options.h"
 
@@ -212,6 +213,7 @@ struct Report {
     QStringList notes;
     QList<CurvePoint> curve;
     std::optional<ModelComparison> models; // only when asked for
+    std::optional<Calibration> calibration; // only when asked for
 
     // The conditions of the run, and the races that failed them: in total
     // and under each condition they failed.  They count nowhere else.
@@ -243,6 +245,7 @@ struct Input {
     bool recursive = false;
     CommonFunc::RaceOptions options;
     bool compareModels = false; // load each settled race once more per model
+    bool calibration = false;
     int threads = 0; // 0: one per core
     Conditions conditions;
     int resamples = 2000; // 0: no intervals

@@ -361,4 +361,31 @@ QList<int> LowestLogLossRows(const Report &report, BetType bet)
     return rows;
 }
 
+ReportTable CalibrationTable(const Report &report)
+{
+    ReportTable table;
+    table.keyColumns = 2;
+    table.heads = {QStringLiteral(u"種類"),     QStringLiteral(u"予測範囲"), QStringLiteral(u"件数"),
+                   QStringLiteral(u"予測平均"), QStringLiteral(u"実績"),     QStringLiteral(u"95%区間")};
+    if (!report.calibration)
+        return table;
+    const auto fraction = [](double value) { return QString::number(value, 'f', 4); };
+    for (int k = 0; k < kCalibrationKinds; ++k) {
+        const CalibrationKind kind = CalibrationKind(k);
+        const CalibrationCurve &curve = report.calibration->curve(kind);
+        for (int b = 0; b < kCalibrationBins; ++b) {
+            const CalibrationBin &bin = curve.bins[std::size_t(b)];
+            if (bin.count == 0)
+                continue;
+            const Interval interval = *bin.interval();
+            table.rows.append({CalibrationKindName(kind),
+                               QString::number(kCalibrationEdges[std::size_t(b)]) + u'-'
+                                   + QString::number(kCalibrationEdges[std::size_t(b) + 1]),
+                               QString::number(bin.count), fraction(*bin.predicted()), fraction(*bin.observed()),
+                               fraction(interval.low) + u'-' + fraction(interval.high)});
+        }
+    }
+    return table;
+}
+
 } // namespace Backtest

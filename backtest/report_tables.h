@@ -53,6 +53,11 @@ QString ComparedModelName(int model); // 標準, Harville, 割引Harville, 市�
 // column is 1 + IndexOf(type).
 QList<int> LowestLogLossRows(const Report &report, BetType type);
 
+// The calibration, when the run made one: each kind's bins with
+// predictions, by predicted chance, with the mean predicted and the
+// observed frequency and its 95 % interval, as fractions.
+ReportTable CalibrationTable(const Report &report);
+
 // "レースが見つかりません。", "条件に合うレースがありません。" or
 // "確定したレースがありません。" where it applies.
 QString EmptyRunText(const Report &report);

@@ -42,6 +42,8 @@ void printReport(const Report &r, bool breakdowns)
         out(QStringLiteral(u"\n理論値ﾓﾃﾞﾙ別 推奨買い目\n") + RenderReportTable(ModelRecommendedTable(r)));
         out(QStringLiteral(u"\n理論値ﾓﾃﾞﾙ別 判定印\n") + RenderReportTable(ModelMarksTable(r)));
     }
+    if (r.calibration)
+        out(QStringLiteral(u"\n較正 (予測確率と的中頻度)\n") + RenderReportTable(CalibrationTable(r)));
     if (const QString empty = EmptyRunText(r); !empty.isEmpty())
         out(QStringLiteral("  ") + empty + u'\n');
 
@@ -203,6 +205,31 @@ QJsonObject jsonReport(const Report &r)
         json.insert(QStringLiteral("models"), models);
     }
 
+    if (r.calibration) {
+        QJsonObject calibration;
+        for (int k = 0; k < kCalibrationKinds; ++k) {
+            const CalibrationKind kind = CalibrationKind(k);
+            QJsonArray bins;
+            const CalibrationCurve &curve = r.calibration->curve(kind);
+            for (int b = 0; b < kCalibrationBins; ++b) {
+                const CalibrationBin &bin = curve.bins[std::size_t(b)];
+                if (bin.count == 0)
+                    continue;
+                const Interval ci = *bin.interval();
+                bins.append(QJsonObject {{QStringLiteral("from"), kCalibrationEdges[std::size_t(b)]},
+                                         {QStringLiteral("to"), kCalibrationEdges[std::size_t(b) + 1]},
+                                         {QStringLiteral("count"), bin.count},
+                                         {QStringLiteral("hits"), bin.hits},
+                                         {QStringLiteral("predicted"), *bin.predicted()},
+                                         {QStringLiteral("observed"), *bin.observed()},
+                                         {QStringLiteral("low"), ci.low},
+                                         {QStringLiteral("high"), ci.high}});
+            }
+            calibration.insert(CalibrationKindKey(kind), bins);
+        }
+        json.insert(QStringLiteral("calibration"), calibration);
+    }
+
     QJsonObject breakdowns;
     for (int d = 0; d < kDimensions; ++d) {
         QJsonArray list;
@@ -249,6 +276,7 @@ int RunBacktestCommand(const QStringList &paths, const BacktestCommandOptions &o
     input.recursive = recursive;
     input.options = CommonFunc::ReadRaceOptions();
     input.compareModels = options.compareModels;
+    input.calibration = options.calibration;
     input.conditions = options.conditions;
     input.resamples = options.resamples;
     input.seed = options.seed;

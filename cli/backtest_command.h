@@ -17,6 +17,7 @@ struct BacktestCommandOptions {
     bool json = false;
     QString ledgerPath;
     bool compareModels = false;
+    bool calibration = false; // predicted chances against what happened
     bool breakdowns = false; // the breakdown tables in the text report
     Backtest::Conditions conditions;
     int resamples = 2000;

@@ -60,7 +60,7 @@ const char *const kUsage =
                       "           [--models] [--course NAMES] [--runners MIN-MAX]\n"
                       "           [--race-number MIN-MAX] [--favourite MIN-MAX]\n"
                       "           [--conditions TEXT] [--breakdowns] [--seed N]\n"
-                      "           [--resamples N] [PATH...]\n"
+                      "           [--resamples N] [--calibration] [PATH...]\n"
                       "                               what the marks and recommended bets\n"
                       "                               would have paid over past races\n"
                       "  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]\n"
@@ -103,7 +103,8 @@ const char *const kShowUsage =
 const char *const kBacktestUsage =
     QT_TRANSLATE_NOOP("Cli",
                       "usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]\n"
-                      "                             [--encoding ENCODING] [--models] [PATH...]\n"
+                      "                             [--encoding ENCODING] [--models]\n"
+                      "                             [--calibration] [PATH...]\n"
                       "Loads every race (Zo-*.jra) of the folders or files given (default: the\n"
                       "PAT folder of the settings) as the program does, and reports what its\n"
                       "recommended bets and marked pairs would have paid at 100 yen a bet,\n"
@@ -116,6 +117,9 @@ const char *const kBacktestUsage =
                       "                     byte-order mark) instead of the settings' CsvEncoding\n"
                       "  --models           compare the pricing models and the market on the\n"
                       "                     settled races (log loss, Brier score, returns)\n"
+                      "  --calibration      the predicted chances (win, and the active model's\n"
+                      "                     umaren and wide pairs) against how often they came\n"
+                      "                     true, in bins with 95 % intervals\n"
                       "  --breakdowns       the figures by course, field size, race number,\n"
                       "                     favourite's odds and popularity (the JSON has them\n"
                       "                     always)\n"
@@ -513,6 +517,7 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
     const QCommandLineOption ledgerOption(QStringLiteral("ledger"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption modelsOption(QStringLiteral("models"));
     const QCommandLineOption breakdownsOption(QStringLiteral("breakdowns"));
+    const QCommandLineOption calibrationOption(QStringLiteral("calibration"));
     const QCommandLineOption courseOption(QStringLiteral("course"), QString(), QStringLiteral("NAMES"));
     const QCommandLineOption runnersOption(QStringLiteral("runners"), QString(), QStringLiteral("MIN-MAX"));
     const QCommandLineOption raceNumberOption(QStringLiteral("race-number"), QString(), QStringLiteral("MIN-MAX"));
@@ -532,9 +537,9 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
         {&resamplesOption, "a number"},
     };
     if (command && command->backtest)
-        parser.addOptions({recursiveOption, jsonOption, ledgerOption, modelsOption, breakdownsOption, courseOption,
-                           runnersOption, raceNumberOption, favouriteOption, conditionsOption, seedOption,
-                           resamplesOption});
+        parser.addOptions({recursiveOption, jsonOption, ledgerOption, modelsOption, breakdownsOption,
+                           calibrationOption, courseOption, runnersOption, raceNumberOption, favouriteOption,
+                           conditionsOption, seedOption, resamplesOption});
     const QCommandLineOption winProbabilityOption(QStringLiteral("win-probability"), QString(), QStringLiteral("M"));
     const QCommandLineOption saveOption(QStringLiteral("save"));
     if (command && command->fit)
@@ -668,6 +673,7 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
         options.ledgerPath = parser.value(ledgerOption);
         options.compareModels = parser.isSet(modelsOption);
         options.breakdowns = parser.isSet(breakdownsOption);
+        options.calibration = parser.isSet(calibrationOption);
         if (const QString wrong = takeConditions(options.conditions); !wrong.isEmpty())
             return usageError(prefix + QStringLiteral(": ") + wrong, usage);
         if (parser.isSet(seedOption)) {

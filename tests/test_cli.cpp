@@ -503,6 +503,29 @@ void TestCli::modelOption()
     QCOMPARE(list.size(), 4);
     QCOMPARE(list[3].toObject().value(u"model").toString(), QStringLiteral("market"));
     QVERIFY(list[0].toObject().contains(u"wide_brier"));
+
+    // --calibration adds its table and key; without it neither shows.
+    QVERIFY(!plain.out.contains(QStringLiteral("\"calibration\"")));
+    QVERIFY(!run({QStringLiteral("backtest"), folder}).out.contains(u16(u"較正")));
+    const Run calibrated =
+        run({QStringLiteral("backtest"), QStringLiteral("--json"), QStringLiteral("--calibration"), folder});
+    QCOMPARE(calibrated.exitCode, 0);
+    const QJsonObject calibration =
+        QJsonDocument::fromJson(calibrated.out.toUtf8()).object().value(u"calibration").toObject();
+    QCOMPARE(calibration.keys(), (QStringList {QStringLiteral("umaren"), QStringLiteral("wide"), QStringLiteral("win")}));
+    const QJsonArray win = calibration.value(u"win").toArray();
+    QVERIFY(!win.isEmpty());
+    qint64 winners = 0;
+    for (const QJsonValue &bin : win) {
+        const QJsonObject b = bin.toObject();
+        for (const char16_t *key : {u"count", u"predicted", u"observed", u"low", u"high"})
+            QVERIFY2(b.value(QStringView(key)).isDouble(), qPrintable(QString::fromUtf16(key)));
+        QVERIFY(b.value(u"low").toDouble() <= b.value(u"observed").toDouble());
+        QVERIFY(b.value(u"observed").toDouble() <= b.value(u"high").toDouble());
+        winners += b.value(u"hits").toInteger();
+    }
+    QVERIFY(winners >= 1);
+    QVERIFY(run({QStringLiteral("backtest"), QStringLiteral("--calibration"), folder}).out.contains(u16(u"較正")));
 }
 
 void TestCli::show()

@@ -4,6 +4,7 @@
 
 #include "backtest/ledger.h"
 #include "backtest/report_tables.h"
+#include "backtest/ui/calibration_chart.h"
 #include "backtest/ui/profit_chart.h"
 #include "common/messages.h"
 #include "common/safe_save.h"
@@ -291,6 +292,9 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     makeCompact(m_ledgerView);
     m_chart = new ProfitChart;
     m_chart->setObjectName(QStringLiteral("picChart"));
+    m_calibrationChart = new CalibrationChart;
+    m_calibrationChart->setObjectName(QStringLiteral("picCalibration"));
+    m_calibration = newTable(QStringLiteral("grdCalibration"));
 
     // The three small tables of the summary take only the height they need.
     for (QTableWidget *small : {m_recommended, m_counts})
@@ -317,6 +321,11 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     breakdownLayout->addWidget(m_breakdown, 1);
     m_tabs->addTab(breakdown, QStringLiteral(u"条件別"));
     m_tabs->addTab(tab(QString(), m_chart), QStringLiteral(u"収支グラフ"));
+    auto *calibration = new QWidget;
+    auto *calibrationLayout = new QHBoxLayout(calibration);
+    calibrationLayout->addWidget(m_calibrationChart, 3);
+    calibrationLayout->addWidget(m_calibration, 2);
+    m_tabs->addTab(calibration, QStringLiteral(u"較正"));
     m_tabs->addTab(tab(QString(), m_ledgerView), QStringLiteral(u"買い目一覧"));
     auto *models = new QWidget;
     auto *modelsLayout = new QVBoxLayout(models);
@@ -466,6 +475,7 @@ void BacktestWindow::start()
     input.paths = {path};
     input.recursive = m_subfolders->isChecked();
     input.compareModels = m_compareModels->isChecked();
+    input.calibration = true; // cheap beside the race loads
     input.conditions = *asked;
     // One snapshot of the options for the whole run, as a race load takes one.
     CommonFunc::RefreshSettings();
@@ -589,6 +599,8 @@ void BacktestWindow::showOutcome(const BacktestRunner::Outcome &outcome)
                        QStringLiteral(u"読込失敗 (%1)").arg(r.failures.size()));
     m_tabs->setTabText(m_tabs->indexOf(m_notes->parentWidget()), QStringLiteral(u"注記 (%1)").arg(r.notes.size()));
     m_chart->setCurve(r.curve);
+    m_calibrationChart->setCalibration(r.calibration);
+    fill(m_calibration, CalibrationTable(r));
 
     QString status = r.cancelled ? QStringLiteral(u"中止しました。") : QStringLiteral(u"完了しました。");
     if (const QString empty = EmptyRunText(r); !empty.isEmpty())
@@ -622,6 +634,8 @@ void BacktestWindow::clearResults()
     m_tabs->setTabText(m_tabs->indexOf(m_failures->parentWidget()), QStringLiteral(u"読込失敗"));
     m_tabs->setTabText(m_tabs->indexOf(m_notes->parentWidget()), QStringLiteral(u"注記"));
     m_chart->setCurve({});
+    m_calibrationChart->setCalibration(std::nullopt);
+    fill(m_calibration, ReportTable {CalibrationTable(none).heads, 2, {}, {}});
     m_count->clear();
     m_remaining->clear();
     m_status->clear();
@@ -713,20 +727,25 @@ void BacktestWindow::saveChart()
 {
     if (!m_report)
         return;
-    const QString path = saveChartDialog(QDir(m_lastSaveFolder).filePath(QStringLiteral("backtest-profit.png")));
+    // The chart of the tab shown; the profit chart from any other tab.
+    const bool calibration = m_tabs->currentWidget() == m_calibrationChart->parentWidget();
+    QWidget *const chart = calibration ? static_cast<QWidget *>(m_calibrationChart) : m_chart;
+    const QString suggested = calibration ? QStringLiteral("backtest-calibration.png") : QStringLiteral("backtest-profit.png");
+    const QString path = saveChartDialog(QDir(m_lastSaveFolder).filePath(suggested));
     if (path.isEmpty())
         return;
     m_lastSaveFolder = QFileInfo(path).absolutePath();
     // The size on screen, unless the tab has never been laid out.
-    QSize size = m_chart->size();
-    if (size.width() < m_chart->minimumWidth() || size.height() < m_chart->minimumHeight())
-        size = QSize(800, 450);
+    QSize size = chart->size();
+    if (size.width() < chart->minimumWidth() || size.height() < chart->minimumHeight())
+        size = calibration ? QSize(600, 600) : QSize(800, 450);
+    const QImage image = calibration ? m_calibrationChart->toImage(size) : m_chart->toImage(size);
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "PNG");
     QString error;
-    if (!writer.write(m_chart->toImage(size))) {
+    if (!writer.write(image)) {
         error = writer.errorString();
     } else {
         error = CommonFunc::RaceFileNameRefusal(path);

@@ -15,6 +15,7 @@
 #include <optional>
 
 class LedgerModel;
+class CalibrationChart;
 class ProfitChart;
 class QCheckBox;
 class QComboBox;
@@ -57,6 +58,7 @@ public:
     const std::optional<Backtest::Report> &report() const { return m_report; }
     const QList<Backtest::LedgerEntry> &ledger() const { return m_ledger; }
     ProfitChart *chart() const { return m_chart; }
+    CalibrationChart *calibrationChart() const { return m_calibrationChart; }
 
     // Dialogs, replaceable so that tests need no real dialog.  Each returns
     // the chosen path, or "" when the user cancels.
@@ -137,6 +139,8 @@ private:
     LedgerModel *m_ledgerModel = nullptr;
     QTableView *m_ledgerView = nullptr;
     ProfitChart *m_chart = nullptr;
+    CalibrationChart *m_calibrationChart = nullptr;
+    QTableWidget *m_calibration = nullptr;
     QPushButton *m_saveLedger = nullptr;
     QPushButton *m_saveChart = nullptr;
     QPushButton *m_close = nullptr;

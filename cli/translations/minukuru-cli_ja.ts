@@ -170,71 +170,6 @@ Exit status 0 at the end or on Ctrl-C, 1 when the race cannot be read,
         <translation>標準出力に書き出せません: %1</translation>
     </message>
     <message>
-        <source>usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]
-                             [--encoding ENCODING] [--models] [PATH...]
-Loads every race (Zo-*.jra) of the folders or files given (default: the
-PAT folder of the settings) as the program does, and reports what its
-recommended bets and marked pairs would have paid at 100 yen a bet,
-by the race results&apos; payouts.
-  -r, --recursive    search the folders&apos; subfolders too
-  --json             the report as one JSON object
-  --ledger FILE.csv  one CSV line per bet
-  --encoding ENCODING
-                     the ledger&apos;s: sjis (Shift-JIS) or utf-8 (with a
-                     byte-order mark) instead of the settings&apos; CsvEncoding
-  --models           compare the pricing models and the market on the
-                     settled races (log loss, Brier score, returns)
-  --breakdowns       the figures by course, field size, race number,
-                     favourite&apos;s odds and popularity (the JSON has them
-                     always)
-Only races that meet every condition given take part:
-  --course NAME[,NAME...]  the course as the race list shows it
-  --runners MIN-MAX        horses not scratched
-  --race-number MIN-MAX    the race&apos;s number
-  --favourite MIN-MAX      the lowest win odds of the race
-  --conditions TEXT        the race conditions contain TEXT
-Ranges are inclusive; N alone is N-N.  95 % intervals by resampling the
-settled races:
-  --seed N           the draws&apos; seed (default 1)
-  --resamples N      the draws (default 2000; 0: no intervals)
-Each race counts once, however many paths lead to it.  The ledger never
-replaces one of the races&apos; files or anything but a regular file.
-Exit status 0 when at least one race was read, 1 when none was found or
-none could be read (the reason on standard error) or the ledger could
-not be written, 2 for wrong usage.
-</source>
-        <translation>使い方: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]
-                             [--encoding ENCODING] [--models] [PATH...]
-指定したフォルダまたはファイルのレース (Zo-*.jra) をすべて (省略時は設定の
-PAT フォルダ) プログラムと同じように読み込み、推奨買い目と印の付いた組を
-1点100円で買っていればいくら払い戻したかを、競争結果の払戻から出します。
-  -r, --recursive    サブフォルダも探す
-  --json             結果を一つの JSON オブジェクトで出す
-  --ledger FILE.csv  買い目ごとに1行の CSV
-  --encoding ENCODING
-                     買い目 CSV の文字コード: 設定の CsvEncoding に代えて
-                     sjis (Shift-JIS) または utf-8 (バイトオーダーマーク付き)
-  --models           確定レースで理論値モデルと市場を比べる (対数損失、
-                     Brier スコア、回収)
-  --breakdowns       場名、頭数、レース番号、1番人気の単勝、人気別の数字も
-                     出す (JSON には常にある)
-指定した条件をすべて満たすレースだけが加わります:
-  --course NAME[,NAME...]  レース一覧に出る場名
-  --runners MIN-MAX        取消を除いた頭数
-  --race-number MIN-MAX    レース番号
-  --favourite MIN-MAX      レースの最低単勝オッズ
-  --conditions TEXT        レース条件に TEXT を含む
-範囲は両端を含み、N だけなら N-N。95 % 区間は確定レースの再抽出から:
-  --seed N           抽出の種 (省略時 1)
-  --resamples N      抽出の回数 (省略時 2000、0 で区間なし)
-同じレースは、いくつの指定から辿り着いても一度だけ数えます。買い目 CSV は
-レースのファイルも、通常のファイルでないものも置き換えません。
-終了ステータス: 1レース以上読み込めば 0、レースが見つからないか一つも
-読み込めない (理由は標準エラー出力に) か買い目 CSV を書き出せないと 1、
-使い方の誤りで 2。
-</translation>
-    </message>
-    <message>
         <source>--win-probability needs normalised, power or shin</source>
         <translation>--win-probability には normalised、power または shin が要ります</translation>
     </message>
@@ -249,68 +184,6 @@ PAT フォルダ) プログラムと同じように読み込み、推奨買い�
     <message>
         <source>the settings file cannot be written; nothing saved</source>
         <translation>設定ファイルに書き込めないため、保存しませんでした</translation>
-    </message>
-    <message>
-        <source>usage: minukuru-cli [--settings FILE] COMMAND [ARGS]
-
-Commands:
-  export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
-                               analyse a race and save it as CSV
-  show ZO_FILE [--matrix]      print the analysis of a race
-  list [FOLDER]                list the races of a PAT folder
-  watch ZO_FILE [--count N]    follow a race as the terminal rewrites it
-  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
-           [--models] [--course NAMES] [--runners MIN-MAX]
-           [--race-number MIN-MAX] [--favourite MIN-MAX]
-           [--conditions TEXT] [--breakdowns] [--seed N]
-           [--resamples N] [PATH...]
-                               what the marks and recommended bets
-                               would have paid over past races
-  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
-      [PATH...]
-                               fit the price model&apos;s exponents to the
-                               settled races
-
-Options, before or after the command:
-  --settings FILE  the settings file (else MINUKURU_SETTINGS when set,
-                   else the user&apos;s own)
-  --model MODEL    price with standard, harville or discount for this run
-                   instead of the settings&apos; model
-  -h, --help       this text, or a command&apos;s with the command
-  --version        the program&apos;s version
-Run &apos;minukuru-cli COMMAND --help&apos; for a command&apos;s options.
-Exit status 0 on success, 1 when the command failed, 2 for wrong usage.
-</source>
-        <translation>使い方: minukuru-cli [--settings FILE] COMMAND [ARGS]
-
-コマンド:
-  export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
-                               レースを分析して CSV に保存する
-  show ZO_FILE [--matrix]      レースの分析を表示する
-  list [FOLDER]                PAT フォルダのレースを一覧する
-  watch ZO_FILE [--count N]    端末が書き換えるレースを追う
-  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
-           [--models] [--course NAMES] [--runners MIN-MAX]
-           [--race-number MIN-MAX] [--favourite MIN-MAX]
-           [--conditions TEXT] [--breakdowns] [--seed N]
-           [--resamples N] [PATH...]
-                               過去のレースで印と推奨買い目が
-                               いくら払い戻したかを出す
-  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
-      [PATH...]
-                               理論値モデルの指数を確定レースに
-                               合わせて推定する
-
-オプション (コマンドの前でも後でも):
-  --settings FILE  設定ファイル (省略時は MINUKURU_SETTINGS があればそれ、
-                   なければユーザーの設定)
-  --model MODEL    この実行だけ設定の理論値モデルに代えて standard、
-                   harville または discount で値付けする
-  -h, --help       この説明 (コマンドと一緒ならそのコマンドの説明)
-  --version        プログラムのバージョン
-コマンドのオプションは &apos;minukuru-cli COMMAND --help&apos; で表示します。
-終了ステータス: 成功で 0、コマンドが失敗すると 1、使い方の誤りで 2。
-</translation>
     </message>
     <message>
         <source>usage: minukuru-cli fit [-r] [--json] [--win-probability METHOD] [--save]
@@ -351,6 +224,141 @@ backtest と同じように読み込み、確定レースごとに払戻から1-
 --race-number MIN-MAX、--favourite MIN-MAX、--conditions TEXT。
 終了ステータス: 推定すれば (--save なら保存もすれば) 0、レースが見つからないか
 1-3着の分かるレースが無いか推定値を保存できないと 1、使い方の誤りで 2。
+</translation>
+    </message>
+    <message>
+        <source>usage: minukuru-cli [--settings FILE] COMMAND [ARGS]
+
+Commands:
+  export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
+                               analyse a race and save it as CSV
+  show ZO_FILE [--matrix]      print the analysis of a race
+  list [FOLDER]                list the races of a PAT folder
+  watch ZO_FILE [--count N]    follow a race as the terminal rewrites it
+  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
+           [--models] [--course NAMES] [--runners MIN-MAX]
+           [--race-number MIN-MAX] [--favourite MIN-MAX]
+           [--conditions TEXT] [--breakdowns] [--seed N]
+           [--resamples N] [--calibration] [PATH...]
+                               what the marks and recommended bets
+                               would have paid over past races
+  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
+      [PATH...]
+                               fit the price model&apos;s exponents to the
+                               settled races
+
+Options, before or after the command:
+  --settings FILE  the settings file (else MINUKURU_SETTINGS when set,
+                   else the user&apos;s own)
+  --model MODEL    price with standard, harville or discount for this run
+                   instead of the settings&apos; model
+  -h, --help       this text, or a command&apos;s with the command
+  --version        the program&apos;s version
+Run &apos;minukuru-cli COMMAND --help&apos; for a command&apos;s options.
+Exit status 0 on success, 1 when the command failed, 2 for wrong usage.
+</source>
+        <translation>使い方: minukuru-cli [--settings FILE] COMMAND [ARGS]
+
+コマンド:
+  export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
+                               レースを分析して CSV に保存する
+  show ZO_FILE [--matrix]      レースの分析を表示する
+  list [FOLDER]                PAT フォルダのレースを一覧する
+  watch ZO_FILE [--count N]    端末が書き換えるレースを追う
+  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
+           [--models] [--course NAMES] [--runners MIN-MAX]
+           [--race-number MIN-MAX] [--favourite MIN-MAX]
+           [--conditions TEXT] [--breakdowns] [--seed N]
+           [--resamples N] [--calibration] [PATH...]
+                               過去のレースで印と推奨買い目が
+                               いくら払い戻したかを出す
+  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
+      [PATH...]
+                               理論値モデルの指数を確定レースに
+                               合わせて推定する
+
+オプション (コマンドの前でも後でも):
+  --settings FILE  設定ファイル (省略時は MINUKURU_SETTINGS があればそれ、
+                   なければユーザーの設定)
+  --model MODEL    この実行だけ設定の理論値モデルに代えて standard、
+                   harville または discount で値付けする
+  -h, --help       この説明 (コマンドと一緒ならそのコマンドの説明)
+  --version        プログラムのバージョン
+コマンドのオプションは &apos;minukuru-cli COMMAND --help&apos; で表示します。
+終了ステータス: 成功で 0、コマンドが失敗すると 1、使い方の誤りで 2。
+</translation>
+    </message>
+    <message>
+        <source>usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]
+                             [--encoding ENCODING] [--models]
+                             [--calibration] [PATH...]
+Loads every race (Zo-*.jra) of the folders or files given (default: the
+PAT folder of the settings) as the program does, and reports what its
+recommended bets and marked pairs would have paid at 100 yen a bet,
+by the race results&apos; payouts.
+  -r, --recursive    search the folders&apos; subfolders too
+  --json             the report as one JSON object
+  --ledger FILE.csv  one CSV line per bet
+  --encoding ENCODING
+                     the ledger&apos;s: sjis (Shift-JIS) or utf-8 (with a
+                     byte-order mark) instead of the settings&apos; CsvEncoding
+  --models           compare the pricing models and the market on the
+                     settled races (log loss, Brier score, returns)
+  --calibration      the predicted chances (win, and the active model&apos;s
+                     umaren and wide pairs) against how often they came
+                     true, in bins with 95 % intervals
+  --breakdowns       the figures by course, field size, race number,
+                     favourite&apos;s odds and popularity (the JSON has them
+                     always)
+Only races that meet every condition given take part:
+  --course NAME[,NAME...]  the course as the race list shows it
+  --runners MIN-MAX        horses not scratched
+  --race-number MIN-MAX    the race&apos;s number
+  --favourite MIN-MAX      the lowest win odds of the race
+  --conditions TEXT        the race conditions contain TEXT
+Ranges are inclusive; N alone is N-N.  95 % intervals by resampling the
+settled races:
+  --seed N           the draws&apos; seed (default 1)
+  --resamples N      the draws (default 2000; 0: no intervals)
+Each race counts once, however many paths lead to it.  The ledger never
+replaces one of the races&apos; files or anything but a regular file.
+Exit status 0 when at least one race was read, 1 when none was found or
+none could be read (the reason on standard error) or the ledger could
+not be written, 2 for wrong usage.
+</source>
+        <translation>使い方: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]
+                             [--encoding ENCODING] [--models]
+                             [--calibration] [PATH...]
+指定したフォルダまたはファイルのレース (Zo-*.jra) をすべて (省略時は設定の
+PAT フォルダ) プログラムと同じように読み込み、推奨買い目と印の付いた組を
+1点100円で買っていればいくら払い戻したかを、競争結果の払戻から出します。
+  -r, --recursive    サブフォルダも探す
+  --json             結果を一つの JSON オブジェクトで出す
+  --ledger FILE.csv  買い目ごとに1行の CSV
+  --encoding ENCODING
+                     買い目 CSV の文字コード: 設定の CsvEncoding に代えて
+                     sjis (Shift-JIS) または utf-8 (バイトオーダーマーク付き)
+  --models           確定レースで理論値モデルと市場を比べる (対数損失、
+                     Brier スコア、回収)
+  --calibration      予測した確率 (単勝と、理論値モデルの馬連とワイドの組)
+                     を実際に当たった頻度と、区分ごとに 95 % 区間を付けて
+                     比べる
+  --breakdowns       場名、頭数、レース番号、1番人気の単勝、人気別の数字も
+                     出す (JSON には常にある)
+指定した条件をすべて満たすレースだけが加わります:
+  --course NAME[,NAME...]  レース一覧に出る場名
+  --runners MIN-MAX        取消を除いた頭数
+  --race-number MIN-MAX    レース番号
+  --favourite MIN-MAX      レースの最低単勝オッズ
+  --conditions TEXT        レース条件に TEXT を含む
+範囲は両端を含み、N だけなら N-N。95 % 区間は確定レースの再抽出から:
+  --seed N           抽出の種 (省略時 1)
+  --resamples N      抽出の回数 (省略時 2000、0 で区間なし)
+同じレースは、いくつの指定から辿り着いても一度だけ数えます。買い目 CSV は
+レースのファイルも、通常のファイルでないものも置き換えません。
+終了ステータス: 1レース以上読み込めば 0、レースが見つからないか一つも
+読み込めない (理由は標準エラー出力に) か買い目 CSV を書き出せないと 1、
+使い方の誤りで 2。
 </translation>
     </message>
 </context>
