@@ -45,20 +45,27 @@ bool marksScratched(QStringView text)
 
 std::optional<float> ActualPrice(const PairOddsTable &odds, BetType type, int i, int j)
 {
-    // Straight from the file's bytes: no text is made for a price.
+    // Straight from the file's bytes: no text is made for a price, and most
+    // prices are plain decimals read without one.
     using Odds = PairOddsTable::Odds;
-    PairOddsTable::OddsBuffer first;
-    const QStringView marked = odds.oddsText(i, j, type == BetType::Umaren ? Odds::UmaRen : Odds::WideMin, first);
-    if (marksScratched(marked))
-        return ScratchedPairPrice;
+    std::optional<float> low = odds.plainOdds(i, j, type == BetType::Umaren ? Odds::UmaRen : Odds::WideMin);
+    if (!low) {
+        PairOddsTable::OddsBuffer first;
+        const QStringView marked = odds.oddsText(i, j, type == BetType::Umaren ? Odds::UmaRen : Odds::WideMin, first);
+        if (marksScratched(marked))
+            return ScratchedPairPrice;
+        low = ParseOddsSingle(marked).value_or(0.0f);
+    }
     if (type == BetType::Umaren)
-        return ParseOddsSingle(marked).value_or(0.0f);
-    const float low = ParseOddsSingle(marked).value_or(0.0f);
-    PairOddsTable::OddsBuffer second;
-    const std::optional<float> high = ParseOddsSingle(odds.oddsText(i, j, Odds::WideMax, second));
+        return low;
+    std::optional<float> high = odds.plainOdds(i, j, Odds::WideMax);
+    if (!high) {
+        PairOddsTable::OddsBuffer second;
+        high = ParseOddsSingle(odds.oddsText(i, j, Odds::WideMax, second));
+    }
     if (!high)
         return std::nullopt;
-    const float sum = low + *high;
+    const float sum = *low + *high;
     return finite(sum / 2.0f);
 }
 

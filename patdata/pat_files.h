@@ -101,6 +101,10 @@ public:
     // An odds field's text, the record's at() text where it has one, else
     // decoded from its bytes into buffer; valid while both live.
     QStringView oddsText(int i, int j, Odds field, OddsBuffer &buffer) const;
+    // ParseSingle of that text where the field's bytes are a plain decimal
+    // between spaces ("  12.3"), read without making the text; absent for
+    // anything else, which the text decides.
+    std::optional<float> plainOdds(int i, int j, Odds field) const;
 
     void blank();
     // The reader's: the bytes of the record (i, j), as many as a record has.

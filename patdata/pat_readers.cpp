@@ -111,6 +111,41 @@ QStringView PairOddsTable::oddsText(int i, int j, Odds field, OddsBuffer &buffer
     return QStringView(buffer.data(), Cp932::decodePaddedTo(bytes, width, buffer.data()));
 }
 
+std::optional<float> PairOddsTable::plainOdds(int i, int j, Odds field) const
+{
+    const std::size_t k = index(i, j);
+    if (m_hasTexts[k])
+        return std::nullopt;
+    const int f = umaRenField + int(field);
+    const char *p = m_bytes[k].data() + fieldOffset(f);
+    const char *const end = p + Layout::pairOdds[f].width;
+    while (p != end && *p == ' ')
+        ++p;
+    quint32 units = 0;
+    int digits = 0;
+    int decimals = -1; // none before the point
+    for (; p != end && *p != ' '; ++p) {
+        if (*p >= '0' && *p <= '9') {
+            units = units * 10 + quint32(*p - '0');
+            ++digits;
+            if (decimals >= 0)
+                ++decimals;
+        } else if (*p == '.' && decimals < 0 && digits > 0) {
+            decimals = 0;
+        } else {
+            return std::nullopt;
+        }
+    }
+    while (p != end && *p == ' ')
+        ++p;
+    if (p != end || digits == 0 || decimals == 0)
+        return std::nullopt;
+    // At most six digits: exact in a float, so one division rounds as the
+    // text's parse does.
+    static constexpr float powers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f};
+    return float(units) / powers[std::max(decimals, 0)];
+}
+
 bool ReadTanFukuOddsFile(const QString &path, TanFukuOddsData &data)
 {
     data = TanFukuOddsData();

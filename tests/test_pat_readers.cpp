@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "analysis/pair_prices.h"
+#include "common/text_convert.h"
 #include "patdata/cp932.h"
 #include "patdata/pat_files.h"
 #include "support/message_recorder.h"
@@ -95,6 +96,8 @@ private slots:
     void pairOddsNineteenHorsesReadsUpToTheFirstBadPair();
     void pairOddsFailureBeforeBlankingKeepsTheTable();
     void pairOddsTextsAgreeWithTheBytes();
+    void plainOddsReadAsTheirTexts_data();
+    void plainOddsReadAsTheirTexts();
 
     void entryFile();
     void entryHorseCountIndependentAndCapped();
@@ -388,6 +391,51 @@ void TestPatReaders::pairOddsTextsAgreeWithTheBytes()
     PairOddsTable::OddsBuffer other;
     QCOMPARE(table.oddsText(1, 3, Odds::WideMax, buffer).toString(),
              fresh.oddsText(1, 3, Odds::WideMax, other).toString());
+}
+
+void TestPatReaders::plainOddsReadAsTheirTexts_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<bool>("plain"); // read from the bytes, not from a text
+    QTest::newRow("right-aligned") << u"  12.3"_s << true;
+    QTest::newRow("left-aligned") << u"5.0   "_s << true;
+    QTest::newRow("six digits") << u"999999"_s << true;
+    QTest::newRow("four decimals") << u"0.0001"_s << true;
+    QTest::newRow("leading zeros") << u"0012.5"_s << true;
+    QTest::newRow("point last") << u" 12.  "_s << false;
+    QTest::newRow("point first") << u"  .5  "_s << false;
+    QTest::newRow("two numbers") << u"1 2   "_s << false;
+    QTest::newRow("two points") << u"1.2.3 "_s << false;
+    QTest::newRow("blank") << u"      "_s << false;
+    QTest::newRow("negative") << u"-1.0  "_s << false;
+    QTest::newRow("exponent") << u"1e5   "_s << false;
+    QTest::newRow("full-width") << u"１２．"_s << false;
+    QTest::newRow("scratched") << u"ﾄﾘｹｼ"_s << false;
+}
+
+// The byte reading is a shortcut: where it answers, the text's parse must
+// give the same float.
+void TestPatReaders::plainOddsReadAsTheirTexts()
+{
+    QFETCH(QString, field);
+    QFETCH(bool, plain);
+    PatBytes::Header h;
+    h.horseCount = QStringLiteral("2");
+    const QByteArray bytes = PatBytes::patHeader(h) + PatBytes::raw("00", 2)
+        + PatBytes::pairRecord(field, field, field);
+    PairOddsTable table;
+    QVERIFY(ReadPairOddsFile(write(QStringLiteral("Uo-t.jra"), bytes), table));
+    using Odds = PairOddsTable::Odds;
+    for (const Odds kind : {Odds::UmaRen, Odds::WideMin, Odds::WideMax}) {
+        const std::optional<float> quick = table.plainOdds(1, 2, kind);
+        QCOMPARE(quick.has_value(), plain);
+        PairOddsTable::OddsBuffer buffer;
+        if (quick)
+            QCOMPARE(quick, ParseSingle(table.oddsText(1, 2, kind, buffer)));
+    }
+    // Once texts are written, they alone count.
+    table.at(1, 2).UmaRenOdds = u"7.7"_s;
+    QVERIFY(!table.plainOdds(1, 2, Odds::UmaRen));
 }
 
 void TestPatReaders::pairOddsNineteenHorsesReadsUpToTheFirstBadPair()
