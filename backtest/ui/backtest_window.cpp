@@ -323,8 +323,8 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     m_tabs->addTab(tab(QString(), m_chart), QStringLiteral(u"収支グラフ"));
     auto *calibration = new QWidget;
     auto *calibrationLayout = new QHBoxLayout(calibration);
-    calibrationLayout->addWidget(m_calibrationChart, 3);
-    calibrationLayout->addWidget(m_calibration, 2);
+    calibrationLayout->addWidget(m_calibrationChart, 1);
+    calibrationLayout->addWidget(m_calibration, 1);
     m_tabs->addTab(calibration, QStringLiteral(u"較正"));
     m_tabs->addTab(tab(QString(), m_ledgerView), QStringLiteral(u"買い目一覧"));
     auto *models = new QWidget;

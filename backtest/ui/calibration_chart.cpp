@@ -121,14 +121,15 @@ void CalibrationChart::paint(QPainter &painter, const QRect &area) const
     }
     painter.setRenderHint(QPainter::Antialiasing, false);
 
-    // The legend at the top right, with each kind's count of predictions.
+    // The legend at the top right, above the axis title, with each kind's
+    // count of predictions.
     int x = plot.right();
     for (int k = kCalibrationKinds - 1; k >= 0; --k) {
         const CalibrationKind kind = CalibrationKind(k);
         const QString text = CalibrationKindName(kind) + QStringLiteral(" (%1)").arg(m_calibration->curve(kind).count());
         const int width = metrics.horizontalAdvance(text);
         x -= width;
-        const int y = plot.top() - lineHeight - 6;
+        const int y = plot.top() - 2 * lineHeight - 8;
         painter.setPen(Qt::black);
         painter.drawText(QRect(x, y, width, lineHeight), Qt::AlignLeft | Qt::AlignVCenter, text);
         x -= 16;
