@@ -377,7 +377,8 @@ void MainWindow::buildSheet(QWidget *area)
         {&RaceSheet::lblFukuPopOddsMin, 7920, 675, nullptr, right},
         {&RaceSheet::lblFukuPopOddsMax, 8580, 675, nullptr, right},
         {&RaceSheet::lblFukuPopOdds, 9240, 675, nullptr, right},
-        {&RaceSheet::lblFukuPopRatio, 9900, 675, u"支持率", right},
+        {&RaceSheet::lblFukuPopRatio, 9900, 675, nullptr, right},
+        {&RaceSheet::lblFukuPopPrice, 10560, 675, nullptr, right},
     };
     const int headTop = kRankTop - kRowHeight + shift;
     for (const Column &c : byRank) {
@@ -385,7 +386,14 @@ void MainWindow::buildSheet(QWidget *area)
         if (c.head)
             heading(area, texts(c.head), c.left, headTop, c.width);
     }
-    heading(area, texts(u"複ｵｯｽﾞMin～Max    平均"), 7920, headTop, 1995);
+    m_placeHeadings = {heading(area, texts(u"複ｵｯｽﾞMin～Max    平均"), 7920, headTop, 1995),
+                       heading(area, texts(u"支持率"), 9900, headTop, 675),
+                       heading(area, texts(u"複理論"), 10560, headTop, 675)};
+    const char *placeColumns[] = {"lblFukuPopOddsMin", "lblFukuPopOddsMax", "lblFukuPopOdds", "lblFukuPopRatio",
+                                  "lblFukuPopPrice"};
+    for (std::size_t i = 0; i < m_placeBoxes.size(); ++i)
+        m_placeBoxes[i] = m_columns[QLatin1StringView(placeColumns[i])][1]->parentWidget();
+    layOutPlaceTable(false);
 
     // The by-horse block lies below the window's opening height: the working
     // store of the raw and derived values, seen when the window is enlarged.
@@ -898,8 +906,37 @@ QString MainWindow::cellText(const QString &name, int index) const
     return (*it)[std::size_t(index)]->text();
 }
 
+// The place table as designed, or with 複理論 at its end: the five columns
+// then share the four's span, so that the table still ends where the pair
+// grids begin.
+void MainWindow::layOutPlaceTable(bool withPrice)
+{
+    if (withPrice == m_placePriceShown)
+        return;
+    m_placePriceShown = withPrice;
+    constexpr int kLeft = 7920;
+    constexpr int kOverlap = 15; // neighbouring cells share their frame line
+    const int step = withPrice ? 528 : 660;
+    for (std::size_t i = 0; i < m_placeBoxes.size(); ++i) {
+        QWidget *box = m_placeBoxes[i];
+        const int width = Twips::toPixelsX(step + kOverlap, this);
+        box->setGeometry(Twips::toPixelsX(kLeft + step * int(i), this), box->y(), width, box->height());
+        for (QLabel *label : box->findChildren<QLabel *>(Qt::FindDirectChildrenOnly))
+            label->setGeometry(0, label->y(), width, label->height());
+    }
+    const int headTop = m_placeHeadings[0]->y();
+    const int headHeight = m_placeHeadings[0]->height();
+    const int spans[] = {3, 1, 1};
+    for (std::size_t i = 0, first = 0; i < m_placeHeadings.size(); first += std::size_t(spans[i]), ++i)
+        m_placeHeadings[i]->setGeometry(Twips::toPixelsX(kLeft + step * int(first), this), headTop,
+                                        Twips::toPixelsX(step * spans[i] + kOverlap, this), headHeight);
+    m_placeBoxes[4]->setVisible(withPrice);
+    m_placeHeadings[2]->setVisible(withPrice);
+}
+
 void MainWindow::refresh()
 {
+    layOutPlaceTable(m_sheet.analysis && m_sheet.analysis->options.showPlacePrice);
     const RaceSheet &s = m_sheet;
     m_lblKaisai->setText(s.lblKaisai);
     m_lblRaceName->setText(s.lblRaceName);

@@ -125,6 +125,7 @@ private:
     void fitSheet();
     void reachOnlyShownControls();
     void refresh();
+    void layOutPlaceTable(bool withPrice);
     void followRace();
     void placeGridsAfterLoad();
     void raceReloaded(const CommonFunc::RaceData &data, int reload);
@@ -155,6 +156,11 @@ private:
     QLabel *m_lblHorseNum = nullptr;
     QLabel *m_lblRaceTime = nullptr;
     QMap<QString, LabelColumn> m_columns;
+    // The place table's columns from Min on, and their headings: 複理論
+    // takes room from the others while it is shown.
+    std::array<QWidget *, 5> m_placeBoxes {};
+    std::array<QLabel *, 3> m_placeHeadings {}; // 複ｵｯｽﾞMin～Max 平均, 支持率, 複理論
+    bool m_placePriceShown = true;
 
     std::array<QPushButton *, 2> m_btnDetail {};
     std::array<QPushButton *, 2> m_btnSummary {};
