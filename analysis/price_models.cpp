@@ -401,8 +401,10 @@ HorseValues PlaceChances(const HorseValues &p, double lambda2, double lambda3, i
 void PricePlaces(RaceAnalysis &race)
 {
     for (HorseAnalysis &horse : race.horses) {
-        horse.placeChance.reset();
-        horse.placePrice = ShownNumber();
+        if (horse.placeChance) {
+            horse.placeChance.reset();
+            horse.placePrice = ShownNumber();
+        }
     }
     if (!race.options.showPlacePrice)
         return;

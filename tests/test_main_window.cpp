@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "analysis/race_analysis.h"
 #include "app/ui/main_window.h"
 #include "backtest/ui/backtest_window.h"
 #include "common/text_convert.h"
@@ -95,6 +96,7 @@ private slots:
     void tabReachesOnlyShownControls_data();
     void tabReachesOnlyShownControls();
     void defaultPlacementShowsRanksAndLists();
+    void placePriceColumn();
     void coloursReappliedAfterOptions();
     void settingsFileWarning();
     void failedSettingsSaveWarnsOnce();
@@ -611,6 +613,46 @@ void TestMainWindow::defaultPlacementShowsRanksAndLists()
     QVERIFY(shown(window.resultList()));
     const auto *source = window.findChild<QWidget *>(QStringLiteral("frameSource"));
     QVERIFY(source->mapTo(central, QPoint(0, 0)).y() >= central->height() - 2);
+}
+
+// With ShowPlacePrice the place table ends in 複理論 and still stops short
+// of the pair grid; without it the table is as before.  A race loaded with
+// the option keeps its columns until the next load.
+void TestMainWindow::placePriceColumn()
+{
+    Settings::Placement(Section::mainWindow(), QStringLiteral("Width")).set(MainWindow::FullWidth);
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const auto cell = [&window](const char *column, int k) {
+        return window.findChild<QLabel *>(QString::fromLatin1(column) + u'_' + QString::number(k));
+    };
+    const auto at = [&window](const QWidget *widget) {
+        return QRect(widget->mapTo(window.centralWidget(), QPoint(0, 0)), widget->size());
+    };
+    window.UpdateFormFromSelection(m_racePath);
+    const QRect ratio = at(cell("lblFukuPopRatio", 1));
+    const QRect min = at(cell("lblFukuPopOddsMin", 18));
+    QVERIFY(!cell("lblFukuPopPrice", 1)->isVisible());
+    QCOMPARE(window.sheet().lblFukuPopPrice[1], QString());
+
+    Settings::ShowPlacePrice().set(true);
+    window.UpdateFormFromSelection(m_racePath);
+    const QLabel *price = cell("lblFukuPopPrice", 1);
+    QVERIFY(price->isVisible());
+    const HorseAnalysis &first = window.sheet().analysis->horses[std::size_t(window.sheet().HorseByFukuRank(1))];
+    QVERIFY(first.placeChance);
+    QCOMPARE(price->text(), first.placePrice.text());
+    QVERIFY(at(price).right() < at(window.umarenView()).left());
+    QVERIFY(at(price).left() >= at(cell("lblFukuPopRatio", 1)).right() - 2);
+    QCOMPARE(at(cell("lblFukuPopOddsMin", 18)).left(), min.left());
+    QVERIFY(at(cell("lblFukuPopOddsMin", 18)).width() < min.width());
+    QCOMPARE(cell("lblFukuPopOdds", 5)->text(), window.sheet().lblFukuPopOdds[5]);
+
+    Settings::ShowPlacePrice().set(false);
+    window.UpdateFormFromSelection(m_racePath);
+    QVERIFY(!cell("lblFukuPopPrice", 1)->isVisible());
+    QCOMPARE(at(cell("lblFukuPopRatio", 1)), ratio);
 }
 
 void TestMainWindow::pressInDataRowDoesNotSort()
