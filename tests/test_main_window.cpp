@@ -630,7 +630,19 @@ void TestMainWindow::placePriceColumn()
     const auto at = [&window](const QWidget *widget) {
         return QRect(widget->mapTo(window.centralWidget(), QPoint(0, 0)), widget->size());
     };
+    // The rank block's headings, not the 元データ frame's.
+    const QWidget *area = cell("lblFukuPopRatio", 1)->parentWidget()->parentWidget();
+    const auto headShown = [area](const QString &text) {
+        for (const QLabel *label : area->findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+            if (label->text() == text && label->isVisible())
+                return true;
+        }
+        return false;
+    };
+    const QString priceHead = QStringLiteral(u"複理論");
+    const QString rangeHead = QStringLiteral(u"複ｵｯｽﾞMin～Max    平均");
     window.UpdateFormFromSelection(m_racePath);
+    QVERIFY(!headShown(priceHead) && headShown(rangeHead));
     const QRect ratio = at(cell("lblFukuPopRatio", 1));
     const QRect min = at(cell("lblFukuPopOddsMin", 18));
     QVERIFY(!cell("lblFukuPopPrice", 1)->isVisible());
@@ -640,18 +652,26 @@ void TestMainWindow::placePriceColumn()
     window.UpdateFormFromSelection(m_racePath);
     const QLabel *price = cell("lblFukuPopPrice", 1);
     QVERIFY(price->isVisible());
+    QVERIFY(headShown(priceHead) && !headShown(rangeHead) && headShown(QStringLiteral(u"平均")));
     const HorseAnalysis &first = window.sheet().analysis->horses[std::size_t(window.sheet().HorseByFukuRank(1))];
     QVERIFY(first.placeChance);
     QCOMPARE(price->text(), first.placePrice.text());
     QVERIFY(at(price).right() < at(window.umarenView()).left());
     QVERIFY(at(price).left() >= at(cell("lblFukuPopRatio", 1)).right() - 2);
-    QCOMPARE(at(cell("lblFukuPopOddsMin", 18)).left(), min.left());
     QVERIFY(at(cell("lblFukuPopOddsMin", 18)).width() < min.width());
+    // The numbers' columns follow one another, none cut off by the next.
+    const char *numbers[] = {"lblFukuHorseName", "lblFukuPopOddsMin", "lblFukuPopOddsMax", "lblFukuPopOdds",
+                             "lblFukuPopRatio", "lblFukuPopPrice"};
+    for (std::size_t i = 1; i < std::size(numbers); ++i)
+        QVERIFY2(std::abs(at(cell(numbers[i], 3)).left() - at(cell(numbers[i - 1], 3)).right()) <= 2, numbers[i]);
+    QVERIFY(at(cell("lblFukuPopOdds", 3)).width() >= cell("lblFukuPopOdds", 3)->fontMetrics().horizontalAdvance(
+                QStringLiteral("882.90")) + 4);
     QCOMPARE(cell("lblFukuPopOdds", 5)->text(), window.sheet().lblFukuPopOdds[5]);
 
     Settings::ShowPlacePrice().set(false);
     window.UpdateFormFromSelection(m_racePath);
     QVERIFY(!cell("lblFukuPopPrice", 1)->isVisible());
+    QVERIFY(!headShown(priceHead) && headShown(rangeHead));
     QCOMPARE(at(cell("lblFukuPopRatio", 1)), ratio);
 }
 

@@ -156,10 +156,13 @@ private:
     QLabel *m_lblHorseNum = nullptr;
     QLabel *m_lblRaceTime = nullptr;
     QMap<QString, LabelColumn> m_columns;
-    // The place table's columns from Min on, and their headings: 複理論
-    // takes room from the others while it is shown.
-    std::array<QWidget *, 5> m_placeBoxes {};
-    std::array<QLabel *, 3> m_placeHeadings {}; // 複ｵｯｽﾞMin～Max 平均, 支持率, 複理論
+    // The place table's columns from the names on, with their headings, and
+    // the heading of the range as designed: 複理論 takes room from the others
+    // while it is shown.
+    static constexpr std::size_t PlaceColumns = 6;
+    std::array<QWidget *, PlaceColumns> m_placeBoxes {};
+    std::array<QLabel *, PlaceColumns> m_placeHeadings {};
+    QLabel *m_placeRange = nullptr;
     bool m_placePriceShown = true;
 
     std::array<QPushButton *, 2> m_btnDetail {};
