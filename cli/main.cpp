@@ -361,8 +361,8 @@ int runShow(const QStringList &args, bool withMatrix, bool withPlacePrice)
 
     TextTable place;
     QList<A> placeAlignments {A::Right, A::Right, A::Left, A::Right, A::Right, A::Right, A::Right};
-    QStringList placeHeads {QStringLiteral(u"人気"), QStringLiteral(u"複馬番"), QStringLiteral(u"複勝人気順　馬名"),
-                            QStringLiteral("Min"),  QStringLiteral("Max"),    QStringLiteral(u"平均"),
+    QStringList placeHeads {QStringLiteral(u"人気"),  QStringLiteral(u"複馬番"), QStringLiteral(u"複勝人気順　馬名"),
+                            QStringLiteral("Min"),    QStringLiteral("Max"),     QStringLiteral(u"平均"),
                             QStringLiteral(u"支持率")};
     if (withPlacePrice) {
         placeAlignments.append(A::Right);

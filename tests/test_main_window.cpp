@@ -660,12 +660,12 @@ void TestMainWindow::placePriceColumn()
     QVERIFY(at(price).left() >= at(cell("lblFukuPopRatio", 1)).right() - 2);
     QVERIFY(at(cell("lblFukuPopOddsMin", 18)).width() < min.width());
     // The numbers' columns follow one another, none cut off by the next.
-    const char *numbers[] = {"lblFukuHorseName", "lblFukuPopOddsMin", "lblFukuPopOddsMax", "lblFukuPopOdds",
-                             "lblFukuPopRatio", "lblFukuPopPrice"};
+    const char *numbers[] = {"lblFukuHorseName", "lblFukuPopOddsMin", "lblFukuPopOddsMax",
+                             "lblFukuPopOdds",   "lblFukuPopRatio",   "lblFukuPopPrice"};
     for (std::size_t i = 1; i < std::size(numbers); ++i)
         QVERIFY2(std::abs(at(cell(numbers[i], 3)).left() - at(cell(numbers[i - 1], 3)).right()) <= 2, numbers[i]);
-    QVERIFY(at(cell("lblFukuPopOdds", 3)).width() >= cell("lblFukuPopOdds", 3)->fontMetrics().horizontalAdvance(
-                QStringLiteral("882.90")) + 4);
+    QVERIFY(at(cell("lblFukuPopOdds", 3)).width()
+            >= cell("lblFukuPopOdds", 3)->fontMetrics().horizontalAdvance(QStringLiteral("882.90")) + 4);
     QCOMPARE(cell("lblFukuPopOdds", 5)->text(), window.sheet().lblFukuPopOdds[5]);
 
     Settings::ShowPlacePrice().set(false);

@@ -396,8 +396,8 @@ void TestPriceModels::placeChances_data()
     QTest::newRow("18, discount, two") << field << 0.81 << 0.65 << 2;
     QTest::newRow("6 with a gap, discount, two") << gap << 0.81 << 0.65 << 2;
     QTest::newRow("6 with a gap, steep exponents, three") << gap << 1.7 << 0.3 << 3;
-    QTest::newRow("8 equal, discount, three") << horses({0.125, 0.125, 0.125, 0.125, 0.125, 0.125, 0.125, 0.125})
-                                              << 0.81 << 0.65 << 3;
+    QTest::newRow("8 equal, discount, three")
+        << horses({0.125, 0.125, 0.125, 0.125, 0.125, 0.125, 0.125, 0.125}) << 0.81 << 0.65 << 3;
 }
 
 void TestPriceModels::placeChances()

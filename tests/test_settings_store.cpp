@@ -882,9 +882,8 @@ void TestSettingsStore::modelOptions()
 
     SetSettingsFile(dir->filePath(QStringLiteral("fresh.ini")));
     SaveOptions(ReadStoredOptions()); // every other option is written
-    for (const char *key :
-         {"PriceModel", "WinProbability", "PairPayoutRate", "DiscountLambda2", "DiscountLambda3", "CsvEncoding",
-          "ShowPlacePrice"})
+    for (const char *key : {"PriceModel", "WinProbability", "PairPayoutRate", "DiscountLambda2", "DiscountLambda3",
+                            "CsvEncoding", "ShowPlacePrice"})
         QVERIFY2(!fresh().contains(QLatin1StringView(key)), key);
     QVERIFY(fresh().contains(QStringLiteral("DetectVal=5")));
 }
