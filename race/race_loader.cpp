@@ -115,7 +115,8 @@ RaceAnalysis AnalyzeRace(const RaceData &data, const RaceOptions &options)
     RaceAnalysis race;
     race.options = options;
     AnalyzeWinPlace(race, data);
-    PricePlaces(race);
+    if (options.showPlacePrice) // a new race has no place prices to clear
+        PricePlaces(race);
     analyzePairs(race, data);
     ShowRaceResult(race, data);
     return race;
