@@ -14,6 +14,9 @@ namespace {
 
 constexpr int kBisections = 200;
 
+// What JRA pays back of the place pool.
+constexpr double kPlacePayoutRate = 0.8;
+
 // The root of a decreasing f on [low, high] with f(low) > 0 > f(high).
 template <typename F>
 double bisect(F f, double low, double high)
@@ -339,6 +342,89 @@ std::optional<double> FirstThreeChance(const HorseValues &p, double lambda2, dou
         sum += *p[i] * *second * *third;
     }
     return sum;
+}
+
+int PlacesPaid(int runners)
+{
+    if (runners >= 8)
+        return 3;
+    return runners >= 5 ? 2 : 0;
+}
+
+HorseValues PlaceChances(const HorseValues &p, double lambda2, double lambda3, int places)
+{
+    HorseValues chance;
+    if (places < 1 || places > 3)
+        return chance;
+    const HorseValues s = discounted(p, lambda2);
+    const HorseValues t = discounted(p, lambda3);
+    constexpr std::size_t kSize = MaxHorses + 1;
+
+    // second[h] = sum over i of p_i s_h / (1 - s_i).  third[h] = t_h times the
+    // sum over the ordered pairs i, j without h of e_ij / (1 - t_i - t_j):
+    // the whole sum less h's row and column, O(n^2) for every horse at once.
+    std::array<double, kSize> second {};
+    std::array<double, kSize> rows {};
+    std::array<double, kSize> columns {};
+    double total = 0.0;
+    for (std::size_t i = 1; i < kSize; ++i) {
+        if (!p[i])
+            continue;
+        for (std::size_t j = 1; j < kSize; ++j) {
+            if (j == i || !p[j])
+                continue;
+            const double e = *p[i] * *s[j] / (1.0 - *s[i]);
+            second[j] += e;
+            if (places < 3)
+                continue;
+            const double r = e / (1.0 - *t[i] - *t[j]);
+            rows[i] += r;
+            columns[j] += r;
+            total += r;
+        }
+    }
+    for (std::size_t h = 1; h < kSize; ++h) {
+        if (!p[h])
+            continue;
+        double sum = *p[h];
+        if (places >= 2)
+            sum += second[h];
+        if (places >= 3)
+            sum += *t[h] * (total - rows[h] - columns[h]);
+        if (!std::isfinite(sum))
+            return HorseValues();
+        chance[h] = sum;
+    }
+    return chance;
+}
+
+void PricePlaces(RaceAnalysis &race)
+{
+    for (HorseAnalysis &horse : race.horses) {
+        if (horse.placeChance) {
+            horse.placeChance.reset();
+            horse.placePrice = ShownNumber();
+        }
+    }
+    if (!race.options.showPlacePrice)
+        return;
+    int runners = 0;
+    for (int n = 1; n <= race.count(); ++n)
+        runners += race.horses[std::size_t(n)].scratched ? 0 : 1;
+    const int places = PlacesPaid(runners);
+    if (places == 0)
+        return;
+    const bool discount = PriceModelOf(race.options) == PriceModel::Discount;
+    const WinProbabilities win = ComputeWinProbabilities(InverseWinOdds(race), race.options);
+    const HorseValues chances = PlaceChances(win.p, discount ? race.options.discountLambda2 : 1.0,
+                                             discount ? race.options.discountLambda3 : 1.0, places);
+    for (std::size_t n = 1; n < chances.size(); ++n) {
+        if (!chances[n] || !(*chances[n] > 0.0))
+            continue;
+        HorseAnalysis &horse = race.horses[n];
+        horse.placeChance = chances[n];
+        horse.placePrice = ShownNumber::fixed(kPlacePayoutRate / *chances[n], 1);
+    }
 }
 
 ModelPrices ComputeModelPrices(const RaceAnalysis &race, BetType type, const RaceOptions &options)

@@ -67,6 +67,23 @@ PairProbabilities ComputePairProbabilities(const HorseValues &p, double lambda2,
 // probability or a term cannot be computed.
 std::optional<double> FirstThreeChance(const HorseValues &p, double lambda2, double lambda3, int a, int b, int c);
 
+// The places a place (複勝) bet pays in a race of this many runners: three
+// with 8 or more, two with 5 to 7; none with 4 or fewer, where JRA sells no
+// place bets.
+int PlacesPaid(int runners);
+
+// Each runner's chance to finish in the first `places` (1 to 3) under the
+// same finishing-order model; absent for a horse without a probability, and
+// for every horse where a term cannot be computed.
+HorseValues PlaceChances(const HorseValues &p, double lambda2, double lambda3, int places);
+
+// The place chance and the theoretical place price, 0.8 / chance, of every
+// runner, under the options' model; the standard model, which has no
+// finishing order of its own, takes Harville on the options' win
+// probabilities.  Only when the options ask for them (showPlacePrice):
+// otherwise the race is left without.
+void PricePlaces(RaceAnalysis &race);
+
 // The theoretical prices of one bet type under the options' model, made
 // once for a race.  Inactive under the standard model.
 struct ModelPrices {

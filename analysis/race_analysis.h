@@ -47,6 +47,11 @@ struct HorseAnalysis {
     ShownNumber tanRatio;  // "0.000"; empty: "-----"
     ShownNumber fukuOdds;  // the mean place odds, "0.00"
     ShownNumber fukuRatio; // "0.000"; empty: "-----"
+
+    // Under the price model, with ShowPlacePrice only: the chance of a
+    // paying place and 0.8 over it, "0.0"; absent/empty where there is none.
+    std::optional<double> placeChance;
+    ShownNumber placePrice;
 };
 
 // One row of the win or place popularity table.

@@ -68,6 +68,7 @@ public:
     Column lblFukuPopOddsMax;
     Column lblFukuPopOdds;
     Column lblFukuPopRatio;
+    Column lblFukuPopPrice; // 複理論, with ShowPlacePrice only
 
     // Colours of lblTanHorseNo/lblTanHorseName and lblFukuHorseNo/lblFukuHorseName.
     ColourColumn tanHorseColours;

@@ -65,6 +65,7 @@ inline constexpr Column kColumns[] = {
     {"lblFukuPopOddsMax", &RaceSheet::lblFukuPopOddsMax, Block::ByRank, Clear::WithRace},
     {"lblFukuPopOdds", &RaceSheet::lblFukuPopOdds, Block::ByRank, Clear::WithAnalysis},
     {"lblFukuPopRatio", &RaceSheet::lblFukuPopRatio, Block::ByRank, Clear::WithAnalysis},
+    {"lblFukuPopPrice", &RaceSheet::lblFukuPopPrice, Block::ByRank, Clear::WithAnalysis},
 };
 
 // The name of a column of cells ("" for a member that is not listed).

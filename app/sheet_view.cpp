@@ -74,6 +74,7 @@ void showWinPlace(RaceSheet &sheet, const RaceAnalysis &race)
             sheet.lblFukuPopOdds[k] = horse.fukuOdds.text();
             sheet.lblFukuPopRatio[k] = rateText(horse.fukuRatio);
         }
+        sheet.lblFukuPopPrice[k] = horse.placePrice.text();
     }
 }
 

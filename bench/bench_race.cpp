@@ -164,6 +164,23 @@ void BM_AnalyzeRace(benchmark::State &state)
 }
 BENCHMARK(BM_AnalyzeRace)->Unit(benchmark::kMicrosecond);
 
+// The same with 複理論 under each model (0 standard, 1 Harville, 2 discount):
+// the place chances' share of the analysis.
+void BM_AnalyzeRaceWithPlacePrices(benchmark::State &state)
+{
+    CommonFunc::RaceData data;
+    if (!CommonFunc::ReadRaceData(fixture().race, data)) {
+        state.SkipWithError("race not read");
+        return;
+    }
+    CommonFunc::RaceOptions options = CommonFunc::DefaultRaceOptions();
+    options.showPlacePrice = true;
+    options.priceModel = qint16(state.range(0));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CommonFunc::AnalyzeRace(data, options));
+}
+BENCHMARK(BM_AnalyzeRaceWithPlacePrices)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
 void BM_WriteCsvFile(benchmark::State &state)
 {
     RaceSheet sheet;

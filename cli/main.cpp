@@ -53,7 +53,8 @@ const char *const kUsage =
                       "Commands:\n"
                       "  export ZO_FILE [-o OUT.csv] [--encoding ENCODING]\n"
                       "                               analyse a race and save it as CSV\n"
-                      "  show ZO_FILE [--matrix]      print the analysis of a race\n"
+                      "  show ZO_FILE [--matrix] [--place]\n"
+                      "                               print the analysis of a race\n"
                       "  list [FOLDER]                list the races of a PAT folder\n"
                       "  watch ZO_FILE [--count N]    follow a race as the terminal rewrites it\n"
                       "  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]\n"
@@ -92,11 +93,15 @@ const char *const kExportUsage =
 
 const char *const kShowUsage =
     QT_TRANSLATE_NOOP("Cli",
-                      "usage: minukuru-cli show ZO_FILE [--matrix]\n"
+                      "usage: minukuru-cli show ZO_FILE [--matrix] [--place]\n"
                       "Prints the race header, the popularity tables, both pair grids, the\n"
                       "recommended bets and the result.\n"
                       "  --matrix  then the pair matrix: umaren above the diagonal, wide below,\n"
                       "            each pair's deviation in whole percent and its mark\n"
+                      "  --place   the place table with each horse's theoretical place price\n"
+                      "            (0.8 over its chance of the first three, or the first two\n"
+                      "            with 5 to 7 runners) under the price model; blank with 4\n"
+                      "            runners or fewer\n"
                       "Exit status 0 when the race was shown, 1 when it cannot be read, 2 for\n"
                       "wrong usage.\n");
 
@@ -326,10 +331,12 @@ QString matrixText(const RaceSheet &sheet)
     return QStringLiteral(u"ﾏﾄﾘｸｽ 右上 馬連・左下 ﾜｲﾄﾞ 乖離％\n") + table.render(QStringLiteral("  "));
 }
 
-int runShow(const QStringList &args, bool withMatrix)
+int runShow(const QStringList &args, bool withMatrix, bool withPlacePrice)
 {
     if (args.size() != 1)
         return usageError(QStringLiteral("minukuru-cli show: ") + Cli::tr("give one race file"), kShowUsage);
+    if (withPlacePrice)
+        OverrideShowPlacePrice(true);
     RaceSheet sheet;
     if (!load(sheet, args[0]))
         return 1;
@@ -357,13 +364,24 @@ int runShow(const QStringList &args, bool withMatrix)
     out(win.render(QStringLiteral("  ")) + u'\n');
 
     TextTable place;
-    place.setAlignments({A::Right, A::Right, A::Left, A::Right, A::Right, A::Right, A::Right});
-    place.addRow({QStringLiteral(u"人気"), QStringLiteral(u"複馬番"), QStringLiteral(u"複勝人気順　馬名"),
-                  QStringLiteral("Min"), QStringLiteral("Max"), QStringLiteral(u"平均"), QStringLiteral(u"支持率")});
-    for (int k = 1; k <= count; ++k)
-        place.addRow({sheet.lblPopular[k], sheet.lblFukuHorseNo[k], sheet.lblFukuHorseName[k].trimmed(),
-                      sheet.lblFukuPopOddsMin[k], sheet.lblFukuPopOddsMax[k], sheet.lblFukuPopOdds[k],
-                      sheet.lblFukuPopRatio[k]});
+    QList<A> placeAlignments {A::Right, A::Right, A::Left, A::Right, A::Right, A::Right, A::Right};
+    QStringList placeHeads {QStringLiteral(u"人気"),  QStringLiteral(u"複馬番"), QStringLiteral(u"複勝人気順　馬名"),
+                            QStringLiteral("Min"),    QStringLiteral("Max"),     QStringLiteral(u"平均"),
+                            QStringLiteral(u"支持率")};
+    if (withPlacePrice) {
+        placeAlignments.append(A::Right);
+        placeHeads.append(QStringLiteral(u"複理論"));
+    }
+    place.setAlignments(placeAlignments);
+    place.addRow(placeHeads);
+    for (int k = 1; k <= count; ++k) {
+        QStringList cells {sheet.lblPopular[k],        sheet.lblFukuHorseNo[k],    sheet.lblFukuHorseName[k].trimmed(),
+                           sheet.lblFukuPopOddsMin[k], sheet.lblFukuPopOddsMax[k], sheet.lblFukuPopOdds[k],
+                           sheet.lblFukuPopRatio[k]};
+        if (withPlacePrice)
+            cells.append(sheet.lblFukuPopPrice[k]);
+        place.addRow(cells);
+    }
     out(place.render(QStringLiteral("  ")) + u'\n');
 
     out(gridText(sheet.grdUmaRen) + u'\n');
@@ -409,7 +427,7 @@ struct Command {
     const char *usage;
     bool takesOutput; // -o/--output, --encoding
     bool backtest = false;
-    bool show = false; // --matrix
+    bool show = false; // --matrix, --place
     bool watch = false;
     bool fit = false;
 };
@@ -546,8 +564,9 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
         parser.addOptions({recursiveOption, jsonOption, winProbabilityOption, saveOption, courseOption, runnersOption,
                            raceNumberOption, favouriteOption, conditionsOption});
     const QCommandLineOption matrixOption(QStringLiteral("matrix"));
+    const QCommandLineOption placeOption(QStringLiteral("place"));
     if (command && command->show)
-        parser.addOption(matrixOption);
+        parser.addOptions({matrixOption, placeOption});
     const QCommandLineOption countOption(QStringLiteral("count"), QString(), QStringLiteral("N"));
     if (command && command->watch)
         parser.addOption(countOption);
@@ -632,7 +651,7 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
         return runExport(positional, parser.value(outputOption));
     }
     if (word == u"show")
-        return runShow(positional, parser.isSet(matrixOption));
+        return runShow(positional, parser.isSet(matrixOption), parser.isSet(placeOption));
     // The conditions a run's races must meet, as backtest and fit take them;
     // what is wrong with them, else "".
     const auto takeConditions = [&](Backtest::Conditions &conditions) -> QString {

@@ -115,6 +115,8 @@ RaceAnalysis AnalyzeRace(const RaceData &data, const RaceOptions &options)
     RaceAnalysis race;
     race.options = options;
     AnalyzeWinPlace(race, data);
+    if (options.showPlacePrice) // a new race has no place prices to clear
+        PricePlaces(race);
     analyzePairs(race, data);
     ShowRaceResult(race, data);
     return race;
@@ -125,6 +127,7 @@ void ReanalyzePairs(RaceAnalysis &race, const RaceOptions &options)
     race.options = options;
     race.priceModel = PriceModel::Standard;
     race.winProbabilityFellBack = false;
+    PricePlaces(race);
     if (!race.hasPairs)
         return;
     RepricePairs(race);

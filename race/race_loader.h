@@ -24,8 +24,8 @@ bool LoadRace(RaceSheet &sheet, const QString &oddsPath);
 RaceAnalysis AnalyzeRace(const RaceData &data, const RaceOptions &options);
 
 // The pairs' prices and marks, the judgement and its hits under other
-// options (a price model of the comparison); the win and place part and the
-// pairs' actual prices stay as they were.
+// options (a price model of the comparison), and the place prices; the rest
+// of the win and place part and the pairs' actual prices stay as they were.
 void ReanalyzePairs(RaceAnalysis &race, const RaceOptions &options);
 
 // The result's payouts and the hits they make.

@@ -25,6 +25,7 @@ void forEachOption(Visit &&visit, Sets &...sets)
     visit(Settings::PairPayoutRate(), sets.pairPayoutRate...);
     visit(Settings::DiscountLambda2(), sets.discountLambda2...);
     visit(Settings::DiscountLambda3(), sets.discountLambda3...);
+    visit(Settings::ShowPlacePrice(), sets.showPlacePrice...);
     visit(Settings::CsvEncoding(), sets.csvEncoding...);
     for (const BetKind &kind : kBetKinds) {
         const BetType t = kind.type;
@@ -90,7 +91,10 @@ RaceOptions WithDefaults(const StoredOptions &s)
 namespace {
 std::optional<qint16> g_priceModelOverride;
 std::optional<TextEncoding> g_csvEncodingOverride;
+std::optional<bool> g_showPlacePriceOverride;
 } // namespace
+
+void OverrideShowPlacePrice(std::optional<bool> show) { g_showPlacePriceOverride = show; }
 
 void OverridePriceModel(std::optional<qint16> model) { g_priceModelOverride = model; }
 
@@ -106,6 +110,8 @@ RaceOptions ReadRaceOptions()
     RaceOptions options = WithDefaults(ReadStoredOptions());
     if (g_priceModelOverride)
         options.priceModel = *g_priceModelOverride;
+    if (g_showPlacePriceOverride)
+        options.showPlacePrice = *g_showPlacePriceOverride;
     if (g_csvEncodingOverride)
         options.csvEncoding = *g_csvEncodingOverride;
     return options;

@@ -53,6 +53,9 @@ struct OptionSet {
     Field<double> pairPayoutRate;
     Field<double> discountLambda2;
     Field<double> discountLambda3;
+    // The theoretical place price (複理論) beside the place odds; off, the
+    // analysis does not compute it.
+    Field<bool> showPlacePrice;
     // The encoding of the files written for the user; no part of the
     // analysis.
     Field<TextEncoding> csvEncoding;
@@ -78,6 +81,10 @@ RaceOptions ReadRaceOptions();
 // Makes ReadRaceOptions give this price model whatever the store holds, for
 // the rest of the run (minukuru-cli --model); nullopt ends that.
 void OverridePriceModel(std::optional<qint16> model);
+
+// Makes ReadRaceOptions give this ShowPlacePrice whatever the store holds,
+// for the rest of the run (minukuru-cli show --place); nullopt ends that.
+void OverrideShowPlacePrice(std::optional<bool> show);
 
 // Makes ReadRaceOptions and CsvEncodingInForce give this encoding whatever
 // the store holds, for the rest of the run (minukuru-cli --encoding);

@@ -507,6 +507,7 @@ Setting<double> WinPowerExponent() { return model("WinPowerExponent", 1.0, kWinP
 Setting<double> PairPayoutRate() { return model("PairPayoutRate", 0.775, kPayoutRate); } // since June 2014
 Setting<double> DiscountLambda2() { return model("DiscountLambda2", 0.81, kLambda); }    // Benter's fit
 Setting<double> DiscountLambda3() { return model("DiscountLambda3", 0.65, kLambda); }
+Setting<bool> ShowPlacePrice() { return model("ShowPlacePrice", false, kFlag); }
 // Newer than the model's keys, and as theirs written only once set.
 Setting<TextEncoding> CsvEncoding() { return model("CsvEncoding", TextEncoding::ShiftJis, kEncoding); }
 

@@ -119,6 +119,8 @@ Setting<double> WinPowerExponent(); // β of method 3
 Setting<double> PairPayoutRate();
 Setting<double> DiscountLambda2();
 Setting<double> DiscountLambda3();
+// The theoretical place price (複理論) beside the place odds.
+Setting<bool> ShowPlacePrice();
 
 // The encoding of the CSV, the ledger and the odds history.
 Setting<TextEncoding> CsvEncoding();

@@ -22,6 +22,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <functional>
@@ -186,6 +187,7 @@ private slots:
     void lostOutput();
     void show();
     void showMatrix();
+    void showPlace();
     void modelOption();
     void list();
     void usage_data();
@@ -622,6 +624,63 @@ void TestCli::showMatrix()
     QCOMPARE(lines.mid(2, 6).join(u'\n').simplified(),
              u16(u"馬番 1 2 3 4 人気 1 2 ﾄﾘｹｼ 3 1 \\ -- +64× 2 -6 \\ -- -104△ 3 -- -- \\ -- 4 -68△ +45× -- \\"));
     QCOMPARE(lines.size(), 9); // the output ends with a line end
+}
+
+// --place adds 複理論 to the place table and changes nothing else; the
+// option alone leaves show as it was.  Eight runners pay three places, so
+// the prices' chances, 0.8 over them, add up to 3; four pay none.
+void TestCli::showPlace()
+{
+    RaceFiles race;
+    const char *odds[] = {"2.0", "4.0", "5.0", "8.0", "10.0", "16.0", "20.0", "40.0"};
+    for (const char *o : odds)
+        race.horses.append(horse(o, "1.0", "2.0", QStringLiteral("H%1").arg(race.horses.size() + 1)));
+    const QString path = race.write(newFolder());
+
+    const QString settings = m_dir.filePath(QStringLiteral("place.ini"));
+    QVERIFY(writeAll(settings, "[Option]\nShowPlacePrice=True\n"));
+    const Run plain = run({QStringLiteral("show"), path});
+    QCOMPARE(plain.exitCode, 0);
+    QVERIFY(!plain.out.contains(u16(u"複理論")));
+    QCOMPARE(run({QStringLiteral("show"), path}, QString(), settings).out, plain.out);
+
+    const Run r = run({QStringLiteral("show"), path, QStringLiteral("--place")});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.exitCode, 0);
+    QStringList plainLines = plain.out.split(u'\n');
+    const QStringList lines = r.out.split(u'\n');
+    QCOMPARE(lines.size(), plainLines.size());
+    const qsizetype head = plainLines.indexOf(QRegularExpression(u16(u"^ *人気 +複馬番.*")));
+    QVERIFY(head > 0);
+    double chances = 0.0;
+    for (qsizetype k = 0; k < lines.size(); ++k) {
+        if (k < head || k > head + 8) {
+            QCOMPARE(lines[k], plainLines[k]);
+            continue;
+        }
+        const QStringList cells = lines[k].split(u' ', Qt::SkipEmptyParts);
+        QCOMPARE(cells.mid(0, 7), plainLines[k].split(u' ', Qt::SkipEmptyParts));
+        QCOMPARE(cells.size(), 8);
+        if (k == head) {
+            QCOMPARE(cells[7], u16(u"複理論"));
+            continue;
+        }
+        QVERIFY2(QRegularExpression(QStringLiteral("^[0-9]+\\.[0-9]$")).match(cells[7]).hasMatch(),
+                 qPrintable(cells[7]));
+        chances += 0.8 / cells[7].toDouble();
+    }
+    // Each price is rounded to 0.1, so the sum is near 3 only.  Horse 1, the
+    // favourite at 2.0, has a 0.829 chance of the first three under Harville.
+    QVERIFY2(std::fabs(chances - 3.0) < 0.1, qPrintable(QString::number(chances)));
+    QVERIFY(r.out.contains(QRegularExpression(u16(u"\n +1 +1 +H1 +1\\.0 +2\\.0 +1\\.50 +0\\.178 +1\\.0\n"))));
+
+    // Four runners: the column stands, blank.
+    const Run four = run({QStringLiteral("show"), m_race, QStringLiteral("--place")});
+    QCOMPARE(four.exitCode, 0);
+    const QStringList fourLines = four.out.split(u'\n');
+    const qsizetype fourHead = fourLines.indexOf(QRegularExpression(u16(u"^ *人気 +複馬番.*複理論$")));
+    QVERIFY(fourHead > 0);
+    QCOMPARE(fourLines[fourHead + 1].split(u' ', Qt::SkipEmptyParts).size(), 7);
 }
 
 void TestCli::list()

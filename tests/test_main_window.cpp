@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+#include "analysis/race_analysis.h"
 #include "app/ui/main_window.h"
 #include "backtest/ui/backtest_window.h"
 #include "common/text_convert.h"
@@ -95,6 +96,7 @@ private slots:
     void tabReachesOnlyShownControls_data();
     void tabReachesOnlyShownControls();
     void defaultPlacementShowsRanksAndLists();
+    void placePriceColumn();
     void coloursReappliedAfterOptions();
     void settingsFileWarning();
     void failedSettingsSaveWarnsOnce();
@@ -611,6 +613,66 @@ void TestMainWindow::defaultPlacementShowsRanksAndLists()
     QVERIFY(shown(window.resultList()));
     const auto *source = window.findChild<QWidget *>(QStringLiteral("frameSource"));
     QVERIFY(source->mapTo(central, QPoint(0, 0)).y() >= central->height() - 2);
+}
+
+// With ShowPlacePrice the place table ends in 複理論 and still stops short
+// of the pair grid; without it the table is as before.  A race loaded with
+// the option keeps its columns until the next load.
+void TestMainWindow::placePriceColumn()
+{
+    Settings::Placement(Section::mainWindow(), QStringLiteral("Width")).set(MainWindow::FullWidth);
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const auto cell = [&window](const char *column, int k) {
+        return window.findChild<QLabel *>(QString::fromLatin1(column) + u'_' + QString::number(k));
+    };
+    const auto at = [&window](const QWidget *widget) {
+        return QRect(widget->mapTo(window.centralWidget(), QPoint(0, 0)), widget->size());
+    };
+    // The rank block's headings, not the 元データ frame's.
+    const QWidget *area = cell("lblFukuPopRatio", 1)->parentWidget()->parentWidget();
+    const auto headShown = [area](const QString &text) {
+        for (const QLabel *label : area->findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+            if (label->text() == text && label->isVisible())
+                return true;
+        }
+        return false;
+    };
+    const QString priceHead = QStringLiteral(u"複理論");
+    const QString rangeHead = QStringLiteral(u"複ｵｯｽﾞMin～Max    平均");
+    window.UpdateFormFromSelection(m_racePath);
+    QVERIFY(!headShown(priceHead) && headShown(rangeHead));
+    const QRect ratio = at(cell("lblFukuPopRatio", 1));
+    const QRect min = at(cell("lblFukuPopOddsMin", 18));
+    QVERIFY(!cell("lblFukuPopPrice", 1)->isVisible());
+    QCOMPARE(window.sheet().lblFukuPopPrice[1], QString());
+
+    Settings::ShowPlacePrice().set(true);
+    window.UpdateFormFromSelection(m_racePath);
+    const QLabel *price = cell("lblFukuPopPrice", 1);
+    QVERIFY(price->isVisible());
+    QVERIFY(headShown(priceHead) && !headShown(rangeHead) && headShown(QStringLiteral(u"平均")));
+    const HorseAnalysis &first = window.sheet().analysis->horses[std::size_t(window.sheet().HorseByFukuRank(1))];
+    QVERIFY(first.placeChance);
+    QCOMPARE(price->text(), first.placePrice.text());
+    QVERIFY(at(price).right() < at(window.umarenView()).left());
+    QVERIFY(at(price).left() >= at(cell("lblFukuPopRatio", 1)).right() - 2);
+    QVERIFY(at(cell("lblFukuPopOddsMin", 18)).width() < min.width());
+    // The numbers' columns follow one another, none cut off by the next.
+    const char *numbers[] = {"lblFukuHorseName", "lblFukuPopOddsMin", "lblFukuPopOddsMax",
+                             "lblFukuPopOdds",   "lblFukuPopRatio",   "lblFukuPopPrice"};
+    for (std::size_t i = 1; i < std::size(numbers); ++i)
+        QVERIFY2(std::abs(at(cell(numbers[i], 3)).left() - at(cell(numbers[i - 1], 3)).right()) <= 2, numbers[i]);
+    QVERIFY(at(cell("lblFukuPopOdds", 3)).width()
+            >= cell("lblFukuPopOdds", 3)->fontMetrics().horizontalAdvance(QStringLiteral("882.90")) + 4);
+    QCOMPARE(cell("lblFukuPopOdds", 5)->text(), window.sheet().lblFukuPopOdds[5]);
+
+    Settings::ShowPlacePrice().set(false);
+    window.UpdateFormFromSelection(m_racePath);
+    QVERIFY(!cell("lblFukuPopPrice", 1)->isVisible());
+    QVERIFY(!headShown(priceHead) && headShown(rangeHead));
+    QCOMPARE(at(cell("lblFukuPopRatio", 1)), ratio);
 }
 
 void TestMainWindow::pressInDataRowDoesNotSort()

@@ -391,9 +391,19 @@ void TestOptionsDialog::modelFrameSavesAndLoads()
         d.cmbPriceModel->setCurrentIndex(2);
         d.cmbWinProbability->setCurrentIndex(2);
         applyEdits(d, QStringLiteral("model.rate=1;model.l2=0.9"));
+        QVERIFY(!d.chkShowPlacePrice->isChecked());
         QTest::mouseClick(d.btnOk, Qt::LeftButton);
         QCOMPARE(d.result(), int(QDialog::Accepted));
     }
+    QCOMPARE(stored(CF::Section::option(), QStringLiteral("ShowPlacePrice")), absent());
+    {
+        OptionsDialog d;
+        QCOMPARE(d.chkShowPlacePrice->text(), QStringLiteral(u"複理論"));
+        d.chkShowPlacePrice->setChecked(true);
+        QTest::mouseClick(d.btnOk, Qt::LeftButton);
+    }
+    QCOMPARE(stored(CF::Section::option(), QStringLiteral("ShowPlacePrice")), QStringLiteral("True"));
+    QVERIFY(CF::ReadRaceOptions().showPlacePrice);
     // Keys that keep their defaults in a file without them stay out.
     QCOMPARE(stored(CF::Section::option(), QStringLiteral("PriceModel")), QStringLiteral("2"));
     QCOMPARE(stored(CF::Section::option(), QStringLiteral("WinProbability")), QStringLiteral("2"));
@@ -405,6 +415,7 @@ void TestOptionsDialog::modelFrameSavesAndLoads()
     QCOMPARE(again.cmbWinProbability->currentText(), QStringLiteral("Shin"));
     QCOMPARE(again.txtDiscountLambda2->text(), QStringLiteral("0.9"));
     QCOMPARE(again.txtDiscountLambda3->text(), QStringLiteral("0.65"));
+    QVERIFY(again.chkShowPlacePrice->isChecked());
 }
 
 // CsvEncoding stays out of a file that never had it until UTF-8 is chosen;

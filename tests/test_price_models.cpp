@@ -60,6 +60,50 @@ void fillRace(RaceAnalysis &race, const QStringList &odds)
     }
 }
 
+// Each horse's chance of the first `places` by going through every order of
+// the first three: first by p, second by p^lambda2 among the others, third
+// by p^lambda3 among the rest.
+HorseValues enumeratedPlaceChances(const HorseValues &p, double lambda2, double lambda3, int places)
+{
+    const auto weights = [&p](double lambda) {
+        HorseValues w;
+        double sum = 0.0;
+        for (std::size_t n = 0; n < p.size(); ++n) {
+            if (p[n])
+                sum += *(w[n] = std::pow(*p[n], lambda));
+        }
+        for (std::optional<double> &v : w) {
+            if (v)
+                *v /= sum;
+        }
+        return w;
+    };
+    const HorseValues s = weights(lambda2);
+    const HorseValues t = weights(lambda3);
+    HorseValues chance;
+    for (std::size_t n = 0; n < p.size(); ++n) {
+        if (p[n])
+            chance[n] = 0.0;
+    }
+    for (std::size_t i = 1; i < p.size(); ++i) {
+        if (!p[i])
+            continue;
+        *chance[i] += *p[i];
+        for (std::size_t j = 1; j < p.size(); ++j) {
+            if (j == i || !p[j])
+                continue;
+            const double two = *p[i] * *s[j] / (1.0 - *s[i]);
+            if (places >= 2)
+                *chance[j] += two;
+            for (std::size_t k = 1; k < p.size() && places >= 3; ++k) {
+                if (k != i && k != j && p[k])
+                    *chance[k] += two * *t[k] / (1.0 - *t[i] - *t[j]);
+            }
+        }
+    }
+    return chance;
+}
+
 RaceOptions withModel(int model)
 {
     RaceOptions options = DefaultRaceOptions();
@@ -88,6 +132,11 @@ private slots:
     void shinSolves();
     void pricesOnTheSheet();
     void standardIgnoresModelOptions();
+    void placeChances_data();
+    void placeChances();
+    void placesPaid_data();
+    void placesPaid();
+    void placePricesOfARace();
 };
 
 void TestPriceModels::pairSums_data()
@@ -329,3 +378,136 @@ void TestPriceModels::standardIgnoresModelOptions()
 
 QTEST_GUILESS_MAIN(TestPriceModels)
 #include "test_price_models.moc"
+
+void TestPriceModels::placeChances_data()
+{
+    QTest::addColumn<HorseValues>("p");
+    QTest::addColumn<double>("lambda2");
+    QTest::addColumn<double>("lambda3");
+    QTest::addColumn<int>("places");
+
+    const HorseValues field = ComputeWinProbabilities(realisticInverseOdds(), WinProbabilityMethod::Normalised).p;
+    // Horse 3 no runner: the sums skip the gap.
+    HorseValues gap = horses({0.4, 0.25, 0.0, 0.15, 0.1, 0.06, 0.04});
+    gap[3].reset();
+    QTest::newRow("18, Harville, three") << field << 1.0 << 1.0 << 3;
+    QTest::newRow("18, Harville, two") << field << 1.0 << 1.0 << 2;
+    QTest::newRow("18, discount, three") << field << 0.81 << 0.65 << 3;
+    QTest::newRow("18, discount, two") << field << 0.81 << 0.65 << 2;
+    QTest::newRow("6 with a gap, discount, two") << gap << 0.81 << 0.65 << 2;
+    QTest::newRow("6 with a gap, steep exponents, three") << gap << 1.7 << 0.3 << 3;
+    QTest::newRow("8 equal, discount, three")
+        << horses({0.125, 0.125, 0.125, 0.125, 0.125, 0.125, 0.125, 0.125}) << 0.81 << 0.65 << 3;
+}
+
+void TestPriceModels::placeChances()
+{
+    QFETCH(HorseValues, p);
+    QFETCH(double, lambda2);
+    QFETCH(double, lambda3);
+    QFETCH(int, places);
+    const HorseValues chance = PlaceChances(p, lambda2, lambda3, places);
+    const HorseValues expected = enumeratedPlaceChances(p, lambda2, lambda3, places);
+    QVERIFY(std::fabs(sumOf(chance) - places) < 1e-12);
+    for (std::size_t n = 0; n < p.size(); ++n) {
+        QCOMPARE(chance[n].has_value(), p[n].has_value());
+        if (!p[n])
+            continue;
+        QVERIFY2(std::fabs(*chance[n] - *expected[n]) < 1e-13, qPrintable(QString::number(n)));
+        QVERIFY(*chance[n] >= *p[n] && *chance[n] <= 1.0);
+    }
+    // Equal horses share the places equally, whatever the exponents.
+    if (p[1] == p[8])
+        QVERIFY(std::fabs(*chance[1] - 3.0 / 8.0) < 1e-15);
+}
+
+void TestPriceModels::placesPaid_data()
+{
+    QTest::addColumn<int>("runners");
+    QTest::addColumn<int>("places");
+    QTest::newRow("none") << 0 << 0;
+    QTest::newRow("4: no place bets") << 4 << 0;
+    QTest::newRow("5") << 5 << 2;
+    QTest::newRow("7") << 7 << 2;
+    QTest::newRow("8") << 8 << 3;
+    QTest::newRow("18") << 18 << 3;
+}
+
+void TestPriceModels::placesPaid()
+{
+    QFETCH(int, runners);
+    QFETCH(int, places);
+    QCOMPARE(PlacesPaid(runners), places);
+}
+
+void TestPriceModels::placePricesOfARace()
+{
+    // By hand, Harville, the first two of p = 1/2, 1/3, 1/6:
+    // 1/2 + 1/3·(1/2)/(2/3) + 1/6·(1/2)/(5/6) = 0.85, 1/3 + 1/3 + 1/15 and
+    // 1/6 + 1/6 + 1/12.
+    const HorseValues three = PlaceChances(horses({0.5, 1.0 / 3.0, 1.0 / 6.0}), 1.0, 1.0, 2);
+    QVERIFY(std::fabs(*three[1] - 0.85) < 1e-15);
+    QVERIFY(std::fabs(*three[2] - 11.0 / 15.0) < 1e-15);
+    QVERIFY(std::fabs(*three[3] - 5.0 / 12.0) < 1e-15);
+
+    // Normalised: p = 1/3, 2/9, 1/9 three times and 1/18 twice.
+    const QStringList odds {u"4.0"_s, u"6.0"_s, u"12.0"_s, u"12.0"_s, u"12.0"_s, u"24.0"_s, u"24.0"_s};
+    const auto race = [&](const QStringList &texts, int model, bool show = true) {
+        RaceAnalysis r;
+        r.options = withModel(model);
+        r.options.showPlacePrice = show;
+        fillRace(r, texts);
+        PricePlaces(r);
+        return r;
+    };
+    const auto placed = [](const RaceAnalysis &r) {
+        int count = 0;
+        double sum = 0.0;
+        for (const HorseAnalysis &horse : r.horses) {
+            // A price exactly where a chance is, 0.8 over it: else counted -100.
+            const ShownNumber price = horse.placeChance ? ShownNumber::fixed(0.8 / *horse.placeChance, 1)
+                                                        : ShownNumber();
+            if (!(horse.placePrice == price))
+                count -= 100;
+            if (horse.placeChance) {
+                ++count;
+                sum += *horse.placeChance;
+            }
+        }
+        return std::pair(count, sum);
+    };
+    const auto near = [](double a, double b) { return std::fabs(a - b) < 1e-12; };
+
+    // Seven runners pay two places; an eighth, three; a scratched one is no runner.
+    auto [count, sum] = placed(race(odds, 1));
+    QCOMPARE(count, 7);
+    QVERIFY(near(sum, 2.0));
+    std::tie(count, sum) = placed(race(odds + QStringList {u"ﾄﾘｹｼ"_s}, 1));
+    QCOMPARE(count, 7);
+    QVERIFY(near(sum, 2.0));
+    std::tie(count, sum) = placed(race(odds + QStringList {u"48.0"_s}, 2));
+    QCOMPARE(count, 8);
+    QVERIFY(near(sum, 3.0));
+    // Five runners pay two places; four, none: no place bets, no prices.
+    std::tie(count, sum) = placed(race({u"2.0"_s, u"3.0"_s, u"6.0"_s, u"8.0"_s, u"9.0"_s}, 1));
+    QCOMPARE(count, 5);
+    QVERIFY(near(sum, 2.0));
+    QCOMPARE(placed(race({u"2.0"_s, u"3.0"_s, u"6.0"_s, u"ﾄﾘｹｼ"_s, u"9.0"_s}, 1)).first, 0);
+    // Off, nothing is computed.
+    QCOMPARE(placed(race(odds, 2, false)).first, 0);
+
+    // The standard model prices as Harville; the discount model with the options' exponents.
+    const RaceAnalysis standard = race(odds, 0);
+    const RaceAnalysis harville = race(odds, 1);
+    const RaceAnalysis discount = race(odds, 2);
+    const HorseValues p = ComputeWinProbabilities(InverseWinOdds(harville), harville.options).p;
+    const HorseValues expected = PlaceChances(p, 0.81, 0.65, 2);
+    for (std::size_t n = 1; n <= 7; ++n) {
+        QCOMPARE(standard.horses[n].placeChance, harville.horses[n].placeChance);
+        QVERIFY(near(*discount.horses[n].placeChance, *expected[n]));
+    }
+    QVERIFY(*discount.horses[1].placeChance < *harville.horses[1].placeChance);
+    // 1/3 + (2/9)(1/3)/(7/9) + 3 (1/9)(1/3)/(8/9) + 2 (1/18)(1/3)/(17/18) = 0.5928…
+    QVERIFY(near(*harville.horses[1].placeChance, 1.0 / 3 + 2.0 / 21 + 1.0 / 8 + 2.0 / 51));
+    QCOMPARE(harville.horses[1].placePrice.text(), u"1.3"_s);
+}

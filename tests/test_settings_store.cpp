@@ -850,7 +850,7 @@ void TestSettingsStore::modelOptions()
     };
     writeFile(
         QStringLiteral("[Option]\nPriceModel=2\nWinProbability=4\nPairPayoutRate=1.5\n"
-                       "DiscountLambda2=0.9\nDiscountLambda3=0\nWinPowerExponent=5.5\n"));
+                       "DiscountLambda2=0.9\nDiscountLambda3=0\nWinPowerExponent=5.5\nShowPlacePrice=yes\n"));
     const RaceOptions o = ReadRaceOptions();
     QCOMPARE(o.priceModel, qint16(2));
     QCOMPARE(o.winProbability, qint16(0));
@@ -858,6 +858,7 @@ void TestSettingsStore::modelOptions()
     QCOMPARE(o.discountLambda2, 0.9);
     QCOMPARE(o.discountLambda3, 0.65);
     QCOMPARE(o.winPowerExponent, 1.0);
+    QCOMPARE(o.showPlacePrice, false);
 
     // Back to the default: a key the file has is written.
     StoredOptions back;
@@ -873,11 +874,16 @@ void TestSettingsStore::modelOptions()
     QCOMPARE(ReadStoredOptions().priceModel, std::optional<qint16>(0));
     OverridePriceModel(std::nullopt);
     QCOMPARE(ReadRaceOptions().priceModel, qint16(0));
+    OverrideShowPlacePrice(true);
+    QCOMPARE(ReadRaceOptions().showPlacePrice, true);
+    QCOMPARE(ReadStoredOptions().showPlacePrice, std::optional<bool>());
+    OverrideShowPlacePrice(std::nullopt);
+    QCOMPARE(ReadRaceOptions().showPlacePrice, false);
 
     SetSettingsFile(dir->filePath(QStringLiteral("fresh.ini")));
     SaveOptions(ReadStoredOptions()); // every other option is written
-    for (const char *key :
-         {"PriceModel", "WinProbability", "PairPayoutRate", "DiscountLambda2", "DiscountLambda3", "CsvEncoding"})
+    for (const char *key : {"PriceModel", "WinProbability", "PairPayoutRate", "DiscountLambda2", "DiscountLambda3",
+                            "CsvEncoding", "ShowPlacePrice"})
         QVERIFY2(!fresh().contains(QLatin1StringView(key)), key);
     QVERIFY(fresh().contains(QStringLiteral("DetectVal=5")));
 }

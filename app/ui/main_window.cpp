@@ -88,6 +88,27 @@ const ToolbarButton kToolbarButtons[] = {
     {"Follow", u"自動更新", QStyle::SP_BrowserReload, nullptr, nullptr},
 };
 
+// The place table from its names on, as designed (item 0) and with 複理論
+// (item 1): the numbers' columns then narrow, 平均 least, since "882.90" must
+// fit, and the names give up a little, so that the table still ends where
+// the pair grids begin.  Neighbouring cells share their 15-twip frame line.
+struct PlaceColumn {
+    const char *cells;
+    const char16_t *head;
+    std::array<int, 2> left;
+    std::array<int, 2> width;
+    bool withPriceOnly;     // the column
+    bool headWithPriceOnly; // its own heading; as designed 複ｵｯｽﾞMin～Max 平均 spans three
+};
+constexpr PlaceColumn kPlaceColumns[] = {
+    {"lblFukuHorseName", u"複勝人気順　馬名", {6420, 6420}, {1515, 1365}, false, false},
+    {"lblFukuPopOddsMin", u"Min", {7920, 7770}, {675, 555}, false, true},
+    {"lblFukuPopOddsMax", u"Max", {8580, 8310}, {675, 555}, false, true},
+    {"lblFukuPopOdds", u"平均", {9240, 8850}, {675, 645}, false, true},
+    {"lblFukuPopRatio", u"支持率", {9900, 9480}, {675, 555}, false, false},
+    {"lblFukuPopPrice", u"複理論", {10560, 10020}, {675, 555}, true, true},
+};
+
 // Qt greys a disabled icon, which leaves a black and white one looking
 // enabled: the disabled form is faded as well.
 QIcon withFadedDisabled(const QIcon &icon, const QSize &size)
@@ -373,11 +394,6 @@ void MainWindow::buildSheet(QWidget *area)
         {&RaceSheet::lblTanPopOdds, 4320, 675, u"単ｵｯｽﾞ", right},
         {&RaceSheet::lblTanPopRatio, 4980, 675, u"支持率", right},
         {&RaceSheet::lblTanFukuRatio, 5640, 675, u"単：複", right},
-        {&RaceSheet::lblFukuHorseName, 6420, 1515, u"複勝人気順　馬名", left},
-        {&RaceSheet::lblFukuPopOddsMin, 7920, 675, nullptr, right},
-        {&RaceSheet::lblFukuPopOddsMax, 8580, 675, nullptr, right},
-        {&RaceSheet::lblFukuPopOdds, 9240, 675, nullptr, right},
-        {&RaceSheet::lblFukuPopRatio, 9900, 675, u"支持率", right},
     };
     const int headTop = kRankTop - kRowHeight + shift;
     for (const Column &c : byRank) {
@@ -385,7 +401,15 @@ void MainWindow::buildSheet(QWidget *area)
         if (c.head)
             heading(area, texts(c.head), c.left, headTop, c.width);
     }
-    heading(area, texts(u"複ｵｯｽﾞMin～Max    平均"), 7920, headTop, 1995);
+    for (std::size_t i = 0; i < std::size(kPlaceColumns); ++i) {
+        const PlaceColumn &c = kPlaceColumns[i];
+        const LabelColumn labels = column(area, QLatin1StringView(c.cells), c.left[0], kRankTop + shift, c.width[0],
+                                          i == 0 ? left : right);
+        m_placeBoxes[i] = labels[1]->parentWidget();
+        m_placeHeadings[i] = heading(area, texts(c.head), c.left[0], headTop, c.width[0]);
+    }
+    m_placeRange = heading(area, texts(u"複ｵｯｽﾞMin～Max    平均"), 7920, headTop, 1995);
+    layOutPlaceTable(false);
 
     // The by-horse block lies below the window's opening height: the working
     // store of the raw and derived values, seen when the window is enlarged.
@@ -898,8 +922,39 @@ QString MainWindow::cellText(const QString &name, int index) const
     return (*it)[std::size_t(index)]->text();
 }
 
+void MainWindow::layOutPlaceTable(bool withPrice)
+{
+    static_assert(std::size(kPlaceColumns) == PlaceColumns);
+    if (withPrice == m_placePriceShown)
+        return;
+    m_placePriceShown = withPrice;
+    const std::size_t layout = withPrice ? 1 : 0;
+    QFont headFont = m_placeRange->font();
+    if (withPrice)
+        headFont.setStretch(88); // the narrowed heads, 支持率 and 複理論 side by side, keep a gap
+    for (std::size_t i = 0; i < std::size(kPlaceColumns); ++i) {
+        const PlaceColumn &c = kPlaceColumns[i];
+        const int left = Twips::toPixelsX(c.left[layout], this);
+        const int width = Twips::toPixelsX(c.width[layout], this);
+        QWidget *box = m_placeBoxes[i];
+        box->setGeometry(left, box->y(), width, box->height());
+        for (QLabel *label : box->findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+            label->setGeometry(0, label->y(), width, label->height());
+            if (i == 0)
+                fitNameToCell(label);
+        }
+        box->setVisible(withPrice || !c.withPriceOnly);
+        QLabel *head = m_placeHeadings[i];
+        head->setGeometry(left, head->y(), width, head->height());
+        head->setFont(headFont);
+        head->setVisible(withPrice || !c.headWithPriceOnly);
+    }
+    m_placeRange->setVisible(!withPrice);
+}
+
 void MainWindow::refresh()
 {
+    layOutPlaceTable(m_sheet.analysis && m_sheet.analysis->options.showPlacePrice);
     const RaceSheet &s = m_sheet;
     m_lblKaisai->setText(s.lblKaisai);
     m_lblRaceName->setText(s.lblRaceName);

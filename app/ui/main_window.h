@@ -125,6 +125,7 @@ private:
     void fitSheet();
     void reachOnlyShownControls();
     void refresh();
+    void layOutPlaceTable(bool withPrice);
     void followRace();
     void placeGridsAfterLoad();
     void raceReloaded(const CommonFunc::RaceData &data, int reload);
@@ -155,6 +156,14 @@ private:
     QLabel *m_lblHorseNum = nullptr;
     QLabel *m_lblRaceTime = nullptr;
     QMap<QString, LabelColumn> m_columns;
+    // The place table's columns from the names on, with their headings, and
+    // the heading of the range as designed: 複理論 takes room from the others
+    // while it is shown.
+    static constexpr std::size_t PlaceColumns = 6;
+    std::array<QWidget *, PlaceColumns> m_placeBoxes {};
+    std::array<QLabel *, PlaceColumns> m_placeHeadings {};
+    QLabel *m_placeRange = nullptr;
+    bool m_placePriceShown = true;
 
     std::array<QPushButton *, 2> m_btnDetail {};
     std::array<QPushButton *, 2> m_btnSummary {};

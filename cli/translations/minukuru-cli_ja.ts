@@ -36,22 +36,6 @@ Exit status 0 when the file was written, 1 otherwise, 2 for wrong usage.
 </translation>
     </message>
     <message>
-        <source>usage: minukuru-cli show ZO_FILE [--matrix]
-Prints the race header, the popularity tables, both pair grids, the
-recommended bets and the result.
-  --matrix  then the pair matrix: umaren above the diagonal, wide below,
-            each pair&apos;s deviation in whole percent and its mark
-Exit status 0 when the race was shown, 1 when it cannot be read, 2 for
-wrong usage.
-</source>
-        <translation>使い方: minukuru-cli show ZO_FILE [--matrix]
-レースの見出し、人気順の表、馬連とワイドの表、推奨買い目と競争結果を表示します。
-  --matrix  続けてマトリクス: 対角線の右上が馬連、左下がワイド、各組の乖離％
-            (整数) と印
-終了ステータス: 表示すると 0、レースを読み込めないと 1、使い方の誤りで 2。
-</translation>
-    </message>
-    <message>
         <source>usage: minukuru-cli list [FOLDER]
 Prints the races of FOLDER (default: the PAT folder of the settings),
 tab-separated, with a heading row.
@@ -227,12 +211,36 @@ backtest と同じように読み込み、確定レースごとに払戻から1-
 </translation>
     </message>
     <message>
+        <source>usage: minukuru-cli show ZO_FILE [--matrix] [--place]
+Prints the race header, the popularity tables, both pair grids, the
+recommended bets and the result.
+  --matrix  then the pair matrix: umaren above the diagonal, wide below,
+            each pair&apos;s deviation in whole percent and its mark
+  --place   the place table with each horse&apos;s theoretical place price
+            (0.8 over its chance of the first three, or the first two
+            with 5 to 7 runners) under the price model; blank with 4
+            runners or fewer
+Exit status 0 when the race was shown, 1 when it cannot be read, 2 for
+wrong usage.
+</source>
+        <translation>使い方: minukuru-cli show ZO_FILE [--matrix] [--place]
+レースの見出し、人気順の表、馬連とワイドの表、推奨買い目と競争結果を表示します。
+  --matrix  続けてマトリクス: 対角線の右上が馬連、左下がワイド、各組の乖離％
+            (整数) と印
+  --place   複勝人気順の表に各馬の理論上の複勝オッズ (複理論) を加える:
+            理論値モデルでの3着以内 (5-7頭立ては2着以内) の確率で 0.8 を
+            割った値。4頭立て以下は空欄
+終了ステータス: 表示すると 0、レースを読み込めないと 1、使い方の誤りで 2。
+</translation>
+    </message>
+    <message>
         <source>usage: minukuru-cli [--settings FILE] COMMAND [ARGS]
 
 Commands:
   export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
                                analyse a race and save it as CSV
-  show ZO_FILE [--matrix]      print the analysis of a race
+  show ZO_FILE [--matrix] [--place]
+                               print the analysis of a race
   list [FOLDER]                list the races of a PAT folder
   watch ZO_FILE [--count N]    follow a race as the terminal rewrites it
   backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
@@ -262,7 +270,8 @@ Exit status 0 on success, 1 when the command failed, 2 for wrong usage.
 コマンド:
   export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
                                レースを分析して CSV に保存する
-  show ZO_FILE [--matrix]      レースの分析を表示する
+  show ZO_FILE [--matrix] [--place]
+                               レースの分析を表示する
   list [FOLDER]                PAT フォルダのレースを一覧する
   watch ZO_FILE [--count N]    端末が書き換えるレースを追う
   backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]

@@ -231,6 +231,10 @@ void OptionsDialog::buildModelFrame()
     txtDiscountLambda3 = edit("txtDiscountLambda3", 8580);
     addLabel(frame, QStringLiteral(u"β"), 9360, 300, 300);
     txtWinPowerExponent = edit("txtWinPowerExponent", 9690);
+    chkShowPlacePrice = new QCheckBox(QStringLiteral(u"複理論"), frame);
+    chkShowPlacePrice->setObjectName(QStringLiteral("chkShowPlacePrice"));
+    chkShowPlacePrice->setToolTip(QStringLiteral(u"複勝人気順の表に理論上の複勝ｵｯｽﾞを表示する"));
+    place(chkShowPlacePrice, 10530, 300, 870, kBoxHeight);
     // As the form starts: the store's defaults.
     const CommonFunc::RaceOptions &d = CommonFunc::DefaultRaceOptions();
     cmbPriceModel->setCurrentIndex(d.priceModel);
@@ -239,6 +243,7 @@ void OptionsDialog::buildModelFrame()
     txtDiscountLambda2->setText(CommonFunc::ModelRealText(d.discountLambda2));
     txtDiscountLambda3->setText(CommonFunc::ModelRealText(d.discountLambda3));
     txtWinPowerExponent->setText(CommonFunc::ModelRealText(d.winPowerExponent));
+    chkShowPlacePrice->setChecked(d.showPlacePrice);
 }
 
 void OptionsDialog::buildEncodingFrame()
@@ -361,6 +366,7 @@ void OptionsDialog::load()
     assign(stored.discountLambda2, [&](double v) { txtDiscountLambda2->setText(CF::ModelRealText(v)); });
     assign(stored.discountLambda3, [&](double v) { txtDiscountLambda3->setText(CF::ModelRealText(v)); });
     assign(stored.winPowerExponent, [&](double v) { txtWinPowerExponent->setText(CF::ModelRealText(v)); });
+    assign(stored.showPlacePrice, [&](bool on) { chkShowPlacePrice->setChecked(on); });
     assign(stored.csvEncoding, [&](CF::TextEncoding v) { cmbCsvEncoding->setCurrentIndex(int(v)); });
 
     for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
@@ -446,6 +452,7 @@ void OptionsDialog::save()
     o.discountLambda2 = CF::LambdaFromText(txtDiscountLambda2->text());
     o.discountLambda3 = CF::LambdaFromText(txtDiscountLambda3->text());
     o.winPowerExponent = CF::WinPowerFromText(txtWinPowerExponent->text());
+    o.showPlacePrice = chkShowPlacePrice->isChecked();
     o.csvEncoding = CF::TextEncoding(cmbCsvEncoding->currentIndex());
 
     for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {

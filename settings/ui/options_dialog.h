@@ -74,6 +74,7 @@ public:
     QLineEdit *txtDiscountLambda2 = nullptr;
     QLineEdit *txtDiscountLambda3 = nullptr;
     QLineEdit *txtWinPowerExponent = nullptr;
+    QCheckBox *chkShowPlacePrice = nullptr; // 複理論
     QComboBox *cmbCsvEncoding = nullptr; // Shift-JIS, UTF-8 (BOM付き); item i is TextEncoding(i)
     QPushButton *btnOk = nullptr;
     QPushButton *btnCancel = nullptr;
