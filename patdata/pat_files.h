@@ -239,6 +239,7 @@ struct RacePaths {
     QString entry;
     QString pairs;
     QString result;
+    QString raceKey; // the race's key in a file of JV-Data records, which is `odds`; "" for PAT files
 };
 RacePaths RacePathsOf(const QString &oddsPath);
 // Whether `name` may be one of the four files of the race whose win/place
