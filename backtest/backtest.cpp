@@ -8,6 +8,7 @@
 #include "common/file_checks.h"
 #include "common/messages.h"
 #include "common/text_util.h"
+#include "patdata/jv_records.h"
 #include "patdata/pat_files.h"
 #include "patdata/race_data.h"
 #include "patdata/race_source.h"
@@ -346,7 +347,7 @@ void addLedger(Outcome &outcome, const RaceAnalysis &race)
 Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLedger, bool compareModels, RaceData &data)
 {
     Outcome outcome;
-    outcome.file = paths.odds;
+    outcome.file = RaceReference(paths.odds, paths.raceKey);
     Messages::Held collector;
     const Messages::ThreadCapture capture(&collector);
 
