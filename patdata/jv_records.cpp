@@ -842,10 +842,18 @@ private:
 
 } // namespace
 
-bool ReadJvRace(const QString &path, const QString &key, RaceData &data)
+namespace {
+
+void startRace(const QString &path, const QString &key, RaceData &data)
 {
     // Every field afresh but the pair odds table, which is blanked where
     // the race has pair odds, as the PAT reading does.
+    data.oddsPath = path;
+    data.raceKey = key;
+    data.oddsStage.clear();
+    data.paths = RacePaths();
+    data.paths.odds = path;
+    data.paths.raceKey = key;
     data.odds = TanFukuOddsData();
     data.hasEntry = false;
     data.entry = EntryData();
@@ -853,24 +861,31 @@ bool ReadJvRace(const QString &path, const QString &key, RaceData &data)
     data.hasResult = false;
     data.resultUnreadable = false;
     data.result = ResultData();
-    data.oddsStage.clear();
-    data.oddsPath = path;
-    data.raceKey = key;
-    data.paths = RacePaths();
-    data.paths.odds = path;
-    data.paths.raceKey = key;
+}
+
+} // namespace
+
+bool ReadJvRace(const JvRecordIndex &index, const QString &key, RaceData &data)
+{
+    startRace(index.path, key, data);
+    const JvRaceRecords *race = index.find(key);
+    if (!race) {
+        Messages::error(JvRecordsText::tr("%1 holds no race %2").arg(index.path, key));
+        return false;
+    }
+    return RaceReader(index.path, *race).read(data);
+}
+
+bool ReadJvRace(const QString &path, const QString &key, RaceData &data)
+{
     QString problem;
     const std::shared_ptr<const JvRecordIndex> index = JvRecordIndexOf(path, &problem);
     if (!index) {
+        startRace(path, key, data);
         Messages::error(QStringLiteral("%1: %2").arg(path, problem));
         return false;
     }
-    const JvRaceRecords *race = index->find(key);
-    if (!race) {
-        Messages::error(JvRecordsText::tr("%1 holds no race %2").arg(path, key));
-        return false;
-    }
-    return RaceReader(path, *race).read(data);
+    return ReadJvRace(*index, key, data);
 }
 
 } // namespace CommonFunc

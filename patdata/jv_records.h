@@ -78,6 +78,8 @@ std::shared_ptr<const JvRecordIndex> JvRecordIndexOf(const QString &path, QStrin
 // readers fill.  False, after a message saying why, when the race is not in
 // the file or one of its records cannot be read.
 bool ReadJvRace(const QString &path, const QString &key, RaceData &data);
+// The same from an index made already.
+bool ReadJvRace(const JvRecordIndex &index, const QString &key, RaceData &data);
 
 // What the stage of the win/place odds taken is called: "確定ｵｯｽﾞ" for data
 // kind "4", and so on.
