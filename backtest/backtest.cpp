@@ -109,6 +109,7 @@ struct Outcome {
     bool settled = false;
     bool skipped = false;
     QString file;
+    QString raceKey;
     QStringList messages;
     QStringList notes;
     QString raceName;
@@ -330,6 +331,7 @@ void addLedger(Outcome &outcome, const RaceAnalysis &race)
         const PairAnalysis &pair = race.pairsOf(bet.type)[bet.pair];
         LedgerEntry entry;
         entry.raceFile = outcome.file;
+        entry.raceKey = outcome.raceKey;
         entry.raceName = outcome.raceName;
         entry.group = bet.group == Group::Recommended ? QStringLiteral(u"推奨") : QStringLiteral(u"印");
         entry.type = bet.type;
@@ -347,7 +349,8 @@ void addLedger(Outcome &outcome, const RaceAnalysis &race)
 Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLedger, bool compareModels, RaceData &data)
 {
     Outcome outcome;
-    outcome.file = RaceReference(paths.odds, paths.raceKey);
+    outcome.file = paths.odds;
+    outcome.raceKey = paths.raceKey;
     Messages::Held collector;
     const Messages::ThreadCapture capture(&collector);
 
@@ -882,7 +885,7 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
             ++report.races;
             if (!race.loaded) {
                 ++report.failed;
-                report.failures.append({race.file, race.messages});
+                report.failures.append({race.file, race.messages, race.raceKey});
                 return;
             }
             ++report.loaded;
@@ -894,7 +897,7 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
             ++report.settled;
             report.skipped += race.skipped ? 1 : 0;
             for (const QString &note : race.notes)
-                report.notes.append(race.file + QStringLiteral(": ") + note);
+                report.notes.append(RaceReference(race.file, race.raceKey) + QStringLiteral(": ") + note);
             if (resampler)
                 resampler->beginRace();
             for (const Bet &bet : race.bets) {

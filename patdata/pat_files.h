@@ -253,6 +253,9 @@ RacePaths RacePathsIn(const FolderIndex &index, const QString &oddsName);
 
 QString GetOddsFileFilter();  // "単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra"
 QString GetOddsFilePattern(); // "Zo-*.jra"
+// The open dialog's second entry: a file of JV-Data records, known by its
+// content, so any name: "JV-Dataﾚｺｰﾄﾞﾌｧｲﾙ (*)|*".
+QString GetRecordFileFilter();
 
 // "*" any run of characters, "?" any one character; letter case ignored.
 bool MatchesWildcard(const QString &name, const QString &pattern);

@@ -204,6 +204,8 @@ QString GetOddsFileFilter() { return QStringLiteral(u"単複ｵｯｽﾞﾌｧ�
 
 QString GetOddsFilePattern() { return QStringLiteral("Zo-*.jra"); }
 
+QString GetRecordFileFilter() { return QStringLiteral(u"JV-Dataﾚｺｰﾄﾞﾌｧｲﾙ (*)|*"); }
+
 bool MatchesWildcard(const QString &name, const QString &pattern) { return matchFrom(name, pattern); }
 
 bool IsPatFileName(const QString &fileName)

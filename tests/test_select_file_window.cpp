@@ -77,7 +77,8 @@ private:
 
     SelectFileWindow &openWindow()
     {
-        m_window = std::make_unique<SelectFileWindow>([this](const QString &path) { m_picked.append(path); });
+        m_window = std::make_unique<SelectFileWindow>(
+            [this](const QString &path, const QString &) { m_picked.append(path); });
         m_window->open();
         return *m_window;
     }
