@@ -664,9 +664,9 @@ void TestCli::usage_data()
     QTest::newRow("-h") << QStringList {QStringLiteral("-h")} << 0 << usage << QString();
     QTest::newRow("help") << QStringList {QStringLiteral("help")} << 0 << usage << QString();
     QTest::newRow("export --help") << QStringList {QStringLiteral("export"), QStringLiteral("--help")} << 0
-                                   << QStringLiteral("usage: minukuru-cli export ZO_FILE") << QString();
+                                   << QStringLiteral("usage: minukuru-cli export RACE_FILE") << QString();
     QTest::newRow("show --help") << QStringList {QStringLiteral("show"), QStringLiteral("--help")} << 0
-                                 << QStringLiteral("usage: minukuru-cli show ZO_FILE") << QString();
+                                 << QStringLiteral("usage: minukuru-cli show RACE_FILE") << QString();
     QTest::newRow("list --help") << QStringList {QStringLiteral("list"), QStringLiteral("--help")} << 0
                                  << QStringLiteral("usage: minukuru-cli list [FOLDER]") << QString();
     QTest::newRow("--version") << QStringList {QStringLiteral("--version")} << 0
