@@ -135,7 +135,8 @@ bool OpenRegularFile(const QString &path, QFile &file, QString *problem)
         return fail(regular ? systemReason(error)
                             : FileChecks::tr("not a regular file (%1)").arg(kindOf(info.st_mode)));
     }
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    // Unbuffered: the reader asks for what it needs, in pieces its own size.
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return fail(file.errorString());
     }
@@ -208,7 +209,7 @@ bool OpenRegularFile(const QString &path, QFile &file, QString *problem)
         return false;
     }
     file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         if (problem)
             *problem = file.errorString();
         return false;

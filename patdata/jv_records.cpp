@@ -42,11 +42,15 @@ bool allOf(QByteArrayView bytes, char c)
 
 std::optional<int> number(QByteArrayView digits)
 {
-    if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), isDigit))
+    if (digits.isEmpty() || digits.size() > 9)
         return std::nullopt;
     int value = 0;
-    for (char c : digits)
-        value = value * 10 + (c - '0');
+    for (const char c : digits) {
+        const unsigned digit = unsigned(uchar(c)) - unsigned('0');
+        if (digit > 9)
+            return std::nullopt;
+        value = value * 10 + int(digit);
+    }
     return value;
 }
 
@@ -471,21 +475,43 @@ Odds oddsOf(QByteArrayView digits)
     return {Odds::Number, *value};
 }
 
-// The PAT file's text of odds: "5.3" right-aligned in width characters, at
-// most maxTenths; the scratched marker; blank for no number.
+// The PAT file's bytes of odds into out[0, width): "5.3" right-aligned, at
+// most maxTenths; the scratched marker; blank for no number.  Straight into
+// bytes: a race has 459 pair odds fields.
+void putOdds(const Odds &odds, int width, int maxTenths, char *out)
+{
+    std::fill(out, out + width, ' ');
+    if (odds.kind == Odds::Scratched) {
+        static constexpr char kMarker[] = "\xC4\xD8\xB9\xBC"; // "ﾄﾘｹｼ" in code page 932
+        std::copy_n(kMarker, 4, out);
+    } else if (odds.kind == Odds::Number) {
+        int tenths = std::min(odds.tenths, maxTenths);
+        int at = width - 1;
+        out[at--] = char('0' + tenths % 10);
+        out[at--] = '.';
+        tenths /= 10;
+        do {
+            out[at--] = char('0' + tenths % 10);
+            tenths /= 10;
+        } while (tenths > 0 && at >= 0);
+    }
+}
+
+// A whole number right-aligned in out[0, width), blank for 0.
+void putNumber(int value, int width, char *out)
+{
+    std::fill(out, out + width, ' ');
+    for (int at = width - 1; value > 0 && at >= 0; --at, value /= 10)
+        out[at] = char('0' + value % 10);
+}
+
 QString oddsText(const Odds &odds, int width, int maxTenths)
 {
-    switch (odds.kind) {
-    case Odds::Number: {
-        const int tenths = std::min(odds.tenths, maxTenths);
-        return (QString::number(tenths / 10) + u'.' + QChar(char16_t(u'0' + tenths % 10))).rightJustified(width, u' ');
-    }
-    case Odds::Scratched:
+    if (odds.kind == Odds::Scratched)
         return padded(ScratchedText(), width);
-    case Odds::None:
-        break;
-    }
-    return QString(width, u' ');
+    std::array<char, 8> bytes {};
+    putOdds(odds, width, maxTenths, bytes.data());
+    return QString::fromLatin1(bytes.data(), width);
 }
 
 // The widest odds a PAT field holds: "999.9" and "9999.9".
@@ -507,6 +533,7 @@ public:
             return fail(problem);
         if (!m_race.problem.isEmpty())
             return fail(m_race.problem);
+        readSpan();
         QByteArray o1;
         if (!record(m_race.odds[0], Type::O1, o1))
             return false;
@@ -553,12 +580,42 @@ private:
     }
 
     // The record at offset, checked to be the one the index found there.
+    // A race's records mostly stand together: one read takes them all where
+    // they lie within a few times a race's size.
+    void readSpan()
+    {
+        qint64 first = -1;
+        qint64 last = -1;
+        const auto take = [&](qint64 offset, Type type) {
+            if (offset < 0)
+                return;
+            first = first < 0 ? offset : std::min(first, offset);
+            last = std::max(last, offset + lengthOf(type));
+        };
+        take(m_race.ra, Type::Ra);
+        take(m_race.hr, Type::Hr);
+        take(m_race.odds[0], Type::O1);
+        take(m_race.odds[1], Type::O2);
+        take(m_race.odds[2], Type::O3);
+        for (const qint64 offset : m_race.se)
+            take(offset, Type::Se);
+        constexpr qint64 kMaxSpan = qint64(1) << 16;
+        if (first < 0 || last - first > kMaxSpan || !m_file.seek(first))
+            return;
+        m_span = m_file.read(last - first);
+        m_spanStart = first;
+    }
+
     bool record(qint64 offset, Type type, QByteArray &bytes)
     {
         const int length = lengthOf(type);
-        if (!m_file.seek(offset))
-            return fail(m_file.errorString());
-        bytes = m_file.read(length);
+        if (offset >= m_spanStart && offset + length <= m_spanStart + m_span.size()) {
+            bytes = m_span.sliced(offset - m_spanStart, length);
+        } else {
+            if (!m_file.seek(offset))
+                return fail(m_file.errorString());
+            bytes = m_file.read(length);
+        }
         if (bytes.size() != length || QByteArrayView(bytes).first(2) != codeOf(type)
             || field(bytes, L::raceKey) != QByteArrayView(m_race.key.data(), JvRaceKeyLength))
             return fail(JvRecordsText::tr("the file has changed since it was read"));
@@ -725,17 +782,19 @@ private:
             }
         }
         const Odds mark {Odds::Scratched, 0};
+        std::array<char, 25> record {};
         for (int i = 1; i <= count; ++i) {
             for (int j = i + 1; j <= count; ++j) {
                 const Entry &e = entries[std::size_t(i)][std::size_t(j)];
                 const bool scratched = m_scratched[std::size_t(i)] || m_scratched[std::size_t(j)]
                     || e.umaRen.kind == Odds::Scratched || e.wideLow.kind == Odds::Scratched;
-                QString record = QStringLiteral("  ");
-                record += e.popularity > 0 && !scratched ? rightAligned(e.popularity, 5) : QString(5, u' ');
-                record += oddsText(scratched ? mark : e.umaRen, 6, kMaxPairTenths);
-                record += oddsText(scratched ? mark : e.wideLow, 6, kMaxPairTenths);
-                record += oddsText(scratched ? mark : e.wideHigh, 6, kMaxPairTenths);
-                table.setBytes(i, j, Cp932::encode(record));
+                // The PAT record: 2 reserved, popularity 5, umaren 6, wide low 6, wide high 6.
+                record[0] = record[1] = ' ';
+                putNumber(scratched ? 0 : e.popularity, 5, record.data() + 2);
+                putOdds(scratched ? mark : e.umaRen, 6, kMaxPairTenths, record.data() + 7);
+                putOdds(scratched ? mark : e.wideLow, 6, kMaxPairTenths, record.data() + 13);
+                putOdds(scratched ? mark : e.wideHigh, 6, kMaxPairTenths, record.data() + 19);
+                table.setBytes(i, j, QByteArrayView(record.data(), qsizetype(record.size())));
             }
         }
     }
@@ -837,6 +896,8 @@ private:
     const QString &m_path;
     const JvRaceRecords &m_race;
     QFile m_file;
+    QByteArray m_span; // the race's records read at once, from m_spanStart
+    qint64 m_spanStart = -1;
     std::array<bool, MaxHorses + 1> m_scratched {};
 };
 
