@@ -227,7 +227,7 @@ private:
         for (const int i : index.filesInOrdinalOrder()) {
             if (!PatFolderSource().startsRace(index, i)) {
                 // Any other file may hold JV-Data records: its content tells.
-                if (index.isFile(i) && index.isRepresentable(i) && !IsPatFileName(index.name(i))) {
+                if (index.isFile(i) && index.isRepresentable(i) && !index.isPatFile(i)) {
                     const QString path = joined(canonical, index.name(i));
                     if (IsJvRecordFile(path)) {
                         QString reason;

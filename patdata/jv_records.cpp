@@ -200,7 +200,7 @@ public:
             return;
         }
         const Type type = typeOf(head.first(2));
-        if (type == Type::Other)
+        if (type == Type::Other || full())
             return; // a record of a kind the program does not read
         JvRaceRecords &race = raceOf(field(head, L::raceKey));
         if (length != lengthOf(type)) {
@@ -244,6 +244,11 @@ public:
         }
     }
 
+    // Decades of racing are some 200,000 races; a file claiming far more is
+    // refused before its index outgrows the memory.
+    static constexpr std::size_t kMaxRaces = 1000000;
+    bool full() const { return m_full; }
+
     void finish()
     {
         std::vector<JvRaceRecords> &races = m_index.races;
@@ -265,6 +270,8 @@ private:
         const auto it = m_byKey.constFind(wanted);
         if (it != m_byKey.constEnd())
             return m_index.races[std::size_t(*it)];
+        if (m_index.races.size() + 1 >= kMaxRaces)
+            m_full = true;
         m_byKey.insert(wanted, int(m_index.races.size()));
         JvRaceRecords &race = m_index.races.emplace_back();
         std::copy_n(key.data(), JvRaceKeyLength, race.key.begin());
@@ -296,6 +303,7 @@ private:
 
     JvRecordIndex &m_index;
     QHash<QByteArray, int> m_byKey;
+    bool m_full = false;
     qint64 m_lines = 0;
 };
 
@@ -314,7 +322,7 @@ bool ScanJvRecords(const QString &path, JvRecordIndex &index, QString *problem)
 
     Indexer indexer(index);
     constexpr qint64 kBuffer = qint64(1) << 20;
-    std::vector<char> buffer(static_cast<std::size_t>(kBuffer), '\0');
+    const std::unique_ptr<char[]> buffer(new char[std::size_t(kBuffer)]);
     // The line in hand: where it starts, its length so far, its first bytes.
     qint64 lineStart = 0;
     qint64 lineLength = 0;
@@ -338,7 +346,7 @@ bool ScanJvRecords(const QString &path, JvRecordIndex &index, QString *problem)
         return false;
     };
     for (;;) {
-        const qint64 got = file.read(buffer.data(), kBuffer);
+        const qint64 got = file.read(buffer.get(), kBuffer);
         if (got < 0) {
             if (problem)
                 *problem = file.errorString();
@@ -346,7 +354,7 @@ bool ScanJvRecords(const QString &path, JvRecordIndex &index, QString *problem)
         }
         if (got == 0)
             break;
-        const char *data = buffer.data();
+        const char *data = buffer.get();
         qint64 at = 0;
         while (at < got) {
             const void *found = std::memchr(data + at, '\n', std::size_t(got - at));
@@ -371,6 +379,11 @@ bool ScanJvRecords(const QString &path, JvRecordIndex &index, QString *problem)
         }
         position += got;
     }
+    if (indexer.full()) {
+        if (problem)
+            *problem = JvRecordsText::tr("more than %1 races").arg(Indexer::kMaxRaces);
+        return false;
+    }
     // The last line, without its line end.
     if (lineLength > 0 && !take(lastByte == '\r' ? lineLength - 1 : lineLength))
         return notRecords();
@@ -382,14 +395,15 @@ bool ScanJvRecords(const QString &path, JvRecordIndex &index, QString *problem)
 
 std::shared_ptr<const JvRecordIndex> JvRecordIndexOf(const QString &path, QString *problem)
 {
-    // The last few files: a backtest reads its races file by file.
+    // The files of a run: a backtest lists them all, then reads their races
+    // file by file.  A file's index is small beside the file.
     struct Kept {
         QString path;
         std::shared_ptr<const JvRecordIndex> index;
     };
     static std::mutex mutex;
     static std::vector<Kept> kept;
-    constexpr std::size_t kKept = 8;
+    constexpr std::size_t kKept = 256;
 
     const QFileInfo info(path);
     const QString absolute = info.absoluteFilePath();

@@ -479,6 +479,10 @@ RACE_FILE は PAT の単複オッズファイル (Zo-*.jra) または JV-Data �
         <source>%1 holds no race %2</source>
         <translation>%1 にレース %2 はありません</translation>
     </message>
+    <message>
+        <source>more than %1 races</source>
+        <translation>%1 レースを超えています</translation>
+    </message>
 </context>
 <context>
     <name>RaceSearchText</name>
