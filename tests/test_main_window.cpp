@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "app/ui/main_window.h"
+
+#include "analysis/race_analysis.h"
 #include "backtest/ui/backtest_window.h"
 #include "common/text_convert.h"
 #include "common/text_grid.h"
