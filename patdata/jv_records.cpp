@@ -205,7 +205,7 @@ public:
         JvRaceRecords &race = raceOf(field(head, L::raceKey));
         if (length != lengthOf(type)) {
             if (race.problem.isEmpty())
-                race.problem = JvRecordsText::tr("its %1 record on line %2 is %3 bytes long, not %4")
+                race.problem = JvRecordsText::tr("its %1 record on line %2 is %3 bytes long before its line end, not %4")
                                    .arg(QLatin1String(codeOf(type)))
                                    .arg(m_lines)
                                    .arg(length)

@@ -448,8 +448,8 @@ RACE_FILE は PAT の単複オッズファイル (Zo-*.jra) または JV-Data �
 <context>
     <name>JvRecordsText</name>
     <message>
-        <source>its %1 record on line %2 is %3 bytes long, not %4</source>
-        <translation>%2 行目の %1 レコードの長さが %4 バイトでなく %3 バイトです</translation>
+        <source>its %1 record on line %2 is %3 bytes long before its line end, not %4</source>
+        <translation>%2 行目の %1 レコードの長さが行末を除いて %4 バイトでなく %3 バイトです</translation>
     </message>
     <message>
         <source>its SE record on line %1 has the horse number &quot;%2&quot;</source>
