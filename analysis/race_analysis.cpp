@@ -78,6 +78,8 @@ void AnalyzeWinPlace(RaceAnalysis &race, const RaceData &data)
 {
     const PatFileHeader &header = data.odds.Header;
     race.raceFile = data.oddsPath;
+    race.raceKey = data.raceKey;
+    race.oddsStage = data.oddsStage;
     race.paths = data.paths;
     race.hasEntry = data.hasEntry;
     race.horseCount = PatCount(header.HorseCount);

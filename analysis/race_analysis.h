@@ -117,6 +117,8 @@ struct PayoutEntry {
 struct RaceAnalysis {
     RaceOptions options;               // what the race was computed with
     QString raceFile;                  // the win/place odds file; "" for no race
+    QString raceKey;                   // the race in a file of JV-Data records; "" for PAT files
+    QString oddsStage;                 // which odds of a record file were taken; "" for PAT files
     RacePaths paths;                   // the race's files as found when read
     QList<Messages::Message> messages; // shown while the race was read, in order
 

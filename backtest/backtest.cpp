@@ -8,6 +8,7 @@
 #include "common/file_checks.h"
 #include "common/messages.h"
 #include "common/text_util.h"
+#include "patdata/jv_records.h"
 #include "patdata/pat_files.h"
 #include "patdata/race_data.h"
 #include "patdata/race_source.h"
@@ -108,6 +109,7 @@ struct Outcome {
     bool settled = false;
     bool skipped = false;
     QString file;
+    QString raceKey;
     QStringList messages;
     QStringList notes;
     QString raceName;
@@ -330,6 +332,7 @@ void addLedger(Outcome &outcome, const RaceAnalysis &race)
         const PairAnalysis &pair = race.pairsOf(bet.type)[bet.pair];
         LedgerEntry entry;
         entry.raceFile = outcome.file;
+        entry.raceKey = outcome.raceKey;
         entry.raceName = outcome.raceName;
         entry.group = bet.group == Group::Recommended ? QStringLiteral(u"推奨") : QStringLiteral(u"印");
         entry.type = bet.type;
@@ -349,6 +352,7 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLed
 {
     Outcome outcome;
     outcome.file = paths.odds;
+    outcome.raceKey = paths.raceKey;
     Messages::Held collector;
     const Messages::ThreadCapture capture(&collector);
 
@@ -890,7 +894,7 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
             ++report.races;
             if (!race.loaded) {
                 ++report.failed;
-                report.failures.append({race.file, race.messages});
+                report.failures.append({race.file, race.messages, race.raceKey});
                 return;
             }
             ++report.loaded;
@@ -902,7 +906,7 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
             ++report.settled;
             report.skipped += race.skipped ? 1 : 0;
             for (const QString &note : race.notes)
-                report.notes.append(race.file + QStringLiteral(": ") + note);
+                report.notes.append(RaceReference(race.file, race.raceKey) + QStringLiteral(": ") + note);
             if (resampler)
                 resampler->beginRace();
             for (const Bet &bet : race.bets) {

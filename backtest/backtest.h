@@ -126,6 +126,7 @@ struct BreakdownEntry {
 struct Failure {
     QString file;
     QStringList messages;
+    QString raceKey = {}; // a race of a JV-Data record file; "" for PAT files
 };
 
 // A path given to a run that held no race, and why: "no such file or
@@ -228,6 +229,7 @@ struct Report {
 // One bet of the ledger: a recommended bet or a marked pair of a settled race.
 struct LedgerEntry {
     QString raceFile;
+    QString raceKey; // a race of a JV-Data record file; "" for PAT files
     QString raceName;
     QString group; // "推奨" or "印"
     BetType type = BetType::Umaren;

@@ -3,6 +3,7 @@
 #include "backtest/ledger.h"
 
 #include "export/csv_file.h"
+#include "patdata/jv_records.h"
 #include "settings/race_options.h"
 
 #include <QFileInfo>
@@ -22,7 +23,7 @@ bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QSt
     file.addLine(head);
     for (const LedgerEntry &e : entries) {
         CsvLine line;
-        line.addText(e.raceFile);
+        line.addText(CommonFunc::RaceReference(e.raceFile, e.raceKey));
         line.addText(e.raceName);
         line.addText(e.group);
         line.addText(BetTypeName(e.type));

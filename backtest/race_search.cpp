@@ -4,6 +4,7 @@
 
 #include "common/file_checks.h"
 #include "patdata/folder_index.h"
+#include "patdata/jv_records.h"
 #include "patdata/race_source.h"
 
 #include <QCoreApplication>
@@ -93,8 +94,13 @@ public:
             const int at = listing(canonicalFolder(folder), folder);
             const QString name = info.fileName();
             const int entry = found.listings[std::size_t(at)].find(name);
-            if (!take(at, entry, name, canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical))
+            const QString race = canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+            if (!IsPatFileName(name) && IsJvRecordFile(path)) {
+                if (!takeRecords(at, entry, name, race, reason) && reason.isEmpty())
+                    reason = RaceSearchText::tr("the same race as one counted already");
+            } else if (!take(at, entry, name, race)) {
                 reason = RaceSearchText::tr("the same race as one counted already");
+            }
         } else {
             found.notes.append(RaceSearchText::tr("no such file or folder: ") + path);
             reason = RaceSearchText::tr("no such file or folder");
@@ -153,6 +159,39 @@ private:
         return true;
     }
 
+    // Every race of a record file; false when none was taken, with the
+    // reason where the file could not be read.
+    bool takeRecords(int at, int entry, const QString &name, const QString &canonical, QString &reason)
+    {
+        QString problem;
+        const std::shared_ptr<const JvRecordIndex> index = JvRecordIndexOf(canonical, &problem);
+        if (!index) {
+            found.notes.append(RaceSearchText::tr("record file cannot be read (%1): %2")
+                                   .arg(problem, found.listings[std::size_t(at)].folder() + name));
+            reason = problem;
+            return false;
+        }
+        if (index->strayLines > 0)
+            found.notes.append(RaceSearchText::tr("%1 line(s) that are no JV-Data record skipped: %2")
+                                   .arg(index->strayLines)
+                                   .arg(found.listings[std::size_t(at)].folder() + name));
+        bool any = false;
+        for (const JvRaceRecords &race : index->races) {
+            const QString key = race.keyText();
+            const QString reference = RaceReference(canonical, key);
+            if (m_racePaths.contains(reference)) {
+                ++found.duplicates;
+                found.notes.append(RaceSearchText::tr("skipped, the same race as one counted already: ")
+                                   + RaceReference(found.listings[std::size_t(at)].folder() + name, key));
+                continue;
+            }
+            m_racePaths.insert(reference);
+            found.jobs.push_back({at, entry, entry < 0 ? name : QString(), key});
+            any = true;
+        }
+        return any;
+    }
+
     // Searches the folder (and with -r its subfolders); the reason it gave
     // nothing when that is not for want of race files.
     QString walk(const QString &folder)
@@ -186,8 +225,17 @@ private:
         }
 
         for (const int i : index.filesInOrdinalOrder()) {
-            if (!PatFolderSource().startsRace(index, i))
+            if (!PatFolderSource().startsRace(index, i)) {
+                // Any other file may hold JV-Data records: its content tells.
+                if (index.isFile(i) && index.isRepresentable(i) && !index.isPatFile(i)) {
+                    const QString path = joined(canonical, index.name(i));
+                    if (IsJvRecordFile(path)) {
+                        QString reason;
+                        takeRecords(at, i, index.name(i), QFileInfo(path).canonicalFilePath(), reason);
+                    }
+                }
                 continue;
+            }
             const QString name = index.name(i);
             // Only a link can lead elsewhere; any other name is found where it stands.
             QString race = joined(canonical, name);
@@ -238,6 +286,12 @@ RaceSearch SearchRaces(const QStringList &paths, bool recursive)
 
 RacePaths RaceSearch::filesOf(const Job &job) const
 {
+    if (!job.raceKey.isEmpty()) {
+        RacePaths paths;
+        paths.odds = pathOf(job);
+        paths.raceKey = job.raceKey;
+        return paths;
+    }
     return PatFolderSource().filesOf(listings[std::size_t(job.listing)], nameOf(job));
 }
 

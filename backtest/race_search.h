@@ -20,6 +20,7 @@ struct RaceSearch {
         int listing;  // its folder's listing
         int entry;    // the win/place odds file's entry there, or -1
         QString name; // its name where it has no entry
+        QString raceKey = {}; // its race in a file of JV-Data records; "" for PAT files
     };
     std::vector<CommonFunc::FolderIndex> listings;
     std::vector<Job> jobs; // in ordinal file-name order

@@ -4,6 +4,7 @@
 
 #include "analysis/price_models.h"
 #include "backtest/ledger.h"
+#include "patdata/jv_records.h"
 
 namespace Backtest {
 
@@ -175,7 +176,7 @@ ReportTable FailuresTable(const Report &report)
     ReportTable table;
     table.keyColumns = 2;
     for (const Failure &f : report.failures) {
-        table.rows.append({f.file, f.messages.join(QStringLiteral(" / "))});
+        table.rows.append({CommonFunc::RaceReference(f.file, f.raceKey), f.messages.join(QStringLiteral(" / "))});
         table.files.append(f.file);
     }
     return table;

@@ -9,6 +9,7 @@
 #include "cli/text_table.h"
 #include "common/messages.h"
 #include "export/csv_file.h"
+#include "patdata/jv_records.h"
 #include "settings/race_options.h"
 
 #include <QJsonArray>
@@ -146,7 +147,7 @@ QJsonObject jsonReport(const Report &r)
 
     QJsonArray failures;
     for (const Failure &f : r.failures)
-        failures.append(QJsonObject {{QStringLiteral("file"), f.file},
+        failures.append(QJsonObject {{QStringLiteral("file"), CommonFunc::RaceReference(f.file, f.raceKey)},
                                      {QStringLiteral("messages"), QJsonArray::fromStringList(f.messages)}});
     json.insert(QStringLiteral("failures"), failures);
     // An empty run says so in the notes, as the table output does.

@@ -14,6 +14,7 @@
 #include "export/csv_export.h"
 #include "grids/pair_matrix.h"
 #include "patdata/file_list.h"
+#include "patdata/jv_records.h"
 #include "race/race_loader.h"
 #include "settings/race_options.h"
 #include "settings/settings_store.h"
@@ -32,6 +33,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #ifdef Q_OS_WIN
 #include <fcntl.h>
@@ -51,9 +53,9 @@ const char *const kUsage =
                       "usage: minukuru-cli [--settings FILE] COMMAND [ARGS]\n"
                       "\n"
                       "Commands:\n"
-                      "  export ZO_FILE [-o OUT.csv] [--encoding ENCODING]\n"
+                      "  export RACE_FILE [--race KEY] [-o OUT.csv] [--encoding ENCODING]\n"
                       "                               analyse a race and save it as CSV\n"
-                      "  show ZO_FILE [--matrix] [--place]\n"
+                      "  show RACE_FILE [--race KEY] [--matrix] [--place]\n"
                       "                               print the analysis of a race\n"
                       "  list [FOLDER]                list the races of a PAT folder\n"
                       "  watch ZO_FILE [--count N]    follow a race as the terminal rewrites it\n"
@@ -81,11 +83,15 @@ const char *const kUsage =
 
 const char *const kExportUsage =
     QT_TRANSLATE_NOOP("Cli",
-                      "usage: minukuru-cli export ZO_FILE [-o OUT.csv] [--encoding ENCODING]\n"
+                      "usage: minukuru-cli export RACE_FILE [--race KEY] [-o OUT.csv]\n"
+                      "                           [--encoding ENCODING]\n"
                       "Loads the race as the program does and writes its CSV file (default: the\n"
-                      "race file's base name with .csv in the current folder; -o - for standard\n"
-                      "output).  The race's own files and anything but a regular file are never\n"
-                      "replaced.\n"
+                      "race file's base name with .csv in the current folder, with _KEY for a\n"
+                      "race of a record file; -o - for standard output).  The race's own files\n"
+                      "and anything but a regular file are never replaced.  RACE_FILE is a PAT\n"
+                      "win/place odds file (Zo-*.jra) or a file of JV-Data records.\n"
+                      "  --race KEY           the race of a record file of many: its 16-digit key\n"
+                      "                       (year, month-day, course, meeting, day, race number)\n"
                       "  -o, --output FILE    the file to write, - for standard output\n"
                       "  --encoding ENCODING  sjis (Shift-JIS) or utf-8 (with a byte-order mark)\n"
                       "                       for this run instead of the settings' CsvEncoding\n"
@@ -93,9 +99,13 @@ const char *const kExportUsage =
 
 const char *const kShowUsage =
     QT_TRANSLATE_NOOP("Cli",
-                      "usage: minukuru-cli show ZO_FILE [--matrix] [--place]\n"
+                      "usage: minukuru-cli show RACE_FILE [--race KEY] [--matrix] [--place]\n"
                       "Prints the race header, the popularity tables, both pair grids, the\n"
-                      "recommended bets and the result.\n"
+                      "recommended bets and the result.  RACE_FILE is a PAT win/place odds file\n"
+                      "(Zo-*.jra) or a file of JV-Data records.\n"
+                      "  --race KEY  the race of a record file of many: its 16-digit key (year,\n"
+                      "              month-day, course, meeting, day, race number); without it\n"
+                      "              a record file must hold one race, else its keys are listed\n"
                       "  --matrix  then the pair matrix: umaren above the diagonal, wide below,\n"
                       "            each pair's deviation in whole percent and its mark\n"
                       "  --place   the place table with each horse's theoretical place price\n"
@@ -206,7 +216,7 @@ QSet<QString> g_unrepresentable;
 // reason is looked for only after a failed read, so that a file that comes
 // or goes meanwhile cannot give a success with a complaint or a failure
 // without one.
-bool load(RaceSheet &sheet, const QString &path)
+bool load(RaceSheet &sheet, const QString &path, const QString &raceKey = QString())
 {
     if (g_unrepresentable.contains(path)) {
         err(QStringLiteral("minukuru-cli: ")
@@ -218,7 +228,7 @@ bool load(RaceSheet &sheet, const QString &path)
     bool loaded = false;
     {
         const Messages::ScopedSink scope(&held);
-        loaded = LoadRace(sheet, QFileInfo(path).absoluteFilePath());
+        loaded = LoadRace(sheet, QFileInfo(path).absoluteFilePath(), raceKey);
     }
     if (!loaded) {
         const QString problem = FileProblem(path);
@@ -227,6 +237,48 @@ bool load(RaceSheet &sheet, const QString &path)
     }
     held.release();
     return loaded;
+}
+
+// The race that show or export names: a PAT odds file (no key), or one
+// race of a file of JV-Data records.  0 when found, else the exit status,
+// after saying why; a record file of many races without --race lists its keys.
+int pickRace(const QString &command, const QString &path, const std::optional<QString> &raceOption, QString &key)
+{
+    const QString prefix = QStringLiteral("minukuru-cli ") + command + QStringLiteral(": ");
+    key.clear();
+    if (g_unrepresentable.contains(path) || !IsJvRecordFile(path)) {
+        if (raceOption) {
+            err(prefix + Cli::tr("--race takes the race of a file of JV-Data records: %1").arg(path));
+            return 2;
+        }
+        return 0;
+    }
+    QString problem;
+    const std::shared_ptr<const JvRecordIndex> index = JvRecordIndexOf(path, &problem);
+    if (!index) {
+        err(prefix + problem + QStringLiteral(": ") + path);
+        return 1;
+    }
+    if (raceOption) {
+        if (!IsJvRaceKey(*raceOption)) {
+            err(prefix + Cli::tr("--race needs a race key of 16 digits, not %1").arg(*raceOption));
+            return 2;
+        }
+        key = *raceOption;
+        return 0;
+    }
+    if (index->races.size() == 1) {
+        key = index->races.front().keyText();
+        return 0;
+    }
+    if (index->races.empty()) {
+        err(prefix + Cli::tr("no race with win/place odds in %1").arg(path));
+        return 1;
+    }
+    err(prefix + Cli::tr("%1 holds %2 races; name one with --race KEY:").arg(path).arg(index->races.size()));
+    for (const JvRaceRecords &race : index->races)
+        err(QStringLiteral("  ") + race.keyText());
+    return 1;
 }
 
 // The CSV bytes as they are: no newline translation, nothing else printed.
@@ -249,15 +301,18 @@ int exportToStandardOutput(const RaceSheet &sheet)
     return 1;
 }
 
-int runExport(const QStringList &args, const QString &outputOption)
+int runExport(const QStringList &args, const QString &outputOption, const std::optional<QString> &raceOption)
 {
     if (args.isEmpty())
         return usageError(QStringLiteral("minukuru-cli export: ") + Cli::tr("which race file?"), kExportUsage);
     if (args.size() > 1)
         return usageError(QStringLiteral("minukuru-cli export: ") + Cli::tr("one race file only"), kExportUsage);
 
+    QString key;
+    if (const int status = pickRace(QStringLiteral("export"), args[0], raceOption, key); status != 0)
+        return status;
     RaceSheet sheet;
-    if (!load(sheet, args[0]))
+    if (!load(sheet, args[0], key))
         return 1;
     if (outputOption == u"-")
         return exportToStandardOutput(sheet);
@@ -331,20 +386,25 @@ QString matrixText(const RaceSheet &sheet)
     return QStringLiteral(u"ﾏﾄﾘｸｽ 右上 馬連・左下 ﾜｲﾄﾞ 乖離％\n") + table.render(QStringLiteral("  "));
 }
 
-int runShow(const QStringList &args, bool withMatrix, bool withPlacePrice)
+int runShow(const QStringList &args, bool withMatrix, bool withPlacePrice, const std::optional<QString> &raceOption)
 {
     if (args.size() != 1)
         return usageError(QStringLiteral("minukuru-cli show: ") + Cli::tr("give one race file"), kShowUsage);
+    QString key;
+    if (const int status = pickRace(QStringLiteral("show"), args[0], raceOption, key); status != 0)
+        return status;
     if (withPlacePrice)
         OverrideShowPlacePrice(true);
     RaceSheet sheet;
-    if (!load(sheet, args[0]))
+    if (!load(sheet, args[0], key))
         return 1;
 
     const int count = sheet.analysis->count();
     out(QStringLiteral(u"開催 %1\nﾚｰｽ %2\n頭数 %3\n発走時刻 %4\n\n")
             .arg(VisibleText(sheet.lblKaisai), VisibleText(sheet.lblRaceName.trimmed()), VisibleText(sheet.lblHorseNum),
                  VisibleText(sheet.lblRaceTime)));
+    if (!sheet.analysis->raceKey.isEmpty())
+        out(QStringLiteral(u"ﾚｰｽｷｰ %1\nｵｯｽﾞ %2\n\n").arg(sheet.analysis->raceKey, sheet.analysis->oddsStage));
     if (!sheet.priceModelName.isEmpty()) {
         out(QStringLiteral(u"理論値ﾓﾃﾞﾙ %1%2\n\n")
                 .arg(sheet.priceModelName,
@@ -482,7 +542,7 @@ qsizetype commandIndex(const QStringList &args)
         if (arg == u"--settings" || arg == u"--model" || arg == u"-o" || arg == u"--output" || arg == u"--ledger"
             || arg == u"--count" || arg == u"--course" || arg == u"--runners" || arg == u"--race-number"
             || arg == u"--favourite" || arg == u"--conditions" || arg == u"--seed" || arg == u"--resamples"
-            || arg == u"--win-probability" || arg == u"--encoding")
+            || arg == u"--win-probability" || arg == u"--encoding" || arg == u"--race")
             ++i;
         else if (!arg.startsWith(u'-') || arg == u"-")
             return i;
@@ -567,6 +627,9 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
     const QCommandLineOption placeOption(QStringLiteral("place"));
     if (command && command->show)
         parser.addOptions({matrixOption, placeOption});
+    const QCommandLineOption raceOption(QStringLiteral("race"), QString(), QStringLiteral("KEY"));
+    if (command && (command->show || command->takesOutput))
+        parser.addOption(raceOption);
     const QCommandLineOption countOption(QStringLiteral("count"), QString(), QStringLiteral("N"));
     if (command && command->watch)
         parser.addOption(countOption);
@@ -576,6 +639,8 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
         const QString &last = args.last();
         if (last == u"--settings")
             return usageError(prefix + QStringLiteral(": ") + Cli::tr("--settings needs a file name"), usage);
+        if (command && (command->show || command->takesOutput) && last == u"--race")
+            return usageError(prefix + QStringLiteral(": ") + Cli::tr("--race needs a race key"), usage);
         if (last == u"--model")
             return usageError(prefix + QStringLiteral(": ") + Cli::tr("--model needs standard, harville or discount"),
                               usage);
@@ -644,14 +709,19 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
 
     warnAboutSettingsFile();
     const QStringList positional = parser.positionalArguments();
+    const auto raceValue = [&]() -> std::optional<QString> {
+        if (command && (command->show || command->takesOutput) && parser.isSet(raceOption))
+            return parser.value(raceOption);
+        return std::nullopt;
+    };
     if (word == u"export") {
         if (parser.isSet(outputOption) && parser.value(outputOption).isEmpty())
             return usageError(prefix + QStringLiteral(": ") + Cli::tr("%1 needs a file name").arg(QStringLiteral("-o")),
                               usage);
-        return runExport(positional, parser.value(outputOption));
+        return runExport(positional, parser.value(outputOption), raceValue());
     }
     if (word == u"show")
-        return runShow(positional, parser.isSet(matrixOption), parser.isSet(placeOption));
+        return runShow(positional, parser.isSet(matrixOption), parser.isSet(placeOption), raceValue());
     // The conditions a run's races must meet, as backtest and fit take them;
     // what is wrong with them, else "".
     const auto takeConditions = [&](Backtest::Conditions &conditions) -> QString {

@@ -117,6 +117,32 @@ bool ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &bytes, QS
     return true;
 }
 
+bool OpenRegularFile(const QString &path, QFile &file, QString *problem)
+{
+    const auto fail = [&](const QString &why) {
+        if (problem)
+            *problem = why;
+        return false;
+    };
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return fail(errno == ENOENT ? FileChecks::tr("no such file") : systemReason(errno));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int error = errno;
+        const bool regular = S_ISREG(info.st_mode);
+        ::close(fd);
+        return fail(regular ? systemReason(error)
+                            : FileChecks::tr("not a regular file (%1)").arg(kindOf(info.st_mode)));
+    }
+    // Unbuffered: the reader asks for what it needs, in pieces its own size.
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(file.errorString());
+    }
+    return true;
+}
+
 bool IsMissing(const QString &path)
 {
     struct stat info {};
@@ -168,6 +194,22 @@ bool ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &bytes, QS
     bytes = file.read(maxBytes);
     if (file.error() != QFileDevice::NoError) {
         bytes.clear();
+        if (problem)
+            *problem = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool OpenRegularFile(const QString &path, QFile &file, QString *problem)
+{
+    if (!QFileInfo(path).isFile()) {
+        if (problem)
+            *problem = FileProblem(path);
+        return false;
+    }
+    file.setFileName(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         if (problem)
             *problem = file.errorString();
         return false;

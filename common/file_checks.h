@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QFile;
+
 namespace CommonFunc {
 
 // Why a path cannot be read as a regular file, in a few English words ("no
@@ -21,6 +23,10 @@ QString FileProblem(const QString &path);
 // file opened as something else.
 bool ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &bytes, QString *problem = nullptr,
                      bool *notRegular = nullptr);
+
+// Opens the regular file at path for reading as ReadRegularFile does (never
+// blocking on a FIFO put in its place), for a file read piece by piece.
+bool OpenRegularFile(const QString &path, QFile &file, QString *problem = nullptr);
 
 // Whether nothing stands at path, as opposed to a file the system cannot
 // reach (behind a link loop, in a folder it may not search).

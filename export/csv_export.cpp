@@ -162,7 +162,10 @@ QString SuggestedCsvName(const RaceSheet &sheet)
 {
     if (sheet.sRaceFile.isEmpty())
         return QString();
-    return QFileInfo(sheet.sRaceFile).completeBaseName() + QStringLiteral(".csv");
+    // A race of a record file of many takes its key into the name.
+    const QString key = sheet.analysis ? sheet.analysis->raceKey : QString();
+    return QFileInfo(sheet.sRaceFile).completeBaseName() + (key.isEmpty() ? QString() : u'_' + key)
+        + QStringLiteral(".csv");
 }
 
 } // namespace CommonFunc

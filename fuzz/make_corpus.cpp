@@ -5,6 +5,7 @@
 // it again rewrites the same bytes.
 //
 //   minukuru-fuzz-corpus CORPUS_FOLDER
+#include "tools/racegen/jv_writer.h"
 #include "tools/racegen/pat_writer.h"
 #include "tools/racegen/race_generator.h"
 
@@ -484,6 +485,30 @@ void numberTexts()
 
 } // namespace
 
+// Record files: races one by one and a day in one file, and the same with
+// CR LF made LF, a record cut short, a stray line and a file cut mid-record.
+void jvInputs(const QList<GeneratedRace> &races)
+{
+    QByteArray day;
+    for (qsizetype k = 0; k < races.size(); ++k) {
+        JvWriteOptions options;
+        options.earlierOdds = k % 3 == 1;
+        const QByteArray records = JvRecordsOf(races[k], options);
+        if (k % 4 == 0)
+            save(QStringLiteral("jvdata"), QStringLiteral("race-%1").arg(k, 2, 10, QChar(u'0')), records);
+        day += records;
+    }
+    save(QStringLiteral("jvdata"), QStringLiteral("day"), day);
+    QByteArray bare = day;
+    save(QStringLiteral("jvdata"), QStringLiteral("day-lf"), bare.replace("\r\n", "\n"));
+    const QByteArray one = JvRecordsOf(races.first());
+    QByteArray cut = one;
+    save(QStringLiteral("jvdata"), QStringLiteral("cut-record"), cut.remove(1400, 9));
+    save(QStringLiteral("jvdata"), QStringLiteral("cut-file"), one.left(one.size() - 700));
+    save(QStringLiteral("jvdata"), QStringLiteral("stray-line"), one.left(1272) + "not a record\r\n" + one.mid(1272));
+    save(QStringLiteral("jvdata"), QStringLiteral("empty"), QByteArray());
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -513,5 +538,6 @@ int main(int argc, char **argv)
     settingsFiles();
     numberTexts();
     fileListInputs(races);
+    jvInputs(races);
     return g_failed ? 1 : 0;
 }

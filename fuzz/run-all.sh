@@ -16,7 +16,7 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 build=${MINUKURU_FUZZ_BUILD:-$root/build/fuzz-clang}
-all="tanfuku_odds pair_odds entry result race settings numbers file_list"
+all="tanfuku_odds pair_odds entry result race settings numbers file_list jvdata"
 
 seconds=600
 if [ $# -gt 0 ]; then

@@ -7,7 +7,9 @@
 #include "common/stable_order.h"
 #include "common/text_convert.h"
 #include "patdata/folder_index.h"
+#include "patdata/jv_records.h"
 #include "patdata/pat_files.h"
+#include "patdata/race_data.h"
 #include "patdata/race_source.h"
 
 #include <cmath>
@@ -169,6 +171,32 @@ QList<FileListRow> BuildFileList(const QString &folder, const std::function<void
     }
 
     sortRows(rows);
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        rows[i].cells[0] = QString::number(i + 1);
+    return rows;
+}
+
+QList<FileListRow> BuildRecordFileList(const QString &recordFile, const std::function<void(int)> &progress)
+{
+    QList<FileListRow> rows;
+    QString problem;
+    const std::shared_ptr<const JvRecordIndex> index = JvRecordIndexOf(recordFile, &problem);
+    if (!index) {
+        Messages::error(QStringLiteral("%1: %2").arg(recordFile, problem));
+        return rows;
+    }
+    RaceData data;
+    int done = 0;
+    for (const JvRaceRecords &race : index->races) {
+        if (progress && ++done % 64 == 0)
+            progress(done);
+        const QString key = race.keyText();
+        if (!ReadJvRace(*index, key, data))
+            continue;
+        FileListRow row = makeRow(data.odds.Header, key);
+        row.raceKey = key;
+        rows.append(std::move(row));
+    }
     for (qsizetype i = 0; i < rows.size(); ++i)
         rows[i].cells[0] = QString::number(i + 1);
     return rows;

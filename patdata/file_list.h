@@ -18,6 +18,7 @@ constexpr int FileListColumnCount = 8;
 // 7 "ﾌｧｲﾙ名".
 struct FileListRow {
     std::array<QString, FileListColumnCount> cells;
+    QString raceKey; // a race of a JV-Data record file, named in "ﾌｧｲﾙ名" by its key; "" for a PAT file
 };
 
 struct FileListColumn {
@@ -40,6 +41,11 @@ QString FormatKaisai(const QString &kai, const QString &nichi);
 // progress, when given, is called now and then with the number of folder
 // entries looked at so far, so that a window can keep itself drawn.
 QList<FileListRow> BuildFileList(const QString &folder, const std::function<void(int)> &progress = {});
+
+// The races of a file of JV-Data records, in key order, numbered from 1:
+// "ﾌｧｲﾙ名" holds the race key.  A race that cannot be read is left out with
+// its message; a file that is no record file gives no rows.
+QList<FileListRow> BuildRecordFileList(const QString &recordFile, const std::function<void(int)> &progress = {});
 
 // How many files of the folder are named like a win/place odds file but not
 // in valid UTF-8, so that Qt cannot name them and the list leaves them out.

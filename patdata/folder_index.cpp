@@ -354,4 +354,16 @@ bool FolderIndex::isOddsFile(int i) const
         && equalIgnoringAsciiCase(raw.last(4), ".jra");
 }
 
+bool FolderIndex::isPatFile(int i) const
+{
+    if (m_entries[std::size_t(i)].flags & kWide)
+        return IsPatFileName(name(i));
+    const QByteArrayView raw = rawName(i);
+    if (raw.size() < 7 || !equalIgnoringAsciiCase(raw.last(4), ".jra"))
+        return false;
+    const QByteArrayView prefix = raw.first(3);
+    return equalIgnoringAsciiCase(prefix, "zo-") || equalIgnoringAsciiCase(prefix, "uo-")
+        || equalIgnoringAsciiCase(prefix, "de-") || equalIgnoringAsciiCase(prefix, "ks-");
+}
+
 } // namespace CommonFunc

@@ -71,6 +71,9 @@ public:
 
     // Whether a name is that of a win/place odds file ("Zo-*.jra", any case).
     bool isOddsFile(int i) const;
+    // Whether the name is a PAT race file's, as IsPatFileName has it,
+    // without making its text.
+    bool isPatFile(int i) const;
 
 private:
     enum : std::uint8_t { kFolder = 1, kLink = 2, kUnrepresentable = 4, kWide = 8 }; // kWide: not plain ASCII

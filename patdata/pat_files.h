@@ -243,6 +243,7 @@ struct RacePaths {
     QString entry;
     QString pairs;
     QString result;
+    QString raceKey; // the race's key in a file of JV-Data records, which is `odds`; "" for PAT files
 };
 RacePaths RacePathsOf(const QString &oddsPath);
 // Whether `name` may be one of the four files of the race whose win/place
@@ -256,6 +257,9 @@ RacePaths RacePathsIn(const FolderIndex &index, const QString &oddsName);
 
 QString GetOddsFileFilter();  // "単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra"
 QString GetOddsFilePattern(); // "Zo-*.jra"
+// The open dialog's second entry: a file of JV-Data records, known by its
+// content, so any name: "JV-Dataﾚｺｰﾄﾞﾌｧｲﾙ (*)|*".
+QString GetRecordFileFilter();
 
 // "*" any run of characters, "?" any one character; letter case ignored.
 bool MatchesWildcard(const QString &name, const QString &pattern);

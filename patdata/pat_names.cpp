@@ -172,7 +172,7 @@ RacePaths RacePathsOf(const QString &oddsPath)
 {
     const SplitPath parts = splitPath(oddsPath);
     if (siblingNameOf(parts.name, QStringLiteral("De-")).isEmpty())
-        return {oddsPath, QString(), QString(), QString()}; // no marker: nothing to look for
+        return {oddsPath, QString(), QString(), QString(), QString()}; // no marker: nothing to look for
     // One pass over the folder for all three, keeping only the names that
     // may be one of them.
     RacePaths paths = RacePathsIn(FolderIndex::of(parts.folder, FolderIndex::Lookups::Few, mayBeFileOf(parts.name)),
@@ -197,12 +197,14 @@ bool IsFileNameOfRace(const QString &oddsName, const QString &name)
 RacePaths RacePathsIn(const FolderIndex &index, const QString &oddsName)
 {
     return {index.folder() + oddsName, siblingIn(index, oddsName, QStringLiteral("De-")),
-            siblingIn(index, oddsName, QStringLiteral("Uo-")), resultIn(index, oddsName)};
+            siblingIn(index, oddsName, QStringLiteral("Uo-")), resultIn(index, oddsName), QString()};
 }
 
 QString GetOddsFileFilter() { return QStringLiteral(u"単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra"); }
 
 QString GetOddsFilePattern() { return QStringLiteral("Zo-*.jra"); }
+
+QString GetRecordFileFilter() { return QStringLiteral(u"JV-Dataﾚｺｰﾄﾞﾌｧｲﾙ (*)|*"); }
 
 bool MatchesWildcard(const QString &name, const QString &pattern) { return matchFrom(name, pattern); }
 

@@ -2,6 +2,8 @@
 
 #include "patdata/race_data.h"
 
+#include "patdata/jv_records.h"
+
 namespace CommonFunc {
 
 bool ReadRaceData(const QString &oddsPath, RaceData &data)
@@ -13,7 +15,11 @@ bool ReadRaceData(const RacePaths &paths, RaceData &data)
 {
     // Every field afresh but the pair odds table, which its reader blanks
     // itself: blanking it costs more than reading the other files.
+    if (!paths.raceKey.isEmpty())
+        return ReadJvRace(paths.odds, paths.raceKey, data);
     data.oddsPath = paths.odds;
+    data.raceKey.clear();
+    data.oddsStage.clear();
     data.paths = paths;
     data.odds = TanFukuOddsData();
     data.hasEntry = false;

@@ -12,7 +12,9 @@ namespace CommonFunc {
 // and the entry, pair odds and result files found beside it.
 struct RaceData {
     QString oddsPath;
-    RacePaths paths; // the four files as found when read
+    QString raceKey;   // the race in a file of JV-Data records; "" for PAT files
+    QString oddsStage; // which odds of several a record file held were taken; "" for PAT files
+    RacePaths paths;   // the four files as found when read
     TanFukuOddsData odds;
     bool hasEntry = false;
     EntryData entry;
@@ -28,7 +30,8 @@ struct RaceData {
 // file cannot be read; nothing else is read then.  The readers show their
 // format message; what else the user sees is the caller's choice.
 bool ReadRaceData(const QString &oddsPath, RaceData &data);
-// The same with the paths found already.
+// The same with the paths found already; a race of a JV-Data record file
+// where the paths carry its key.
 bool ReadRaceData(const RacePaths &paths, RaceData &data);
 
 } // namespace CommonFunc

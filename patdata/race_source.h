@@ -25,8 +25,9 @@ public:
     virtual RacePaths filesOf(const FolderIndex &folder, const QString &name) const = 0;
     // The same with one pass over the race's folder.
     virtual RacePaths filesOf(const QString &racePath) const = 0;
-    // Reads one race from its files.  False when its first file cannot be
-    // read; the readers show their format message.
+    // Reads one race from its files (a race of a JV-Data record file where
+    // the paths carry its key).  False when its first file cannot be read;
+    // the readers show their format message.
     virtual bool read(const RacePaths &files, RaceData &data) const = 0;
     // The files to watch while a race is followed: its own files as they
     // are now, those not there yet included where their names are known.

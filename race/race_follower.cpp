@@ -60,13 +60,13 @@ RaceFollower::RaceFollower(QObject *parent)
 RacePaths RaceFollower::FilesRead(const RaceData &data)
 {
     return {data.paths.odds, data.hasEntry ? data.paths.entry : QString(), data.hasPairs ? data.paths.pairs : QString(),
-            data.hasResult ? data.paths.result : QString()};
+            data.hasResult ? data.paths.result : QString(), data.paths.raceKey};
 }
 
 RacePaths RaceFollower::FilesRead(const RaceAnalysis &race)
 {
     return {race.paths.odds, race.hasEntry ? race.paths.entry : QString(), race.hasPairs ? race.paths.pairs : QString(),
-            race.settled ? race.paths.result : QString()};
+            race.settled ? race.paths.result : QString(), race.paths.raceKey};
 }
 
 void RaceFollower::follow(const QString &oddsPath, const RacePaths &read)
@@ -78,7 +78,7 @@ void RaceFollower::follow(const QString &oddsPath, const RacePaths &read)
     if (read.odds.isEmpty()) {
         // Taken as read: the files there now.
         const auto there = [](const QString &path) { return QFileInfo(path).isFile() ? path : QString(); };
-        m_had = {m_paths.odds, there(m_paths.entry), there(m_paths.pairs), there(m_paths.result)};
+        m_had = {m_paths.odds, there(m_paths.entry), there(m_paths.pairs), there(m_paths.result), QString()};
     }
     arm();
     m_stamps = stamps();

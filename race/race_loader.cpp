@@ -16,7 +16,9 @@
 
 namespace CommonFunc {
 
-bool LoadRace(RaceSheet &sheet, const QString &oddsPath)
+bool LoadRace(RaceSheet &sheet, const QString &oddsPath) { return LoadRace(sheet, oddsPath, QString()); }
+
+bool LoadRace(RaceSheet &sheet, const QString &oddsPath, const QString &raceKey)
 {
     // Options saved by another copy of the program apply from this load on.
     RefreshSettings();
@@ -27,7 +29,14 @@ bool LoadRace(RaceSheet &sheet, const QString &oddsPath)
     {
         const Messages::ThreadCapture capture(&held);
         const RaceSource &source = PatFolderSource();
-        read = source.read(source.filesOf(oddsPath), data);
+        RacePaths paths;
+        if (raceKey.isEmpty()) {
+            paths = source.filesOf(oddsPath);
+        } else {
+            paths.odds = oddsPath;
+            paths.raceKey = raceKey;
+        }
+        read = source.read(paths, data);
     }
     if (!read) {
         for (const Messages::Message &message : std::as_const(held.messages))

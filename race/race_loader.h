@@ -17,6 +17,9 @@ namespace CommonFunc {
 // show stays and the result is false; a result file that cannot be read
 // shows the same message, and the race is shown without its result.
 bool LoadRace(RaceSheet &sheet, const QString &oddsPath);
+// The same for the race `raceKey` of a file of JV-Data records; a PAT odds
+// file where the key is "".
+bool LoadRace(RaceSheet &sheet, const QString &path, const QString &raceKey);
 
 // The analysis of a race read already: touches no file and no settings
 // store.  Win and place first, then the pairs and the judgement when the race

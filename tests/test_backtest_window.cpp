@@ -92,7 +92,8 @@ private:
 
     BacktestWindow &openWindow(const QString &folder = QString())
     {
-        m_window = std::make_unique<BacktestWindow>([this](const QString &path) { m_opened.append(path); });
+        m_window = std::make_unique<BacktestWindow>(
+            [this](const QString &path, const QString &) { m_opened.append(path); });
         m_window->open();
         if (!folder.isEmpty())
             m_window->setFolder(folder);

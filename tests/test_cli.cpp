@@ -9,6 +9,9 @@
 #include "support/file_bytes.h"
 #include "support/message_recorder.h"
 #include "support/race_files.h"
+#include "tools/racegen/jv_writer.h"
+#include "tools/racegen/pat_writer.h"
+#include "tools/racegen/race_generator.h"
 
 #include <QDir>
 #include <QFile>
@@ -206,6 +209,7 @@ private slots:
     void backtestExitStatus();
     void backtestLedgerSparesTheRaces();
     void fit();
+    void recordFiles();
     void refusedSettingsFile_data();
     void refusedSettingsFile();
     void watch();
@@ -742,9 +746,9 @@ void TestCli::usage_data()
     QTest::newRow("-h") << QStringList {QStringLiteral("-h")} << 0 << usage << QString();
     QTest::newRow("help") << QStringList {QStringLiteral("help")} << 0 << usage << QString();
     QTest::newRow("export --help") << QStringList {QStringLiteral("export"), QStringLiteral("--help")} << 0
-                                   << QStringLiteral("usage: minukuru-cli export ZO_FILE") << QString();
+                                   << QStringLiteral("usage: minukuru-cli export RACE_FILE") << QString();
     QTest::newRow("show --help") << QStringList {QStringLiteral("show"), QStringLiteral("--help")} << 0
-                                 << QStringLiteral("usage: minukuru-cli show ZO_FILE") << QString();
+                                 << QStringLiteral("usage: minukuru-cli show RACE_FILE") << QString();
     QTest::newRow("list --help") << QStringList {QStringLiteral("list"), QStringLiteral("--help")} << 0
                                  << QStringLiteral("usage: minukuru-cli list [FOLDER]") << QString();
     QTest::newRow("--version") << QStringList {QStringLiteral("--version")} << 0
@@ -962,6 +966,72 @@ void TestCli::listLeavesOutWithAReason()
 
 // A settings file that is no regular file is named on standard error and
 // the race is computed on the defaults; a pipe does not hang the program.
+// A day as PAT files and as one file of JV-Data records: the same output,
+// but the record file's key and odds lines of show; a file of many races
+// needs --race, and says which keys it holds.
+void TestCli::recordFiles()
+{
+    const QString work = newFolder();
+    const QString pat = work + QStringLiteral("/pat");
+    QVERIFY(QDir().mkpath(pat));
+    RaceGen::MeetingOptions meeting;
+    meeting.racesPerCourse = 2;
+    const QList<RaceGen::GeneratedRace> races = RaceGen::GenerateMeeting(meeting);
+    QByteArray records;
+    for (const RaceGen::GeneratedRace &race : races) {
+        QVERIFY(RaceGen::WriteRace(pat, race));
+        records += RaceGen::JvRecordsOf(race);
+    }
+    QVERIFY(QDir().mkpath(work + QStringLiteral("/records")));
+    const QString day = work + QStringLiteral("/records/day.txt");
+    QVERIFY(RaceGen::WriteBytes(day, records));
+    const RaceGen::GeneratedRace &race = races[1];
+    const QString key = QString::fromLatin1(RaceGen::JvRecordsOf(race).mid(11, 16));
+    const QString odds = pat + u'/' + RaceGen::OddsFileName(race);
+
+    Run r = run({QStringLiteral("show"), day});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.out, QString());
+    QVERIFY(r.err.contains(key));
+    QCOMPARE(r.err.count(QStringLiteral("\n  2026")), races.size());
+
+    r = run({QStringLiteral("show"), day, QStringLiteral("--race"), key});
+    QCOMPARE(r.exitCode, 0);
+    const Run fromPat = run({QStringLiteral("show"), odds});
+    QStringList lines = r.out.split(u'\n');
+    QVERIFY(lines.size() > 8);
+    QCOMPARE(lines[5], QStringLiteral(u"ﾚｰｽｷｰ ") + key);
+    QVERIFY(lines[6].startsWith(QStringLiteral(u"ｵｯｽﾞ ")));
+    lines.remove(5, 3);
+    QCOMPARE(lines.join(u'\n'), fromPat.out);
+
+    QCOMPARE(run({QStringLiteral("show"), odds, QStringLiteral("--race"), key}).exitCode, 2);
+    QCOMPARE(run({QStringLiteral("show"), day, QStringLiteral("--race"), QStringLiteral("2026")}).exitCode, 2);
+    r = run({QStringLiteral("show"), day, QStringLiteral("--race"), QStringLiteral("2026031505999901")});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.err.contains(QStringLiteral("2026031505999901")));
+
+    // A file of one race needs no --race; the CSV is the PAT race's.
+    const QString one = work + QStringLiteral("/one.txt");
+    QVERIFY(RaceGen::WriteBytes(one, RaceGen::JvRecordsOf(race)));
+    r = run({QStringLiteral("export"), one}, work);
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(run({QStringLiteral("export"), odds, QStringLiteral("-o"), work + QStringLiteral("/pat.csv")}).exitCode,
+             0);
+    QCOMPARE(readAll(work + QStringLiteral("/one_") + key + QStringLiteral(".csv")),
+             readAll(work + QStringLiteral("/pat.csv")));
+
+    // The backtest over the record file reports what it reports over the folder.
+    const QString ledger = work + QStringLiteral("/ledger.csv");
+    r = run({QStringLiteral("backtest"), QStringLiteral("--json"), QStringLiteral("--ledger"), ledger, day});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, run({QStringLiteral("backtest"), QStringLiteral("--json"), pat}).out);
+    QVERIFY(QString::fromLatin1(readAll(ledger)).contains(QStringLiteral(" --race ")));
+    r = run({QStringLiteral("fit"), QStringLiteral("--json"), work + QStringLiteral("/records")});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, run({QStringLiteral("fit"), QStringLiteral("--json"), pat}).out);
+}
+
 void TestCli::refusedSettingsFile_data()
 {
     QTest::addColumn<QString>("kind");

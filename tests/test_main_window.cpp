@@ -2,16 +2,23 @@
 
 #include "analysis/race_analysis.h"
 #include "app/ui/main_window.h"
+
+#include "analysis/race_analysis.h"
 #include "backtest/ui/backtest_window.h"
 #include "common/text_convert.h"
 #include "common/text_grid.h"
 #include "common/ui/gui_support.h"
 #include "common/ui/twips.h"
 #include "grids/ui/pair_grid_view.h"
+#include "patdata/jv_records.h"
+#include "patdata/ui/select_file_window.h"
 #include "settings/settings_store.h"
 #include "support/backtest_races.h"
 #include "support/message_recorder.h"
 #include "support/race_files.h"
+#include "tools/racegen/jv_writer.h"
+#include "tools/racegen/pat_writer.h"
+#include "tools/racegen/race_generator.h"
 
 #include <QAction>
 #include <QDir>
@@ -81,6 +88,7 @@ private slots:
     void minimisedCloseStoresNothing();
     void openCommand();
     void openFailureKeepsTheRace();
+    void opensRecordFiles();
     void saveCommand();
     void saveFailure();
     void viewWidths();
@@ -292,6 +300,40 @@ void TestMainWindow::openFailureKeepsTheRace()
     QCOMPARE(recorder.texts(), QStringList(u16(u"ファイルの読み込みに失敗しました。")));
     QCOMPARE(recorder.messages.first().title, u16(u"えらー"));
     QCOMPARE(window.sheet().sRaceFile, m_racePath);
+}
+
+// A record file of one race opens it, unfollowed; one of many lists its
+// races, and a pick opens the race by its key.
+void TestMainWindow::opensRecordFiles()
+{
+    RaceGen::MeetingOptions meeting;
+    meeting.racesPerCourse = 1;
+    const QList<RaceGen::GeneratedRace> races = RaceGen::GenerateMeeting(meeting);
+    const QString one = m_dir.filePath(QStringLiteral("one.txt"));
+    const QString many = m_dir.filePath(QStringLiteral("many.txt"));
+    QVERIFY(RaceGen::WriteBytes(one, RaceGen::JvRecordsOf(races[0])));
+    QVERIFY(RaceGen::WriteBytes(many, RaceGen::JvRecordsOf(races[0]) + RaceGen::JvRecordsOf(races[1])));
+    const QString key = JvRecordIndexOf(one)->keys().first();
+
+    MainWindow window;
+    MessageRecorder recorder;
+    window.openFileDialog = [&](const QString &) { return one; };
+    window.mnuFileOpen();
+    QCOMPARE(window.sheet().sRaceFile, one);
+    QCOMPARE(window.sheet().analysis->raceKey, key);
+    QCOMPARE(window.cellText(QStringLiteral("lblHorseNum"), 0), QString::number(races[0].horseCount));
+    QVERIFY(!window.follower().isFollowing());
+
+    window.openFileDialog = [&](const QString &) { return many; };
+    window.mnuFileOpen();
+    QCOMPARE(window.sheet().sRaceFile, one); // nothing opened yet
+    QVERIFY(window.selectFileWindow() && window.selectFileWindow()->isVisible());
+    QCOMPARE(window.selectFileWindow()->grid().rows(), 3);
+    const QString second = window.selectFileWindow()->grid().cell(2, 7);
+    window.UpdateFormFromSelection(many, second);
+    QCOMPARE(window.sheet().sRaceFile, many);
+    QCOMPARE(window.sheet().analysis->raceKey, second);
+    QVERIFY(recorder.messages.isEmpty());
 }
 
 void TestMainWindow::saveCommand()

@@ -4,9 +4,13 @@
 
 #include "common/ui/twips.h"
 #include "patdata/file_list.h"
+#include "patdata/jv_records.h"
 #include "settings/settings_store.h"
 #include "support/message_recorder.h"
 #include "support/pat_bytes.h"
+#include "tools/racegen/jv_writer.h"
+#include "tools/racegen/pat_writer.h"
+#include "tools/racegen/race_generator.h"
 
 #include <QDir>
 #include <QHeaderView>
@@ -77,7 +81,9 @@ private:
 
     SelectFileWindow &openWindow()
     {
-        m_window = std::make_unique<SelectFileWindow>([this](const QString &path) { m_picked.append(path); });
+        m_window = std::make_unique<SelectFileWindow>([this](const QString &path, const QString &raceKey) {
+            m_picked.append(raceKey.isEmpty() ? path : RaceReference(path, raceKey));
+        });
         m_window->open();
         return *m_window;
     }
@@ -109,6 +115,7 @@ private slots:
     void deselectedRowIsNoPick();
     void selectByButton();
     void selectByDoubleClick();
+    void listsARecordFile();
     void closeAndReopenKeepsListAndRow();
     void updateRebuilds();
     void newRacesAppearByThemselves();
@@ -269,6 +276,37 @@ void TestSelectFileWindow::selectByButton()
     QTest::mouseClick(button("btnSelect"), Qt::LeftButton);
     QCOMPARE(m_picked.size(), 2);
     QCOMPARE(m_picked.last(), GetPatFilePath(QStringLiteral("Zo-0411.jra")));
+    QVERIFY(recorder.messages.isEmpty());
+}
+
+// A file of JV-Data records lists its races, in key order with their key as
+// the file name; a pick names the file and the key; open() goes back to the
+// PAT folder.
+void TestSelectFileWindow::listsARecordFile()
+{
+    writeDay();
+    RaceGen::MeetingOptions meeting;
+    meeting.racesPerCourse = 2;
+    QByteArray records;
+    for (const RaceGen::GeneratedRace &race : RaceGen::GenerateMeeting(meeting))
+        records += RaceGen::JvRecordsOf(race);
+    const QString file = m_dir.filePath(QStringLiteral("records%1.txt").arg(m_case));
+    QVERIFY(RaceGen::WriteBytes(file, records));
+    const QStringList keys = JvRecordIndexOf(file)->keys();
+    QCOMPARE(keys.size(), 6);
+
+    MessageRecorder recorder;
+    SelectFileWindow &w = openWindow();
+    w.openRecordFile(file);
+    QCOMPARE(column(w.grid(), 7), keys);
+    QCOMPARE(column(w.grid(), 0).first(), QStringLiteral("1"));
+    clickRow(2);
+    QTest::mouseClick(button("btnSelect"), Qt::LeftButton);
+    QCOMPARE(m_picked, QStringList {RaceReference(file, keys[1])});
+    w.UpdateList(); // the same file again
+    QCOMPARE(column(w.grid(), 7), keys);
+    w.open();
+    QCOMPARE(column(w.grid(), 7).size(), 3);
     QVERIFY(recorder.messages.isEmpty());
 }
 

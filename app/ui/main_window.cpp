@@ -19,6 +19,7 @@
 #include "grids/pair_matrix.h"
 #include "grids/ui/pair_grid_view.h"
 #include "grids/ui/pair_matrix_window.h"
+#include "patdata/jv_records.h"
 #include "patdata/pat_files.h"
 #include "patdata/ui/select_file_window.h"
 #include "race/race_loader.h"
@@ -184,7 +185,10 @@ MainWindow::MainWindow(QWidget *parent)
     m_lastSaveFolder = QDir::currentPath();
 
     openFileDialog = [this](const QString &folder) {
-        return QFileDialog::getOpenFileName(this, QStringLiteral(u"開く"), folder, qtFilter(GetOddsFileFilter()));
+        // The PAT terminal's files first, the default; record files by any name.
+        return QFileDialog::getOpenFileName(this, QStringLiteral(u"開く"), folder,
+                                            qtFilter(GetOddsFileFilter()) + QStringLiteral(";;")
+                                                + qtFilter(GetRecordFileFilter()));
     };
     saveFileDialog = [this](const QString &suggested) {
         return QFileDialog::getSaveFileName(this, QStringLiteral(u"名前を付けて保存"), suggested,
@@ -619,10 +623,20 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 // ---- Commands -----------------------------------------------------------------
 
-void MainWindow::UpdateFormFromSelection(const QString &sFileName)
+void MainWindow::UpdateFormFromSelection(const QString &sFileName, const QString &raceKey)
 {
+    QString key = raceKey;
+    if (key.isEmpty() && !IsPatFileName(QFileInfo(sFileName).fileName()) && IsJvRecordFile(sFileName)) {
+        const std::shared_ptr<const JvRecordIndex> index = JvRecordIndexOf(sFileName);
+        if (!index || index->races.size() != 1) {
+            mnuFileList();
+            m_selectFile->openRecordFile(sFileName);
+            return;
+        }
+        key = index->races.front().keyText();
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool loaded = LoadRace(m_sheet, sFileName);
+    const bool loaded = LoadRace(m_sheet, sFileName, key);
     QApplication::restoreOverrideCursor();
     if (!loaded)
         return; // the race on show, if any, goes on being followed
@@ -652,8 +666,9 @@ void MainWindow::placeGridsAfterLoad()
 
 void MainWindow::followRace()
 {
+    // A race of a record file is history: nothing rewrites it.
     if (m_actions.value(QStringLiteral("mnuFileAutoReload"))->isChecked() && m_sheet.analysis
-        && !m_sheet.sRaceFile.isEmpty())
+        && !m_sheet.sRaceFile.isEmpty() && m_sheet.analysis->raceKey.isEmpty())
         m_follower.follow(m_sheet.sRaceFile, RaceFollower::FilesRead(*m_sheet.analysis));
     else
         m_follower.stop();
@@ -780,7 +795,9 @@ void MainWindow::mnuFileOpen()
 void MainWindow::mnuFileList()
 {
     if (!m_selectFile) {
-        m_selectFile = new SelectFileWindow([this](const QString &path) { UpdateFormFromSelection(path); }, this);
+        m_selectFile = new SelectFileWindow([this](const QString &path,
+                                                   const QString &raceKey) { UpdateFormFromSelection(path, raceKey); },
+                                            this);
     }
     m_selectFile->open();
 }
@@ -811,8 +828,8 @@ void MainWindow::mnuToolBacktest()
 {
     if (!m_backtest) {
         m_backtest = new BacktestWindow(
-            [this](const QString &path) {
-                UpdateFormFromSelection(path);
+            [this](const QString &path, const QString &raceKey) {
+                UpdateFormFromSelection(path, raceKey);
                 // The race comes to the front over the report it was picked from.
                 raise();
                 activateWindow();

@@ -44,7 +44,9 @@ public:
     RaceSheet &sheet() { return m_sheet; }
 
     // Loads a win/place odds file as the race on show.
-    void UpdateFormFromSelection(const QString &sFileName);
+    // A race of a file of JV-Data records with its key; without one, a
+    // record file of one race opens that race, one of many lists its races.
+    void UpdateFormFromSelection(const QString &sFileName, const QString &raceKey = QString());
 
     // Menu and toolbar commands.
     void mnuFileOpen();

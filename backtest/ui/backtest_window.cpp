@@ -12,6 +12,7 @@
 #include "common/ui/twips.h"
 #include "export/save_guard.h"
 #include "patdata/folder_index.h"
+#include "patdata/jv_records.h"
 #include "patdata/pat_files.h"
 #include "settings/race_options.h"
 #include "settings/settings_store.h"
@@ -160,12 +161,12 @@ public:
         if (role == Qt::TextAlignmentRole)
             return int(Qt::AlignVCenter | (index.column() >= 6 ? Qt::AlignRight : Qt::AlignLeft));
         if (role == Qt::ToolTipRole && index.column() == 0)
-            return QDir::toNativeSeparators(e.raceFile);
+            return CommonFunc::RaceReference(QDir::toNativeSeparators(e.raceFile), e.raceKey);
         if (role != Qt::DisplayRole)
             return {};
         switch (index.column()) {
         case 0:
-            return QFileInfo(e.raceFile).fileName();
+            return CommonFunc::RaceReference(QFileInfo(e.raceFile).fileName(), e.raceKey);
         case 1:
             return e.raceName;
         case 2:
@@ -400,11 +401,11 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     connect(&m_runner, &BacktestRunner::finished, this, &BacktestWindow::showOutcome);
     connect(m_ledgerView, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
         if (index.isValid() && index.row() < int(m_ledger.size()))
-            openRow(m_ledger[index.row()].raceFile);
+            openRow(m_ledger[index.row()].raceFile, m_ledger[index.row()].raceKey);
     });
     connect(m_failures, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
         if (m_report && index.isValid() && index.row() < int(m_report->failures.size()))
-            openRow(m_report->failures[index.row()].file);
+            openRow(m_report->failures[index.row()].file, m_report->failures[index.row()].raceKey);
     });
 
     clearResults();
@@ -668,10 +669,10 @@ void BacktestWindow::showBreakdown()
     fill(m_breakdown, BreakdownTable(*m_report, dimension));
 }
 
-void BacktestWindow::openRow(const QString &file)
+void BacktestWindow::openRow(const QString &file, const QString &raceKey)
 {
     if (m_onOpen && !file.isEmpty())
-        m_onOpen(file);
+        m_onOpen(file, raceKey);
 }
 
 // ---- Saving ---------------------------------------------------------------------

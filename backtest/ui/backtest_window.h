@@ -36,7 +36,8 @@ class BacktestWindow : public QWidget {
 
 public:
     // Receives the full path of a race's win/place odds file to show.
-    using OpenHandler = std::function<void(const QString &oddsPath)>;
+    // The race's file, with its key for a race of a JV-Data record file.
+    using OpenHandler = std::function<void(const QString &oddsPath, const QString &raceKey)>;
 
     explicit BacktestWindow(OpenHandler onOpen, QWidget *owner = nullptr);
     // Cancels a run, waits for it and stores the placement.
@@ -88,7 +89,7 @@ private:
     void showOutcome(const BacktestRunner::Outcome &outcome);
     void clearResults();
     void setRunning(bool running);
-    void openRow(const QString &file);
+    void openRow(const QString &file, const QString &raceKey);
     void restorePlacement();
     void storePlacement() const;
 

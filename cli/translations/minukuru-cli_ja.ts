@@ -15,27 +15,6 @@
         <translation>%1 レースのどれも読み込めませんでした</translation>
     </message>
     <message>
-        <source>usage: minukuru-cli export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
-Loads the race as the program does and writes its CSV file (default: the
-race file&apos;s base name with .csv in the current folder; -o - for standard
-output).  The race&apos;s own files and anything but a regular file are never
-replaced.
-  -o, --output FILE    the file to write, - for standard output
-  --encoding ENCODING  sjis (Shift-JIS) or utf-8 (with a byte-order mark)
-                       for this run instead of the settings&apos; CsvEncoding
-Exit status 0 when the file was written, 1 otherwise, 2 for wrong usage.
-</source>
-        <translation>使い方: minukuru-cli export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
-プログラムと同じようにレースを読み込み、CSV ファイルを書き出します (省略時は
-現在のフォルダに、レースファイルの拡張子を .csv にした名前で。-o - で標準出力)。
-レース自身のファイルと通常のファイルでないものは置き換えません。
-  -o, --output FILE    書き出すファイル、- で標準出力
-  --encoding ENCODING  この実行だけ設定の CsvEncoding に代えて sjis (Shift-JIS)
-                       または utf-8 (バイトオーダーマーク付き)
-終了ステータス: ファイルを書き出すと 0、それ以外は 1、使い方の誤りで 2。
-</translation>
-    </message>
-    <message>
         <source>usage: minukuru-cli list [FOLDER]
 Prints the races of FOLDER (default: the PAT folder of the settings),
 tab-separated, with a heading row.
@@ -211,93 +190,6 @@ backtest と同じように読み込み、確定レースごとに払戻から1-
 </translation>
     </message>
     <message>
-        <source>usage: minukuru-cli show ZO_FILE [--matrix] [--place]
-Prints the race header, the popularity tables, both pair grids, the
-recommended bets and the result.
-  --matrix  then the pair matrix: umaren above the diagonal, wide below,
-            each pair&apos;s deviation in whole percent and its mark
-  --place   the place table with each horse&apos;s theoretical place price
-            (0.8 over its chance of the first three, or the first two
-            with 5 to 7 runners) under the price model; blank with 4
-            runners or fewer
-Exit status 0 when the race was shown, 1 when it cannot be read, 2 for
-wrong usage.
-</source>
-        <translation>使い方: minukuru-cli show ZO_FILE [--matrix] [--place]
-レースの見出し、人気順の表、馬連とワイドの表、推奨買い目と競争結果を表示します。
-  --matrix  続けてマトリクス: 対角線の右上が馬連、左下がワイド、各組の乖離％
-            (整数) と印
-  --place   複勝人気順の表に各馬の理論上の複勝オッズ (複理論) を加える:
-            理論値モデルでの3着以内 (5-7頭立ては2着以内) の確率で 0.8 を
-            割った値。4頭立て以下は空欄
-終了ステータス: 表示すると 0、レースを読み込めないと 1、使い方の誤りで 2。
-</translation>
-    </message>
-    <message>
-        <source>usage: minukuru-cli [--settings FILE] COMMAND [ARGS]
-
-Commands:
-  export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
-                               analyse a race and save it as CSV
-  show ZO_FILE [--matrix] [--place]
-                               print the analysis of a race
-  list [FOLDER]                list the races of a PAT folder
-  watch ZO_FILE [--count N]    follow a race as the terminal rewrites it
-  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
-           [--models] [--course NAMES] [--runners MIN-MAX]
-           [--race-number MIN-MAX] [--favourite MIN-MAX]
-           [--conditions TEXT] [--breakdowns] [--seed N]
-           [--resamples N] [--calibration] [PATH...]
-                               what the marks and recommended bets
-                               would have paid over past races
-  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
-      [PATH...]
-                               fit the price model&apos;s exponents to the
-                               settled races
-
-Options, before or after the command:
-  --settings FILE  the settings file (else MINUKURU_SETTINGS when set,
-                   else the user&apos;s own)
-  --model MODEL    price with standard, harville or discount for this run
-                   instead of the settings&apos; model
-  -h, --help       this text, or a command&apos;s with the command
-  --version        the program&apos;s version
-Run &apos;minukuru-cli COMMAND --help&apos; for a command&apos;s options.
-Exit status 0 on success, 1 when the command failed, 2 for wrong usage.
-</source>
-        <translation>使い方: minukuru-cli [--settings FILE] COMMAND [ARGS]
-
-コマンド:
-  export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
-                               レースを分析して CSV に保存する
-  show ZO_FILE [--matrix] [--place]
-                               レースの分析を表示する
-  list [FOLDER]                PAT フォルダのレースを一覧する
-  watch ZO_FILE [--count N]    端末が書き換えるレースを追う
-  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
-           [--models] [--course NAMES] [--runners MIN-MAX]
-           [--race-number MIN-MAX] [--favourite MIN-MAX]
-           [--conditions TEXT] [--breakdowns] [--seed N]
-           [--resamples N] [--calibration] [PATH...]
-                               過去のレースで印と推奨買い目が
-                               いくら払い戻したかを出す
-  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
-      [PATH...]
-                               理論値モデルの指数を確定レースに
-                               合わせて推定する
-
-オプション (コマンドの前でも後でも):
-  --settings FILE  設定ファイル (省略時は MINUKURU_SETTINGS があればそれ、
-                   なければユーザーの設定)
-  --model MODEL    この実行だけ設定の理論値モデルに代えて standard、
-                   harville または discount で値付けする
-  -h, --help       この説明 (コマンドと一緒ならそのコマンドの説明)
-  --version        プログラムのバージョン
-コマンドのオプションは &apos;minukuru-cli COMMAND --help&apos; で表示します。
-終了ステータス: 成功で 0、コマンドが失敗すると 1、使い方の誤りで 2。
-</translation>
-    </message>
-    <message>
         <source>usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]
                              [--encoding ENCODING] [--models]
                              [--calibration] [PATH...]
@@ -370,6 +262,152 @@ PAT フォルダ) プログラムと同じように読み込み、推奨買い�
 使い方の誤りで 2。
 </translation>
     </message>
+    <message>
+        <source>usage: minukuru-cli [--settings FILE] COMMAND [ARGS]
+
+Commands:
+  export RACE_FILE [--race KEY] [-o OUT.csv] [--encoding ENCODING]
+                               analyse a race and save it as CSV
+  show RACE_FILE [--race KEY] [--matrix] [--place]
+                               print the analysis of a race
+  list [FOLDER]                list the races of a PAT folder
+  watch ZO_FILE [--count N]    follow a race as the terminal rewrites it
+  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
+           [--models] [--course NAMES] [--runners MIN-MAX]
+           [--race-number MIN-MAX] [--favourite MIN-MAX]
+           [--conditions TEXT] [--breakdowns] [--seed N]
+           [--resamples N] [--calibration] [PATH...]
+                               what the marks and recommended bets
+                               would have paid over past races
+  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
+      [PATH...]
+                               fit the price model&apos;s exponents to the
+                               settled races
+
+Options, before or after the command:
+  --settings FILE  the settings file (else MINUKURU_SETTINGS when set,
+                   else the user&apos;s own)
+  --model MODEL    price with standard, harville or discount for this run
+                   instead of the settings&apos; model
+  -h, --help       this text, or a command&apos;s with the command
+  --version        the program&apos;s version
+Run &apos;minukuru-cli COMMAND --help&apos; for a command&apos;s options.
+Exit status 0 on success, 1 when the command failed, 2 for wrong usage.
+</source>
+        <translation>使い方: minukuru-cli [--settings FILE] COMMAND [ARGS]
+
+コマンド:
+  export RACE_FILE [--race KEY] [-o OUT.csv] [--encoding ENCODING]
+                               レースを分析して CSV に保存する
+  show RACE_FILE [--race KEY] [--matrix] [--place]
+                               レースの分析を表示する
+  list [FOLDER]                PAT フォルダのレースを一覧する
+  watch ZO_FILE [--count N]    端末が書き換えるレースを追う
+  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
+           [--models] [--course NAMES] [--runners MIN-MAX]
+           [--race-number MIN-MAX] [--favourite MIN-MAX]
+           [--conditions TEXT] [--breakdowns] [--seed N]
+           [--resamples N] [--calibration] [PATH...]
+                               過去のレースで印と推奨買い目が
+                               いくら払い戻したかを出す
+  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
+      [PATH...]
+                               理論値モデルの指数を確定レースに
+                               合わせて推定する
+
+オプション (コマンドの前でも後でも):
+  --settings FILE  設定ファイル (省略時は MINUKURU_SETTINGS があればそれ、
+                   なければユーザーの設定)
+  --model MODEL    この実行だけ設定の理論値モデルに代えて standard、
+                   harville または discount で値付けする
+  -h, --help       この説明 (コマンドと一緒ならそのコマンドの説明)
+  --version        プログラムのバージョン
+コマンドのオプションは &apos;minukuru-cli COMMAND --help&apos; で表示します。
+終了ステータス: 成功で 0、コマンドが失敗すると 1、使い方の誤りで 2。
+</translation>
+    </message>
+    <message>
+        <source>usage: minukuru-cli export RACE_FILE [--race KEY] [-o OUT.csv]
+                           [--encoding ENCODING]
+Loads the race as the program does and writes its CSV file (default: the
+race file&apos;s base name with .csv in the current folder, with _KEY for a
+race of a record file; -o - for standard output).  The race&apos;s own files
+and anything but a regular file are never replaced.  RACE_FILE is a PAT
+win/place odds file (Zo-*.jra) or a file of JV-Data records.
+  --race KEY           the race of a record file of many: its 16-digit key
+                       (year, month-day, course, meeting, day, race number)
+  -o, --output FILE    the file to write, - for standard output
+  --encoding ENCODING  sjis (Shift-JIS) or utf-8 (with a byte-order mark)
+                       for this run instead of the settings&apos; CsvEncoding
+Exit status 0 when the file was written, 1 otherwise, 2 for wrong usage.
+</source>
+        <translation>使い方: minukuru-cli export RACE_FILE [--race KEY] [-o OUT.csv]
+                           [--encoding ENCODING]
+プログラムと同じようにレースを読み込み、CSV ファイルを書き出します (省略時は
+現在のフォルダに、レースファイルの拡張子を .csv にした名前で。レコード
+ファイルのレースは _KEY を付けて。-o - で標準出力)。レース自身のファイルと
+通常のファイルでないものは置き換えません。RACE_FILE は PAT の単複オッズ
+ファイル (Zo-*.jra) または JV-Data のレコードファイルです。
+  --race KEY           多くのレースを持つレコードファイルのレース: 16桁のキー
+                       (年、月日、競馬場、回、日、レース番号)
+  -o, --output FILE    書き出すファイル、- で標準出力
+  --encoding ENCODING  この実行だけ設定の CsvEncoding に代えて sjis (Shift-JIS)
+                       または utf-8 (バイトオーダーマーク付き)
+終了ステータス: ファイルを書き出すと 0、それ以外は 1、使い方の誤りで 2。
+</translation>
+    </message>
+    <message>
+        <source>usage: minukuru-cli show RACE_FILE [--race KEY] [--matrix] [--place]
+Prints the race header, the popularity tables, both pair grids, the
+recommended bets and the result.  RACE_FILE is a PAT win/place odds file
+(Zo-*.jra) or a file of JV-Data records.
+  --race KEY  the race of a record file of many: its 16-digit key (year,
+              month-day, course, meeting, day, race number); without it
+              a record file must hold one race, else its keys are listed
+  --matrix  then the pair matrix: umaren above the diagonal, wide below,
+            each pair&apos;s deviation in whole percent and its mark
+  --place   the place table with each horse&apos;s theoretical place price
+            (0.8 over its chance of the first three, or the first two
+            with 5 to 7 runners) under the price model; blank with 4
+            runners or fewer
+Exit status 0 when the race was shown, 1 when it cannot be read, 2 for
+wrong usage.
+</source>
+        <translation>使い方: minukuru-cli show RACE_FILE [--race KEY] [--matrix] [--place]
+レースの見出し、人気順の表、馬連とワイドの表、推奨買い目と競争結果を表示します。
+RACE_FILE は PAT の単複オッズファイル (Zo-*.jra) または JV-Data のレコード
+ファイルです。
+  --race KEY  多くのレースを持つレコードファイルのレース: 16桁のキー (年、
+              月日、競馬場、回、日、レース番号)。無ければレコードファイルは
+              1レースだけのもの、そうでなければそのキーを一覧します
+  --matrix  続けてマトリクス: 対角線の右上が馬連、左下がワイド、各組の乖離％
+            (整数) と印
+  --place   複勝人気順の表に各馬の理論上の複勝オッズ (複理論) を加える:
+            理論値モデルでの3着以内 (5-7頭立ては2着以内) の確率で 0.8 を
+            割った値。4頭立て以下は空欄
+終了ステータス: 表示すると 0、レースを読み込めないと 1、使い方の誤りで 2。
+</translation>
+    </message>
+    <message>
+        <source>--race takes the race of a file of JV-Data records: %1</source>
+        <translation>--race は JV-Data のレコードファイルのレースを指定します: %1</translation>
+    </message>
+    <message>
+        <source>--race needs a race key of 16 digits, not %1</source>
+        <translation>--race には16桁のレースキーが要ります (%1 ではなく)</translation>
+    </message>
+    <message>
+        <source>no race with win/place odds in %1</source>
+        <translation>%1 に単複オッズのあるレースがありません</translation>
+    </message>
+    <message>
+        <source>%1 holds %2 races; name one with --race KEY:</source>
+        <translation>%1 には %2 レースあります。--race KEY で一つ指定してください:</translation>
+    </message>
+    <message>
+        <source>--race needs a race key</source>
+        <translation>--race にはレースキーが要ります</translation>
+    </message>
 </context>
 <context>
     <name>FileChecks</name>
@@ -423,6 +461,45 @@ PAT フォルダ) プログラムと同じように読み込み、推奨買い�
     </message>
 </context>
 <context>
+    <name>JvRecordsText</name>
+    <message>
+        <source>its %1 record on line %2 is %3 bytes long before its line end, not %4</source>
+        <translation>%2 行目の %1 レコードの長さが行末を除いて %4 バイトでなく %3 バイトです</translation>
+    </message>
+    <message>
+        <source>its SE record on line %1 has the horse number &quot;%2&quot;</source>
+        <translation>%1 行目の SE レコードの馬番が &quot;%2&quot; です</translation>
+    </message>
+    <message>
+        <source>not a file of JV-Data records</source>
+        <translation>JV-Data のレコードファイルではありません</translation>
+    </message>
+    <message>
+        <source>more than %1 races</source>
+        <translation>%1 レースを超えています</translation>
+    </message>
+    <message>
+        <source>%1, race %2: %3</source>
+        <translation>%1 のレース %2: %3</translation>
+    </message>
+    <message>
+        <source>the file has changed since it was read</source>
+        <translation>読み込んだ後にファイルが変わりました</translation>
+    </message>
+    <message>
+        <source>its O1 record has horse number %1, more than 18</source>
+        <translation>O1 レコードの馬番 %1 が18を超えています</translation>
+    </message>
+    <message>
+        <source>its O1 record has %1 horses, more than 18</source>
+        <translation>O1 レコードの頭数 %1 が18を超えています</translation>
+    </message>
+    <message>
+        <source>%1 holds no race %2</source>
+        <translation>%1 にレース %2 はありません</translation>
+    </message>
+</context>
+<context>
     <name>RaceSearchText</name>
     <message>
         <source>cannot be listed</source>
@@ -467,6 +544,14 @@ PAT フォルダ) プログラムと同じように読み込み、推奨買い�
     <message>
         <source>%1 subfolder(s) left out, their names are not valid UTF-8: %2</source>
         <translation>サブフォルダ %1 個を除きました。名前が UTF-8 として正しくありません: %2</translation>
+    </message>
+    <message>
+        <source>record file cannot be read (%1): %2</source>
+        <translation>レコードファイルを読めません (%1): %2</translation>
+    </message>
+    <message>
+        <source>%1 line(s) that are no JV-Data record skipped: %2</source>
+        <translation>JV-Data のレコードでない %1 行を飛ばしました: %2</translation>
     </message>
 </context>
 </TS>

@@ -156,7 +156,7 @@ void SelectFileWindow::watchFolder(bool on)
 // or vanished race rebuilds it, with the user's row kept.
 void SelectFileWindow::folderChanged()
 {
-    if (m_busy || !isVisible())
+    if (m_busy || !isVisible() || !m_recordFile.isEmpty())
         return;
     if (racesIn(CommonFunc::GetPatFolder()) == m_listedRaces)
         return;
@@ -193,8 +193,22 @@ SelectFileWindow::~SelectFileWindow()
 
 void SelectFileWindow::open()
 {
+    const bool wasRecordFile = !m_recordFile.isEmpty();
+    m_recordFile.clear();
     Gui::bringForward(this);
     buildPendingList();
+    if (wasRecordFile && m_opened)
+        listFolder(false);
+}
+
+void SelectFileWindow::openRecordFile(const QString &path)
+{
+    m_recordFile = path;
+    Gui::bringForward(this);
+    if (m_listPending)
+        buildPendingList();
+    else
+        listFolder(false);
 }
 
 void SelectFileWindow::showEvent(QShowEvent *event)
@@ -260,10 +274,14 @@ void SelectFileWindow::listFolder(bool automatic)
         {
             const Messages::ScopedSink scope(&deferred);
             // Repaint between files of a large folder; clicks wait until the end.
-            m_listedRaces = racesIn(CommonFunc::GetPatFolder());
-            rows = CommonFunc::BuildFileList(CommonFunc::GetPatFolder(), [](int) {
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            });
+            const auto repaint = [](int) { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+            if (m_recordFile.isEmpty()) {
+                m_listedRaces = racesIn(CommonFunc::GetPatFolder());
+                rows = CommonFunc::BuildFileList(CommonFunc::GetPatFolder(), repaint);
+            } else {
+                m_listedRaces.clear();
+                rows = CommonFunc::BuildRecordFileList(m_recordFile, repaint);
+            }
         }
 
         m_grid.reset(heads(), alignments(), int(rows.size()), [rows](int key, TextGrid::Row &cells) {
@@ -320,9 +338,14 @@ void SelectFileWindow::selectFile()
         Messages::notice(QStringLiteral(u"行を選んでちょ"));
         return;
     }
+    if (!m_recordFile.isEmpty()) {
+        if (m_onSelect)
+            m_onSelect(m_recordFile, m_grid.cell(row, fileNameColumn));
+        return;
+    }
     const QString path = CommonFunc::GetPatFilePath(m_grid.cell(row, fileNameColumn));
     if (m_onSelect)
-        m_onSelect(path);
+        m_onSelect(path, QString());
 }
 
 // The grid's current row is the selected file row; with none selected it is

@@ -26,8 +26,9 @@ class SelectFileWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // Receives the full path of the picked win/place odds file.
-    using SelectHandler = std::function<void(const QString &oddsPath)>;
+    // Receives the full path of the picked win/place odds file, or of the
+    // record file with the picked race's key ("" for a PAT file).
+    using SelectHandler = std::function<void(const QString &path, const QString &raceKey)>;
 
     explicit SelectFileWindow(SelectHandler onSelect, QWidget *owner = nullptr);
     // Unloading stores the placement, unless the window is minimised.
@@ -39,8 +40,13 @@ public:
     // showings bring it back as it was left.
     void open();
 
-    // Rebuilds the list from the PAT folder; no file row is selected after.
+    // Rebuilds the list from the PAT folder, or from the record file the
+    // window lists; no file row is selected after.
     void UpdateList();
+
+    // Shows the window listing the races of a file of JV-Data records, until
+    // open() lists the PAT folder again.
+    void openRecordFile(const QString &path);
 
     // The line under the buttons: what the list's own refreshes left out.
     QString statusText() const;
@@ -74,6 +80,7 @@ private:
     static QStringList racesIn(const QString &folder);
 
     SelectHandler m_onSelect;
+    QString m_recordFile; // the record file listed; "" for the PAT folder
     TextGrid m_grid;
     GridState m_state;
     QTableView *m_view = nullptr;

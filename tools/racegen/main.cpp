@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // minukuru-racegen: writes a made-up race day of PAT files into a folder.
 
+#include "tools/racegen/jv_writer.h"
+#include "tools/racegen/pat_writer.h"
 #include "tools/racegen/race_generator.h"
 
 #include <QCoreApplication>
@@ -13,6 +15,7 @@ namespace {
 
 const char kUsage[] =
     "usage: minukuru-racegen OUTDIR [--seed N] [--races N] [--day YYYYMMDD] [--clean]\n"
+    "                        [--jv FILE]\n"
     "\n"
     "Writes a race day at three courses into OUTDIR, as the PAT terminal\n"
     "leaves it at 15:00: Zo-, Uo-, De- and Ks- files (the later races have\n"
@@ -22,6 +25,8 @@ const char kUsage[] =
     "  --races N         races at each course, 1 to 12 (default 12)\n"
     "  --day YYYYMMDD    the race day (default 20260315)\n"
     "  --clean           first delete every Zo-, Uo-, De- and Ks-*.jra in OUTDIR\n"
+    "  --jv FILE         also write the same races as JV-Data records (RA, SE,\n"
+    "                    O1, O2, O3, HR; Shift-JIS, CR LF) into FILE\n"
     "  -h, --help        this text\n"
     "\n"
     "The same arguments always give the same files.\n"
@@ -44,6 +49,7 @@ int main(int argc, char *argv[])
     RaceGen::MeetingOptions options;
     QString outDir;
     bool clean = false;
+    QString jvFile;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
         const bool hasValue = i + 1 < args.size();
@@ -53,6 +59,10 @@ int main(int argc, char *argv[])
             return 0;
         } else if (arg == QStringLiteral("--clean")) {
             clean = true;
+        } else if (arg == QStringLiteral("--jv")) {
+            if (!hasValue)
+                return usage("--jv needs a file name");
+            jvFile = args.at(++i);
         } else if (arg == QStringLiteral("--seed")) {
             if (!hasValue)
                 return usage("--seed needs a value");
@@ -110,6 +120,16 @@ int main(int argc, char *argv[])
         if (!race.hasEntry)
             notes << QStringLiteral("no entries");
         out << RaceGen::OddsFileName(race) << "  " << notes.join(QStringLiteral(", ")) << '\n';
+    }
+    if (!jvFile.isEmpty()) {
+        QByteArray records;
+        for (const RaceGen::GeneratedRace &race : races)
+            records += RaceGen::JvRecordsOf(race);
+        if (!RaceGen::WriteBytes(jvFile, records, &error)) {
+            std::fprintf(stderr, "minukuru-racegen: %s\n", qPrintable(error));
+            return 1;
+        }
+        out << races.size() << " races written as JV-Data records to " << QDir::toNativeSeparators(jvFile) << '\n';
     }
     out << races.size() << " races written to " << QDir::toNativeSeparators(outDir) << '\n';
     return 0;
