@@ -43,22 +43,28 @@ bool marksScratched(QStringView text)
 
 } // namespace
 
-std::optional<float> ActualPrice(const PairOddsTable &odds, BetType type, int i, int j)
+std::optional<float> ActualPrice(const PairOddsTable &odds, BetType type, int i, int j, std::optional<float> *low)
 {
     // Straight from the file's bytes: no text is made for a price.
     using Odds = PairOddsTable::Odds;
     PairOddsTable::OddsBuffer first;
     const QStringView marked = odds.oddsText(i, j, type == BetType::Umaren ? Odds::UmaRen : Odds::WideMin, first);
-    if (marksScratched(marked))
+    if (marksScratched(marked)) {
+        if (low)
+            *low = ScratchedPairPrice;
         return ScratchedPairPrice;
+    }
+    const std::optional<float> read = ParseOddsSingle(marked);
+    if (low)
+        *low = read;
     if (type == BetType::Umaren)
-        return ParseOddsSingle(marked).value_or(0.0f);
-    const float low = ParseOddsSingle(marked).value_or(0.0f);
+        return read.value_or(0.0f);
+    const float lowest = read.value_or(0.0f);
     PairOddsTable::OddsBuffer second;
     const std::optional<float> high = ParseOddsSingle(odds.oddsText(i, j, Odds::WideMax, second));
     if (!high)
         return std::nullopt;
-    const float sum = low + *high;
+    const float sum = lowest + *high;
     return finite(sum / 2.0f);
 }
 

@@ -339,6 +339,8 @@ void addLedger(Outcome &outcome, const RaceAnalysis &race)
         entry.theoretical = pair.theoreticalShown.text();
         entry.actual = pair.actualShown.text();
         entry.payout = bet.payout;
+        entry.chance = pair.chance;
+        entry.expectedValue = pair.expectedValue;
         outcome.ledger.append(entry);
     }
 }

@@ -238,6 +238,10 @@ struct LedgerEntry {
     QString actual;
     qint64 stake = kStake;
     qint64 payout = 0;
+    // The model's chance of the pair paying and the bet's expected value at
+    // the market price (wide: the lower bound), where the run computed them.
+    std::optional<double> chance;
+    std::optional<double> expectedValue;
 };
 
 struct Input {

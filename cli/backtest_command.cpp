@@ -275,6 +275,7 @@ int RunBacktestCommand(const QStringList &paths, const BacktestCommandOptions &o
     input.paths = paths;
     input.recursive = recursive;
     input.options = CommonFunc::ReadRaceOptions();
+    input.options.showExpectedValue = input.options.showExpectedValue || options.expectedValues;
     input.compareModels = options.compareModels;
     input.calibration = options.calibration;
     input.conditions = options.conditions;
@@ -321,7 +322,7 @@ int RunBacktestCommand(const QStringList &paths, const BacktestCommandOptions &o
     if (!ledgerPath.isEmpty() && status == 0) {
         QString error;
         QString warning;
-        if (!WriteLedgerFile(ledger, ledgerPath, &error, guarded, &warning)) {
+        if (!WriteLedgerFile(ledger, ledgerPath, &error, guarded, &warning, input.options.showExpectedValue)) {
             err(QStringLiteral("minukuru-cli backtest: ") + error);
             Messages::error(Messages::saveFailedText());
             status = 1;

@@ -19,6 +19,7 @@ struct BacktestCommandOptions {
     bool compareModels = false;
     bool calibration = false; // predicted chances against what happened
     bool breakdowns = false; // the breakdown tables in the text report
+    bool expectedValues = false; // the ledger's chance and expected value columns, whatever the options say
     Backtest::Conditions conditions;
     int resamples = 2000;
     quint64 seed = 1;

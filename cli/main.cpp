@@ -53,14 +53,15 @@ const char *const kUsage =
                       "Commands:\n"
                       "  export ZO_FILE [-o OUT.csv] [--encoding ENCODING]\n"
                       "                               analyse a race and save it as CSV\n"
-                      "  show ZO_FILE [--matrix]      print the analysis of a race\n"
+                      "  show ZO_FILE [--matrix] [--ev]\n"
+                      "                               print the analysis of a race\n"
                       "  list [FOLDER]                list the races of a PAT folder\n"
                       "  watch ZO_FILE [--count N]    follow a race as the terminal rewrites it\n"
                       "  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]\n"
                       "           [--models] [--course NAMES] [--runners MIN-MAX]\n"
                       "           [--race-number MIN-MAX] [--favourite MIN-MAX]\n"
                       "           [--conditions TEXT] [--breakdowns] [--seed N]\n"
-                      "           [--resamples N] [--calibration] [PATH...]\n"
+                      "           [--resamples N] [--calibration] [--ev] [PATH...]\n"
                       "                               what the marks and recommended bets\n"
                       "                               would have paid over past races\n"
                       "  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]\n"
@@ -92,11 +93,14 @@ const char *const kExportUsage =
 
 const char *const kShowUsage =
     QT_TRANSLATE_NOOP("Cli",
-                      "usage: minukuru-cli show ZO_FILE [--matrix]\n"
+                      "usage: minukuru-cli show ZO_FILE [--matrix] [--ev]\n"
                       "Prints the race header, the popularity tables, both pair grids, the\n"
                       "recommended bets and the result.\n"
                       "  --matrix  then the pair matrix: umaren above the diagonal, wide below,\n"
                       "            each pair's deviation in whole percent and its mark\n"
+                      "  --ev      the grids' expected value column (as the ShowExpectedValue\n"
+                      "            option gives it): the model's chance of the pair times its\n"
+                      "            price, less 1; wide at the lower bound of its price\n"
                       "Exit status 0 when the race was shown, 1 when it cannot be read, 2 for\n"
                       "wrong usage.\n");
 
@@ -104,7 +108,7 @@ const char *const kBacktestUsage =
     QT_TRANSLATE_NOOP("Cli",
                       "usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]\n"
                       "                             [--encoding ENCODING] [--models]\n"
-                      "                             [--calibration] [PATH...]\n"
+                      "                             [--calibration] [--ev] [PATH...]\n"
                       "Loads every race (Zo-*.jra) of the folders or files given (default: the\n"
                       "PAT folder of the settings) as the program does, and reports what its\n"
                       "recommended bets and marked pairs would have paid at 100 yen a bet,\n"
@@ -120,6 +124,9 @@ const char *const kBacktestUsage =
                       "  --calibration      the predicted chances (win, and the active model's\n"
                       "                     umaren and wide pairs) against how often they came\n"
                       "                     true, in bins with 95 % intervals\n"
+                      "  --ev               two more ledger columns: each bet's model chance and\n"
+                      "                     its expected value (wide at its lower price), as\n"
+                      "                     the ShowExpectedValue option also gives them\n"
                       "  --breakdowns       the figures by course, field size, race number,\n"
                       "                     favourite's odds and popularity (the JSON has them\n"
                       "                     always)\n"
@@ -276,7 +283,7 @@ QString gridText(const TextGrid &grid)
 {
     TextTable table;
     using A = TextTable::Align;
-    table.setAlignments({A::Left, A::Right, A::Right, A::Right, A::Right, A::Left, A::Right, A::Right});
+    table.setAlignments({A::Left, A::Right, A::Right, A::Right, A::Right, A::Left, A::Right, A::Right, A::Right});
     for (int r = 0; r < grid.rows(); ++r) {
         QStringList cells;
         for (int c = 0; c < grid.columns(); ++c)
@@ -518,6 +525,7 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
     const QCommandLineOption modelsOption(QStringLiteral("models"));
     const QCommandLineOption breakdownsOption(QStringLiteral("breakdowns"));
     const QCommandLineOption calibrationOption(QStringLiteral("calibration"));
+    const QCommandLineOption expectedValueOption(QStringLiteral("ev"));
     const QCommandLineOption courseOption(QStringLiteral("course"), QString(), QStringLiteral("NAMES"));
     const QCommandLineOption runnersOption(QStringLiteral("runners"), QString(), QStringLiteral("MIN-MAX"));
     const QCommandLineOption raceNumberOption(QStringLiteral("race-number"), QString(), QStringLiteral("MIN-MAX"));
@@ -537,9 +545,9 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
         {&resamplesOption, "a number"},
     };
     if (command && command->backtest)
-        parser.addOptions({recursiveOption, jsonOption, ledgerOption, modelsOption, breakdownsOption,
-                           calibrationOption, courseOption, runnersOption, raceNumberOption, favouriteOption,
-                           conditionsOption, seedOption, resamplesOption});
+        parser.addOptions({recursiveOption, jsonOption, ledgerOption, modelsOption, breakdownsOption, calibrationOption,
+                           courseOption, runnersOption, raceNumberOption, favouriteOption, conditionsOption, seedOption,
+                           resamplesOption, expectedValueOption});
     const QCommandLineOption winProbabilityOption(QStringLiteral("win-probability"), QString(), QStringLiteral("M"));
     const QCommandLineOption saveOption(QStringLiteral("save"));
     if (command && command->fit)
@@ -547,7 +555,7 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
                            raceNumberOption, favouriteOption, conditionsOption});
     const QCommandLineOption matrixOption(QStringLiteral("matrix"));
     if (command && command->show)
-        parser.addOption(matrixOption);
+        parser.addOptions({matrixOption, expectedValueOption});
     const QCommandLineOption countOption(QStringLiteral("count"), QString(), QStringLiteral("N"));
     if (command && command->watch)
         parser.addOption(countOption);
@@ -631,8 +639,11 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
                               usage);
         return runExport(positional, parser.value(outputOption));
     }
-    if (word == u"show")
+    if (word == u"show") {
+        if (parser.isSet(expectedValueOption))
+            OverrideShowExpectedValue(true);
         return runShow(positional, parser.isSet(matrixOption));
+    }
     // The conditions a run's races must meet, as backtest and fit take them;
     // what is wrong with them, else "".
     const auto takeConditions = [&](Backtest::Conditions &conditions) -> QString {
@@ -674,6 +685,7 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
         options.compareModels = parser.isSet(modelsOption);
         options.breakdowns = parser.isSet(breakdownsOption);
         options.calibration = parser.isSet(calibrationOption);
+        options.expectedValues = parser.isSet(expectedValueOption);
         if (const QString wrong = takeConditions(options.conditions); !wrong.isEmpty())
             return usageError(prefix + QStringLiteral(": ") + wrong, usage);
         if (parser.isSet(seedOption)) {

@@ -26,6 +26,7 @@ void forEachOption(Visit &&visit, Sets &...sets)
     visit(Settings::DiscountLambda2(), sets.discountLambda2...);
     visit(Settings::DiscountLambda3(), sets.discountLambda3...);
     visit(Settings::CsvEncoding(), sets.csvEncoding...);
+    visit(Settings::ShowExpectedValue(), sets.showExpectedValue...);
     for (const BetKind &kind : kBetKinds) {
         const BetType t = kind.type;
         for (int level = 1; level <= 5; ++level) {
@@ -90,7 +91,10 @@ RaceOptions WithDefaults(const StoredOptions &s)
 namespace {
 std::optional<qint16> g_priceModelOverride;
 std::optional<TextEncoding> g_csvEncodingOverride;
+bool g_showExpectedValueOverride = false;
 } // namespace
+
+void OverrideShowExpectedValue(bool on) { g_showExpectedValueOverride = on; }
 
 void OverridePriceModel(std::optional<qint16> model) { g_priceModelOverride = model; }
 
@@ -108,6 +112,8 @@ RaceOptions ReadRaceOptions()
         options.priceModel = *g_priceModelOverride;
     if (g_csvEncodingOverride)
         options.csvEncoding = *g_csvEncodingOverride;
+    if (g_showExpectedValueOverride)
+        options.showExpectedValue = true;
     return options;
 }
 

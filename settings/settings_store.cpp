@@ -509,6 +509,7 @@ Setting<double> DiscountLambda2() { return model("DiscountLambda2", 0.81, kLambd
 Setting<double> DiscountLambda3() { return model("DiscountLambda3", 0.65, kLambda); }
 // Newer than the model's keys, and as theirs written only once set.
 Setting<TextEncoding> CsvEncoding() { return model("CsvEncoding", TextEncoding::ShiftJis, kEncoding); }
+Setting<bool> ShowExpectedValue() { return model("ShowExpectedValue", false, kFlag); }
 
 Setting<qint16> DetectMin(BetType type, int level)
 {

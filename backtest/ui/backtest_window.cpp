@@ -7,6 +7,7 @@
 #include "backtest/ui/calibration_chart.h"
 #include "backtest/ui/profit_chart.h"
 #include "common/messages.h"
+#include "common/number_format.h"
 #include "common/safe_save.h"
 #include "common/ui/gui_support.h"
 #include "common/ui/twips.h"
@@ -145,12 +146,20 @@ public:
     {
     }
 
-    // Before and after the entries change.
+    // Before and after the entries change; withExpectedValues: two columns
+    // more, the bets' chances and expected values.
     void beginReset() { beginResetModel(); }
-    void endReset() { endResetModel(); }
+    void endReset(bool withExpectedValues = false)
+    {
+        m_withExpectedValues = withExpectedValues;
+        endResetModel();
+    }
 
     int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_entries.size()); }
-    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : 11; }
+    int columnCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : m_withExpectedValues ? 13 : 11;
+    }
 
     QVariant data(const QModelIndex &index, int role) const override
     {
@@ -186,21 +195,27 @@ public:
             return QString::number(e.stake);
         case 10:
             return QString::number(e.payout);
+        case 11:
+            return e.chance ? CommonFunc::FormatFixed(*e.chance, 6) : QString();
+        case 12:
+            return e.expectedValue ? CommonFunc::FormatFixed(*e.expectedValue, 4) : QString();
         }
         return {};
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
-        static const char16_t *const heads[] = {u"レースファイル", u"レース名", u"区分",   u"券種", u"組番", u"判定",
-                                                u"乖離％",         u"理論値",   u"実際値", u"投資", u"払戻"};
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= 11)
+        static const char16_t *const heads[] = {u"レースファイル", u"レース名", u"区分",   u"券種",   u"組番",
+                                                u"判定",           u"乖離％",   u"理論値", u"実際値", u"投資",
+                                                u"払戻",           u"確率",     u"期待値"};
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columnCount())
             return QAbstractTableModel::headerData(section, orientation, role);
         return QString::fromUtf16(heads[section]);
     }
 
 private:
     const QList<LedgerEntry> &m_entries;
+    bool m_withExpectedValues = false;
 };
 
 BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
@@ -487,6 +502,7 @@ void BacktestWindow::start()
         return;
     m_runPaths = input.paths;
     m_runRecursive = input.recursive;
+    m_runExpectedValues = input.options.showExpectedValue;
     m_total = 0;
     m_clock.start();
     setRunning(true);
@@ -553,7 +569,7 @@ void BacktestWindow::showOutcome(const BacktestRunner::Outcome &outcome)
     setRunning(false);
     m_ledgerModel->beginReset();
     m_ledger = outcome.ledger;
-    m_ledgerModel->endReset();
+    m_ledgerModel->endReset(m_runExpectedValues);
     m_ledgerView->resizeColumnsToContents();
 
     // Races a condition left out were gone through all the same.
@@ -717,7 +733,8 @@ void BacktestWindow::saveLedger()
     m_lastSaveFolder = QFileInfo(path).absolutePath();
     QString error;
     QString warning;
-    if (!WriteLedgerFile(m_ledger, path, &error, LedgerGuard(path, m_runPaths, m_runRecursive), &warning))
+    if (!WriteLedgerFile(m_ledger, path, &error, LedgerGuard(path, m_runPaths, m_runRecursive), &warning,
+                         m_runExpectedValues))
         tellSaveFailed(error);
     else if (!warning.isEmpty())
         Messages::notice(warning);

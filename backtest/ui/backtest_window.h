@@ -105,6 +105,7 @@ private:
     QList<Backtest::LedgerEntry> m_ledger;
     // What the last run searched, whose race files its outputs must not replace.
     QStringList m_runPaths;
+    bool m_runExpectedValues = false; // the run's ledger has the chance and expected value columns
     bool m_runRecursive = false;
 
     QLineEdit *m_folder = nullptr;

@@ -36,22 +36,6 @@ Exit status 0 when the file was written, 1 otherwise, 2 for wrong usage.
 </translation>
     </message>
     <message>
-        <source>usage: minukuru-cli show ZO_FILE [--matrix]
-Prints the race header, the popularity tables, both pair grids, the
-recommended bets and the result.
-  --matrix  then the pair matrix: umaren above the diagonal, wide below,
-            each pair&apos;s deviation in whole percent and its mark
-Exit status 0 when the race was shown, 1 when it cannot be read, 2 for
-wrong usage.
-</source>
-        <translation>使い方: minukuru-cli show ZO_FILE [--matrix]
-レースの見出し、人気順の表、馬連とワイドの表、推奨買い目と競争結果を表示します。
-  --matrix  続けてマトリクス: 対角線の右上が馬連、左下がワイド、各組の乖離％
-            (整数) と印
-終了ステータス: 表示すると 0、レースを読み込めないと 1、使い方の誤りで 2。
-</translation>
-    </message>
-    <message>
         <source>usage: minukuru-cli list [FOLDER]
 Prints the races of FOLDER (default: the PAT folder of the settings),
 tab-separated, with a heading row.
@@ -232,14 +216,15 @@ backtest と同じように読み込み、確定レースごとに払戻から1-
 Commands:
   export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
                                analyse a race and save it as CSV
-  show ZO_FILE [--matrix]      print the analysis of a race
+  show ZO_FILE [--matrix] [--ev]
+                               print the analysis of a race
   list [FOLDER]                list the races of a PAT folder
   watch ZO_FILE [--count N]    follow a race as the terminal rewrites it
   backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
            [--models] [--course NAMES] [--runners MIN-MAX]
            [--race-number MIN-MAX] [--favourite MIN-MAX]
            [--conditions TEXT] [--breakdowns] [--seed N]
-           [--resamples N] [--calibration] [PATH...]
+           [--resamples N] [--calibration] [--ev] [PATH...]
                                what the marks and recommended bets
                                would have paid over past races
   fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
@@ -262,14 +247,15 @@ Exit status 0 on success, 1 when the command failed, 2 for wrong usage.
 コマンド:
   export ZO_FILE [-o OUT.csv] [--encoding ENCODING]
                                レースを分析して CSV に保存する
-  show ZO_FILE [--matrix]      レースの分析を表示する
+  show ZO_FILE [--matrix] [--ev]
+                               レースの分析を表示する
   list [FOLDER]                PAT フォルダのレースを一覧する
   watch ZO_FILE [--count N]    端末が書き換えるレースを追う
   backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
            [--models] [--course NAMES] [--runners MIN-MAX]
            [--race-number MIN-MAX] [--favourite MIN-MAX]
            [--conditions TEXT] [--breakdowns] [--seed N]
-           [--resamples N] [--calibration] [PATH...]
+           [--resamples N] [--calibration] [--ev] [PATH...]
                                過去のレースで印と推奨買い目が
                                いくら払い戻したかを出す
   fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
@@ -289,9 +275,30 @@ Exit status 0 on success, 1 when the command failed, 2 for wrong usage.
 </translation>
     </message>
     <message>
+        <source>usage: minukuru-cli show ZO_FILE [--matrix] [--ev]
+Prints the race header, the popularity tables, both pair grids, the
+recommended bets and the result.
+  --matrix  then the pair matrix: umaren above the diagonal, wide below,
+            each pair&apos;s deviation in whole percent and its mark
+  --ev      the grids&apos; expected value column (as the ShowExpectedValue
+            option gives it): the model&apos;s chance of the pair times its
+            price, less 1; wide at the lower bound of its price
+Exit status 0 when the race was shown, 1 when it cannot be read, 2 for
+wrong usage.
+</source>
+        <translation>使い方: minukuru-cli show ZO_FILE [--matrix] [--ev]
+レースの見出し、人気順の表、馬連とワイドの表、推奨買い目と競争結果を表示します。
+  --matrix  続けてマトリクス: 対角線の右上が馬連、左下がワイド、各組の乖離％
+            (整数) と印
+  --ev      表に期待値の列を付ける (設定の ShowExpectedValue と同じ): 組の
+            モデル確率×オッズ−1、ワイドはオッズの下限で
+終了ステータス: 表示すると 0、レースを読み込めないと 1、使い方の誤りで 2。
+</translation>
+    </message>
+    <message>
         <source>usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]
                              [--encoding ENCODING] [--models]
-                             [--calibration] [PATH...]
+                             [--calibration] [--ev] [PATH...]
 Loads every race (Zo-*.jra) of the folders or files given (default: the
 PAT folder of the settings) as the program does, and reports what its
 recommended bets and marked pairs would have paid at 100 yen a bet,
@@ -307,6 +314,9 @@ by the race results&apos; payouts.
   --calibration      the predicted chances (win, and the active model&apos;s
                      umaren and wide pairs) against how often they came
                      true, in bins with 95 % intervals
+  --ev               two more ledger columns: each bet&apos;s model chance and
+                     its expected value (wide at its lower price), as
+                     the ShowExpectedValue option also gives them
   --breakdowns       the figures by course, field size, race number,
                      favourite&apos;s odds and popularity (the JSON has them
                      always)
@@ -328,7 +338,7 @@ not be written, 2 for wrong usage.
 </source>
         <translation>使い方: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]
                              [--encoding ENCODING] [--models]
-                             [--calibration] [PATH...]
+                             [--calibration] [--ev] [PATH...]
 指定したフォルダまたはファイルのレース (Zo-*.jra) をすべて (省略時は設定の
 PAT フォルダ) プログラムと同じように読み込み、推奨買い目と印の付いた組を
 1点100円で買っていればいくら払い戻したかを、競争結果の払戻から出します。
@@ -343,6 +353,9 @@ PAT フォルダ) プログラムと同じように読み込み、推奨買い�
   --calibration      予測した確率 (単勝と、理論値モデルの馬連とワイドの組)
                      を実際に当たった頻度と、区分ごとに 95 % 区間を付けて
                      比べる
+  --ev               買い目 CSV に2列を足す: 買い目のモデル確率と期待値
+                     (ワイドはオッズの下限で)。設定の ShowExpectedValue でも
+                     付く
   --breakdowns       場名、頭数、レース番号、1番人気の単勝、人気別の数字も
                      出す (JSON には常にある)
 指定した条件をすべて満たすレースだけが加わります:

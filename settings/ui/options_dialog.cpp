@@ -231,6 +231,10 @@ void OptionsDialog::buildModelFrame()
     txtDiscountLambda3 = edit("txtDiscountLambda3", 8580);
     addLabel(frame, QStringLiteral(u"β"), 9360, 300, 300);
     txtWinPowerExponent = edit("txtWinPowerExponent", 9690);
+    chkShowExpectedValue = new QCheckBox(QStringLiteral(u"期待値"), frame);
+    chkShowExpectedValue->setObjectName(QStringLiteral("chkShowExpectedValue"));
+    chkShowExpectedValue->setToolTip(QStringLiteral(u"馬連・ﾜｲﾄﾞの表に期待値の列を出す（ﾜｲﾄﾞは下限のｵｯｽﾞ）"));
+    place(chkShowExpectedValue, 10500, 300, 900, kBoxHeight);
     // As the form starts: the store's defaults.
     const CommonFunc::RaceOptions &d = CommonFunc::DefaultRaceOptions();
     cmbPriceModel->setCurrentIndex(d.priceModel);
@@ -239,6 +243,7 @@ void OptionsDialog::buildModelFrame()
     txtDiscountLambda2->setText(CommonFunc::ModelRealText(d.discountLambda2));
     txtDiscountLambda3->setText(CommonFunc::ModelRealText(d.discountLambda3));
     txtWinPowerExponent->setText(CommonFunc::ModelRealText(d.winPowerExponent));
+    chkShowExpectedValue->setChecked(d.showExpectedValue);
 }
 
 void OptionsDialog::buildEncodingFrame()
@@ -362,6 +367,7 @@ void OptionsDialog::load()
     assign(stored.discountLambda3, [&](double v) { txtDiscountLambda3->setText(CF::ModelRealText(v)); });
     assign(stored.winPowerExponent, [&](double v) { txtWinPowerExponent->setText(CF::ModelRealText(v)); });
     assign(stored.csvEncoding, [&](CF::TextEncoding v) { cmbCsvEncoding->setCurrentIndex(int(v)); });
+    assign(stored.showExpectedValue, [&](bool on) { chkShowExpectedValue->setChecked(on); });
 
     for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
         const BetType type = kind.type;
@@ -447,6 +453,7 @@ void OptionsDialog::save()
     o.discountLambda3 = CF::LambdaFromText(txtDiscountLambda3->text());
     o.winPowerExponent = CF::WinPowerFromText(txtWinPowerExponent->text());
     o.csvEncoding = CF::TextEncoding(cmbCsvEncoding->currentIndex());
+    o.showExpectedValue = chkShowExpectedValue->isChecked();
 
     for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
         const BetType type = kind.type;

@@ -74,6 +74,7 @@ public:
     QLineEdit *txtDiscountLambda2 = nullptr;
     QLineEdit *txtDiscountLambda3 = nullptr;
     QLineEdit *txtWinPowerExponent = nullptr;
+    QCheckBox *chkShowExpectedValue = nullptr;
     QComboBox *cmbCsvEncoding = nullptr; // Shift-JIS, UTF-8 (BOM付き); item i is TextEncoding(i)
     QPushButton *btnOk = nullptr;
     QPushButton *btnCancel = nullptr;
