@@ -4,6 +4,7 @@
 
 #include "backtest/bootstrap.h"
 #include "backtest/calibration.h"
+#include "backtest/staking.h"
 #include "common/bet_type.h"
 #include "settings/race_options.h"
 
@@ -140,6 +141,7 @@ struct EmptyPath {
 struct CurvePoint {
     QString file;
     std::array<qint64, CommonFunc::kBetKindCount + 1> profit {}; // as RecommendedFigures
+    qint64 bankroll = 0;                                         // after the race, where the run staked a bankroll
 };
 
 // The pricing models set against each other and against the market:
@@ -214,6 +216,7 @@ struct Report {
     QList<CurvePoint> curve;
     std::optional<ModelComparison> models; // only when asked for
     std::optional<Calibration> calibration; // only when asked for
+    std::optional<StakingReport> staking;   // only for a method other than flat
 
     // The conditions of the run, and the races that failed them: in total
     // and under each condition they failed.  They count nowhere else.
@@ -254,6 +257,7 @@ struct Input {
     Conditions conditions;
     int resamples = 2000; // 0: no intervals
     quint64 seed = 1;
+    Staking staking; // the recommended bets staked from a bankroll, race by race
 };
 
 // The win/place odds files the paths hold, as the open dialog matches them,

@@ -61,7 +61,9 @@ const char *const kUsage =
                       "           [--models] [--course NAMES] [--runners MIN-MAX]\n"
                       "           [--race-number MIN-MAX] [--favourite MIN-MAX]\n"
                       "           [--conditions TEXT] [--breakdowns] [--seed N]\n"
-                      "           [--resamples N] [--calibration] [--ev] [PATH...]\n"
+                      "           [--resamples N] [--calibration] [--ev]\n"
+                      "           [--staking METHOD] [--bankroll YEN] [--fraction F]\n"
+                      "           [--kelly K] [--cap C] [PATH...]\n"
                       "                               what the marks and recommended bets\n"
                       "                               would have paid over past races\n"
                       "  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]\n"
@@ -108,7 +110,9 @@ const char *const kBacktestUsage =
     QT_TRANSLATE_NOOP("Cli",
                       "usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]\n"
                       "                             [--encoding ENCODING] [--models]\n"
-                      "                             [--calibration] [--ev] [PATH...]\n"
+                      "                             [--calibration] [--ev] [--staking METHOD]\n"
+                      "                             [--bankroll YEN] [--fraction F] [--kelly K]\n"
+                      "                             [--cap C] [PATH...]\n"
                       "Loads every race (Zo-*.jra) of the folders or files given (default: the\n"
                       "PAT folder of the settings) as the program does, and reports what its\n"
                       "recommended bets and marked pairs would have paid at 100 yen a bet,\n"
@@ -136,8 +140,18 @@ const char *const kBacktestUsage =
                       "  --race-number MIN-MAX    the race's number\n"
                       "  --favourite MIN-MAX      the lowest win odds of the race\n"
                       "  --conditions TEXT        the race conditions contain TEXT\n"
-                      "Ranges are inclusive; N alone is N-N.  95 % intervals by resampling the\n"
-                      "settled races:\n"
+                      "Ranges are inclusive; N alone is N-N.  The recommended bets staked from a\n"
+                      "bankroll, race by race in the races' order (report: staking):\n"
+                      "  --staking METHOD   flat (the default: 100 yen a bet, no bankroll),\n"
+                      "                     fraction (each bet a fixed fraction of the bankroll)\n"
+                      "                     or kelly (fractional Kelly on the model's chance at\n"
+                      "                     the market price; umaren bets as exclusive outcomes)\n"
+                      "  --bankroll YEN     the bankroll at the start (default 100000)\n"
+                      "  --fraction F       fraction's share of the bankroll a bet (default 0.01)\n"
+                      "  --kelly K          the Kelly multiplier (default 0.25)\n"
+                      "  --cap C            the most of the bankroll one race stakes (default\n"
+                      "                     0.05); stakes round down to 100 yen\n"
+                      "95 % intervals by resampling the settled races:\n"
                       "  --seed N           the draws' seed (default 1)\n"
                       "  --resamples N      the draws (default 2000; 0: no intervals)\n"
                       "Each race counts once, however many paths lead to it.  The ledger never\n"
@@ -471,7 +485,8 @@ qsizetype commandIndex(const QStringList &args)
         if (arg == u"--settings" || arg == u"--model" || arg == u"-o" || arg == u"--output" || arg == u"--ledger"
             || arg == u"--count" || arg == u"--course" || arg == u"--runners" || arg == u"--race-number"
             || arg == u"--favourite" || arg == u"--conditions" || arg == u"--seed" || arg == u"--resamples"
-            || arg == u"--win-probability" || arg == u"--encoding")
+            || arg == u"--win-probability" || arg == u"--encoding" || arg == u"--staking" || arg == u"--bankroll"
+            || arg == u"--fraction" || arg == u"--kelly" || arg == u"--cap")
             ++i;
         else if (!arg.startsWith(u'-') || arg == u"-")
             return i;
@@ -533,6 +548,11 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
     const QCommandLineOption conditionsOption(QStringLiteral("conditions"), QString(), QStringLiteral("TEXT"));
     const QCommandLineOption seedOption(QStringLiteral("seed"), QString(), QStringLiteral("N"));
     const QCommandLineOption resamplesOption(QStringLiteral("resamples"), QString(), QStringLiteral("N"));
+    const QCommandLineOption stakingOption(QStringLiteral("staking"), QString(), QStringLiteral("METHOD"));
+    const QCommandLineOption bankrollOption(QStringLiteral("bankroll"), QString(), QStringLiteral("YEN"));
+    const QCommandLineOption fractionOption(QStringLiteral("fraction"), QString(), QStringLiteral("F"));
+    const QCommandLineOption kellyOption(QStringLiteral("kelly"), QString(), QStringLiteral("K"));
+    const QCommandLineOption capOption(QStringLiteral("cap"), QString(), QStringLiteral("C"));
     // The backtest's options that take a value, with what a missing one needs.
     const std::pair<const QCommandLineOption *, const char *> backtestValues[] = {
         {&ledgerOption, "a file name"},
@@ -543,11 +563,17 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
         {&conditionsOption, "a text"},
         {&seedOption, "a number"},
         {&resamplesOption, "a number"},
+        {&stakingOption, "flat, fraction or kelly"},
+        {&bankrollOption, "a number"},
+        {&fractionOption, "a number"},
+        {&kellyOption, "a number"},
+        {&capOption, "a number"},
     };
     if (command && command->backtest)
         parser.addOptions({recursiveOption, jsonOption, ledgerOption, modelsOption, breakdownsOption, calibrationOption,
                            courseOption, runnersOption, raceNumberOption, favouriteOption, conditionsOption, seedOption,
-                           resamplesOption, expectedValueOption});
+                           resamplesOption, expectedValueOption, stakingOption, bankrollOption, fractionOption,
+                           kellyOption, capOption});
     const QCommandLineOption winProbabilityOption(QStringLiteral("win-probability"), QString(), QStringLiteral("M"));
     const QCommandLineOption saveOption(QStringLiteral("save"));
     if (command && command->fit)
@@ -699,6 +725,37 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
             options.resamples = parser.value(resamplesOption).toInt(&ok);
             if (!ok || options.resamples < 0 || options.resamples > 1000000)
                 return usageError(prefix + QStringLiteral(": --resamples needs a number from 0 to 1000000"), usage);
+        }
+        if (parser.isSet(stakingOption)) {
+            const std::optional<Backtest::StakingMethod> method = Backtest::StakingMethodFromKey(
+                parser.value(stakingOption));
+            if (!method)
+                return usageError(prefix + QStringLiteral(": --staking needs flat, fraction or kelly"), usage);
+            options.staking.method = *method;
+        }
+        if (parser.isSet(bankrollOption)) {
+            bool ok = false;
+            options.staking.bankroll = parser.value(bankrollOption).toLongLong(&ok);
+            if (!ok || options.staking.bankroll < Backtest::kStakeUnit || options.staking.bankroll > 1000000000000LL)
+                return usageError(prefix
+                                      + QStringLiteral(": --bankroll needs a number of yen from 100 to 1000000000000"),
+                                  usage);
+        }
+        // Shares of the bankroll: above 0, at most all of it.
+        const std::pair<const QCommandLineOption *, double *> shares[] = {
+            {&fractionOption, &options.staking.fraction},
+            {&kellyOption, &options.staking.kelly},
+            {&capOption, &options.staking.cap},
+        };
+        for (const auto &[option, share] : shares) {
+            if (!parser.isSet(*option))
+                continue;
+            bool ok = false;
+            *share = parser.value(*option).toDouble(&ok);
+            if (!ok || !(*share > 0.0) || *share > 1.0)
+                return usageError(prefix + QStringLiteral(": --") + option->names().first()
+                                      + QStringLiteral(" needs a number above 0 and at most 1"),
+                                  usage);
         }
         return RunBacktestCommand(positional.isEmpty() ? QStringList {GetPatFolder()} : positional, options);
     }

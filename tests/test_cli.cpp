@@ -213,6 +213,7 @@ private slots:
     void encoding();
     void ledgerEncoding();
     void expectedValues();
+    void staking();
     void messagesInOneLanguage_data();
     void messagesInOneLanguage();
 };
@@ -1503,6 +1504,53 @@ void TestCli::expectedValues()
         const double q = added[0].toDouble(&ok);
         QVERIFY(ok && q >= 0.0 && q <= 1.0);
         QVERIFY(added[1].isEmpty() || added[1].toDouble() >= -1.0);
+    }
+}
+
+// backtest --staking: the report's staking table and JSON key, absent from
+// a default run; the parameters' errors are wrong usage.
+void TestCli::staking()
+{
+    const QString folder = newFolder();
+    QVERIFY(!BacktestRaces::writeFolder(folder).isEmpty());
+    const Run plain = run({QStringLiteral("backtest"), QStringLiteral("--json"), folder});
+    QVERIFY(!QJsonDocument::fromJson(plain.out.toUtf8()).object().contains(u"staking"_s));
+    QCOMPARE(run({QStringLiteral("backtest"), QStringLiteral("--json"), QStringLiteral("--staking"),
+                  QStringLiteral("flat"), folder})
+                 .out,
+             plain.out);
+    QVERIFY(!run({QStringLiteral("backtest"), folder}).out.contains(u16(u"資金運用")));
+
+    const Run fraction = run({QStringLiteral("backtest"), QStringLiteral("--json"), QStringLiteral("--staking"),
+                              QStringLiteral("fraction"), QStringLiteral("--bankroll"), QStringLiteral("50000"),
+                              QStringLiteral("--fraction"), QStringLiteral("0.02"), QStringLiteral("--cap"),
+                              QStringLiteral("0.1"), folder});
+    QCOMPARE(fraction.exitCode, 0);
+    const QJsonObject staking = QJsonDocument::fromJson(fraction.out.toUtf8()).object().value(u"staking"_s).toObject();
+    QCOMPARE(staking.value(u"method"_s).toString(), QStringLiteral("fraction"));
+    QCOMPARE(staking.value(u"bankroll"_s).toInteger(), 50000);
+    QCOMPARE(staking.value(u"fraction"_s).toDouble(), 0.02);
+    QCOMPARE(staking.value(u"cap"_s).toDouble(), 0.1);
+    QCOMPARE(staking.value(u"final_bankroll"_s).toInteger(),
+             50000 + staking.value(u"return"_s).toInteger() - staking.value(u"stake"_s).toInteger());
+    for (const char16_t *key : {u"peak", u"max_drawdown", u"max_drawdown_percent", u"longest_losing_run",
+                                u"races_staked", u"bets", u"kelly", u"exhausted_after"})
+        QVERIFY2(staking.contains(QStringView(key)), qPrintable(QString::fromUtf16(key)));
+    QVERIFY(staking.value(u"races_staked"_s).toInt() > 0);
+    const Run text = run({QStringLiteral("backtest"), QStringLiteral("--staking"), QStringLiteral("kelly"), folder});
+    QCOMPARE(text.exitCode, 0);
+    QVERIFY(text.out.contains(u16(u"資金運用")));
+    QVERIFY(text.out.contains(u16(u"ケリー ×0.25 上限5% 初期資金100,000円")));
+
+    for (const QStringList &wrong :
+         {QStringList {QStringLiteral("--staking"), QStringLiteral("half")},
+          QStringList {QStringLiteral("--bankroll"), QStringLiteral("99")},
+          QStringList {QStringLiteral("--fraction"), QStringLiteral("0")},
+          QStringList {QStringLiteral("--kelly"), QStringLiteral("1.5")},
+          QStringList {QStringLiteral("--cap"), QStringLiteral("x")}, QStringList {QStringLiteral("--cap")}}) {
+        const Run r = run(QStringList {QStringLiteral("backtest"), folder} + wrong);
+        QVERIFY2(r.exitCode == 2, qPrintable(wrong.join(u' ')));
+        QVERIFY(r.err.contains(wrong.first()));
     }
 }
 

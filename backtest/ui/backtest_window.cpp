@@ -271,6 +271,19 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     m_raceNumber = edit("txtRaceNumber", u"1-12", 8);
     m_favourite = edit("txtFavourite", u"2.0-2.9", 10);
     m_conditionText = edit("txtConditions", u"３歳以上", 0);
+    m_stakingMethod = new QComboBox(this);
+    m_stakingMethod->setObjectName(QStringLiteral("cboStaking"));
+    for (StakingMethod method : {StakingMethod::Flat, StakingMethod::Fraction, StakingMethod::Kelly})
+        m_stakingMethod->addItem(StakingMethodName(method));
+    const Staking defaults;
+    m_bankroll = edit("txtBankroll", u"", 10);
+    m_bankroll->setText(QString::number(defaults.bankroll));
+    m_fraction = edit("txtFraction", u"", 6);
+    m_fraction->setText(QString::number(defaults.fraction));
+    m_kelly = edit("txtKelly", u"", 6);
+    m_kelly->setText(QString::number(defaults.kelly));
+    m_cap = edit("txtCap", u"", 6);
+    m_cap->setText(QString::number(defaults.cap));
     m_start = button("btnStart", u"開始");
     m_cancel = button("btnCancel", u"中止");
     m_progress = new QProgressBar(this);
@@ -321,6 +334,11 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     summaryLayout->addWidget(new QLabel(QStringLiteral(u"件数")));
     summaryLayout->addWidget(m_counts);
     summaryLayout->addWidget(m_intervals);
+    m_stakingCaption = new QLabel(QStringLiteral(u"資金運用 (推奨買い目を資金から賭けた場合)"));
+    m_stakingTable = newTable(QStringLiteral("grdStaking"));
+    m_stakingTable->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    summaryLayout->addWidget(m_stakingCaption);
+    summaryLayout->addWidget(m_stakingTable);
     summaryLayout->addStretch(1);
     m_tabs->addTab(summary, QStringLiteral(u"推奨買い目"));
     m_tabs->addTab(tab(QStringLiteral(u"判定印 (印の付いた組をすべて買った場合)"), m_marks), QStringLiteral(u"判定印"));
@@ -388,6 +406,19 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
         conditionRow->addWidget(control, control == m_course || control == m_conditionText ? 1 : 0);
     }
     layout->addLayout(conditionRow);
+    auto *stakingRow = new QHBoxLayout;
+    const std::pair<const char16_t *, QWidget *> stakingControls[] = {
+        {u"資金運用", m_stakingMethod}, {u"初期資金", m_bankroll}, {u"定率", m_fraction},
+        {u"ケリー倍率", m_kelly},       {u"1レース上限", m_cap},
+    };
+    for (const auto &[caption, control] : stakingControls) {
+        auto *name = new QLabel(QString::fromUtf16(caption));
+        name->setBuddy(control);
+        stakingRow->addWidget(name);
+        stakingRow->addWidget(control);
+    }
+    stakingRow->addStretch(1);
+    layout->addLayout(stakingRow);
     auto *progressRow = new QHBoxLayout;
     progressRow->addWidget(m_progress, 1);
     m_count->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("000000 / 000000")));
@@ -406,6 +437,7 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
 
     connect(m_browse, &QPushButton::clicked, this, &BacktestWindow::browse);
     connect(m_dimension, &QComboBox::currentIndexChanged, this, &BacktestWindow::showBreakdown);
+    connect(m_stakingMethod, &QComboBox::currentIndexChanged, this, &BacktestWindow::stakingMethodChanged);
     connect(m_start, &QPushButton::clicked, this, &BacktestWindow::start);
     connect(m_cancel, &QPushButton::clicked, this, &BacktestWindow::cancel);
     connect(m_saveLedger, &QPushButton::clicked, this, &BacktestWindow::saveLedger);
@@ -424,6 +456,17 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
 
     clearResults();
     setRunning(false);
+}
+
+void BacktestWindow::stakingMethodChanged()
+{
+    // Each parameter matters to its method only; the bankroll and the cap to both.
+    const auto method = StakingMethod(m_stakingMethod->currentIndex());
+    const bool staked = method != StakingMethod::Flat && !m_running;
+    m_bankroll->setEnabled(staked);
+    m_cap->setEnabled(staked);
+    m_fraction->setEnabled(staked && method == StakingMethod::Fraction);
+    m_kelly->setEnabled(staked && method == StakingMethod::Kelly);
 }
 
 BacktestWindow::~BacktestWindow()
@@ -486,12 +529,16 @@ void BacktestWindow::start()
     const std::optional<Conditions> asked = conditions();
     if (!asked)
         return;
+    const std::optional<Staking> stake = staking();
+    if (!stake)
+        return;
     Input input;
     input.paths = {path};
     input.recursive = m_subfolders->isChecked();
     input.compareModels = m_compareModels->isChecked();
     input.calibration = true; // cheap beside the race loads
     input.conditions = *asked;
+    input.staking = *stake;
     // One snapshot of the options for the whole run, as a race load takes one.
     CommonFunc::RefreshSettings();
     input.options = CommonFunc::ReadRaceOptions();
@@ -534,6 +581,33 @@ std::optional<Conditions> BacktestWindow::conditions()
         }
     }
     asked.text = m_conditionText->text().trimmed();
+    return asked;
+}
+
+std::optional<Staking> BacktestWindow::staking()
+{
+    Staking asked;
+    asked.method = StakingMethod(std::clamp(m_stakingMethod->currentIndex(), 0, 2));
+    if (!asked.active())
+        return asked;
+    const auto fail = [](QLineEdit *control, const char16_t *text) -> std::optional<Staking> {
+        Messages::error(QString::fromUtf16(text));
+        control->setFocus();
+        control->selectAll();
+        return std::nullopt;
+    };
+    bool ok = false;
+    asked.bankroll = m_bankroll->text().trimmed().toLongLong(&ok);
+    if (!ok || asked.bankroll < kStakeUnit || asked.bankroll > 1000000000000LL)
+        return fail(m_bankroll, u"初期資金は100円以上の整数で入力してください。");
+    const std::pair<QLineEdit *, double *> shares[] = {{m_fraction, &asked.fraction},
+                                                       {m_kelly, &asked.kelly},
+                                                       {m_cap, &asked.cap}};
+    for (const auto &[control, share] : shares) {
+        *share = control->text().trimmed().toDouble(&ok);
+        if (!ok || !(*share > 0.0) || *share > 1.0)
+            return fail(control, u"定率・ケリー倍率・上限は0より大きく1以下の数で入力してください。");
+    }
     return asked;
 }
 
@@ -614,7 +688,10 @@ void BacktestWindow::showOutcome(const BacktestRunner::Outcome &outcome)
     m_tabs->setTabText(m_tabs->indexOf(m_failures->parentWidget()),
                        QStringLiteral(u"読込失敗 (%1)").arg(r.failures.size()));
     m_tabs->setTabText(m_tabs->indexOf(m_notes->parentWidget()), QStringLiteral(u"注記 (%1)").arg(r.notes.size()));
-    m_chart->setCurve(r.curve);
+    m_chart->setCurve(r.curve, r.staking ? std::optional<qint64>(r.staking->staking.bankroll) : std::nullopt);
+    fill(m_stakingTable, StakingTable(r));
+    m_stakingCaption->setVisible(r.staking.has_value());
+    m_stakingTable->setVisible(r.staking.has_value());
     m_calibrationChart->setCalibration(r.calibration);
     fill(m_calibration, CalibrationTable(r));
 
@@ -650,6 +727,8 @@ void BacktestWindow::clearResults()
     m_tabs->setTabText(m_tabs->indexOf(m_failures->parentWidget()), QStringLiteral(u"読込失敗"));
     m_tabs->setTabText(m_tabs->indexOf(m_notes->parentWidget()), QStringLiteral(u"注記"));
     m_chart->setCurve({});
+    m_stakingCaption->hide();
+    m_stakingTable->hide();
     m_calibrationChart->setCalibration(std::nullopt);
     fill(m_calibration, ReportTable {CalibrationTable(none).heads, 2, {}, {}});
     m_count->clear();
@@ -670,6 +749,8 @@ void BacktestWindow::setRunning(bool running)
     m_compareModels->setEnabled(!running);
     for (QLineEdit *control : {m_course, m_runners, m_raceNumber, m_favourite, m_conditionText})
         control->setEnabled(!running);
+    m_stakingMethod->setEnabled(!running);
+    stakingMethodChanged();
     m_saveLedger->setEnabled(!running && m_report.has_value());
     m_saveChart->setEnabled(!running && m_report.has_value());
 }

@@ -211,6 +211,27 @@ backtest と同じように読み込み、確定レースごとに払戻から1-
 </translation>
     </message>
     <message>
+        <source>usage: minukuru-cli show ZO_FILE [--matrix] [--ev]
+Prints the race header, the popularity tables, both pair grids, the
+recommended bets and the result.
+  --matrix  then the pair matrix: umaren above the diagonal, wide below,
+            each pair&apos;s deviation in whole percent and its mark
+  --ev      the grids&apos; expected value column (as the ShowExpectedValue
+            option gives it): the model&apos;s chance of the pair times its
+            price, less 1; wide at the lower bound of its price
+Exit status 0 when the race was shown, 1 when it cannot be read, 2 for
+wrong usage.
+</source>
+        <translation>使い方: minukuru-cli show ZO_FILE [--matrix] [--ev]
+レースの見出し、人気順の表、馬連とワイドの表、推奨買い目と競争結果を表示します。
+  --matrix  続けてマトリクス: 対角線の右上が馬連、左下がワイド、各組の乖離％
+            (整数) と印
+  --ev      表に期待値の列を付ける (設定の ShowExpectedValue と同じ): 組の
+            モデル確率×オッズ−1、ワイドはオッズの下限で
+終了ステータス: 表示すると 0、レースを読み込めないと 1、使い方の誤りで 2。
+</translation>
+    </message>
+    <message>
         <source>usage: minukuru-cli [--settings FILE] COMMAND [ARGS]
 
 Commands:
@@ -224,7 +245,9 @@ Commands:
            [--models] [--course NAMES] [--runners MIN-MAX]
            [--race-number MIN-MAX] [--favourite MIN-MAX]
            [--conditions TEXT] [--breakdowns] [--seed N]
-           [--resamples N] [--calibration] [--ev] [PATH...]
+           [--resamples N] [--calibration] [--ev]
+           [--staking METHOD] [--bankroll YEN] [--fraction F]
+           [--kelly K] [--cap C] [PATH...]
                                what the marks and recommended bets
                                would have paid over past races
   fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
@@ -255,7 +278,9 @@ Exit status 0 on success, 1 when the command failed, 2 for wrong usage.
            [--models] [--course NAMES] [--runners MIN-MAX]
            [--race-number MIN-MAX] [--favourite MIN-MAX]
            [--conditions TEXT] [--breakdowns] [--seed N]
-           [--resamples N] [--calibration] [--ev] [PATH...]
+           [--resamples N] [--calibration] [--ev]
+           [--staking METHOD] [--bankroll YEN] [--fraction F]
+           [--kelly K] [--cap C] [PATH...]
                                過去のレースで印と推奨買い目が
                                いくら払い戻したかを出す
   fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
@@ -275,30 +300,11 @@ Exit status 0 on success, 1 when the command failed, 2 for wrong usage.
 </translation>
     </message>
     <message>
-        <source>usage: minukuru-cli show ZO_FILE [--matrix] [--ev]
-Prints the race header, the popularity tables, both pair grids, the
-recommended bets and the result.
-  --matrix  then the pair matrix: umaren above the diagonal, wide below,
-            each pair&apos;s deviation in whole percent and its mark
-  --ev      the grids&apos; expected value column (as the ShowExpectedValue
-            option gives it): the model&apos;s chance of the pair times its
-            price, less 1; wide at the lower bound of its price
-Exit status 0 when the race was shown, 1 when it cannot be read, 2 for
-wrong usage.
-</source>
-        <translation>使い方: minukuru-cli show ZO_FILE [--matrix] [--ev]
-レースの見出し、人気順の表、馬連とワイドの表、推奨買い目と競争結果を表示します。
-  --matrix  続けてマトリクス: 対角線の右上が馬連、左下がワイド、各組の乖離％
-            (整数) と印
-  --ev      表に期待値の列を付ける (設定の ShowExpectedValue と同じ): 組の
-            モデル確率×オッズ−1、ワイドはオッズの下限で
-終了ステータス: 表示すると 0、レースを読み込めないと 1、使い方の誤りで 2。
-</translation>
-    </message>
-    <message>
         <source>usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]
                              [--encoding ENCODING] [--models]
-                             [--calibration] [--ev] [PATH...]
+                             [--calibration] [--ev] [--staking METHOD]
+                             [--bankroll YEN] [--fraction F] [--kelly K]
+                             [--cap C] [PATH...]
 Loads every race (Zo-*.jra) of the folders or files given (default: the
 PAT folder of the settings) as the program does, and reports what its
 recommended bets and marked pairs would have paid at 100 yen a bet,
@@ -326,8 +332,18 @@ Only races that meet every condition given take part:
   --race-number MIN-MAX    the race&apos;s number
   --favourite MIN-MAX      the lowest win odds of the race
   --conditions TEXT        the race conditions contain TEXT
-Ranges are inclusive; N alone is N-N.  95 % intervals by resampling the
-settled races:
+Ranges are inclusive; N alone is N-N.  The recommended bets staked from a
+bankroll, race by race in the races&apos; order (report: staking):
+  --staking METHOD   flat (the default: 100 yen a bet, no bankroll),
+                     fraction (each bet a fixed fraction of the bankroll)
+                     or kelly (fractional Kelly on the model&apos;s chance at
+                     the market price; umaren bets as exclusive outcomes)
+  --bankroll YEN     the bankroll at the start (default 100000)
+  --fraction F       fraction&apos;s share of the bankroll a bet (default 0.01)
+  --kelly K          the Kelly multiplier (default 0.25)
+  --cap C            the most of the bankroll one race stakes (default
+                     0.05); stakes round down to 100 yen
+95 % intervals by resampling the settled races:
   --seed N           the draws&apos; seed (default 1)
   --resamples N      the draws (default 2000; 0: no intervals)
 Each race counts once, however many paths lead to it.  The ledger never
@@ -338,7 +354,9 @@ not be written, 2 for wrong usage.
 </source>
         <translation>使い方: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]
                              [--encoding ENCODING] [--models]
-                             [--calibration] [--ev] [PATH...]
+                             [--calibration] [--ev] [--staking METHOD]
+                             [--bankroll YEN] [--fraction F] [--kelly K]
+                             [--cap C] [PATH...]
 指定したフォルダまたはファイルのレース (Zo-*.jra) をすべて (省略時は設定の
 PAT フォルダ) プログラムと同じように読み込み、推奨買い目と印の付いた組を
 1点100円で買っていればいくら払い戻したかを、競争結果の払戻から出します。
@@ -364,7 +382,17 @@ PAT フォルダ) プログラムと同じように読み込み、推奨買い�
   --race-number MIN-MAX    レース番号
   --favourite MIN-MAX      レースの最低単勝オッズ
   --conditions TEXT        レース条件に TEXT を含む
-範囲は両端を含み、N だけなら N-N。95 % 区間は確定レースの再抽出から:
+範囲は両端を含み、N だけなら N-N。推奨買い目を資金から、レースの順に
+賭けた場合 (結果は staking):
+  --staking METHOD   flat (省略時: 1点100円、資金なし)、fraction (各買い目に
+                     資金の一定割合) または kelly (モデル確率と市場オッズでの
+                     分数ケリー、馬連の買い目は互いに排反な結果として)
+  --bankroll YEN     初期資金 (省略時 100000)
+  --fraction F       fraction で1点に賭ける資金の割合 (省略時 0.01)
+  --kelly K          ケリーの倍率 (省略時 0.25)
+  --cap C            1レースに賭ける資金の上限の割合 (省略時 0.05)。賭け金は
+                     100円単位に切り捨て
+95 % 区間は確定レースの再抽出から:
   --seed N           抽出の種 (省略時 1)
   --resamples N      抽出の回数 (省略時 2000、0 で区間なし)
 同じレースは、いくつの指定から辿り着いても一度だけ数えます。買い目 CSV は
