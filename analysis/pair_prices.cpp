@@ -43,21 +43,28 @@ bool marksScratched(QStringView text)
 
 } // namespace
 
-std::optional<float> ActualPrice(const PairOddsTable &odds, BetType type, int i, int j)
+std::optional<float> ActualPrice(const PairOddsTable &odds, BetType type, int i, int j, std::optional<float> *low)
 {
     // Straight from the file's bytes: no text is made for a price, and most
     // prices are plain decimals read without one.
     using Odds = PairOddsTable::Odds;
-    std::optional<float> low = odds.plainOdds(i, j, type == BetType::Umaren ? Odds::UmaRen : Odds::WideMin);
-    if (!low) {
+    const Odds field = type == BetType::Umaren ? Odds::UmaRen : Odds::WideMin;
+    std::optional<float> read = odds.plainOdds(i, j, field);
+    if (!read) {
         PairOddsTable::OddsBuffer first;
-        const QStringView marked = odds.oddsText(i, j, type == BetType::Umaren ? Odds::UmaRen : Odds::WideMin, first);
-        if (marksScratched(marked))
+        const QStringView marked = odds.oddsText(i, j, field, first);
+        if (marksScratched(marked)) {
+            if (low)
+                *low = ScratchedPairPrice;
             return ScratchedPairPrice;
-        low = ParseOddsSingle(marked).value_or(0.0f);
+        }
+        read = ParseOddsSingle(marked);
     }
+    if (low)
+        *low = read;
     if (type == BetType::Umaren)
-        return low;
+        return read.value_or(0.0f);
+    const float lowest = read.value_or(0.0f);
     std::optional<float> high = odds.plainOdds(i, j, Odds::WideMax);
     if (!high) {
         PairOddsTable::OddsBuffer second;
@@ -65,7 +72,7 @@ std::optional<float> ActualPrice(const PairOddsTable &odds, BetType type, int i,
     }
     if (!high)
         return std::nullopt;
-    const float sum = *low + *high;
+    const float sum = lowest + *high;
     return finite(sum / 2.0f);
 }
 

@@ -38,7 +38,10 @@ PairPrices ComputePairPrices(const PairOddsTable &odds, BetType type, int i, int
                              const HorseForPrices &second, const ModelPrices *model = nullptr);
 
 // Its parts: T alone, A and S from the pair odds, and D from T and A.
-std::optional<float> ActualPrice(const PairOddsTable &odds, BetType type, int i, int j);
+// `low`, where given, gets the lowest price the pair pays (wide: the lower
+// bound; absent where that bound is no number).
+std::optional<float> ActualPrice(const PairOddsTable &odds, BetType type, int i, int j,
+                                 std::optional<float> *low = nullptr);
 std::optional<double> ActualSupport(BetType type, float actual);
 std::optional<float> TheoreticalPrice(BetType type, int i, int j, const HorseForPrices &first,
                                       const HorseForPrices &second, const ModelPrices *model = nullptr);

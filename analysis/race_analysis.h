@@ -72,6 +72,14 @@ struct PairAnalysis {
     std::optional<float> actual;
     std::optional<float> deviation;
     std::optional<double> support;
+    // The lowest price the pair can pay: umaren's price, wide's lower bound
+    // (actual is the mean of wide's bounds).  ScratchedPairPrice where the
+    // odds mark a horse out.
+    std::optional<float> actualLow;
+    // The model's chance that the pair pays and the expected value of a bet
+    // on it at MarketPrice; filled by FillExpectedValues only.
+    std::optional<double> chance;
+    std::optional<double> expectedValue;
     // As shown in the grid; the later steps read the first three.
     ShownNumber theoreticalShown;
     ShownNumber actualShown;
@@ -137,6 +145,7 @@ struct RaceAnalysis {
     PriceModel priceModel = PriceModel::Standard;
     bool winProbabilityFellBack = false;
     std::array<QList<PairAnalysis>, kBetKindCount> pairs; // by bet kind, pair order
+    bool hasExpectedValues = false;                       // FillExpectedValues filled the pairs' chances
 
     QList<RecommendedBet> bets; // none: 見送りレース
 

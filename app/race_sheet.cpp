@@ -116,16 +116,26 @@ void ClearRaceSheet(RaceSheet &sheet, bool forLoad)
 
 QString PairGridHead(BetType type) { return KindOf(type).gridHead.toString(); }
 
-QStringList PairGridHeads(BetType type)
+QStringList PairGridHeads(BetType type, bool withExpectedValue)
 {
-    return {PairGridHead(type),        QStringLiteral(u"理論値"), QStringLiteral(u"実際値"), QStringLiteral(u"乖離％"),
-            QStringLiteral(u"支持率"), QStringLiteral(u"判定"),   QStringLiteral(u"人気"),   QStringLiteral(u" 差")};
+    QStringList heads {PairGridHead(type),        QStringLiteral(u"理論値"), QStringLiteral(u"実際値"),
+                       QStringLiteral(u"乖離％"), QStringLiteral(u"支持率"), QStringLiteral(u"判定"),
+                       QStringLiteral(u"人気"),   QStringLiteral(u" 差")};
+    if (withExpectedValue)
+        heads.append(QStringLiteral(u"期待値"));
+    return heads;
+}
+
+QString ExpectedValueHeadToolTip()
+{
+    return QStringLiteral(u"期待値 = 理論確率 × 払戻倍率 − 1（ワイドは下限のオッズ）");
 }
 
 const QList<TextGrid::Alignment> &PairGridAlignments()
 {
     using A = TextGrid::Alignment;
-    static const QList<A> alignments {A::Left, A::Right, A::Right, A::Right, A::Right, A::Center, A::Center, A::Right};
+    static const QList<A> alignments {A::Left,   A::Right,  A::Right, A::Right, A::Right,
+                                      A::Center, A::Center, A::Right, A::Right};
     return alignments;
 }
 

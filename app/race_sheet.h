@@ -130,7 +130,9 @@ enum PairColumn : int {
     PairMark,        // 判定
     PairPopularity,  // 人気
     PairRankDiff,    // 差: umaren rank minus wide rank
-    PairColumnCount
+    PairColumnCount, // the columns a grid always has
+    // 期待値: one column more while the ShowExpectedValue option is on.
+    PairExpectedValue = PairColumnCount,
 };
 
 // Empties the sheet: no race on show.  A load passes forLoad: it resets the
@@ -142,8 +144,10 @@ QString PairGridHead(BetType type); // the kind's grid head: "馬連 ", "ﾜｲ�
 
 // Empties both grids down to their head rows and writes the heads.
 void ClearPairGrids(RaceSheet &sheet);
-// A kind's grid heads and the columns' alignments.
-QStringList PairGridHeads(BetType type);
+// A kind's grid heads, 期待値 last where asked for, and the columns' alignments.
+QStringList PairGridHeads(BetType type, bool withExpectedValue = false);
+// What the 期待値 head says when pointed at: which price it takes.
+QString ExpectedValueHeadToolTip();
 const QList<TextGrid::Alignment> &PairGridAlignments();
 
 } // namespace CommonFunc

@@ -2,6 +2,7 @@
 
 #include "app/sheet_view.h"
 
+#include "analysis/expected_value.h"
 #include "analysis/price_models.h"
 #include "app/race_sheet.h"
 #include "common/colours.h"
@@ -92,24 +93,30 @@ QString PairRankDifferenceText(const PairAnalysis &pair)
 
 void ShowPairGrid(TextGrid &grid, std::shared_ptr<const RaceAnalysis> race, BetType type)
 {
-    QStringList heads = PairGridHeads(type);
+    const bool withExpectedValue = race->options.showExpectedValue;
+    QStringList heads = PairGridHeads(type, withExpectedValue);
     if (race->priceModel != PriceModel::Standard)
         heads[PairTheoretical] += PriceModelLabel(race->priceModel);
     const int count = int(race->pairsOf(type).size());
     // The texts are made when a row is first shown or read.
-    grid.reset(heads, PairGridAlignments(), count, [race = std::move(race), type](int key, TextGrid::Row &cells) {
-        const PairAnalysis &pair = race->pairsOf(type)[key];
-        cells[PairLabel].text = pair.label();
-        cells[PairLabel].backColor = pair.hitColour();
-        cells[PairTheoretical].text = pair.theoreticalShown.text();
-        cells[PairActual].text = pair.actualShown.text();
-        cells[PairDeviation].text = pair.deviationShown.text();
-        cells[PairSupport].text = pair.supportShown().text();
-        cells[PairMark].text = race->markText(type, pair);
-        cells[PairMark].textColor = pair.markColour;
-        cells[PairPopularity].text = PairPopularityText(pair);
-        cells[PairRankDiff].text = PairRankDifferenceText(pair);
-    });
+    grid.reset(heads, PairGridAlignments(), count,
+               [race = std::move(race), type, withExpectedValue](int key, TextGrid::Row &cells) {
+                   const PairAnalysis &pair = race->pairsOf(type)[key];
+                   cells[PairLabel].text = pair.label();
+                   cells[PairLabel].backColor = pair.hitColour();
+                   cells[PairTheoretical].text = pair.theoreticalShown.text();
+                   cells[PairActual].text = pair.actualShown.text();
+                   cells[PairDeviation].text = pair.deviationShown.text();
+                   cells[PairSupport].text = pair.supportShown().text();
+                   cells[PairMark].text = race->markText(type, pair);
+                   cells[PairMark].textColor = pair.markColour;
+                   cells[PairPopularity].text = PairPopularityText(pair);
+                   cells[PairRankDiff].text = PairRankDifferenceText(pair);
+                   if (withExpectedValue)
+                       cells[PairExpectedValue].text = ExpectedValueText(pair.expectedValue);
+               });
+    if (withExpectedValue)
+        grid.setHeadToolTip(PairExpectedValue, ExpectedValueHeadToolTip());
 }
 
 GridCell LoadedCurrentCell(const RaceSheet &sheet, BetType type)

@@ -2,6 +2,7 @@
 
 #include "backtest/backtest.h"
 
+#include "analysis/expected_value.h"
 #include "analysis/price_models.h"
 #include "analysis/race_analysis.h"
 #include "backtest/race_search.h"
@@ -118,6 +119,7 @@ struct Outcome {
     QList<LedgerEntry> ledger; // the recommended and marked bets, when asked for
     std::optional<RaceScores> scores;
     std::vector<CalibrationPoint> calibration; // when asked for
+    std::vector<StakedBet> staked;             // the recommended bets, when a bankroll is staked
 };
 
 // What the pair's payouts pay; amounts that are not whole numbers pay
@@ -342,13 +344,35 @@ void addLedger(Outcome &outcome, const RaceAnalysis &race)
         entry.theoretical = pair.theoreticalShown.text();
         entry.actual = pair.actualShown.text();
         entry.payout = bet.payout;
+        entry.chance = pair.chance;
+        entry.expectedValue = pair.expectedValue;
         outcome.ledger.append(entry);
     }
 }
 
+// What the staking needs of the recommended bets; the chances only for Kelly.
+std::vector<StakedBet> stakedBets(RaceAnalysis &race, const std::vector<Bet> &bets, StakingMethod method)
+{
+    if (method == StakingMethod::Kelly)
+        FillExpectedValues(race);
+    std::vector<StakedBet> staked;
+    for (const Bet &bet : bets) {
+        if (bet.group != Group::Recommended)
+            continue;
+        StakedBet s {bet.type, std::nullopt, std::nullopt, bet.payout};
+        if (method == StakingMethod::Kelly) {
+            const PairAnalysis &pair = race.pairsOf(bet.type)[bet.pair];
+            s.chance = pair.chance;
+            s.price = MarketPrice(pair);
+        }
+        staked.push_back(s);
+    }
+    return staked;
+}
+
 // data: the worker's own, reused from race to race.
 Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLedger, bool compareModels,
-                bool calibration, RaceData &data)
+                bool calibration, StakingMethod staking, RaceData &data)
 {
     Outcome outcome;
     outcome.file = paths.odds;
@@ -367,7 +391,7 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLed
     }
     if (data.resultUnreadable)
         collector.messages.append({Messages::Kind::Error, Messages::readFailedText(), Messages::errorTitle()});
-    const RaceAnalysis race = AnalyzeRace(data, options);
+    RaceAnalysis race = AnalyzeRace(data, options);
     outcome.loaded = true;
     outcome.facts = FactsOf(data.odds.Header, race);
     outcome.settled = race.settled;
@@ -377,6 +401,8 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLed
         return outcome;
     outcome.skipped = race.skipped();
     outcome.bets = betsOf(race, outcome.notes);
+    if (staking != StakingMethod::Flat)
+        outcome.staked = stakedBets(race, outcome.bets, staking);
     if (withLedger)
         addLedger(outcome, race);
     if (race.winProbabilityFellBack)
@@ -394,13 +420,14 @@ Outcome analyse(const RacePaths &paths, const RaceOptions &options, bool withLed
 // most `window` races ahead of it, so memory stays bounded.
 class Pipeline {
 public:
-    Pipeline(const RaceSearch &races, const RaceOptions &options, bool withLedger, bool compareModels,
-             bool calibration, int threads, const std::atomic_bool *cancel)
+    Pipeline(const RaceSearch &races, const RaceOptions &options, bool withLedger, bool compareModels, bool calibration,
+             StakingMethod staking, int threads, const std::atomic_bool *cancel)
         : m_races(races)
         , m_options(options)
         , m_withLedger(withLedger)
         , m_compareModels(compareModels)
         , m_calibration(calibration)
+        , m_staking(staking)
         , m_cancel(cancel)
         , m_window(std::max(16, threads * 8))
         , m_slots(std::size_t(m_window))
@@ -456,7 +483,8 @@ private:
             Outcome outcome;
             if (!(m_cancel && m_cancel->load())) {
                 const RaceSearch::Job &job = m_races.jobs[std::size_t(k)];
-                outcome = analyse(m_races.filesOf(job), m_options, m_withLedger, m_compareModels, m_calibration, data);
+                outcome = analyse(m_races.filesOf(job), m_options, m_withLedger, m_compareModels, m_calibration,
+                                  m_staking, data);
             }
             {
                 const std::lock_guard lock(m_mutex);
@@ -474,6 +502,7 @@ private:
     const bool m_withLedger;
     const bool m_compareModels;
     const bool m_calibration;
+    const StakingMethod m_staking;
     const std::atomic_bool *m_cancel;
     const int m_window;
     std::mutex m_mutex;
@@ -869,7 +898,11 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
     Breakdowns breakdowns;
     if (input.calibration)
         report.calibration.emplace();
-    Pipeline pipeline(races, input.options, bool(ledger), input.compareModels, input.calibration,
+    // The bankroll goes through the races in order, here, whatever the threads.
+    std::optional<Bankroll> bankroll;
+    if (input.staking.active())
+        bankroll.emplace(input.staking);
+    Pipeline pipeline(races, input.options, bool(ledger), input.compareModels, input.calibration, input.staking.method,
                       total == 0 ? 0 : threads, cancel);
     for (int k = 0; k < total; ++k) {
         if (cancel && cancel->load()) {
@@ -944,12 +977,18 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
             CurvePoint point {race.file, {}};
             for (std::size_t p = 0; p < point.profit.size(); ++p)
                 point.profit[p] = report.recommended[p].profit();
+            if (bankroll) {
+                bankroll->stakeRace(race.file, race.staked);
+                point.bankroll = bankroll->balance();
+            }
             report.curve.append(point);
         }();
         if (progress)
             progress(k + 1, total);
     }
     report.breakdowns = breakdowns.take();
+    if (bankroll)
+        report.staking = bankroll->report();
 
     if (resampler) {
         const Resampler::Intervals intervals = resampler->intervals(report.resamples, report.seed);

@@ -4,6 +4,7 @@
 
 #include "backtest/bootstrap.h"
 #include "backtest/calibration.h"
+#include "backtest/staking.h"
 #include "common/bet_type.h"
 #include "settings/race_options.h"
 
@@ -141,6 +142,7 @@ struct EmptyPath {
 struct CurvePoint {
     QString file;
     std::array<qint64, CommonFunc::kBetKindCount + 1> profit {}; // as RecommendedFigures
+    qint64 bankroll = 0;                                         // after the race, where the run staked a bankroll
 };
 
 // The pricing models set against each other and against the market:
@@ -215,6 +217,7 @@ struct Report {
     QList<CurvePoint> curve;
     std::optional<ModelComparison> models; // only when asked for
     std::optional<Calibration> calibration; // only when asked for
+    std::optional<StakingReport> staking;   // only for a method other than flat
 
     // The conditions of the run, and the races that failed them: in total
     // and under each condition they failed.  They count nowhere else.
@@ -240,6 +243,10 @@ struct LedgerEntry {
     QString actual;
     qint64 stake = kStake;
     qint64 payout = 0;
+    // The model's chance of the pair paying and the bet's expected value at
+    // the market price (wide: the lower bound), where the run computed them.
+    std::optional<double> chance;
+    std::optional<double> expectedValue;
 };
 
 struct Input {
@@ -252,6 +259,7 @@ struct Input {
     Conditions conditions;
     int resamples = 2000; // 0: no intervals
     quint64 seed = 1;
+    Staking staking; // the recommended bets staked from a bankroll, race by race
 };
 
 // The win/place odds files the paths hold, as the open dialog matches them,

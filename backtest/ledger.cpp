@@ -13,13 +13,17 @@ namespace Backtest {
 QString BetTypeName(BetType type) { return KindOf(type).name.toString(); }
 
 bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QString *errorText,
-                     const QStringList &untouchable, QString *warningText)
+                     const QStringList &untouchable, QString *warningText, bool withExpectedValues)
 {
     CsvFile file(CommonFunc::CsvEncodingInForce());
     CsvLine head;
     for (const char16_t *text : {u"レースファイル", u"レース名", u"区分", u"券種", u"組番", u"判定", u"乖離％",
                                  u"理論値", u"実際値", u"投資", u"払戻"})
         head.addText(QString::fromUtf16(text));
+    if (withExpectedValues) {
+        head.addText(QStringLiteral(u"確率"));
+        head.addText(QStringLiteral(u"期待値"));
+    }
     file.addLine(head);
     for (const LedgerEntry &e : entries) {
         CsvLine line;
@@ -34,6 +38,11 @@ bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QSt
         line.addValueOf(e.actual);
         line.addWholeNumber(e.stake);
         line.addWholeNumber(e.payout);
+        if (withExpectedValues) {
+            // Enough digits for a spreadsheet to redo the figures; empty where none.
+            line.addFixed(e.chance, 6);
+            line.addFixed(e.expectedValue, 4);
+        }
         file.addLine(line);
     }
     return file.save(path, errorText, untouchable, warningText);

@@ -16,8 +16,11 @@ namespace Backtest {
 // replaced.  On failure *errorText receives the reason and an earlier file
 // stays as it was.  After a save that wrote characters as "?" (a folder's
 // name, a mark), *warningText says which; else it is emptied.
+// withExpectedValues adds two columns at the end of each line: the model's
+// chance of the pair (6 decimals) and the bet's expected value (4).
 bool WriteLedgerFile(const QList<LedgerEntry> &entries, const QString &path, QString *errorText = nullptr,
-                     const QStringList &untouchable = {}, QString *warningText = nullptr);
+                     const QStringList &untouchable = {}, QString *warningText = nullptr,
+                     bool withExpectedValues = false);
 
 // The race files a ledger at path must not replace, as untouchable above:
 // those of the run over paths, looked for only when path exists.

@@ -6,6 +6,9 @@
 #include "backtest/ledger.h"
 #include "patdata/jv_records.h"
 
+#include <QFileInfo>
+#include <QLocale>
+
 namespace Backtest {
 
 using CommonFunc::BetKind;
@@ -179,6 +182,54 @@ ReportTable FailuresTable(const Report &report)
         table.rows.append({CommonFunc::RaceReference(f.file, f.raceKey), f.messages.join(QStringLiteral(" / "))});
         table.files.append(f.file);
     }
+    return table;
+}
+
+QString StakingMethodText(const Staking &s)
+{
+    const auto number = [](double value) { return QString::number(value, 'g', 6); };
+    QString text = StakingMethodName(s.method);
+    if (s.method == StakingMethod::Fraction)
+        text += QStringLiteral(u" %1%").arg(number(100.0 * s.fraction));
+    if (s.method == StakingMethod::Kelly)
+        text += QStringLiteral(u" ×%1").arg(number(s.kelly));
+    if (s.active())
+        text += QStringLiteral(u" 上限%1%").arg(number(100.0 * s.cap));
+    return text + QStringLiteral(u" 初期資金%1円").arg(YenText(s.bankroll));
+}
+
+QString YenText(qint64 yen) { return QLocale(QLocale::Japanese, QLocale::Japan).toString(yen); }
+
+ReportTable StakingTable(const Report &report)
+{
+    ReportTable table;
+    table.heads = {QStringLiteral(u"項目"), QStringLiteral(u"値")};
+    if (!report.staking)
+        return table;
+    const StakingReport &s = *report.staking;
+    const auto yen = [](qint64 value) { return YenText(value) + QStringLiteral(u"円"); };
+    table.rows = {
+        {QStringLiteral(u"方式"), StakingMethodText(s.staking)},
+        {QStringLiteral(u"最終資金"), yen(s.finalBankroll)},
+        {QStringLiteral(u"収支"),
+         (s.finalBankroll > s.staking.bankroll ? QStringLiteral("+") : QString())
+             + yen(s.finalBankroll - s.staking.bankroll)},
+        {QStringLiteral(u"最高資金"), yen(s.peak)},
+        {QStringLiteral(u"最大下落"),
+         yen(s.maxDrawdown) + QStringLiteral(u" (%1%)").arg(PercentText(s.maxDrawdownPercent))},
+        {QStringLiteral(u"最長連敗 (損したﾚｰｽ連続)"), QString::number(s.longestLosingRun)},
+        {QStringLiteral(u"賭けたﾚｰｽ"), QString::number(s.racesStaked)},
+        {QStringLiteral(u"買い目"), QString::number(s.betsPlaced)},
+        {QStringLiteral(u"投資"), yen(s.staked)},
+        {QStringLiteral(u"払戻"), yen(s.returned)},
+        {QStringLiteral(u"回収率%"),
+         PercentText(s.staked > 0 ? std::optional<double>(100.0 * double(s.returned) / double(s.staked))
+                                  : std::nullopt)},
+    };
+    if (!s.exhaustedAfter.isEmpty())
+        table.rows.append({QStringLiteral(u"資金切れ"),
+                           QStringLiteral(u"%1 の後、資金が100円未満になり以後は賭けていません")
+                               .arg(QFileInfo(s.exhaustedAfter).fileName())});
     return table;
 }
 

@@ -22,6 +22,7 @@ struct ReportTable {
 };
 
 QString PercentText(const std::optional<double> &value); // one decimal; "-" for none
+QString YenText(qint64 yen);                             // "100,000"
 QString IntervalText(const std::optional<Interval> &interval); // "0.0-844.0"; "-" for none
 QString TentativeText(const Figures &figures);                 // "30点未満" for a group of a few bets
 // The column of a figure table that says a row is tentative; -1 for another table.
@@ -57,6 +58,12 @@ QList<int> LowestLogLossRows(const Report &report, BetType type);
 // predictions, by predicted chance, with the mean predicted and the
 // observed frequency and its 95 % interval, as fractions.
 ReportTable CalibrationTable(const Report &report);
+
+// The bankroll staking of the recommended bets, where the run staked one:
+// the method and its parameters, then the figures; items and values.
+ReportTable StakingTable(const Report &report);
+// The parameters in a line: "ケリー ×0.25 上限5% 初期資金100,000円".
+QString StakingMethodText(const Staking &staking);
 
 // "レースが見つかりません。", "条件に合うレースがありません。" or
 // "確定したレースがありません。" where it applies.

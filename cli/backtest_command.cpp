@@ -45,6 +45,8 @@ void printReport(const Report &r, bool breakdowns)
     }
     if (r.calibration)
         out(QStringLiteral(u"\n較正 (予測確率と的中頻度)\n") + RenderReportTable(CalibrationTable(r)));
+    if (r.staking)
+        out(QStringLiteral(u"\n資金運用 (推奨買い目を資金から賭けた場合)\n") + RenderReportTable(StakingTable(r)));
     if (const QString empty = EmptyRunText(r); !empty.isEmpty())
         out(QStringLiteral("  ") + empty + u'\n');
 
@@ -230,6 +232,28 @@ QJsonObject jsonReport(const Report &r)
         }
         json.insert(QStringLiteral("calibration"), calibration);
     }
+    if (r.staking) {
+        const StakingReport &s = *r.staking;
+        json.insert(QStringLiteral("staking"),
+                    QJsonObject {
+                        {QStringLiteral("method"), StakingMethodKey(s.staking.method)},
+                        {QStringLiteral("bankroll"), s.staking.bankroll},
+                        {QStringLiteral("fraction"), s.staking.fraction},
+                        {QStringLiteral("kelly"), s.staking.kelly},
+                        {QStringLiteral("cap"), s.staking.cap},
+                        {QStringLiteral("final_bankroll"), s.finalBankroll},
+                        {QStringLiteral("peak"), s.peak},
+                        {QStringLiteral("max_drawdown"), s.maxDrawdown},
+                        {QStringLiteral("max_drawdown_percent"), s.maxDrawdownPercent},
+                        {QStringLiteral("longest_losing_run"), s.longestLosingRun},
+                        {QStringLiteral("races_staked"), s.racesStaked},
+                        {QStringLiteral("bets"), s.betsPlaced},
+                        {QStringLiteral("stake"), s.staked},
+                        {QStringLiteral("return"), s.returned},
+                        {QStringLiteral("exhausted_after"),
+                         s.exhaustedAfter.isEmpty() ? QJsonValue() : QJsonValue(s.exhaustedAfter)},
+                    });
+    }
 
     QJsonObject breakdowns;
     for (int d = 0; d < kDimensions; ++d) {
@@ -276,11 +300,13 @@ int RunBacktestCommand(const QStringList &paths, const BacktestCommandOptions &o
     input.paths = paths;
     input.recursive = recursive;
     input.options = CommonFunc::ReadRaceOptions();
+    input.options.showExpectedValue = input.options.showExpectedValue || options.expectedValues;
     input.compareModels = options.compareModels;
     input.calibration = options.calibration;
     input.conditions = options.conditions;
     input.resamples = options.resamples;
     input.seed = options.seed;
+    input.staking = options.staking;
 
     // A ledger that could not be written is refused before the run, not
     // after it: one of the run's own race files above all.
@@ -322,7 +348,7 @@ int RunBacktestCommand(const QStringList &paths, const BacktestCommandOptions &o
     if (!ledgerPath.isEmpty() && status == 0) {
         QString error;
         QString warning;
-        if (!WriteLedgerFile(ledger, ledgerPath, &error, guarded, &warning)) {
+        if (!WriteLedgerFile(ledger, ledgerPath, &error, guarded, &warning, input.options.showExpectedValue)) {
             err(QStringLiteral("minukuru-cli backtest: ") + error);
             Messages::error(Messages::saveFailedText());
             status = 1;

@@ -19,7 +19,9 @@ struct BacktestCommandOptions {
     bool compareModels = false;
     bool calibration = false; // predicted chances against what happened
     bool breakdowns = false; // the breakdown tables in the text report
+    bool expectedValues = false; // the ledger's chance and expected value columns, whatever the options say
     Backtest::Conditions conditions;
+    Backtest::Staking staking;
     int resamples = 2000;
     quint64 seed = 1;
 };

@@ -55,7 +55,7 @@ const char *const kUsage =
                       "Commands:\n"
                       "  export RACE_FILE [--race KEY] [-o OUT.csv] [--encoding ENCODING]\n"
                       "                               analyse a race and save it as CSV\n"
-                      "  show RACE_FILE [--race KEY] [--matrix] [--place]\n"
+                      "  show RACE_FILE [--race KEY] [--matrix] [--place] [--ev]\n"
                       "                               print the analysis of a race\n"
                       "  list [FOLDER]                list the races of a PAT folder\n"
                       "  watch ZO_FILE [--count N]    follow a race as the terminal rewrites it\n"
@@ -63,7 +63,9 @@ const char *const kUsage =
                       "           [--models] [--course NAMES] [--runners MIN-MAX]\n"
                       "           [--race-number MIN-MAX] [--favourite MIN-MAX]\n"
                       "           [--conditions TEXT] [--breakdowns] [--seed N]\n"
-                      "           [--resamples N] [--calibration] [PATH...]\n"
+                      "           [--resamples N] [--calibration] [--ev]\n"
+                      "           [--staking METHOD] [--bankroll YEN] [--fraction F]\n"
+                      "           [--kelly K] [--cap C] [PATH...]\n"
                       "                               what the marks and recommended bets\n"
                       "                               would have paid over past races\n"
                       "  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]\n"
@@ -99,7 +101,7 @@ const char *const kExportUsage =
 
 const char *const kShowUsage =
     QT_TRANSLATE_NOOP("Cli",
-                      "usage: minukuru-cli show RACE_FILE [--race KEY] [--matrix] [--place]\n"
+                      "usage: minukuru-cli show RACE_FILE [--race KEY] [--matrix] [--place] [--ev]\n"
                       "Prints the race header, the popularity tables, both pair grids, the\n"
                       "recommended bets and the result.  RACE_FILE is a PAT win/place odds file\n"
                       "(Zo-*.jra) or a file of JV-Data records.\n"
@@ -112,6 +114,9 @@ const char *const kShowUsage =
                       "            (0.8 over its chance of the first three, or the first two\n"
                       "            with 5 to 7 runners) under the price model; blank with 4\n"
                       "            runners or fewer\n"
+                      "  --ev      the grids' expected value column (as the ShowExpectedValue\n"
+                      "            option gives it): the model's chance of the pair times its\n"
+                      "            price, less 1; wide at the lower bound of its price\n"
                       "Exit status 0 when the race was shown, 1 when it cannot be read, 2 for\n"
                       "wrong usage.\n");
 
@@ -119,7 +124,9 @@ const char *const kBacktestUsage =
     QT_TRANSLATE_NOOP("Cli",
                       "usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]\n"
                       "                             [--encoding ENCODING] [--models]\n"
-                      "                             [--calibration] [PATH...]\n"
+                      "                             [--calibration] [--ev] [--staking METHOD]\n"
+                      "                             [--bankroll YEN] [--fraction F] [--kelly K]\n"
+                      "                             [--cap C] [PATH...]\n"
                       "Loads every race (Zo-*.jra) of the folders or files given (default: the\n"
                       "PAT folder of the settings) as the program does, and reports what its\n"
                       "recommended bets and marked pairs would have paid at 100 yen a bet,\n"
@@ -135,6 +142,9 @@ const char *const kBacktestUsage =
                       "  --calibration      the predicted chances (win, and the active model's\n"
                       "                     umaren and wide pairs) against how often they came\n"
                       "                     true, in bins with 95 % intervals\n"
+                      "  --ev               two more ledger columns: each bet's model chance and\n"
+                      "                     its expected value (wide at its lower price), as\n"
+                      "                     the ShowExpectedValue option also gives them\n"
                       "  --breakdowns       the figures by course, field size, race number,\n"
                       "                     favourite's odds and popularity (the JSON has them\n"
                       "                     always)\n"
@@ -144,8 +154,18 @@ const char *const kBacktestUsage =
                       "  --race-number MIN-MAX    the race's number\n"
                       "  --favourite MIN-MAX      the lowest win odds of the race\n"
                       "  --conditions TEXT        the race conditions contain TEXT\n"
-                      "Ranges are inclusive; N alone is N-N.  95 % intervals by resampling the\n"
-                      "settled races:\n"
+                      "Ranges are inclusive; N alone is N-N.  The recommended bets staked from a\n"
+                      "bankroll, race by race in the races' order (report: staking):\n"
+                      "  --staking METHOD   flat (the default: 100 yen a bet, no bankroll),\n"
+                      "                     fraction (each bet a fixed fraction of the bankroll)\n"
+                      "                     or kelly (fractional Kelly on the model's chance at\n"
+                      "                     the market price; umaren bets as exclusive outcomes)\n"
+                      "  --bankroll YEN     the bankroll at the start (default 100000)\n"
+                      "  --fraction F       fraction's share of the bankroll a bet (default 0.01)\n"
+                      "  --kelly K          the Kelly multiplier (default 0.25)\n"
+                      "  --cap C            the most of the bankroll one race stakes (default\n"
+                      "                     0.05); stakes round down to 100 yen\n"
+                      "95 % intervals by resampling the settled races:\n"
                       "  --seed N           the draws' seed (default 1)\n"
                       "  --resamples N      the draws (default 2000; 0: no intervals)\n"
                       "Each race counts once, however many paths lead to it.  The ledger never\n"
@@ -336,7 +356,7 @@ QString gridText(const TextGrid &grid)
 {
     TextTable table;
     using A = TextTable::Align;
-    table.setAlignments({A::Left, A::Right, A::Right, A::Right, A::Right, A::Left, A::Right, A::Right});
+    table.setAlignments({A::Left, A::Right, A::Right, A::Right, A::Right, A::Left, A::Right, A::Right, A::Right});
     for (int r = 0; r < grid.rows(); ++r) {
         QStringList cells;
         for (int c = 0; c < grid.columns(); ++c)
@@ -542,7 +562,8 @@ qsizetype commandIndex(const QStringList &args)
         if (arg == u"--settings" || arg == u"--model" || arg == u"-o" || arg == u"--output" || arg == u"--ledger"
             || arg == u"--count" || arg == u"--course" || arg == u"--runners" || arg == u"--race-number"
             || arg == u"--favourite" || arg == u"--conditions" || arg == u"--seed" || arg == u"--resamples"
-            || arg == u"--win-probability" || arg == u"--encoding" || arg == u"--race")
+            || arg == u"--win-probability" || arg == u"--encoding" || arg == u"--race" || arg == u"--staking"
+            || arg == u"--bankroll" || arg == u"--fraction" || arg == u"--kelly" || arg == u"--cap")
             ++i;
         else if (!arg.startsWith(u'-') || arg == u"-")
             return i;
@@ -596,6 +617,7 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
     const QCommandLineOption modelsOption(QStringLiteral("models"));
     const QCommandLineOption breakdownsOption(QStringLiteral("breakdowns"));
     const QCommandLineOption calibrationOption(QStringLiteral("calibration"));
+    const QCommandLineOption expectedValueOption(QStringLiteral("ev"));
     const QCommandLineOption courseOption(QStringLiteral("course"), QString(), QStringLiteral("NAMES"));
     const QCommandLineOption runnersOption(QStringLiteral("runners"), QString(), QStringLiteral("MIN-MAX"));
     const QCommandLineOption raceNumberOption(QStringLiteral("race-number"), QString(), QStringLiteral("MIN-MAX"));
@@ -603,6 +625,11 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
     const QCommandLineOption conditionsOption(QStringLiteral("conditions"), QString(), QStringLiteral("TEXT"));
     const QCommandLineOption seedOption(QStringLiteral("seed"), QString(), QStringLiteral("N"));
     const QCommandLineOption resamplesOption(QStringLiteral("resamples"), QString(), QStringLiteral("N"));
+    const QCommandLineOption stakingOption(QStringLiteral("staking"), QString(), QStringLiteral("METHOD"));
+    const QCommandLineOption bankrollOption(QStringLiteral("bankroll"), QString(), QStringLiteral("YEN"));
+    const QCommandLineOption fractionOption(QStringLiteral("fraction"), QString(), QStringLiteral("F"));
+    const QCommandLineOption kellyOption(QStringLiteral("kelly"), QString(), QStringLiteral("K"));
+    const QCommandLineOption capOption(QStringLiteral("cap"), QString(), QStringLiteral("C"));
     // The backtest's options that take a value, with what a missing one needs.
     const std::pair<const QCommandLineOption *, const char *> backtestValues[] = {
         {&ledgerOption, "a file name"},
@@ -613,11 +640,17 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
         {&conditionsOption, "a text"},
         {&seedOption, "a number"},
         {&resamplesOption, "a number"},
+        {&stakingOption, "flat, fraction or kelly"},
+        {&bankrollOption, "a number"},
+        {&fractionOption, "a number"},
+        {&kellyOption, "a number"},
+        {&capOption, "a number"},
     };
     if (command && command->backtest)
-        parser.addOptions({recursiveOption, jsonOption, ledgerOption, modelsOption, breakdownsOption,
-                           calibrationOption, courseOption, runnersOption, raceNumberOption, favouriteOption,
-                           conditionsOption, seedOption, resamplesOption});
+        parser.addOptions({recursiveOption, jsonOption, ledgerOption, modelsOption, breakdownsOption, calibrationOption,
+                           courseOption, runnersOption, raceNumberOption, favouriteOption, conditionsOption, seedOption,
+                           resamplesOption, expectedValueOption, stakingOption, bankrollOption, fractionOption,
+                           kellyOption, capOption});
     const QCommandLineOption winProbabilityOption(QStringLiteral("win-probability"), QString(), QStringLiteral("M"));
     const QCommandLineOption saveOption(QStringLiteral("save"));
     if (command && command->fit)
@@ -626,7 +659,7 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
     const QCommandLineOption matrixOption(QStringLiteral("matrix"));
     const QCommandLineOption placeOption(QStringLiteral("place"));
     if (command && command->show)
-        parser.addOptions({matrixOption, placeOption});
+        parser.addOptions({matrixOption, placeOption, expectedValueOption});
     const QCommandLineOption raceOption(QStringLiteral("race"), QString(), QStringLiteral("KEY"));
     if (command && (command->show || command->takesOutput))
         parser.addOption(raceOption);
@@ -720,8 +753,11 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
                               usage);
         return runExport(positional, parser.value(outputOption), raceValue());
     }
-    if (word == u"show")
+    if (word == u"show") {
+        if (parser.isSet(expectedValueOption))
+            OverrideShowExpectedValue(true);
         return runShow(positional, parser.isSet(matrixOption), parser.isSet(placeOption), raceValue());
+    }
     // The conditions a run's races must meet, as backtest and fit take them;
     // what is wrong with them, else "".
     const auto takeConditions = [&](Backtest::Conditions &conditions) -> QString {
@@ -763,6 +799,7 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
         options.compareModels = parser.isSet(modelsOption);
         options.breakdowns = parser.isSet(breakdownsOption);
         options.calibration = parser.isSet(calibrationOption);
+        options.expectedValues = parser.isSet(expectedValueOption);
         if (const QString wrong = takeConditions(options.conditions); !wrong.isEmpty())
             return usageError(prefix + QStringLiteral(": ") + wrong, usage);
         if (parser.isSet(seedOption)) {
@@ -776,6 +813,37 @@ int runProgram(QCoreApplication &app, int argc, char *argv[])
             options.resamples = parser.value(resamplesOption).toInt(&ok);
             if (!ok || options.resamples < 0 || options.resamples > 1000000)
                 return usageError(prefix + QStringLiteral(": --resamples needs a number from 0 to 1000000"), usage);
+        }
+        if (parser.isSet(stakingOption)) {
+            const std::optional<Backtest::StakingMethod> method = Backtest::StakingMethodFromKey(
+                parser.value(stakingOption));
+            if (!method)
+                return usageError(prefix + QStringLiteral(": --staking needs flat, fraction or kelly"), usage);
+            options.staking.method = *method;
+        }
+        if (parser.isSet(bankrollOption)) {
+            bool ok = false;
+            options.staking.bankroll = parser.value(bankrollOption).toLongLong(&ok);
+            if (!ok || options.staking.bankroll < Backtest::kStakeUnit || options.staking.bankroll > 1000000000000LL)
+                return usageError(prefix
+                                      + QStringLiteral(": --bankroll needs a number of yen from 100 to 1000000000000"),
+                                  usage);
+        }
+        // Shares of the bankroll: above 0, at most all of it.
+        const std::pair<const QCommandLineOption *, double *> shares[] = {
+            {&fractionOption, &options.staking.fraction},
+            {&kellyOption, &options.staking.kelly},
+            {&capOption, &options.staking.cap},
+        };
+        for (const auto &[option, share] : shares) {
+            if (!parser.isSet(*option))
+                continue;
+            bool ok = false;
+            *share = parser.value(*option).toDouble(&ok);
+            if (!ok || !(*share > 0.0) || *share > 1.0)
+                return usageError(prefix + QStringLiteral(": --") + option->names().first()
+                                      + QStringLiteral(" needs a number above 0 and at most 1"),
+                                  usage);
         }
         return RunBacktestCommand(positional.isEmpty() ? QStringList {GetPatFolder()} : positional, options);
     }

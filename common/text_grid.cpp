@@ -38,6 +38,7 @@ TextGrid::TextGrid(int columns, QObject *parent)
     : QAbstractTableModel(parent)
     , m_alignments(qMax(columns, 1), Alignment::Left)
     , m_columns(qMax(columns, 1))
+    , m_baseColumns(m_columns)
 {
     m_rows.append(Row(m_columns));
     m_keys.append(-1);
@@ -91,6 +92,9 @@ void TextGrid::reset(const QStringList &heads, const QList<Alignment> &alignment
 {
     count = qMax(count, 0);
     beginResetModel();
+    m_columns = qMax(m_baseColumns, int(heads.size()));
+    m_alignments.resize(m_columns, Alignment::Left);
+    m_headToolTips.clear();
     m_rows = {Row(m_columns)};
     for (int c = 0; c < m_columns && c < heads.size(); ++c)
         m_rows[0][c].text = heads[c];
@@ -105,6 +109,16 @@ void TextGrid::reset(const QStringList &heads, const QList<Alignment> &alignment
     }
     m_source = std::move(source);
     endResetModel();
+}
+
+void TextGrid::setHeadToolTip(int column, const QString &text)
+{
+    if (column < 0 || column >= m_columns)
+        return;
+    if (m_headToolTips.size() <= column)
+        m_headToolTips.resize(column + 1);
+    m_headToolTips[column] = text;
+    emit headerDataChanged(Qt::Horizontal, column, column);
 }
 
 void TextGrid::cellChanged(int row, int column, const QList<int> &roles)
@@ -333,5 +347,7 @@ QVariant TextGrid::headerData(int section, Qt::Orientation orientation, int role
         return QAbstractTableModel::headerData(section, orientation, role);
     if (section < 0 || section >= m_columns)
         return QVariant();
+    if (role == Qt::ToolTipRole)
+        return m_headToolTips.value(section).isEmpty() ? QVariant() : QVariant(m_headToolTips.value(section));
     return cellData(rowAt(0)[section], role);
 }

@@ -94,11 +94,14 @@ public:
     // the columns, every cell empty).
     using RowSource = std::function<void(int key, Row &cells)>;
 
-    // Everything anew, in one reset of the model: the heads, the columns'
-    // alignments, and `count` data rows with the keys 0 … count - 1 whose
+    // Everything anew, in one reset of the model: the heads (more heads than
+    // the grid was made with add columns, fewer leave it at that many), the
+    // columns' alignments, and `count` data rows with the keys 0 … count - 1 whose
     // cells `source` makes when something first reads or writes them (a view
     // shows a few rows of many); without a source the rows are empty.
     void reset(const QStringList &heads, const QList<Alignment> &alignments, int count, RowSource source = {});
+    // What the head of a column says when pointed at; reset() drops it.
+    void setHeadToolTip(int column, const QString &text);
 
 private:
     bool isCell(int row, int column) const;
@@ -114,5 +117,7 @@ private:
     QList<int> m_keys;         // by row
     RowSource m_source;
     QList<Alignment> m_alignments;
+    QStringList m_headToolTips; // by column, "" for none
     int m_columns;
+    int m_baseColumns; // what the grid was made with
 };

@@ -59,6 +59,13 @@ void CsvLine::addWholeNumber(qint64 value)
     m_text += QString::number(value);
 }
 
+void CsvLine::addFixed(std::optional<double> value, int decimals)
+{
+    startField();
+    if (value)
+        m_text += CommonFunc::FormatFixed(*value, decimals);
+}
+
 namespace {
 
 // Each character once, in the order met, U+FFFD aside; a few at most, the

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // One line of a comma-separated file.  Text fields are quoted, number fields
 // are not.
 class CsvLine {
@@ -28,6 +30,8 @@ public:
     void addValue(const CommonFunc::ShownNumber &number);
     void addInteger(qint16 value);
     void addWholeNumber(qint64 value);
+    // FormatFixed's digits, unquoted; an empty field for none.
+    void addFixed(std::optional<double> value, int decimals);
 
     const QString &text() const { return m_text; }
     bool isEmpty() const { return m_fields == 0; }

@@ -83,7 +83,7 @@ void fill(RaceAnalysis &race, const PairOddsTable &odds, BetType type)
             pair.first = i;
             pair.second = j;
             pair.scratched = race.horses[std::size_t(i)].scratched || race.horses[std::size_t(j)].scratched;
-            pair.actual = ActualPrice(odds, type, i, j);
+            pair.actual = ActualPrice(odds, type, i, j, &pair.actualLow);
             if (pair.actual) {
                 pair.actualShown = ShownNumber::fixed(*pair.actual, 1);
                 pair.support = ActualSupport(type, *pair.actual);

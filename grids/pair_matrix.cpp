@@ -2,6 +2,7 @@
 
 #include "grids/pair_matrix.h"
 
+#include "analysis/expected_value.h"
 #include "analysis/race_analysis.h"
 #include "common/colours.h"
 #include "common/text_util.h"
@@ -36,6 +37,8 @@ DeviationCell cellOf(const RaceAnalysis &race, BetType type, int a, int b)
         cell.deviation = float(*d);
     cell.level = pair->markLevel;
     cell.step = DeviationStep(race.judge(type), pair->deviation);
+    if (race.options.showExpectedValue)
+        cell.expectedValue = ExpectedValueText(pair->expectedValue);
     return cell;
 }
 

@@ -28,6 +28,9 @@ struct DeviationCell {
     QString mark;  // as the grid shows it, spaces trimmed; may be blank
     int level = 0; // the pair's mark level, 0 when none
     int step = 0;  // DeviationStep of the deviation the mark was judged by: -5 to 5
+    // The expected value as the grid's 期待値 shows it; "" while that column
+    // is off or the pair has none.
+    QString expectedValue;
 };
 
 // The race's pairs as an N × N matrix: horse numbers on both axes, the

@@ -2,6 +2,7 @@
 
 #include "race/race_loader.h"
 
+#include "analysis/expected_value.h"
 #include "analysis/race_analysis.h"
 #include "analysis/result_hits.h"
 #include "app/race_sheet.h"
@@ -115,6 +116,8 @@ void analyzePairs(RaceAnalysis &race, const RaceData &data)
     FillUmarenGrid(race, data.pairs);
     FillWideGrid(race, data.pairs);
     JudgeRace(race);
+    if (race.options.showExpectedValue)
+        FillExpectedValues(race);
 }
 
 } // namespace
@@ -141,6 +144,14 @@ void ReanalyzePairs(RaceAnalysis &race, const RaceOptions &options)
         return;
     RepricePairs(race);
     JudgeRace(race);
+    // The chances follow the new model.
+    race.hasExpectedValues = false;
+    for (QList<PairAnalysis> &pairs : race.pairs) {
+        for (PairAnalysis &pair : pairs)
+            pair.chance = pair.expectedValue = std::nullopt;
+    }
+    if (options.showExpectedValue)
+        FillExpectedValues(race);
     if (race.settled) {
         for (int k = 1; k <= race.result.Wide.size(); ++k)
             MarkResultHit(race, race.result.Wide[k].Combination, k);

@@ -27,6 +27,7 @@ void forEachOption(Visit &&visit, Sets &...sets)
     visit(Settings::DiscountLambda3(), sets.discountLambda3...);
     visit(Settings::ShowPlacePrice(), sets.showPlacePrice...);
     visit(Settings::CsvEncoding(), sets.csvEncoding...);
+    visit(Settings::ShowExpectedValue(), sets.showExpectedValue...);
     for (const BetKind &kind : kBetKinds) {
         const BetType t = kind.type;
         for (int level = 1; level <= 5; ++level) {
@@ -92,9 +93,11 @@ namespace {
 std::optional<qint16> g_priceModelOverride;
 std::optional<TextEncoding> g_csvEncodingOverride;
 std::optional<bool> g_showPlacePriceOverride;
+bool g_showExpectedValueOverride = false;
 } // namespace
 
 void OverrideShowPlacePrice(std::optional<bool> show) { g_showPlacePriceOverride = show; }
+void OverrideShowExpectedValue(bool on) { g_showExpectedValueOverride = on; }
 
 void OverridePriceModel(std::optional<qint16> model) { g_priceModelOverride = model; }
 
@@ -114,6 +117,8 @@ RaceOptions ReadRaceOptions()
         options.showPlacePrice = *g_showPlacePriceOverride;
     if (g_csvEncodingOverride)
         options.csvEncoding = *g_csvEncodingOverride;
+    if (g_showExpectedValueOverride)
+        options.showExpectedValue = true;
     return options;
 }
 

@@ -59,6 +59,8 @@ struct OptionSet {
     // The encoding of the files written for the user; no part of the
     // analysis.
     Field<TextEncoding> csvEncoding;
+    // Each pair's model chance and expected value, shown beside its prices.
+    Field<bool> showExpectedValue;
     std::array<Judge, kBetKindCount> judges; // by bet kind
 
     Judge &judge(BetType type) { return judges[IndexOf(type)]; }
@@ -85,6 +87,9 @@ void OverridePriceModel(std::optional<qint16> model);
 // Makes ReadRaceOptions give this ShowPlacePrice whatever the store holds,
 // for the rest of the run (minukuru-cli show --place); nullopt ends that.
 void OverrideShowPlacePrice(std::optional<bool> show);
+// Makes ReadRaceOptions give ShowExpectedValue on whatever the store holds,
+// for the rest of the run (minukuru-cli show --ev).
+void OverrideShowExpectedValue(bool on);
 
 // Makes ReadRaceOptions and CsvEncodingInForce give this encoding whatever
 // the store holds, for the rest of the run (minukuru-cli --encoding);

@@ -510,6 +510,7 @@ Setting<double> DiscountLambda3() { return model("DiscountLambda3", 0.65, kLambd
 Setting<bool> ShowPlacePrice() { return model("ShowPlacePrice", false, kFlag); }
 // Newer than the model's keys, and as theirs written only once set.
 Setting<TextEncoding> CsvEncoding() { return model("CsvEncoding", TextEncoding::ShiftJis, kEncoding); }
+Setting<bool> ShowExpectedValue() { return model("ShowExpectedValue", false, kFlag); }
 
 Setting<qint16> DetectMin(BetType type, int level)
 {

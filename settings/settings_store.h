@@ -125,6 +125,10 @@ Setting<bool> ShowPlacePrice();
 // The encoding of the CSV, the ledger and the odds history.
 Setting<TextEncoding> CsvEncoding();
 
+// The 期待値 column of the pair grids, `show` and the ledger, and the
+// matrix's line of it; off by default.
+Setting<bool> ShowExpectedValue();
+
 // The judgement options of a bet kind; levels run 1 to 5, and a level
 // outside that range has no default.
 Setting<qint16> DetectMin(BetType type, int level);

@@ -181,6 +181,7 @@ private slots:
     void wilsonIntervals();
     void calibrationOfHandMadeRaces();
     void calibrationAddsUp();
+    void stakingFollowsTheRaceOrder();
 };
 
 void TestBacktest::countsAndFailures()
@@ -614,6 +615,47 @@ void TestBacktest::ledgerSparesTheRaces()
     QCOMPARE(error, u16(u"%1 は開いているレースのファイルなので、上書きしませんでした。").arg(target));
     QCOMPARE(bytesOf(race), before);
     QVERIFY(LedgerGuard(dir.filePath(QStringLiteral("new.csv")), {races}, false).isEmpty());
+}
+
+// The bankroll goes through the settled races in order: the same on one
+// thread and on three, its last point the report's final bankroll; flat
+// staking keeps no bankroll and leaves the figures as they were.
+void TestBacktest::stakingFollowsTheRaceOrder()
+{
+    const Report flat = runWith(
+        m_generated, [](Input &) {}, 2);
+    QVERIFY(!flat.staking);
+    for (StakingMethod method : {StakingMethod::Fraction, StakingMethod::Kelly}) {
+        const auto staked = [method](Input &input) {
+            input.staking.method = method;
+            input.staking.fraction = 0.02;
+            input.options.priceModel = 2;
+        };
+        const Report one = runWith(m_generated, staked, 1);
+        const Report three = runWith(m_generated, staked, 3);
+        QVERIFY(one.staking && three.staking);
+        const StakingReport &a = *one.staking;
+        const StakingReport &b = *three.staking;
+        QCOMPARE(a.finalBankroll, b.finalBankroll);
+        QCOMPARE(a.maxDrawdown, b.maxDrawdown);
+        QCOMPARE(a.longestLosingRun, b.longestLosingRun);
+        QCOMPARE(a.racesStaked, b.racesStaked);
+        QCOMPARE(a.staked, b.staked);
+        QCOMPARE(a.returned, b.returned);
+        QCOMPARE(a.finalBankroll, a.staking.bankroll + a.returned - a.staked);
+        QCOMPARE(one.curve.size(), three.curve.size());
+        for (qsizetype k = 0; k < one.curve.size(); ++k)
+            QCOMPARE(one.curve[k].bankroll, three.curve[k].bankroll);
+        QCOMPARE(one.curve.last().bankroll, a.finalBankroll);
+        // The flat figures stay the flat figures.
+        QCOMPARE(
+            one.recommended[RecommendedAll].bets,
+            runWith(m_generated, [](Input &input) { input.options.priceModel = 2; }).recommended[RecommendedAll].bets);
+        if (method == StakingMethod::Fraction) {
+            QVERIFY(a.racesStaked > 0);
+            QVERIFY(a.betsPlaced <= one.recommended[RecommendedAll].bets);
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestBacktest)

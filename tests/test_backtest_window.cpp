@@ -126,6 +126,7 @@ private slots:
     void reportAgreesWithTheCore();
     void subfoldersOnlyWhenAsked();
     void modelsOnlyWhenAsked();
+    void stakingControls();
     void missingFolderIsRefused();
     void conditionsAndBreakdowns();
     void cancelLeavesTheWindowUsable();
@@ -301,6 +302,52 @@ void TestBacktestWindow::modelsOnlyWhenAsked()
         for (int row = 0; row < 4; ++row)
             QCOMPARE(models->item(row, 1 + int(kind.type))->font().bold(), lowest.contains(row));
     }
+}
+
+// The method and its numbers go into the run as the command line's options
+// would; the summary shows the staking table and the chart the bankroll,
+// neither for flat bets; a number out of range stops the run before it starts.
+void TestBacktestWindow::stakingControls()
+{
+    BacktestWindow &w = openWindow(m_small);
+    auto *method = child<QComboBox>("cboStaking");
+    QVERIFY(!child<QLineEdit>("txtFraction")->isEnabled());
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    QVERIFY(!w.report()->staking);
+    QVERIFY(!w.chart()->showsBankroll());
+    QVERIFY(child<QTableWidget>("grdStaking")->isHidden());
+
+    method->setCurrentIndex(int(StakingMethod::Fraction));
+    QVERIFY(child<QLineEdit>("txtFraction")->isEnabled());
+    QVERIFY(!child<QLineEdit>("txtKelly")->isEnabled());
+    child<QLineEdit>("txtBankroll")->setText(QStringLiteral("20000"));
+    child<QLineEdit>("txtFraction")->setText(QStringLiteral("0.02"));
+    child<QPushButton>("btnStart")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isRunning(), 30000);
+    QVERIFY(w.report()->staking);
+    Input input;
+    input.paths = {m_small};
+    input.options = ReadRaceOptions();
+    input.staking.method = StakingMethod::Fraction;
+    input.staking.bankroll = 20000;
+    input.staking.fraction = 0.02;
+    const Report expected = Run(input);
+    QCOMPARE(w.report()->staking->finalBankroll, expected.staking->finalBankroll);
+    const auto *table = child<QTableWidget>("grdStaking");
+    QVERIFY(!table->isHidden());
+    const ReportTable rows = StakingTable(expected);
+    QCOMPARE(table->rowCount(), int(rows.rows.size()));
+    for (int r = 0; r < table->rowCount(); ++r)
+        QCOMPARE(rowOf(table, r), rows.rows[r]);
+    QVERIFY(w.chart()->showsBankroll());
+    QVERIFY(hasColour(w.chart()->toImage(QSize(640, 360)), ProfitChart::kBankrollColour));
+
+    MessageRecorder recorder;
+    child<QLineEdit>("txtCap")->setText(QStringLiteral("1.5"));
+    child<QPushButton>("btnStart")->click();
+    QVERIFY(!w.isRunning());
+    QCOMPARE(recorder.texts().size(), 1);
 }
 
 void TestBacktestWindow::missingFolderIsRefused()

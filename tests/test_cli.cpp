@@ -218,6 +218,8 @@ private slots:
     void encoding_data();
     void encoding();
     void ledgerEncoding();
+    void expectedValues();
+    void staking();
     void messagesInOneLanguage_data();
     void messagesInOneLanguage();
 };
@@ -1570,6 +1572,115 @@ void TestCli::ledgerEncoding()
     const QByteArray utf8 = ledgerOf({QStringLiteral("--encoding"), QStringLiteral("utf-8")}, QString());
     QCOMPARE(utf8, asUtf8(shiftJis));
     QCOMPARE(ledgerOf({}, m_utf8), utf8);
+}
+
+// show --ev and backtest --ev add the 期待値 column and the ledger's two
+// columns at the end, everything before them as without; the option in the
+// settings gives the same, and a default run has none of them.
+void TestCli::expectedValues()
+{
+    const QString withOption = m_dir.filePath(QStringLiteral("ev.ini"));
+    SetSettingsFile(withOption);
+    Settings::ShowExpectedValue().set(true);
+    const QString withOptionOff = m_dir.filePath(QStringLiteral("ev-off.ini"));
+    SetSettingsFile(withOptionOff);
+    Settings::ShowExpectedValue().set(false);
+    SetSettingsFile(m_settings);
+
+    const Run plain = run({QStringLiteral("show"), m_race});
+    const Run ev = run({QStringLiteral("show"), m_race, QStringLiteral("--ev")});
+    QCOMPARE(ev.exitCode, 0);
+    QVERIFY(!plain.out.contains(u16(u"期待値")));
+    QCOMPARE(run({QStringLiteral("show"), m_race}, QString(), withOptionOff).out, plain.out);
+    QCOMPARE(run({QStringLiteral("show"), m_race}, QString(), withOption).out, ev.out);
+    const QStringList before = plain.out.split(u'\n');
+    const QStringList after = ev.out.split(u'\n');
+    QCOMPARE(after.size(), before.size());
+    int grown = 0;
+    for (qsizetype k = 0; k < before.size(); ++k) {
+        QVERIFY2(after[k].startsWith(before[k]), qPrintable(after[k]));
+        grown += after[k] != before[k];
+    }
+    QCOMPARE(grown, 2 + 2 * 6); // the two grids' head rows and their six pairs each
+    const QStringList umarenHeads {u16(u"馬連"), u16(u"理論値"), u16(u"実際値"), u16(u"乖離％"), u16(u"支持率"),
+                                   u16(u"判定"), u16(u"人気"),   u16(u"差"),     u16(u"期待値")};
+    QVERIFY(std::any_of(after.begin(), after.end(),
+                        [&](const QString &line) { return line.split(u' ', Qt::SkipEmptyParts) == umarenHeads; }));
+
+    const QString folder = newFolder();
+    QVERIFY(!BacktestRaces::writeFolder(folder).isEmpty());
+    const auto ledgerOf = [&](const QStringList &options, const QString &settings) {
+        const QString ledger = newFolder() + QStringLiteral("/ledger.csv");
+        const Run r = run(QStringList {QStringLiteral("backtest"), folder, QStringLiteral("--ledger"), ledger}
+                              + options,
+                          QString(), settings);
+        return r.exitCode == 0 ? readAll(ledger) : QByteArray();
+    };
+    const QByteArray ledger = ledgerOf({}, QString());
+    const QByteArray extended = ledgerOf({QStringLiteral("--ev")}, QString());
+    QCOMPARE(ledgerOf({}, withOptionOff), ledger);
+    QCOMPARE(ledgerOf({}, withOption), extended);
+    const QList<QByteArray> lines = ledger.split('\n');
+    const QList<QByteArray> longer = extended.split('\n');
+    QCOMPARE(longer.size(), lines.size());
+    QVERIFY(longer[0].endsWith(Cp932::encode(u16(u",\"確率\",\"期待値\"\r"))));
+    for (qsizetype k = 1; k + 1 < lines.size(); ++k) {
+        // q and EV after the bet's own fields: q in [0, 1], EV = q × price − 1 ≥ −1.
+        QVERIFY(longer[k].startsWith(lines[k].chopped(1) + ','));
+        const QList<QByteArray> added = longer[k].chopped(1).mid(lines[k].size()).split(',');
+        QCOMPARE(added.size(), 2);
+        bool ok = false;
+        const double q = added[0].toDouble(&ok);
+        QVERIFY(ok && q >= 0.0 && q <= 1.0);
+        QVERIFY(added[1].isEmpty() || added[1].toDouble() >= -1.0);
+    }
+}
+
+// backtest --staking: the report's staking table and JSON key, absent from
+// a default run; the parameters' errors are wrong usage.
+void TestCli::staking()
+{
+    const QString folder = newFolder();
+    QVERIFY(!BacktestRaces::writeFolder(folder).isEmpty());
+    const Run plain = run({QStringLiteral("backtest"), QStringLiteral("--json"), folder});
+    QVERIFY(!QJsonDocument::fromJson(plain.out.toUtf8()).object().contains(u"staking"_s));
+    QCOMPARE(run({QStringLiteral("backtest"), QStringLiteral("--json"), QStringLiteral("--staking"),
+                  QStringLiteral("flat"), folder})
+                 .out,
+             plain.out);
+    QVERIFY(!run({QStringLiteral("backtest"), folder}).out.contains(u16(u"資金運用")));
+
+    const Run fraction = run({QStringLiteral("backtest"), QStringLiteral("--json"), QStringLiteral("--staking"),
+                              QStringLiteral("fraction"), QStringLiteral("--bankroll"), QStringLiteral("50000"),
+                              QStringLiteral("--fraction"), QStringLiteral("0.02"), QStringLiteral("--cap"),
+                              QStringLiteral("0.1"), folder});
+    QCOMPARE(fraction.exitCode, 0);
+    const QJsonObject staking = QJsonDocument::fromJson(fraction.out.toUtf8()).object().value(u"staking"_s).toObject();
+    QCOMPARE(staking.value(u"method"_s).toString(), QStringLiteral("fraction"));
+    QCOMPARE(staking.value(u"bankroll"_s).toInteger(), 50000);
+    QCOMPARE(staking.value(u"fraction"_s).toDouble(), 0.02);
+    QCOMPARE(staking.value(u"cap"_s).toDouble(), 0.1);
+    QCOMPARE(staking.value(u"final_bankroll"_s).toInteger(),
+             50000 + staking.value(u"return"_s).toInteger() - staking.value(u"stake"_s).toInteger());
+    for (const char16_t *key : {u"peak", u"max_drawdown", u"max_drawdown_percent", u"longest_losing_run",
+                                u"races_staked", u"bets", u"kelly", u"exhausted_after"})
+        QVERIFY2(staking.contains(QStringView(key)), qPrintable(QString::fromUtf16(key)));
+    QVERIFY(staking.value(u"races_staked"_s).toInt() > 0);
+    const Run text = run({QStringLiteral("backtest"), QStringLiteral("--staking"), QStringLiteral("kelly"), folder});
+    QCOMPARE(text.exitCode, 0);
+    QVERIFY(text.out.contains(u16(u"資金運用")));
+    QVERIFY(text.out.contains(u16(u"ケリー ×0.25 上限5% 初期資金100,000円")));
+
+    for (const QStringList &wrong :
+         {QStringList {QStringLiteral("--staking"), QStringLiteral("half")},
+          QStringList {QStringLiteral("--bankroll"), QStringLiteral("99")},
+          QStringList {QStringLiteral("--fraction"), QStringLiteral("0")},
+          QStringList {QStringLiteral("--kelly"), QStringLiteral("1.5")},
+          QStringList {QStringLiteral("--cap"), QStringLiteral("x")}, QStringList {QStringLiteral("--cap")}}) {
+        const Run r = run(QStringList {QStringLiteral("backtest"), folder} + wrong);
+        QVERIFY2(r.exitCode == 2, qPrintable(wrong.join(u' ')));
+        QVERIFY(r.err.contains(wrong.first()));
+    }
 }
 
 void TestCli::messagesInOneLanguage_data()

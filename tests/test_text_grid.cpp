@@ -108,6 +108,7 @@ private slots:
     void modelView();
     void modelTester();
     void resetMakesRowsWhenFirstRead();
+    void resetWithMoreHeadsAddsColumns();
 };
 
 void TestTextGrid::fillRanksAndRestoresPairOrder()
@@ -419,6 +420,35 @@ void TestTextGrid::resetMakesRowsWhenFirstRead()
     grid.reset({}, {}, 0);
     QCOMPARE(grid.rows(), 1);
     QCOMPARE(grid.cell(0, 0), QString());
+}
+
+// A grid made with two columns takes a third head as a third column, the
+// view told through the reset; fewer heads go back to the two.
+void TestTextGrid::resetWithMoreHeadsAddsColumns()
+{
+    TextGrid grid(2);
+    QAbstractItemModelTester tester(&grid, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const auto source = [](int key, TextGrid::Row &cells) {
+        QCOMPARE(cells.size(), 3);
+        cells[2].text = QString::number(10 - key);
+    };
+    grid.reset({u"a"_s, u"b"_s, u"c"_s},
+               {TextGrid::Alignment::Left, TextGrid::Alignment::Left, TextGrid::Alignment::Right}, 3, source);
+    grid.setHeadToolTip(2, u"why"_s);
+    QCOMPARE(grid.columns(), 3);
+    QCOMPARE(grid.columnCount(), 3);
+    QCOMPARE(grid.headerData(2, Qt::Horizontal).toString(), u"c"_s);
+    QCOMPARE(grid.headerData(2, Qt::Horizontal, Qt::ToolTipRole).toString(), u"why"_s);
+    QCOMPARE(grid.columnAlignment(2), TextGrid::Alignment::Right);
+    grid.sortByHeadClick(2, Qt::LeftButton);
+    QCOMPARE(grid.cell(1, 2), u"8"_s);
+    QCOMPARE(grid.rowKey(1), 2);
+
+    grid.reset({u"a"_s}, {}, 2, [](int, TextGrid::Row &cells) { QCOMPARE(cells.size(), 2); });
+    QCOMPARE(grid.columns(), 2);
+    QCOMPARE(grid.cell(0, 2), QString());
+    QVERIFY(!grid.headerData(2, Qt::Horizontal, Qt::ToolTipRole).isValid());
+    QCOMPARE(grid.columnAlignment(1), TextGrid::Alignment::Left);
 }
 
 QTEST_APPLESS_MAIN(TestTextGrid)

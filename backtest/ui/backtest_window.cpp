@@ -7,6 +7,7 @@
 #include "backtest/ui/calibration_chart.h"
 #include "backtest/ui/profit_chart.h"
 #include "common/messages.h"
+#include "common/number_format.h"
 #include "common/safe_save.h"
 #include "common/ui/gui_support.h"
 #include "common/ui/twips.h"
@@ -146,12 +147,20 @@ public:
     {
     }
 
-    // Before and after the entries change.
+    // Before and after the entries change; withExpectedValues: two columns
+    // more, the bets' chances and expected values.
     void beginReset() { beginResetModel(); }
-    void endReset() { endResetModel(); }
+    void endReset(bool withExpectedValues = false)
+    {
+        m_withExpectedValues = withExpectedValues;
+        endResetModel();
+    }
 
     int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_entries.size()); }
-    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : 11; }
+    int columnCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : m_withExpectedValues ? 13 : 11;
+    }
 
     QVariant data(const QModelIndex &index, int role) const override
     {
@@ -187,21 +196,27 @@ public:
             return QString::number(e.stake);
         case 10:
             return QString::number(e.payout);
+        case 11:
+            return e.chance ? CommonFunc::FormatFixed(*e.chance, 6) : QString();
+        case 12:
+            return e.expectedValue ? CommonFunc::FormatFixed(*e.expectedValue, 4) : QString();
         }
         return {};
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
-        static const char16_t *const heads[] = {u"レースファイル", u"レース名", u"区分",   u"券種", u"組番", u"判定",
-                                                u"乖離％",         u"理論値",   u"実際値", u"投資", u"払戻"};
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= 11)
+        static const char16_t *const heads[] = {u"レースファイル", u"レース名", u"区分",   u"券種",   u"組番",
+                                                u"判定",           u"乖離％",   u"理論値", u"実際値", u"投資",
+                                                u"払戻",           u"確率",     u"期待値"};
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columnCount())
             return QAbstractTableModel::headerData(section, orientation, role);
         return QString::fromUtf16(heads[section]);
     }
 
 private:
     const QList<LedgerEntry> &m_entries;
+    bool m_withExpectedValues = false;
 };
 
 BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
@@ -257,6 +272,19 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     m_raceNumber = edit("txtRaceNumber", u"1-12", 8);
     m_favourite = edit("txtFavourite", u"2.0-2.9", 10);
     m_conditionText = edit("txtConditions", u"３歳以上", 0);
+    m_stakingMethod = new QComboBox(this);
+    m_stakingMethod->setObjectName(QStringLiteral("cboStaking"));
+    for (StakingMethod method : {StakingMethod::Flat, StakingMethod::Fraction, StakingMethod::Kelly})
+        m_stakingMethod->addItem(StakingMethodName(method));
+    const Staking defaults;
+    m_bankroll = edit("txtBankroll", u"", 10);
+    m_bankroll->setText(QString::number(defaults.bankroll));
+    m_fraction = edit("txtFraction", u"", 6);
+    m_fraction->setText(QString::number(defaults.fraction));
+    m_kelly = edit("txtKelly", u"", 6);
+    m_kelly->setText(QString::number(defaults.kelly));
+    m_cap = edit("txtCap", u"", 6);
+    m_cap->setText(QString::number(defaults.cap));
     m_start = button("btnStart", u"開始");
     m_cancel = button("btnCancel", u"中止");
     m_progress = new QProgressBar(this);
@@ -307,6 +335,11 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     summaryLayout->addWidget(new QLabel(QStringLiteral(u"件数")));
     summaryLayout->addWidget(m_counts);
     summaryLayout->addWidget(m_intervals);
+    m_stakingCaption = new QLabel(QStringLiteral(u"資金運用 (推奨買い目を資金から賭けた場合)"));
+    m_stakingTable = newTable(QStringLiteral("grdStaking"));
+    m_stakingTable->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    summaryLayout->addWidget(m_stakingCaption);
+    summaryLayout->addWidget(m_stakingTable);
     summaryLayout->addStretch(1);
     m_tabs->addTab(summary, QStringLiteral(u"推奨買い目"));
     m_tabs->addTab(tab(QStringLiteral(u"判定印 (印の付いた組をすべて買った場合)"), m_marks), QStringLiteral(u"判定印"));
@@ -374,6 +407,19 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
         conditionRow->addWidget(control, control == m_course || control == m_conditionText ? 1 : 0);
     }
     layout->addLayout(conditionRow);
+    auto *stakingRow = new QHBoxLayout;
+    const std::pair<const char16_t *, QWidget *> stakingControls[] = {
+        {u"資金運用", m_stakingMethod}, {u"初期資金", m_bankroll}, {u"定率", m_fraction},
+        {u"ケリー倍率", m_kelly},       {u"1レース上限", m_cap},
+    };
+    for (const auto &[caption, control] : stakingControls) {
+        auto *name = new QLabel(QString::fromUtf16(caption));
+        name->setBuddy(control);
+        stakingRow->addWidget(name);
+        stakingRow->addWidget(control);
+    }
+    stakingRow->addStretch(1);
+    layout->addLayout(stakingRow);
     auto *progressRow = new QHBoxLayout;
     progressRow->addWidget(m_progress, 1);
     m_count->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("000000 / 000000")));
@@ -392,6 +438,7 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
 
     connect(m_browse, &QPushButton::clicked, this, &BacktestWindow::browse);
     connect(m_dimension, &QComboBox::currentIndexChanged, this, &BacktestWindow::showBreakdown);
+    connect(m_stakingMethod, &QComboBox::currentIndexChanged, this, &BacktestWindow::stakingMethodChanged);
     connect(m_start, &QPushButton::clicked, this, &BacktestWindow::start);
     connect(m_cancel, &QPushButton::clicked, this, &BacktestWindow::cancel);
     connect(m_saveLedger, &QPushButton::clicked, this, &BacktestWindow::saveLedger);
@@ -410,6 +457,17 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
 
     clearResults();
     setRunning(false);
+}
+
+void BacktestWindow::stakingMethodChanged()
+{
+    // Each parameter matters to its method only; the bankroll and the cap to both.
+    const auto method = StakingMethod(m_stakingMethod->currentIndex());
+    const bool staked = method != StakingMethod::Flat && !m_running;
+    m_bankroll->setEnabled(staked);
+    m_cap->setEnabled(staked);
+    m_fraction->setEnabled(staked && method == StakingMethod::Fraction);
+    m_kelly->setEnabled(staked && method == StakingMethod::Kelly);
 }
 
 BacktestWindow::~BacktestWindow()
@@ -472,12 +530,16 @@ void BacktestWindow::start()
     const std::optional<Conditions> asked = conditions();
     if (!asked)
         return;
+    const std::optional<Staking> stake = staking();
+    if (!stake)
+        return;
     Input input;
     input.paths = {path};
     input.recursive = m_subfolders->isChecked();
     input.compareModels = m_compareModels->isChecked();
     input.calibration = true; // cheap beside the race loads
     input.conditions = *asked;
+    input.staking = *stake;
     // One snapshot of the options for the whole run, as a race load takes one.
     CommonFunc::RefreshSettings();
     input.options = CommonFunc::ReadRaceOptions();
@@ -488,6 +550,7 @@ void BacktestWindow::start()
         return;
     m_runPaths = input.paths;
     m_runRecursive = input.recursive;
+    m_runExpectedValues = input.options.showExpectedValue;
     m_total = 0;
     m_clock.start();
     setRunning(true);
@@ -519,6 +582,33 @@ std::optional<Conditions> BacktestWindow::conditions()
         }
     }
     asked.text = m_conditionText->text().trimmed();
+    return asked;
+}
+
+std::optional<Staking> BacktestWindow::staking()
+{
+    Staking asked;
+    asked.method = StakingMethod(std::clamp(m_stakingMethod->currentIndex(), 0, 2));
+    if (!asked.active())
+        return asked;
+    const auto fail = [](QLineEdit *control, const char16_t *text) -> std::optional<Staking> {
+        Messages::error(QString::fromUtf16(text));
+        control->setFocus();
+        control->selectAll();
+        return std::nullopt;
+    };
+    bool ok = false;
+    asked.bankroll = m_bankroll->text().trimmed().toLongLong(&ok);
+    if (!ok || asked.bankroll < kStakeUnit || asked.bankroll > 1000000000000LL)
+        return fail(m_bankroll, u"初期資金は100円以上の整数で入力してください。");
+    const std::pair<QLineEdit *, double *> shares[] = {{m_fraction, &asked.fraction},
+                                                       {m_kelly, &asked.kelly},
+                                                       {m_cap, &asked.cap}};
+    for (const auto &[control, share] : shares) {
+        *share = control->text().trimmed().toDouble(&ok);
+        if (!ok || !(*share > 0.0) || *share > 1.0)
+            return fail(control, u"定率・ケリー倍率・上限は0より大きく1以下の数で入力してください。");
+    }
     return asked;
 }
 
@@ -554,7 +644,7 @@ void BacktestWindow::showOutcome(const BacktestRunner::Outcome &outcome)
     setRunning(false);
     m_ledgerModel->beginReset();
     m_ledger = outcome.ledger;
-    m_ledgerModel->endReset();
+    m_ledgerModel->endReset(m_runExpectedValues);
     m_ledgerView->resizeColumnsToContents();
 
     // Races a condition left out were gone through all the same.
@@ -599,7 +689,10 @@ void BacktestWindow::showOutcome(const BacktestRunner::Outcome &outcome)
     m_tabs->setTabText(m_tabs->indexOf(m_failures->parentWidget()),
                        QStringLiteral(u"読込失敗 (%1)").arg(r.failures.size()));
     m_tabs->setTabText(m_tabs->indexOf(m_notes->parentWidget()), QStringLiteral(u"注記 (%1)").arg(r.notes.size()));
-    m_chart->setCurve(r.curve);
+    m_chart->setCurve(r.curve, r.staking ? std::optional<qint64>(r.staking->staking.bankroll) : std::nullopt);
+    fill(m_stakingTable, StakingTable(r));
+    m_stakingCaption->setVisible(r.staking.has_value());
+    m_stakingTable->setVisible(r.staking.has_value());
     m_calibrationChart->setCalibration(r.calibration);
     fill(m_calibration, CalibrationTable(r));
 
@@ -635,6 +728,8 @@ void BacktestWindow::clearResults()
     m_tabs->setTabText(m_tabs->indexOf(m_failures->parentWidget()), QStringLiteral(u"読込失敗"));
     m_tabs->setTabText(m_tabs->indexOf(m_notes->parentWidget()), QStringLiteral(u"注記"));
     m_chart->setCurve({});
+    m_stakingCaption->hide();
+    m_stakingTable->hide();
     m_calibrationChart->setCalibration(std::nullopt);
     fill(m_calibration, ReportTable {CalibrationTable(none).heads, 2, {}, {}});
     m_count->clear();
@@ -655,6 +750,8 @@ void BacktestWindow::setRunning(bool running)
     m_compareModels->setEnabled(!running);
     for (QLineEdit *control : {m_course, m_runners, m_raceNumber, m_favourite, m_conditionText})
         control->setEnabled(!running);
+    m_stakingMethod->setEnabled(!running);
+    stakingMethodChanged();
     m_saveLedger->setEnabled(!running && m_report.has_value());
     m_saveChart->setEnabled(!running && m_report.has_value());
 }
@@ -718,7 +815,8 @@ void BacktestWindow::saveLedger()
     m_lastSaveFolder = QFileInfo(path).absolutePath();
     QString error;
     QString warning;
-    if (!WriteLedgerFile(m_ledger, path, &error, LedgerGuard(path, m_runPaths, m_runRecursive), &warning))
+    if (!WriteLedgerFile(m_ledger, path, &error, LedgerGuard(path, m_runPaths, m_runRecursive), &warning,
+                         m_runExpectedValues))
         tellSaveFailed(error);
     else if (!warning.isEmpty())
         Messages::notice(warning);

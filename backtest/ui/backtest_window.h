@@ -86,6 +86,9 @@ private:
     void showBreakdown();
     // The conditions the controls ask for; none, with the message shown, when one cannot be read.
     std::optional<Backtest::Conditions> conditions();
+    // The staking the controls ask for; none, with the message shown, when a number cannot be read.
+    std::optional<Backtest::Staking> staking();
+    void stakingMethodChanged();
     void showOutcome(const BacktestRunner::Outcome &outcome);
     void clearResults();
     void setRunning(bool running);
@@ -106,6 +109,7 @@ private:
     QList<Backtest::LedgerEntry> m_ledger;
     // What the last run searched, whose race files its outputs must not replace.
     QStringList m_runPaths;
+    bool m_runExpectedValues = false; // the run's ledger has the chance and expected value columns
     bool m_runRecursive = false;
 
     QLineEdit *m_folder = nullptr;
@@ -117,6 +121,13 @@ private:
     QLineEdit *m_raceNumber = nullptr;
     QLineEdit *m_favourite = nullptr;
     QLineEdit *m_conditionText = nullptr;
+    QComboBox *m_stakingMethod = nullptr; // 定額, 定率, ケリー: item i is StakingMethod(i)
+    QLineEdit *m_bankroll = nullptr;
+    QLineEdit *m_fraction = nullptr;
+    QLineEdit *m_kelly = nullptr;
+    QLineEdit *m_cap = nullptr;
+    QLabel *m_stakingCaption = nullptr;
+    QTableWidget *m_stakingTable = nullptr;
     QPushButton *m_start = nullptr;
     QPushButton *m_cancel = nullptr;
     QProgressBar *m_progress = nullptr;

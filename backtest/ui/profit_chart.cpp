@@ -7,11 +7,13 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 const QColor ProfitChart::kUmarenColour {0xd0, 0x30, 0x30};
 const QColor ProfitChart::kWideColour {0x20, 0x90, 0x50};
 const QColor ProfitChart::kAllColour {0x20, 0x50, 0xc0};
+const QColor ProfitChart::kBankrollColour {0x80, 0x40, 0xa0};
 
 namespace {
 
@@ -46,9 +48,10 @@ ProfitChart::ProfitChart(QWidget *parent)
     setMinimumSize(240, 160);
 }
 
-void ProfitChart::setCurve(QList<Backtest::CurvePoint> curve)
+void ProfitChart::setCurve(QList<Backtest::CurvePoint> curve, std::optional<qint64> startBankroll)
 {
     m_curve = std::move(curve);
+    m_start = startBankroll;
     update();
 }
 
@@ -102,13 +105,23 @@ void ProfitChart::paint(QPainter &painter, const QRect &area) const
     const QFontMetrics metrics = painter.fontMetrics();
     const int lineHeight = metrics.height();
 
-    // The value range always holds zero, where every line starts.
-    qint64 low = 0;
-    qint64 high = 0;
+    // The bankroll is one line, from the start; the profits three, from zero.
+    static const std::array<Line, 1> kBankroll {{{0, &ProfitChart::kBankrollColour, u"資金"}}};
+    const bool bankroll = m_start.has_value();
+    const qint64 base = bankroll ? *m_start : 0;
+    const Line *lines = bankroll ? kBankroll.data() : kLines.data();
+    const std::size_t lineCount = bankroll ? kBankroll.size() : kLines.size();
+    const auto valueOf = [bankroll](const Backtest::CurvePoint &point, const Line &line) {
+        return bankroll ? point.bankroll : point.profit[line.index];
+    };
+
+    // The value range always holds the start, where every line starts.
+    qint64 low = base;
+    qint64 high = base;
     for (const Backtest::CurvePoint &point : m_curve) {
-        for (const Line &line : kLines) {
-            low = std::min(low, point.profit[line.index]);
-            high = std::max(high, point.profit[line.index]);
+        for (std::size_t l = 0; l < lineCount; ++l) {
+            low = std::min(low, valueOf(point, lines[l]));
+            high = std::max(high, valueOf(point, lines[l]));
         }
     }
     if (low == high)
@@ -154,11 +167,12 @@ void ProfitChart::paint(QPainter &painter, const QRect &area) const
     painter.drawText(QRect(plot.left(), plot.bottom() + 6 + lineHeight, plot.width(), lineHeight + 4),
                      Qt::AlignHCenter | Qt::AlignTop, QStringLiteral(u"確定レース数"));
     painter.drawText(QRect(area.left() + 4, plot.top() - lineHeight - 6, plot.width(), lineHeight),
-                     Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral(u"収支 (円)"));
+                     Qt::AlignLeft | Qt::AlignVCenter,
+                     bankroll ? QStringLiteral(u"資金 (円)") : QStringLiteral(u"収支 (円)"));
 
-    // The zero line, darker than the grid: above it the bets made money.
+    // The start's line, darker than the grid: above it the bets made money.
     painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
-    const int zero = qRound(yAt(0.0));
+    const int zero = qRound(yAt(double(base)));
     painter.drawLine(plot.left(), zero, plot.right(), zero);
 
     if (m_curve.isEmpty()) {
@@ -172,14 +186,15 @@ void ProfitChart::paint(QPainter &painter, const QRect &area) const
     // level line fills whole rows of pixels.
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setClipRect(plot.adjusted(-1, -1, 1, 1));
-    for (auto it = std::rbegin(kLines); it != std::rend(kLines); ++it) {
-        const Line &line = *it;
+    const auto dashed = [bankroll](const Line &line) { return !bankroll && line.index == Backtest::RecommendedAll; };
+    for (std::size_t l = lineCount; l-- > 0;) {
+        const Line &line = lines[l];
         QPolygonF points;
         points.reserve(m_curve.size() + 1);
-        points.append(QPointF(xAt(0.0), yAt(0.0)));
+        points.append(QPointF(xAt(0.0), yAt(double(base))));
         for (qsizetype i = 0; i < m_curve.size(); ++i)
-            points.append(QPointF(xAt(double(i + 1)), yAt(double(m_curve[i].profit[line.index]))));
-        painter.setPen(QPen(*line.colour, 2.0, line.index == Backtest::RecommendedAll ? Qt::DashLine : Qt::SolidLine));
+            points.append(QPointF(xAt(double(i + 1)), yAt(double(valueOf(m_curve[i], line)))));
+        painter.setPen(QPen(*line.colour, 2.0, dashed(line) ? Qt::DashLine : Qt::SolidLine));
         painter.drawPolyline(points);
     }
     painter.setClipping(false);
@@ -187,16 +202,17 @@ void ProfitChart::paint(QPainter &painter, const QRect &area) const
 
     // The legend above the plot, with each line's last value.
     int x = plot.right();
-    for (auto it = std::rbegin(kLines); it != std::rend(kLines); ++it) {
-        const qint64 last = m_curve.last().profit[it->index];
-        const QString text = it->name.toString() + u' ' + yen(last, true) + QStringLiteral(u"円");
+    for (std::size_t l = lineCount; l-- > 0;) {
+        const Line *it = &lines[l];
+        const qint64 last = valueOf(m_curve.last(), *it);
+        const QString text = it->name.toString() + u' ' + yen(last, !bankroll) + QStringLiteral(u"円");
         const int width = metrics.horizontalAdvance(text);
         x -= width;
         const int y = plot.top() - lineHeight - 6;
         painter.setPen(Qt::black);
         painter.drawText(QRect(x, y, width, lineHeight), Qt::AlignLeft | Qt::AlignVCenter, text);
         x -= 26;
-        if (it->index == Backtest::RecommendedAll) {
+        if (dashed(*it)) {
             painter.setPen(QPen(*it->colour, 3, Qt::DashLine, Qt::FlatCap));
             painter.drawLine(x, y + lineHeight / 2, x + 20, y + lineHeight / 2);
         } else {

@@ -9,10 +9,13 @@
 #include <QList>
 #include <QWidget>
 
+#include <optional>
+
 class QPainter;
 
 // The cumulative profit of the recommended bets over the settled races in
-// order: umaren, wide and both together, from zero before the first race.
+// order: umaren, wide and both together, from zero before the first race;
+// or, for a run that staked a bankroll, that bankroll from its start.
 class ProfitChart : public QWidget {
     Q_OBJECT
 
@@ -20,11 +23,14 @@ public:
     static const QColor kUmarenColour;
     static const QColor kWideColour;
     static const QColor kAllColour;
+    static const QColor kBankrollColour;
 
     explicit ProfitChart(QWidget *parent = nullptr);
 
-    void setCurve(QList<Backtest::CurvePoint> curve);
+    // startBankroll: draw CurvePoint::bankroll from it instead of the profits.
+    void setCurve(QList<Backtest::CurvePoint> curve, std::optional<qint64> startBankroll = std::nullopt);
     const QList<Backtest::CurvePoint> &curve() const { return m_curve; }
+    bool showsBankroll() const { return m_start.has_value(); }
 
     // The chart drawn at the given size, as the PNG file gets it.
     QImage toImage(QSize size) const;
@@ -42,4 +48,5 @@ private:
     void paint(QPainter &painter, const QRect &area) const;
 
     QList<Backtest::CurvePoint> m_curve;
+    std::optional<qint64> m_start;
 };

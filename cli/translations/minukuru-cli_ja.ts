@@ -190,143 +190,6 @@ backtest と同じように読み込み、確定レースごとに払戻から1-
 </translation>
     </message>
     <message>
-        <source>usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]
-                             [--encoding ENCODING] [--models]
-                             [--calibration] [PATH...]
-Loads every race (Zo-*.jra) of the folders or files given (default: the
-PAT folder of the settings) as the program does, and reports what its
-recommended bets and marked pairs would have paid at 100 yen a bet,
-by the race results&apos; payouts.
-  -r, --recursive    search the folders&apos; subfolders too
-  --json             the report as one JSON object
-  --ledger FILE.csv  one CSV line per bet
-  --encoding ENCODING
-                     the ledger&apos;s: sjis (Shift-JIS) or utf-8 (with a
-                     byte-order mark) instead of the settings&apos; CsvEncoding
-  --models           compare the pricing models and the market on the
-                     settled races (log loss, Brier score, returns)
-  --calibration      the predicted chances (win, and the active model&apos;s
-                     umaren and wide pairs) against how often they came
-                     true, in bins with 95 % intervals
-  --breakdowns       the figures by course, field size, race number,
-                     favourite&apos;s odds and popularity (the JSON has them
-                     always)
-Only races that meet every condition given take part:
-  --course NAME[,NAME...]  the course as the race list shows it
-  --runners MIN-MAX        horses not scratched
-  --race-number MIN-MAX    the race&apos;s number
-  --favourite MIN-MAX      the lowest win odds of the race
-  --conditions TEXT        the race conditions contain TEXT
-Ranges are inclusive; N alone is N-N.  95 % intervals by resampling the
-settled races:
-  --seed N           the draws&apos; seed (default 1)
-  --resamples N      the draws (default 2000; 0: no intervals)
-Each race counts once, however many paths lead to it.  The ledger never
-replaces one of the races&apos; files or anything but a regular file.
-Exit status 0 when at least one race was read, 1 when none was found or
-none could be read (the reason on standard error) or the ledger could
-not be written, 2 for wrong usage.
-</source>
-        <translation>使い方: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]
-                             [--encoding ENCODING] [--models]
-                             [--calibration] [PATH...]
-指定したフォルダまたはファイルのレース (Zo-*.jra) をすべて (省略時は設定の
-PAT フォルダ) プログラムと同じように読み込み、推奨買い目と印の付いた組を
-1点100円で買っていればいくら払い戻したかを、競争結果の払戻から出します。
-  -r, --recursive    サブフォルダも探す
-  --json             結果を一つの JSON オブジェクトで出す
-  --ledger FILE.csv  買い目ごとに1行の CSV
-  --encoding ENCODING
-                     買い目 CSV の文字コード: 設定の CsvEncoding に代えて
-                     sjis (Shift-JIS) または utf-8 (バイトオーダーマーク付き)
-  --models           確定レースで理論値モデルと市場を比べる (対数損失、
-                     Brier スコア、回収)
-  --calibration      予測した確率 (単勝と、理論値モデルの馬連とワイドの組)
-                     を実際に当たった頻度と、区分ごとに 95 % 区間を付けて
-                     比べる
-  --breakdowns       場名、頭数、レース番号、1番人気の単勝、人気別の数字も
-                     出す (JSON には常にある)
-指定した条件をすべて満たすレースだけが加わります:
-  --course NAME[,NAME...]  レース一覧に出る場名
-  --runners MIN-MAX        取消を除いた頭数
-  --race-number MIN-MAX    レース番号
-  --favourite MIN-MAX      レースの最低単勝オッズ
-  --conditions TEXT        レース条件に TEXT を含む
-範囲は両端を含み、N だけなら N-N。95 % 区間は確定レースの再抽出から:
-  --seed N           抽出の種 (省略時 1)
-  --resamples N      抽出の回数 (省略時 2000、0 で区間なし)
-同じレースは、いくつの指定から辿り着いても一度だけ数えます。買い目 CSV は
-レースのファイルも、通常のファイルでないものも置き換えません。
-終了ステータス: 1レース以上読み込めば 0、レースが見つからないか一つも
-読み込めない (理由は標準エラー出力に) か買い目 CSV を書き出せないと 1、
-使い方の誤りで 2。
-</translation>
-    </message>
-    <message>
-        <source>usage: minukuru-cli [--settings FILE] COMMAND [ARGS]
-
-Commands:
-  export RACE_FILE [--race KEY] [-o OUT.csv] [--encoding ENCODING]
-                               analyse a race and save it as CSV
-  show RACE_FILE [--race KEY] [--matrix] [--place]
-                               print the analysis of a race
-  list [FOLDER]                list the races of a PAT folder
-  watch ZO_FILE [--count N]    follow a race as the terminal rewrites it
-  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
-           [--models] [--course NAMES] [--runners MIN-MAX]
-           [--race-number MIN-MAX] [--favourite MIN-MAX]
-           [--conditions TEXT] [--breakdowns] [--seed N]
-           [--resamples N] [--calibration] [PATH...]
-                               what the marks and recommended bets
-                               would have paid over past races
-  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
-      [PATH...]
-                               fit the price model&apos;s exponents to the
-                               settled races
-
-Options, before or after the command:
-  --settings FILE  the settings file (else MINUKURU_SETTINGS when set,
-                   else the user&apos;s own)
-  --model MODEL    price with standard, harville or discount for this run
-                   instead of the settings&apos; model
-  -h, --help       this text, or a command&apos;s with the command
-  --version        the program&apos;s version
-Run &apos;minukuru-cli COMMAND --help&apos; for a command&apos;s options.
-Exit status 0 on success, 1 when the command failed, 2 for wrong usage.
-</source>
-        <translation>使い方: minukuru-cli [--settings FILE] COMMAND [ARGS]
-
-コマンド:
-  export RACE_FILE [--race KEY] [-o OUT.csv] [--encoding ENCODING]
-                               レースを分析して CSV に保存する
-  show RACE_FILE [--race KEY] [--matrix] [--place]
-                               レースの分析を表示する
-  list [FOLDER]                PAT フォルダのレースを一覧する
-  watch ZO_FILE [--count N]    端末が書き換えるレースを追う
-  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
-           [--models] [--course NAMES] [--runners MIN-MAX]
-           [--race-number MIN-MAX] [--favourite MIN-MAX]
-           [--conditions TEXT] [--breakdowns] [--seed N]
-           [--resamples N] [--calibration] [PATH...]
-                               過去のレースで印と推奨買い目が
-                               いくら払い戻したかを出す
-  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
-      [PATH...]
-                               理論値モデルの指数を確定レースに
-                               合わせて推定する
-
-オプション (コマンドの前でも後でも):
-  --settings FILE  設定ファイル (省略時は MINUKURU_SETTINGS があればそれ、
-                   なければユーザーの設定)
-  --model MODEL    この実行だけ設定の理論値モデルに代えて standard、
-                   harville または discount で値付けする
-  -h, --help       この説明 (コマンドと一緒ならそのコマンドの説明)
-  --version        プログラムのバージョン
-コマンドのオプションは &apos;minukuru-cli COMMAND --help&apos; で表示します。
-終了ステータス: 成功で 0、コマンドが失敗すると 1、使い方の誤りで 2。
-</translation>
-    </message>
-    <message>
         <source>usage: minukuru-cli export RACE_FILE [--race KEY] [-o OUT.csv]
                            [--encoding ENCODING]
 Loads the race as the program does and writes its CSV file (default: the
@@ -357,38 +220,6 @@ Exit status 0 when the file was written, 1 otherwise, 2 for wrong usage.
 </translation>
     </message>
     <message>
-        <source>usage: minukuru-cli show RACE_FILE [--race KEY] [--matrix] [--place]
-Prints the race header, the popularity tables, both pair grids, the
-recommended bets and the result.  RACE_FILE is a PAT win/place odds file
-(Zo-*.jra) or a file of JV-Data records.
-  --race KEY  the race of a record file of many: its 16-digit key (year,
-              month-day, course, meeting, day, race number); without it
-              a record file must hold one race, else its keys are listed
-  --matrix  then the pair matrix: umaren above the diagonal, wide below,
-            each pair&apos;s deviation in whole percent and its mark
-  --place   the place table with each horse&apos;s theoretical place price
-            (0.8 over its chance of the first three, or the first two
-            with 5 to 7 runners) under the price model; blank with 4
-            runners or fewer
-Exit status 0 when the race was shown, 1 when it cannot be read, 2 for
-wrong usage.
-</source>
-        <translation>使い方: minukuru-cli show RACE_FILE [--race KEY] [--matrix] [--place]
-レースの見出し、人気順の表、馬連とワイドの表、推奨買い目と競争結果を表示します。
-RACE_FILE は PAT の単複オッズファイル (Zo-*.jra) または JV-Data のレコード
-ファイルです。
-  --race KEY  多くのレースを持つレコードファイルのレース: 16桁のキー (年、
-              月日、競馬場、回、日、レース番号)。無ければレコードファイルは
-              1レースだけのもの、そうでなければそのキーを一覧します
-  --matrix  続けてマトリクス: 対角線の右上が馬連、左下がワイド、各組の乖離％
-            (整数) と印
-  --place   複勝人気順の表に各馬の理論上の複勝オッズ (複理論) を加える:
-            理論値モデルでの3着以内 (5-7頭立ては2着以内) の確率で 0.8 を
-            割った値。4頭立て以下は空欄
-終了ステータス: 表示すると 0、レースを読み込めないと 1、使い方の誤りで 2。
-</translation>
-    </message>
-    <message>
         <source>--race takes the race of a file of JV-Data records: %1</source>
         <translation>--race は JV-Data のレコードファイルのレースを指定します: %1</translation>
     </message>
@@ -407,6 +238,214 @@ RACE_FILE は PAT の単複オッズファイル (Zo-*.jra) または JV-Data �
     <message>
         <source>--race needs a race key</source>
         <translation>--race にはレースキーが要ります</translation>
+    </message>
+    <message>
+        <source>usage: minukuru-cli [--settings FILE] COMMAND [ARGS]
+
+Commands:
+  export RACE_FILE [--race KEY] [-o OUT.csv] [--encoding ENCODING]
+                               analyse a race and save it as CSV
+  show RACE_FILE [--race KEY] [--matrix] [--place] [--ev]
+                               print the analysis of a race
+  list [FOLDER]                list the races of a PAT folder
+  watch ZO_FILE [--count N]    follow a race as the terminal rewrites it
+  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
+           [--models] [--course NAMES] [--runners MIN-MAX]
+           [--race-number MIN-MAX] [--favourite MIN-MAX]
+           [--conditions TEXT] [--breakdowns] [--seed N]
+           [--resamples N] [--calibration] [--ev]
+           [--staking METHOD] [--bankroll YEN] [--fraction F]
+           [--kelly K] [--cap C] [PATH...]
+                               what the marks and recommended bets
+                               would have paid over past races
+  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
+      [PATH...]
+                               fit the price model&apos;s exponents to the
+                               settled races
+
+Options, before or after the command:
+  --settings FILE  the settings file (else MINUKURU_SETTINGS when set,
+                   else the user&apos;s own)
+  --model MODEL    price with standard, harville or discount for this run
+                   instead of the settings&apos; model
+  -h, --help       this text, or a command&apos;s with the command
+  --version        the program&apos;s version
+Run &apos;minukuru-cli COMMAND --help&apos; for a command&apos;s options.
+Exit status 0 on success, 1 when the command failed, 2 for wrong usage.
+</source>
+        <translation>使い方: minukuru-cli [--settings FILE] COMMAND [ARGS]
+
+コマンド:
+  export RACE_FILE [--race KEY] [-o OUT.csv] [--encoding ENCODING]
+                               レースを分析して CSV に保存する
+  show RACE_FILE [--race KEY] [--matrix] [--place] [--ev]
+                               レースの分析を表示する
+  list [FOLDER]                PAT フォルダのレースを一覧する
+  watch ZO_FILE [--count N]    端末が書き換えるレースを追う
+  backtest [-r] [--json] [--ledger FILE.csv] [--encoding ENCODING]
+           [--models] [--course NAMES] [--runners MIN-MAX]
+           [--race-number MIN-MAX] [--favourite MIN-MAX]
+           [--conditions TEXT] [--breakdowns] [--seed N]
+           [--resamples N] [--calibration] [--ev]
+           [--staking METHOD] [--bankroll YEN] [--fraction F]
+           [--kelly K] [--cap C] [PATH...]
+                               過去のレースで印と推奨買い目が
+                               いくら払い戻したかを出す
+  fit [-r] [--json] [--win-probability METHOD] [--save] [CONDITIONS]
+      [PATH...]
+                               理論値モデルの指数を確定レースに
+                               合わせて推定する
+
+オプション (コマンドの前でも後でも):
+  --settings FILE  設定ファイル (省略時は MINUKURU_SETTINGS があればそれ、
+                   なければユーザーの設定)
+  --model MODEL    この実行だけ設定の理論値モデルに代えて standard、
+                   harville または discount で値付けする
+  -h, --help       この説明 (コマンドと一緒ならそのコマンドの説明)
+  --version        プログラムのバージョン
+コマンドのオプションは &apos;minukuru-cli COMMAND --help&apos; で表示します。
+終了ステータス: 成功で 0、コマンドが失敗すると 1、使い方の誤りで 2。
+</translation>
+    </message>
+    <message>
+        <source>usage: minukuru-cli show RACE_FILE [--race KEY] [--matrix] [--place] [--ev]
+Prints the race header, the popularity tables, both pair grids, the
+recommended bets and the result.  RACE_FILE is a PAT win/place odds file
+(Zo-*.jra) or a file of JV-Data records.
+  --race KEY  the race of a record file of many: its 16-digit key (year,
+              month-day, course, meeting, day, race number); without it
+              a record file must hold one race, else its keys are listed
+  --matrix  then the pair matrix: umaren above the diagonal, wide below,
+            each pair&apos;s deviation in whole percent and its mark
+  --place   the place table with each horse&apos;s theoretical place price
+            (0.8 over its chance of the first three, or the first two
+            with 5 to 7 runners) under the price model; blank with 4
+            runners or fewer
+  --ev      the grids&apos; expected value column (as the ShowExpectedValue
+            option gives it): the model&apos;s chance of the pair times its
+            price, less 1; wide at the lower bound of its price
+Exit status 0 when the race was shown, 1 when it cannot be read, 2 for
+wrong usage.
+</source>
+        <translation>使い方: minukuru-cli show RACE_FILE [--race KEY] [--matrix] [--place] [--ev]
+レースの見出し、人気順の表、馬連とワイドの表、推奨買い目と競争結果を表示します。
+RACE_FILE は PAT の単複オッズファイル (Zo-*.jra) または JV-Data のレコード
+ファイルです。
+  --race KEY  多くのレースを持つレコードファイルのレース: 16桁のキー (年、
+              月日、競馬場、回、日、レース番号)。無ければレコードファイルは
+              1レースだけのもの、そうでなければそのキーを一覧します
+  --matrix  続けてマトリクス: 対角線の右上が馬連、左下がワイド、各組の乖離％
+            (整数) と印
+  --place   複勝人気順の表に各馬の理論上の複勝オッズ (複理論) を加える:
+            理論値モデルでの3着以内 (5-7頭立ては2着以内) の確率で 0.8 を
+            割った値。4頭立て以下は空欄
+  --ev      表に期待値の列を付ける (設定の ShowExpectedValue と同じ): 組の
+            モデル確率×オッズ−1、ワイドはオッズの下限で
+終了ステータス: 表示すると 0、レースを読み込めないと 1、使い方の誤りで 2。
+</translation>
+    </message>
+    <message>
+        <source>usage: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]
+                             [--encoding ENCODING] [--models]
+                             [--calibration] [--ev] [--staking METHOD]
+                             [--bankroll YEN] [--fraction F] [--kelly K]
+                             [--cap C] [PATH...]
+Loads every race (Zo-*.jra) of the folders or files given (default: the
+PAT folder of the settings) as the program does, and reports what its
+recommended bets and marked pairs would have paid at 100 yen a bet,
+by the race results&apos; payouts.
+  -r, --recursive    search the folders&apos; subfolders too
+  --json             the report as one JSON object
+  --ledger FILE.csv  one CSV line per bet
+  --encoding ENCODING
+                     the ledger&apos;s: sjis (Shift-JIS) or utf-8 (with a
+                     byte-order mark) instead of the settings&apos; CsvEncoding
+  --models           compare the pricing models and the market on the
+                     settled races (log loss, Brier score, returns)
+  --calibration      the predicted chances (win, and the active model&apos;s
+                     umaren and wide pairs) against how often they came
+                     true, in bins with 95 % intervals
+  --ev               two more ledger columns: each bet&apos;s model chance and
+                     its expected value (wide at its lower price), as
+                     the ShowExpectedValue option also gives them
+  --breakdowns       the figures by course, field size, race number,
+                     favourite&apos;s odds and popularity (the JSON has them
+                     always)
+Only races that meet every condition given take part:
+  --course NAME[,NAME...]  the course as the race list shows it
+  --runners MIN-MAX        horses not scratched
+  --race-number MIN-MAX    the race&apos;s number
+  --favourite MIN-MAX      the lowest win odds of the race
+  --conditions TEXT        the race conditions contain TEXT
+Ranges are inclusive; N alone is N-N.  The recommended bets staked from a
+bankroll, race by race in the races&apos; order (report: staking):
+  --staking METHOD   flat (the default: 100 yen a bet, no bankroll),
+                     fraction (each bet a fixed fraction of the bankroll)
+                     or kelly (fractional Kelly on the model&apos;s chance at
+                     the market price; umaren bets as exclusive outcomes)
+  --bankroll YEN     the bankroll at the start (default 100000)
+  --fraction F       fraction&apos;s share of the bankroll a bet (default 0.01)
+  --kelly K          the Kelly multiplier (default 0.25)
+  --cap C            the most of the bankroll one race stakes (default
+                     0.05); stakes round down to 100 yen
+95 % intervals by resampling the settled races:
+  --seed N           the draws&apos; seed (default 1)
+  --resamples N      the draws (default 2000; 0: no intervals)
+Each race counts once, however many paths lead to it.  The ledger never
+replaces one of the races&apos; files or anything but a regular file.
+Exit status 0 when at least one race was read, 1 when none was found or
+none could be read (the reason on standard error) or the ledger could
+not be written, 2 for wrong usage.
+</source>
+        <translation>使い方: minukuru-cli backtest [-r] [--json] [--ledger FILE.csv]
+                             [--encoding ENCODING] [--models]
+                             [--calibration] [--ev] [--staking METHOD]
+                             [--bankroll YEN] [--fraction F] [--kelly K]
+                             [--cap C] [PATH...]
+指定したフォルダまたはファイルのレース (Zo-*.jra) をすべて (省略時は設定の
+PAT フォルダ) プログラムと同じように読み込み、推奨買い目と印の付いた組を
+1点100円で買っていればいくら払い戻したかを、競争結果の払戻から出します。
+  -r, --recursive    サブフォルダも探す
+  --json             結果を一つの JSON オブジェクトで出す
+  --ledger FILE.csv  買い目ごとに1行の CSV
+  --encoding ENCODING
+                     買い目 CSV の文字コード: 設定の CsvEncoding に代えて
+                     sjis (Shift-JIS) または utf-8 (バイトオーダーマーク付き)
+  --models           確定レースで理論値モデルと市場を比べる (対数損失、
+                     Brier スコア、回収)
+  --calibration      予測した確率 (単勝と、理論値モデルの馬連とワイドの組)
+                     を実際に当たった頻度と、区分ごとに 95 % 区間を付けて
+                     比べる
+  --ev               買い目 CSV に2列を足す: 買い目のモデル確率と期待値
+                     (ワイドはオッズの下限で)。設定の ShowExpectedValue でも
+                     付く
+  --breakdowns       場名、頭数、レース番号、1番人気の単勝、人気別の数字も
+                     出す (JSON には常にある)
+指定した条件をすべて満たすレースだけが加わります:
+  --course NAME[,NAME...]  レース一覧に出る場名
+  --runners MIN-MAX        取消を除いた頭数
+  --race-number MIN-MAX    レース番号
+  --favourite MIN-MAX      レースの最低単勝オッズ
+  --conditions TEXT        レース条件に TEXT を含む
+範囲は両端を含み、N だけなら N-N。推奨買い目を資金から、レースの順に
+賭けた場合 (結果は staking):
+  --staking METHOD   flat (省略時: 1点100円、資金なし)、fraction (各買い目に
+                     資金の一定割合) または kelly (モデル確率と市場オッズでの
+                     分数ケリー、馬連の買い目は互いに排反な結果として)
+  --bankroll YEN     初期資金 (省略時 100000)
+  --fraction F       fraction で1点に賭ける資金の割合 (省略時 0.01)
+  --kelly K          ケリーの倍率 (省略時 0.25)
+  --cap C            1レースに賭ける資金の上限の割合 (省略時 0.05)。賭け金は
+                     100円単位に切り捨て
+95 % 区間は確定レースの再抽出から:
+  --seed N           抽出の種 (省略時 1)
+  --resamples N      抽出の回数 (省略時 2000、0 で区間なし)
+同じレースは、いくつの指定から辿り着いても一度だけ数えます。買い目 CSV は
+レースのファイルも、通常のファイルでないものも置き換えません。
+終了ステータス: 1レース以上読み込めば 0、レースが見つからないか一つも
+読み込めない (理由は標準エラー出力に) か買い目 CSV を書き出せないと 1、
+使い方の誤りで 2。
+</translation>
     </message>
 </context>
 <context>

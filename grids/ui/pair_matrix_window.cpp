@@ -127,6 +127,8 @@ QString PairMatrixWindow::toolTipText(int row, int column) const
     text += QStringLiteral(u"\n乖離％ ") + cell.deviationText.trimmed();
     if (!cell.mark.isEmpty())
         text += QStringLiteral(u"\n判定 ") + cell.mark;
+    if (!cell.expectedValue.isEmpty())
+        text += QStringLiteral(u"\n期待値 ") + cell.expectedValue;
     return text;
 }
 

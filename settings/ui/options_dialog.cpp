@@ -24,7 +24,7 @@ using CommonFunc::BetType;
 namespace {
 
 constexpr int kClientWidth = 14535;
-constexpr int kClientHeight = 7665; // 6825 above the price model frame
+constexpr int kClientHeight = 8055; // 6825 above the price model frame
 constexpr int kBoxHeight = 315;
 
 QString notNumberText() { return QStringLiteral(u"数値を正しく入力して下さい。"); }
@@ -200,7 +200,7 @@ void OptionsDialog::buildControls()
 
 void OptionsDialog::buildModelFrame()
 {
-    QGroupBox *frame = addFrame(this, QStringLiteral(u"理論値モデル"), 120, 6825, 11460, 720);
+    QGroupBox *frame = addFrame(this, QStringLiteral(u"理論値モデル"), 120, 6825, 11460, 1110);
     auto combo = [frame](const char *name, const QStringList &items, int left, int width) {
         auto *box = new QComboBox(frame);
         box->setObjectName(QString::fromLatin1(name));
@@ -231,10 +231,16 @@ void OptionsDialog::buildModelFrame()
     txtDiscountLambda3 = edit("txtDiscountLambda3", 8580);
     addLabel(frame, QStringLiteral(u"β"), 9360, 300, 300);
     txtWinPowerExponent = edit("txtWinPowerExponent", 9690);
+    // What the grids show besides the prices, on a second row.
+    addLabel(frame, QStringLiteral(u"表示"), 120, 690, 540);
+    chkShowExpectedValue = new QCheckBox(QStringLiteral(u"期待値"), frame);
+    chkShowExpectedValue->setObjectName(QStringLiteral("chkShowExpectedValue"));
+    chkShowExpectedValue->setToolTip(QStringLiteral(u"馬連・ﾜｲﾄﾞの表に期待値の列を出す（ﾜｲﾄﾞは下限のｵｯｽﾞ）"));
+    place(chkShowExpectedValue, 690, 690, 1080, kBoxHeight);
     chkShowPlacePrice = new QCheckBox(QStringLiteral(u"複理論"), frame);
     chkShowPlacePrice->setObjectName(QStringLiteral("chkShowPlacePrice"));
     chkShowPlacePrice->setToolTip(QStringLiteral(u"複勝人気順の表に理論上の複勝ｵｯｽﾞを表示する"));
-    place(chkShowPlacePrice, 10530, 300, 870, kBoxHeight);
+    place(chkShowPlacePrice, 1890, 690, 1080, kBoxHeight);
     // As the form starts: the store's defaults.
     const CommonFunc::RaceOptions &d = CommonFunc::DefaultRaceOptions();
     cmbPriceModel->setCurrentIndex(d.priceModel);
@@ -244,11 +250,12 @@ void OptionsDialog::buildModelFrame()
     txtDiscountLambda3->setText(CommonFunc::ModelRealText(d.discountLambda3));
     txtWinPowerExponent->setText(CommonFunc::ModelRealText(d.winPowerExponent));
     chkShowPlacePrice->setChecked(d.showPlacePrice);
+    chkShowExpectedValue->setChecked(d.showExpectedValue);
 }
 
 void OptionsDialog::buildEncodingFrame()
 {
-    QGroupBox *frame = addFrame(this, QStringLiteral(u"CSV文字ｺｰﾄﾞ"), 11700, 6825, 2715, 720);
+    QGroupBox *frame = addFrame(this, QStringLiteral(u"CSV文字ｺｰﾄﾞ"), 11700, 6825, 2715, 1110);
     cmbCsvEncoding = new QComboBox(frame);
     cmbCsvEncoding->setObjectName(QStringLiteral("cmbCsvEncoding"));
     cmbCsvEncoding->addItems({QStringLiteral("Shift-JIS"), QStringLiteral(u"UTF-8 (BOM付き)")});
@@ -368,6 +375,7 @@ void OptionsDialog::load()
     assign(stored.winPowerExponent, [&](double v) { txtWinPowerExponent->setText(CF::ModelRealText(v)); });
     assign(stored.showPlacePrice, [&](bool on) { chkShowPlacePrice->setChecked(on); });
     assign(stored.csvEncoding, [&](CF::TextEncoding v) { cmbCsvEncoding->setCurrentIndex(int(v)); });
+    assign(stored.showExpectedValue, [&](bool on) { chkShowExpectedValue->setChecked(on); });
 
     for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
         const BetType type = kind.type;
@@ -454,6 +462,7 @@ void OptionsDialog::save()
     o.winPowerExponent = CF::WinPowerFromText(txtWinPowerExponent->text());
     o.showPlacePrice = chkShowPlacePrice->isChecked();
     o.csvEncoding = CF::TextEncoding(cmbCsvEncoding->currentIndex());
+    o.showExpectedValue = chkShowExpectedValue->isChecked();
 
     for (const CommonFunc::BetKind &kind : CommonFunc::kBetKinds) {
         const BetType type = kind.type;

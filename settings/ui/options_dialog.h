@@ -75,6 +75,7 @@ public:
     QLineEdit *txtDiscountLambda3 = nullptr;
     QLineEdit *txtWinPowerExponent = nullptr;
     QCheckBox *chkShowPlacePrice = nullptr; // 複理論
+    QCheckBox *chkShowExpectedValue = nullptr;
     QComboBox *cmbCsvEncoding = nullptr; // Shift-JIS, UTF-8 (BOM付き); item i is TextEncoding(i)
     QPushButton *btnOk = nullptr;
     QPushButton *btnCancel = nullptr;
