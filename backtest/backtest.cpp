@@ -678,6 +678,7 @@ public:
             facts.favouriteTenths
                 ? &entries[std::size_t(Dimension::Favourite)][bandOf(kFavouriteBands, *facts.favouriteTenths)]
                 : &entryNamed(entries[std::size_t(Dimension::Favourite)], none),
+            &entryNamed(entries[std::size_t(Dimension::Month)], facts.month.isEmpty() ? none : facts.month),
         };
         for (BreakdownEntry *entry : of) {
             ++entry->races;
@@ -714,6 +715,15 @@ public:
             if (aNumber != bNumber)
                 return aNumber;
             return aNumber && x < y;
+        });
+        // Months in time order, races without a date after them.
+        QList<BreakdownEntry> &months = m_entries[std::size_t(Dimension::Month)];
+        std::stable_sort(months.begin(), months.end(), [](const BreakdownEntry &a, const BreakdownEntry &b) {
+            const bool aDated = a.key != u"-";
+            const bool bDated = b.key != u"-";
+            if (aDated != bDated)
+                return aDated;
+            return aDated && a.key < b.key;
         });
         return std::move(m_entries);
     }
@@ -794,6 +804,9 @@ RaceFacts FactsOf(const PatFileHeader &header, const RaceAnalysis &race)
         }
     }
     facts.conditions = header.Conditions;
+    // A record file's race key starts with the year and the month-day.
+    if (race.raceKey.size() >= 6)
+        facts.month = race.raceKey.left(4) + u'-' + race.raceKey.mid(4, 2);
     return facts;
 }
 
@@ -824,14 +837,25 @@ unsigned FailedConditions(const Conditions &conditions, const RaceFacts &facts)
 
 QString DimensionKey(Dimension dimension)
 {
-    static const char *const keys[] = {"course", "runners", "race_number", "favourite_odds", "popularity"};
+    static const char *const keys[] = {"course", "runners", "race_number", "favourite_odds", "popularity", "month"};
     return QString::fromLatin1(keys[int(dimension)]);
 }
 
 QString DimensionName(Dimension dimension)
 {
-    static const char16_t *const names[] = {u"場名", u"頭数", u"ﾚｰｽ", u"1番人気単勝", u"人気"};
+    static const char16_t *const names[] = {u"場名", u"頭数", u"ﾚｰｽ", u"1番人気単勝", u"人気", u"月"};
     return QString::fromUtf16(names[int(dimension)]);
+}
+
+bool DimensionShown(const Report &report, Dimension dimension)
+{
+    if (dimension != Dimension::Month)
+        return true;
+    for (const BreakdownEntry &entry : report.breakdowns[std::size_t(dimension)]) {
+        if (entry.key != u"-")
+            return true;
+    }
+    return false;
 }
 
 QString ComparedModelKey(int model)

@@ -105,6 +105,7 @@ struct RaceFacts {
     int runners = 0;
     std::optional<int> favouriteTenths; // the lowest win odds in tenths; none without a priced horse
     QString conditions;                 // 条件
+    QString month;                      // "2026-03" for a race that carries its date (a record file's); "" else
 };
 // The conditions the race fails (bit IndexOf the Condition); 0: it takes part.
 unsigned FailedConditions(const Conditions &conditions, const RaceFacts &facts);
@@ -112,10 +113,13 @@ RaceFacts FactsOf(const CommonFunc::PatFileHeader &header, const CommonFunc::Rac
 
 // The report's figures broken down by one of the race's facts, or for
 // marks and recommended bets, by the pair's popularity.
-enum class Dimension { Course, Runners, RaceNumber, Favourite, Popularity };
-constexpr int kDimensions = 5;
-QString DimensionKey(Dimension dimension);  // "course", "runners", "race_number", "favourite_odds", "popularity"
-QString DimensionName(Dimension dimension); // 場名, 頭数, ﾚｰｽ, 1番人気単勝, 人気
+// By month only where a race carries its date: PAT files do not, and a run
+// of them reports no month at all (DimensionShown).
+enum class Dimension { Course, Runners, RaceNumber, Favourite, Popularity, Month };
+constexpr int kDimensions = 6;
+QString
+DimensionKey(Dimension dimension); // "course", "runners", "race_number", "favourite_odds", "popularity", "month"
+QString DimensionName(Dimension dimension); // 場名, 頭数, ﾚｰｽ, 1番人気単勝, 人気, 月
 struct BreakdownEntry {
     QString key;   // the course, the race number or the band: "≤8", "9-12", "<2.0", "1-3", …
     int races = 0; // loaded; by popularity: settled races with a bet of the band
@@ -274,6 +278,10 @@ QStringList RaceFilesOf(const QStringList &paths, bool recursive);
 
 using Progress = std::function<void(int done, int total)>;
 using LedgerSink = std::function<void(const LedgerEntry &)>;
+
+// Whether the report breaks its races down by the dimension: by month only
+// when a race of the run carried its date.
+bool DimensionShown(const Report &report, Dimension dimension);
 
 // Runs the backtest.  Races are analysed on `threads` threads and taken in
 // file-name order, so the figures do not depend on the thread count.  Never

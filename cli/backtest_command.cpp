@@ -33,9 +33,11 @@ void printReport(const Report &r, bool breakdowns)
     if (const QString caption = IntervalCaption(r); !caption.isEmpty())
         out(QStringLiteral("  ") + caption + u'\n');
     if (breakdowns) {
-        for (int d = 0; d < kDimensions; ++d)
-            out(u'\n' + DimensionName(Dimension(d)) + QStringLiteral(u"別 回収率\n")
-                + RenderReportTable(BreakdownTable(r, Dimension(d))));
+        for (int d = 0; d < kDimensions; ++d) {
+            if (DimensionShown(r, Dimension(d)))
+                out(u'\n' + DimensionName(Dimension(d)) + QStringLiteral(u"別 回収率\n")
+                    + RenderReportTable(BreakdownTable(r, Dimension(d))));
+        }
     }
     if (r.models) {
         out(QStringLiteral(u"\n理論値ﾓﾃﾞﾙ比較 (確定ﾚｰｽの全組: 対数損失と Brier は小さいほど良い)\n")
@@ -257,6 +259,8 @@ QJsonObject jsonReport(const Report &r)
 
     QJsonObject breakdowns;
     for (int d = 0; d < kDimensions; ++d) {
+        if (!DimensionShown(r, Dimension(d)))
+            continue;
         QJsonArray list;
         for (const BreakdownEntry &e : r.breakdowns[std::size_t(d)])
             list.append(QJsonObject {{QStringLiteral("key"), e.key},

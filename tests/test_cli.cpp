@@ -1023,11 +1023,22 @@ void TestCli::recordFiles()
     QCOMPARE(readAll(work + QStringLiteral("/one_") + key + QStringLiteral(".csv")),
              readAll(work + QStringLiteral("/pat.csv")));
 
-    // The backtest over the record file reports what it reports over the folder.
+    // The backtest over the record file reports what it reports over the
+    // folder, and by month besides: its races carry their date.
     const QString ledger = work + QStringLiteral("/ledger.csv");
     r = run({QStringLiteral("backtest"), QStringLiteral("--json"), QStringLiteral("--ledger"), ledger, day});
     QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.out, run({QStringLiteral("backtest"), QStringLiteral("--json"), pat}).out);
+    QJsonObject fromRecords = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    const QJsonObject fromFolder =
+        QJsonDocument::fromJson(run({QStringLiteral("backtest"), QStringLiteral("--json"), pat}).out.toUtf8()).object();
+    QJsonObject breakdowns = fromRecords.value(u"breakdowns").toObject();
+    const QJsonArray months = breakdowns.take(u"month").toArray();
+    QCOMPARE(months.size(), 1);
+    QCOMPARE(months[0].toObject().value(u"key").toString(), key.left(4) + u'-' + key.mid(4, 2));
+    QCOMPARE(months[0].toObject().value(u"races").toInt(), fromFolder.value(u"races").toInt());
+    QVERIFY(!fromFolder.value(u"breakdowns").toObject().contains(u"month"));
+    fromRecords.insert(u"breakdowns", breakdowns);
+    QCOMPARE(fromRecords, fromFolder);
     QVERIFY(QString::fromLatin1(readAll(ledger)).contains(QStringLiteral(" --race ")));
     r = run({QStringLiteral("fit"), QStringLiteral("--json"), work + QStringLiteral("/records")});
     QCOMPARE(r.exitCode, 0);

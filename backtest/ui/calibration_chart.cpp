@@ -13,7 +13,7 @@ const std::array<QColor, kCalibrationKinds> CalibrationChart::kColours {
     QColor(0x20, 0x50, 0xc0), QColor(0xd0, 0x30, 0x30), QColor(0x20, 0x90, 0x50)};
 
 CalibrationChart::CalibrationChart(QWidget *parent)
-    : QWidget(parent)
+    : PaintedChart(parent)
 {
     setMinimumSize(240, 240);
 }
@@ -22,22 +22,6 @@ void CalibrationChart::setCalibration(std::optional<Calibration> calibration)
 {
     m_calibration = std::move(calibration);
     update();
-}
-
-void CalibrationChart::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    paint(painter, rect());
-}
-
-QImage CalibrationChart::toImage(QSize size) const
-{
-    QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setFont(font());
-    paint(painter, image.rect());
-    return image;
 }
 
 void CalibrationChart::paint(QPainter &painter, const QRect &area) const

@@ -3,10 +3,10 @@
 #pragma once
 
 #include "backtest/calibration.h"
+#include "backtest/ui/painted_chart.h"
 
 #include <QColor>
 #include <QImage>
-#include <QWidget>
 
 #include <optional>
 
@@ -16,7 +16,7 @@ class QPainter;
 // frequency over its mean predicted chance, with its 95 % interval, one
 // colour per kind, and the diagonal where the two agree.  Both axes run on
 // a square-root scale, so the many small chances do not crowd the corner.
-class CalibrationChart : public QWidget {
+class CalibrationChart : public PaintedChart {
     Q_OBJECT
 
 public:
@@ -27,16 +27,11 @@ public:
     void setCalibration(std::optional<Backtest::Calibration> calibration);
     const std::optional<Backtest::Calibration> &calibration() const { return m_calibration; }
 
-    // The chart drawn at the given size, as the PNG file gets it.
-    QImage toImage(QSize size) const;
-
     QSize sizeHint() const override { return {480, 480}; }
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    void paint(QPainter &painter, const QRect &area) const override;
 
 private:
-    void paint(QPainter &painter, const QRect &area) const;
-
     std::optional<Backtest::Calibration> m_calibration;
 };

@@ -43,7 +43,7 @@ const std::array<Line, CommonFunc::kBetKindCount + 1> kLines {{
 } // namespace
 
 ProfitChart::ProfitChart(QWidget *parent)
-    : QWidget(parent)
+    : PaintedChart(parent)
 {
     setMinimumSize(240, 160);
 }
@@ -80,22 +80,6 @@ QList<qint64> ProfitChart::Ticks(qint64 low, qint64 high)
     if (ticks.size() < 2) // low == high on a tick: an axis still needs two
         ticks.append(ticks.last() + step);
     return ticks;
-}
-
-void ProfitChart::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    paint(painter, rect());
-}
-
-QImage ProfitChart::toImage(QSize size) const
-{
-    QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setFont(font());
-    paint(painter, image.rect());
-    return image;
 }
 
 void ProfitChart::paint(QPainter &painter, const QRect &area) const

@@ -3,11 +3,11 @@
 #pragma once
 
 #include "backtest/backtest.h"
+#include "backtest/ui/painted_chart.h"
 
 #include <QColor>
 #include <QImage>
 #include <QList>
-#include <QWidget>
 
 #include <optional>
 
@@ -16,7 +16,7 @@ class QPainter;
 // The cumulative profit of the recommended bets over the settled races in
 // order: umaren, wide and both together, from zero before the first race;
 // or, for a run that staked a bankroll, that bankroll from its start.
-class ProfitChart : public QWidget {
+class ProfitChart : public PaintedChart {
     Q_OBJECT
 
 public:
@@ -32,9 +32,6 @@ public:
     const QList<Backtest::CurvePoint> &curve() const { return m_curve; }
     bool showsBankroll() const { return m_start.has_value(); }
 
-    // The chart drawn at the given size, as the PNG file gets it.
-    QImage toImage(QSize size) const;
-
     // Round tick values, 1, 2 or 5 times a power of ten apart, from at or
     // below `low` to at or above `high`; a handful of them.
     static QList<qint64> Ticks(qint64 low, qint64 high);
@@ -42,11 +39,9 @@ public:
     QSize sizeHint() const override { return {640, 360}; }
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    void paint(QPainter &painter, const QRect &area) const override;
 
 private:
-    void paint(QPainter &painter, const QRect &area) const;
-
     QList<Backtest::CurvePoint> m_curve;
     std::optional<qint64> m_start;
 };
