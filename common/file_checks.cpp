@@ -67,20 +67,20 @@ QString FileProblem(const QString &path)
     return QString();
 }
 
-bool ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &bytes, QString *problem, bool *notRegular)
+namespace {
+
+// A descriptor of the regular file at path, opened without blocking on a
+// FIFO or a device swapped in; -1 with the reason otherwise.
+int openRegular(const QString &path, struct stat &info, QString *problem, bool *notRegular)
 {
-    bytes.clear();
-    if (notRegular)
-        *notRegular = false;
     const auto fail = [&](const QString &why) {
         if (problem)
             *problem = why;
-        return false;
+        return -1;
     };
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return fail(errno == ENOENT ? FileChecks::tr("no such file") : systemReason(errno));
-    struct stat info {};
     if (::fstat(fd, &info) != 0) {
         const int error = errno;
         ::close(fd);
@@ -92,6 +92,25 @@ bool ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &bytes, QS
             *notRegular = true;
         return fail(FileChecks::tr("not a regular file (%1)").arg(kindOf(info.st_mode)));
     }
+    return fd;
+}
+
+} // namespace
+
+bool ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &bytes, QString *problem, bool *notRegular)
+{
+    bytes.clear();
+    if (notRegular)
+        *notRegular = false;
+    const auto fail = [&](const QString &why) {
+        if (problem)
+            *problem = why;
+        return false;
+    };
+    struct stat info {};
+    const int fd = openRegular(path, info, problem, notRegular);
+    if (fd < 0)
+        return false;
     // The size is a hint only: the file may grow or shrink while it is read.
     bytes.reserve(qsizetype(std::clamp<qint64>(info.st_size, 0, std::min<qint64>(maxBytes, qint64(1) << 24))));
     constexpr qint64 kChunk = 1 << 16;
@@ -124,17 +143,10 @@ bool OpenRegularFile(const QString &path, QFile &file, QString *problem)
             *problem = why;
         return false;
     };
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return fail(errno == ENOENT ? FileChecks::tr("no such file") : systemReason(errno));
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        const int error = errno;
-        const bool regular = S_ISREG(info.st_mode);
-        ::close(fd);
-        return fail(regular ? systemReason(error)
-                            : FileChecks::tr("not a regular file (%1)").arg(kindOf(info.st_mode)));
-    }
+    const int fd = openRegular(path, info, problem, nullptr);
+    if (fd < 0)
+        return false;
     // Unbuffered: the reader asks for what it needs, in pieces its own size.
     if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         ::close(fd);

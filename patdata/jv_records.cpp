@@ -921,21 +921,10 @@ namespace {
 
 void startRace(const QString &path, const QString &key, RaceData &data)
 {
-    // Every field afresh but the pair odds table, which is blanked where
-    // the race has pair odds, as the PAT reading does.
-    data.oddsPath = path;
-    data.raceKey = key;
-    data.oddsStage.clear();
-    data.paths = RacePaths();
-    data.paths.odds = path;
-    data.paths.raceKey = key;
-    data.odds = TanFukuOddsData();
-    data.hasEntry = false;
-    data.entry = EntryData();
-    data.hasPairs = false;
-    data.hasResult = false;
-    data.resultUnreadable = false;
-    data.result = ResultData();
+    RacePaths paths;
+    paths.odds = path;
+    paths.raceKey = key;
+    StartRaceData(paths, data);
 }
 
 } // namespace

@@ -11,14 +11,10 @@ bool ReadRaceData(const QString &oddsPath, RaceData &data)
     return ReadRaceData(RacePathsOf(oddsPath), data);
 }
 
-bool ReadRaceData(const RacePaths &paths, RaceData &data)
+void StartRaceData(const RacePaths &paths, RaceData &data)
 {
-    // Every field afresh but the pair odds table, which its reader blanks
-    // itself: blanking it costs more than reading the other files.
-    if (!paths.raceKey.isEmpty())
-        return ReadJvRace(paths.odds, paths.raceKey, data);
     data.oddsPath = paths.odds;
-    data.raceKey.clear();
+    data.raceKey = paths.raceKey;
     data.oddsStage.clear();
     data.paths = paths;
     data.odds = TanFukuOddsData();
@@ -28,6 +24,13 @@ bool ReadRaceData(const RacePaths &paths, RaceData &data)
     data.hasResult = false;
     data.resultUnreadable = false;
     data.result = ResultData();
+}
+
+bool ReadRaceData(const RacePaths &paths, RaceData &data)
+{
+    if (!paths.raceKey.isEmpty())
+        return ReadJvRace(paths.odds, paths.raceKey, data);
+    StartRaceData(paths, data);
     if (!ReadTanFukuOddsFile(paths.odds, data.odds))
         return false;
     data.hasEntry = ReadEntryFile(paths.entry, data.entry);

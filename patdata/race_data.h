@@ -33,5 +33,9 @@ bool ReadRaceData(const QString &oddsPath, RaceData &data);
 // The same with the paths found already; a race of a JV-Data record file
 // where the paths carry its key.
 bool ReadRaceData(const RacePaths &paths, RaceData &data);
+// Every field of data afresh for the race of those paths, but the pair odds
+// table, which is blanked where a race has pair odds: blanking it costs
+// more than reading the other files.
+void StartRaceData(const RacePaths &paths, RaceData &data);
 
 } // namespace CommonFunc
