@@ -87,6 +87,16 @@ private:
     QByteArray m_inProcess; // its CSV as WriteCsvFile writes it with the defaults
     int m_folders = 0;
 
+    // The ledger a backtest of folder writes; empty when the run fails.
+    QByteArray ledgerOfRun(const QString &folder, const QStringList &options, const QString &settings)
+    {
+        const QString ledger = newFolder() + QStringLiteral("/ledger.csv");
+        const Run r = run(QStringList {QStringLiteral("backtest"), folder, QStringLiteral("--ledger"), ledger}
+                              + options,
+                          QString(), settings);
+        return r.exitCode == 0 ? readAll(ledger) : QByteArray();
+    }
+
     QString newFolder()
     {
         const QString folder = m_dir.filePath(QStringLiteral("run%1").arg(++m_folders));
@@ -1571,11 +1581,7 @@ void TestCli::ledgerEncoding()
     const QString folder = newFolder();
     QVERIFY(!BacktestRaces::writeFolder(folder).isEmpty());
     const auto ledgerOf = [&](const QStringList &options, const QString &settings) {
-        const QString ledger = newFolder() + QStringLiteral("/ledger.csv");
-        const Run r = run(QStringList {QStringLiteral("backtest"), folder, QStringLiteral("--ledger"), ledger}
-                              + options,
-                          QString(), settings);
-        return r.exitCode == 0 ? readAll(ledger) : QByteArray();
+        return ledgerOfRun(folder, options, settings);
     };
     const QByteArray shiftJis = ledgerOf({}, QString());
     QVERIFY(shiftJis.contains(Cp932::encode(QStringLiteral(u"レースファイル"))));
@@ -1621,11 +1627,7 @@ void TestCli::expectedValues()
     const QString folder = newFolder();
     QVERIFY(!BacktestRaces::writeFolder(folder).isEmpty());
     const auto ledgerOf = [&](const QStringList &options, const QString &settings) {
-        const QString ledger = newFolder() + QStringLiteral("/ledger.csv");
-        const Run r = run(QStringList {QStringLiteral("backtest"), folder, QStringLiteral("--ledger"), ledger}
-                              + options,
-                          QString(), settings);
-        return r.exitCode == 0 ? readAll(ledger) : QByteArray();
+        return ledgerOfRun(folder, options, settings);
     };
     const QByteArray ledger = ledgerOf({}, QString());
     const QByteArray extended = ledgerOf({QStringLiteral("--ev")}, QString());
