@@ -40,7 +40,7 @@ int main(int argc, char **argv)
     }
     QTemporaryDir settings;
     CommonFunc::SetSettingsFile(settings.filePath(QStringLiteral("bench.ini")));
-    BacktestWindow window([](const QString &) {});
+    BacktestWindow window([](const QString &, const QString &) {});
     window.open();
     window.setFolder(QString::fromLocal8Bit(argv[1]));
     QApplication::processEvents();
