@@ -62,12 +62,23 @@ void incrementLastDigit(char *begin, char *&end)
 // anything else takes the general path.
 bool roundQuickly(double magnitude, int decimals, quint64 &units)
 {
+    if (decimals > 3 || !(magnitude < 1e12))
+        return false;
+    // Rounding the product to a double cannot carry it across a half, which
+    // is itself a double: a fraction above or below one decides, and only a
+    // product that lands on a half needs the exact one.
+    static constexpr double quickScales[] = {1.0, 10.0, 100.0, 1000.0};
+    const double product = magnitude * quickScales[decimals];
+    const auto truncated = static_cast<quint64>(product);
+    const double fraction = product - double(truncated); // exact below 2^52
+    if (fraction != 0.5) {
+        units = truncated + (fraction > 0.5 ? 1 : 0);
+        return true;
+    }
     if constexpr (std::numeric_limits<long double>::digits < 64) {
         return false;
     } else {
         static constexpr long double scales[] = {1.0L, 10.0L, 100.0L, 1000.0L};
-        if (decimals > 3 || !(magnitude < 1e12))
-            return false;
         const long double scaled = (long double)magnitude * scales[decimals];
         const long double whole = std::floor(scaled);
         units = static_cast<unsigned long long>(whole);
@@ -168,22 +179,39 @@ ShownNumber ShownNumber::fixed(double value, int decimals)
     shown.m_decimals = quint8(std::clamp(decimals, 0, kMaxDecimals));
     if (value == 0.0)
         value = 0.0; // negative zero is shown unsigned
-    shown.m_sign = value < 0.0 ? Sign::Minus : Sign::None;
+    const bool negative = value < 0.0;
+    shown.m_sign = negative ? Sign::Minus : Sign::None;
     if (roundQuickly(std::fabs(value), shown.m_decimals, shown.m_units)) {
-        shown.setValues();
+        // Below 10^15 units and with at most three decimals, as the
+        // general reading of setValues finds them.
+        static constexpr double powers[] = {1e0, 1e1, 1e2, 1e3};
+        static constexpr float singlePowers[] = {1e0f, 1e1f, 1e2f, 1e3f};
+        const double number = double(shown.m_units) / powers[shown.m_decimals];
+        shown.m_number = negative ? -number : number;
+        if (shown.m_units < 10000000) {
+            const float single = float(shown.m_units) / singlePowers[shown.m_decimals];
+            shown.m_single = negative ? -single : single;
+        } else {
+            shown.setValues();
+        }
         return shown;
     }
+    shown.fixSlowly(value);
+    return shown;
+}
+
+Q_NEVER_INLINE void ShownNumber::fixSlowly(double value)
+{
     char buffer[kSlowBuffer];
-    const char *end = formatSlowly(std::fabs(value), shown.m_decimals, buffer);
+    const char *end = formatSlowly(std::fabs(value), m_decimals, buffer);
     char digits[kSlowBuffer];
     int count = 0;
     for (const char *p = buffer; p != end; ++p) {
         if (*p >= '0' && *p <= '9')
             digits[count++] = *p;
     }
-    shown.setDigits(digits, count);
-    shown.setValues();
-    return shown;
+    setDigits(digits, count);
+    setValues();
 }
 
 ShownNumber ShownNumber::deviation(double value)

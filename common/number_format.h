@@ -65,6 +65,9 @@ public:
     }
 
 private:
+    // fixed() beyond the quick rounding, with its large buffers kept off
+    // the quick path's stack.
+    void fixSlowly(double value);
     void setDigits(const char *digits, int count);
     void setValues();
 

@@ -11,15 +11,15 @@
 // slot of exactly n characters.
 namespace FuzzSupport {
 
-template <typename Record, std::size_t N>
-void requireWidths(const Record &record, const CommonFunc::Layout::Field<Record> (&fields)[N], const char *what)
+template <typename Record, typename Text, std::size_t N>
+void requireWidths(const Record &record, const CommonFunc::Layout::Field<Record, Text> (&fields)[N], const char *what)
 {
     for (const auto &field : fields)
         require((record.*(field.member)).size() == field.width, what);
 }
 
-template <typename Record, std::size_t N>
-void requireEmpty(const Record &record, const CommonFunc::Layout::Field<Record> (&fields)[N], const char *what)
+template <typename Record, typename Text, std::size_t N>
+void requireEmpty(const Record &record, const CommonFunc::Layout::Field<Record, Text> (&fields)[N], const char *what)
 {
     for (const auto &field : fields)
         require((record.*(field.member)).isEmpty(), what);

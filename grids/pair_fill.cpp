@@ -7,6 +7,7 @@
 #include "common/stable_order.h"
 #include "common/text_util.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -71,6 +72,36 @@ void rankDifferences(RaceAnalysis &race)
     }
 }
 
+// The same ranks as the stable sort by shown price, where every shown price
+// is unsigned with one decimal: its digits order the prices, and with the
+// position below them no two keys are equal, so any sort is stable.  False,
+// and nothing ranked, for anything else.
+bool rankByShownUnits(QList<PairAnalysis> &pairs)
+{
+    constexpr int kPositionBits = 8;
+    static_assert(MaxHorses * (MaxHorses - 1) / 2 < (1 << kPositionBits));
+    std::array<quint64, MaxHorses *(MaxHorses - 1) / 2> keys;
+    const auto count = std::size_t(pairs.size());
+    if (count > keys.size())
+        return false;
+    for (std::size_t k = 0; k < count; ++k) {
+        const ShownNumber &shown = pairs[qsizetype(k)].actualShown;
+        quint64 units = 0;
+        if (!shown.isEmpty()) {
+            const std::optional<qint64> digits = shown.units();
+            if (!digits || shown.sign() != ShownNumber::Sign::None || shown.decimals() != 1
+                || quint64(*digits) >= (quint64(1) << (64 - kPositionBits)))
+                return false;
+            units = quint64(*digits);
+        }
+        keys[k] = units << kPositionBits | k;
+    }
+    std::sort(keys.begin(), keys.begin() + std::ptrdiff_t(count));
+    for (std::size_t rank = 0; rank < count; ++rank)
+        pairs[qsizetype(keys[rank] & ((1u << kPositionBits) - 1))].popularity = int(rank) + 1;
+    return true;
+}
+
 void fill(RaceAnalysis &race, const PairOddsTable &odds, BetType type)
 {
     const int count = race.count();
@@ -94,14 +125,17 @@ void fill(RaceAnalysis &race, const PairOddsTable &odds, BetType type)
 
     // Popularity by actual price as shown, a price not shown counting as 0:
     // the rank is the position in a stable sort.
-    std::array<double, MaxHorses *(MaxHorses - 1) / 2> shownActual {};
-    for (qsizetype k = 0; k < pairs.size(); ++k)
-        shownActual[std::size_t(k)] = pairs[k].actualShown.number().value_or(0.0);
-    const std::vector<std::size_t> order = StableOrder(std::size_t(pairs.size()), [&](std::size_t a, std::size_t b) {
-        return shownActual[a] < shownActual[b];
-    });
-    for (std::size_t k = 0; k < order.size(); ++k)
-        pairs[qsizetype(order[k])].popularity = int(k) + 1;
+    if (!rankByShownUnits(pairs)) {
+        std::array<double, MaxHorses *(MaxHorses - 1) / 2> shownActual {};
+        for (qsizetype k = 0; k < pairs.size(); ++k)
+            shownActual[std::size_t(k)] = pairs[k].actualShown.number().value_or(0.0);
+        const std::vector<std::size_t> order =
+            StableOrder(std::size_t(pairs.size()), [&](std::size_t a, std::size_t b) {
+                return shownActual[a] < shownActual[b];
+            });
+        for (std::size_t k = 0; k < order.size(); ++k)
+            pairs[qsizetype(order[k])].popularity = int(k) + 1;
+    }
 
     if (type == BetType::Wide)
         rankDifferences(race);

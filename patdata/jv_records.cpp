@@ -818,7 +818,7 @@ private:
     static bool fillResult(const QByteArray &hr, const std::array<QByteArray, MaxHorses> &se, ResultData &r)
     {
         const auto blank = [](int width) { return QString(width, u' '); };
-        for (QString *f : {&r.Header.Reserved1, &r.Header.Reserved2, &r.Header.Reserved3, &r.Header.Reserved4,
+        for (PatText *f : {&r.Header.Reserved1, &r.Header.Reserved2, &r.Header.Reserved3, &r.Header.Reserved4,
                            &r.Header.Reserved5, &r.Header.Reserved6, &r.Header.Reserved7, &r.Header.Reserved8,
                            &r.Header.Reserved9, &r.Header.Reserved10, &r.Header.Reserved11})
             *f = QString();

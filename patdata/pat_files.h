@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "patdata/pat_text.h"
+
 #include <array>
 
 // The PAT terminal's race files: fixed-width Shift-JIS fields with no
@@ -36,35 +38,36 @@ private:
 
 // 142 bytes at the start of the win/place and the pair odds files.
 struct PatFileHeader {
-    QString Reserved1;  // 8
-    QString Reserved2;  // 8
-    QString Reserved3;  // 2
-    QString Reserved4;  // 8
-    QString Reserved5;  // 2
-    QString Course;     // 4
-    QString Reserved6;  // 4
-    QString Kai;        // 2
-    QString Nichi;      // 2
-    QString RaceNo;     // 2
-    QString Reserved7;  // 1
-    QString FormatCode; // 1: " ", "2" or "3"
-    QString Reserved8;  // 4
-    QString RaceName;   // 28
-    QString Conditions; // 64
-    QString HorseCount; // 2
+    PatText Reserved1;  // 8
+    PatText Reserved2;  // 8
+    PatText Reserved3;  // 2
+    PatText Reserved4;  // 8
+    PatText Reserved5;  // 2
+    PatText Course;     // 4
+    PatText Reserved6;  // 4
+    PatText Kai;        // 2
+    PatText Nichi;      // 2
+    PatText RaceNo;     // 2
+    PatText Reserved7;  // 1
+    PatText FormatCode; // 1: " ", "2" or "3"
+    PatText Reserved8;  // 4
+    PatText RaceName;   // 28
+    PatText Conditions; // 64
+    PatText HorseCount; // 2
 };
 
 struct TanFukuOddsRecord {
-    QString Reserved1;   // 1
-    QString Reserved2;   // 2
-    QString TanOdds;     // 5, "ﾄﾘｹｼ" when scratched
-    QString FukuOddsMin; // 5
-    QString FukuOddsMax; // 5
+    PatText Reserved1;   // 1
+    PatText Reserved2;   // 2
+    PatText TanOdds;     // 5, "ﾄﾘｹｼ" when scratched
+    PatText FukuOddsMin; // 5
+    PatText FukuOddsMax; // 5
 };
 
 struct TanFukuOddsData {
     PatFileHeader Header;
     Slots<TanFukuOddsRecord, MaxHorses> Odds; // slots above the horse count stay ""
+    void clear(); // every field ""
 };
 
 struct PairOddsRecord {
@@ -87,7 +90,7 @@ public:
     PairOddsTable &operator=(const PairOddsTable &other);
 
     PatFileHeader Header;
-    QString Reserved; // 2 bytes after the header
+    PatText Reserved; // 2 bytes after the header
 
     // The record as texts, decoded when first asked for; what is written
     // into it is what oddsText gives from then on.  Not for two threads on
@@ -121,72 +124,74 @@ private:
 };
 
 struct EntryHeader {
-    QString Reserved1;  // 8
-    QString Reserved2;  // 4
-    QString Reserved3;  // 4
-    QString Reserved4;  // 2
-    QString Reserved5;  // 2
-    QString Reserved6;  // 2
-    QString StartTime;  // 4: hhmm
-    QString Reserved7;  // 8
-    QString Reserved8;  // 28
-    QString Reserved9;  // 28
-    QString HorseCount; // 2
+    PatText Reserved1;  // 8
+    PatText Reserved2;  // 4
+    PatText Reserved3;  // 4
+    PatText Reserved4;  // 2
+    PatText Reserved5;  // 2
+    PatText Reserved6;  // 2
+    PatText StartTime;  // 4: hhmm
+    PatText Reserved7;  // 8
+    PatText Reserved8;  // 28
+    PatText Reserved9;  // 28
+    PatText HorseCount; // 2
 };
 
 struct EntryRecord {
-    QString Reserved1; // 1
-    QString Reserved2; // 1
-    QString Reserved3; // 2
-    QString Reserved4; // 1
-    QString Reserved5; // 1
-    QString HorseName; // 18
-    QString Reserved6; // 18
-    QString Reserved7; // 2
-    QString Reserved8; // 4
+    PatText Reserved1; // 1
+    PatText Reserved2; // 1
+    PatText Reserved3; // 2
+    PatText Reserved4; // 1
+    PatText Reserved5; // 1
+    PatText HorseName; // 18
+    PatText Reserved6; // 18
+    PatText Reserved7; // 2
+    PatText Reserved8; // 4
 };
 
 struct EntryData {
     EntryHeader Header;
     Slots<EntryRecord, MaxHorses> Horses;
+    void clear(); // every field ""
 };
 
 struct ResultHeader {
-    QString Reserved1;  // 8
-    QString Reserved2;  // 4
-    QString Reserved3;  // 4
-    QString Reserved4;  // 2
-    QString Reserved5;  // 2
-    QString Reserved6;  // 2
-    QString Reserved7;  // 1
-    QString Reserved8;  // 10
-    QString Reserved9;  // 1
-    QString Reserved10; // 28
-    QString Reserved11; // 28
+    PatText Reserved1;  // 8
+    PatText Reserved2;  // 4
+    PatText Reserved3;  // 4
+    PatText Reserved4;  // 2
+    PatText Reserved5;  // 2
+    PatText Reserved6;  // 2
+    PatText Reserved7;  // 1
+    PatText Reserved8;  // 10
+    PatText Reserved9;  // 1
+    PatText Reserved10; // 28
+    PatText Reserved11; // 28
 };
 
 struct ResultFinisher {
-    QString Field1;    // 2
-    QString Field2;    // 2
-    QString HorseName; // 18
-    QString Field4;    // 6
-    QString Reserved;  // 12, not shown
+    PatText Field1;    // 2
+    PatText Field2;    // 2
+    PatText HorseName; // 18
+    PatText Field4;    // 6
+    PatText Reserved;  // 12, not shown
 };
 
 struct ResultPayout {
-    QString Combination; // 2, 4 or 6 bytes by bet type
-    QString Amount;      // 8
+    PatText Combination; // 2, 4 or 6 bytes by bet type
+    PatText Amount;      // 8
 };
 
 struct ResultData {
     ResultHeader Header;
     Slots<ResultFinisher, 7> Finishers;
-    QString Reserved; // 5
+    PatText Reserved; // 5
     Slots<ResultPayout, 3> Tan;
     Slots<ResultPayout, 5> Fuku;
     Slots<ResultPayout, 3> WakuRen;
     Slots<ResultPayout, 3> UmaRen;
     Slots<ResultPayout, 11> Wide;
+    void clear(); // every field ""
 };
 
 // An open PAT file: the first bytes of a regular file, read at once and the
@@ -209,7 +214,7 @@ private:
 
 // Reads the next field of width bytes into its slot: decoded text padded
 // with spaces to width characters.  False when the file ends first.
-bool ReadPatField(PatFile &file, int width, QString &slot);
+bool ReadPatField(PatFile &file, int width, PatText &slot);
 
 // The 16 header fields; false when the file is too short, or (after the
 // format message) when the format code is not " ", "2" or "3".
@@ -225,7 +230,9 @@ bool ReadResultFile(const QString &path, ResultData &data);
 inline QString ScratchedText() { return QStringLiteral(u"ﾄﾘｹｼ"); }
 
 // The numeric value of a count field: its leading number, blank gives 0.
-int PatCount(const QString &text);
+int PatCount(QStringView text);
+inline int PatCount(const QString &text) { return PatCount(QStringView(text)); }
+int PatCount(const PatText &field);
 
 // Sibling files, found from the "zo-" in the win/place odds file's name
 // (the folder's name plays no part).  Where the derived file does not exist

@@ -9,17 +9,19 @@
 // Field widths of the PAT record layouts, in file order.
 namespace CommonFunc::Layout {
 
-template <typename Record>
+// A field of a record: PatText where the reader fills it, QString in the
+// pair odds records that PairOddsTable decodes itself.
+template <typename Record, typename Text = PatText>
 struct Field {
     int width;
-    QString Record::*member;
+    Text Record::*member;
 };
 
-template <typename Record, std::size_t N>
-constexpr int recordSize(const Field<Record> (&fields)[N])
+template <typename Record, typename Text, std::size_t N>
+constexpr int recordSize(const Field<Record, Text> (&fields)[N])
 {
     int total = 0;
-    for (const Field<Record> &field : fields)
+    for (const Field<Record, Text> &field : fields)
         total += field.width;
     return total;
 }
@@ -32,6 +34,13 @@ bool readRecord(PatFile &file, Record &record, const Field<Record> (&fields)[N])
             return false;
     }
     return true;
+}
+
+template <typename Record, std::size_t N>
+void clearRecord(Record &record, const Field<Record> (&fields)[N])
+{
+    for (const Field<Record> &field : fields)
+        (record.*(field.member)).clear();
 }
 
 using H = PatFileHeader;
@@ -48,7 +57,7 @@ inline constexpr Field<T> tanFukuOdds[] = {
 };
 
 using P = PairOddsRecord;
-inline constexpr Field<P> pairOdds[] = {
+inline constexpr Field<P, QString> pairOdds[] = {
     {2, &P::Reserved1}, {5, &P::Reserved2}, {6, &P::UmaRenOdds}, {6, &P::WideOddsMin}, {6, &P::WideOddsMax},
 };
 inline constexpr int pairOddsGap = 2; // bytes between the header and the first pair

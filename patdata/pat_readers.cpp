@@ -146,9 +146,42 @@ std::optional<float> PairOddsTable::plainOdds(int i, int j, Odds field) const
     return float(units) / powers[std::max(decimals, 0)];
 }
 
+void TanFukuOddsData::clear()
+{
+    Layout::clearRecord(Header, Layout::patHeader);
+    for (TanFukuOddsRecord &record : Odds)
+        Layout::clearRecord(record, Layout::tanFukuOdds);
+}
+
+void EntryData::clear()
+{
+    Layout::clearRecord(Header, Layout::entryHeader);
+    for (EntryRecord &record : Horses)
+        Layout::clearRecord(record, Layout::entry);
+}
+
+void ResultData::clear()
+{
+    Layout::clearRecord(Header, Layout::resultHeader);
+    for (ResultFinisher &finisher : Finishers)
+        Layout::clearRecord(finisher, Layout::finisher);
+    Reserved.clear();
+    const auto clearPayouts = [](auto &payouts) {
+        for (ResultPayout &payout : payouts) {
+            payout.Combination.clear();
+            payout.Amount.clear();
+        }
+    };
+    clearPayouts(Tan);
+    clearPayouts(Fuku);
+    clearPayouts(WakuRen);
+    clearPayouts(UmaRen);
+    clearPayouts(Wide);
+}
+
 bool ReadTanFukuOddsFile(const QString &path, TanFukuOddsData &data)
 {
-    data = TanFukuOddsData();
+    data.clear();
     PatFile file;
     if (!file.open(path, Layout::patHeaderSize + MaxHorses * Layout::tanFukuOddsSize))
         return false;
@@ -173,7 +206,7 @@ bool ReadPairOddsFile(const QString &path, PairOddsTable &table)
     PatFileHeader header;
     if (!ReadPatHeader(file, header))
         return false;
-    QString gap;
+    PatText gap;
     if (!ReadPatField(file, Layout::pairOddsGap, gap))
         return false;
     table.Header = header;
@@ -195,7 +228,7 @@ bool ReadPairOddsFile(const QString &path, PairOddsTable &table)
 
 bool ReadEntryFile(const QString &path, EntryData &data)
 {
-    data = EntryData();
+    data.clear();
     PatFile file;
     if (!file.open(path, Layout::entryHeaderSize + MaxHorses * Layout::entrySize))
         return false;
@@ -228,7 +261,7 @@ bool readPayouts(PatFile &file, Slots<ResultPayout, N> &payouts, int combination
 
 bool ReadResultFile(const QString &path, ResultData &data)
 {
-    data = ResultData();
+    data.clear();
     PatFile file;
     if (!file.open(path, Layout::resultFileSize))
         return false;

@@ -17,13 +17,13 @@ void StartRaceData(const RacePaths &paths, RaceData &data)
     data.raceKey = paths.raceKey;
     data.oddsStage.clear();
     data.paths = paths;
-    data.odds = TanFukuOddsData();
+    data.odds.clear();
     data.hasEntry = false;
-    data.entry = EntryData();
+    data.entry.clear();
     data.hasPairs = false;
     data.hasResult = false;
     data.resultUnreadable = false;
-    data.result = ResultData();
+    data.result.clear();
 }
 
 bool ReadRaceData(const RacePaths &paths, RaceData &data)

@@ -94,11 +94,11 @@ QStringList facts(const RaceAnalysis &race, bool withFinishers = true)
         out << QStringLiteral("bet %1 %2 %3").arg(IndexOf(bet.type)).arg(bet.pair).arg(bet.hit);
     for (const ResultFinisher &f : race.result.Finishers)
         if (withFinishers)
-            out << QStringLiteral("finisher %1 %2").arg(f.Field1.trimmed(), f.Field2.trimmed());
+            out << QStringLiteral("finisher %1 %2").arg(f.Field1.text().trimmed(), f.Field2.text().trimmed());
     for (const ResultPayout &p : race.result.Tan)
-        out << QStringLiteral("tan %1 %2").arg(p.Combination.trimmed(), p.Amount.trimmed());
+        out << QStringLiteral("tan %1 %2").arg(p.Combination.text().trimmed(), p.Amount.text().trimmed());
     for (const ResultPayout &p : race.result.Fuku)
-        out << QStringLiteral("fuku %1 %2").arg(p.Combination.trimmed(), p.Amount.trimmed());
+        out << QStringLiteral("fuku %1 %2").arg(p.Combination.text().trimmed(), p.Amount.text().trimmed());
     return out;
 }
 
@@ -286,7 +286,7 @@ void TestJvRecords::takesTheLatestOdds()
     }
     RaceData data;
     QVERIFY(ReadJvRace(path, keyOf(race), data));
-    QCOMPARE(data.odds.Odds[1].TanOdds.trimmed() == QStringLiteral("77.7"), taken == 2);
+    QCOMPARE(data.odds.Odds[1].TanOdds.text().trimmed() == QStringLiteral("77.7"), taken == 2);
     QCOMPARE(data.oddsStage, stage);
 }
 

@@ -2,6 +2,7 @@
 
 #include "analysis/pair_prices.h"
 #include "common/text_convert.h"
+#include "common/text_util.h"
 #include "patdata/cp932.h"
 #include "patdata/pat_files.h"
 #include "support/message_recorder.h"
@@ -81,6 +82,9 @@ private slots:
     void decode_data();
     void decode();
     void fieldsArePaddedToTheirWidth();
+    void fieldBytesGiveTheEagerText_data();
+    void fieldBytesGiveTheEagerText();
+    void writtenFieldsKeepTheirText();
 
     void headerFormatCode_data();
     void headerFormatCode();
@@ -139,7 +143,7 @@ void TestPatReaders::fieldsArePaddedToTheirWidth()
                             PatBytes::sjis(u16(u"東京")) + QByteArray::fromHex("82") + "xy");
     PatFile file;
     QVERIFY(file.open(p, 100));
-    QString slot;
+    PatText slot;
     QVERIFY(ReadPatField(file, 4, slot)); // two characters in four bytes: two spaces follow
     QCOMPARE(slot, u16(u"東京  "));
     QVERIFY(ReadPatField(file, 1, slot)); // half a character: replaced, still one slot
@@ -153,6 +157,56 @@ void TestPatReaders::fieldsArePaddedToTheirWidth()
     QVERIFY(ReadPatField(file, 6, slot));
     QCOMPARE(slot, u16(u"ウマ    "));
     QCOMPARE(slot.size(), 6);
+}
+
+// A field keeps its bytes and decodes them when asked: every way of asking
+// gives what decoding at once gave.
+void TestPatReaders::fieldBytesGiveTheEagerText_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("blank") << QByteArray(18, ' ');
+    QTest::newRow("one character") << QByteArray("3");
+    QTest::newRow("two characters") << QByteArray(" 9");
+    QTest::newRow("odds") << QByteArray("  2.3");
+    QTest::newRow("name") << PatBytes::sjis(u16(u"ウマ")) + QByteArray(14, ' ');
+    QTest::newRow("half a character") << QByteArray::fromHex("8220");
+    QTest::newRow("widest") << PatBytes::sjis(u16(u"３歳以上オープン")) + QByteArray(48, ' ');
+    QTest::newRow("scratched") << PatBytes::sjis(u16(u" ﾄﾘｹｼ"));
+}
+
+void TestPatReaders::fieldBytesGiveTheEagerText()
+{
+    QFETCH(QByteArray, bytes);
+    const QString eager = Cp932::decodePadded(bytes, bytes.size());
+    PatText field;
+    field.setBytes(bytes);
+    QCOMPARE(field.text(), eager);
+    PatText::Buffer buffer;
+    QCOMPARE(field.view(buffer).toString(), eager);
+    QCOMPARE(field.size(), eager.size());
+    QVERIFY(field == eager);
+    QVERIFY(!(field != eager));
+    QCOMPARE(TrimSpaces(field), TrimSpaces(eager));
+    const PatText copy = field;
+    QVERIFY(copy == field);
+    field.clear();
+    QVERIFY(field.isEmpty());
+    QVERIFY(field.text().isNull());
+    QCOMPARE(copy.text(), eager);
+}
+
+void TestPatReaders::writtenFieldsKeepTheirText()
+{
+    PatText field;
+    QVERIFY(field.text().isEmpty());
+    field.setBytes("  1.5");
+    field = QStringLiteral(u"ﾄﾘｹｼ"); // a text written over bytes read
+    QCOMPARE(field.text(), QStringLiteral(u"ﾄﾘｹｼ"));
+    QCOMPARE(field.size(), 4);
+    QCOMPARE(PatCount(PatText(QStringLiteral(" 12"))), 12);
+    field.setBytes("12");
+    QCOMPARE(PatCount(field), 12);
+    QVERIFY(field != PatText(QStringLiteral("13")));
 }
 
 void TestPatReaders::headerFormatCode_data()
@@ -193,7 +247,7 @@ void TestPatReaders::headerFormatCode()
         QCOMPARE(header.RaceNo, QStringLiteral("11"));
         QCOMPARE(header.RaceName, u16(u"ジャパンカップ") + QString(21, u' ')); // 28 characters
         QCOMPARE(header.Conditions.size(), 64);
-        QVERIFY(header.Conditions.startsWith(u16(u"３歳以上オープン  ")));
+        QVERIFY(header.Conditions.text().startsWith(u16(u"３歳以上オープン  ")));
         QCOMPARE(header.HorseCount, QStringLiteral(" 9"));
         QCOMPARE(header.Reserved1, QStringLiteral("20261129"));
         QCOMPARE(header.Reserved8, QStringLiteral("YYYY"));

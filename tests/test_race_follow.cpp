@@ -79,7 +79,7 @@ struct Reports {
     {
         QObject::connect(&follower, &RaceFollower::reloaded, [this](const RaceData &data, int) {
             ++reloads;
-            firstTan = data.odds.Odds[1].TanOdds.trimmed();
+            firstTan = data.odds.Odds[1].TanOdds.text().trimmed();
             hadPairs = data.hasPairs;
         });
         QObject::connect(&follower, &RaceFollower::reloadFailed,

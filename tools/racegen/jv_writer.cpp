@@ -103,7 +103,7 @@ QByteArray JvRecordsOf(const GeneratedRace &race, const JvWriteOptions &options)
         ra.kanji(32, 60, TrimSpaces(h.RaceName));
         ra.kanji(637, 60, TrimSpaces(h.Conditions));
         ra.digits(697, 4, count(h.Reserved6));
-        ra.text(873, 4, race.entry.Header.StartTime.toLatin1());
+        ra.text(873, 4, race.entry.Header.StartTime.text().toLatin1());
         ra.digits(881, 2, n);
         ra.digits(883, 2, runners);
         out += ra.bytes();
@@ -150,9 +150,9 @@ QByteArray JvRecordsOf(const GeneratedRace &race, const JvWriteOptions &options)
                 return doubled && tenths ? QStringLiteral("%1.%2").arg(*tenths * 2 / 10).arg(*tenths * 2 % 10) : text;
             };
             const bool out = scratched(r.TanOdds);
-            odds(o1, tan + 2, 4, out ? r.TanOdds : value(r.TanOdds));
-            odds(o1, fuku + 2, 4, out ? r.TanOdds : value(r.FukuOddsMin));
-            odds(o1, fuku + 6, 4, out ? r.TanOdds : value(r.FukuOddsMax));
+            odds(o1, tan + 2, 4, out ? r.TanOdds.text() : value(r.TanOdds));
+            odds(o1, fuku + 2, 4, out ? r.TanOdds.text() : value(r.FukuOddsMin));
+            odds(o1, fuku + 6, 4, out ? r.TanOdds.text() : value(r.FukuOddsMax));
             if (!out) {
                 o1.digits(tan + 6, 2, count(r.Reserved2));
                 o1.digits(fuku + 10, 2, count(r.Reserved2));

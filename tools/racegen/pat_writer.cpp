@@ -14,17 +14,17 @@ using namespace CommonFunc;
 
 namespace {
 
-template <typename Record>
+template <typename Record, typename Text = PatText>
 struct Column {
     int width;
-    QString Record::*member;
+    Text Record::*member;
 };
 
-template <typename Record, std::size_t N>
-void appendRecord(QByteArray &out, const Record &record, const Column<Record> (&columns)[N])
+template <typename Record, typename Text, std::size_t N>
+void appendRecord(QByteArray &out, const Record &record, const Column<Record, Text> (&columns)[N])
 {
-    for (const Column<Record> &column : columns)
-        out += PatField(record.*(column.member), column.width);
+    for (const Column<Record, Text> &column : columns)
+        out += PatField(QString(record.*(column.member)), column.width);
 }
 
 using H = PatFileHeader;
@@ -41,7 +41,7 @@ const Column<T> kTanFuku[] = {
 };
 
 using P = PairOddsRecord;
-const Column<P> kPair[] = {
+const Column<P, QString> kPair[] = {
     {2, &P::Reserved1}, {5, &P::Reserved2}, {6, &P::UmaRenOdds}, {6, &P::WideOddsMin}, {6, &P::WideOddsMax},
 };
 
@@ -76,8 +76,8 @@ template <int N>
 void appendPayouts(QByteArray &out, const Slots<ResultPayout, N> &payouts, int combinationWidth)
 {
     for (const ResultPayout &payout : payouts) {
-        out += PatField(payout.Combination, combinationWidth);
-        out += PatField(payout.Amount, 8);
+        out += PatField(payout.Combination.text(), combinationWidth);
+        out += PatField(payout.Amount.text(), 8);
     }
 }
 
@@ -158,7 +158,7 @@ QByteArray PairOddsFileBytes(const PairOddsTable &table)
 {
     QByteArray out;
     appendRecord(out, table.Header, kPatHeader);
-    out += PatField(table.Reserved, 2);
+    out += PatField(table.Reserved.text(), 2);
     const int count = recordCount(table.Header.HorseCount);
     for (int i = 1; i <= count; ++i) {
         for (int j = i + 1; j <= count; ++j)
@@ -183,7 +183,7 @@ QByteArray ResultFileBytes(const ResultData &data)
     appendRecord(out, data.Header, kResultHeader);
     for (const ResultFinisher &finisher : data.Finishers)
         appendRecord(out, finisher, kFinisher);
-    out += PatField(data.Reserved, 5);
+    out += PatField(data.Reserved.text(), 5);
     appendPayouts(out, data.Tan, 2);
     appendPayouts(out, data.Fuku, 2);
     appendPayouts(out, data.WakuRen, 4);

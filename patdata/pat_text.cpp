@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "patdata/pat_text.h"
+
+#include "common/text_util.h"
+#include "patdata/cp932.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace CommonFunc {
+
+namespace {
+
+// Most fields of a race's files are blank or one or two plain characters
+// (marks, counts, reserved codes): those share one text each, made once per
+// thread, instead of a text of their own per field.
+const QString *sharedText(QByteArrayView bytes)
+{
+    constexpr int kMaxBlank = PatText::kMaxWidth;
+    constexpr int kFirst = 0x20;
+    constexpr int kPrintable = 0x7F - kFirst;
+    const qsizetype n = bytes.size();
+    if (n == 0 || n > kMaxBlank)
+        return nullptr;
+    const auto printable = [](char c) { return c >= kFirst && c < 0x7F; };
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == ' '; })) {
+        thread_local std::array<QString, kMaxBlank + 1> blanks;
+        QString &text = blanks[std::size_t(n)];
+        if (text.isNull())
+            text = QString(n, u' ');
+        return &text;
+    }
+    if (n == 1 && printable(bytes[0])) {
+        thread_local std::array<QString, kPrintable> ones;
+        QString &text = ones[std::size_t(bytes[0] - kFirst)];
+        if (text.isNull())
+            text = Cp932::decodePadded(bytes, 1);
+        return &text;
+    }
+    if (n == 2 && printable(bytes[0]) && printable(bytes[1])) {
+        thread_local std::vector<QString> twos(std::size_t(kPrintable * kPrintable));
+        QString &text = twos[std::size_t((bytes[0] - kFirst) * kPrintable + (bytes[1] - kFirst))];
+        if (text.isNull())
+            text = Cp932::decodePadded(bytes, 2);
+        return &text;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void PatText::setBytes(QByteArrayView bytes)
+{
+    Q_ASSERT(bytes.size() <= kMaxWidth);
+    const auto n = std::min<qsizetype>(bytes.size(), kMaxWidth);
+    std::copy_n(bytes.data(), n, m_bytes.begin());
+    m_size = quint8(n);
+    m_text = QString();
+}
+
+QString PatText::text() const
+{
+    if (m_size == 0)
+        return m_text;
+    const QByteArrayView bytes(m_bytes.data(), m_size);
+    if (const QString *shared = sharedText(bytes))
+        return *shared;
+    return Cp932::decodePadded(bytes, m_size);
+}
+
+QStringView PatText::view(Buffer &buffer) const
+{
+    if (m_size == 0)
+        return m_text;
+    return {buffer.data(), Cp932::decodePaddedTo(QByteArrayView(m_bytes.data(), m_size), m_size, buffer.data())};
+}
+
+QString TrimSpaces(const PatText &field)
+{
+    PatText::Buffer buffer;
+    return TrimSpacesView(field.view(buffer)).toString();
+}
+
+} // namespace CommonFunc
