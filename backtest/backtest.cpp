@@ -126,6 +126,8 @@ struct Outcome {
 // nothing and are noted.
 qint64 paidOn(const RaceAnalysis &race, BetType type, const PairAnalysis &pair, QStringList &notes)
 {
+    if (pair.payouts == 0)
+        return pair.paid; // most pairs: no payout names them
     const QList<PayoutEntry> &entries = race.payouts[std::size_t(type)];
     for (qsizetype k = 0; k < entries.size(); ++k) {
         if (!(pair.payouts & (1u << k)) || entries[k].yen)
@@ -143,6 +145,10 @@ qint64 paidOn(const RaceAnalysis &race, BetType type, const PairAnalysis &pair, 
 std::vector<Bet> betsOf(const RaceAnalysis &race, QStringList &notes)
 {
     std::vector<Bet> bets;
+    std::size_t most = std::size_t(race.bets.size());
+    for (const BetKind &kind : kBetKinds)
+        most += 2 * std::size_t(race.pairsOf(kind.type).size());
+    bets.reserve(most);
     for (const RecommendedBet &recommended : race.bets) {
         Bet bet {Group::Recommended, recommended.type};
         bet.pair = recommended.pair;

@@ -60,7 +60,7 @@ void incrementLastDigit(char *begin, char *&end)
 // double (53 + 7 significant bits of 125 fit in its 64), so the half can be
 // told exactly without printing every digit.  Values of the race are small;
 // anything else takes the general path.
-bool roundQuickly(double magnitude, int decimals, quint64 &units)
+Q_ALWAYS_INLINE bool roundQuickly(double magnitude, int decimals, quint64 &units)
 {
     if (decimals > 3 || !(magnitude < 1e12))
         return false;
@@ -204,13 +204,19 @@ Q_NEVER_INLINE void ShownNumber::fixSlowly(double value)
 {
     char buffer[kSlowBuffer];
     const char *end = formatSlowly(std::fabs(value), m_decimals, buffer);
-    char digits[kSlowBuffer];
-    int count = 0;
+    int count = 0; // the digits from the first that is not a leading zero
+    m_units = 0;
     for (const char *p = buffer; p != end; ++p) {
-        if (*p >= '0' && *p <= '9')
-            digits[count++] = *p;
+        if (*p >= '0' && *p <= '9' && (count > 0 || *p != '0')) {
+            m_units = m_units * 10 + quint64(*p - '0'); // wraps harmlessly where count passes 18
+            ++count;
+        }
     }
-    setDigits(digits, count);
+    // Beyond 18 digits the text is made again from the value when asked for.
+    m_long = count > 18;
+    m_magnitude = m_long ? std::fabs(value) : 0.0;
+    if (m_long)
+        m_units = 0;
     setValues();
 }
 
@@ -242,21 +248,6 @@ ShownNumber ShownNumber::fromUnits(quint64 units, int decimals, Sign sign)
     return shown;
 }
 
-void ShownNumber::setDigits(const char *digits, int count)
-{
-    int first = 0;
-    while (first + 1 < count && digits[first] == '0')
-        ++first;
-    if (count - first <= 18) {
-        m_units = 0;
-        for (int k = first; k < count; ++k)
-            m_units = m_units * 10 + quint64(digits[k] - '0');
-        m_long.clear();
-    } else {
-        m_long = QByteArray(digits + first, count - first);
-    }
-}
-
 void ShownNumber::setValues()
 {
     // One correctly rounded division of exact operands gives the nearest
@@ -265,7 +256,7 @@ void ShownNumber::setValues()
                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     static constexpr float singlePowers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
     const bool negative = m_sign == Sign::Minus;
-    const bool small = m_long.isEmpty();
+    const bool small = !m_long;
     m_singleInRange = true;
     if (small && m_units < (quint64(1) << 53) && m_decimals <= 22) {
         m_number = double(m_units) / powers[m_decimals];
@@ -288,23 +279,23 @@ QString ShownNumber::text() const
     if (m_empty)
         return {};
     const char sign = m_sign == Sign::Minus ? '-' : m_sign == Sign::Plus ? '+' : 0;
-    if (m_long.isEmpty()) {
+    if (!m_long) {
         char out[40];
         return QString::fromLatin1(out, writeUnits(m_units, m_decimals, sign, out));
     }
-    QByteArray digits = m_long;
-    if (digits.size() <= m_decimals)
-        digits.prepend(QByteArray(m_decimals - digits.size() + 1, '0'));
-    if (m_decimals > 0)
-        digits.insert(digits.size() - m_decimals, '.');
+    char buffer[kSlowBuffer + 1];
+    char *begin = buffer + 1;
+    const char *end = formatSlowly(m_magnitude, m_decimals, begin);
     if (sign)
-        digits.prepend(sign);
-    return QString::fromLatin1(digits);
+        *--begin = sign;
+    return QString::fromLatin1(begin, qsizetype(end - begin));
 }
+
+bool ShownNumber::sameLongDigits(const ShownNumber &other) const { return text() == other.text(); }
 
 std::optional<qint64> ShownNumber::units() const
 {
-    if (m_empty || !m_long.isEmpty() || m_units > quint64(std::numeric_limits<qint64>::max()))
+    if (m_empty || m_long || m_units > quint64(std::numeric_limits<qint64>::max()))
         return std::nullopt;
     return qint64(m_units);
 }

@@ -61,15 +61,15 @@ public:
     friend bool operator==(const ShownNumber &a, const ShownNumber &b)
     {
         return a.m_empty == b.m_empty && a.m_sign == b.m_sign && a.m_decimals == b.m_decimals && a.m_units == b.m_units
-            && a.m_long == b.m_long;
+            && a.m_long == b.m_long && (!a.m_long || a.sameLongDigits(b));
     }
 
 private:
     // fixed() beyond the quick rounding, with its large buffers kept off
     // the quick path's stack.
     void fixSlowly(double value);
-    void setDigits(const char *digits, int count);
     void setValues();
+    bool sameLongDigits(const ShownNumber &other) const;
 
     quint64 m_units = 0;
     double m_number = 0.0;
@@ -78,7 +78,10 @@ private:
     Sign m_sign = Sign::None;
     bool m_empty = true;
     bool m_singleInRange = true; // beyond float range ParseSingle gives nothing
-    QByteArray m_long;           // the digits, without point or sign, when they are too many for m_units
+    // More digits than m_units holds: the text is that of m_magnitude, made
+    // again when asked for, so that a number stays a few plain bytes.
+    bool m_long = false;
+    double m_magnitude = 0.0;
 };
 
 } // namespace CommonFunc

@@ -119,31 +119,32 @@ std::optional<float> PairOddsTable::plainOdds(int i, int j, Odds field) const
     const int f = umaRenField + int(field);
     const char *p = m_bytes[k].data() + fieldOffset(f);
     const char *const end = p + Layout::pairOdds[f].width;
+    const auto digit = [](char c) { return unsigned(c - '0') < 10u; };
     while (p != end && *p == ' ')
         ++p;
+    const char *const first = p;
     quint32 units = 0;
-    int digits = 0;
-    int decimals = -1; // none before the point
-    for (; p != end && *p != ' '; ++p) {
-        if (*p >= '0' && *p <= '9') {
+    for (; p != end && digit(*p); ++p)
+        units = units * 10 + quint32(*p - '0');
+    if (p == first)
+        return std::nullopt; // no digit before a point
+    int decimals = 0;
+    if (p != end && *p == '.') {
+        const char *const point = ++p;
+        for (; p != end && digit(*p); ++p)
             units = units * 10 + quint32(*p - '0');
-            ++digits;
-            if (decimals >= 0)
-                ++decimals;
-        } else if (*p == '.' && decimals < 0 && digits > 0) {
-            decimals = 0;
-        } else {
-            return std::nullopt;
-        }
+        decimals = int(p - point);
+        if (decimals == 0)
+            return std::nullopt; // "12." is the text's to read
     }
     while (p != end && *p == ' ')
         ++p;
-    if (p != end || digits == 0 || decimals == 0)
+    if (p != end)
         return std::nullopt;
     // At most six digits: exact in a float, so one division rounds as the
     // text's parse does.
     static constexpr float powers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f};
-    return float(units) / powers[std::max(decimals, 0)];
+    return float(units) / powers[decimals];
 }
 
 void TanFukuOddsData::clear()
