@@ -4,8 +4,6 @@
 
 #include "patdata/folder_index.h"
 
-#include <QRegularExpression>
-
 #include <algorithm>
 
 namespace CommonFunc {
@@ -210,10 +208,11 @@ bool MatchesWildcard(const QString &name, const QString &pattern) { return match
 
 bool IsPatFileName(const QString &fileName)
 {
-    static const QRegularExpression name(QStringLiteral("^(zo|uo|de|ks)-.*\\.jra$"),
-                                         QRegularExpression::CaseInsensitiveOption
-                                             | QRegularExpression::DotMatchesEverythingOption);
-    return name.match(fileName).hasMatch();
+    // Asked of every name of a folder: compared, not matched by a pattern.
+    const QStringView name(fileName);
+    const auto starts = [&](QStringView prefix) { return name.startsWith(prefix, Qt::CaseInsensitive); };
+    return name.size() >= 7 && (starts(u"zo-") || starts(u"uo-") || starts(u"de-") || starts(u"ks-"))
+        && name.endsWith(u".jra", Qt::CaseInsensitive);
 }
 
 } // namespace CommonFunc

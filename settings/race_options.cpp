@@ -110,7 +110,22 @@ TextEncoding CsvEncodingInForce()
 
 RaceOptions ReadRaceOptions()
 {
-    RaceOptions options = WithDefaults(ReadStoredOptions());
+    // Reading every option costs more than analysing a race, so what the
+    // store gave is taken again while it holds the same values.
+    struct Read {
+        quint64 generation = 0;
+        QString defaultFolder;
+        RaceOptions options;
+    };
+    thread_local Read last;
+    const quint64 generation = SettingsGeneration();
+    QString defaultFolder = DefaultPatFolder(); // from the environment, which tests change
+    if (last.generation != generation || last.defaultFolder != defaultFolder) {
+        last.options = WithDefaults(ReadStoredOptions());
+        last.generation = generation;
+        last.defaultFolder = std::move(defaultFolder);
+    }
+    RaceOptions options = last.options;
     if (g_priceModelOverride)
         options.priceModel = *g_priceModelOverride;
     if (g_showPlacePriceOverride)

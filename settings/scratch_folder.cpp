@@ -161,11 +161,25 @@ ScratchFolder::~ScratchFolder()
 
 void RemoveStaleScratchFolders(const QString &temporaryFolder)
 {
+    // Every run passes here: one pass of readdir, and a pattern only for a
+    // name that is one of ours, keep it cheap beside a folder of many files.
+    QStringList ours;
+    if (DIR *folder = ::opendir(QFile::encodeName(temporaryFolder).constData())) {
+        const QByteArray prefix = scratchPrefix().toLatin1();
+        while (const dirent *entry = ::readdir(folder)) {
+            if (std::strncmp(entry->d_name, prefix.constData(), std::size_t(prefix.size())) == 0)
+                ours.append(QFile::decodeName(entry->d_name));
+        }
+        ::closedir(folder);
+    }
+    if (ours.isEmpty())
+        return;
+    ours.sort();
     static const QRegularExpression current(QStringLiteral("^minukuru-settings-([0-9]{1,9})-[A-Za-z0-9]{6}$"));
     static const QRegularExpression older(QStringLiteral("^minukuru-settings-[A-Za-z0-9]{6}$"));
     const QDir dir(temporaryFolder);
     const QDateTime dayAgo = QDateTime::currentDateTimeUtc().addDays(-1);
-    for (const QString &name : dir.entryList({scratchPrefix() + u'*'}, QDir::Dirs | QDir::Hidden | QDir::NoSymLinks)) {
+    for (const QString &name : std::as_const(ours)) {
         const QString path = dir.filePath(name);
         struct stat info;
         if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISDIR(info.st_mode)

@@ -97,6 +97,10 @@ Values valuesOf(const QSettings &settings)
     return values;
 }
 
+// Changes with every change of what a store reads back (see
+// SettingsGeneration); a new store takes a new number too.
+quint64 g_generation = 1;
+
 // What stands behind the store for one file.
 //
 // QSettings never reads the user's file: its INI reader decodes typed values,
@@ -116,6 +120,7 @@ public:
     explicit Backing(const QString &path)
         : m_path(QFileInfo(path).absoluteFilePath())
     {
+        ++g_generation;
         static bool cleaned = false;
         if (!std::exchange(cleaned, true) && !QDir::tempPath().isEmpty())
             RemoveStaleScratchFolders(QDir::tempPath());
@@ -143,6 +148,7 @@ public:
     void setValue(const QString &key, const QString &text)
     {
         m_values.insert(key, text);
+        ++g_generation;
         if (m_problem != SettingsFileProblem::None)
             return;
         if (!m_pending.contains(key))
@@ -183,6 +189,7 @@ private:
         for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it)
             values.insert(it.key(), it.value());
         m_values = std::move(values);
+        ++g_generation;
         m_fileBytes = fileBytes;
         return true;
     }
@@ -256,6 +263,7 @@ private:
             return noCopyText(error);
         // What the file holds now is taken, whether or not the write goes through.
         m_values = std::move(values);
+        ++g_generation;
         m_fileBytes = read.bytes;
         QString reason;
         if (!SaveFileSafely(m_path, bytes, &reason))
@@ -336,6 +344,12 @@ SettingsFileProblem SettingsFileRefusal() { return backing().problem(); }
 QString SettingsWriteError() { return backing().writeError(); }
 
 void RefreshSettings() { backing().sync(); }
+
+quint64 SettingsGeneration()
+{
+    backing(); // a store made now takes its number first
+    return g_generation;
+}
 
 std::optional<QString> ReadSettingText(const QString &section, const QString &key)
 {

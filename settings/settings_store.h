@@ -66,6 +66,11 @@ QString SettingsWriteError();
 // this before each race load and when the options dialog opens.
 void RefreshSettings();
 
+// A number that changes whenever what the store reads back may have: a
+// value set, the file read again or written, another file taken.  What is
+// made from the store's values can be kept while it stays the same.
+quint64 SettingsGeneration();
+
 // Holds back the writing of the file while it lives, so that saving many
 // options writes the file once; the last batch to end writes it.
 class SettingsBatch {

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -41,6 +42,7 @@ private slots:
     void listingFindsWhatTheSearchFinds();
     void tablesAgreeWithTheScan();
     void patFolderSource();
+    void patFileNames();
 };
 
 void TestPatNames::siblings_data()
@@ -313,4 +315,26 @@ void TestPatNames::patFolderSource()
 }
 
 QTEST_GUILESS_MAIN(TestPatNames)
+// The names of race files, as the pattern ^(zo|uo|de|ks)-.*\.jra$ took them
+// in any letter case, Unicode's foldings included.
+void TestPatNames::patFileNames()
+{
+    const QRegularExpression pattern(QStringLiteral("^(zo|uo|de|ks)-.*\\.jra$"),
+                                     QRegularExpression::CaseInsensitiveOption
+                                         | QRegularExpression::DotMatchesEverythingOption);
+    const QStringList names = {
+        QStringLiteral("Zo-03150611.jra"), QStringLiteral("ks-0315xx0611.JRA"),
+        QStringLiteral("Uo-.jra"),         QStringLiteral("DE-a b.Jra"),
+        QStringLiteral("De-a\nb.jra"),     QStringLiteral("Zo-1.jr"),
+        QStringLiteral("Zo_1.jra"),        QStringLiteral("xZo-1.jra"),
+        QStringLiteral("Zo-1.jra.bak"),    QStringLiteral("Zo-jra"),
+        QStringLiteral("zo-.jr"),          QString(),
+        QStringLiteral(u"\u212As-1.jra"),  QStringLiteral(u"Ko-1.jra"),
+        QStringLiteral(u"Zo-1.\u0130ra"),  QStringLiteral(u"ﾂﾞo-1.jra"),
+        QStringLiteral(u"Ｚo-1.jra"),      QStringLiteral(u"Zo-1.ｊra"),
+    };
+    for (const QString &name : names)
+        QVERIFY2(IsPatFileName(name) == pattern.match(name).hasMatch(), qPrintable(name));
+}
+
 #include "test_pat_names.moc"
