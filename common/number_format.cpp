@@ -300,22 +300,30 @@ std::optional<qint64> ShownNumber::units() const
     return qint64(m_units);
 }
 
-QString ShownNumber::csvText() const
+int ShownNumber::csvDigits(char *out) const
 {
     // Six digits or fewer come back through a float as themselves, so the
     // float's shortest text is the digits without their trailing zeros.
-    if (!m_empty && !m_long && m_units < 1000000) {
-        if (m_units == 0)
-            return QStringLiteral("0");
-        quint64 units = m_units;
-        int decimals = m_decimals;
-        while (decimals > 0 && units % 10 == 0) {
-            units /= 10;
-            --decimals;
-        }
-        char out[48];
-        return QString::fromLatin1(out, writeUnits(units, decimals, m_sign == Sign::Minus ? '-' : 0, out));
+    if (m_empty || m_long || m_units >= 1000000)
+        return -1;
+    if (m_units == 0) {
+        *out = '0';
+        return 1;
     }
+    quint64 units = m_units;
+    int decimals = m_decimals;
+    while (decimals > 0 && units % 10 == 0) {
+        units /= 10;
+        --decimals;
+    }
+    return writeUnits(units, decimals, m_sign == Sign::Minus ? '-' : 0, out);
+}
+
+QString ShownNumber::csvText() const
+{
+    char out[kCsvDigits];
+    if (const int n = csvDigits(out); n >= 0)
+        return QString::fromLatin1(out, n);
     return FormatSingle(single().value_or(0.0f));
 }
 

@@ -44,7 +44,11 @@ void CsvLine::addValueOf(QStringView text)
 void CsvLine::addValue(const CommonFunc::ShownNumber &number)
 {
     startField();
-    m_text += number.csvText();
+    char digits[CommonFunc::ShownNumber::kCsvDigits];
+    if (const int n = number.csvDigits(digits); n >= 0)
+        m_text += QLatin1StringView(digits, n);
+    else
+        m_text += number.csvText();
 }
 
 void CsvLine::addInteger(qint16 value)
