@@ -1004,7 +1004,7 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
                 for (const CalibrationPoint &point : race.calibration)
                     report.calibration->add(point);
             }
-            CurvePoint point {race.file, {}};
+            CurvePoint point {};
             for (std::size_t p = 0; p < point.profit.size(); ++p)
                 point.profit[p] = report.recommended[p].profit();
             if (bankroll) {

@@ -144,7 +144,6 @@ struct EmptyPath {
 
 // Cumulative profit of the recommended bets after a settled race.
 struct CurvePoint {
-    QString file;
     std::array<qint64, CommonFunc::kBetKindCount + 1> profit {}; // as RecommendedFigures
     qint64 bankroll = 0;                                         // after the race, where the run staked a bankroll
 };

@@ -629,19 +629,17 @@ void TestBacktestWindow::chartRenders_data()
     QTest::addColumn<QList<CurvePoint>>("curve");
     QTest::addColumn<bool>("wideShows");
     QTest::newRow("none") << QList<CurvePoint>() << false;
-    QTest::newRow("one") << QList<CurvePoint> {{QStringLiteral("a"), {2400, -100, 2300}}} << true;
-    QTest::newRow("one at zero") << QList<CurvePoint> {{QStringLiteral("a"), {0, 0, 0}}} << false;
+    QTest::newRow("one") << QList<CurvePoint> {{{2400, -100, 2300}}} << true;
+    QTest::newRow("one at zero") << QList<CurvePoint> {{{0, 0, 0}}} << false;
     // Only wide bets: the wide line is the sum's, and must not vanish under it.
-    QTest::newRow("no umaren bets") << QList<CurvePoint> {{QStringLiteral("a"), {0, 1200, 1200}},
-                                                          {QStringLiteral("b"), {0, 900, 900}}}
-                                    << true;
+    QTest::newRow("no umaren bets") << QList<CurvePoint> {{{0, 1200, 1200}}, {{0, 900, 900}}} << true;
     QList<CurvePoint> many;
     for (int k = 0; k < 5000; ++k)
-        many.append({QString(), {k * 37 % 9000 - 4000, -k * 20, k * 37 % 9000 - 4000 - k * 20}});
+        many.append(CurvePoint {{k * 37 % 9000 - 4000, -k * 20, k * 37 % 9000 - 4000 - k * 20}});
     QTest::newRow("many") << many << true;
     QList<CurvePoint> falling;
     for (int k = 0; k < 300; ++k)
-        falling.append({QString(), {-100 * k, -200 * k, -300 * k}});
+        falling.append(CurvePoint {{-100 * k, -200 * k, -300 * k}});
     QTest::newRow("falling") << falling << true;
 }
 
