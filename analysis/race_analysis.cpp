@@ -20,11 +20,15 @@ constexpr float kScratchedPlaceOdds = 999.9f;
 template <typename Value>
 void rank(RaceAnalysis &race, Value value, int HorseAnalysis::*rankOf)
 {
-    const int count = race.count();
+    const int count = std::min(race.count(), MaxHorses);
+    std::array<decltype(value(1)), MaxHorses + 1> values {};
+    for (int i = 1; i <= count; ++i)
+        values[std::size_t(i)] = value(i);
     for (int i = 1; i <= count; ++i) {
         int r = 1;
+        const auto v = values[std::size_t(i)];
         for (int j = 1; j <= count; ++j) {
-            if (value(j) < value(i) || (j < i && value(j) == value(i)))
+            if (values[std::size_t(j)] < v || (j < i && values[std::size_t(j)] == v))
                 ++r;
         }
         race.horses[std::size_t(i)].*rankOf = r;

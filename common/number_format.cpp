@@ -182,18 +182,8 @@ ShownNumber ShownNumber::fixed(double value, int decimals)
     const bool negative = value < 0.0;
     shown.m_sign = negative ? Sign::Minus : Sign::None;
     if (roundQuickly(std::fabs(value), shown.m_decimals, shown.m_units)) {
-        // Below 10^15 units and with at most three decimals, as the
-        // general reading of setValues finds them.
-        static constexpr double powers[] = {1e0, 1e1, 1e2, 1e3};
-        static constexpr float singlePowers[] = {1e0f, 1e1f, 1e2f, 1e3f};
-        const double number = double(shown.m_units) / powers[shown.m_decimals];
-        shown.m_number = negative ? -number : number;
-        if (shown.m_units < 10000000) {
-            const float single = float(shown.m_units) / singlePowers[shown.m_decimals];
-            shown.m_single = negative ? -single : single;
-        } else {
-            shown.setValues();
-        }
+        if (!shown.quickSingle())
+            shown.setValues(); // below 10^15 units: only the float can need the text
         return shown;
     }
     shown.fixSlowly(value);
@@ -250,24 +240,10 @@ ShownNumber ShownNumber::fromUnits(quint64 units, int decimals, Sign sign)
 
 void ShownNumber::setValues()
 {
-    // One correctly rounded division of exact operands gives the nearest
-    // value, as ParseNumber and ParseSingle find it for the text.
-    static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    static constexpr float singlePowers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-    const bool negative = m_sign == Sign::Minus;
-    const bool small = !m_long;
     m_singleInRange = true;
-    if (small && m_units < (quint64(1) << 53) && m_decimals <= 22) {
-        m_number = double(m_units) / powers[m_decimals];
-        m_number = negative ? -m_number : m_number;
-    } else {
+    if (!quickNumber())
         m_number = ParseNumber(text()).value_or(0.0);
-    }
-    if (small && m_units < 10000000 && m_decimals <= 10) {
-        m_single = float(m_units) / singlePowers[m_decimals];
-        m_single = negative ? -m_single : m_single;
-    } else {
+    if (!quickSingle()) {
         const std::optional<float> single = ParseSingle(text());
         m_singleInRange = single.has_value();
         m_single = single.value_or(0.0f);

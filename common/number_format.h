@@ -44,10 +44,25 @@ public:
     // FormatFixed's or FormatDeviation's text; "" when empty.
     QString text() const;
     // ParseNumber and ParseSingle of text(); nullopt when empty.
-    std::optional<double> number() const { return m_empty ? std::nullopt : std::optional<double>(m_number); }
+    std::optional<double> number() const
+    {
+        if (m_empty)
+            return std::nullopt;
+        if (!quickNumber())
+            return m_number;
+        // One correctly rounded division of exact operands: the nearest
+        // value, as ParseNumber finds it for the text.
+        const double value = double(m_units) / kPowers[m_decimals];
+        return m_sign == Sign::Minus ? -value : value;
+    }
     std::optional<float> single() const
     {
-        return m_empty || !m_singleInRange ? std::nullopt : std::optional<float>(m_single);
+        if (m_empty)
+            return std::nullopt;
+        if (!quickSingle())
+            return m_singleInRange ? std::optional<float>(m_single) : std::nullopt;
+        const float value = float(m_units) / kSinglePowers[m_decimals];
+        return m_sign == Sign::Minus ? -value : value;
     }
     // FormatSingleOfText(text()): the value as the CSV writes a cell.
     QString csvText() const;
@@ -72,12 +87,20 @@ private:
     // fixed() beyond the quick rounding, with its large buffers kept off
     // the quick path's stack.
     void fixSlowly(double value);
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    static constexpr float kSinglePowers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    // Where the digits and one division give the value exactly, it is
+    // worked out when read: most numbers are shown and never read.
+    bool quickNumber() const { return !m_long && m_units < (quint64(1) << 53) && m_decimals <= 22; }
+    bool quickSingle() const { return !m_long && m_units < 10000000 && m_decimals <= 10; }
+    // The values that are not quick, from the text.
     void setValues();
     bool sameLongDigits(const ShownNumber &other) const;
 
     quint64 m_units = 0;
-    double m_number = 0.0;
-    float m_single = 0.0f;
+    double m_number = 0.0; // where not quickNumber()
+    float m_single = 0.0f; // where not quickSingle()
     quint8 m_decimals = 0;
     Sign m_sign = Sign::None;
     bool m_empty = true;

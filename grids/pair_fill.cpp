@@ -18,6 +18,60 @@ namespace {
 // A support rate limit: a rate that is not a number skips that horse's test.
 bool belowLimit(const std::optional<float> &rate, float limit) { return rate && *rate < limit; }
 
+// What judging a pair asks of its horses and of the mark texts, the same
+// for every pair of the race and bet type: worked out once.
+struct JudgeContext {
+    std::array<bool, MaxHorses + 1> belowTan {};  // its win support rate fails the limit
+    std::array<bool, MaxHorses + 1> belowFuku {}; // its place support rate does
+    std::array<bool, 5> marked {};                // the level's mark text is not blank
+};
+
+JudgeContext judgeContextOf(const RaceAnalysis &race, const RaceOptions::Judge &o)
+{
+    JudgeContext context;
+    for (int k = 1; k <= std::min(race.count(), MaxHorses); ++k) {
+        const HorseAnalysis &horse = race.horses[std::size_t(k)];
+        context.belowTan[std::size_t(k)] = o.isTanRatioLimit && belowLimit(horse.tanRatio.single(), o.tanRatioLimit);
+        context.belowFuku[std::size_t(k)] = o.isFukuRatioLimit
+            && belowLimit(horse.fukuRatio.single(), o.fukuRatioLimit);
+    }
+    for (std::size_t level = 0; level < context.marked.size(); ++level)
+        context.marked[level] = !TrimSpacesView(o.dispChar[level]).isEmpty();
+    return context;
+}
+
+void judgePair(const JudgeContext &context, const RaceOptions::Judge &o, PairAnalysis &pair)
+{
+    const float theoretical = *pair.theoretical;
+    const float actual = *pair.actual;
+    const float deviation = *pair.deviation;
+    const auto i = std::size_t(pair.first);
+    const auto j = std::size_t(pair.second);
+    bool judged = true;
+    if (o.dispSign == 1 && deviation < 0.0f)
+        judged = false;
+    if (o.dispSign == 2 && deviation > 0.0f)
+        judged = false;
+    if (o.isIdealLimit && theoretical >= o.idealLimit)
+        judged = false;
+    if (o.isRealLimit && actual >= o.realLimit)
+        judged = false;
+    if (context.belowTan[i] || context.belowTan[j] || context.belowFuku[i] || context.belowFuku[j])
+        judged = false;
+
+    pair.judgedLevel = judged ? MarkLevel(o, deviation) : 0;
+    const bool marked = pair.judgedLevel > 0 && context.marked[std::size_t(pair.judgedLevel - 1)];
+    pair.markLevel = marked ? pair.judgedLevel : 0;
+    if (!marked)
+        pair.markColour = SystemColor::WindowBackground;
+    else if (deviation > 0.0f)
+        pair.markColour = o.plusColor;
+    else if (deviation < 0.0f)
+        pair.markColour = o.minusColor;
+    else
+        pair.markColour = SystemColor::WindowText; // visible, unlike the background colour
+}
+
 // T, D and the mark of every pair of the bet type, under the race's options
 // and from the actual prices the pairs have.
 void priceAndJudge(RaceAnalysis &race, BetType type)
@@ -31,6 +85,7 @@ void priceAndJudge(RaceAnalysis &race, BetType type)
     std::array<HorseForPrices, MaxHorses + 1> horses {};
     for (int k = 1; k <= race.count(); ++k)
         horses[std::size_t(k)] = HorseForPricesOf(race, type, k);
+    const JudgeContext context = judgeContextOf(race, options);
 
     for (PairAnalysis &pair : race.pairsOf(type)) {
         const auto i = std::size_t(pair.first);
@@ -40,7 +95,7 @@ void priceAndJudge(RaceAnalysis &race, BetType type)
         pair.deviation = DeviationOf(pair.theoretical, pair.actual);
         pair.deviationShown = pair.deviation ? ShownNumber::deviation(*pair.deviation) : ShownNumber();
         if (pair.deviation) {
-            JudgePair(race, options, pair);
+            judgePair(context, options, pair);
         } else {
             pair.judgedLevel = pair.markLevel = 0;
             pair.markColour = SystemColor::WindowBackground;
@@ -167,39 +222,7 @@ int MarkLevel(const RaceOptions::Judge &o, float deviation)
 
 void JudgePair(const RaceAnalysis &race, const RaceOptions::Judge &o, PairAnalysis &pair)
 {
-    const float theoretical = *pair.theoretical;
-    const float actual = *pair.actual;
-    const float deviation = *pair.deviation;
-    const HorseAnalysis &i = race.horses[std::size_t(pair.first)];
-    const HorseAnalysis &j = race.horses[std::size_t(pair.second)];
-    bool judged = true;
-    if (o.dispSign == 1 && deviation < 0.0f)
-        judged = false;
-    if (o.dispSign == 2 && deviation > 0.0f)
-        judged = false;
-    if (o.isIdealLimit && theoretical >= o.idealLimit)
-        judged = false;
-    if (o.isRealLimit && actual >= o.realLimit)
-        judged = false;
-    if (o.isTanRatioLimit
-        && (belowLimit(i.tanRatio.single(), o.tanRatioLimit) || belowLimit(j.tanRatio.single(), o.tanRatioLimit)))
-        judged = false;
-    if (o.isFukuRatioLimit
-        && (belowLimit(i.fukuRatio.single(), o.fukuRatioLimit) || belowLimit(j.fukuRatio.single(), o.fukuRatioLimit)))
-        judged = false;
-
-    pair.judgedLevel = judged ? MarkLevel(o, deviation) : 0;
-    const bool marked = pair.judgedLevel > 0
-        && !TrimSpacesView(o.dispChar[std::size_t(pair.judgedLevel - 1)]).isEmpty();
-    pair.markLevel = marked ? pair.judgedLevel : 0;
-    if (!marked)
-        pair.markColour = SystemColor::WindowBackground;
-    else if (deviation > 0.0f)
-        pair.markColour = o.plusColor;
-    else if (deviation < 0.0f)
-        pair.markColour = o.minusColor;
-    else
-        pair.markColour = SystemColor::WindowText; // visible, unlike the background colour
+    judgePair(judgeContextOf(race, o), o, pair);
 }
 
 namespace {
