@@ -19,11 +19,6 @@
 #include <QStandardPaths>
 #include <QStringList>
 
-#ifdef Q_OS_LINUX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -100,55 +95,6 @@ Values valuesOf(const QSettings &settings)
             values.insert(key, value);
     }
     return values;
-}
-
-#ifdef Q_OS_LINUX
-// The same from a file of the temporary folder that has no name: it takes
-// the bytes exactly when a scratch folder's file would, and nothing is left
-// to remove, whatever ends the program (making and removing a folder on
-// every start costs more than reading the options).  Nothing where the
-// system has no such files or /proc does not show it.
-std::optional<Values> valuesOfUnnamedFile(const QByteArray &text)
-{
-    const QString temporary = QDir::tempPath();
-    if (temporary.isEmpty())
-        return std::nullopt;
-    const int fd = ::open(QFile::encodeName(temporary).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return std::nullopt;
-    qsizetype done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.constData() + done, std::size_t(text.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    std::optional<Values> values;
-    const QByteArray path = "/proc/self/fd/" + QByteArray::number(fd);
-    if (done == text.size() && ::access(path.constData(), R_OK) == 0)
-        values = valuesOf(QSettings(QString::fromLatin1(path), QSettings::IniFormat));
-    ::close(fd);
-    return values;
-}
-#endif
-
-// What QSettings reads from an INI text, through a copy in the temporary
-// folder; nothing where no copy can be made there.
-std::optional<Values> valuesOfIni(const QByteArray &text)
-{
-#ifdef Q_OS_LINUX
-    if (std::optional<Values> values = valuesOfUnnamedFile(text))
-        return values;
-#endif
-    const ScratchFolder folder;
-    if (!folder.isValid())
-        return std::nullopt;
-    const QString copy = folder.filePath(QStringLiteral("copy.ini"));
-    if (!writeScratchFile(copy, text))
-        return std::nullopt;
-    return valuesOf(QSettings(copy, QSettings::IniFormat));
 }
 
 // Changes with every change of what a store reads back (see
@@ -233,10 +179,13 @@ private:
     // Takes the values of the file's bytes, with those not yet written on top.
     bool takeFile(const QByteArray &fileBytes)
     {
-        std::optional<Values> read = valuesOfIni(ScreenIniFile(fileBytes));
-        if (!read)
+        const ScratchFolder folder;
+        if (!folder.isValid())
             return false;
-        Values values = std::move(*read);
+        const QString copy = folder.filePath(QStringLiteral("copy.ini"));
+        if (!writeScratchFile(copy, ScreenIniFile(fileBytes)))
+            return false;
+        Values values = valuesOf(QSettings(copy, QSettings::IniFormat));
         for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it)
             values.insert(it.key(), it.value());
         m_values = std::move(values);
