@@ -300,6 +300,7 @@ private slots:
     void optionsSnapshotTakesEachKey();
     void storedOptionsKeepWhatIsAbsent();
     void modelOptions();
+    void optionsFollowEveryChangeOfTheStore();
     void csvEncoding_data();
     void csvEncoding();
 
@@ -934,6 +935,42 @@ void TestSettingsStore::csvEncoding()
 
 // A typed value reads as the text it spells, never decoded (the first once
 // made Qt ask for 64 GB), and a save keeps it as that text.
+// The options are taken again only when the store's values change: each way
+// they can change must show in the next snapshot.
+void TestSettingsStore::optionsFollowEveryChangeOfTheStore()
+{
+    QCOMPARE(ReadRaceOptions().detectVal, qint16(5));
+    const quint64 first = SettingsGeneration();
+    QCOMPARE(SettingsGeneration(), first); // reading changes nothing
+
+    Settings::DetectVal().set(3); // set by the program
+    QCOMPARE(ReadRaceOptions().detectVal, qint16(3));
+
+    writeFile(QStringLiteral("[Option]\nAutoJudge\\DetectVal=7\n")); // by another copy of the program
+    RefreshSettings();
+    QCOMPARE(ReadRaceOptions().detectVal, qint16(7));
+    const quint64 settled = SettingsGeneration();
+    RefreshSettings(); // the same file again
+    QCOMPARE(SettingsGeneration(), settled);
+
+    const QString other = dir->filePath(QStringLiteral("other.ini"));
+    QFile file(other);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Option]\nAutoJudge\\DetectVal=9\n");
+    file.close();
+    SetSettingsFile(other); // another file
+    QCOMPARE(ReadRaceOptions().detectVal, qint16(9));
+    SetSettingsFile(filePath());
+    QCOMPARE(ReadRaceOptions().detectVal, qint16(7));
+
+    const QByteArray prefix = qgetenv("WINEPREFIX"); // the default folder comes from the environment
+    qputenv("WINEPREFIX", "/opt/wine-elsewhere");
+    const QString folder = ReadRaceOptions().patFolder;
+    qputenv("WINEPREFIX", prefix);
+    QVERIFY(folder.startsWith(QStringLiteral("/opt/wine-elsewhere/")));
+    QVERIFY(ReadRaceOptions().patFolder.startsWith(QString::fromLocal8Bit(prefix)));
+}
+
 void TestSettingsStore::typedValuesReadAsText_data()
 {
     QTest::addColumn<QByteArray>("value");
