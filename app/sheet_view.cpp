@@ -9,6 +9,8 @@
 #include "common/text_convert.h"
 #include "common/text_grid.h"
 
+#include <array>
+
 namespace CommonFunc {
 
 namespace {
@@ -26,6 +28,19 @@ void appendPayouts(QStringList &lines, const QString &heading, const Slots<Resul
         lines.append(payout.Combination + payout.Amount);
 }
 
+// Horse numbers and ranks: one shared text each, not one made per cell.
+QString smallNumberText(int n)
+{
+    constexpr int kShared = 200;
+    if (n < 0 || n >= kShared)
+        return QString::number(n);
+    thread_local std::array<QString, kShared> texts;
+    QString &text = texts[std::size_t(n)];
+    if (text.isNull())
+        text = QString::number(n);
+    return text;
+}
+
 void showWinPlace(RaceSheet &sheet, const RaceAnalysis &race)
 {
     sheet.lblHorseNum = QString::number(race.horseCount);
@@ -41,17 +56,17 @@ void showWinPlace(RaceSheet &sheet, const RaceAnalysis &race)
         sheet.lblTanOdds[n] = horse.tanOdds;
         sheet.lblFukuOddsMin[n] = horse.fukuOddsMin;
         sheet.lblFukuOddsMax[n] = horse.fukuOddsMax;
-        sheet.lblTanPopular[n] = QString::number(horse.tanRank);
+        sheet.lblTanPopular[n] = smallNumberText(horse.tanRank);
         sheet.lblTanRatio[n] = rateText(horse.tanRatio);
         sheet.lblFukuOdds[n] = horse.fukuOdds.text();
-        sheet.lblFukuPopular[n] = QString::number(horse.fukuRank);
+        sheet.lblFukuPopular[n] = smallNumberText(horse.fukuRank);
         sheet.lblFukuRatio[n] = rateText(horse.fukuRatio);
     }
 
     for (int k = 1; k <= count; ++k) {
         const RankAnalysis &row = race.tanTable[std::size_t(k)];
         const HorseAnalysis &horse = race.horses[std::size_t(row.horse)];
-        sheet.lblTanHorseNo[k] = QString::number(row.horse);
+        sheet.lblTanHorseNo[k] = smallNumberText(row.horse);
         sheet.lblTanHorseName[k] = horse.name;
         sheet.lblTanPopOdds[k] = horse.tanOdds;
         sheet.lblTanPopRatio[k] = horse.scratched ? noValue() : rateText(horse.tanRatio);
@@ -62,7 +77,7 @@ void showWinPlace(RaceSheet &sheet, const RaceAnalysis &race)
     for (int k = 1; k <= count; ++k) {
         const int h = race.fukuTable[std::size_t(k)].horse;
         const HorseAnalysis &horse = race.horses[std::size_t(h)];
-        sheet.lblFukuHorseNo[k] = QString::number(h);
+        sheet.lblFukuHorseNo[k] = smallNumberText(h);
         sheet.lblFukuHorseName[k] = horse.name;
         if (horse.scratched) {
             sheet.lblFukuPopOddsMin[k] = horse.tanOdds;
@@ -83,7 +98,7 @@ void showWinPlace(RaceSheet &sheet, const RaceAnalysis &race)
 
 QString PairPopularityText(const PairAnalysis &pair)
 {
-    return pair.unranked ? ScratchedText() : QString::number(pair.popularity);
+    return pair.unranked ? ScratchedText() : smallNumberText(pair.popularity);
 }
 
 QString PairRankDifferenceText(const PairAnalysis &pair)
