@@ -24,7 +24,10 @@ bool LoadRace(RaceSheet &sheet, const QString &oddsPath, const QString &raceKey)
     // Options saved by another copy of the program apply from this load on.
     RefreshSettings();
 
-    RaceData data;
+    // One race's data per thread, read afresh each load: making it costs
+    // more than reading a race's four files (its pair odds table alone is
+    // 324 records), and nothing keeps it past the analysis.
+    thread_local RaceData data;
     Messages::Held held;
     bool read = false;
     {
