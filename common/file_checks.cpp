@@ -130,6 +130,11 @@ bool ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &bytes, QS
         if (got == 0)
             break;
         done += got;
+        // A short read that reaches the size the file had when opened is
+        // its end: asking again for the 0 that says so costs a system call
+        // per file, four a race.
+        if (got < want && done >= qint64(info.st_size))
+            break;
     }
     bytes.resize(qsizetype(done));
     ::close(fd);
