@@ -20,7 +20,7 @@ constexpr float kScratchedPlaceOdds = 999.9f;
 template <typename Value>
 void rank(RaceAnalysis &race, Value value, int HorseAnalysis::*rankOf)
 {
-    const int count = std::min(race.count(), MaxHorses);
+    const int count = race.count();
     std::array<decltype(value(1)), MaxHorses + 1> values {};
     for (int i = 1; i <= count; ++i)
         values[std::size_t(i)] = value(i);

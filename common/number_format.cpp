@@ -56,10 +56,11 @@ void incrementLastDigit(char *begin, char *&end)
     ++end;
 }
 
-// Up to three decimals, a double times 10^decimals is exact in an x87 long
-// double (53 + 7 significant bits of 125 fit in its 64), so the half can be
-// told exactly without printing every digit.  Values of the race are small;
-// anything else takes the general path.
+// Up to three decimals the half can be told without printing every digit:
+// mostly by the double product, and where that lands on a half by the
+// product in an x87 long double, where it is exact (53 + 7 significant bits
+// of 125 fit in its 64).  Values of the race are small; anything else takes
+// the general path.
 Q_ALWAYS_INLINE bool roundQuickly(double magnitude, int decimals, quint64 &units)
 {
     if (decimals > 3 || !(magnitude < 1e12))
@@ -179,8 +180,7 @@ ShownNumber ShownNumber::fixed(double value, int decimals)
     shown.m_decimals = quint8(std::clamp(decimals, 0, kMaxDecimals));
     if (value == 0.0)
         value = 0.0; // negative zero is shown unsigned
-    const bool negative = value < 0.0;
-    shown.m_sign = negative ? Sign::Minus : Sign::None;
+    shown.m_sign = value < 0.0 ? Sign::Minus : Sign::None;
     if (roundQuickly(std::fabs(value), shown.m_decimals, shown.m_units)) {
         if (!shown.quickSingle())
             shown.setValues(); // below 10^15 units: only the float can need the text

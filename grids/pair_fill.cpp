@@ -4,7 +4,6 @@
 
 #include "analysis/pair_prices.h"
 #include "common/colours.h"
-#include "common/stable_order.h"
 #include "common/text_util.h"
 
 #include <algorithm>
@@ -29,7 +28,7 @@ struct JudgeContext {
 JudgeContext judgeContextOf(const RaceAnalysis &race, const RaceOptions::Judge &o)
 {
     JudgeContext context;
-    for (int k = 1; k <= std::min(race.count(), MaxHorses); ++k) {
+    for (int k = 1; k <= race.count(); ++k) {
         const HorseAnalysis &horse = race.horses[std::size_t(k)];
         context.belowTan[std::size_t(k)] = o.isTanRatioLimit && belowLimit(horse.tanRatio.single(), o.tanRatioLimit);
         context.belowFuku[std::size_t(k)] = o.isFukuRatioLimit
@@ -127,36 +126,6 @@ void rankDifferences(RaceAnalysis &race)
     }
 }
 
-// The same ranks as the stable sort by shown price, where every shown price
-// is unsigned with one decimal: its digits order the prices, and with the
-// position below them no two keys are equal, so any sort is stable.  False,
-// and nothing ranked, for anything else.
-bool rankByShownUnits(QList<PairAnalysis> &pairs)
-{
-    constexpr int kPositionBits = 8;
-    static_assert(MaxHorses * (MaxHorses - 1) / 2 < (1 << kPositionBits));
-    std::array<quint64, MaxHorses *(MaxHorses - 1) / 2> keys;
-    const auto count = std::size_t(pairs.size());
-    if (count > keys.size())
-        return false;
-    for (std::size_t k = 0; k < count; ++k) {
-        const ShownNumber &shown = pairs[qsizetype(k)].actualShown;
-        quint64 units = 0;
-        if (!shown.isEmpty()) {
-            const std::optional<qint64> digits = shown.units();
-            if (!digits || shown.sign() != ShownNumber::Sign::None || shown.decimals() != 1
-                || quint64(*digits) >= (quint64(1) << (64 - kPositionBits)))
-                return false;
-            units = quint64(*digits);
-        }
-        keys[k] = units << kPositionBits | k;
-    }
-    std::sort(keys.begin(), keys.begin() + std::ptrdiff_t(count));
-    for (std::size_t rank = 0; rank < count; ++rank)
-        pairs[qsizetype(keys[rank] & ((1u << kPositionBits) - 1))].popularity = int(rank) + 1;
-    return true;
-}
-
 void fill(RaceAnalysis &race, const PairOddsTable &odds, BetType type)
 {
     const int count = race.count();
@@ -179,18 +148,15 @@ void fill(RaceAnalysis &race, const PairOddsTable &odds, BetType type)
     priceAndJudge(race, type);
 
     // Popularity by actual price as shown, a price not shown counting as 0:
-    // the rank is the position in a stable sort.
-    if (!rankByShownUnits(pairs)) {
-        std::array<double, MaxHorses *(MaxHorses - 1) / 2> shownActual {};
-        for (qsizetype k = 0; k < pairs.size(); ++k)
-            shownActual[std::size_t(k)] = pairs[k].actualShown.number().value_or(0.0);
-        const std::vector<std::size_t> order =
-            StableOrder(std::size_t(pairs.size()), [&](std::size_t a, std::size_t b) {
-                return shownActual[a] < shownActual[b];
-            });
-        for (std::size_t k = 0; k < order.size(); ++k)
-            pairs[qsizetype(order[k])].popularity = int(k) + 1;
-    }
+    // the rank is the position in a stable sort, which sorting by price and
+    // then by position gives.
+    std::array<std::pair<double, int>, MaxHorses *(MaxHorses - 1) / 2> keys {};
+    const auto n = std::size_t(pairs.size());
+    for (std::size_t k = 0; k < n; ++k)
+        keys[k] = {pairs[qsizetype(k)].actualShown.number().value_or(0.0), int(k)};
+    std::sort(keys.begin(), keys.begin() + std::ptrdiff_t(n));
+    for (std::size_t rank = 0; rank < n; ++rank)
+        pairs[keys[rank].second].popularity = int(rank) + 1;
 
     if (type == BetType::Wide)
         rankDifferences(race);

@@ -395,29 +395,28 @@ BacktestWindow::BacktestWindow(OpenHandler onOpen, QWidget *owner)
     runRow->addWidget(m_start);
     runRow->addWidget(m_cancel);
     layout->addLayout(runRow);
+    // A control after its caption, which gives it the keyboard focus.
+    const auto addCaptioned = [](QHBoxLayout *row, const char16_t *caption, QWidget *control, int stretch) {
+        auto *name = new QLabel(QString::fromUtf16(caption));
+        name->setBuddy(control);
+        row->addWidget(name);
+        row->addWidget(control, stretch);
+    };
     auto *conditionRow = new QHBoxLayout;
     const std::pair<const char16_t *, QLineEdit *> conditionEdits[] = {
         {u"場名", m_course},           {u"頭数", m_runners},       {u"ﾚｰｽ", m_raceNumber},
         {u"1番人気単勝", m_favourite}, {u"条件", m_conditionText},
     };
-    for (const auto &[caption, control] : conditionEdits) {
-        auto *name = new QLabel(QString::fromUtf16(caption));
-        name->setBuddy(control);
-        conditionRow->addWidget(name);
-        conditionRow->addWidget(control, control == m_course || control == m_conditionText ? 1 : 0);
-    }
+    for (const auto &[caption, control] : conditionEdits)
+        addCaptioned(conditionRow, caption, control, control == m_course || control == m_conditionText ? 1 : 0);
     layout->addLayout(conditionRow);
     auto *stakingRow = new QHBoxLayout;
     const std::pair<const char16_t *, QWidget *> stakingControls[] = {
         {u"資金運用", m_stakingMethod}, {u"初期資金", m_bankroll}, {u"定率", m_fraction},
         {u"ケリー倍率", m_kelly},       {u"1レース上限", m_cap},
     };
-    for (const auto &[caption, control] : stakingControls) {
-        auto *name = new QLabel(QString::fromUtf16(caption));
-        name->setBuddy(control);
-        stakingRow->addWidget(name);
-        stakingRow->addWidget(control);
-    }
+    for (const auto &[caption, control] : stakingControls)
+        addCaptioned(stakingRow, caption, control, 0);
     stakingRow->addStretch(1);
     layout->addLayout(stakingRow);
     auto *progressRow = new QHBoxLayout;
