@@ -5,8 +5,9 @@
 #include "common/text_util.h"
 #include "patdata/cp932.h"
 
+#include <QHash>
+
 #include <algorithm>
-#include <vector>
 
 namespace CommonFunc {
 
@@ -39,11 +40,14 @@ const QString *sharedText(QByteArrayView bytes)
         return &text;
     }
     if (n == 2 && printable(bytes[0]) && printable(bytes[1])) {
-        thread_local std::vector<QString> twos(std::size_t(kPrintable * kPrintable));
-        QString &text = twos[std::size_t((bytes[0] - kFirst) * kPrintable + (bytes[1] - kFirst))];
-        if (text.isNull())
-            text = Cp932::decodePadded(bytes, 2);
-        return &text;
+        // A table of every pair would be 200 KB to clear, more than a short
+        // run of the program reads: the pairs met are kept as met.
+        thread_local QHash<quint16, QString> twos;
+        const auto key = quint16((bytes[0] - kFirst) * kPrintable + (bytes[1] - kFirst));
+        auto it = twos.find(key);
+        if (it == twos.end())
+            it = twos.insert(key, Cp932::decodePadded(bytes, 2));
+        return &it.value();
     }
     return nullptr;
 }

@@ -179,13 +179,19 @@ private:
     // Takes the values of the file's bytes, with those not yet written on top.
     bool takeFile(const QByteArray &fileBytes)
     {
-        const ScratchFolder folder;
-        if (!folder.isValid())
-            return false;
-        const QString copy = folder.filePath(QStringLiteral("copy.ini"));
-        if (!writeScratchFile(copy, ScreenIniFile(fileBytes)))
-            return false;
-        Values values = valuesOf(QSettings(copy, QSettings::IniFormat));
+        const QByteArray screened = ScreenIniFile(fileBytes);
+        Values values;
+        // An empty file (or none: a user who never changed an option) holds
+        // no values, and needs neither a copy nor Qt's reader.
+        if (!screened.isEmpty()) {
+            const ScratchFolder folder;
+            if (!folder.isValid())
+                return false;
+            const QString copy = folder.filePath(QStringLiteral("copy.ini"));
+            if (!writeScratchFile(copy, screened))
+                return false;
+            values = valuesOf(QSettings(copy, QSettings::IniFormat));
+        }
         for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it)
             values.insert(it.key(), it.value());
         m_values = std::move(values);

@@ -44,8 +44,9 @@ void SetSettingsFile(const QString &path);
 // Why the store leaves its file alone.  A file that does not exist yet is
 // fine (the first write creates it); one that exists but is not a regular
 // file after links are followed (a pipe would block the program; a folder, a
-// device, a socket) or cannot be read is refused, and so is any file when
-// the private working copy the store reads through cannot be made.  A
+// device, a socket) or cannot be read is refused, and so is any file that
+// holds anything when the private working copy the store reads through
+// cannot be made (an empty file needs none until it is written).  A
 // refused file is never read nor written: the store gives the defaults and
 // keeps what is set for the rest of the run.  The programs tell the user.
 enum class SettingsFileProblem {

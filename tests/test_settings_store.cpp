@@ -313,6 +313,7 @@ private slots:
     void refusedFileIsLeftAlone();
     void unreadableFileIsLeftAlone();
     void noWorkingCopyLeavesFileAlone();
+    void emptyFileNeedsNoWorkingCopy();
 
     void failedWriteKeepsTheFileAndSaysWhy_data();
     void failedWriteKeepsTheFileAndSaysWhy();
@@ -1178,6 +1179,30 @@ void TestSettingsStore::noWorkingCopyLeavesFileAlone()
     QCOMPARE(read, qint16(5));
     QCOMPARE(kept, qint16(4));
     QCOMPARE(fileText(), text);
+}
+
+// An empty file, or none, holds nothing for Qt's reader to read: it is taken
+// without a working copy, and a write that then finds no temporary folder
+// says so and leaves the file as it was.
+void TestSettingsStore::emptyFileNeedsNoWorkingCopy()
+{
+    writeFile(QString());
+    const QByteArray temporary = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(dir->filePath(QStringLiteral("missing"))));
+    SetSettingsFile(filePath());
+    const SettingsFileProblem problem = SettingsFileRefusal();
+    const qint16 read = Settings::DetectVal().get();
+    Settings::DetectVal().set(4);
+    const QString error = SettingsWriteError();
+    const qint16 kept = Settings::DetectVal().get();
+    SetSettingsFile(QString());
+    qputenv("TMPDIR", temporary);
+
+    QCOMPARE(problem, SettingsFileProblem::None);
+    QCOMPARE(read, qint16(5));
+    QVERIFY2(error.contains(QStringLiteral("no working copy")), qPrintable(error));
+    QCOMPARE(kept, qint16(4));
+    QCOMPARE(fileText(), QString());
 }
 
 // A write that cannot be made keeps the file as it was, leaves nothing
