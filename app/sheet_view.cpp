@@ -28,14 +28,15 @@ void appendPayouts(QStringList &lines, const QString &heading, const Slots<Resul
         lines.append(payout.Combination + payout.Amount);
 }
 
-// Horse numbers and ranks: one shared text each, not one made per cell.
+// Horse numbers, ranks and rank differences: one shared text each, not one
+// made per cell.
 QString smallNumberText(int n)
 {
     constexpr int kShared = 200;
-    if (n < 0 || n >= kShared)
+    if (n <= -kShared || n >= kShared)
         return QString::number(n);
-    thread_local std::array<QString, kShared> texts;
-    QString &text = texts[std::size_t(n)];
+    thread_local std::array<QString, 2 * kShared> texts;
+    QString &text = texts[std::size_t(n + kShared)];
     if (text.isNull())
         text = QString::number(n);
     return text;
@@ -103,7 +104,7 @@ QString PairPopularityText(const PairAnalysis &pair)
 
 QString PairRankDifferenceText(const PairAnalysis &pair)
 {
-    return pair.rankDifference ? QString::number(*pair.rankDifference) : QString();
+    return pair.rankDifference ? smallNumberText(*pair.rankDifference) : QString();
 }
 
 void ShowPairGrid(TextGrid &grid, std::shared_ptr<const RaceAnalysis> race, BetType type)

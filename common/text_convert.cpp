@@ -346,18 +346,28 @@ qint16 TextToInteger(QStringView text)
     return RoundToInt16(*value).value_or(0);
 }
 
-QString MakePairLabel(int a, int b)
+bool WritePairLabel(int a, int b, char16_t (&out)[5])
 {
     const int smaller = std::min(a, b);
     const int larger = std::max(a, b);
-    if (smaller >= 0 && larger <= 99) {
-        // Without QString::arg, which made this a hot spot of the grid fill.
-        const auto tens = [](int n) { return n < 10 ? u' ' : char16_t(u'0' + n / 10); };
-        const auto ones = [](int n) { return char16_t(u'0' + n % 10); };
-        const char16_t label[5] = {tens(smaller), ones(smaller), u'-', tens(larger), ones(larger)};
+    if (smaller < 0 || larger > 99)
+        return false;
+    // Without QString::arg, which made this a hot spot of the grid fill.
+    const auto tens = [](int n) { return n < 10 ? u' ' : char16_t(u'0' + n / 10); };
+    const auto ones = [](int n) { return char16_t(u'0' + n % 10); };
+    out[0] = tens(smaller);
+    out[1] = ones(smaller);
+    out[2] = u'-';
+    out[3] = tens(larger);
+    out[4] = ones(larger);
+    return true;
+}
+
+QString MakePairLabel(int a, int b)
+{
+    if (char16_t label[5]; WritePairLabel(a, b, label))
         return QString::fromUtf16(label, 5);
-    }
-    return QStringLiteral("%1-%2").arg(smaller, 2).arg(larger, 2);
+    return QStringLiteral("%1-%2").arg(std::min(a, b), 2).arg(std::max(a, b), 2);
 }
 
 std::optional<std::pair<int, int>> PairOfLabel(QStringView text)

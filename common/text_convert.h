@@ -49,6 +49,9 @@ qint16 TextToInteger(QStringView text);
 
 // " 1- 2" for (1, 2) and (2, 1); "10-18" for (10, 18).
 QString MakePairLabel(int a, int b);
+// The same label into out without making a text: false where a number
+// needs more than two digits.
+bool WritePairLabel(int a, int b, char16_t (&out)[5]);
 
 // The horses (smaller first) of the pair whose label, spaces trimmed, is
 // `text` ("1- 2", "10-18"); nullopt for any other text.

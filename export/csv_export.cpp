@@ -19,9 +19,14 @@ namespace CommonFunc {
 
 namespace {
 
+// A pair's row holds sixteen fields, and a race 153 rows: the numbers and
+// labels are written without a text of their own.
 void addPair(CsvLine &line, const RaceAnalysis &race, BetType type, const PairAnalysis &pair)
 {
-    line.addText(pair.label());
+    if (char16_t label[5]; WritePairLabel(pair.first, pair.second, label))
+        line.addText(QStringView(label, 5));
+    else
+        line.addText(pair.label());
     line.addValue(pair.theoreticalShown);
     line.addValue(pair.actualShown);
     line.addValue(pair.deviationShown);

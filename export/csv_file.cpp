@@ -9,65 +9,89 @@
 
 #include <QList>
 
-void CsvLine::startField()
+#include <algorithm>
+#include <charconv>
+
+char16_t *CsvLine::startField(qsizetype n)
 {
-    if (m_fields++ > 0)
-        m_text += QLatin1Char(',');
+    const bool comma = m_fields++ > 0;
+    const qsizetype at = m_text.size();
+    m_text.resize(at + n + (comma ? 1 : 0));
+    char16_t *p = m_text.data() + at;
+    if (comma)
+        *p++ = u',';
+    return p;
 }
 
-void CsvLine::addText(const QString &text)
+void CsvLine::addDigits(const char *digits, qsizetype n)
 {
-    startField();
-    m_text += QLatin1Char('"');
-    if (text.contains(QLatin1Char('"'))) {
-        QString doubled = text;
-        doubled.replace(QLatin1Char('"'), QLatin1String("\"\""));
-        m_text += doubled;
-    } else {
-        m_text += text;
+    char16_t *p = startField(n);
+    for (qsizetype k = 0; k < n; ++k)
+        p[k] = char16_t(uchar(digits[k]));
+}
+
+void CsvLine::addText(QStringView text)
+{
+    const auto quotes = qsizetype(std::count(text.begin(), text.end(), u'"'));
+    char16_t *p = startField(text.size() + quotes + 2);
+    *p++ = u'"';
+    for (const QChar c : text) {
+        *p++ = c.unicode();
+        if (c == u'"')
+            *p++ = u'"';
     }
-    m_text += QLatin1Char('"');
+    *p = u'"';
+}
+
+void CsvLine::addText(QLatin1StringView text)
+{
+    const auto quotes = qsizetype(std::count(text.begin(), text.end(), '"'));
+    char16_t *p = startField(text.size() + quotes + 2);
+    *p++ = u'"';
+    for (const char c : text) {
+        *p++ = char16_t(uchar(c));
+        if (c == '"')
+            *p++ = u'"';
+    }
+    *p = u'"';
 }
 
 void CsvLine::addNumber(float value)
 {
-    startField();
-    m_text += CommonFunc::FormatSingle(value);
+    const QString text = CommonFunc::FormatSingle(value);
+    std::copy(text.begin(), text.end(), reinterpret_cast<QChar *>(startField(text.size())));
 }
 
 void CsvLine::addValueOf(QStringView text)
 {
-    startField();
-    m_text += CommonFunc::FormatSingleOfText(text);
+    const QString value = CommonFunc::FormatSingleOfText(text);
+    std::copy(value.begin(), value.end(), reinterpret_cast<QChar *>(startField(value.size())));
 }
 
 void CsvLine::addValue(const CommonFunc::ShownNumber &number)
 {
-    startField();
     char digits[CommonFunc::ShownNumber::kCsvDigits];
-    if (const int n = number.csvDigits(digits); n >= 0)
-        m_text += QLatin1StringView(digits, n);
-    else
-        m_text += number.csvText();
+    if (const int n = number.csvDigits(digits); n >= 0) {
+        addDigits(digits, n);
+        return;
+    }
+    const QString text = number.csvText();
+    std::copy(text.begin(), text.end(), reinterpret_cast<QChar *>(startField(text.size())));
 }
 
-void CsvLine::addInteger(qint16 value)
-{
-    startField();
-    m_text += QString::number(value);
-}
+void CsvLine::addInteger(qint16 value) { addWholeNumber(value); }
 
 void CsvLine::addWholeNumber(qint64 value)
 {
-    startField();
-    m_text += QString::number(value);
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    addDigits(digits, end - digits);
 }
 
 void CsvLine::addFixed(std::optional<double> value, int decimals)
 {
-    startField();
-    if (value)
-        m_text += CommonFunc::FormatFixed(*value, decimals);
+    const QString text = value ? CommonFunc::FormatFixed(*value, decimals) : QString();
+    std::copy(text.begin(), text.end(), reinterpret_cast<QChar *>(startField(text.size())));
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QVarLengthArray>
 
 #include <optional>
 
@@ -15,11 +16,11 @@
 // are not.
 class CsvLine {
 public:
-    CsvLine() { m_text.reserve(160); }
-
     // The text between double quotes as it is, spaces kept; a double quote
     // inside is doubled so that the field reads back as written.
-    void addText(const QString &text);
+    void addText(QStringView text);
+    void addText(QLatin1StringView text);
+    void addText(const QString &text) { addText(QStringView(text)); }
     // Plain decimal, at most seven significant digits, no exponent, whole
     // numbers without a point, a leading zero below 1 ("0.32").
     void addNumber(float value);
@@ -33,14 +34,18 @@ public:
     // FormatFixed's digits, unquoted; an empty field for none.
     void addFixed(std::optional<double> value, int decimals);
 
-    const QString &text() const { return m_text; }
+    QString text() const { return QString::fromUtf16(m_text.constData(), m_text.size()); }
     bool isEmpty() const { return m_fields == 0; }
 
 private:
-    void startField();
+    // Room for the comma before the field (where one is due) and n
+    // characters more at the end of the line, to be filled by the caller.
+    char16_t *startField(qsizetype n);
+    void addDigits(const char *digits, qsizetype n);
 
-    // Built as it goes: a save writes some two thousand fields.
-    QString m_text;
+    // Built as it goes, on the stack while it is short: a save writes some
+    // two thousand fields.
+    QVarLengthArray<char16_t, 192> m_text;
     int m_fields = 0;
 };
 

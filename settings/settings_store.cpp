@@ -144,6 +144,7 @@ public:
     const QString &writeError() const { return m_writeError; }
 
     QVariant value(const QString &key) const { return m_values.value(key); }
+    bool hasValues() const { return !m_values.isEmpty(); }
 
     void setValue(const QString &key, const QString &text)
     {
@@ -359,7 +360,10 @@ quint64 SettingsGeneration()
 
 std::optional<QString> ReadSettingText(const QString &section, const QString &key)
 {
-    const QVariant value = backing().value(settingsKey(section, key));
+    const Backing &b = backing();
+    if (!b.hasValues())
+        return std::nullopt; // no key to make: a file of defaults is the common case
+    const QVariant value = b.value(settingsKey(section, key));
     if (!value.isValid())
         return std::nullopt;
     // An unquoted comma in a hand-edited file makes the INI reader split the
