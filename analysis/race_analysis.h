@@ -83,7 +83,7 @@ struct PairAnalysis {
     // As shown in the grid; the later steps read the first three.
     ShownNumber theoreticalShown;
     ShownNumber actualShown;
-    ShownNumber deviationShown;
+    ShownNumber deviationShown() const { return deviation ? ShownNumber::deviation(*deviation) : ShownNumber(); }
     ShownNumber supportShown() const { return support ? ShownNumber::fixed(*support, 3) : ShownNumber(); }
 
     // The level (1 to 5) whose mark text was written for the pair, 0 for

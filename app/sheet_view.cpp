@@ -25,7 +25,7 @@ void appendPayouts(QStringList &lines, const QString &heading, const Slots<Resul
 {
     lines.append(heading);
     for (const ResultPayout &payout : payouts)
-        lines.append(payout.Combination + payout.Amount);
+        lines.append(JoinedText({&payout.Combination, &payout.Amount}));
 }
 
 // Horse numbers, ranks and rank differences: one shared text each, not one
@@ -122,7 +122,7 @@ void ShowPairGrid(TextGrid &grid, std::shared_ptr<const RaceAnalysis> race, BetT
                    cells[PairLabel].backColor = pair.hitColour();
                    cells[PairTheoretical].text = pair.theoreticalShown.text();
                    cells[PairActual].text = pair.actualShown.text();
-                   cells[PairDeviation].text = pair.deviationShown.text();
+                   cells[PairDeviation].text = pair.deviationShown().text();
                    cells[PairSupport].text = pair.supportShown().text();
                    cells[PairMark].text = race->markText(type, pair);
                    cells[PairMark].textColor = pair.markColour;
@@ -170,8 +170,17 @@ int FindPairRow(const RaceSheet &sheet, BetType type, int a, int b)
 QString RecommendedBetLine(const RaceAnalysis &race, const RecommendedBet &bet)
 {
     const BetKind &kind = KindOf(bet.type);
-    QString line = bet.hit ? kind.hitMark.toString() : QString();
-    return line + kind.betPrefix.toString() + race.pairsOf(bet.type)[bet.pair].label();
+    const PairAnalysis &pair = race.pairsOf(bet.type)[bet.pair];
+    QString line;
+    line.reserve(16); // one allocation: a mark, the prefix, the label
+    if (bet.hit)
+        line += kind.hitMark;
+    line += kind.betPrefix;
+    if (char16_t label[5]; WritePairLabel(pair.first, pair.second, label))
+        line += QStringView(label, 5);
+    else
+        line += pair.label();
+    return line;
 }
 
 QStringList RecommendedBetLines(const RaceAnalysis &race)
@@ -192,9 +201,11 @@ QStringList RaceResultLines(const RaceAnalysis &race)
     if (!race.settled)
         return lines;
     const ResultData &result = race.result;
+    lines.reserve(1 + result.Finishers.size() + 5 + result.Tan.size() + result.Fuku.size() + result.WakuRen.size()
+                  + result.UmaRen.size() + result.Wide.size());
     lines.append(QStringLiteral(u"競争成績"));
     for (const ResultFinisher &f : result.Finishers)
-        lines.append(f.Field1 + f.Field2 + f.HorseName + f.Field4);
+        lines.append(JoinedText({&f.Field1, &f.Field2, &f.HorseName, &f.Field4}));
     appendPayouts(lines, QStringLiteral(u"単勝"), result.Tan);
     appendPayouts(lines, QStringLiteral(u"複勝"), result.Fuku);
     appendPayouts(lines, QStringLiteral(u"枠連"), result.WakuRen);

@@ -346,7 +346,7 @@ void addLedger(Outcome &outcome, const RaceAnalysis &race)
         entry.type = bet.type;
         entry.pair = pair.label();
         entry.mark = race.markText(bet.type, pair);
-        entry.deviation = pair.deviationShown.text();
+        entry.deviation = pair.deviationShown().text();
         entry.theoretical = pair.theoreticalShown.text();
         entry.actual = pair.actualShown.text();
         entry.payout = bet.payout;

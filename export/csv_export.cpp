@@ -29,7 +29,7 @@ void addPair(CsvLine &line, const RaceAnalysis &race, BetType type, const PairAn
         line.addText(pair.label());
     line.addValue(pair.theoreticalShown);
     line.addValue(pair.actualShown);
-    line.addValue(pair.deviationShown);
+    line.addValue(pair.deviationShown());
     line.addValue(pair.supportShown());
     line.addText(race.markText(type, pair));
     line.addText(PairPopularityText(pair));

@@ -92,7 +92,6 @@ void priceAndJudge(RaceAnalysis &race, BetType type)
         pair.theoretical = TheoreticalPrice(type, pair.first, pair.second, horses[i], horses[j], &model);
         pair.theoreticalShown = pair.theoretical ? ShownNumber::fixed(*pair.theoretical, 1) : ShownNumber();
         pair.deviation = DeviationOf(pair.theoretical, pair.actual);
-        pair.deviationShown = pair.deviation ? ShownNumber::deviation(*pair.deviation) : ShownNumber();
         if (pair.deviation) {
             judgePair(context, options, pair);
         } else {
@@ -218,7 +217,7 @@ void JudgeRace(RaceAnalysis &race)
     const QList<PairAnalysis> &wide = race.pairsOf(BetType::Wide);
     for (qsizetype r = 0; r < umaren.size(); ++r) {
         const std::optional<double> a = umaren[r].actualShown.number();
-        const std::optional<double> b = umaren[r].deviationShown.number();
+        const std::optional<double> b = umaren[r].deviationShown().number();
         if (!a || !b)
             continue;
         if (*b >= 30 && *a >= 20 && *a < 30)

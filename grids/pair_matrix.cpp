@@ -31,9 +31,9 @@ DeviationCell cellOf(const RaceAnalysis &race, BetType type, int a, int b)
         return cell;
     cell.theoretical = pair->theoreticalShown.text();
     cell.actual = pair->actualShown.text();
-    cell.deviationText = pair->deviationShown.text();
+    cell.deviationText = pair->deviationShown().text();
     cell.mark = TrimSpaces(race.markText(type, *pair));
-    if (const std::optional<double> d = pair->deviationShown.number())
+    if (const std::optional<double> d = pair->deviationShown().number())
         cell.deviation = float(*d);
     cell.level = pair->markLevel;
     cell.step = DeviationStep(race.judge(type), pair->deviation);

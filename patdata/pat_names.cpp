@@ -56,12 +56,25 @@ struct ResultPattern {
     }
 };
 
+// The names a race's files may have, derived once from its odds file's name.
+struct RaceFileNames {
+    QString entry; // "De-" + rest, or "" without the marker
+    QString pairs; // "Uo-" + rest
+    ResultPattern result;
+
+    explicit RaceFileNames(const QString &oddsName)
+        : entry(siblingNameOf(oddsName, QStringLiteral("De-")))
+        , pairs(siblingNameOf(oddsName, QStringLiteral("Uo-")))
+        , result(oddsName)
+    {
+    }
+};
+
 // The sibling's name where the folder has it, else the name derived: the
 // exact name first, then the first file that differs from it only in case
 // (file names are case-sensitive here, not on the PAT's own platform).
-QString siblingIn(const FolderIndex &index, const QString &oddsName, const QString &prefix)
+QString siblingIn(const FolderIndex &index, const QString &name)
 {
-    const QString name = siblingNameOf(oddsName, prefix);
     if (name.isEmpty())
         return name;
     if (index.contains(name))
@@ -70,49 +83,56 @@ QString siblingIn(const FolderIndex &index, const QString &oddsName, const QStri
     return index.folder() + (found < 0 ? name : index.name(found));
 }
 
-QString resultIn(const FolderIndex &index, const QString &oddsName)
+QString siblingIn(const FolderIndex &index, const QString &oddsName, const QString &prefix)
 {
-    const ResultPattern pattern(oddsName);
+    return siblingIn(index, siblingNameOf(oddsName, prefix));
+}
+
+QString resultIn(const FolderIndex &index, const ResultPattern &pattern)
+{
     if (!pattern.valid)
         return QString();
     const int found = index.fileWithTwoBetween(pattern.head, pattern.tail);
     return found < 0 ? QString() : index.folder() + index.name(found);
 }
 
+RacePaths racePathsIn(const FolderIndex &index, const QString &oddsName, const RaceFileNames &names)
+{
+    return {index.folder() + oddsName, siblingIn(index, names.entry), siblingIn(index, names.pairs),
+            resultIn(index, names.result), QString()};
+}
+
 // A cheap test on raw names for one race's search: false only for a name
 // that can be none of the race's files (an ASCII name that differs from each
 // of them in more than case); a name beyond ASCII is left to the lookups.
-FolderIndex::Keep mayBeFileOf(const QString &oddsName)
+FolderIndex::Keep mayBeFileOf(const QString &oddsName, const RaceFileNames &names)
 {
-    const ResultPattern pattern(oddsName);
-    const QString entry = siblingNameOf(oddsName, QStringLiteral("De-"));
-    const QString pairs = siblingNameOf(oddsName, QStringLiteral("Uo-"));
     const auto ascii = [](const QString &text) {
         return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
     };
     if (!ascii(oddsName))
         return {};
-    const auto lower = [](const QString &text) { return text.toLatin1().toLower(); };
-    return [entry = lower(entry), pairs = lower(pairs), head = lower(pattern.head), tail = lower(pattern.tail),
-            valid = pattern.valid](QByteArrayView name) {
+    // An ASCII byte and an ASCII character, alike but for case.
+    const auto same = [](QByteArrayView a, QStringView b) {
+        if (a.size() != b.size())
+            return false;
+        const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c; };
+        for (qsizetype k = 0; k < a.size(); ++k) {
+            if (lower(char16_t(uchar(a[k]))) != lower(b[k].unicode()))
+                return false;
+        }
+        return true;
+    };
+    return [&names, same](QByteArrayView name) {
         for (const char c : name) {
             if (static_cast<unsigned char>(c) >= 0x80)
                 return true;
         }
-        const auto same = [](QByteArrayView a, QByteArrayView lowered) {
-            if (a.size() != lowered.size())
-                return false;
-            for (qsizetype k = 0; k < a.size(); ++k) {
-                const char c = a[k] >= 'A' && a[k] <= 'Z' ? char(a[k] + ('a' - 'A')) : a[k];
-                if (c != lowered[k])
-                    return false;
-            }
+        if (same(name, names.entry) || same(name, names.pairs))
             return true;
-        };
-        if (same(name, entry) || same(name, pairs))
-            return true;
-        return valid && name.size() == head.size() + 2 + tail.size() && same(name.first(head.size()), head)
-            && same(name.last(tail.size()), tail);
+        const ResultPattern &result = names.result;
+        return result.valid && name.size() == result.head.size() + 2 + result.tail.size()
+            && same(name.first(result.head.size()), result.head) && same(name.last(result.tail.size()), result.tail);
     };
 }
 
@@ -161,20 +181,23 @@ QString GetPairOddsFileName(const QString &oddsPath)
 QString FindResultFile(const QString &oddsPath)
 {
     const SplitPath parts = splitPath(oddsPath);
-    if (!ResultPattern(parts.name).valid)
+    const ResultPattern pattern(parts.name);
+    if (!pattern.valid)
         return QString();
-    return resultIn(FolderIndex::of(parts.folder), parts.name);
+    return resultIn(FolderIndex::of(parts.folder), pattern);
 }
 
 RacePaths RacePathsOf(const QString &oddsPath)
 {
     const SplitPath parts = splitPath(oddsPath);
-    if (siblingNameOf(parts.name, QStringLiteral("De-")).isEmpty())
+    const RaceFileNames names(parts.name);
+    if (names.entry.isEmpty())
         return {oddsPath, QString(), QString(), QString(), QString()}; // no marker: nothing to look for
     // One pass over the folder for all three, keeping only the names that
     // may be one of them.
-    RacePaths paths = RacePathsIn(FolderIndex::of(parts.folder, FolderIndex::Lookups::Few, mayBeFileOf(parts.name)),
-                                  parts.name);
+    RacePaths paths = racePathsIn(FolderIndex::of(parts.folder, FolderIndex::Lookups::Few,
+                                                  mayBeFileOf(parts.name, names)),
+                                  parts.name, names);
     paths.odds = oddsPath;
     return paths;
 }
@@ -194,8 +217,7 @@ bool IsFileNameOfRace(const QString &oddsName, const QString &name)
 
 RacePaths RacePathsIn(const FolderIndex &index, const QString &oddsName)
 {
-    return {index.folder() + oddsName, siblingIn(index, oddsName, QStringLiteral("De-")),
-            siblingIn(index, oddsName, QStringLiteral("Uo-")), resultIn(index, oddsName), QString()};
+    return racePathsIn(index, oddsName, RaceFileNames(oddsName));
 }
 
 QString GetOddsFileFilter() { return QStringLiteral(u"単複ｵｯｽﾞﾌｧｲﾙ (Zo-*.jra)|Zo-*.jra"); }

@@ -8,6 +8,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <cstring>
 
 namespace CommonFunc {
 
@@ -58,7 +59,24 @@ void PatText::setBytes(QByteArrayView bytes)
 {
     Q_ASSERT(bytes.size() <= kMaxWidth);
     const auto n = std::min<qsizetype>(bytes.size(), kMaxWidth);
-    std::copy_n(bytes.data(), n, m_bytes.begin());
+    // Most fields are a few bytes: two overlapping copies of a fixed size
+    // instead of a call of memcpy for each.
+    const char *from = bytes.data();
+    char *to = m_bytes.data();
+    if (n >= 16) {
+        std::memcpy(to, from, std::size_t(n));
+    } else if (n >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + n - 4, from + n - 4, 4);
+    } else if (n >= 2) {
+        std::memcpy(to, from, 2);
+        std::memcpy(to + n - 2, from + n - 2, 2);
+    } else if (n == 1) {
+        *to = *from;
+    }
     m_size = quint8(n);
     m_text = QString();
 }
@@ -78,6 +96,27 @@ QStringView PatText::view(Buffer &buffer) const
     if (m_size == 0)
         return m_text;
     return {buffer.data(), Cp932::decodePaddedTo(QByteArrayView(m_bytes.data(), m_size), m_size, buffer.data())};
+}
+
+QString JoinedText(std::initializer_list<const PatText *> fields)
+{
+    constexpr std::size_t kMost = 4;
+    Q_ASSERT(fields.size() <= kMost);
+    std::array<PatText::Buffer, kMost> buffers;
+    std::array<QStringView, kMost> views;
+    qsizetype size = 0;
+    std::size_t n = 0;
+    for (const PatText *field : fields) {
+        if (n == kMost)
+            break;
+        views[n] = field->view(buffers[n]);
+        size += views[n++].size();
+    }
+    QString text(size, Qt::Uninitialized);
+    QChar *p = text.data();
+    for (std::size_t k = 0; k < n; ++k)
+        p = std::copy(views[k].begin(), views[k].end(), p);
+    return text;
 }
 
 QString TrimSpaces(const PatText &field)

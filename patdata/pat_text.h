@@ -7,6 +7,7 @@
 #include <QStringView>
 
 #include <array>
+#include <initializer_list>
 
 namespace CommonFunc {
 
@@ -76,5 +77,8 @@ private:
 
 // TrimSpaces of the field's text, decoded once.
 QString TrimSpaces(const PatText &field);
+
+// The fields' texts one after another, made as one text.
+QString JoinedText(std::initializer_list<const PatText *> fields);
 
 } // namespace CommonFunc

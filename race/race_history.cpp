@@ -141,7 +141,7 @@ void RaceHistory::add(const RaceSheet &sheet, const QDateTime &time)
             const PairAnalysis &pair = pairs[key];
             rows.append(char(pairCode(pair.first, pair.second)));
             putNumber(rows, pair.actualShown);
-            putNumber(rows, pair.deviationShown);
+            putNumber(rows, pair.deviationShown());
             const QString mark = trimmedMark(*race, type, pair);
             qsizetype markIndex = m_marks.indexOf(mark);
             if (markIndex < 0) {
@@ -313,8 +313,8 @@ std::optional<double> RaceHistory::deviationChange(BetType type, int a, int b) c
     const PairAnalysis *base = pairOf(m_first, type, a, b);
     if (!now || !base)
         return std::nullopt;
-    const std::optional<double> x = now->deviationShown.number();
-    const std::optional<double> y = base->deviationShown.number();
+    const std::optional<double> x = now->deviationShown().number();
+    const std::optional<double> y = base->deviationShown().number();
     if (!x || !y)
         return std::nullopt;
     return *x - *y;

@@ -121,7 +121,11 @@ RaceOptions ReadRaceOptions()
     const quint64 generation = SettingsGeneration();
     QString defaultFolder = DefaultPatFolder(); // from the environment, which tests change
     if (last.generation != generation || last.defaultFolder != defaultFolder) {
-        last.options = WithDefaults(ReadStoredOptions());
+        // WithDefaults(ReadStoredOptions()) in one pass over the settings.
+        RaceOptions read;
+        read.patFolder = GetPatFolder();
+        forEachOption([](const auto &setting, auto &field) { field = setting.get(); }, read);
+        last.options = std::move(read);
         last.generation = generation;
         last.defaultFolder = std::move(defaultFolder);
     }

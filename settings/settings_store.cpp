@@ -492,7 +492,20 @@ bool validLevel(int level) { return level >= 1 && level <= 5; }
 
 QString kindKey(const char *base, BetType type) { return QLatin1StringView(base) + KindOf(type).settingsSuffix; }
 
-QString levelKey(int level, const char *base, BetType type) { return QString::number(level) + kindKey(base, type); }
+// "1DetectMinUma": made in one piece, as a hundred keys are at every start.
+QString levelKey(int level, const char *base, BetType type)
+{
+    if (level < 0 || level > 9)
+        return QString::number(level) + kindKey(base, type);
+    const QLatin1StringView name(base);
+    const QLatin1StringView suffix = KindOf(type).settingsSuffix;
+    QString key;
+    key.reserve(1 + name.size() + suffix.size());
+    key += QLatin1Char(char('0' + level));
+    key += name;
+    key += suffix;
+    return key;
+}
 
 template <typename T>
 std::optional<T> levelDefault(int level, const std::array<T, 5> &values)

@@ -59,7 +59,7 @@ void TestAnalysisViews::justInsideABand()
 
     const PairAnalysis &pair = sheet.analysis->pairsOf(BetType::Umaren)[0];
     QVERIFY(*pair.deviation > -300.0f && *pair.deviation < -299.95f);
-    QCOMPARE(pair.deviationShown.text(), QStringLiteral("-300.0"));
+    QCOMPARE(pair.deviationShown().text(), QStringLiteral("-300.0"));
     QCOMPARE(pair.markLevel, 3);
     QCOMPARE(sheet.grdUmaRen.cell(1, PairMark), QStringLiteral(u"▲"));
 

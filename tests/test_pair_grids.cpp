@@ -71,9 +71,10 @@ ShownNumber shown(const QString &text)
     return text.isEmpty() ? ShownNumber() : ShownNumber::fixed(text.toDouble(), 1);
 }
 
-ShownNumber shownDeviation(const QString &text)
+// The deviation that shows as text ("" for none).
+std::optional<float> deviationOf(const QString &text)
 {
-    return text.isEmpty() ? ShownNumber() : ShownNumber::deviation(text.toDouble());
+    return text.isEmpty() ? std::nullopt : std::optional<float>(text.toFloat());
 }
 
 // The race the sheet's cells stand for, under the options stored now, with
@@ -752,9 +753,9 @@ void TestPairGrids::judgeRace()
         pairs = {{1, 2}};
     PairAnalysis &umaren = race.pairsOf(BetType::Umaren)[0];
     umaren.actualShown = shown(actual);
-    umaren.deviationShown = shownDeviation(deviation);
+    umaren.deviation = deviationOf(deviation);
     race.pairsOf(BetType::Wide)[0].actualShown = shown(wide);
-    race.pairsOf(BetType::Wide)[0].deviationShown = shownDeviation(u"-99.0"_s); // the wide deviation plays no part
+    race.pairsOf(BetType::Wide)[0].deviation = -99.0f; // the wide deviation plays no part
 
     JudgeRace(race);
     QTEST(RecommendedBetLines(race), "kaime");
@@ -773,7 +774,7 @@ void TestPairGrids::judgeRaceKeepsPairOrder()
         pairs = {{1, 2}, {1, 3}, {2, 3}};
     for (int r = 0; r < 3; ++r) {
         race.pairsOf(BetType::Umaren)[r].actualShown = shown(actual[r]);
-        race.pairsOf(BetType::Umaren)[r].deviationShown = shownDeviation(deviation[r]);
+        race.pairsOf(BetType::Umaren)[r].deviation = deviationOf(deviation[r]);
         race.pairsOf(BetType::Wide)[r].actualShown = shown(wide[r]);
     }
     JudgeRace(race);

@@ -201,14 +201,15 @@ void TestRaceFollow::historyKeepsLoadsPacked()
                     : k % 50 == 8              ? ShownNumber::fixed(x, 2)
                     : k % 50 == 9              ? ShownNumber::fixed(1e30 + x, 1)
                                                : ShownNumber::fixed(x + 1.0, 1);
-                pair.deviationShown = k % 40 == 3 ? ShownNumber::deviation(-0.04) : ShownNumber::deviation(x * 7 - 300);
+                pair.deviation = k % 40 == 3 ? -0.04f : float(x * 7 - 300);
                 pair.judgedLevel = pair.markLevel = (k + load) % 6;
                 // The user sorted the grid backwards.
                 grid.setRowKey(int(pairs.size()) - k, k);
             }
             for (int r = 1; r < grid.rows(); ++r) {
                 const PairAnalysis &pair = pairs[grid.rowKey(r)];
-                shown.pairs[IndexOf(kind.type)].append({pair.first, pair.second, pair.actualShown, pair.deviationShown,
+                shown.pairs[IndexOf(kind.type)].append({pair.first, pair.second, pair.actualShown,
+                                                        pair.deviationShown(),
                                                         TrimSpaces(race->markText(kind.type, pair)), pair.markLevel});
             }
         }

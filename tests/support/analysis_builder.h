@@ -61,7 +61,6 @@ inline PairAnalysis &setPair(RaceAnalysis &race, BetType type, int a, int b, con
     }
     if (!deviation.isEmpty()) {
         pair.deviation = deviation.toFloat();
-        pair.deviationShown = ShownNumber::deviation(*pair.deviation);
         pair.judgedLevel = pair.markLevel = MarkLevel(race.judge(type), *pair.deviation);
     }
     return pair;
