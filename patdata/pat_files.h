@@ -10,6 +10,7 @@
 #include "patdata/pat_text.h"
 
 #include <array>
+#include <memory>
 
 // The PAT terminal's race files: fixed-width Shift-JIS fields with no
 // separators.  A field of n bytes becomes a text slot of exactly n characters,
@@ -118,9 +119,13 @@ private:
     static std::size_t index(int i, int j) { return std::size_t(i - 1) * MaxHorses + std::size_t(j - 1); }
     PairOddsRecord &decoded(std::size_t k) const;
 
+    using Records = std::array<PairOddsRecord, MaxHorses * MaxHorses>;
+
     std::array<std::array<char, kRecordSize>, MaxHorses * MaxHorses> m_bytes;
     mutable std::array<bool, MaxHorses * MaxHorses> m_hasTexts {};
-    mutable std::array<PairOddsRecord, MaxHorses * MaxHorses> m_texts;
+    // Made when a record is first asked for as texts, which a load never
+    // does: 40 KB a table less to make and clear.
+    mutable std::unique_ptr<Records> m_texts;
 };
 
 struct EntryHeader {

@@ -37,10 +37,8 @@ PairOddsTable::PairOddsTable(const PairOddsTable &other)
     , m_bytes(other.m_bytes)
     , m_hasTexts(other.m_hasTexts)
 {
-    for (std::size_t k = 0; k < m_texts.size(); ++k) {
-        if (m_hasTexts[k])
-            m_texts[k] = other.m_texts[k];
-    }
+    if (other.m_texts)
+        m_texts = std::make_unique<Records>(*other.m_texts);
 }
 
 PairOddsTable &PairOddsTable::operator=(const PairOddsTable &other)
@@ -49,13 +47,8 @@ PairOddsTable &PairOddsTable::operator=(const PairOddsTable &other)
         Header = other.Header;
         Reserved = other.Reserved;
         m_bytes = other.m_bytes;
-        for (std::size_t k = 0; k < m_texts.size(); ++k) {
-            if (other.m_hasTexts[k])
-                m_texts[k] = other.m_texts[k];
-            else if (m_hasTexts[k])
-                m_texts[k] = PairOddsRecord();
-        }
         m_hasTexts = other.m_hasTexts;
+        m_texts = other.m_texts ? std::make_unique<Records>(*other.m_texts) : nullptr;
     }
     return *this;
 }
@@ -64,10 +57,7 @@ void PairOddsTable::blank()
 {
     for (auto &record : m_bytes)
         record.fill(' ');
-    for (std::size_t k = 0; k < m_texts.size(); ++k) {
-        if (m_hasTexts[k])
-            m_texts[k] = PairOddsRecord();
-    }
+    m_texts.reset();
     m_hasTexts.fill(false);
 }
 
@@ -76,23 +66,26 @@ void PairOddsTable::setBytes(int i, int j, QByteArrayView bytes)
     const std::size_t k = index(i, j);
     std::copy_n(bytes.data(), kRecordSize, m_bytes[k].begin());
     if (m_hasTexts[k]) {
-        m_texts[k] = PairOddsRecord();
+        (*m_texts)[k] = PairOddsRecord();
         m_hasTexts[k] = false;
     }
 }
 
 PairOddsRecord &PairOddsTable::decoded(std::size_t k) const
 {
+    if (!m_texts)
+        m_texts = std::make_unique<Records>();
+    PairOddsRecord &record = (*m_texts)[k];
     if (!m_hasTexts[k]) {
         const QByteArrayView bytes(m_bytes[k].data(), kRecordSize);
         int offset = 0;
         for (const auto &field : Layout::pairOdds) {
-            m_texts[k].*(field.member) = Cp932::decodePadded(bytes.sliced(offset, field.width), field.width);
+            record.*(field.member) = Cp932::decodePadded(bytes.sliced(offset, field.width), field.width);
             offset += field.width;
         }
         m_hasTexts[k] = true;
     }
-    return m_texts[k];
+    return record;
 }
 
 PairOddsRecord &PairOddsTable::at(int i, int j) { return decoded(index(i, j)); }
@@ -104,7 +97,7 @@ QStringView PairOddsTable::oddsText(int i, int j, Odds field, OddsBuffer &buffer
     const std::size_t k = index(i, j);
     const int f = umaRenField + int(field);
     if (m_hasTexts[k])
-        return m_texts[k].*(Layout::pairOdds[f].member);
+        return (*m_texts)[k].*(Layout::pairOdds[f].member);
     const int width = Layout::pairOdds[f].width;
     static_assert(kOddsWidth == 6);
     const QByteArrayView bytes(m_bytes[k].data() + fieldOffset(f), width);
