@@ -28,18 +28,36 @@ void appendPayouts(QStringList &lines, const QString &heading, const Slots<Resul
         lines.append(JoinedText({&payout.Combination, &payout.Amount}));
 }
 
-// Horse numbers, ranks and rank differences: one shared text each, not one
-// made per cell.
+// The digits of -199 to 199, made by the compiler.
+constexpr int kSharedNumbers = 200;
+struct NumberDigits {
+    char16_t text[5] {}; // "-199" and a terminating zero
+    int size = 0;
+};
+constexpr auto kNumberDigits = [] {
+    std::array<NumberDigits, 2 * kSharedNumbers - 1> table {};
+    for (int n = 1 - kSharedNumbers; n < kSharedNumbers; ++n) {
+        NumberDigits &digits = table[std::size_t(n + kSharedNumbers - 1)];
+        char16_t reversed[4] {};
+        int count = 0;
+        for (int m = n < 0 ? -n : n; count == 0 || m > 0; m /= 10)
+            reversed[count++] = char16_t(u'0' + m % 10);
+        if (n < 0)
+            digits.text[digits.size++] = u'-';
+        while (count > 0)
+            digits.text[digits.size++] = reversed[--count];
+    }
+    return table;
+}();
+
+// Horse numbers, ranks and rank differences: texts over the table above, not
+// one made per cell.
 QString smallNumberText(int n)
 {
-    constexpr int kShared = 200;
-    if (n <= -kShared || n >= kShared)
+    if (n <= -kSharedNumbers || n >= kSharedNumbers)
         return QString::number(n);
-    thread_local std::array<QString, 2 * kShared> texts;
-    QString &text = texts[std::size_t(n + kShared)];
-    if (text.isNull())
-        text = QString::number(n);
-    return text;
+    const NumberDigits &digits = kNumberDigits[std::size_t(n + kSharedNumbers - 1)];
+    return QString::fromRawData(reinterpret_cast<const QChar *>(digits.text), digits.size);
 }
 
 void showWinPlace(RaceSheet &sheet, const RaceAnalysis &race)

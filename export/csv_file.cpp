@@ -126,22 +126,29 @@ QByteArray CsvFile::bytes(QString *unmapped) const
     qsizetype size = 0;
     for (const QString &line : m_lines)
         size += line.size() + 2;
-    QString text;
-    text.reserve(size);
-    for (const QString &line : m_lines) {
-        text += line;
-        text += QLatin1String("\r\n");
-    }
     if (m_encoding == CommonFunc::TextEncoding::Utf8) {
+        QString text;
+        text.reserve(size);
+        for (const QString &line : m_lines) {
+            text += line;
+            text += QLatin1String("\r\n");
+        }
         if (unmapped)
             unmapped->clear();
         return QByteArrayLiteral("\xEF\xBB\xBF") + text.toUtf8();
     }
-    if (!unmapped)
-        return Cp932::encode(text);
+    // Each line straight into the file's bytes, without the file as one text.
+    QByteArray encoded(size * 2, Qt::Uninitialized);
+    char *p = encoded.data();
     QString all;
-    QByteArray encoded = Cp932::encode(text, &all);
-    *unmapped = distinctCharacters(all);
+    for (const QString &line : m_lines) {
+        p = Cp932::encodeTo(line, p, unmapped ? &all : nullptr);
+        *p++ = '\r';
+        *p++ = '\n';
+    }
+    encoded.truncate(p - encoded.constData());
+    if (unmapped)
+        *unmapped = distinctCharacters(all);
     return encoded;
 }
 

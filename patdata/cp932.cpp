@@ -29,6 +29,17 @@ char16_t decodePair(unsigned char lead, unsigned char trail)
     return kDecodeTable[std::size_t(lead - 0x80) * 256 + trail];
 }
 
+// ASCII keeps its codes, as the encoder takes for granted.
+constexpr bool asciiKeepsItsCodes()
+{
+    for (char16_t c = 0; c < 0x80; ++c) {
+        if (kEncodeTable[c] != c)
+            return false;
+    }
+    return true;
+}
+static_assert(asciiKeepsItsCodes());
+
 } // namespace
 
 namespace {
@@ -94,10 +105,21 @@ QByteArray encode(QStringView text, QString *unmapped)
     // Written through a pointer into a buffer of the largest size: a CSV
     // file is tens of thousands of characters.
     QByteArray out(text.size() * 2, Qt::Uninitialized);
-    char *p = out.data();
+    out.truncate(encodeTo(text, out.data(), unmapped) - out.constData());
+    return out;
+}
+
+char *encodeTo(QStringView text, char *out, QString *unmapped)
+{
+    char *p = out;
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = text[i].unicode();
+        // Most of a CSV file is ASCII, which keeps its codes.
+        if (c < 0x80) {
+            *p++ = char(c);
+            continue;
+        }
         if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
             *p++ = kDefaultChar; // nothing outside the BMP has a code
             if (unmapped)
@@ -117,8 +139,7 @@ QByteArray encode(QStringView text, QString *unmapped)
             *p++ = char(code & 0xFF);
         }
     }
-    out.truncate(p - out.constData());
-    return out;
+    return p;
 }
 
 } // namespace Cp932

@@ -29,5 +29,8 @@ qsizetype decodePaddedTo(QByteArrayView bytes, qsizetype width, char16_t *out);
 // to the text, "?" aside.  Each such character is appended to *unmapped
 // when given.
 QByteArray encode(QStringView text, QString *unmapped = nullptr);
+// The same into out, which has room for two bytes a character; returns the
+// end of what was written.
+char *encodeTo(QStringView text, char *out, QString *unmapped = nullptr);
 
 } // namespace Cp932

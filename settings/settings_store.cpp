@@ -97,6 +97,15 @@ Values valuesOf(const QSettings &settings)
     return values;
 }
 
+// Before the run's first working copy, the folders that killed runs left
+// go: a run that needs no copy leaves the temporary folder unread.
+void removeStaleScratchFoldersOnce()
+{
+    static bool cleaned = false;
+    if (!std::exchange(cleaned, true) && !QDir::tempPath().isEmpty())
+        RemoveStaleScratchFolders(QDir::tempPath());
+}
+
 // Changes with every change of what a store reads back (see
 // SettingsGeneration); a new store takes a new number too.
 quint64 g_generation = 1;
@@ -121,9 +130,6 @@ public:
         : m_path(QFileInfo(path).absoluteFilePath())
     {
         ++g_generation;
-        static bool cleaned = false;
-        if (!std::exchange(cleaned, true) && !QDir::tempPath().isEmpty())
-            RemoveStaleScratchFolders(QDir::tempPath());
         const FileRead read = readSettingsFile(m_path);
         m_problem = read.problem;
         if (m_problem == SettingsFileProblem::None && !takeFile(read.bytes))
@@ -185,6 +191,7 @@ private:
         // An empty file (or none: a user who never changed an option) holds
         // no values, and needs neither a copy nor Qt's reader.
         if (!screened.isEmpty()) {
+            removeStaleScratchFoldersOnce();
             const ScratchFolder folder;
             if (!folder.isValid())
                 return false;
@@ -206,6 +213,7 @@ private:
     // 0 where it gave none.
     bool render(const QByteArray &fileBytes, QByteArray &bytes, Values &values, int &error) const
     {
+        removeStaleScratchFoldersOnce();
         errno = 0;
         const ScratchFolder folder;
         const QString copy = folder.filePath(QStringLiteral("copy.ini"));

@@ -105,6 +105,7 @@ private slots:
     void longNameSaves();
     void charactersWrittenAsQuestionMarks_data();
     void charactersWrittenAsQuestionMarks();
+    void linesEncodedInTurn();
     void userFilesFollowTheEncodingInForce();
 };
 
@@ -141,6 +142,21 @@ void TestCsvFile::fields_data()
     mixed.addInteger(32767);
     mixed.addNumber(2.5f);
     QTest::newRow("mixed") << mixed << QStringLiteral(u"1,\"★\",-18,32767,2.5");
+
+    CsvLine latin1;
+    latin1.addText(QLatin1StringView("x\"y"));
+    latin1.addWholeNumber(-9007199254740993);
+    latin1.addText(QLatin1StringView(""));
+    QTest::newRow("latin-1 text and a whole number") << latin1 << QStringLiteral("\"x\"\"y\",-9007199254740993,\"\"");
+
+    // Longer than the line holds on the stack.
+    CsvLine longLine;
+    QString longText;
+    for (int k = 0; k < 80; ++k) {
+        longLine.addText(QStringLiteral(u"馬\""));
+        longText += (k > 0 ? QStringLiteral(",") : QString()) + QStringLiteral(u"\"馬\"\"\"");
+    }
+    QTest::newRow("long line") << longLine << longText;
 }
 
 void TestCsvFile::fields()
@@ -537,6 +553,20 @@ void TestCsvFile::charactersWrittenAsQuestionMarks_data()
         << QStringList {QStringLiteral(u"a\uFFFDb")} << QString() << QByteArray("\"a?b\"\r\n");
     QTest::newRow("many") << QStringList {QStringLiteral(u"àáâãäåæçèéêë")} << QStringLiteral(u"àáâãäåæçèé…")
                           << QByteArray("\"????????????\"\r\n");
+}
+
+// Lines are encoded one by one: the characters without a code are named in
+// the order met across them, each once, and empty lines stay empty.
+void TestCsvFile::linesEncodedInTurn()
+{
+    CsvFile file;
+    file.addRawLine(QStringLiteral(u"é馬"));
+    file.addEmptyLine();
+    file.addRawLine(QStringLiteral(u"ñé😀"));
+    QString unmapped;
+    QCOMPARE(file.bytes(&unmapped), QByteArray("?\x94\x6e\r\n\r\n???\r\n"));
+    QCOMPARE(unmapped, QStringLiteral(u"éñ😀"));
+    QCOMPARE(file.bytes(), QByteArray("?\x94\x6e\r\n\r\n???\r\n"));
 }
 
 void TestCsvFile::charactersWrittenAsQuestionMarks()

@@ -168,6 +168,7 @@ private slots:
 
     void cellTexts_data();
     void cellTexts();
+    void numberCellTexts();
     void cannotCompute_data();
     void cannotCompute();
     void scratchedPairs();
@@ -892,4 +893,25 @@ void TestPairGrids::loadedRaceEndToEnd()
 }
 
 QTEST_GUILESS_MAIN(TestPairGrids)
+// The popularity and rank difference cells, inside and past the numbers
+// whose texts are shared.
+void TestPairGrids::numberCellTexts()
+{
+    PairAnalysis pair;
+    for (const int n : {-200, -199, -10, -1, 0, 1, 9, 10, 153, 199, 200, 12345}) {
+        pair.rankDifference = n;
+        pair.popularity = n;
+        QCOMPARE(PairRankDifferenceText(pair), QString::number(n));
+        QCOMPARE(PairPopularityText(pair), QString::number(n));
+        // A shared text changed in one cell leaves the others as they were.
+        QString cell = PairPopularityText(pair);
+        cell += u'x';
+        QCOMPARE(PairPopularityText(pair), QString::number(n));
+    }
+    pair.rankDifference.reset();
+    QCOMPARE(PairRankDifferenceText(pair), QString());
+    pair.unranked = true;
+    QCOMPARE(PairPopularityText(pair), ScratchedText());
+}
+
 #include "test_pair_grids.moc"

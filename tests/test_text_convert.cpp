@@ -241,6 +241,9 @@ void TestTextConvert::makePairLabel_data()
     QTest::newRow("9,10") << 9 << 10 << QStringLiteral(" 9-10");
     QTest::newRow("10,18") << 10 << 18 << QStringLiteral("10-18");
     QTest::newRow("1,18") << 1 << 18 << QStringLiteral(" 1-18");
+    QTest::newRow("0,99") << 0 << 99 << QStringLiteral(" 0-99");
+    QTest::newRow("2,100: past two digits") << 2 << 100 << QStringLiteral(" 2-100");
+    QTest::newRow("-1,3") << -1 << 3 << QStringLiteral("-1- 3");
 }
 
 void TestTextConvert::makePairLabel()
@@ -249,6 +252,12 @@ void TestTextConvert::makePairLabel()
     QFETCH(int, b);
     QFETCH(QString, label);
     QCOMPARE(MakePairLabel(a, b), label);
+    // The label written in place is the same, where it has five characters.
+    char16_t written[5];
+    const bool fits = WritePairLabel(a, b, written);
+    QCOMPARE(fits, std::min(a, b) >= 0 && std::max(a, b) <= 99);
+    if (fits)
+        QCOMPARE(QStringView(written, 5), QStringView(label));
 }
 
 void TestTextConvert::formatSingle_data()
