@@ -1021,7 +1021,7 @@ Report Run(const Input &input, const Progress &progress, const std::atomic_bool 
         report.staking = bankroll->report();
 
     if (resampler) {
-        const Resampler::Intervals intervals = resampler->intervals(report.resamples, report.seed);
+        const Resampler::Intervals intervals = resampler->intervals(report.resamples, report.seed, threads);
         for (std::size_t k = 0; k < report.recommended.size(); ++k)
             setIntervals(report.recommended[k], intervals, Groups::recommended(k));
         for (std::size_t t = 0; t < kBetKindCount; ++t) {

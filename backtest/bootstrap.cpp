@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <thread>
 
 namespace Backtest {
 
@@ -74,7 +76,7 @@ void Resampler::add(int group, double x, double y, double n)
     m_sums.push_back({group, x, y, n});
 }
 
-Resampler::Intervals Resampler::intervals(int resamples, quint64 seed) const
+Resampler::Intervals Resampler::intervals(int resamples, quint64 seed, int threads) const
 {
     Intervals out;
     out.x.resize(std::size_t(m_groups));
@@ -86,44 +88,70 @@ Resampler::Intervals Resampler::intervals(int resamples, quint64 seed) const
     std::vector<std::size_t> ends(m_starts.begin() + 1, m_starts.end());
     ends.push_back(m_sums.size());
     const std::size_t groups = std::size_t(m_groups);
-    std::vector<std::vector<double>> xs(groups);
-    std::vector<std::vector<double>> ys(groups);
-    std::vector<double> sx(groups);
-    std::vector<double> sy(groups);
-    std::vector<double> sn(groups);
-    std::vector<quint32> drawn(races);
-    for (int b = 0; b < resamples; ++b) {
-        std::fill(sx.begin(), sx.end(), 0.0);
-        std::fill(sy.begin(), sy.end(), 0.0);
-        std::fill(sn.begin(), sn.end(), 0.0);
-        // Each draw seeds its own generator, so that a draw is the same
-        // whatever came before it.  Counting the races drawn first, then
-        // going through the races in order, reads the sums once and in order.
-        Random random(Random(seed ^ (quint64(b) * 0xD1B54A32D192ED03ull)).next());
-        std::fill(drawn.begin(), drawn.end(), 0u);
-        for (quint32 k = 0; k < races; ++k)
-            ++drawn[random.below(races)];
-        for (quint32 race = 0; race < races; ++race) {
-            const double times = double(drawn[race]);
-            if (times == 0.0)
-                continue;
-            for (std::size_t s = m_starts[race]; s < ends[race]; ++s) {
-                const Sum &sum = m_sums[s];
-                sx[std::size_t(sum.group)] += times * sum.x;
-                sy[std::size_t(sum.group)] += times * sum.y;
-                sn[std::size_t(sum.group)] += times * sum.n;
+    using Values = std::vector<std::vector<double>>; // by group
+    // Draws first to last into xs and ys.
+    const auto draw = [&](int first, int last, Values &xs, Values &ys) {
+        std::vector<double> sx(groups);
+        std::vector<double> sy(groups);
+        std::vector<double> sn(groups);
+        std::vector<quint32> drawn(races);
+        for (int b = first; b < last; ++b) {
+            std::fill(sx.begin(), sx.end(), 0.0);
+            std::fill(sy.begin(), sy.end(), 0.0);
+            std::fill(sn.begin(), sn.end(), 0.0);
+            // Each draw seeds its own generator, so that a draw is the same
+            // whatever came before it.  Counting the races drawn first, then
+            // going through the races in order, reads the sums once and in order.
+            Random random(Random(seed ^ (quint64(b) * 0xD1B54A32D192ED03ull)).next());
+            std::fill(drawn.begin(), drawn.end(), 0u);
+            for (quint32 k = 0; k < races; ++k)
+                ++drawn[random.below(races)];
+            for (quint32 race = 0; race < races; ++race) {
+                const double times = double(drawn[race]);
+                if (times == 0.0)
+                    continue;
+                for (std::size_t s = m_starts[race]; s < ends[race]; ++s) {
+                    const Sum &sum = m_sums[s];
+                    sx[std::size_t(sum.group)] += times * sum.x;
+                    sy[std::size_t(sum.group)] += times * sum.y;
+                    sn[std::size_t(sum.group)] += times * sum.n;
+                }
+            }
+            for (std::size_t g = 0; g < groups; ++g) {
+                if (sn[g] > 0.0) {
+                    xs[g].push_back(sx[g] / sn[g]);
+                    ys[g].push_back(sy[g] / sn[g]);
+                }
             }
         }
-        for (std::size_t g = 0; g < groups; ++g) {
-            if (sn[g] > 0.0) {
-                xs[g].push_back(sx[g] / sn[g]);
-                ys[g].push_back(sy[g] / sn[g]);
-            }
+    };
+
+    // The draws in as many runs of consecutive draws as there are threads,
+    // put back together in order: the same values whatever the thread count.
+    const int parts = std::clamp(threads, 1, resamples);
+    const Values empty(groups);
+    std::vector<Values> xs(std::size_t(parts), empty);
+    std::vector<Values> ys(std::size_t(parts), empty);
+    const auto firstOf = [&](int part) { return int(qint64(resamples) * part / parts); };
+    {
+        std::vector<std::thread> workers;
+        for (int part = 1; part < parts; ++part) {
+            workers.emplace_back(draw, firstOf(part), firstOf(part + 1), std::ref(xs[std::size_t(part)]),
+                                 std::ref(ys[std::size_t(part)]));
         }
+        draw(0, firstOf(1), xs[0], ys[0]);
+        for (std::thread &worker : workers)
+            worker.join();
     }
     for (std::size_t g = 0; g < groups; ++g) {
-        out.x[g] = intervalOf(xs[g]);
-        out.y[g] = intervalOf(ys[g]);
+        std::vector<double> x = std::move(xs[0][g]);
+        std::vector<double> y = std::move(ys[0][g]);
+        for (std::size_t part = 1; part < std::size_t(parts); ++part) {
+            x.insert(x.end(), xs[part][g].begin(), xs[part][g].end());
+            y.insert(y.end(), ys[part][g].begin(), ys[part][g].end());
+        }
+        out.x[g] = intervalOf(x);
+        out.y[g] = intervalOf(y);
     }
     return out;
 }

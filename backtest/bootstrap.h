@@ -31,13 +31,14 @@ public:
 
     // The 95 % percentile intervals of x / n and y / n over `resamples`
     // draws of as many races as there are, with replacement.  Draw b comes
-    // from `seed` and b alone.  A draw in which a group has no n leaves that
-    // group out; a group with none in any draw has no interval.
+    // from `seed` and b alone, so that the draws can be shared among
+    // `threads` with the same result.  A draw in which a group has no n
+    // leaves that group out; a group with none in any draw has no interval.
     struct Intervals {
         std::vector<std::optional<Interval>> x;
         std::vector<std::optional<Interval>> y;
     };
-    Intervals intervals(int resamples, quint64 seed) const;
+    Intervals intervals(int resamples, quint64 seed, int threads = 1) const;
 
 private:
     struct Sum {

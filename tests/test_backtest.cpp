@@ -711,6 +711,25 @@ void TestBacktest::intervalsOfSmallCases()
     QVERIFY(drawn.x[0]->low > 50.0 && drawn.x[0]->low < 100.0); // half the races pay 200
     QVERIFY(drawn.x[0]->high > 100.0 && drawn.x[0]->high < 150.0);
     QCOMPARE(resampler.intervals(2000, 7).x[0]->low, drawn.x[0]->low);
+    // Shared among threads, the draws give the same intervals to the last
+    // bit, also with fewer draws than threads.
+    resampler.beginRace();
+    resampler.add(1, 3.0, 1.0, 2.0); // a group in one race of 41 only
+    for (const int resamples : {3, 2000}) {
+        const Resampler::Intervals one = resampler.intervals(resamples, 11, 1);
+        for (const int threads : {2, 3, 7}) {
+            const Resampler::Intervals many = resampler.intervals(resamples, 11, threads);
+            for (std::size_t g = 0; g < 2; ++g) {
+                QCOMPARE(bool(many.x[g]), bool(one.x[g]));
+                if (one.x[g]) {
+                    QCOMPARE(many.x[g]->low, one.x[g]->low);
+                    QCOMPARE(many.x[g]->high, one.x[g]->high);
+                    QCOMPARE(many.y[g]->low, one.y[g]->low);
+                    QCOMPARE(many.y[g]->high, one.y[g]->high);
+                }
+            }
+        }
+    }
 }
 
 // The race-level scores by hand: races A and E are scored (both with the
