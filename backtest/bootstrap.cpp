@@ -3,6 +3,7 @@
 #include "backtest/bootstrap.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <functional>
 #include <thread>
@@ -85,42 +86,63 @@ Resampler::Intervals Resampler::intervals(int resamples, quint64 seed, int threa
     if (races == 0 || resamples <= 0)
         return out;
 
-    std::vector<std::size_t> ends(m_starts.begin() + 1, m_starts.end());
-    ends.push_back(m_sums.size());
+    // The sums by group, each group's in race order: a draw then adds up a
+    // group in registers, in the order the races come, as by race.
     const std::size_t groups = std::size_t(m_groups);
+    struct Entry {
+        quint32 race;
+        double x;
+        double y;
+        double n;
+    };
+    std::vector<std::size_t> firstEntry(groups + 1, 0);
+    for (const Sum &sum : m_sums)
+        ++firstEntry[std::size_t(sum.group) + 1];
+    for (std::size_t g = 0; g < groups; ++g)
+        firstEntry[g + 1] += firstEntry[g];
+    std::vector<Entry> entries(m_sums.size());
+    {
+        std::vector<std::size_t> next(firstEntry.begin(), firstEntry.end() - 1);
+        for (quint32 race = 0; race < races; ++race) {
+            const std::size_t end = race + 1 < races ? m_starts[race + 1] : m_sums.size();
+            for (std::size_t s = m_starts[race]; s < end; ++s) {
+                const Sum &sum = m_sums[s];
+                entries[next[std::size_t(sum.group)]++] = {race, sum.x, sum.y, sum.n};
+            }
+        }
+    }
+
     using Values = std::vector<std::vector<double>>; // by group
     // Draws first to last into xs and ys.
     const auto draw = [&](int first, int last, Values &xs, Values &ys) {
-        std::vector<double> sx(groups);
-        std::vector<double> sy(groups);
-        std::vector<double> sn(groups);
         std::vector<quint32> drawn(races);
         for (int b = first; b < last; ++b) {
-            std::fill(sx.begin(), sx.end(), 0.0);
-            std::fill(sy.begin(), sy.end(), 0.0);
-            std::fill(sn.begin(), sn.end(), 0.0);
             // Each draw seeds its own generator, so that a draw is the same
-            // whatever came before it.  Counting the races drawn first, then
-            // going through the races in order, reads the sums once and in order.
+            // whatever came before it.
             Random random(Random(seed ^ (quint64(b) * 0xD1B54A32D192ED03ull)).next());
             std::fill(drawn.begin(), drawn.end(), 0u);
             for (quint32 k = 0; k < races; ++k)
                 ++drawn[random.below(races)];
-            for (quint32 race = 0; race < races; ++race) {
-                const double times = double(drawn[race]);
-                if (times == 0.0)
-                    continue;
-                for (std::size_t s = m_starts[race]; s < ends[race]; ++s) {
-                    const Sum &sum = m_sums[s];
-                    sx[std::size_t(sum.group)] += times * sum.x;
-                    sy[std::size_t(sum.group)] += times * sum.y;
-                    sn[std::size_t(sum.group)] += times * sum.n;
-                }
-            }
             for (std::size_t g = 0; g < groups; ++g) {
-                if (sn[g] > 0.0) {
-                    xs[g].push_back(sx[g] / sn[g]);
-                    ys[g].push_back(sy[g] / sn[g]);
+                double sx = 0.0;
+                double sy = 0.0;
+                double sn = 0.0;
+                for (std::size_t e = firstEntry[g]; e < firstEntry[g + 1]; ++e) {
+                    const Entry &entry = entries[e];
+                    const quint32 count = drawn[entry.race];
+                    const double times = double(count);
+                    // A race not drawn adds nothing.  Without a branch, which
+                    // a random draw would foil a third of the time: its terms
+                    // become +0.0, which leaves a sum that is never -0.0 as
+                    // it was.
+                    const quint64 keep = count != 0 ? ~quint64(0) : 0;
+                    sx += std::bit_cast<double>(std::bit_cast<quint64>(times * entry.x) & keep);
+                    sy += std::bit_cast<double>(std::bit_cast<quint64>(times * entry.y) & keep);
+                    sn += std::bit_cast<double>(std::bit_cast<quint64>(times * entry.n) & keep);
+                }
+                if (sn > 0.0) {
+                    xs[g].push_back(sx / sn);
+                    ys[g].push_back(sy / sn);
                 }
             }
         }
