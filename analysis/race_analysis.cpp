@@ -91,16 +91,26 @@ void AnalyzeWinPlace(RaceAnalysis &race, const RaceData &data)
         + QStringLiteral(u"日");
     race.raceName = header.RaceNo + QStringLiteral("R ") + header.RaceName;
 
+    // Odds are mostly plain decimals, read from their bytes; anything else
+    // from its text.
+    const auto single = [](const PatText &field, const QString &text) {
+        const std::optional<PlainDecimal> plain = PlainDecimalOf(field);
+        return plain ? plain->single() : OddsNumericValueSingle(text);
+    };
+    std::array<double, MaxHorses + 1> tanNumbers {};
     const int count = race.count();
     for (int n = 1; n <= count; ++n) {
         HorseAnalysis &horse = race.horses[std::size_t(n)];
-        horse.tanOdds = TrimSpaces(data.odds.Odds[n].TanOdds);
-        horse.fukuOddsMin = TrimSpaces(data.odds.Odds[n].FukuOddsMin);
-        horse.fukuOddsMax = TrimSpaces(data.odds.Odds[n].FukuOddsMax);
+        const TanFukuOddsRecord &record = data.odds.Odds[n];
+        horse.tanOdds = TrimSpaces(record.TanOdds);
+        horse.fukuOddsMin = TrimSpaces(record.FukuOddsMin);
+        horse.fukuOddsMax = TrimSpaces(record.FukuOddsMax);
         horse.scratched = horse.tanOdds == ScratchedText();
-        horse.tanValue = horse.scratched ? kScratchedWinOdds : OddsNumericValueSingle(horse.tanOdds);
-        horse.fukuMinValue = horse.scratched ? kScratchedPlaceOdds : OddsNumericValueSingle(horse.fukuOddsMin);
-        horse.fukuMaxValue = horse.scratched ? kScratchedPlaceOdds : OddsNumericValueSingle(horse.fukuOddsMax);
+        horse.tanValue = horse.scratched ? kScratchedWinOdds : single(record.TanOdds, horse.tanOdds);
+        horse.fukuMinValue = horse.scratched ? kScratchedPlaceOdds : single(record.FukuOddsMin, horse.fukuOddsMin);
+        horse.fukuMaxValue = horse.scratched ? kScratchedPlaceOdds : single(record.FukuOddsMax, horse.fukuOddsMax);
+        const std::optional<PlainDecimal> plain = PlainDecimalOf(record.TanOdds);
+        tanNumbers[std::size_t(n)] = plain ? plain->number() : OddsNumericValue(horse.tanOdds);
     }
     // Without an entry file the names and the start time stay blank.
     if (data.hasEntry) {
@@ -116,7 +126,7 @@ void AnalyzeWinPlace(RaceAnalysis &race, const RaceData &data)
         race, [&](int n) { return horses[std::size_t(n)].tanValue; }, &HorseAnalysis::tanRank);
     for (int n = 1; n <= count; ++n) {
         HorseAnalysis &horse = horses[std::size_t(n)];
-        horse.tanRatio = supportRate(OddsNumericValue(horse.tanOdds), 1.0);
+        horse.tanRatio = supportRate(tanNumbers[std::size_t(n)], 1.0);
         horse.fukuOdds = ShownNumber::fixed((horse.fukuMinValue + horse.fukuMaxValue) / 2.0f, 2);
     }
     // Place ranks compare the two-decimal means as shown.

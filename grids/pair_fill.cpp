@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 
 namespace CommonFunc {
 
@@ -215,10 +216,17 @@ void JudgeRace(RaceAnalysis &race)
 
     const QList<PairAnalysis> &umaren = race.pairsOf(BetType::Umaren);
     const QList<PairAnalysis> &wide = race.pairsOf(BetType::Wide);
+    // Every rule asks for an umaren price within the wide bands, so a pair
+    // priced outside them needs no deviation.
+    constexpr double lowest = std::begin(kWideBands)->from;
+    constexpr double highest = std::rbegin(kWideBands)->below;
+    static_assert(lowest <= 10 && 30 <= highest);
     for (qsizetype r = 0; r < umaren.size(); ++r) {
         const std::optional<double> a = umaren[r].actualShown.number();
+        if (!a || *a < lowest || *a >= highest)
+            continue;
         const std::optional<double> b = umaren[r].deviationShown().number();
-        if (!a || !b)
+        if (!b)
             continue;
         if (*b >= 30 && *a >= 20 && *a < 30)
             race.bets.append({BetType::Umaren, int(r)});

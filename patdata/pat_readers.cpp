@@ -27,6 +27,14 @@ static_assert(Layout::pairOdds[umaRenField].member == &PairOddsRecord::UmaRenOdd
 static_assert(Layout::pairOdds[umaRenField + 1].member == &PairOddsRecord::WideOddsMin);
 static_assert(Layout::pairOdds[umaRenField + 2].member == &PairOddsRecord::WideOddsMax);
 
+// Where the three odds fields start, each kOddsWidth bytes: read for every
+// price of a race.
+constexpr std::array<int, 3> kOddsOffsets = {fieldOffset(umaRenField), fieldOffset(umaRenField + 1),
+                                             fieldOffset(umaRenField + 2)};
+static_assert(Layout::pairOdds[umaRenField].width == PairOddsTable::kOddsWidth
+              && Layout::pairOdds[umaRenField + 1].width == PairOddsTable::kOddsWidth
+              && Layout::pairOdds[umaRenField + 2].width == PairOddsTable::kOddsWidth);
+
 } // namespace
 
 PairOddsTable::PairOddsTable() { blank(); }
@@ -98,10 +106,8 @@ QStringView PairOddsTable::oddsText(int i, int j, Odds field, OddsBuffer &buffer
     const int f = umaRenField + int(field);
     if (m_hasTexts[k])
         return (*m_texts)[k].*(Layout::pairOdds[f].member);
-    const int width = Layout::pairOdds[f].width;
-    static_assert(kOddsWidth == 6);
-    const QByteArrayView bytes(m_bytes[k].data() + fieldOffset(f), width);
-    return QStringView(buffer.data(), Cp932::decodePaddedTo(bytes, width, buffer.data()));
+    const QByteArrayView bytes(m_bytes[k].data() + kOddsOffsets[std::size_t(field)], kOddsWidth);
+    return QStringView(buffer.data(), Cp932::decodePaddedTo(bytes, kOddsWidth, buffer.data()));
 }
 
 std::optional<float> PairOddsTable::plainOdds(int i, int j, Odds field) const
@@ -109,35 +115,9 @@ std::optional<float> PairOddsTable::plainOdds(int i, int j, Odds field) const
     const std::size_t k = index(i, j);
     if (m_hasTexts[k])
         return std::nullopt;
-    const int f = umaRenField + int(field);
-    const char *p = m_bytes[k].data() + fieldOffset(f);
-    const char *const end = p + Layout::pairOdds[f].width;
-    const auto digit = [](char c) { return unsigned(c - '0') < 10u; };
-    while (p != end && *p == ' ')
-        ++p;
-    const char *const first = p;
-    quint32 units = 0;
-    for (; p != end && digit(*p); ++p)
-        units = units * 10 + quint32(*p - '0');
-    if (p == first)
-        return std::nullopt; // no digit before a point
-    int decimals = 0;
-    if (p != end && *p == '.') {
-        const char *const point = ++p;
-        for (; p != end && digit(*p); ++p)
-            units = units * 10 + quint32(*p - '0');
-        decimals = int(p - point);
-        if (decimals == 0)
-            return std::nullopt; // "12." is the text's to read
-    }
-    while (p != end && *p == ' ')
-        ++p;
-    if (p != end)
-        return std::nullopt;
-    // At most six digits: exact in a float, so one division rounds as the
-    // text's parse does.
-    static constexpr float powers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f};
-    return float(units) / powers[decimals];
+    const QByteArrayView bytes(m_bytes[k].data() + kOddsOffsets[std::size_t(field)], kOddsWidth);
+    const std::optional<PlainDecimal> plain = ParsePlainDecimal(bytes);
+    return plain ? std::optional<float>(plain->single()) : std::nullopt;
 }
 
 void TanFukuOddsData::clear()

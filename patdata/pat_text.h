@@ -8,8 +8,11 @@
 
 #include <array>
 #include <initializer_list>
+#include <optional>
 
 namespace CommonFunc {
+
+struct PlainDecimal;
 
 // One field of a PAT record.  The reader keeps the bytes the file has; they
 // become text (decoded from Shift-JIS, padded with spaces to the field's
@@ -70,6 +73,8 @@ public:
     friend bool operator!=(const PatText &a, const PatText &b) { return !(a == b); }
 
 private:
+    friend std::optional<PlainDecimal> PlainDecimalOf(const PatText &field);
+
     QString m_text;
     quint8 m_size = 0; // bytes held and not yet decoded; 0 where m_text is the text
     std::array<char, kMaxWidth> m_bytes; // only the first m_size are ever read
@@ -77,6 +82,23 @@ private:
 
 // TrimSpaces of the field's text, decoded once.
 QString TrimSpaces(const PatText &field);
+
+// A field's bytes that are a plain decimal between spaces ("  12.3", " 5"):
+// its digits as one number and how many of them are decimals.  Its values
+// are those ParseSingle and ParseNumber give its text, read without making
+// the text.
+struct PlainDecimal {
+    quint32 units = 0;
+    int decimals = 0;
+    float single() const;
+    double number() const;
+};
+// Nothing for anything else, which the text decides: no digit before a
+// point, "12.", a sign, other characters, more than seven digits.
+std::optional<PlainDecimal> ParsePlainDecimal(QByteArrayView bytes);
+// The same of a field that holds the bytes it was read from; nothing for a
+// field written as a text.
+std::optional<PlainDecimal> PlainDecimalOf(const PatText &field);
 
 // The fields' texts one after another, made as one text.
 QString JoinedText(std::initializer_list<const PatText *> fields);

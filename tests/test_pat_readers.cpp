@@ -490,6 +490,19 @@ void TestPatReaders::plainOddsReadAsTheirTexts()
     // Once texts are written, they alone count.
     table.at(1, 2).UmaRenOdds = u"7.7"_s;
     QVERIFY(!table.plainOdds(1, 2, Odds::UmaRen));
+
+    // The win and place odds take the same shortcut, in float and in double.
+    PatText odds;
+    odds.setBytes(Cp932::encode(field));
+    const std::optional<PlainDecimal> decimal = PlainDecimalOf(odds);
+    QCOMPARE(decimal.has_value(), plain);
+    if (decimal) {
+        QCOMPARE(decimal->single(), OddsNumericValueSingle(TrimSpaces(odds)));
+        QCOMPARE(decimal->number(), OddsNumericValue(TrimSpaces(odds)));
+        QCOMPARE(std::optional<double>(decimal->number()), ParseNumber(odds.text()));
+    }
+    odds = field;
+    QVERIFY(!PlainDecimalOf(odds));
 }
 
 void TestPatReaders::pairOddsNineteenHorsesReadsUpToTheFirstBadPair()
