@@ -95,13 +95,17 @@ void TextGrid::reset(const QStringList &heads, const QList<Alignment> &alignment
     m_columns = qMax(m_baseColumns, int(heads.size()));
     m_alignments.resize(m_columns, Alignment::Left);
     m_headToolTips.clear();
-    m_rows = {Row(m_columns)};
+    // The lists keep their room from one race to the next: a load resets
+    // both grids.
+    m_rows.resize(1);
+    m_rows[0] = Row(m_columns);
     for (int c = 0; c < m_columns && c < heads.size(); ++c)
         m_rows[0][c].text = heads[c];
     for (int c = 0; c < m_columns && c < alignments.size(); ++c)
         m_alignments[c] = alignments[c];
     m_rows.resize(count + 1);
-    m_keys = QList<int>(count + 1, -1);
+    m_keys.resize(count + 1);
+    m_keys[0] = -1;
     for (int r = 1; r <= count; ++r) {
         m_keys[r] = r - 1;
         if (!source)

@@ -119,50 +119,6 @@ QString JoinedText(std::initializer_list<const PatText *> fields)
     return text;
 }
 
-float PlainDecimal::single() const
-{
-    // At most seven digits: exact in a float, so one division rounds as the
-    // text's parse does.
-    static constexpr float powers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f};
-    return float(units) / powers[decimals];
-}
-
-double PlainDecimal::number() const
-{
-    static constexpr double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
-    return double(units) / powers[decimals];
-}
-
-std::optional<PlainDecimal> ParsePlainDecimal(QByteArrayView bytes)
-{
-    const char *p = bytes.data();
-    const char *const end = p + bytes.size();
-    const auto digit = [](char c) { return unsigned(c - '0') < 10u; };
-    while (p != end && *p == ' ')
-        ++p;
-    const char *const first = p;
-    quint32 units = 0;
-    int digits = 0;
-    for (; p != end && digit(*p); ++p, ++digits)
-        units = units * 10 + quint32(*p - '0');
-    if (p == first)
-        return std::nullopt; // no digit before a point
-    int decimals = 0;
-    if (p != end && *p == '.') {
-        const char *const point = ++p;
-        for (; p != end && digit(*p); ++p, ++digits)
-            units = units * 10 + quint32(*p - '0');
-        decimals = int(p - point);
-        if (decimals == 0)
-            return std::nullopt; // "12." is the text's to read
-    }
-    while (p != end && *p == ' ')
-        ++p;
-    if (p != end || digits > 7)
-        return std::nullopt;
-    return PlainDecimal {units, decimals};
-}
-
 std::optional<PlainDecimal> PlainDecimalOf(const PatText &field)
 {
     if (field.m_size == 0)
