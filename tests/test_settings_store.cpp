@@ -312,8 +312,8 @@ private slots:
     void refusedFileIsLeftAlone_data();
     void refusedFileIsLeftAlone();
     void unreadableFileIsLeftAlone();
+    void noWorkingCopyLeavesFileAlone_data();
     void noWorkingCopyLeavesFileAlone();
-    void emptyFileNeedsNoWorkingCopy();
 
     void failedWriteKeepsTheFileAndSaysWhy_data();
     void failedWriteKeepsTheFileAndSaysWhy();
@@ -1158,39 +1158,31 @@ void TestSettingsStore::unreadableFileIsLeftAlone()
     QCOMPARE(fileText(), text);
 }
 
-// Without a temporary folder for the working copy the file is refused, not
-// handed to Qt's reader (and no copy lands in "/", which QDir::tempPath()
-// gives as "" when TMPDIR names nothing).
+// Without a temporary folder for the working copy a file with values is
+// refused, not handed to Qt's reader (and no copy lands in "/", which
+// QDir::tempPath() gives as "" when TMPDIR names nothing).  An empty file
+// holds nothing for the reader and is taken without a copy; a write then
+// says it found no working copy.  Either way the file stays as it was.
+void TestSettingsStore::noWorkingCopyLeavesFileAlone_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("problem");
+    QTest::addColumn<bool>("writeFails");
+    QTest::newRow("values") << QStringLiteral("[Option]\nAutoJudge\\DetectVal=9\n")
+                            << int(SettingsFileProblem::NoWorkingCopy) << false;
+    QTest::newRow("empty") << QString() << int(SettingsFileProblem::None) << true;
+}
+
 void TestSettingsStore::noWorkingCopyLeavesFileAlone()
 {
-    const QString text = QStringLiteral("[Option]\nAutoJudge\\DetectVal=9\n");
+    QFETCH(QString, text);
+    QFETCH(int, problem);
+    QFETCH(bool, writeFails);
     writeFile(text);
     const QByteArray temporary = qgetenv("TMPDIR");
     qputenv("TMPDIR", QFile::encodeName(dir->filePath(QStringLiteral("missing"))));
     SetSettingsFile(filePath());
-    const SettingsFileProblem problem = SettingsFileRefusal();
-    const qint16 read = Settings::DetectVal().get();
-    Settings::DetectVal().set(4);
-    const qint16 kept = Settings::DetectVal().get();
-    SetSettingsFile(QString());
-    qputenv("TMPDIR", temporary);
-
-    QCOMPARE(problem, SettingsFileProblem::NoWorkingCopy);
-    QCOMPARE(read, qint16(5));
-    QCOMPARE(kept, qint16(4));
-    QCOMPARE(fileText(), text);
-}
-
-// An empty file, or none, holds nothing for Qt's reader to read: it is taken
-// without a working copy, and a write that then finds no temporary folder
-// says so and leaves the file as it was.
-void TestSettingsStore::emptyFileNeedsNoWorkingCopy()
-{
-    writeFile(QString());
-    const QByteArray temporary = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(dir->filePath(QStringLiteral("missing"))));
-    SetSettingsFile(filePath());
-    const SettingsFileProblem problem = SettingsFileRefusal();
+    const SettingsFileProblem refusal = SettingsFileRefusal();
     const qint16 read = Settings::DetectVal().get();
     Settings::DetectVal().set(4);
     const QString error = SettingsWriteError();
@@ -1198,11 +1190,11 @@ void TestSettingsStore::emptyFileNeedsNoWorkingCopy()
     SetSettingsFile(QString());
     qputenv("TMPDIR", temporary);
 
-    QCOMPARE(problem, SettingsFileProblem::None);
+    QCOMPARE(int(refusal), problem);
     QCOMPARE(read, qint16(5));
-    QVERIFY2(error.contains(QStringLiteral("no working copy")), qPrintable(error));
+    QCOMPARE(error.contains(QStringLiteral("no working copy")), writeFails);
     QCOMPARE(kept, qint16(4));
-    QCOMPARE(fileText(), QString());
+    QCOMPARE(fileText(), text);
 }
 
 // A write that cannot be made keeps the file as it was, leaves nothing
