@@ -236,7 +236,10 @@ QSet<QString> g_unrepresentable;
 // reason is looked for only after a failed read, so that a file that comes
 // or goes meanwhile cannot give a success with a complaint or a failure
 // without one.
-bool load(RaceSheet &sheet, const QString &path, const QString &raceKey = QString())
+// Loads the race at path as load does, through `read` (true when it read
+// the race), telling why it could not.
+template <typename Read>
+bool loadWith(const QString &path, Read &&read)
 {
     if (g_unrepresentable.contains(path)) {
         err(QStringLiteral("minukuru-cli: ")
@@ -248,7 +251,7 @@ bool load(RaceSheet &sheet, const QString &path, const QString &raceKey = QStrin
     bool loaded = false;
     {
         const Messages::ScopedSink scope(&held);
-        loaded = LoadRace(sheet, QFileInfo(path).absoluteFilePath(), raceKey);
+        loaded = read(QFileInfo(path).absoluteFilePath());
     }
     if (!loaded) {
         const QString problem = FileProblem(path);
@@ -257,6 +260,22 @@ bool load(RaceSheet &sheet, const QString &path, const QString &raceKey = QStrin
     }
     held.release();
     return loaded;
+}
+
+bool load(RaceSheet &sheet, const QString &path, const QString &raceKey = QString())
+{
+    return loadWith(path, [&](const QString &absolute) { return LoadRace(sheet, absolute, raceKey); });
+}
+
+// The analysis alone, for the views that need no sheet.
+std::shared_ptr<const RaceAnalysis> loadAnalysis(const QString &path, const QString &raceKey)
+{
+    std::shared_ptr<const RaceAnalysis> race;
+    loadWith(path, [&](const QString &absolute) {
+        race = LoadRaceAnalysis(absolute, raceKey);
+        return race != nullptr;
+    });
+    return race;
 }
 
 // The race that show or export names: a PAT odds file (no key), or one
@@ -302,10 +321,10 @@ int pickRace(const QString &command, const QString &path, const std::optional<QS
 }
 
 // The CSV bytes as they are: no newline translation, nothing else printed.
-int exportToStandardOutput(const RaceSheet &sheet)
+int exportToStandardOutput(const RaceAnalysis &race)
 {
     QString unmapped;
-    const QByteArray bytes = CsvBytes(sheet, &unmapped);
+    const QByteArray bytes = CsvBytes(race, &unmapped);
 #ifdef Q_OS_WIN
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
@@ -331,13 +350,14 @@ int runExport(const QStringList &args, const QString &outputOption, const std::o
     QString key;
     if (const int status = pickRace(QStringLiteral("export"), args[0], raceOption, key); status != 0)
         return status;
-    RaceSheet sheet;
-    if (!load(sheet, args[0], key))
+    // The CSV is a view of the analysis: no sheet is made for it.
+    const std::shared_ptr<const RaceAnalysis> race = loadAnalysis(args[0], key);
+    if (!race)
         return 1;
     if (outputOption == u"-")
-        return exportToStandardOutput(sheet);
-    const QString output = outputOption.isEmpty() ? SuggestedCsvName(sheet) : outputOption;
-    if (!WriteCsvFile(sheet, output)) {
+        return exportToStandardOutput(*race);
+    const QString output = outputOption.isEmpty() ? SuggestedCsvName(*race) : outputOption;
+    if (!WriteCsvFile(*race, output)) {
         Messages::error(Messages::saveFailedText());
         return 1;
     }

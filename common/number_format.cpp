@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace CommonFunc {
@@ -91,24 +92,23 @@ Q_ALWAYS_INLINE bool roundQuickly(double magnitude, int decimals, quint64 &units
 
 // The digits of units with a point before the last `decimals` of them and at
 // least one integer digit, after an optional sign; returns the length.
+// Written from the last digit back, into a buffer of the largest size.
 int writeUnits(quint64 units, int decimals, char sign, char *out)
 {
-    char digits[24];
-    int count = 0;
+    char text[24 + 32];
+    char *const end = text + sizeof text;
+    char *p = end;
+    int written = 0;
     do {
-        digits[count++] = char('0' + units % 10);
+        *--p = char('0' + units % 10);
         units /= 10;
-    } while (units != 0);
-    while (count <= decimals)
-        digits[count++] = '0';
-    int n = 0;
+        if (++written == decimals)
+            *--p = '.';
+    } while (units != 0 || written <= decimals);
     if (sign)
-        out[n++] = sign;
-    for (int k = count - 1; k >= 0; --k) {
-        if (k == decimals - 1)
-            out[n++] = '.';
-        out[n++] = digits[k];
-    }
+        *--p = sign;
+    const auto n = int(end - p);
+    std::memcpy(out, p, std::size_t(n));
     return n;
 }
 

@@ -37,18 +37,22 @@ void addPair(CsvLine &line, const RaceAnalysis &race, BetType type, const PairAn
 }
 
 // The pair on a grid row: the grids show a race's pairs, in whatever order
-// the user sorted them.
-const PairAnalysis *pairOnRow(const RaceAnalysis &race, BetType type, const TextGrid &grid, int row)
+// the user sorted them; without a sheet, in the pairs' own order.
+const PairAnalysis *pairOnRow(const RaceAnalysis &race, BetType type, const RaceSheet *sheet, int row)
 {
-    const int key = grid.rowKey(row);
+    const int key = sheet ? sheet->pairGrid(type).rowKey(row) : row - 1;
     const QList<PairAnalysis> &pairs = race.pairsOf(type);
     return key >= 0 && key < pairs.size() ? &pairs[key] : nullptr;
 }
 
-CsvFile csvOf(const RaceSheet &sheet)
+const RaceAnalysis &raceOf(const RaceSheet &sheet)
 {
     static const RaceAnalysis noRace {};
-    const RaceAnalysis &race = sheet.analysis ? *sheet.analysis : noRace;
+    return sheet.analysis ? *sheet.analysis : noRace;
+}
+
+CsvFile csvOf(const RaceAnalysis &race, const RaceSheet *sheet)
+{
     CsvFile file(CsvEncodingInForce());
     const int count = race.count();
 
@@ -120,7 +124,7 @@ CsvFile csvOf(const RaceSheet &sheet)
         for (int r = 1; r <= int(race.pairs.front().size()); ++r) {
             CsvLine line;
             for (const BetKind &kind : kBetKinds) {
-                if (const PairAnalysis *pair = pairOnRow(race, kind.type, sheet.pairGrid(kind.type), r))
+                if (const PairAnalysis *pair = pairOnRow(race, kind.type, sheet, r))
                     addPair(line, race, kind.type, *pair);
             }
             file.addLine(line);
@@ -144,15 +148,11 @@ CsvFile csvOf(const RaceSheet &sheet)
     return file;
 }
 
-} // namespace
-
-bool WriteCsvFile(const RaceSheet &sheet, const QString &path)
+bool save(const CsvFile &file, const QString &path, const QStringList &untouchable)
 {
-    // Only a file already at path can be one of the race's.
-    const QStringList untouchable = QFileInfo::exists(path) ? RaceFilesOf(sheet, path) : QStringList();
     QString error;
     QString warning;
-    if (!csvOf(sheet).save(path, &error, untouchable, &warning)) {
+    if (!file.save(path, &error, untouchable, &warning)) {
         Messages::notice(error);
         return false;
     }
@@ -161,16 +161,38 @@ bool WriteCsvFile(const RaceSheet &sheet, const QString &path)
     return true;
 }
 
-QByteArray CsvBytes(const RaceSheet &sheet, QString *unmapped) { return csvOf(sheet).bytes(unmapped); }
+QString suggestedName(const QString &raceFile, const QString &key)
+{
+    if (raceFile.isEmpty())
+        return QString();
+    // A race of a record file of many takes its key into the name.
+    return QFileInfo(raceFile).completeBaseName() + (key.isEmpty() ? QString() : u'_' + key) + QStringLiteral(".csv");
+}
+
+} // namespace
+
+bool WriteCsvFile(const RaceSheet &sheet, const QString &path)
+{
+    // Only a file already at path can be one of the race's.
+    const QStringList untouchable = QFileInfo::exists(path) ? RaceFilesOf(sheet, path) : QStringList();
+    return save(csvOf(raceOf(sheet), &sheet), path, untouchable);
+}
+
+bool WriteCsvFile(const RaceAnalysis &race, const QString &path)
+{
+    const QStringList untouchable = QFileInfo::exists(path) ? RaceFilesOf(race, path) : QStringList();
+    return save(csvOf(race, nullptr), path, untouchable);
+}
+
+QByteArray CsvBytes(const RaceSheet &sheet, QString *unmapped) { return csvOf(raceOf(sheet), &sheet).bytes(unmapped); }
+
+QByteArray CsvBytes(const RaceAnalysis &race, QString *unmapped) { return csvOf(race, nullptr).bytes(unmapped); }
 
 QString SuggestedCsvName(const RaceSheet &sheet)
 {
-    if (sheet.sRaceFile.isEmpty())
-        return QString();
-    // A race of a record file of many takes its key into the name.
-    const QString key = sheet.analysis ? sheet.analysis->raceKey : QString();
-    return QFileInfo(sheet.sRaceFile).completeBaseName() + (key.isEmpty() ? QString() : u'_' + key)
-        + QStringLiteral(".csv");
+    return suggestedName(sheet.sRaceFile, sheet.analysis ? sheet.analysis->raceKey : QString());
 }
+
+QString SuggestedCsvName(const RaceAnalysis &race) { return suggestedName(race.raceFile, race.raceKey); }
 
 } // namespace CommonFunc

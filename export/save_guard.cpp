@@ -2,6 +2,7 @@
 
 #include "export/save_guard.h"
 
+#include "analysis/race_analysis.h"
 #include "app/race_sheet.h"
 #include "common/safe_save.h"
 #include "patdata/race_source.h"
@@ -11,18 +12,30 @@
 
 namespace CommonFunc {
 
-QStringList RaceFilesOf(const RaceSheet &sheet, const QString &target)
+namespace {
+
+QStringList raceFilesOf(const QString &odds, const RacePaths &loaded, const QString &target)
 {
-    const QString &odds = sheet.sRaceFile;
     if (odds.isEmpty())
         return {};
-    const RacePaths &loaded = sheet.racePaths;
     QStringList files {odds, loaded.entry, loaded.pairs, loaded.result};
     if (PatFolderSource().isOwnFileName(QFileInfo(target).fileName())) {
         const RacePaths now = PatFolderSource().filesOf(odds);
         files << now.entry << now.pairs << now.result;
     }
     return files;
+}
+
+} // namespace
+
+QStringList RaceFilesOf(const RaceSheet &sheet, const QString &target)
+{
+    return raceFilesOf(sheet.sRaceFile, sheet.racePaths, target);
+}
+
+QStringList RaceFilesOf(const RaceAnalysis &race, const QString &target)
+{
+    return raceFilesOf(race.raceFile, race.paths, target);
 }
 
 QString RaceFileNameRefusal(const QString &path)

@@ -21,6 +21,15 @@ bool LoadRace(RaceSheet &sheet, const QString &oddsPath) { return LoadRace(sheet
 
 bool LoadRace(RaceSheet &sheet, const QString &oddsPath, const QString &raceKey)
 {
+    std::shared_ptr<const RaceAnalysis> race = LoadRaceAnalysis(oddsPath, raceKey);
+    if (!race)
+        return false;
+    PutRaceOnSheet(sheet, std::move(race));
+    return true;
+}
+
+std::shared_ptr<const RaceAnalysis> LoadRaceAnalysis(const QString &oddsPath, const QString &raceKey)
+{
     // Options saved by another copy of the program apply from this load on.
     RefreshSettings();
 
@@ -46,7 +55,7 @@ bool LoadRace(RaceSheet &sheet, const QString &oddsPath, const QString &raceKey)
         for (const Messages::Message &message : std::as_const(held.messages))
             Messages::show(message);
         Messages::error(Messages::readFailedText());
-        return false;
+        return nullptr;
     }
     auto race = std::make_shared<RaceAnalysis>(AnalyzeRace(data, ReadRaceOptions()));
     race->messages = held.messages;
@@ -54,8 +63,7 @@ bool LoadRace(RaceSheet &sheet, const QString &oddsPath, const QString &raceKey)
         race->messages.append({Messages::Kind::Error, Messages::readFailedText(), Messages::errorTitle()});
     for (const Messages::Message &message : std::as_const(race->messages))
         Messages::show(message);
-    PutRaceOnSheet(sheet, std::move(race));
-    return true;
+    return race;
 }
 
 namespace {

@@ -20,6 +20,10 @@ bool LoadRace(RaceSheet &sheet, const QString &oddsPath);
 // The same for the race `raceKey` of a file of JV-Data records; a PAT odds
 // file where the key is "".
 bool LoadRace(RaceSheet &sheet, const QString &path, const QString &raceKey);
+// The analysis such a load shows, with the same messages, for a view that
+// needs no sheet (the command line's export); null when the race cannot be
+// read.
+std::shared_ptr<const RaceAnalysis> LoadRaceAnalysis(const QString &path, const QString &raceKey);
 
 // The analysis of a race read already: touches no file and no settings
 // store.  Win and place first, then the pairs and the judgement when the race

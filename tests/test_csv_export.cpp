@@ -165,6 +165,7 @@ private slots:
     void failedSaveInReadOnlyFolder();
     void savingTwiceReplacesTheFile();
     void suggestedName();
+    void analysisWithoutSheet();
 };
 
 void TestCsvExport::goldenRace()
@@ -402,6 +403,40 @@ void TestCsvExport::suggestedName()
     const QString folder = newFolder();
     QVERIFY(LoadRace(sheet, ::goldenRace().write(folder, QStringLiteral("0612B.jra"))));
     QCOMPARE(SuggestedCsvName(sheet), QStringLiteral("Zo-0612B.csv"));
+}
+
+// The command line saves the analysis without a sheet: the same file as
+// the sheet's while its grids keep the pairs' order, the same name, and the
+// same guard of the race's own files.
+void TestCsvExport::analysisWithoutSheet()
+{
+    const QString folder = newFolder();
+    const QString odds = ::goldenRace().write(folder, QStringLiteral("0612B.jra"));
+    const std::shared_ptr<const RaceAnalysis> race = LoadRaceAnalysis(odds, QString());
+    QVERIFY(race);
+    RaceSheet sheet;
+    QVERIFY(LoadRace(sheet, odds));
+    QCOMPARE(SuggestedCsvName(*race), SuggestedCsvName(sheet));
+
+    const QString fromSheet = folder + QStringLiteral("/sheet.csv");
+    const QString fromAnalysis = folder + QStringLiteral("/analysis.csv");
+    QVERIFY(WriteCsvFile(sheet, fromSheet));
+    QVERIFY(WriteCsvFile(*race, fromAnalysis));
+    QCOMPARE(readAll(fromAnalysis), readAll(fromSheet));
+    QCOMPARE(CsvBytes(*race), readAll(fromSheet));
+
+    // A sorted grid is the window's alone.
+    sheet.grdWide.sortByHeadClick(2, Qt::LeftButton);
+    QVERIFY(CsvBytes(sheet) != CsvBytes(*race));
+
+    const QByteArray entry = readAll(race->paths.entry);
+    QVERIFY(!entry.isEmpty());
+    MessageRecorder recorder;
+    QVERIFY(!WriteCsvFile(*race, race->paths.entry));
+    QCOMPARE(readAll(race->paths.entry), entry);
+    QVERIFY(!recorder.messages.isEmpty());
+
+    QVERIFY(!LoadRaceAnalysis(folder + QStringLiteral("/Zo-missing.jra"), QString()));
 }
 
 QTEST_GUILESS_MAIN(TestCsvExport)

@@ -235,6 +235,15 @@ void TestNumberFormat::shownNumbersReadBackAsTheirTexts()
             }
         }
     }
+    // Up to thirty decimals, where the digits are fewer than the places.
+    for (int decimals = 4; decimals <= 30; ++decimals) {
+        for (const double v : {1e-25, -1.5e-20, 0.001, 123.456, 7.0}) {
+            const ShownNumber shown = ShownNumber::fixed(v, decimals);
+            QCOMPARE(shown.text(), FormatFixed(v, decimals));
+            if (const std::optional<qint64> units = shown.units())
+                QCOMPARE(ShownNumber::fromUnits(quint64(*units), decimals, shown.sign()).text(), shown.text());
+        }
+    }
     QRandomGenerator random(20261209);
     QList<double> edges;
     for (const double edge : {1e7, 16777216.0, 9007199254740992.0, 1e15, 1e16, 1e18, 1e19, 1e22})
