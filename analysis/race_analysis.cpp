@@ -93,8 +93,7 @@ void AnalyzeWinPlace(RaceAnalysis &race, const RaceData &data)
 
     // Odds are mostly plain decimals, read from their bytes; anything else
     // from its text.
-    const auto single = [](const PatText &field, const QString &text) {
-        const std::optional<PlainDecimal> plain = PlainDecimalOf(field);
+    const auto single = [](const std::optional<PlainDecimal> &plain, const QString &text) {
         return plain ? plain->single() : OddsNumericValueSingle(text);
     };
     std::array<double, MaxHorses + 1> tanNumbers {};
@@ -106,11 +105,16 @@ void AnalyzeWinPlace(RaceAnalysis &race, const RaceData &data)
         horse.fukuOddsMin = TrimSpaces(record.FukuOddsMin);
         horse.fukuOddsMax = TrimSpaces(record.FukuOddsMax);
         horse.scratched = horse.tanOdds == ScratchedText();
-        horse.tanValue = horse.scratched ? kScratchedWinOdds : single(record.TanOdds, horse.tanOdds);
-        horse.fukuMinValue = horse.scratched ? kScratchedPlaceOdds : single(record.FukuOddsMin, horse.fukuOddsMin);
-        horse.fukuMaxValue = horse.scratched ? kScratchedPlaceOdds : single(record.FukuOddsMax, horse.fukuOddsMax);
-        const std::optional<PlainDecimal> plain = PlainDecimalOf(record.TanOdds);
-        tanNumbers[std::size_t(n)] = plain ? plain->number() : OddsNumericValue(horse.tanOdds);
+        const std::optional<PlainDecimal> tan = PlainDecimalOf(record.TanOdds);
+        tanNumbers[std::size_t(n)] = tan ? tan->number() : OddsNumericValue(horse.tanOdds);
+        if (horse.scratched) {
+            horse.tanValue = kScratchedWinOdds;
+            horse.fukuMinValue = horse.fukuMaxValue = kScratchedPlaceOdds;
+        } else {
+            horse.tanValue = single(tan, horse.tanOdds);
+            horse.fukuMinValue = single(PlainDecimalOf(record.FukuOddsMin), horse.fukuOddsMin);
+            horse.fukuMaxValue = single(PlainDecimalOf(record.FukuOddsMax), horse.fukuOddsMax);
+        }
     }
     // Without an entry file the names and the start time stay blank.
     if (data.hasEntry) {

@@ -56,17 +56,14 @@ void CsvLine::addText(QLatin1StringView text)
     *p = u'"';
 }
 
-void CsvLine::addNumber(float value)
+void CsvLine::addRaw(QStringView text)
 {
-    const QString text = CommonFunc::FormatSingle(value);
     std::copy(text.begin(), text.end(), reinterpret_cast<QChar *>(startField(text.size())));
 }
 
-void CsvLine::addValueOf(QStringView text)
-{
-    const QString value = CommonFunc::FormatSingleOfText(text);
-    std::copy(value.begin(), value.end(), reinterpret_cast<QChar *>(startField(value.size())));
-}
+void CsvLine::addNumber(float value) { addRaw(CommonFunc::FormatSingle(value)); }
+
+void CsvLine::addValueOf(QStringView text) { addRaw(CommonFunc::FormatSingleOfText(text)); }
 
 void CsvLine::addValue(const CommonFunc::ShownNumber &number)
 {
@@ -75,8 +72,7 @@ void CsvLine::addValue(const CommonFunc::ShownNumber &number)
         addDigits(digits, n);
         return;
     }
-    const QString text = number.csvText();
-    std::copy(text.begin(), text.end(), reinterpret_cast<QChar *>(startField(text.size())));
+    addRaw(number.csvText());
 }
 
 void CsvLine::addInteger(qint16 value) { addWholeNumber(value); }
@@ -90,8 +86,7 @@ void CsvLine::addWholeNumber(qint64 value)
 
 void CsvLine::addFixed(std::optional<double> value, int decimals)
 {
-    const QString text = value ? CommonFunc::FormatFixed(*value, decimals) : QString();
-    std::copy(text.begin(), text.end(), reinterpret_cast<QChar *>(startField(text.size())));
+    addRaw(value ? CommonFunc::FormatFixed(*value, decimals) : QString());
 }
 
 namespace {

@@ -42,6 +42,7 @@ private:
     // characters more at the end of the line, to be filled by the caller.
     char16_t *startField(qsizetype n);
     void addDigits(const char *digits, qsizetype n);
+    void addRaw(QStringView text); // unquoted, as it is
 
     // Built as it goes, on the stack while it is short: a save writes some
     // two thousand fields.

@@ -16,29 +16,30 @@ namespace {
 
 // Most fields of a race's files are blank or one or two plain characters
 // (marks, counts, reserved codes): those share one text each, made once per
-// thread, instead of a text of their own per field.
-const QString *sharedText(QByteArrayView bytes)
+// thread, instead of a text of their own per field.  A null text for any
+// other field.
+QString sharedText(QByteArrayView bytes)
 {
     constexpr int kMaxBlank = PatText::kMaxWidth;
     constexpr int kFirst = 0x20;
     constexpr int kPrintable = 0x7F - kFirst;
     const qsizetype n = bytes.size();
     if (n == 0 || n > kMaxBlank)
-        return nullptr;
+        return {};
     const auto printable = [](char c) { return c >= kFirst && c < 0x7F; };
     if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == ' '; })) {
         thread_local std::array<QString, kMaxBlank + 1> blanks;
         QString &text = blanks[std::size_t(n)];
         if (text.isNull())
             text = QString(n, u' ');
-        return &text;
+        return text;
     }
     if (n == 1 && printable(bytes[0])) {
         thread_local std::array<QString, kPrintable> ones;
         QString &text = ones[std::size_t(bytes[0] - kFirst)];
         if (text.isNull())
             text = Cp932::decodePadded(bytes, 1);
-        return &text;
+        return text;
     }
     if (n == 2 && printable(bytes[0]) && printable(bytes[1])) {
         // A table of every pair would be 200 KB to clear, more than a short
@@ -48,9 +49,9 @@ const QString *sharedText(QByteArrayView bytes)
         auto it = twos.find(key);
         if (it == twos.end())
             it = twos.insert(key, Cp932::decodePadded(bytes, 2));
-        return &it.value();
+        return it.value();
     }
-    return nullptr;
+    return {};
 }
 
 } // namespace
@@ -86,8 +87,8 @@ QString PatText::text() const
     if (m_size == 0)
         return m_text;
     const QByteArrayView bytes(m_bytes.data(), m_size);
-    if (const QString *shared = sharedText(bytes))
-        return *shared;
+    if (QString shared = sharedText(bytes); !shared.isNull())
+        return shared;
     return Cp932::decodePadded(bytes, m_size);
 }
 
