@@ -276,30 +276,44 @@ std::optional<qint64> ShownNumber::units() const
     return qint64(m_units);
 }
 
-int ShownNumber::csvDigits(char *out) const
+int ShownNumber::csvDigits(char16_t *out) const
 {
     // Six digits or fewer come back through a float as themselves, so the
     // float's shortest text is the digits without their trailing zeros.
     if (m_empty || m_long || m_units >= 1000000)
         return -1;
-    if (m_units == 0) {
-        *out = '0';
-        return 1;
-    }
-    quint64 units = m_units;
+    auto units = quint32(m_units);
     int decimals = m_decimals;
     while (decimals > 0 && units % 10 == 0) {
         units /= 10;
         --decimals;
     }
-    return writeUnits(units, decimals, m_sign == Sign::Minus ? '-' : 0, out);
+    int digits = 1;
+    for (quint32 rest = units; rest >= 10; rest /= 10)
+        ++digits;
+    const bool minus = m_sign == Sign::Minus && units != 0;
+    const int length = int(minus) + std::max(digits - decimals, 1) + (decimals > 0 ? decimals + 1 : 0);
+    char16_t *p = out + length;
+    for (int k = 0; k < decimals; ++k) {
+        *--p = char16_t(u'0' + units % 10);
+        units /= 10;
+    }
+    if (decimals > 0)
+        *--p = u'.';
+    do {
+        *--p = char16_t(u'0' + units % 10);
+        units /= 10;
+    } while (units != 0);
+    if (minus)
+        *--p = u'-';
+    return length;
 }
 
 QString ShownNumber::csvText() const
 {
-    char out[kCsvDigits];
+    char16_t out[kCsvDigits];
     if (const int n = csvDigits(out); n >= 0)
-        return QString::fromLatin1(out, n);
+        return QString::fromUtf16(out, n);
     return FormatSingle(single().value_or(0.0f));
 }
 

@@ -66,10 +66,11 @@ public:
     }
     // FormatSingleOfText(text()): the value as the CSV writes a cell.
     QString csvText() const;
-    // The same into out (kCsvDigits bytes) without making a text, where the
-    // digits give it at once; -1 where only csvText() can.
+    // The same into out (room for kCsvDigits characters) without making a
+    // text, where the digits give it at once; -1, nothing written, where
+    // only csvText() can.
     static constexpr int kCsvDigits = 48;
-    int csvDigits(char *out) const;
+    int csvDigits(char16_t *out) const;
 
     Sign sign() const { return m_sign; }
     int decimals() const { return m_decimals; }

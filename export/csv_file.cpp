@@ -35,10 +35,14 @@ void CsvLine::addText(QStringView text)
     const auto quotes = qsizetype(std::count(text.begin(), text.end(), u'"'));
     char16_t *p = startField(text.size() + quotes + 2);
     *p++ = u'"';
-    for (const QChar c : text) {
-        *p++ = c.unicode();
-        if (c == u'"')
-            *p++ = u'"';
+    if (quotes == 0) {
+        p = std::copy(text.utf16(), text.utf16() + text.size(), p);
+    } else {
+        for (const QChar c : text) {
+            *p++ = c.unicode();
+            if (c == u'"')
+                *p++ = u'"';
+        }
     }
     *p = u'"';
 }
@@ -67,11 +71,15 @@ void CsvLine::addValueOf(QStringView text) { addRaw(CommonFunc::FormatSingleOfTe
 
 void CsvLine::addValue(const CommonFunc::ShownNumber &number)
 {
-    char digits[CommonFunc::ShownNumber::kCsvDigits];
-    if (const int n = number.csvDigits(digits); n >= 0) {
-        addDigits(digits, n);
+    // The digits straight into the line, where they give the value at once.
+    const qsizetype at = m_text.size();
+    char16_t *p = startField(CommonFunc::ShownNumber::kCsvDigits);
+    if (const int n = number.csvDigits(p); n >= 0) {
+        m_text.resize(p + n - m_text.constData());
         return;
     }
+    m_text.resize(at);
+    --m_fields;
     addRaw(number.csvText());
 }
 
@@ -116,35 +124,30 @@ QString distinctCharacters(const QString &all)
 
 } // namespace
 
+CsvFile::CsvFile(CommonFunc::TextEncoding encoding)
+    : m_encoding(encoding)
+{
+    if (m_encoding == CommonFunc::TextEncoding::Utf8)
+        m_bytes = QByteArrayLiteral("\xEF\xBB\xBF");
+}
+
+void CsvFile::addRawLine(QStringView text)
+{
+    if (m_encoding == CommonFunc::TextEncoding::Utf8) {
+        m_bytes += text.toUtf8();
+    } else {
+        const qsizetype at = m_bytes.size();
+        m_bytes.resize(at + 2 * text.size());
+        m_bytes.truncate(Cp932::encodeTo(text, m_bytes.data() + at, &m_unmapped) - m_bytes.constData());
+    }
+    m_bytes += "\r\n";
+}
+
 QByteArray CsvFile::bytes(QString *unmapped) const
 {
-    qsizetype size = 0;
-    for (const QString &line : m_lines)
-        size += line.size() + 2;
-    if (m_encoding == CommonFunc::TextEncoding::Utf8) {
-        QString text;
-        text.reserve(size);
-        for (const QString &line : m_lines) {
-            text += line;
-            text += QLatin1String("\r\n");
-        }
-        if (unmapped)
-            unmapped->clear();
-        return QByteArrayLiteral("\xEF\xBB\xBF") + text.toUtf8();
-    }
-    // Each line straight into the file's bytes, without the file as one text.
-    QByteArray encoded(size * 2, Qt::Uninitialized);
-    char *p = encoded.data();
-    QString all;
-    for (const QString &line : m_lines) {
-        p = Cp932::encodeTo(line, p, unmapped ? &all : nullptr);
-        *p++ = '\r';
-        *p++ = '\n';
-    }
-    encoded.truncate(p - encoded.constData());
     if (unmapped)
-        *unmapped = distinctCharacters(all);
-    return encoded;
+        *unmapped = distinctCharacters(m_unmapped);
+    return m_bytes;
 }
 
 bool CsvFile::save(const QString &path, QString *errorText, const QStringList &untouchable, QString *warningText) const

@@ -35,6 +35,7 @@ public:
     void addFixed(std::optional<double> value, int decimals);
 
     QString text() const { return QString::fromUtf16(m_text.constData(), m_text.size()); }
+    QStringView view() const { return QStringView(m_text.constData(), m_text.size()); }
     bool isEmpty() const { return m_fields == 0; }
 
 private:
@@ -51,20 +52,16 @@ private:
 };
 
 // The lines of a file, written in one go with CR LF ends: in code page 932,
-// or in UTF-8 behind a byte-order mark.
+// or in UTF-8 behind a byte-order mark.  Each line is encoded as it is added:
+// a file is kept as its bytes, without a text per line.
 class CsvFile {
 public:
-    explicit CsvFile(CommonFunc::TextEncoding encoding = CommonFunc::TextEncoding::ShiftJis)
-        : m_encoding(encoding)
-    {
-    }
+    explicit CsvFile(CommonFunc::TextEncoding encoding = CommonFunc::TextEncoding::ShiftJis);
 
-    void addLine(const CsvLine &line) { m_lines.append(line.text()); }
-    void addEmptyLine() { m_lines.append(QString()); }
+    void addLine(const CsvLine &line) { addRawLine(line.view()); }
+    void addEmptyLine() { addRawLine(QStringView()); }
     // A line written as it is, without quotes.
-    void addRawLine(const QString &text) { m_lines.append(text); }
-
-    const QStringList &lines() const { return m_lines; }
+    void addRawLine(QStringView text);
 
     // What the file holds: CR LF after every line, in code page 932 or
     // UTF-8 (its byte-order mark first).  The characters that have no code
@@ -82,7 +79,8 @@ public:
               QString *warningText = nullptr) const;
 
 private:
-    QStringList m_lines;
+    QByteArray m_bytes;
+    QString m_unmapped; // every character written as "?", in the order met
     CommonFunc::TextEncoding m_encoding;
 };
 

@@ -567,6 +567,15 @@ void TestCsvFile::linesEncodedInTurn()
     QCOMPARE(file.bytes(&unmapped), QByteArray("?\x94\x6e\r\n\r\n???\r\n"));
     QCOMPARE(unmapped, QStringLiteral(u"éñ😀"));
     QCOMPARE(file.bytes(), QByteArray("?\x94\x6e\r\n\r\n???\r\n"));
+
+    // A lone surrogate at a line's end does not reach into the next line.
+    const QString lone = QStringLiteral(u"a") + QChar(0xD83D);
+    CsvFile utf8(CommonFunc::TextEncoding::Utf8);
+    utf8.addRawLine(lone);
+    utf8.addRawLine(QStringLiteral(u"馬"));
+    QCOMPARE(utf8.bytes(&unmapped),
+             QByteArrayLiteral("\xEF\xBB\xBF") + (lone + QStringLiteral(u"\r\n馬\r\n")).toUtf8());
+    QCOMPARE(unmapped, QString());
 }
 
 void TestCsvFile::charactersWrittenAsQuestionMarks()
