@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cstddef>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace Cp932 {
 
 namespace {
@@ -115,16 +119,20 @@ char *encodeTo(QStringView text, char *out, QString *unmapped)
     const qsizetype n = text.size();
     const char16_t *s = text.utf16();
     for (qsizetype i = 0; i < n; ++i) {
+#ifdef __SSE2__
         // Most of a CSV file is ASCII, which keeps its codes: eight at a time.
-        while (i + 8 <= n
-               && (s[i] | s[i + 1] | s[i + 2] | s[i + 3] | s[i + 4] | s[i + 5] | s[i + 6] | s[i + 7]) < 0x80) {
-            for (int k = 0; k < 8; ++k)
-                p[k] = char(s[i + k]);
+        const __m128i high = _mm_set1_epi16(short(0xFF80));
+        while (i + 8 <= n) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, high), _mm_setzero_si128())) != 0xFFFF)
+                break;
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(p), _mm_packus_epi16(units, units));
             p += 8;
             i += 8;
         }
         if (i == n)
             break;
+#endif
         const char16_t c = s[i];
         if (c < 0x80) {
             *p++ = char(c);

@@ -54,6 +54,21 @@ void TestCp932::encode_data()
                                         << QByteArray::fromHex("3f8c4e");
     QTest::newRow("high surrogate at the end") << QStringLiteral("x") + QString(QChar(0xD83D)) << QByteArray("x?");
     QTest::newRow("replacement character") << QStringLiteral(u"\uFFFD") << QByteArray("?");
+
+    // Runs of ASCII are taken eight at a time: a character beyond ASCII at
+    // each place of a run, one whose low byte alone would pass for ASCII
+    // (U+0141, no code) and one just past it (U+0080, no code).
+    const QString run = QStringLiteral("0123456789abcdefgh");
+    for (qsizetype at = 0; at < run.size(); ++at) {
+        for (const auto &[c, code] : {std::pair {u'Ł', QByteArray("?")}, std::pair {u'\u0080', QByteArray("?")},
+                                      std::pair {u'馬', QByteArray::fromHex("946e")}}) {
+            QString text = run;
+            text[at] = QChar(c);
+            QByteArray bytes = run.toLatin1();
+            bytes.replace(at, 1, code);
+            QTest::addRow("U+%04X at %d of a run", unsigned(c), int(at)) << text << bytes;
+        }
+    }
 }
 
 void TestCp932::encode()
