@@ -181,6 +181,18 @@ void BM_AnalyzeRaceWithPlacePrices(benchmark::State &state)
 }
 BENCHMARK(BM_AnalyzeRaceWithPlacePrices)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
+// The CSV's bytes alone, as export -o - makes them from the analysis: the
+// work of a save without its system calls.
+void BM_CsvBytes(benchmark::State &state)
+{
+    RaceSheet sheet;
+    if (!loaded(sheet, state))
+        return;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CommonFunc::CsvBytes(*sheet.analysis));
+}
+BENCHMARK(BM_CsvBytes)->Unit(benchmark::kMicrosecond);
+
 void BM_WriteCsvFile(benchmark::State &state)
 {
     RaceSheet sheet;

@@ -324,10 +324,11 @@ int RunBacktestCommand(const QStringList &paths, const BacktestCommandOptions &o
         }
     }
 
-    QList<LedgerEntry> ledger;
+    // Written line by line as the bets come: a run's bets are not kept.
+    LedgerFile ledger(input.options.showExpectedValue);
     LedgerSink keep;
     if (!ledgerPath.isEmpty())
-        keep = [&ledger](const LedgerEntry &entry) { ledger.append(entry); };
+        keep = [&ledger](const LedgerEntry &entry) { ledger.add(entry); };
     const Report report = Run(input, {}, nullptr, keep);
 
     if (options.json)
@@ -352,7 +353,7 @@ int RunBacktestCommand(const QStringList &paths, const BacktestCommandOptions &o
     if (!ledgerPath.isEmpty() && status == 0) {
         QString error;
         QString warning;
-        if (!WriteLedgerFile(ledger, ledgerPath, &error, guarded, &warning, input.options.showExpectedValue)) {
+        if (!ledger.save(ledgerPath, &error, guarded, &warning)) {
             err(QStringLiteral("minukuru-cli backtest: ") + error);
             Messages::error(Messages::saveFailedText());
             status = 1;
