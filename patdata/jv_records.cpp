@@ -16,6 +16,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -445,7 +446,7 @@ QString courseNameOf(int code)
 // A field of code page 932 text cut to width bytes at a character boundary,
 // its blanks (half- and full-width) dropped at the end, as a reader of the
 // PAT files gives it: decoded and padded with spaces to width characters.
-QString fitted(QByteArrayView bytes, int width)
+qsizetype fittedLength(QByteArrayView bytes, int width)
 {
     qsizetype n = bytes.size();
     for (;;) {
@@ -464,12 +465,50 @@ QString fitted(QByteArrayView bytes, int width)
             break;
         cut += length;
     }
-    return Cp932::decodePadded(bytes.first(cut), width);
+    return cut;
 }
 
-QString padded(const QString &text, int width) { return text.leftJustified(width, u' '); }
+QString fitted(QByteArrayView bytes, int width)
+{
+    return Cp932::decodePadded(bytes.first(fittedLength(bytes, width)), width);
+}
 
-QString rightAligned(int value, int width) { return QString::number(value).rightJustified(width, u' '); }
+// The fields below are given the bytes a PAT file would hold, as its reader
+// gives them: no text is made for a field until something reads it.
+constexpr char kSpaces[PatText::kMaxWidth + 1] = "                                                                ";
+static_assert(sizeof(kSpaces) - 1 == PatText::kMaxWidth);
+
+void putBlank(PatText &field, int width) { field.setBytes(QByteArrayView(kSpaces, width)); }
+
+// The bytes, then spaces to width (none cut where they are more).
+void putPadded(PatText &field, QByteArrayView bytes, int width)
+{
+    std::array<char, PatText::kMaxWidth> out;
+    const qsizetype n = std::min<qsizetype>(bytes.size(), PatText::kMaxWidth);
+    std::copy_n(bytes.data(), n, out.data());
+    const qsizetype size = std::max<qsizetype>(n, std::min(width, PatText::kMaxWidth));
+    std::fill(out.data() + n, out.data() + size, ' ');
+    field.setBytes(QByteArrayView(out.data(), size));
+}
+
+// fitted() as bytes: the cut field's blanks become spaces, which read the same.
+void putFitted(PatText &field, QByteArrayView bytes, int width)
+{
+    putPadded(field, bytes.first(fittedLength(bytes, width)), width);
+}
+
+// A whole number of 0 or more right-aligned in width bytes, wider where it
+// has more digits.
+void putRightAligned(PatText &field, int value, int width)
+{
+    std::array<char, 16> digits;
+    const qsizetype n = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr - digits.data();
+    std::array<char, PatText::kMaxWidth> out;
+    const qsizetype pad = std::clamp<qsizetype>(width - n, 0, PatText::kMaxWidth - n);
+    std::fill_n(out.data(), pad, ' ');
+    std::copy_n(digits.data(), n, out.data() + pad);
+    field.setBytes(QByteArrayView(out.data(), pad + n));
+}
 
 // An odds field: tenths, a scratched horse, or no number (no votes, not
 // registered, anything else).
@@ -481,7 +520,8 @@ struct Odds {
 Odds oddsOf(QByteArrayView digits)
 {
     // "----" scratched before sale (発売前取消), "****" after (発売後取消).
-    if (allOf(digits, '-') || allOf(digits, '*'))
+    const bool marked = digits.isEmpty() || digits[0] == '-' || digits[0] == '*';
+    if (marked && (allOf(digits, '-') || allOf(digits, '*')))
         return {Odds::Scratched, 0};
     const std::optional<int> value = number(digits);
     if (!value || *value == 0)
@@ -519,13 +559,11 @@ void putNumber(int value, int width, char *out)
         out[at] = char('0' + value % 10);
 }
 
-QString oddsText(const Odds &odds, int width, int maxTenths)
+void putOdds(PatText &field, const Odds &odds, int width, int maxTenths)
 {
-    if (odds.kind == Odds::Scratched)
-        return padded(ScratchedText(), width);
     std::array<char, 8> bytes {};
     putOdds(odds, width, maxTenths, bytes.data());
-    return QString::fromLatin1(bytes.data(), width);
+    field.setBytes(QByteArrayView(bytes.data(), width));
 }
 
 // The widest odds a PAT field holds: "999.9" and "9999.9".
@@ -681,18 +719,18 @@ private:
             const bool scratched = tan.kind == Odds::Scratched || low.kind == Odds::Scratched;
             m_scratched[std::size_t(k)] = scratched;
             const Odds mark {Odds::Scratched, 0};
-            r.Reserved1 = QStringLiteral(" ");
-            r.Reserved2 = QStringLiteral("  ");
+            putBlank(r.Reserved1, 1);
+            putBlank(r.Reserved2, 2);
             if (tanSlot[std::size_t(k)]) {
                 const std::optional<int> popularity = number(
                     bytes.sliced(tanSlot[std::size_t(k)] + L::O1::horseWidth + L::O1::oddsWidth,
                                  L::O1::popularityWidth));
                 if (popularity && *popularity > 0)
-                    r.Reserved2 = rightAligned(*popularity, 2);
+                    putRightAligned(r.Reserved2, *popularity, 2);
             }
-            r.TanOdds = oddsText(scratched ? mark : tan, 5, kMaxSingleTenths);
-            r.FukuOddsMin = oddsText(scratched ? mark : low, 5, kMaxSingleTenths);
-            r.FukuOddsMax = oddsText(scratched ? mark : high, 5, kMaxSingleTenths);
+            putOdds(r.TanOdds, scratched ? mark : tan, 5, kMaxSingleTenths);
+            putOdds(r.FukuOddsMin, scratched ? mark : low, 5, kMaxSingleTenths);
+            putOdds(r.FukuOddsMax, scratched ? mark : high, 5, kMaxSingleTenths);
         }
         data.oddsStage = JvOddsStageName(m_race.oddsKind[0]);
         const auto &t = m_race.announced[0];
@@ -713,13 +751,13 @@ private:
         h.Reserved3 = QString::fromLatin1(at(L::course));
         h.Reserved4 = QString::fromLatin1(key.sliced(8, 8));
         h.Reserved5 = QStringLiteral("00");
-        h.Course = fitted(Cp932::encode(courseNameOf(course)), 4);
+        putFitted(h.Course, Cp932::encode(courseNameOf(course)), 4);
         h.Reserved6 = ra.isEmpty() ? QString(4, u' ') : QString::fromLatin1(field(ra, L::Ra::distance));
-        h.Kai = rightAligned(number(at(L::kai)).value_or(0), 2);
-        h.Nichi = rightAligned(number(at(L::nichi)).value_or(0), 2);
-        h.RaceNo = rightAligned(number(at(L::raceNo)).value_or(0), 2);
-        h.Reserved7 = QStringLiteral(" ");
-        h.FormatCode = QStringLiteral(" ");
+        putRightAligned(h.Kai, number(at(L::kai)).value_or(0), 2);
+        putRightAligned(h.Nichi, number(at(L::nichi)).value_or(0), 2);
+        putRightAligned(h.RaceNo, number(at(L::raceNo)).value_or(0), 2);
+        putBlank(h.Reserved7, 1);
+        putBlank(h.FormatCode, 1);
         h.Reserved8 = QString::fromLatin1(field(o1, L::O1::announced).sliced(4, 4));
         QByteArrayView name;
         QByteArrayView conditions;
@@ -730,9 +768,9 @@ private:
             if (TrimSpacesView(fitted(name, 28)).isEmpty())
                 name = conditions;
         }
-        h.RaceName = fitted(name, 28);
-        h.Conditions = fitted(conditions, 64);
-        h.HorseCount = rightAligned(count, 2);
+        putFitted(h.RaceName, name, 28);
+        putFitted(h.Conditions, conditions, 64);
+        putRightAligned(h.HorseCount, count, 2);
     }
 
     void fillEntry(const QByteArray &ra, const std::array<QByteArray, MaxHorses> &se, RaceData &data) const
@@ -745,8 +783,8 @@ private:
         h.HorseCount = data.odds.Header.HorseCount;
         for (int k = 1; k <= count; ++k) {
             const QByteArray &record = se[std::size_t(k - 1)];
-            data.entry.Horses[k].HorseName = fitted(record.isEmpty() ? QByteArrayView() : field(record, L::Se::name),
-                                                    18);
+            putFitted(data.entry.Horses[k].HorseName, record.isEmpty() ? QByteArrayView() : field(record, L::Se::name),
+                      18);
         }
     }
 
@@ -817,11 +855,10 @@ private:
     // HR.  False when an amount is no number.
     static bool fillResult(const QByteArray &hr, const std::array<QByteArray, MaxHorses> &se, ResultData &r)
     {
-        const auto blank = [](int width) { return QString(width, u' '); };
         for (PatText *f : {&r.Header.Reserved1, &r.Header.Reserved2, &r.Header.Reserved3, &r.Header.Reserved4,
                            &r.Header.Reserved5, &r.Header.Reserved6, &r.Header.Reserved7, &r.Header.Reserved8,
                            &r.Header.Reserved9, &r.Header.Reserved10, &r.Header.Reserved11})
-            *f = QString();
+            f->clear();
         struct Finisher {
             int place;
             int horse;
@@ -839,30 +876,45 @@ private:
                          [](const Finisher &a, const Finisher &b) { return a.place < b.place; });
         for (int p = 1; p <= 7; ++p) {
             ResultFinisher &f = r.Finishers[p];
+            putBlank(f.Reserved, 12);
             if (std::size_t(p) > finishers.size()) {
-                f = {blank(2), blank(2), blank(18), blank(6), blank(12)};
+                putBlank(f.Field1, 2);
+                putBlank(f.Field2, 2);
+                putBlank(f.HorseName, 18);
+                putBlank(f.Field4, 6);
                 continue;
             }
             const Finisher &who = finishers[std::size_t(p - 1)];
             const QByteArray &record = se[std::size_t(who.horse - 1)];
-            f.Field1 = rightAligned(who.place, 2);
-            f.Field2 = rightAligned(who.horse, 2);
-            f.HorseName = fitted(field(record, L::Se::name), 18);
+            putRightAligned(f.Field1, who.place, 2);
+            putRightAligned(f.Field2, who.horse, 2);
+            putFitted(f.HorseName, field(record, L::Se::name), 18);
             const std::optional<int> time = number(field(record, L::Se::time));
-            f.Field4 = time && *time > 0
-                ? QStringLiteral("%1:%2.%3").arg(*time / 1000).arg(*time / 10 % 100, 2, 10, QChar(u'0')).arg(*time % 10)
-                : blank(6);
-            f.Field4 = padded(f.Field4, 6);
-            f.Reserved = blank(12);
+            if (time && *time > 0) {
+                // m:ss.t
+                std::array<char, 24> text;
+                char *end = std::to_chars(text.data(), text.data() + 12, *time / 1000).ptr;
+                *end++ = ':';
+                *end++ = char('0' + *time / 100 % 10);
+                *end++ = char('0' + *time / 10 % 10);
+                *end++ = '.';
+                *end++ = char('0' + *time % 10);
+                putPadded(f.Field4, QByteArrayView(text.data(), end - text.data()), 6);
+            } else {
+                putBlank(f.Field4, 6);
+            }
         }
-        r.Reserved = rightAligned(int(finishers.size()), 5);
+        putRightAligned(r.Reserved, int(finishers.size()), 5);
 
         bool ok = true;
+        // A combination's bytes as the PAT file writes it, none where it is no number.
+        using Combination = std::optional<QByteArray>;
         const auto payouts = [&](auto &section, int start, int count, int entryWidth, int combinationWidth,
-                                 int patWidth, auto combinationText) {
+                                 int patWidth, auto combinationBytes) {
             for (int k = 1; k <= section.size(); ++k) {
                 ResultPayout &payout = section[k];
-                payout = {blank(patWidth), blank(8)};
+                putBlank(payout.Combination, patWidth);
+                putBlank(payout.Amount, 8);
                 if (k > count)
                     continue;
                 const QByteArrayView e = QByteArrayView(hr).sliced(start + (k - 1) * entryWidth, entryWidth);
@@ -875,28 +927,33 @@ private:
                     ok = ok && allOf(amount, ' ');
                     continue;
                 }
-                const QString text = combinationText(combination);
-                if (text.isEmpty()) {
+                const Combination bytes = combinationBytes(combination);
+                if (!bytes) {
                     ok = false;
                     continue;
                 }
-                payout.Combination = padded(text, patWidth);
-                payout.Amount = rightAligned(*yen, 8);
+                putPadded(payout.Combination, *bytes, patWidth);
+                putRightAligned(payout.Amount, *yen, 8);
             }
         };
-        const auto single = [](QByteArrayView c) {
+        const auto single = [](QByteArrayView c) -> Combination {
             const std::optional<int> horse = number(c);
-            return horse ? rightAligned(*horse, 2) : QString();
+            if (!horse)
+                return std::nullopt;
+            return *horse < 10 ? ' ' + QByteArray::number(*horse) : QByteArray::number(*horse);
         };
-        const auto bracket = [](QByteArrayView c) {
-            return number(c.first(1)) && number(c.sliced(1, 1))
-                ? QStringLiteral("%1-%2").arg(QChar(char16_t(c[0])), QChar(char16_t(c[1])))
-                : QString();
+        const auto bracket = [](QByteArrayView c) -> Combination {
+            if (!number(c.first(1)) || !number(c.sliced(1, 1)))
+                return std::nullopt;
+            const char text[] = {c[0], '-', c[1]};
+            return QByteArray(text, 3);
         };
-        const auto pair = [](QByteArrayView c) {
+        const auto pair = [](QByteArrayView c) -> Combination {
             const std::optional<int> a = number(c.first(2));
             const std::optional<int> b = number(c.sliced(2, 2));
-            return a && b ? MakePairLabel(*a, *b) : QString();
+            if (!a || !b)
+                return std::nullopt;
+            return MakePairLabel(*a, *b).toLatin1();
         };
         payouts(r.Tan, L::Hr::tan, L::Hr::tanCount, L::Hr::singleEntry, L::Hr::singleCombination, 2, single);
         payouts(r.Fuku, L::Hr::fuku, L::Hr::fukuCount, L::Hr::singleEntry, L::Hr::singleCombination, 2, single);

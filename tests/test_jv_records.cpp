@@ -126,6 +126,8 @@ private slots:
     void findsRacesAndKnowsFilesByContent();
     void leavesOutBrokenRaces_data();
     void leavesOutBrokenRaces();
+    void writesResultFieldsAsPatFiles_data();
+    void writesResultFieldsAsPatFiles();
 };
 
 void TestJvRecords::sameRaceFromBothSources_data()
@@ -375,6 +377,58 @@ void TestJvRecords::leavesOutBrokenRaces()
     if (!read)
         QVERIFY(messages.texts().first().contains(keyOf(races[0])));
     QVERIFY(ReadJvRace(file, keyOf(races[1]), data));
+}
+
+void TestJvRecords::writesResultFieldsAsPatFiles_data()
+{
+    QTest::addColumn<QByteArray>("time");   // every runner's 走破タイム
+    QTest::addColumn<QByteArray>("amount"); // the first win payout's 払戻金
+    QTest::addColumn<QString>("timeText");
+    QTest::addColumn<QString>("amountText");
+    QTest::newRow("plain") << QByteArray("1234") << QByteArray("000000930") << QStringLiteral("1:23.4")
+                           << QStringLiteral("     930");
+    QTest::newRow("no time, a payout wider than its field")
+        << QByteArray("0000") << QByteArray("123456789") << QStringLiteral("      ") << QStringLiteral("123456789");
+    QTest::newRow("time in the tenth minute")
+        << QByteArray("9599") << QByteArray("000000000") << QStringLiteral("9:59.9") << QStringLiteral("       0");
+}
+
+// The result's fields take the widths of the PAT result file, a wider
+// number kept whole; a name loses its blanks at the end.
+void TestJvRecords::writesResultFieldsAsPatFiles()
+{
+    QFETCH(QByteArray, time);
+    QFETCH(QByteArray, amount);
+    QFETCH(QString, timeText);
+    QFETCH(QString, amountText);
+    RaceSetup setup;
+    setup.horseCount = 10;
+    setup.scratchedCount = 0;
+    setup.withResult = true;
+    const GeneratedRace race = GenerateRace(setup);
+    QByteArray records = JvRecordsOf(race);
+    for (const qsizetype se : offsetsOf(records, "SE")) {
+        records.replace(se + L::Se::time.offset, L::Se::time.width, time);
+        // "ｱ" and a full-width blank after it, then spaces.
+        records.replace(se + L::Se::name.offset, L::Se::name.width,
+                        QByteArray("\xB1\x81\x40").leftJustified(L::Se::name.width, ' '));
+    }
+    const qsizetype hr = offsetsOf(records, "HR").first();
+    records.replace(hr + L::Hr::tan + L::Hr::singleCombination, L::Hr::payAmount, amount);
+    QTemporaryDir dir;
+    const QString file = write(dir, QStringLiteral("r"), records);
+    RaceData data;
+    QVERIFY(ReadJvRace(file, keyOf(race), data));
+    QVERIFY(data.hasResult);
+    const ResultFinisher &winner = data.result.Finishers[1];
+    QCOMPARE(winner.Field1.text(), QStringLiteral(" 1"));
+    QCOMPARE(winner.HorseName.text(), QStringLiteral(u"ｱ").leftJustified(18, u' '));
+    QCOMPARE(winner.Field4.text(), timeText);
+    QCOMPARE(winner.Reserved.text(), QString(12, u' '));
+    QCOMPARE(data.result.Tan[1].Amount.text(), amountText);
+    QCOMPARE(data.result.Tan[1].Combination.text().size(), 2);
+    QCOMPARE(data.result.Tan[3].Amount.text(), QString(8, u' '));
+    QCOMPARE(data.result.Reserved.text(), QStringLiteral("   10"));
 }
 
 QTEST_GUILESS_MAIN(TestJvRecords)
