@@ -130,11 +130,14 @@ void fill(RaceAnalysis &race, const PairOddsTable &odds, BetType type)
 {
     const int count = race.count();
     QList<PairAnalysis> &pairs = race.pairsOf(type);
+    // reserve() first: resize() alone makes room to grow, twice the block.
     pairs.clear();
     pairs.reserve(count * (count - 1) / 2);
+    pairs.resize(count * (count - 1) / 2);
+    PairAnalysis *next = pairs.data();
     for (int i = 1; i < count; ++i) {
         for (int j = i + 1; j <= count; ++j) {
-            PairAnalysis &pair = pairs.emplace_back();
+            PairAnalysis &pair = *next++;
             pair.first = i;
             pair.second = j;
             pair.scratched = race.horses[std::size_t(i)].scratched || race.horses[std::size_t(j)].scratched;

@@ -129,8 +129,20 @@ std::optional<PlainDecimal> PlainDecimalOf(const PatText &field)
 
 QString TrimSpaces(const PatText &field)
 {
-    PatText::Buffer buffer;
-    return TrimSpacesView(field.view(buffer)).toString();
+    // A space is one byte that no double-byte code ends with, so the bytes
+    // trimmed decode to the text trimmed; most fields are ASCII then.
+    QByteArrayView bytes(field.m_bytes.data(), field.m_size);
+    while (!bytes.isEmpty() && bytes.front() == ' ')
+        bytes = bytes.sliced(1);
+    while (!bytes.isEmpty() && bytes.back() == ' ')
+        bytes.chop(1);
+    if (bytes.isEmpty()) {
+        PatText::Buffer buffer;
+        return TrimSpacesView(field.view(buffer)).toString();
+    }
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
+        return QString::fromLatin1(bytes);
+    return Cp932::decode(bytes);
 }
 
 } // namespace CommonFunc

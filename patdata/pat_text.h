@@ -74,6 +74,7 @@ public:
 
 private:
     friend std::optional<PlainDecimal> PlainDecimalOf(const PatText &field);
+    friend QString TrimSpaces(const PatText &field);
 
     QString m_text;
     quint8 m_size = 0; // bytes held and not yet decoded; 0 where m_text is the text
