@@ -190,7 +190,7 @@ void TestFollowWindow::sheetFollowsItsFiles()
 void TestFollowWindow::changeColumnFitsBesideTheOthers()
 {
     const QDir samples(QStringLiteral(MINUKURU_SAMPLE_DIR));
-    for (const QString race : {QStringLiteral("03150604.jra"), QStringLiteral("03151008.jra")}) {
+    for (const QString &race : {QStringLiteral("03150604.jra"), QStringLiteral("03151008.jra")}) {
         QTemporaryDir folder;
         for (const QString &name : samples.entryList({u'*' + race}, QDir::Files))
             QVERIFY(QFile::copy(samples.filePath(name), folder.filePath(name)));

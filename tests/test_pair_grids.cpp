@@ -9,6 +9,7 @@
 #include "grids/pair_fill.h"
 #include "race/race_loader.h"
 #include "settings/settings_store.h"
+#include "support/analysis_builder.h"
 #include "support/race_files.h"
 
 #include <QTemporaryDir>
@@ -601,7 +602,7 @@ void TestPairGrids::judgePair()
     sheet.lblFukuRatio[2] = rates[3];
     const RaceAnalysis race = raceOf(sheet);
 
-    PairAnalysis pair {1, 2};
+    PairAnalysis pair = AnalysisBuilder::pairOf(1, 2);
     pair.theoretical = theoretical;
     pair.actual = actual;
     pair.deviation = deviation;
@@ -751,7 +752,7 @@ void TestPairGrids::judgeRace()
     RaceAnalysis race = raceOf(sheet);
     race.bets = {{BetType::Wide, 0}}; // stale
     for (QList<PairAnalysis> &pairs : race.pairs)
-        pairs = {{1, 2}};
+        pairs = {AnalysisBuilder::pairOf(1, 2)};
     PairAnalysis &umaren = race.pairsOf(BetType::Umaren)[0];
     umaren.actualShown = shown(actual);
     umaren.deviation = deviationOf(deviation);
@@ -772,7 +773,7 @@ void TestPairGrids::judgeRaceKeepsPairOrder()
     const QStringList deviation = {u"+6.0"_s, u"+35.0"_s, u"+26.0"_s};
     const QStringList wide = {u"8.0"_s, u"13.0"_s, u"1.0"_s};
     for (QList<PairAnalysis> &pairs : race.pairs)
-        pairs = {{1, 2}, {1, 3}, {2, 3}};
+        pairs = {AnalysisBuilder::pairOf(1, 2), AnalysisBuilder::pairOf(1, 3), AnalysisBuilder::pairOf(2, 3)};
     for (int r = 0; r < 3; ++r) {
         race.pairsOf(BetType::Umaren)[r].actualShown = shown(actual[r]);
         race.pairsOf(BetType::Umaren)[r].deviation = deviationOf(deviation[r]);
@@ -791,7 +792,7 @@ void setUpHits(RaceSheet &sheet)
     setRunners(sheet, 3);
     g_race = raceOf(sheet);
     for (QList<PairAnalysis> &pairs : g_race.pairs)
-        pairs = {{1, 2}, {1, 3}, {2, 3}};
+        pairs = {AnalysisBuilder::pairOf(1, 2), AnalysisBuilder::pairOf(1, 3), AnalysisBuilder::pairOf(2, 3)};
     g_race.bets = {{BetType::Umaren, 0},
                    {BetType::Wide, 0},
                    {BetType::Umaren, 2},

@@ -397,8 +397,9 @@ void TestRaceAnalysis::negativeOddsReadAsNoNumber()
     const auto load = [this](const QString &bad) {
         RaceFiles race;
         const QString b = bad;
-        race.horses = {horse("3.5", "1.5", "2.5"), RaceFiles::Horse {b, QStringLiteral("1.1"), b},
-                       RaceFiles::Horse {QStringLiteral("7.0"), b, QStringLiteral("3.0")}, horse("4.5", "1.4", "2.2")};
+        race.horses = {horse("3.5", "1.5", "2.5"), RaceFiles::Horse {b, QStringLiteral("1.1"), b, QString()},
+                       RaceFiles::Horse {QStringLiteral("7.0"), b, QStringLiteral("3.0"), QString()},
+                       horse("4.5", "1.4", "2.2")};
         race.pairs = {{b, QStringLiteral("1.5"), QStringLiteral("2.0")},
                       {QStringLiteral("25.0"), b, QStringLiteral("6.0")},
                       {QStringLiteral("8.0"), QStringLiteral("2.0"), b},

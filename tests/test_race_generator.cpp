@@ -227,7 +227,7 @@ void TestRaceGenerator::oddsHangTogether()
     double implied[19] = {};
     for (int k : field) {
         const TanFukuOddsRecord &r = race.tanFuku.Odds[k];
-        for (const QString &text : {r.TanOdds, r.FukuOddsMin, r.FukuOddsMax})
+        for (const QString &text : {r.TanOdds.text(), r.FukuOddsMin.text(), r.FukuOddsMax.text()})
             QVERIFY2(oneDecimal.match(text.trimmed()).hasMatch(), qPrintable(text));
         const double win = odds(r.TanOdds);
         QVERIFY(win >= 1.0);

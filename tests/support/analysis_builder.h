@@ -15,6 +15,15 @@ namespace AnalysisBuilder {
 
 using namespace CommonFunc;
 
+// The pair of horses a and b (a < b), nothing else set.
+inline PairAnalysis pairOf(int a, int b)
+{
+    PairAnalysis pair;
+    pair.first = a;
+    pair.second = b;
+    return pair;
+}
+
 // n horses, those listed scratched; horse k has win rank ranks[k - 1]
 // (default: its number).  Pair rows of both bet types in pair order, empty.
 inline RaceAnalysis race(int n, std::initializer_list<int> scratched = {}, std::initializer_list<int> ranks = {})
@@ -38,7 +47,7 @@ inline RaceAnalysis race(int n, std::initializer_list<int> scratched = {}, std::
     for (QList<PairAnalysis> &pairs : race.pairs) {
         for (int i = 1; i < n; ++i)
             for (int j = i + 1; j <= n; ++j)
-                pairs.append({i, j});
+                pairs.append(pairOf(i, j));
     }
     return race;
 }
@@ -49,7 +58,7 @@ inline PairAnalysis &setPair(RaceAnalysis &race, BetType type, int a, int b, con
                              const QString &actual, const QString &deviation)
 {
     PairAnalysis &pair = race.pairsOf(type)[RaceAnalysis::PairIndex(race.count(), a, b)];
-    pair = {std::min(a, b), std::max(a, b)};
+    pair = pairOf(std::min(a, b), std::max(a, b));
     pair.scratched = race.horses[std::size_t(a)].scratched || race.horses[std::size_t(b)].scratched;
     if (!theoretical.isEmpty()) {
         pair.theoretical = theoretical.toFloat();
