@@ -91,6 +91,11 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
+    // An option is no folder to fill with races.
+    if (args.size() > 1 && args[1].startsWith(u'-')) {
+        std::printf("usage: bench_backtest [FOLDER] [RACES] [THREADS]\n");
+        return args[1] == u"--help" || args[1] == u"-h" ? 0 : 2;
+    }
     const int races = args.size() > 2 ? args[2].toInt() : 10000;
     const QString folder = args.size() > 1 ? args[1] : QStringLiteral("/tmp/minukuru-bench-%1").arg(races);
     const int threads = args.size() > 3 ? args[3].toInt() : 0;
