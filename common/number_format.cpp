@@ -90,26 +90,43 @@ Q_ALWAYS_INLINE bool roundQuickly(double magnitude, int decimals, quint64 &units
     }
 }
 
-// The digits of units with a point before the last `decimals` of them and at
-// least one integer digit, after an optional sign; returns the length.
-// Written from the last digit back, into a buffer of the largest size.
-int writeUnits(quint64 units, int decimals, char sign, char *out)
+// How many characters writeUnitsBack writes.
+int unitsLength(quint64 units, int decimals, char sign)
 {
-    char text[24 + 32];
-    char *const end = text + sizeof text;
-    char *p = end;
-    int written = 0;
-    do {
-        *--p = char('0' + units % 10);
+    int digits = 1;
+    for (quint64 power = 10; digits < 20 && units >= power; power *= 10)
+        ++digits;
+    return (sign ? 1 : 0) + std::max(digits - decimals, 1) + (decimals > 0 ? decimals + 1 : 0);
+}
+
+// The digits of units with a point before the last `decimals` of them and at
+// least one integer digit, after an optional sign, written from the last
+// back to end; returns where they start.
+template <typename Char>
+Char *writeUnitsBack(quint64 units, int decimals, char sign, Char *end)
+{
+    Char *p = end;
+    for (int k = 0; k < decimals; ++k) {
+        *--p = Char('0' + units % 10);
         units /= 10;
-        if (++written == decimals)
-            *--p = '.';
-    } while (units != 0 || written <= decimals);
+    }
+    if (decimals > 0)
+        *--p = Char('.');
+    do {
+        *--p = Char('0' + units % 10);
+        units /= 10;
+    } while (units != 0);
     if (sign)
-        *--p = sign;
-    const auto n = int(end - p);
-    std::memcpy(out, p, std::size_t(n));
-    return n;
+        *--p = Char(sign);
+    return p;
+}
+
+// The same as a text, made at its length.
+QString unitsText(quint64 units, int decimals, char sign)
+{
+    QString text(unitsLength(units, decimals, sign), Qt::Uninitialized);
+    writeUnitsBack(units, decimals, sign, reinterpret_cast<char16_t *>(text.data()) + text.size());
+    return text;
 }
 
 // The largest double has 309 integer digits.
@@ -149,10 +166,8 @@ QString FormatFixed(double value, int decimals)
         return {};
     if (value == 0.0)
         value = 0.0; // negative zero is shown unsigned
-    if (quint64 units; roundQuickly(std::fabs(value), decimals, units)) {
-        char out[40];
-        return QString::fromLatin1(out, writeUnits(units, decimals, value < 0.0 ? '-' : 0, out));
-    }
+    if (quint64 units; roundQuickly(std::fabs(value), decimals, units))
+        return unitsText(units, decimals, value < 0.0 ? '-' : 0);
     char buffer[kSlowBuffer];
     return QString::fromLatin1(buffer, qsizetype(formatSlowly(value, decimals, buffer) - buffer));
 }
@@ -255,10 +270,8 @@ QString ShownNumber::text() const
     if (m_empty)
         return {};
     const char sign = m_sign == Sign::Minus ? '-' : m_sign == Sign::Plus ? '+' : 0;
-    if (!m_long) {
-        char out[40];
-        return QString::fromLatin1(out, writeUnits(m_units, m_decimals, sign, out));
-    }
+    if (!m_long)
+        return unitsText(m_units, m_decimals, sign);
     char buffer[kSlowBuffer + 1];
     char *begin = buffer + 1;
     const char *end = formatSlowly(m_magnitude, m_decimals, begin);
@@ -282,30 +295,15 @@ int ShownNumber::csvDigits(char16_t *out) const
     // float's shortest text is the digits without their trailing zeros.
     if (m_empty || m_long || m_units >= 1000000)
         return -1;
-    auto units = quint32(m_units);
+    quint64 units = m_units;
     int decimals = m_decimals;
     while (decimals > 0 && units % 10 == 0) {
         units /= 10;
         --decimals;
     }
-    int digits = 1;
-    for (quint32 rest = units; rest >= 10; rest /= 10)
-        ++digits;
-    const bool minus = m_sign == Sign::Minus && units != 0;
-    const int length = int(minus) + std::max(digits - decimals, 1) + (decimals > 0 ? decimals + 1 : 0);
-    char16_t *p = out + length;
-    for (int k = 0; k < decimals; ++k) {
-        *--p = char16_t(u'0' + units % 10);
-        units /= 10;
-    }
-    if (decimals > 0)
-        *--p = u'.';
-    do {
-        *--p = char16_t(u'0' + units % 10);
-        units /= 10;
-    } while (units != 0);
-    if (minus)
-        *--p = u'-';
+    const char sign = m_sign == Sign::Minus && units != 0 ? '-' : 0;
+    const int length = unitsLength(units, decimals, sign);
+    writeUnitsBack(units, decimals, sign, out + length);
     return length;
 }
 

@@ -129,8 +129,8 @@ std::optional<PlainDecimal> PlainDecimalOf(const PatText &field)
 
 QString TrimSpaces(const PatText &field)
 {
-    // A space is one byte that no double-byte code ends with, so the bytes
-    // trimmed decode to the text trimmed; most fields are ASCII then.
+    // A space is a byte of its own, never half of a double-byte code, so the
+    // bytes trimmed decode to the text trimmed; most fields are ASCII then.
     QByteArrayView bytes(field.m_bytes.data(), field.m_size);
     while (!bytes.isEmpty() && bytes.front() == ' ')
         bytes = bytes.sliced(1);

@@ -114,6 +114,23 @@ inline std::optional<PlainDecimal> ParsePlainDecimal(QByteArrayView bytes)
     const char *p = bytes.data();
     const char *const end = p + bytes.size();
     const auto digit = [](char c) { return unsigned(c - '0') < 10u; };
+    // Odds with one decimal between spaces, as the terminal writes them
+    // ("  12.3"): read from the end, without the general path's steps.
+    qsizetype n = bytes.size();
+    while (n > 0 && p[n - 1] == ' ')
+        --n;
+    if (n >= 3 && p[n - 2] == '.' && digit(p[n - 1])) {
+        qsizetype at = n - 3; // the whole number's last digit, then before it
+        quint32 whole = 0;
+        quint32 scale = 1;
+        int count = 0;
+        for (; at >= 0 && digit(p[at]) && count < 6; --at, ++count, scale *= 10)
+            whole += quint32(p[at] - '0') * scale;
+        while (count > 0 && at >= 0 && p[at] == ' ')
+            --at;
+        if (count > 0 && at < 0)
+            return PlainDecimal {whole * 10 + quint32(p[n - 1] - '0'), 1};
+    }
     while (p != end && *p == ' ')
         ++p;
     const char *const first = p;

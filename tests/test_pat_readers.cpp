@@ -465,6 +465,14 @@ void TestPatReaders::plainOddsReadAsTheirTexts_data()
     QTest::newRow("exponent") << u"1e5   "_s << false;
     QTest::newRow("full-width") << u"１２．"_s << false;
     QTest::newRow("scratched") << u"ﾄﾘｹｼ"_s << false;
+    // Right-aligned with one decimal, the terminal's own shape, is read from
+    // its end: the same answers there.
+    QTest::newRow("right-aligned, five whole digits") << u"9999.9"_s << true;
+    QTest::newRow("right-aligned, below one") << u"   0.5"_s << true;
+    QTest::newRow("right-aligned, a space inside") << u" 1 2.3"_s << false;
+    QTest::newRow("right-aligned, a sign") << u" -12.3"_s << false;
+    QTest::newRow("right-aligned, no whole digit") << u"    .5"_s << false;
+    QTest::newRow("right-aligned, a letter before") << u"x 12.3"_s << false;
 }
 
 // The byte reading is a shortcut: where it answers, the text's parse must
