@@ -111,6 +111,15 @@ void compareLines(const QStringList &jv, const QStringList &pat)
 
 RaceAnalysis analysed(const RaceData &data) { return AnalyzeRace(data, DefaultRaceOptions()); }
 
+// Ten horses, none scratched, the race run.
+GeneratedRace tenHorses()
+{
+    RaceSetup setup;
+    setup.horseCount = 10;
+    setup.scratchedCount = 0;
+    return GenerateRace(setup);
+}
+
 } // namespace
 
 class TestJvRecords : public QObject {
@@ -205,10 +214,7 @@ void TestJvRecords::mapsOddsFields()
     QFETCH(QByteArray, field);
     QFETCH(QString, tanText);
     QFETCH(bool, scratched);
-    RaceSetup setup;
-    setup.horseCount = 10;
-    setup.scratchedCount = 0;
-    const GeneratedRace race = GenerateRace(setup);
+    const GeneratedRace race = tenHorses();
     QByteArray records = JvRecordsOf(race);
     const qsizetype o1 = offsetsOf(records, "O1").first();
     // Horse 1 stands in the last slot: the writer puts them in reverse.
@@ -401,11 +407,7 @@ void TestJvRecords::writesResultFieldsAsPatFiles()
     QFETCH(QByteArray, amount);
     QFETCH(QString, timeText);
     QFETCH(QString, amountText);
-    RaceSetup setup;
-    setup.horseCount = 10;
-    setup.scratchedCount = 0;
-    setup.withResult = true;
-    const GeneratedRace race = GenerateRace(setup);
+    const GeneratedRace race = tenHorses();
     QByteArray records = JvRecordsOf(race);
     for (const qsizetype se : offsetsOf(records, "SE")) {
         records.replace(se + L::Se::time.offset, L::Se::time.width, time);
