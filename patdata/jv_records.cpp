@@ -20,6 +20,7 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace CommonFunc {
 
@@ -586,13 +587,13 @@ public:
         if (!m_race.problem.isEmpty())
             return fail(m_race.problem);
         readSpan();
-        QByteArray o1;
+        QByteArrayView o1;
         if (!record(m_race.odds[0], Type::O1, o1))
             return false;
-        QByteArray ra;
+        QByteArrayView ra;
         if (m_race.ra >= 0 && !record(m_race.ra, Type::Ra, ra))
             return false;
-        std::array<QByteArray, MaxHorses> se;
+        std::array<QByteArrayView, MaxHorses> se;
         bool anySe = false;
         for (int k = 0; k < MaxHorses; ++k) {
             if (m_race.se[std::size_t(k)] >= 0) {
@@ -601,9 +602,9 @@ public:
                 anySe = true;
             }
         }
-        QByteArray o2;
-        QByteArray o3;
-        QByteArray hr;
+        QByteArrayView o2;
+        QByteArrayView o3;
+        QByteArrayView hr;
         if ((m_race.odds[1] >= 0 && !record(m_race.odds[1], Type::O2, o2))
             || (m_race.odds[2] >= 0 && !record(m_race.odds[2], Type::O3, o3))
             || (m_race.hr >= 0 && !record(m_race.hr, Type::Hr, hr)))
@@ -658,15 +659,16 @@ private:
         m_spanStart = first;
     }
 
-    bool record(qint64 offset, Type type, QByteArray &bytes)
+    // The record as a view into what was read, valid while the reader lives.
+    bool record(qint64 offset, Type type, QByteArrayView &bytes)
     {
         const int length = lengthOf(type);
         if (offset >= m_spanStart && offset + length <= m_spanStart + m_span.size()) {
-            bytes = m_span.sliced(offset - m_spanStart, length);
+            bytes = QByteArrayView(m_span).sliced(offset - m_spanStart, length);
         } else {
             if (!m_file.seek(offset))
                 return fail(m_file.errorString());
-            bytes = m_file.read(length);
+            bytes = m_apart.emplace_back(m_file.read(length));
         }
         if (bytes.size() != length || QByteArrayView(bytes).first(2) != codeOf(type)
             || field(bytes, L::raceKey) != QByteArrayView(m_race.key.data(), JvRaceKeyLength))
@@ -674,7 +676,7 @@ private:
         return true;
     }
 
-    bool fillOdds(const QByteArray &o1, const QByteArray &ra, RaceData &data)
+    bool fillOdds(QByteArrayView o1, QByteArrayView ra, RaceData &data)
     {
         // Find each horse's entry by its number, not by its slot.
         std::array<int, MaxHorses + 1> tanSlot {};
@@ -741,7 +743,7 @@ private:
         return true;
     }
 
-    void headerOf(const QByteArray &ra, const QByteArray &o1, int count, PatFileHeader &h) const
+    void headerOf(QByteArrayView ra, QByteArrayView o1, int count, PatFileHeader &h) const
     {
         const QByteArrayView key(m_race.key.data(), JvRaceKeyLength);
         const auto at = [&](L::Span span) { return key.sliced(span.offset - L::raceKey.offset, span.width); };
@@ -773,7 +775,7 @@ private:
         putRightAligned(h.HorseCount, count, 2);
     }
 
-    void fillEntry(const QByteArray &ra, const std::array<QByteArray, MaxHorses> &se, RaceData &data) const
+    void fillEntry(QByteArrayView ra, const std::array<QByteArrayView, MaxHorses> &se, RaceData &data) const
     {
         data.hasEntry = true;
         EntryHeader &h = data.entry.Header;
@@ -782,13 +784,13 @@ private:
         h.StartTime = ra.isEmpty() ? QString(4, u' ') : QString::fromLatin1(field(ra, L::Ra::startTime));
         h.HorseCount = data.odds.Header.HorseCount;
         for (int k = 1; k <= count; ++k) {
-            const QByteArray &record = se[std::size_t(k - 1)];
+            const QByteArrayView record = se[std::size_t(k - 1)];
             putFitted(data.entry.Horses[k].HorseName, record.isEmpty() ? QByteArrayView() : field(record, L::Se::name),
                       18);
         }
     }
 
-    void fillPairs(const QByteArray &o2, const QByteArray &o3, RaceData &data) const
+    void fillPairs(QByteArrayView o2, QByteArrayView o3, RaceData &data) const
     {
         data.hasPairs = true;
         PairOddsTable &table = data.pairs;
@@ -853,7 +855,7 @@ private:
 
     // The first seven from the horses' finishing places, the payouts from
     // HR.  False when an amount is no number.
-    static bool fillResult(const QByteArray &hr, const std::array<QByteArray, MaxHorses> &se, ResultData &r)
+    static bool fillResult(QByteArrayView hr, const std::array<QByteArrayView, MaxHorses> &se, ResultData &r)
     {
         for (PatText *f : {&r.Header.Reserved1, &r.Header.Reserved2, &r.Header.Reserved3, &r.Header.Reserved4,
                            &r.Header.Reserved5, &r.Header.Reserved6, &r.Header.Reserved7, &r.Header.Reserved8,
@@ -865,7 +867,7 @@ private:
         };
         std::vector<Finisher> finishers;
         for (int k = 1; k <= MaxHorses; ++k) {
-            const QByteArray &record = se[std::size_t(k - 1)];
+            const QByteArrayView record = se[std::size_t(k - 1)];
             if (record.isEmpty())
                 continue;
             const std::optional<int> place = number(field(record, L::Se::finish));
@@ -885,7 +887,7 @@ private:
                 continue;
             }
             const Finisher &who = finishers[std::size_t(p - 1)];
-            const QByteArray &record = se[std::size_t(who.horse - 1)];
+            const QByteArrayView record = se[std::size_t(who.horse - 1)];
             putRightAligned(f.Field1, who.place, 2);
             putRightAligned(f.Field2, who.horse, 2);
             putFitted(f.HorseName, field(record, L::Se::name), 18);
@@ -968,6 +970,7 @@ private:
     const JvRaceRecords &m_race;
     QFile m_file;
     QByteArray m_span; // the race's records read at once, from m_spanStart
+    std::vector<QByteArray> m_apart; // records read on their own, outside the span
     qint64 m_spanStart = -1;
     std::array<bool, MaxHorses + 1> m_scratched {};
 };

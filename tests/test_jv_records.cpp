@@ -137,6 +137,7 @@ private slots:
     void leavesOutBrokenRaces();
     void writesResultFieldsAsPatFiles_data();
     void writesResultFieldsAsPatFiles();
+    void readsRecordsStandingApart();
 };
 
 void TestJvRecords::sameRaceFromBothSources_data()
@@ -431,6 +432,37 @@ void TestJvRecords::writesResultFieldsAsPatFiles()
     QCOMPARE(data.result.Tan[1].Combination.text().size(), 2);
     QCOMPARE(data.result.Tan[3].Amount.text(), QString(8, u' '));
     QCOMPARE(data.result.Reserved.text(), QStringLiteral("   10"));
+}
+
+// A race whose result stands far from its other records, behind other
+// races: its records are read one by one, the same race as when they stand
+// together.
+void TestJvRecords::readsRecordsStandingApart()
+{
+    MeetingOptions meeting;
+    const QList<GeneratedRace> races = GenerateMeeting(meeting);
+    QVERIFY(races.size() > 8);
+    const QByteArray first = JvRecordsOf(races[0]);
+    const qsizetype hr = offsetsOf(first, "HR").first();
+    const qsizetype hrEnd = first.indexOf('\n', hr) + 1;
+    QByteArray apart = first.left(hr) + first.mid(hrEnd);
+    QByteArray together = first;
+    for (qsizetype k = 1; k < races.size(); ++k) {
+        apart += JvRecordsOf(races[k]);
+        together += JvRecordsOf(races[k]);
+    }
+    apart += first.mid(hr, hrEnd - hr);
+    QVERIFY(apart.size() - hr > 65536);
+
+    QTemporaryDir dir;
+    MessageRecorder messages;
+    RaceData read;
+    QVERIFY(ReadJvRace(write(dir, QStringLiteral("apart"), apart), keyOf(races[0]), read));
+    QVERIFY(read.hasResult);
+    RaceData expected;
+    QVERIFY(ReadJvRace(write(dir, QStringLiteral("together"), together), keyOf(races[0]), expected));
+    compareLines(facts(analysed(read)), facts(analysed(expected)));
+    QVERIFY(messages.texts().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestJvRecords)
