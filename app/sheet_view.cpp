@@ -194,10 +194,9 @@ QString RecommendedBetLine(const RaceAnalysis &race, const RecommendedBet &bet)
     if (bet.hit)
         line += kind.hitMark;
     line += kind.betPrefix;
-    if (char16_t label[5]; WritePairLabel(pair.first, pair.second, label))
-        line += QStringView(label, 5);
-    else
-        line += pair.label();
+    char16_t label[5];
+    QString wider;
+    line += PairLabelView(pair.first, pair.second, label, wider);
     return line;
 }
 

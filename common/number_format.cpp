@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace CommonFunc {

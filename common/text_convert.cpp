@@ -370,6 +370,14 @@ QString MakePairLabel(int a, int b)
     return QStringLiteral("%1-%2").arg(std::min(a, b), 2).arg(std::max(a, b), 2);
 }
 
+QStringView PairLabelView(int a, int b, char16_t (&buffer)[5], QString &wider)
+{
+    if (WritePairLabel(a, b, buffer))
+        return QStringView(buffer, 5);
+    wider = MakePairLabel(a, b);
+    return wider;
+}
+
 std::optional<std::pair<int, int>> PairOfLabel(QStringView text)
 {
     // The label is five characters, each number right-aligned in two; only a

@@ -52,6 +52,9 @@ QString MakePairLabel(int a, int b);
 // The same label into out without making a text: false where a number
 // needs more than two digits.
 bool WritePairLabel(int a, int b, char16_t (&out)[5]);
+// MakePairLabel's text without a text of its own: in buffer, or in wider
+// for numbers beyond two digits; valid while both live.
+QStringView PairLabelView(int a, int b, char16_t (&buffer)[5], QString &wider);
 
 // The horses (smaller first) of the pair whose label, spaces trimmed, is
 // `text` ("1- 2", "10-18"); nullopt for any other text.

@@ -23,10 +23,9 @@ namespace {
 // labels are written without a text of their own.
 void addPair(CsvLine &line, const RaceAnalysis &race, BetType type, const PairAnalysis &pair)
 {
-    if (char16_t label[5]; WritePairLabel(pair.first, pair.second, label))
-        line.addText(QStringView(label, 5));
-    else
-        line.addText(pair.label());
+    char16_t label[5];
+    QString wider;
+    line.addText(PairLabelView(pair.first, pair.second, label, wider));
     line.addValue(pair.theoreticalShown);
     line.addValue(pair.actualShown);
     line.addValue(pair.deviationShown());

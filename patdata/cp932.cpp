@@ -138,7 +138,7 @@ char *encodeTo(QStringView text, char *out, QString *unmapped)
             *p++ = char(c);
             continue;
         }
-        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1])) {
             *p++ = kDefaultChar; // nothing outside the BMP has a code
             if (unmapped)
                 unmapped->append(text.mid(i, 2));

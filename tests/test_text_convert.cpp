@@ -258,6 +258,9 @@ void TestTextConvert::makePairLabel()
     QCOMPARE(fits, std::min(a, b) >= 0 && std::max(a, b) <= 99);
     if (fits)
         QCOMPARE(QStringView(written, 5), QStringView(label));
+    char16_t buffer[5];
+    QString wider;
+    QCOMPARE(PairLabelView(a, b, buffer, wider), QStringView(label));
 }
 
 void TestTextConvert::formatSingle_data()
